@@ -1,0 +1,75 @@
+// The korvalin command: a host of the library for the terminal and scripts.
+
+#include "app/TablePrinter.h"
+#include "engine/Table.h"
+#include "korvalin/TableExport.h"
+#include "platform/Error.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace
+{
+const char* const kUsage =
+    "Usage: korvalin COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Explore tables of data from the terminal and from scripts.\n"
+    "\n"
+    "Commands:\n"
+    "  demo         Make the example table of a new document (a key, Attribut1..Attribut15,\n"
+    "               8 records) and print it transposed: one line per attribute, one column\n"
+    "               per record.\n"
+    "\n"
+    "Options:\n"
+    "  --help       Show this text and exit.\n"
+    "  --version    Show the version and exit.\n";
+
+int RunDemo()
+{
+    CTable table;
+    table.CreateEmpty(1);
+    std::cout << platform::ToUtf8(table.GetTitle()) << '\n';
+    PrintTransposed(table, std::cout);
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::string command = argv[1];
+    try
+    {
+        if (command == "--help" || command == "-h" || command == "help")
+        {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (command == "--version")
+        {
+            std::cout << "korvalin " << KORVALIN_VERSION_STRING << '\n';
+            return 0;
+        }
+        if (command == "demo")
+        {
+            if (argc > 2)
+            {
+                std::cerr << "korvalin: demo takes no arguments\n";
+                return 2;
+            }
+            return RunDemo();
+        }
+        std::cerr << "korvalin: unknown command '" << command << "' (see korvalin --help)\n";
+        return 2;
+    }
+    catch (const std::exception& e)
+    {
+        std::cerr << "korvalin: " << e.what() << '\n';
+        return 1;
+    }
+}

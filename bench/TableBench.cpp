@@ -1,0 +1,108 @@
+// Benchmarks of the table document: appending and reading values through an
+// attribute, and sorting distinct values sequentially and in parallel.
+//
+//   build/bin/table_bench --benchmark_counters_tabular=true
+
+#include "engine/Table.h"
+#include "options/OptionSet.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<std::u16string> MakeTexts(long count, uint32_t seed)
+{
+    std::vector<std::u16string> texts;
+    texts.reserve(static_cast<size_t>(count));
+    std::mt19937 random(seed);
+    for (long i = 0; i < count; ++i)
+        texts.push_back(u"value-" + platform::ToKString(random() % 100000000) + u"-" + platform::ToKString(i));
+    return texts;
+}
+
+// 10 million values from 1000 distinct ones, in runs of equal values (as a sorted import delivers them)
+// or in random order; then every record's value is read back.
+void AppendAndRead(benchmark::State& state)
+{
+    const long records = 10'000'000;
+    const bool runs = state.range(0) != 0;
+    const std::vector<std::u16string> distinct = MakeTexts(1000, 1);
+    std::vector<uint16_t> pick(static_cast<size_t>(records));
+    std::mt19937 random(2);
+    for (long i = 0; i < records; ++i)
+        pick[i] = static_cast<uint16_t>(runs ? (i / (records / 1000)) % 1000 : random() % 1000);
+    double appendSeconds = 0;
+    double readSeconds = 0;
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        CTable table;
+        for (long i = 0; i < records; ++i)
+            table.AddRecord();
+        CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1000, true);
+        state.ResumeTiming();
+        auto start = std::chrono::steady_clock::now();
+        for (long i = 0; i < records; ++i)
+            attribute->AddValue(table.GetRecord(i), distinct[pick[i]]);
+        auto middle = std::chrono::steady_clock::now();
+        size_t checksum = 0;
+        for (long i = 0; i < records; ++i)
+            checksum += static_cast<size_t>(attribute->GetFieldValueIndex(table.GetRecord(i)));
+        auto end = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(checksum);
+        appendSeconds += std::chrono::duration<double>(middle - start).count();
+        readSeconds += std::chrono::duration<double>(end - middle).count();
+    }
+    const double iterations = static_cast<double>(state.iterations());
+    state.counters["append_ns_per_value"] = appendSeconds / iterations / records * 1e9;
+    state.counters["read_ns_per_value"] = readSeconds / iterations / records * 1e9;
+}
+BENCHMARK(AppendAndRead)->Arg(1)->Arg(0)->ArgNames({"runs"})->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Sorting 1 million distinct texts in the table's order (the sort of the distinct values alone).
+void SortDistinctValues(benchmark::State& state)
+{
+    const bool parallel = state.range(0) != 0;
+    const long count = 1'000'000;
+    const std::vector<std::u16string> texts = MakeTexts(count, 3);
+    CTable table;
+    CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, count, true);
+    for (const auto& text : texts)
+        attribute->AddValue(nullptr, text);
+    std::vector<uint32_t> order(static_cast<size_t>(count));
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        for (long i = 0; i < count; ++i)
+            order[i] = static_cast<uint32_t>(i);
+        state.ResumeTiming();
+        attribute->SortValueIndices(order, parallel);
+        benchmark::DoNotOptimize(order.data());
+    }
+    state.counters["values"] = static_cast<double>(count);
+}
+BENCHMARK(SortDistinctValues)->Arg(0)->Arg(1)->ArgNames({"parallel"})->Unit(benchmark::kMillisecond);
+
+// The whole resort of an attribute: sort, rebuild the value array and renumber 1 million records.
+void RecomputeSortedValues(benchmark::State& state)
+{
+    const long count = 1'000'000;
+    const std::vector<std::u16string> texts = MakeTexts(count, 4);
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        CTable table;
+        CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, count, true);
+        for (long i = 0; i < count; ++i)
+            attribute->AddValue(table.AddRecord(), texts[i]);
+        state.ResumeTiming();
+        attribute->RecomputeSortedValues();
+    }
+}
+BENCHMARK(RecomputeSortedValues)->Unit(benchmark::kMillisecond);
+} // namespace

@@ -1,0 +1,188 @@
+#include "engine/Attribute.h"
+
+#include "engine/Table.h"
+#include "platform/Resources.h"
+#include "platform/System.h"
+
+#include <algorithm>
+
+CAttribute::CAttribute(CTable* table, AttributeType type, KStringView name, long expectedValues)
+    : m_pTable(table), m_eType(type), m_strName(name), m_strUniqueName(name), m_strUuid(platform::NewUuid()),
+      m_strImportName(name)
+{
+    CTableAllocator& allocator = table->GetAllocator();
+    m_pValueStore = std::make_unique<CValueStore>(allocator);
+    m_pValueArray = std::make_unique<CValueArray>(allocator, this, type == ATTR_HEADER ? 1 : std::max(expectedValues, 1L));
+    m_fieldArray.SetTable(&allocator);
+}
+
+CAttribute::~CAttribute() = default;
+
+KString CAttribute::GetDisplayName(int maxLength, bool replaceControls) const
+{
+    if (m_strName.empty())
+        return u"\u2014\u2014";
+    KString name = m_strName;
+    if (replaceControls)
+    {
+        for (char16_t& c : name)
+        {
+            if (c < 0x20)
+                c = static_cast<char16_t>(0x2400 + c);
+        }
+    }
+    if (maxLength > 0)
+    {
+        maxLength = std::max(maxLength, 10);
+        if (static_cast<int>(name.size()) > maxLength)
+            name = name.substr(0, maxLength - 3) + u"...";
+    }
+    return name;
+}
+
+bool CAttribute::IsKey() const
+{
+    // Needs the values; the check itself lives with the table, which knows the records.
+    CAttribute* self = const_cast<CAttribute*>(this);
+    CTable& table = *m_pTable;
+    if (table.GetKeyAttribute() != this || m_eType != ATTR_NORMAL || m_bMultipleValues)
+        return false;
+    const long records = table.GetRecordCount();
+    if (self->GetNrOfValues() < records)
+        return false;
+    CStatusMessageGuard status(table, FormatResource(1300, {GetDisplayName(30)}));
+    std::vector<bool> seen(static_cast<size_t>(self->GetNrOfValues()), false);
+    const CRecordArray& all = table.GetAllRecords();
+    for (long i = 0; i < records; ++i)
+    {
+        const long index = self->GetFieldValueIndex(all.GetRecord(i));
+        if (index < 0 || seen[index])
+            return false;
+        seen[index] = true;
+    }
+    return true;
+}
+
+// ---- tree ----
+
+CAttribute* CAttribute::GetDirectParent() const
+{
+    const long position = m_pTable->FindAttributeIndex(this);
+    for (long i = position - 1; i >= 0; --i)
+    {
+        CAttribute* candidate = m_pTable->FindAttributeFromIndex(i);
+        if (candidate->m_nIndent < m_nIndent)
+            return candidate->IsHeader() && candidate->m_nIndent == m_nIndent - 1 ? candidate : nullptr;
+    }
+    return nullptr;
+}
+
+std::vector<CAttribute*> CAttribute::GetParents() const
+{
+    std::vector<CAttribute*> parents;
+    for (CAttribute* parent = GetDirectParent(); parent; parent = parent->GetDirectParent())
+        parents.push_back(parent);
+    return parents;
+}
+
+bool CAttribute::HasChildren() const
+{
+    if (!IsHeader())
+        return false;
+    const CAttribute* next = m_pTable->FindAttributeFromIndex(m_pTable->FindAttributeIndex(this) + 1);
+    return next && next->m_nIndent > m_nIndent;
+}
+
+std::vector<CAttribute*> CAttribute::GetChildren() const
+{
+    std::vector<CAttribute*> children;
+    if (!IsHeader())
+        return children;
+    for (long i = m_pTable->FindAttributeIndex(this) + 1; i < m_pTable->GetAttributeCount(); ++i)
+    {
+        CAttribute* candidate = m_pTable->FindAttributeFromIndex(i);
+        if (candidate->m_nIndent <= m_nIndent)
+            break;
+        children.push_back(candidate);
+    }
+    return children;
+}
+
+std::vector<CAttribute*> CAttribute::GetDirectChildren() const
+{
+    std::vector<CAttribute*> direct;
+    for (CAttribute* child : GetChildren())
+    {
+        if (child->m_nIndent == m_nIndent + 1 && !child->IsHeader())
+            direct.push_back(child);
+    }
+    return direct;
+}
+
+CAttribute* CAttribute::GetLastChild(bool directOnly) const
+{
+    CAttribute* last = nullptr;
+    for (CAttribute* child : GetChildren())
+    {
+        if (!directOnly || child->m_nIndent == m_nIndent + 1)
+            last = child;
+    }
+    return last;
+}
+
+CAttribute* CAttribute::GetPrevious(bool skipHidden) const
+{
+    for (long i = m_pTable->FindAttributeIndex(this) - 1; i >= 0; --i)
+    {
+        CAttribute* candidate = m_pTable->FindAttributeFromIndex(i);
+        if (!skipHidden || !candidate->m_bHidden)
+            return candidate;
+    }
+    return nullptr;
+}
+
+CAttribute* CAttribute::GetNext(bool skipHidden) const
+{
+    for (long i = m_pTable->FindAttributeIndex(this) + 1; i < m_pTable->GetAttributeCount(); ++i)
+    {
+        CAttribute* candidate = m_pTable->FindAttributeFromIndex(i);
+        if (!skipHidden || !candidate->m_bHidden)
+            return candidate;
+    }
+    return nullptr;
+}
+
+bool CAttribute::Above(const CAttribute* other) const
+{
+    return m_pTable->FindAttributeIndex(this) < m_pTable->FindAttributeIndex(other);
+}
+
+// ---- format ----
+
+bool CAttribute::SetFormat(KStringView format)
+{
+    CFormatRegistry& formats = m_pTable->GetFormatRegistry();
+    if (!formats.AddFormatIfNew(format))
+    {
+        m_strFormat.clear();
+        m_nFormatId = 0;
+        m_bUnclearFormat = true;
+        return false;
+    }
+    const int id = formats.GetFormatID(format);
+    if (id != m_nFormatId)
+    {
+        m_strFormat = format;
+        m_nFormatId = id;
+        m_pValueArray->InvalidateDoubleValues();
+        m_pValueArray->SetSorted(false);
+        InvalidateStatistics();
+    }
+    m_bUnclearFormat = false;
+    return true;
+}
+
+double CAttribute::ReadNumber(KStringView text) const
+{
+    return m_pTable->GetFormatRegistry().ReadNumber(m_nFormatId, text);
+}

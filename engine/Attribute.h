@@ -1,0 +1,283 @@
+#pragma once
+// CAttribute: one attribute of a table, a column of the data shown as a line.
+//
+// An attribute owns the values of its column: the distinct values (a value
+// store of texts and a CValueArray of entries), an optional hash from text to
+// value index, and a CFieldArray with the value index of every record. The
+// attribute tree is given by indents in the table's flat attribute list.
+//
+// Threading: the table's thread. Reading values and comparing value indices is
+// safe from parallel tasks while nothing is added; sorting runs its own tasks.
+
+#include "engine/FieldArray.h"
+#include "engine/HashTree.h"
+#include "engine/Record.h"
+#include "engine/ValueArray.h"
+#include "engine/ValueStore.h"
+#include "platform/Text.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CTable;
+
+enum AttributeType : int32_t
+{
+    ATTR_NORMAL = 0,         // data from import or input
+    ATTR_HEADER = 1,         // groups the attributes below it; no values
+    ATTR_SUMMARY = 2,        // aggregates over groups of records
+    ATTR_EXPRESSION = 3,     // formula
+    ATTR_LINK = 4,           // link to another attribute; with a drill-down reference a drill-down attribute
+    ATTR_CLASSIFICATION = 5, // value ranges
+    ATTR_CASE = 6,           // case discrimination
+    ATTR_FROM_NAME = 7,      // only as an argument: kind and tree position read from the name
+};
+
+// The eight permission flags, in their fixed order.
+enum EPermission : int
+{
+    PERMIT_EDIT = 0,
+    PERMIT_RENAME,
+    PERMIT_DELETE,
+    PERMIT_CHANGE_FORMAT,
+    PERMIT_MOVE,
+    PERMIT_REDEFINE,
+    PERMIT_INSPECT_DEFINITION,
+    PERMIT_EDIT_COMMENT,
+    PERMISSION_COUNT
+};
+
+// Longest text stored as a value, in UTF-16 units; longer texts become undefined.
+constexpr long MAX_VALUE_LENGTH = 9999;
+// Most parts a list of values may have.
+constexpr int MAX_MULTIPLE_VALUES = 254;
+
+class CAttribute
+{
+public:
+    // Made by CTable::CreateNewAttribute; values need the table's allocator.
+    CAttribute(CTable* table, AttributeType type, KStringView name, long expectedValues);
+    ~CAttribute();
+    CAttribute(const CAttribute&) = delete;
+    CAttribute& operator=(const CAttribute&) = delete;
+
+    // ---- identity and text ----
+    CTable* GetTable() const { return m_pTable; }
+    const KString& GetName() const { return m_strName; }
+    void SetName(KStringView name) { m_strName = name; }
+    const KString& GetUniqueName() const { return m_strUniqueName; }
+    void SetUniqueName(KStringView name) { m_strUniqueName = name; }
+    const KString& GetUuid() const { return m_strUuid; }
+    void SetUuid(KStringView uuid) { m_strUuid = uuid; }
+    const KString& GetImportName() const { return m_strImportName; }
+    void SetImportName(KStringView name) { m_strImportName = name; }
+    const KString& GetImportNameOrName() const { return m_strImportName.empty() ? m_strName : m_strImportName; }
+    const KString& GetComment() const { return m_strComment; }
+    void SetComment(KStringView comment) { m_strComment = comment; }
+    long GetImportIndex() const { return m_nImportIndex; }
+    void SetImportIndex(long index) { m_nImportIndex = index; }
+    int32_t GetId() const { return m_nId; }
+    void SetId(int32_t id) { m_nId = id; }
+    int32_t GetSequenceNumber() const { return m_nSequenceNumber; }
+    void SetSequenceNumber(int32_t n) { m_nSequenceNumber = n; }
+    // The name for display: "——" when empty; cut to maxLength-3 characters and "..." when longer (maxLength >= 10; 0 = no limit).
+    KString GetDisplayName(int maxLength = 0, bool replaceControls = false) const;
+
+    // ---- kind and tree ----
+    AttributeType GetAttributeType() const { return m_eType; }
+    void SetAttributeType(AttributeType type) { m_eType = type; }
+    bool IsHeader() const { return m_eType == ATTR_HEADER; }
+    bool IsDerived() const { return m_eType > ATTR_HEADER; }
+    bool IsKey() const;
+    int32_t GetIndent() const { return m_nIndent; }
+    void SetIndent(int32_t indent) { m_nIndent = indent; }
+    bool IsHeaderOpen() const { return m_bHeaderOpen; }
+    void SetHeaderOpen(bool open) { m_bHeaderOpen = open; }
+    int32_t GetNrOfLines() const { return m_nLines; }
+    void SetNrOfLines(int32_t lines) { m_nLines = lines < 1 ? 1 : lines; }
+
+    CAttribute* GetDirectParent() const;
+    bool HasChildren() const;
+    // Following attributes at indent + 1 that are not headers.
+    std::vector<CAttribute*> GetDirectChildren() const;
+    // Every following attribute of the subtree.
+    std::vector<CAttribute*> GetChildren() const;
+    // The last attribute of the subtree at exactly indent + 1 (directOnly) or at any deeper level; null when none.
+    CAttribute* GetLastChild(bool directOnly) const;
+    std::vector<CAttribute*> GetParents() const;
+    // The previous / next attribute in the list (skipping hidden ones when asked); null at the ends.
+    CAttribute* GetPrevious(bool skipHidden) const;
+    CAttribute* GetNext(bool skipHidden) const;
+    // True when this attribute stands above other in the list.
+    bool Above(const CAttribute* other) const;
+
+    // ---- flags ----
+    bool IsHidden() const { return m_bHidden; }
+    void SetHidden(bool hidden) { m_bHidden = hidden; }
+    bool IsShown() const { return m_bShown; }
+    void SetShown(bool shown) { m_bShown = shown; }
+    bool GetPermission(EPermission p) const { return m_bPermissions[p]; }
+    void SetPermission(EPermission p, bool allowed) { m_bPermissions[p] = allowed; }
+    bool HasMultipleValues() const { return m_bMultipleValues; }
+    bool HasUnclearFormat() const { return m_bUnclearFormat; }
+    void SetUnclearFormat(bool unclear) { m_bUnclearFormat = unclear; }
+    bool HasFormatWarning() const { return m_bFormatWarning; }
+    void SetFormatWarning(bool warning) { m_bFormatWarning = warning; }
+    bool IsGeneratedKey() const { return m_bGeneratedKey; }
+    void SetGeneratedKey(bool generated) { m_bGeneratedKey = generated; }
+    bool IsSortByDefinitionOrder() const { return m_bSortByDefinitionOrder; }
+    void SetSortByDefinitionOrder(bool set) { m_bSortByDefinitionOrder = set; }
+
+    // ---- format ----
+    const KString& GetFormatString() const { return m_strFormat; }
+    const KString& GetImportFormatString() const { return m_strImportFormat; }
+    int32_t GetFormatId() const { return m_nFormatId; }
+    // Sets the format string (registering it); false leaves the attribute text with its unclear-format flag set.
+    bool SetFormat(KStringView format);
+    void SetImportFormat(KStringView format) { m_strImportFormat = format; }
+    bool IsNumeric() const { return m_nFormatId > 0; }
+    // Reads the number of a text under this attribute's format; NaN when it cannot.
+    double ReadNumber(KStringView text) const;
+
+    // ---- values (value storage) ----
+    // Makes text the value of the record (record may be null: only the distinct value is made). Returns the stored
+    // text (for a list its encoded entry), null for a header.
+    const char16_t* AddValue(CRecord* record, KStringView text);
+    const char16_t* AddValue(CRecord* record, KStringView text, double number);
+    const char16_t* AddValue(CRecord* record, KStringView text, bool hasNumber, double number);
+
+    long GetFieldValueIndex(const CRecord* record);
+    const char16_t* GetFieldValue(const CRecord* record);
+    // The text of the record's value as it is written: a list in its bar form, "" when undefined.
+    KString GetFieldText(const CRecord* record);
+    void SetFieldValue(const CRecord* record, long index);
+
+    long GetNrOfValues() const { return m_pValueArray ? m_pValueArray->GetSize() : 0; }
+    const char16_t* GetValue(long index) const { return m_pValueArray->GetValue(index); }
+    // The text of a value as written (decodes lists).
+    KString GetValueText(long index) const;
+    double GetNumericValue(long index);
+    const char16_t* FindValue(KStringView text);
+    long FindValueIndex(KStringView text);
+    CValueArray* GetValueArray() { return m_pValueArray.get(); }
+    CFieldArray& GetFieldArray() { return m_fieldArray; }
+    const CFieldArray& GetFieldArray() const { return m_fieldArray; }
+
+    void CreateValueHashTree(long size);
+    void DropValueHashTree();
+
+    // Sorts the distinct values and renumbers every record's index to follow the order.
+    void RecomputeSortedValues();
+    bool AreValuesSorted() const { return m_pValueArray && m_pValueArray->IsSorted(); }
+    // -1, 0 or 1 in the order of values of this attribute.
+    int CompareValueIndices(long a, long b);
+    // Sorts value indices in the order of values, in parallel tasks or with one sequential sort.
+    void SortValueIndices(std::vector<uint32_t>& order, bool parallel);
+
+    void ClearValues();
+    void SetAllUndefined();
+    void SetAllIdentical(KStringView text, double number);
+
+    void CreateCheckpoint();
+    void RestoreCheckpoint(bool restoreFields);
+    void DeleteCheckpoint();
+
+    // ---- statistics ----
+    double GetAbsoluteMinimum();
+    double GetAbsoluteMaximum();
+    double GetAbsoluteAverage();
+    long GetAbsoluteMaxValueLength();
+    double GetShownMinimum();
+    double GetShownMaximum();
+    double GetShownAverage();
+    long GetShownMaxValueLength();
+    int GetMaxMultipleValues();
+    void RecomputeAbsoluteMinMaxAverageMaxLength();
+    void RecomputeShownMinMax();
+    void RecomputeMultipleValueFlag();
+    void InvalidateStatistics();
+    bool HasMoreThanOneValue();
+    bool HasNonEmptyValue();
+
+    // ---- records ordered by value ----
+    // All records (or the shown ones) ordered by value, ties in table order. Borrowed; valid until invalidated.
+    const std::vector<CRecord*>& GetSortedRecords();
+    const std::vector<CRecord*>& GetSortedShownRecords();
+    void InvalidateSortedRecords();
+
+    // ---- lists of values ----
+    // True for a stored entry that is a list.
+    static bool IsEncodedList(const char16_t* value) { return value != nullptr && value[0] == u'|'; }
+    static int CountEncodedMultipleValues(const char16_t* value);
+    static std::vector<const char16_t*> GetEncodedMultipleValues(const char16_t* value);
+    // The bar form of an encoded list: "|a|b|"; "|" for the empty list; other values as they are.
+    static KString DecodeMultipleValues(const char16_t* value);
+    // Normalises a text beginning with a bar: empty parts dropped, repeats dropped, at most 254 parts.
+    // Returns the number of parts (1 for a single value, 0 for empty); text becomes the bar form, the single part
+    // or empty. More than 254 parts: text becomes "|" and 0 is returned.
+    static int MakeMultipleValuesUnique(KString& text);
+
+    size_t GetAllocatedBytes() const;
+
+private:
+    friend class CTable;
+    const char16_t* AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number);
+    long AddListValue(KStringView listText, int parts);
+    long FindOrAddPart(KStringView part);
+    void RepairMissingValue(const CRecord* record);
+    void ComputeStatistics(bool shownOnly);
+    void BuildSortedRecords(bool shownOnly);
+
+    CTable* m_pTable;                    // owning table, never null
+    AttributeType m_eType;               // kind of the attribute
+    KString m_strName;                   // displayed name, never empty
+    KString m_strUniqueName;             // unique among non-hidden attributes after SetUniqueAttributeNames
+    KString m_strUuid;                   // made at construction
+    KString m_strComment;                // free text
+    KString m_strImportName;             // column name in the import source
+    long m_nImportIndex = -1;            // column number in the import source
+    int32_t m_nId = 0;                   // from the table's id counter; -1 for headers
+    int32_t m_nSequenceNumber = 0;       // sequence counter after this attribute was counted; 0 for headers
+    int32_t m_nIndent = 0;               // tree level from 0
+    int32_t m_nLines = 1;                // height of the row in text lines, at least 1
+    bool m_bHeaderOpen = false;          // header subtree expanded
+    bool m_bHidden = false;              // left out of unique naming and searches
+    bool m_bShown = true;                // row currently displayed
+    bool m_bPermissions[PERMISSION_COUNT] = {true, true, true, true, true, true, true, true};
+    bool m_bMultipleValues = false;      // some field holds a list
+    bool m_bUnclearFormat = false;       // a format string given was not understood
+    bool m_bFormatWarning = false;       // some value could not be read with the format
+    bool m_bGeneratedKey = false;        // made by GenerateKeyIfNecessary
+    bool m_bSortByDefinitionOrder = false;
+    bool m_bMissingValueReported = false; // the missing-value message was shown once
+    bool m_bResortedSinceCheckpoint = false; // values were renumbered after the checkpoint
+
+    KString m_strFormat;       // format string, empty for text
+    KString m_strImportFormat; // format under which the values were read
+    int32_t m_nFormatId = 0;   // id of m_strFormat in the table's registry
+
+    std::unique_ptr<CValueStore> m_pValueStore; // texts of the distinct values
+    std::unique_ptr<CValueArray> m_pValueArray; // distinct values in index order
+    std::unique_ptr<CHashTree> m_pHashTree;     // text -> index; made on demand, dropped by a resort
+    CFieldArray m_fieldArray;                   // value index + 1 per record number
+    KString m_strLastValue;                     // text of the last added value
+    long m_nLastValueIndex = -1;                // its index, -1 when the cache is empty
+
+    // statistics caches
+    bool m_bAbsoluteValid = false;
+    double m_dAbsoluteMin = 0, m_dAbsoluteMax = 0, m_dAbsoluteAverage = 0;
+    long m_nAbsoluteMaxLength = 0;
+    bool m_bShownValid = false;
+    double m_dShownMin = 0, m_dShownMax = 0, m_dShownAverage = 0;
+    long m_nShownMaxLength = 0;
+    int m_nMaxMultipleValues = -1; // -1 when not computed
+
+    // records ordered by value
+    std::mutex m_sortLock;                 // guards the sorted shown records, asked for from parallel tasks
+    std::vector<CRecord*> m_sortedRecords; // valid while m_bSortedRecordsValid
+    std::vector<CRecord*> m_sortedShownRecords;
+    bool m_bSortedRecordsValid = false;
+    bool m_bSortedShownRecordsValid = false;
+};

@@ -1,0 +1,576 @@
+// Value storage of an attribute: adding values, lists of values, reading
+// fields, the value hash, sorting and renumbering, checkpoints.
+
+#include "engine/Attribute.h"
+
+#include "engine/Table.h"
+#include "platform/Parallel.h"
+#include "platform/Resources.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <numeric>
+
+namespace
+{
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// An encoded list in the value store, in UTF-16 units:
+//   [0] '|'  [1] number of parts  [2..5] pointer to the list's bar-form text (the hash key)
+//   then one pointer (4 units) per part, each to a stored distinct value of the same attribute.
+constexpr long kPointerUnits = sizeof(const char16_t*) / sizeof(char16_t);
+static_assert(kPointerUnits * sizeof(char16_t) == sizeof(const char16_t*));
+
+const char16_t* ReadPointer(const char16_t* at)
+{
+    const char16_t* pointer;
+    std::memcpy(&pointer, at, sizeof pointer);
+    return pointer;
+}
+
+void WritePointer(char16_t* at, const char16_t* pointer)
+{
+    std::memcpy(at, &pointer, sizeof pointer);
+}
+
+const char16_t* ListKey(const char16_t* encoded)
+{
+    return ReadPointer(encoded + 2);
+}
+
+const char16_t* ListPart(const char16_t* encoded, int part)
+{
+    return ReadPointer(encoded + 2 + kPointerUnits * (part + 1));
+}
+} // namespace
+
+// ---- lists ----
+
+int CAttribute::CountEncodedMultipleValues(const char16_t* value)
+{
+    return IsEncodedList(value) ? static_cast<int>(value[1]) : 1;
+}
+
+std::vector<const char16_t*> CAttribute::GetEncodedMultipleValues(const char16_t* value)
+{
+    std::vector<const char16_t*> parts;
+    if (!IsEncodedList(value))
+    {
+        parts.push_back(value);
+        return parts;
+    }
+    const int count = value[1];
+    for (int i = 0; i < count; ++i)
+        parts.push_back(ListPart(value, i));
+    return parts;
+}
+
+KString CAttribute::DecodeMultipleValues(const char16_t* value)
+{
+    if (!IsEncodedList(value))
+        return value ? KString(value) : KString();
+    return KString(ListKey(value));
+}
+
+int CAttribute::MakeMultipleValuesUnique(KString& text)
+{
+    if (text.empty() || text[0] != u'|')
+        return text.empty() ? 0 : 1;
+    std::vector<KStringView> kept;
+    const KString scanned = text + u'|';
+    size_t start = 1;
+    while (start < scanned.size())
+    {
+        const size_t end = scanned.find(u'|', start);
+        if (end == KString::npos)
+            break;
+        if (end > start)
+        {
+            const KStringView part(scanned.data() + start, end - start);
+            if (std::find(kept.begin(), kept.end(), part) == kept.end())
+                kept.push_back(part);
+        }
+        start = end + 1;
+    }
+    if (kept.size() > static_cast<size_t>(MAX_MULTIPLE_VALUES))
+    {
+        text = u"|";
+        return 0;
+    }
+    KString result;
+    if (kept.size() == 1)
+    {
+        result = KString(kept.front());
+    }
+    else if (kept.size() > 1)
+    {
+        result = u"|";
+        for (KStringView part : kept)
+        {
+            result += part;
+            result += u'|';
+        }
+    }
+    text = std::move(result);
+    return static_cast<int>(kept.size());
+}
+
+// ---- adding values ----
+
+const char16_t* CAttribute::AddValue(CRecord* record, KStringView text)
+{
+    return AddValueInternal(record, text, false, kNaN);
+}
+
+const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, double number)
+{
+    return AddValueInternal(record, text, true, number);
+}
+
+const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, bool hasNumber, double number)
+{
+    return AddValueInternal(record, text, hasNumber, number);
+}
+
+const char16_t* CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number)
+{
+    if (IsHeader())
+        return nullptr;
+    if (record)
+    {
+        m_bAbsoluteValid = m_bShownValid = false;
+        m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+    }
+    if (m_nLastValueIndex >= 0 && text == m_strLastValue)
+    {
+        if (record)
+            m_fieldArray.SetAt(record, m_nLastValueIndex);
+        return m_pValueArray->GetValue(m_nLastValueIndex);
+    }
+    m_nLastValueIndex = -1;
+
+    KString normalised;
+    KStringView value = text;
+    int parts = 1;
+    if (!value.empty() && value[0] == u'|')
+    {
+        normalised.assign(value);
+        parts = MakeMultipleValuesUnique(normalised);
+        value = normalised;
+    }
+    bool isList = !value.empty() && value[0] == u'|';
+    if (static_cast<long>(value.size()) > MAX_VALUE_LENGTH)
+    {
+        value = isList ? KStringView(u"|") : KStringView();
+        parts = 0;
+    }
+    if (isList)
+    {
+        m_bMultipleValues = true;
+        m_bUnclearFormat = false;
+    }
+
+    if (!m_pHashTree)
+        CreateValueHashTree(0);
+    long index = -1;
+    if (!m_pHashTree->Lookup(value, &index))
+    {
+        if (static_cast<size_t>(m_pValueArray->GetSize()) >= m_pHashTree->GetBucketCount())
+        {
+            DropValueHashTree();
+            CreateValueHashTree(m_pValueArray->GetSize() * 3 / 2);
+        }
+        if (isList)
+        {
+            index = AddListValue(value, parts);
+        }
+        else
+        {
+            const char16_t* stored = m_pValueStore->AllocateValue(value);
+            index = m_pValueArray->AddNewValue(stored, false, hasNumber, number);
+            m_pHashTree->Store(stored, index);
+        }
+    }
+    if (record)
+        m_fieldArray.SetAt(record, index);
+    m_strLastValue.assign(text);
+    m_nLastValueIndex = index;
+    return m_pValueArray->GetValue(index);
+}
+
+long CAttribute::FindOrAddPart(KStringView part)
+{
+    long index = -1;
+    if (m_pHashTree->Lookup(part, &index))
+        return index;
+    const char16_t* stored = m_pValueStore->AllocateValue(part);
+    index = m_pValueArray->AddNewValue(stored, IsNumeric(), false, kNaN);
+    m_pHashTree->Store(stored, index);
+    return index;
+}
+
+long CAttribute::AddListValue(KStringView listText, int parts)
+{
+    // Reserve the encoded entry first, then make each part a distinct value.
+    char16_t* encoded = m_pValueStore->AllocateSpace(2 + kPointerUnits * (parts + 1) + 1);
+    encoded[0] = u'|';
+    encoded[1] = static_cast<char16_t>(parts);
+    int part = 0;
+    size_t start = 1;
+    while (part < parts)
+    {
+        const size_t end = listText.find(u'|', start);
+        const long partIndex = FindOrAddPart(listText.substr(start, end - start));
+        WritePointer(encoded + 2 + kPointerUnits * (part + 1), m_pValueArray->GetValue(partIndex));
+        start = end + 1;
+        ++part;
+    }
+    const char16_t* key = m_pValueStore->AllocateValue(listText);
+    WritePointer(encoded + 2, key);
+    const long index = m_pValueArray->AddNewValue(encoded, false, true, kNaN);
+    m_pHashTree->Store(key, index);
+    m_bMultipleValues = true;
+    m_bUnclearFormat = false;
+    return index;
+}
+
+// ---- reading and writing fields ----
+
+long CAttribute::GetFieldValueIndex(const CRecord* record)
+{
+    if (IsHeader())
+        return -1;
+    const long index = m_fieldArray.GetAt(record->m_nRecordNumber);
+    if (index >= 0)
+        return index;
+    RepairMissingValue(record);
+    return m_fieldArray.GetAt(record->m_nRecordNumber);
+}
+
+void CAttribute::RepairMissingValue(const CRecord* record)
+{
+    if (!m_bMissingValueReported)
+    {
+        m_bMissingValueReported = true;
+        m_pTable->ShowMessage(u"Internal Error: Missing FieldValue for Attribute '" + GetDisplayName(50) +
+                              u"' in record " + platform::ToKString(record->m_nRecordNumber) +
+                              u"!\nUsing UNDEFINED.");
+    }
+    AddValue(const_cast<CRecord*>(record), KStringView(), kNaN);
+    if (!m_pValueArray->IsSorted())
+        RecomputeSortedValues();
+}
+
+const char16_t* CAttribute::GetFieldValue(const CRecord* record)
+{
+    if (IsHeader())
+        return u"";
+    return m_pValueArray->GetValue(GetFieldValueIndex(record));
+}
+
+KString CAttribute::GetFieldText(const CRecord* record)
+{
+    return DecodeMultipleValues(GetFieldValue(record));
+}
+
+void CAttribute::SetFieldValue(const CRecord* record, long index)
+{
+    if (IsHeader())
+        return;
+    m_fieldArray.SetAt(record, index);
+    InvalidateStatistics();
+    InvalidateSortedRecords();
+}
+
+KString CAttribute::GetValueText(long index) const
+{
+    return DecodeMultipleValues(m_pValueArray->GetValue(index));
+}
+
+double CAttribute::GetNumericValue(long index)
+{
+    return m_pValueArray->GetDoubleValue(index);
+}
+
+long CAttribute::FindValueIndex(KStringView text)
+{
+    if (IsHeader())
+        return -1;
+    KString normalised;
+    if (!text.empty() && text[0] == u'|')
+    {
+        normalised.assign(text);
+        MakeMultipleValuesUnique(normalised);
+        text = normalised;
+    }
+    if (!m_pHashTree)
+        CreateValueHashTree(0);
+    long index = -1;
+    return m_pHashTree->Lookup(text, &index) ? index : -1;
+}
+
+const char16_t* CAttribute::FindValue(KStringView text)
+{
+    const long index = FindValueIndex(text);
+    return index < 0 ? nullptr : m_pValueArray->GetValue(index);
+}
+
+// ---- the value hash ----
+
+void CAttribute::CreateValueHashTree(long size)
+{
+    if (IsHeader() || m_pHashTree)
+        return;
+    const long count = m_pValueArray->GetSize();
+    if (size <= 0)
+        size = std::max(100L, count);
+    m_pHashTree = std::make_unique<CHashTree>(m_pTable->GetAllocator(), static_cast<size_t>(size));
+    for (long i = 0; i < count; ++i)
+    {
+        const char16_t* value = m_pValueArray->GetValue(i);
+        m_pHashTree->Store(IsEncodedList(value) ? ListKey(value) : value, i);
+    }
+    if (m_pTable->GetKeyAttribute() == this)
+        m_pTable->InvalidateValueIndexMap();
+}
+
+void CAttribute::DropValueHashTree()
+{
+    m_pHashTree.reset();
+}
+
+// ---- order ----
+
+int CAttribute::CompareValueIndices(long a, long b)
+{
+    if (a == b)
+        return 0;
+    const char16_t* va = m_pValueArray->GetValue(a);
+    const char16_t* vb = m_pValueArray->GetValue(b);
+    const bool emptyA = va[0] == 0;
+    const bool emptyB = vb[0] == 0;
+    if (emptyB)
+        return emptyA ? 0 : -1;
+    if (emptyA)
+        return 1;
+    const bool listA = IsEncodedList(va);
+    const bool listB = IsEncodedList(vb);
+    if (listA || listB)
+    {
+        if (!listB)
+            return 1;
+        if (!listA)
+            return -1;
+        const int countA = va[1];
+        const int countB = vb[1];
+        if (countA == 0 || countB == 0)
+            return countA == countB ? 0 : (countA == 0 ? 1 : -1);
+        if (countA != countB)
+            return countA < countB ? -1 : 1;
+        for (int i = 0; i < countA; ++i)
+        {
+            const int c = m_pTable->CompareStringValues(ListPart(va, i), ListPart(vb, i));
+            if (c != 0)
+                return c;
+        }
+        return 0;
+    }
+    if (IsNumeric() && !m_bMultipleValues)
+    {
+        const double da = m_pValueArray->GetDoubleValue(a);
+        const double db = m_pValueArray->GetDoubleValue(b);
+        const bool nanA = std::isnan(da);
+        const bool nanB = std::isnan(db);
+        if (nanA != nanB)
+            return nanA ? 1 : -1;
+        if (!nanA && da != db)
+            return da < db ? -1 : 1;
+    }
+    return m_pTable->CompareStringValues(va, vb);
+}
+
+namespace
+{
+// Quicksort over an index array whose two halves run as parallel tasks above a
+// size threshold; below it (or deep in the recursion) one sequential sort.
+template <class Less>
+void ParallelQuickSortInternal(uint32_t* data, long lo, long hi, int depth, const Less& less)
+{
+    if (lo >= hi)
+        return;
+    if (hi - lo < 10001 || depth >= 51)
+    {
+        std::sort(data + lo, data + hi + 1, less);
+        return;
+    }
+    std::swap(data[lo], data[lo + (hi - lo) / 2]);
+    const uint32_t pivot = data[lo];
+    long store = lo;
+    for (long i = lo + 1; i <= hi; ++i)
+    {
+        if (less(data[i], pivot))
+            std::swap(data[++store], data[i]);
+    }
+    std::swap(data[lo], data[store]);
+    platform::ParallelInvoke([&] { ParallelQuickSortInternal(data, lo, store - 1, depth + 1, less); },
+                             [&] { ParallelQuickSortInternal(data, store + 1, hi, depth + 1, less); });
+}
+} // namespace
+
+void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
+{
+    if (IsNumeric() && !m_pValueArray->DoublesValid())
+        m_pValueArray->RecomputeDoubleValues(); // before any task reads the numbers
+    auto less = [this](uint32_t a, uint32_t b) { return CompareValueIndices(a, b) < 0; };
+    if (parallel)
+        ParallelQuickSortInternal(order.data(), 0, static_cast<long>(order.size()) - 1, 0, less);
+    else
+        std::sort(order.begin(), order.end(), less);
+}
+
+void CAttribute::RecomputeSortedValues()
+{
+    if (IsHeader() || m_pValueArray->IsSorted())
+        return;
+    CStatusMessageGuard status(*m_pTable, FormatResource(2716, {GetDisplayName(30)}));
+    m_nLastValueIndex = -1;
+
+    const long n = m_pValueArray->GetSize();
+    std::vector<uint32_t> order(static_cast<size_t>(n));
+    std::iota(order.begin(), order.end(), 0u);
+    if (n >= 2)
+        SortValueIndices(order, m_pTable->UseMulticores() && platform::GetProcessorCount() > 1);
+
+    auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), this, std::max(n, 1L));
+    std::vector<int32_t> newIndex(static_cast<size_t>(n));
+    for (long i = 0; i < n; ++i)
+    {
+        const uint32_t old = order[i];
+        newIndex[old] = static_cast<int32_t>(i);
+        sorted->AppendSorted(m_pValueArray->GetValue(old), m_pValueArray->GetStoredDoubleValue(old),
+                             m_pValueArray->HasDoubles());
+    }
+    {
+        CStatusMessageGuard replacing(*m_pTable, LoadResourceString(2538));
+        const long size = m_fieldArray.GetSize();
+        m_fieldArray.SetMaxSize(size, n, true);
+        for (long r = 0; r < size; ++r)
+        {
+            const long old = m_fieldArray.GetAt(r);
+            if (old >= 0)
+                m_fieldArray.SetAtNoGrow(r, newIndex[old]);
+        }
+    }
+    if (m_pValueArray->GetCheckpointCount() >= 0)
+        m_bResortedSinceCheckpoint = true;
+    m_pValueArray = std::move(sorted);
+    m_pValueArray->SetSorted(true);
+    DropValueHashTree();
+    InvalidateSortedRecords();
+    if (m_pTable->GetKeyAttribute() == this)
+        m_pTable->InvalidateValueIndexMap();
+}
+
+// ---- clearing ----
+
+void CAttribute::ClearValues()
+{
+    if (IsHeader())
+        return;
+    m_pValueStore->FreeMemory();
+    m_pValueArray->RemoveAll();
+    DropValueHashTree();
+    m_nLastValueIndex = -1;
+    m_strLastValue.clear();
+    m_fieldArray.RemoveAll();
+    m_bMultipleValues = false;
+    m_nMaxMultipleValues = -1;
+    InvalidateStatistics();
+    InvalidateSortedRecords();
+}
+
+void CAttribute::SetAllUndefined()
+{
+    if (IsHeader())
+        return;
+    ClearValues();
+    const CRecordArray& all = m_pTable->GetAllRecords();
+    const long n = all.GetSize();
+    for (long i = 0; i < n; ++i)
+        AddValue(all.GetRecord(i), KStringView(), kNaN);
+}
+
+void CAttribute::SetAllIdentical(KStringView text, double number)
+{
+    if (IsHeader())
+        return;
+    AddValue(nullptr, text, number);
+    const long index = m_nLastValueIndex;
+    const CRecordArray& all = m_pTable->GetAllRecords();
+    const long n = all.GetSize();
+    for (long i = 0; i < n; ++i)
+        m_fieldArray.SetAt(all.GetRecord(i), index);
+    InvalidateStatistics();
+    InvalidateSortedRecords();
+}
+
+// ---- checkpoints ----
+
+void CAttribute::CreateCheckpoint()
+{
+    if (IsHeader())
+        return;
+    m_pValueArray->CreateCheckpoint();
+    m_pValueStore->CreateCheckpoint();
+    m_fieldArray.CreateCheckpoint();
+    m_bResortedSinceCheckpoint = false;
+}
+
+void CAttribute::RestoreCheckpoint(bool restoreFields)
+{
+    if (IsHeader())
+        return;
+    // After a resort the indices of the old values have moved, so the values
+    // cannot be truncated; they stay (unused ones are harmless) and only the
+    // fields are rolled back.
+    if (!m_bResortedSinceCheckpoint)
+    {
+        m_pValueArray->RestoreCheckpoint();
+        m_pValueStore->RestoreCheckpoint();
+    }
+    if (restoreFields)
+        m_fieldArray.RestoreCheckpoint();
+    // A record of before the checkpoint may have been given a value made after it.
+    const long count = m_pValueArray->GetSize();
+    const long size = m_fieldArray.GetSize();
+    for (long r = 0; r < size; ++r)
+    {
+        if (m_fieldArray.GetAt(r) >= count)
+            m_fieldArray.SetUndefined(r);
+    }
+    DeleteCheckpoint();
+    DropValueHashTree();
+    m_nLastValueIndex = -1;
+    m_strLastValue.clear();
+    RecomputeMultipleValueFlag();
+    InvalidateStatistics();
+    InvalidateSortedRecords();
+}
+
+void CAttribute::DeleteCheckpoint()
+{
+    if (IsHeader())
+        return;
+    m_pValueArray->DeleteCheckpoint();
+    m_pValueStore->DeleteCheckpoint();
+    m_fieldArray.DeleteCheckpoint();
+    m_bResortedSinceCheckpoint = false;
+}
+
+size_t CAttribute::GetAllocatedBytes() const
+{
+    return m_pValueStore->GetAllocatedBytes() + m_pValueArray->GetAllocatedBytes() +
+           m_fieldArray.GetAllocatedMemory();
+}

@@ -1,0 +1,180 @@
+#include "engine/ValueArray.h"
+
+#include "engine/Allocator.h"
+#include "engine/Attribute.h"
+#include "engine/Table.h"
+#include "options/OptionSet.h"
+#include "platform/Parallel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+constexpr double kUndefinedNumber = std::numeric_limits<double>::quiet_NaN();
+
+long GrownCapacity(long capacity, long wanted)
+{
+    while (capacity < wanted)
+        capacity += std::max(std::min(capacity, 100000L), 500L);
+    return capacity;
+}
+} // namespace
+
+CValueArray::CValueArray(CTableAllocator& allocator, CAttribute* attribute, long capacity)
+    : m_allocator(allocator), m_pAttribute(attribute)
+{
+    if (capacity > 0)
+        SetMaxSize(capacity, false);
+}
+
+CValueArray::~CValueArray()
+{
+    m_allocator.FreeMemory(m_pValues);
+    m_allocator.FreeMemory(m_pDoubles);
+}
+
+void CValueArray::SetMaxSize(long size, bool grow)
+{
+    if (size <= m_nCapacity)
+        return;
+    const long capacity = grow ? GrownCapacity(std::max(m_nCapacity, 1L), size) : size;
+    // Allocate both arrays before installing either, so a failure leaves the array as it was.
+    auto* values = static_cast<const char16_t**>(
+        m_allocator.ReallocateMemory(m_pValues, m_nCapacity * sizeof(char16_t*), capacity * sizeof(char16_t*)));
+    m_pValues = values;
+    if (m_pDoubles)
+    {
+        m_pDoubles = static_cast<double*>(
+            m_allocator.ReallocateMemory(m_pDoubles, m_nCapacity * sizeof(double), capacity * sizeof(double)));
+        std::fill(m_pDoubles + m_nCapacity, m_pDoubles + capacity, kUndefinedNumber);
+    }
+    m_nCapacity = capacity;
+}
+
+long CValueArray::AddNewValue(const char16_t* text, bool computeNumber, bool hasNumber, double number)
+{
+    if (m_nCount == m_nCapacity)
+        SetMaxSize(m_nCount + 1, true);
+    const bool numeric = m_pAttribute->IsNumeric();
+    bool known = false;
+    if (numeric && computeNumber)
+    {
+        number = CAttribute::IsEncodedList(text) ? kUndefinedNumber : m_pAttribute->ReadNumber(text);
+        known = true;
+    }
+    else if (numeric && hasNumber)
+    {
+        known = true;
+    }
+    if (known && !m_pDoubles)
+    {
+        m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(m_nCapacity * sizeof(double)));
+        std::fill(m_pDoubles, m_pDoubles + m_nCapacity, kUndefinedNumber);
+        if (m_nCount > 0)
+            m_bDoublesValid = false;
+    }
+    const long index = m_nCount;
+    m_pValues[index] = text;
+    if (m_pDoubles)
+        m_pDoubles[index] = known ? number : kUndefinedNumber;
+    if (numeric && !known)
+        m_bDoublesValid = false;
+    ++m_nCount;
+    m_pAttribute->InvalidateStatistics();
+
+    if (m_bSorted && m_nCount > 1)
+    {
+        if (numeric && !m_bDoublesValid && !known)
+            m_bSorted = false;
+        else if (m_pAttribute->CompareValueIndices(index - 1, index) > 0)
+            m_bSorted = false;
+    }
+    return index;
+}
+
+void CValueArray::AppendSorted(const char16_t* text, double number, bool hasNumber)
+{
+    if (m_nCount == m_nCapacity)
+        SetMaxSize(m_nCount + 1, true);
+    if (hasNumber && !m_pDoubles)
+    {
+        m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(m_nCapacity * sizeof(double)));
+        std::fill(m_pDoubles, m_pDoubles + m_nCapacity, kUndefinedNumber);
+    }
+    m_pValues[m_nCount] = text;
+    if (m_pDoubles)
+        m_pDoubles[m_nCount] = number;
+    if (!hasNumber && m_pAttribute->IsNumeric())
+        m_bDoublesValid = false;
+    ++m_nCount;
+}
+
+double CValueArray::GetDoubleValue(long index)
+{
+    if (!m_pAttribute->IsNumeric())
+        return kUndefinedNumber;
+    if (!m_bDoublesValid || !m_pDoubles)
+        RecomputeDoubleValues();
+    return m_pDoubles[index];
+}
+
+double CValueArray::GetStoredDoubleValue(long index) const
+{
+    return m_pDoubles ? m_pDoubles[index] : kUndefinedNumber;
+}
+
+void CValueArray::RecomputeDoubleValues()
+{
+    if (!m_pAttribute->IsNumeric())
+    {
+        m_bDoublesValid = true;
+        return;
+    }
+    if (!m_pDoubles)
+    {
+        m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(std::max(m_nCapacity, 1L) * sizeof(double)));
+        std::fill(m_pDoubles, m_pDoubles + std::max(m_nCapacity, 1L), kUndefinedNumber);
+    }
+    const long n = m_nCount;
+    auto parse = [this](long i) {
+        const char16_t* text = m_pValues[i];
+        m_pDoubles[i] = CAttribute::IsEncodedList(text) ? kUndefinedNumber : m_pAttribute->ReadNumber(text);
+    };
+    const bool parallel = n > 1000 && m_pAttribute->GetTable()->UseMulticores();
+    if (parallel)
+    {
+        const int workers = static_cast<int>(std::min<long>(2L * platform::GetProcessorCount(), n + 1));
+        platform::ParallelStrands(workers, [&](int k) {
+            for (long i = k; i < n; i += workers)
+                parse(i);
+        });
+    }
+    else
+    {
+        for (long i = 0; i < n; ++i)
+            parse(i);
+    }
+    m_bDoublesValid = true;
+}
+
+void CValueArray::RemoveAll()
+{
+    m_nCount = 0;
+    m_nCheckpointCount = -1;
+    m_bSorted = true;
+    m_bDoublesValid = true;
+}
+
+void CValueArray::RestoreCheckpoint()
+{
+    if (m_nCheckpointCount < 0 || m_nCheckpointCount > m_nCount)
+        return;
+    m_nCount = m_nCheckpointCount;
+}
+
+size_t CValueArray::GetAllocatedBytes() const
+{
+    return m_nCapacity * (sizeof(char16_t*) + (m_pDoubles ? sizeof(double) : 0));
+}

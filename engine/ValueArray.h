@@ -1,0 +1,73 @@
+#pragma once
+// CValueArray: the distinct values of one attribute in index order.
+//
+// Each entry points at text in the attribute's value store; numeric attributes
+// keep a double beside each text. Worked example: values added in the order
+// "b", "a", "b", "" to four records give the array ["b", "a", ""] and the
+// record indices [0, 1, 0, 2]; after sorting the array is ["a", "b", ""] and
+// the indices become [1, 0, 1, 2] (undefined sorts last).
+//
+// Threading: used from the table's thread; RecomputeDoubleValues splits its
+// work over parallel tasks that write disjoint slots.
+
+#include "platform/Text.h"
+
+#include <cstddef>
+
+class CAttribute;
+class CTableAllocator;
+
+class CValueArray
+{
+public:
+    CValueArray(CTableAllocator& allocator, CAttribute* attribute, long capacity);
+    ~CValueArray();
+    CValueArray(const CValueArray&) = delete;
+    CValueArray& operator=(const CValueArray&) = delete;
+
+    // Appends a value; returns its index. With computeNumber the number is read
+    // from the text with the attribute's format; with hasNumber it is given.
+    long AddNewValue(const char16_t* text, bool computeNumber, bool hasNumber, double number);
+
+    // Appends a value known to follow the last one in order (used when sorting).
+    void AppendSorted(const char16_t* text, double number, bool hasNumber);
+
+    long GetSize() const { return m_nCount; }
+    // The stored text of a value (for a list, its encoded entry). Borrowed from the value store.
+    const char16_t* GetValue(long index) const { return m_pValues[index]; }
+    const char16_t* GetLastValue() const { return m_nCount > 0 ? m_pValues[m_nCount - 1] : nullptr; }
+    // The number of a value; recomputes all numbers first when they are invalid. NaN for text.
+    double GetDoubleValue(long index);
+    // The number as stored, without recomputing.
+    double GetStoredDoubleValue(long index) const;
+    bool HasDoubles() const { return m_pDoubles != nullptr; }
+    bool DoublesValid() const { return m_bDoublesValid; }
+
+    void RecomputeDoubleValues();
+    void InvalidateDoubleValues() { m_bDoublesValid = false; }
+
+    bool IsSorted() const { return m_bSorted; }
+    void SetSorted(bool sorted) { m_bSorted = sorted; }
+
+    // Makes room for size values (grow: in the usual steps, else exactly).
+    void SetMaxSize(long size, bool grow);
+    void RemoveAll();
+
+    void CreateCheckpoint() { m_nCheckpointCount = m_nCount; }
+    void RestoreCheckpoint();
+    void DeleteCheckpoint() { m_nCheckpointCount = -1; }
+    long GetCheckpointCount() const { return m_nCheckpointCount; }
+
+    size_t GetAllocatedBytes() const;
+
+private:
+    CTableAllocator& m_allocator;
+    CAttribute* m_pAttribute;  // owner; decides numbers and order
+    const char16_t** m_pValues = nullptr; // m_nCapacity slots, the first m_nCount set
+    double* m_pDoubles = nullptr; // null until a number is stored or computed; else m_nCapacity slots
+    long m_nCapacity = 0;         // slots allocated
+    long m_nCount = 0;            // values stored
+    long m_nCheckpointCount = -1; // count at the checkpoint, -1 when none
+    bool m_bSorted = true;        // true while the values are known to be ascending
+    bool m_bDoublesValid = true;  // false when some number must be recomputed from its text
+};

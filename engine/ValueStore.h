@@ -1,0 +1,61 @@
+#pragma once
+// The text pool of one attribute: the characters of all its distinct values.
+
+#include "engine/Allocator.h"
+#include "platform/Text.h"
+
+// Hands out zero-filled space in 2-byte units from blocks of 20000 bytes taken from the table allocator.
+// A request that does not fit into the rest of the current block starts a new block (the rest stays
+// unused); a request larger than a whole block gets a block of its own. Texts are never freed one by one:
+// the store is freed as a whole, or back to a checkpoint. Stored pointers stay valid until then.
+// Threading: single-threaded (the table's thread); stored texts may be read from any thread.
+class CValueStore
+{
+public:
+    static constexpr size_t s_nBlockBytes = 20000;
+
+    explicit CValueStore(CTableAllocator& allocator);
+    CValueStore(const CValueStore&) = delete;
+    CValueStore& operator=(const CValueStore&) = delete;
+
+    // Returns zero-filled space for units 2-byte units (at least one), owned by the store. Throws
+    // COutOfMemoryException with the store unchanged.
+    char16_t* AllocateSpace(long units);
+
+    // Stores a zero-terminated copy of text and returns it; counts one value. A text whose copy with its
+    // terminator would exceed a block (10000 units or more) is stored as the empty text.
+    const char16_t* AllocateValue(KStringView text);
+
+    // Frees every block and drops the checkpoint; every pointer handed out becomes invalid.
+    void FreeMemory();
+
+    long GetValueCount() const { return m_nValueCount; }
+    size_t GetAllocatedBytes() const { return m_blocks.GetAllocatedBytes(); }
+    size_t GetUsedBytes() const { return m_nUsedBytes; }
+    long GetBlockCount() const { return m_blocks.GetBlockCount(); }
+
+    // Remembers (current block, value count, bytes used in it); RestoreCheckpoint frees the blocks started
+    // since and clears what was handed out since in the checkpointed block. The checkpoint stays until
+    // DeleteCheckpoint. Restoring without a checkpoint does nothing.
+    void CreateCheckpoint();
+    void RestoreCheckpoint();
+    void DeleteCheckpoint() { m_bCheckpoint = false; }
+    bool HasCheckpoint() const { return m_bCheckpoint; }
+
+    // Cheap consistency check of the counters (tests).
+    bool Validate() const;
+
+private:
+    CBlockChain m_blocks;            // the text blocks, oldest first
+    char* m_pCurrentBlock;           // the chain's newest block, null before the first
+    size_t m_nCurrentBlockBytes;     // size of m_pCurrentBlock: s_nBlockBytes, or more for an oversized request
+    size_t m_nUsedInCurrent;         // bytes handed out from m_pCurrentBlock, even, <= m_nCurrentBlockBytes
+    size_t m_nUsedBytes;             // bytes handed out from all blocks
+    long m_nValueCount;              // texts stored by AllocateValue
+    bool m_bCheckpoint;              // a checkpoint is set; the fields below are meaningful
+    char* m_pCheckpointBlock;        // m_pCurrentBlock at the checkpoint (may be null)
+    size_t m_nCheckpointBlockBytes;  // m_nCurrentBlockBytes at the checkpoint
+    size_t m_nCheckpointUsedInBlock; // m_nUsedInCurrent at the checkpoint
+    size_t m_nCheckpointUsedBytes;   // m_nUsedBytes at the checkpoint
+    long m_nCheckpointValueCount;    // m_nValueCount at the checkpoint
+};

@@ -1,0 +1,63 @@
+#include "System.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+#include <uuid/uuid.h>
+
+namespace platform
+{
+
+KString NewUuid()
+{
+    uuid_t uuid;
+    uuid_generate_random(uuid);
+    char text[37];
+    uuid_unparse_lower(uuid, text);
+    return KString(text, text + 36);
+}
+
+uint64_t GetTickCountMs()
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+int GetDoubleClickTimeMs()
+{
+    return 500;
+}
+
+KString GetComputerName()
+{
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == 0)
+        return u"localhost";
+    return FromUtf8(name);
+}
+
+std::filesystem::path GetUserConfigFolder()
+{
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    if (configHome != nullptr && configHome[0] == '/')
+        return std::filesystem::path(configHome) / "korvalin";
+
+    const char* home = std::getenv("HOME");
+    std::string homeFolder = home != nullptr ? home : "";
+    if (homeFolder.empty())
+    {
+        // No HOME: ask the password database (getpwuid_r is safe from any thread).
+        struct passwd entry = {};
+        struct passwd* result = nullptr;
+        char buffer[4096];
+        if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &result) == 0 && result != nullptr &&
+            result->pw_dir != nullptr)
+            homeFolder = result->pw_dir;
+    }
+    if (homeFolder.empty())
+        homeFolder = "/tmp";
+    return std::filesystem::path(homeFolder) / ".config" / "korvalin";
+}
+
+} // namespace platform

@@ -1,0 +1,414 @@
+#include "TableTestSupport.h"
+
+#include "engine/Allocator.h"
+#include "options/OptionSet.h"
+#include "platform/Error.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace
+{
+// The values of an attribute in index order, as written, joined by blanks ("" shown as _).
+std::string ValueList(CAttribute* attribute)
+{
+    std::string out;
+    for (long i = 0; i < attribute->GetNrOfValues(); ++i)
+    {
+        const std::string text = platform::ToUtf8(attribute->GetValueText(i));
+        out += (i > 0 ? " " : "") + (text.empty() ? std::string("_") : text);
+    }
+    return out;
+}
+
+// The value index of every record, joined by blanks.
+std::string Indices(CTable& table, CAttribute* attribute)
+{
+    std::string out;
+    for (long r = 0; r < table.GetRecordCount(); ++r)
+        out += (r > 0 ? " " : "") + std::to_string(attribute->GetFieldValueIndex(table.GetRecord(r)));
+    return out;
+}
+} // namespace
+
+TEST(AddValue, FieldArrayWidensOnlyWhenTheValuesDemandIt)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
+    for (int i = 0; i < 40; ++i)
+        table.AddRecord();
+    for (int r = 0; r < 3; ++r)
+        a->AddValue(table.GetRecord(r), u"x");
+    a->AddValue(table.GetRecord(3), u"y");
+    EXPECT_EQ(a->GetFieldArray().GetWidthCode(), -2); // stored values 1 and 2
+    a->AddValue(table.GetRecord(4), u"z");
+    EXPECT_EQ(a->GetFieldArray().GetWidthCode(), -2); // stored 3 still fits two bits
+    a->AddValue(table.GetRecord(5), u"w");
+    EXPECT_EQ(a->GetFieldArray().GetWidthCode(), -1); // stored 4 needs a nibble
+    EXPECT_EQ(Indices(table, a).substr(0, 11), "0 0 0 1 2 3");
+    for (int r = 6; r < 40; ++r)
+    {
+        a->AddValue(table.GetRecord(r), platform::ToKString(100 + r));
+        if (a->GetNrOfValues() == 15)
+        {
+            EXPECT_EQ(a->GetFieldArray().GetWidthCode(), -1);
+        }
+        if (a->GetNrOfValues() == 16)
+        {
+            EXPECT_EQ(a->GetFieldArray().GetWidthCode(), 1);
+        }
+    }
+    for (int r = 6; r < 40; ++r)
+        EXPECT_EQ(a->GetFieldText(table.GetRecord(r)), platform::ToKString(100 + r));
+    EXPECT_EQ(a->GetFieldText(table.GetRecord(3)), u"y");
+}
+
+TEST(AddValue, AscendingValuesStaySortedOthersAreSortedOnDemand)
+{
+    CTable table;
+    CAttribute* a = AddColumn(table, u"A", {u"a", u"b", u"c"});
+    EXPECT_TRUE(a->AreValuesSorted());
+    CAttribute* b = AddColumn(table, u"B", {u"c", u"", u"b", u"c", u"a"});
+    EXPECT_FALSE(b->AreValuesSorted());
+    EXPECT_EQ(ValueList(b), "c _ b a");
+    b->RecomputeSortedValues();
+    EXPECT_TRUE(b->AreValuesSorted());
+    EXPECT_EQ(ValueList(b), "a b c _"); // undefined last
+    EXPECT_EQ(Indices(table, b), "2 3 1 2 0");
+    EXPECT_EQ(b->FindValueIndex(u"c"), 2); // the hash follows the new indices
+    EXPECT_EQ(b->FindValueIndex(u"d"), -1);
+}
+
+TEST(AddValue, NumbersSortNumericallyWithUndefinedLast)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"N", nullptr, 10, true);
+    ASSERT_TRUE(a->SetFormat(u"####."));
+    for (const char16_t* text : {u"10", u"9", u"", u"-2.5", u"1e3", u"x"})
+        a->AddValue(table.AddRecord(), text);
+    a->RecomputeSortedValues();
+    EXPECT_EQ(ValueList(a), "-2.5 9 10 1e3 x _"); // a text that is no number sorts after the numbers
+    EXPECT_EQ(a->GetNumericValue(a->FindValueIndex(u"1e3")), 1000.0);
+    EXPECT_TRUE(std::isnan(a->GetNumericValue(a->FindValueIndex(u"x"))));
+    EXPECT_DOUBLE_EQ(a->GetAbsoluteMinimum(), -2.5);
+    EXPECT_DOUBLE_EQ(a->GetAbsoluteMaximum(), 1000.0);
+    EXPECT_DOUBLE_EQ(a->GetAbsoluteAverage(), (10 + 9 - 2.5 + 1000) / 4);
+    EXPECT_EQ(a->GetAbsoluteMaxValueLength(), 4);
+}
+
+TEST(AddValue, ListsAreNormalisedAndTheirPartsAreValues)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"Tags", nullptr, 10, true);
+    CRecord* r0 = table.AddRecord();
+    CRecord* r1 = table.AddRecord();
+    CRecord* r2 = table.AddRecord();
+    CRecord* r3 = table.AddRecord();
+    a->AddValue(r0, u"|b|a|b||");
+    a->AddValue(r1, u"|a|");
+    a->AddValue(r2, u"|");
+    a->AddValue(r3, u"||");
+    EXPECT_EQ(a->GetFieldText(r0), u"|b|a|");
+    EXPECT_EQ(CAttribute::CountEncodedMultipleValues(a->GetFieldValue(r0)), 2);
+    EXPECT_EQ(a->GetFieldText(r1), u"a");
+    EXPECT_EQ(a->GetFieldText(r2), u"");
+    EXPECT_EQ(a->GetFieldText(r3), u"");
+    EXPECT_TRUE(a->HasMultipleValues());
+    EXPECT_EQ(a->FindValueIndex(u"|b|a|"), a->GetFieldValueIndex(r0));
+    EXPECT_EQ(a->FindValueIndex(u"|b|b|a|"), a->GetFieldValueIndex(r0)); // looked up in normal form
+    EXPECT_EQ(a->FindValueIndex(u"a"), a->GetFieldValueIndex(r1));      // a part is a value of its own
+    const auto parts = CAttribute::GetEncodedMultipleValues(a->GetFieldValue(r0));
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(std::u16string(parts[0]), u"b");
+    EXPECT_EQ(parts[1], a->GetValue(a->FindValueIndex(u"a"))); // parts point at the stored values
+    EXPECT_EQ(a->GetMaxMultipleValues(), 2);
+
+    a->RecomputeSortedValues();
+    EXPECT_EQ(ValueList(a), "a b |b|a| _"); // a list after every single value, undefined last
+    EXPECT_EQ(a->GetFieldText(r0), u"|b|a|");
+}
+
+TEST(AddValue, ListOrderCountsPartsThenComparesPairwise)
+{
+    CTable table;
+    CAttribute* a = AddColumn(table, u"L", {u"|c|d|e|", u"|b|z|", u"|b|a|", u"x", u"|"});
+    a->RecomputeSortedValues();
+    // "|" is written back as undefined (it holds no parts).
+    EXPECT_EQ(ValueList(a), "a b c d e x z |b|a| |b|z| |c|d|e| _");
+}
+
+TEST(MakeMultipleValuesUnique, CountsAndForms)
+{
+    struct Case
+    {
+        std::u16string in, out;
+        int parts;
+    } cases[] = {
+        {u"|b|a|b||", u"|b|a|", 2}, {u"|a|", u"a", 1}, {u"|", u"", 0},        {u"||", u"", 0},
+        {u"plain", u"plain", 1},    {u"", u"", 0},     {u"|x|y", u"|x|y|", 2}, {u"|a|A|", u"|a|A|", 2},
+    };
+    for (Case c : cases)
+    {
+        std::u16string text = c.in;
+        EXPECT_EQ(CAttribute::MakeMultipleValuesUnique(text), c.parts) << platform::ToUtf8(c.in);
+        EXPECT_EQ(text, c.out) << platform::ToUtf8(c.in);
+    }
+    std::u16string many;
+    for (int i = 0; i < 255; ++i)
+        many += u"|p" + platform::ToKString(i);
+    many += u"|";
+    EXPECT_EQ(CAttribute::MakeMultipleValuesUnique(many), 0);
+    EXPECT_EQ(many, u"|");
+    std::u16string most;
+    for (int i = 0; i < 254; ++i)
+        most += u"|p" + platform::ToKString(i);
+    EXPECT_EQ(CAttribute::MakeMultipleValuesUnique(most), 254);
+}
+
+TEST(AddValue, TooManyPartsMakeTheEmptyList)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"L", nullptr, 10, true);
+    std::u16string many;
+    for (int i = 0; i < 255; ++i)
+        many += u"|p" + platform::ToKString(i);
+    CRecord* record = table.AddRecord();
+    a->AddValue(record, many);
+    EXPECT_EQ(a->GetFieldText(record), u"|");
+    EXPECT_EQ(CAttribute::CountEncodedMultipleValues(a->GetFieldValue(record)), 0);
+}
+
+TEST(AddValue, LongTextsBecomeUndefined)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
+    CRecord* r0 = table.AddRecord();
+    CRecord* r1 = table.AddRecord();
+    CRecord* r2 = table.AddRecord();
+    a->AddValue(r0, std::u16string(9999, u'q'));
+    a->AddValue(r1, std::u16string(10000, u'q'));
+    std::u16string longList = u"|" + std::u16string(10000, u'w') + u"|v|";
+    a->AddValue(r2, longList);
+    EXPECT_EQ(a->GetFieldText(r0).size(), 9999u);
+    EXPECT_EQ(a->GetFieldText(r1), u"");
+    EXPECT_EQ(a->GetFieldText(r2), u"|"); // a list becomes the empty list
+}
+
+TEST(AddValue, RunsOfEqualValuesReuseTheLastValue)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
+    const char16_t* first = a->AddValue(table.AddRecord(), u"same");
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(a->AddValue(table.AddRecord(), u"same"), first);
+    EXPECT_EQ(a->GetNrOfValues(), 1);
+    a->AddValue(nullptr, u"other"); // only the distinct value
+    EXPECT_EQ(a->GetNrOfValues(), 2);
+    EXPECT_EQ(table.GetRecordCount(), 101);
+}
+
+TEST(AddValue, ManyDistinctValuesRehashAndStayFindable)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1, false);
+    for (int i = 0; i < 5000; ++i)
+        a->AddValue(table.AddRecord(), u"v" + platform::ToKString(i * 7919 % 5000));
+    EXPECT_EQ(a->GetNrOfValues(), 5000);
+    for (int i = 0; i < 5000; i += 97)
+        EXPECT_EQ(a->GetValueText(a->FindValueIndex(u"v" + platform::ToKString(i))), u"v" + platform::ToKString(i));
+    a->RecomputeSortedValues();
+    for (long r = 0; r < 5000; r += 101)
+        EXPECT_EQ(a->GetFieldText(table.GetRecord(r)), u"v" + platform::ToKString(r * 7919 % 5000));
+}
+
+TEST(MissingValue, ReportedOnceAndRepairedToUndefined)
+{
+    CTable table;
+    CAttribute* a = AddColumn(table, u"Amount", {u"b", u"a"});
+    CRecord* lonely = table.AddRecord();
+    CRecord* lonely2 = table.AddRecord();
+    EXPECT_EQ(a->GetFieldText(lonely), u"");
+    ASSERT_EQ(table.GetMessageLog().size(), 1u);
+    EXPECT_EQ(table.GetMessageLog()[0],
+              u"Internal Error: Missing FieldValue for Attribute 'Amount' in record 2!\nUsing UNDEFINED.");
+    EXPECT_EQ(a->GetFieldText(lonely2), u"");
+    EXPECT_EQ(table.GetMessageLog().size(), 1u);
+    EXPECT_EQ(a->GetFieldText(table.GetRecord(0)), u"b");
+    EXPECT_EQ(a->GetFieldText(table.GetRecord(1)), u"a");
+}
+
+TEST(SetAll, UndefinedClearsIdenticalKeepsOldValues)
+{
+    CTable table;
+    CAttribute* a = AddColumn(table, u"A", {u"x", u"y", u"z"});
+    a->SetAllIdentical(u"w", std::nan(""));
+    EXPECT_EQ(RenderTable(table), "A(1)=w,w,w; records=3");
+    EXPECT_EQ(a->GetNrOfValues(), 4);
+    a->SetAllUndefined();
+    EXPECT_EQ(RenderTable(table), "A(1)=,,; records=3");
+    EXPECT_EQ(a->GetNrOfValues(), 1);
+    EXPECT_FALSE(a->HasNonEmptyValue());
+    EXPECT_FALSE(a->HasMoreThanOneValue());
+}
+
+TEST(SortedRecords, OrderedByValueTiesInTableOrder)
+{
+    CTable table;
+    CAttribute* a = AddColumn(table, u"A", {u"b", u"a", u"", u"b", u"a"});
+    std::string order;
+    for (CRecord* record : a->GetSortedRecords())
+        order += std::to_string(record->m_nRecordNumber);
+    EXPECT_EQ(order, "14032");
+    table.GetRecord(1)->m_bShown = false;
+    table.GetShownRecords().RemoveAll();
+    for (long r = 0; r < table.GetRecordCount(); ++r)
+    {
+        if (table.GetRecord(r)->m_bShown)
+            table.GetShownRecords().AddRecord(table.GetRecord(r));
+    }
+    a->InvalidateSortedRecords();
+    order.clear();
+    for (CRecord* record : a->GetSortedShownRecords())
+        order += std::to_string(record->m_nRecordNumber);
+    EXPECT_EQ(order, "4032");
+    a->AddValue(table.GetRecord(0), u"0"); // a change drops the cache
+    order.clear();
+    for (CRecord* record : a->GetSortedRecords())
+        order += std::to_string(record->m_nRecordNumber);
+    EXPECT_EQ(order, "01432");
+}
+
+TEST(Sorting, ParallelAndSequentialGiveTheSameOrder)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 60000, true);
+    std::mt19937 random(7);
+    for (int i = 0; i < 60000; ++i)
+        a->AddValue(nullptr, u"k" + platform::ToKString(random() % 1000000));
+    std::vector<uint32_t> sequential(static_cast<size_t>(a->GetNrOfValues()));
+    for (size_t i = 0; i < sequential.size(); ++i)
+        sequential[i] = static_cast<uint32_t>(i);
+    std::vector<uint32_t> parallel = sequential;
+    a->SortValueIndices(sequential, false);
+    a->SortValueIndices(parallel, true);
+    EXPECT_EQ(sequential, parallel);
+    for (size_t i = 1; i < sequential.size(); ++i)
+        ASSERT_LT(a->CompareValueIndices(sequential[i - 1], sequential[i]), 0);
+}
+
+TEST(Sorting, WithoutMulticoresTheResultIsTheSame)
+{
+    COptionSet options;
+    options.m_bUseMulticores = false;
+    CTable single(&options);
+    CTable multi;
+    std::vector<std::u16string> values;
+    std::mt19937 random(11);
+    for (int i = 0; i < 30000; ++i)
+        values.push_back(platform::ToKString(random() % 50000));
+    CAttribute* a = AddColumn(single, u"A", values);
+    CAttribute* b = AddColumn(multi, u"A", values);
+    a->RecomputeSortedValues();
+    b->RecomputeSortedValues();
+    EXPECT_EQ(ValueList(a), ValueList(b));
+    EXPECT_EQ(Indices(single, a), Indices(multi, b));
+}
+
+// ---- checkpoints ----
+
+namespace
+{
+// Appends records and a new attribute, as an import does.
+void AppendData(CTable& table, int records)
+{
+    CAttribute* first = table.FindAttributeFromIndex(0);
+    CAttribute* added = table.CreateNewAttribute(ATTR_NORMAL, false, u"New", nullptr, 10, true);
+    for (int i = 0; i < records; ++i)
+    {
+        CRecord* record = table.AddRecord();
+        first->AddValue(record, u"r" + platform::ToKString(i));
+        added->AddValue(record, platform::ToKString(i % 7));
+    }
+    first->AddValue(table.GetRecord(0), u"changed-to-new");
+}
+} // namespace
+
+TEST(Checkpoint, RestoreDropsAppendedRecordsAttributesAndValues)
+{
+    CTable table;
+    AddColumn(table, u"Id", {u"a", u"b", u"c"});
+    AddColumn(table, u"City", {u"Bern", u"Basel", u"Bern"});
+    const std::string before = RenderTable(table);
+    table.CreateCheckpoint();
+    AppendData(table, 50);
+    table.RestoreCheckpoint();
+    EXPECT_FALSE(table.HasCheckpoint());
+    // Record 0's value was changed to a value made after the checkpoint: it cannot keep it.
+    EXPECT_EQ(RenderTable(table), "Id(1)=,b,c;City(2)=Bern,Basel,Bern; records=3");
+    EXPECT_NE(before, RenderTable(table));
+    EXPECT_EQ(table.FindAttributeFromIndex(0)->GetNrOfValues(), 4); // 3 values and the repaired undefined
+    // Ids continue from the checkpoint.
+    EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u"Next", nullptr, 1, false)->GetId(), 3);
+    table.FindAttributeFromIndex(0)->AddValue(table.AddRecord(), u"d");
+    EXPECT_EQ(table.FindAttributeFromIndex(0)->GetFieldText(table.GetRecord(3)), u"d");
+}
+
+TEST(Checkpoint, FailedAppendLeavesTheTableAsItWas)
+{
+    // Make the N-th allocation fail for N = 1, 2, 3 ... until the append goes through;
+    // after every failure the restored table must equal the table before.
+    for (long n = 1;; ++n)
+    {
+        CTable table;
+        AddColumn(table, u"Id", {u"a", u"b", u"c"});
+        AddColumn(table, u"Tags", {u"|x|y|", u"z", u""});
+        table.AnalyzeTable();
+        const std::string before = RenderTable(table);
+        table.CreateCheckpoint();
+        bool failed = false;
+        CTableAllocator::SetFailureCountdown(n);
+        try
+        {
+            CAttribute* first = table.FindAttributeFromIndex(0);
+            CAttribute* added = table.CreateNewAttribute(ATTR_NORMAL, false, u"New", nullptr, 10, true);
+            for (int i = 0; i < 21000; ++i)
+            {
+                CRecord* record = table.AddRecord();
+                first->AddValue(record, u"r" + platform::ToKString(i));
+                added->AddValue(record, u"|p" + platform::ToKString(i % 300) + u"|q|");
+            }
+        }
+        catch (const COutOfMemoryException&)
+        {
+            failed = true;
+        }
+        CTableAllocator::SetFailureCountdown(0);
+        if (!failed)
+        {
+            table.DeleteCheckpoint();
+            EXPECT_EQ(table.GetRecordCount(), 21003);
+            EXPECT_GT(n, 5);
+            break;
+        }
+        table.RestoreCheckpoint();
+        ASSERT_EQ(RenderTable(table), before) << "allocation " << n;
+        // The table keeps working after the failure.
+        CRecord* record = table.AddRecord();
+        table.FindAttributeFromIndex(1)->AddValue(record, u"|z|x|");
+        ASSERT_EQ(table.FindAttributeFromIndex(1)->GetFieldText(record), u"|z|x|") << "allocation " << n;
+    }
+}
+
+TEST(Checkpoint, ResortAfterTheCheckpointKeepsValuesConsistent)
+{
+    CTable table;
+    CAttribute* a = AddColumn(table, u"A", {u"c", u"a"});
+    table.CreateCheckpoint();
+    a->AddValue(table.AddRecord(), u"b");
+    a->RecomputeSortedValues();
+    table.RestoreCheckpoint();
+    EXPECT_EQ(RenderTable(table), "A(1)=c,a; records=2");
+    EXPECT_EQ(a->FindValueIndex(u"c"), a->GetFieldValueIndex(table.GetRecord(0)));
+}

@@ -1,0 +1,148 @@
+// The table allocator, its failure seam and reserve, and the prime list for hash sizes.
+
+#include "engine/Allocator.h"
+#include "engine/PrimeSizes.h"
+#include "tests/engine/StorageTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace
+{
+
+bool AllZero(const void* p, size_t bytes)
+{
+    const auto* pBytes = static_cast<const unsigned char*>(p);
+    for (size_t i = 0; i < bytes; ++i)
+    {
+        if (pBytes[i] != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(StorageAllocator, HandsOutZeroFilledMemoryAndCountsLiveBytes)
+{
+    CTableAllocator allocator;
+    EXPECT_EQ(allocator.GetReserveBytes(), CTableAllocator::s_nReserveBytes);
+    void* p = allocator.AllocateMemory(1000);
+    void* q = allocator.AllocateMemory(0);
+    ASSERT_NE(p, nullptr);
+    ASSERT_NE(q, nullptr);
+    EXPECT_NE(p, q);
+    EXPECT_TRUE(AllZero(p, 1000));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 16, 0u);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 1000u);
+
+    // Growing keeps the contents and zero-fills the new part; shrinking keeps the front.
+    std::memset(p, 0xAB, 1000);
+    p = allocator.ReallocateMemory(p, 1000, 300000);
+    EXPECT_EQ(static_cast<unsigned char*>(p)[999], 0xAB);
+    EXPECT_TRUE(AllZero(static_cast<char*>(p) + 1000, 299000));
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 300000u);
+    p = allocator.ReallocateMemory(p, 300000, 10);
+    EXPECT_EQ(static_cast<unsigned char*>(p)[9], 0xAB);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 10u);
+
+    // Size 0 frees and gives null; null reallocates as a fresh allocation.
+    EXPECT_EQ(allocator.ReallocateMemory(p, 10, 0), nullptr);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
+    void* r = allocator.ReallocateMemory(nullptr, 0, 64);
+    EXPECT_TRUE(AllZero(r, 64));
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 64u);
+    allocator.FreeMemory(r);
+    allocator.FreeMemory(q);
+    allocator.FreeMemory(nullptr);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
+}
+
+TEST(StorageAllocator, TheNthAllocationFailsReleasesTheReserveAndThrows)
+{
+    CFailureSeamGuard guard;
+    CTableAllocator allocator;
+    CTableAllocator::SetFailureCountdown(3);
+    void* p1 = allocator.AllocateMemory(16);
+    void* p2 = allocator.ReallocateMemory(nullptr, 0, 16);
+    try
+    {
+        allocator.AllocateMemory(2'000'000);
+        FAIL() << "the third allocation should fail";
+    }
+    catch (const COutOfMemoryException& e)
+    {
+        EXPECT_EQ(e.GetRequestedBytes(), 2'000'000u);
+        EXPECT_EQ(e.GetStatus(), EStatus::CannotExecuteFunction);
+    }
+    EXPECT_EQ(allocator.GetReserveBytes(), 0u);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 32u);
+
+    // The seam fires once; the reserve comes back on request.
+    void* p3 = allocator.AllocateMemory(16);
+    allocator.RefillReserve();
+    EXPECT_EQ(allocator.GetReserveBytes(), CTableAllocator::s_nReserveBytes);
+
+    // A failing growth leaves the block and its contents as they were; shrinking never fails.
+    std::memset(p3, 0x5A, 16);
+    CTableAllocator::SetFailureCountdown(1);
+    EXPECT_THROW(allocator.ReallocateMemory(p3, 16, 4096), COutOfMemoryException);
+    EXPECT_EQ(static_cast<unsigned char*>(p3)[15], 0x5A);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 48u);
+    CTableAllocator::SetFailureCountdown(1);
+    p3 = allocator.ReallocateMemory(p3, 16, 8);
+    EXPECT_EQ(static_cast<unsigned char*>(p3)[7], 0x5A);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 40u);
+    CTableAllocator::SetFailureCountdown(0);
+
+    // A request no heap can meet fails as memory exhaustion, not as a crash.
+    EXPECT_THROW(allocator.AllocateMemory(SIZE_MAX - 8), COutOfMemoryException);
+    allocator.RefillReserve();
+
+    allocator.FreeMemory(p1);
+    allocator.FreeMemory(p2);
+    allocator.FreeMemory(p3);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
+}
+
+TEST(StorageAllocator, DetachedMemoryFollowsTheSameRules)
+{
+    CFailureSeamGuard guard;
+    void* p = CTableAllocator::AllocateDetached(100);
+    EXPECT_TRUE(AllZero(p, 100));
+    std::memset(p, 1, 100);
+    p = CTableAllocator::ReallocateDetached(p, 5000);
+    EXPECT_EQ(static_cast<unsigned char*>(p)[99], 1);
+    EXPECT_TRUE(AllZero(static_cast<char*>(p) + 100, 4900));
+    CTableAllocator::SetFailureCountdown(1);
+    EXPECT_THROW(CTableAllocator::ReallocateDetached(p, 50000), COutOfMemoryException);
+    EXPECT_EQ(static_cast<unsigned char*>(p)[0], 1);
+    EXPECT_EQ(CTableAllocator::ReallocateDetached(p, 0), nullptr);
+    CTableAllocator::FreeDetached(nullptr);
+}
+
+TEST(StoragePrimeSizes, FirstListedPrimeAtLeastNPlusATenth)
+{
+    EXPECT_EQ(PrimeHashSize(0), 113u);
+    EXPECT_EQ(PrimeHashSize(103), 113u); // 103 + 10 = 113
+    EXPECT_EQ(PrimeHashSize(104), 229u); // 104 + 10 = 114
+    EXPECT_EQ(PrimeHashSize(369), 409u); // 369 + 36 = 405
+    EXPECT_EQ(PrimeHashSize(1000), 2053u);
+    EXPECT_EQ(PrimeHashSize(1000000), 1250003u);
+    EXPECT_EQ(PrimeHashSize(90909097), 100000007u);   // 90909097 + 9090909 = 100000006
+    EXPECT_EQ(PrimeHashSize(90909100), 122949829u);   // 90909100 + 9090910 = 100000010
+    EXPECT_EQ(PrimeHashSize(909090916), 1000000007u); // 909090916 + 90909091 = the last prime
+    EXPECT_EQ(PrimeHashSize(909090917), 1000000008u); // beyond the list: m itself
+    EXPECT_EQ(PrimeHashSize(5000000000), 5500000000u);
+
+    // Between the boundaries: never below m, never decreasing.
+    size_t nPrevious = 0;
+    for (size_t n = 0; n < 3000000; n += 997)
+    {
+        const size_t nSize = PrimeHashSize(n);
+        ASSERT_GE(nSize, n + n / 10);
+        ASSERT_GE(nSize, nPrevious);
+        nPrevious = nSize;
+    }
+}

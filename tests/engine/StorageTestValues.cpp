@@ -1,0 +1,336 @@
+// The text pool of an attribute and the hash from value text to value index.
+
+#include "engine/HashTree.h"
+#include "engine/ValueStore.h"
+#include "tests/engine/StorageTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <iterator>
+#include <map>
+#include <random>
+#include <vector>
+
+namespace
+{
+
+KString Repeat(char16_t c, size_t n)
+{
+    return KString(n, c);
+}
+
+KString Numbered(long i)
+{
+    return u"value " + platform::ToKString(i);
+}
+
+} // namespace
+
+TEST(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    const KString text = u"Zürich";
+    const char16_t* pStored = store.AllocateValue(text);
+    EXPECT_NE(pStored, text.data());
+    EXPECT_EQ(KStringView(pStored), text);
+    const char16_t* pEmpty = store.AllocateValue(KStringView());
+    EXPECT_EQ(pEmpty[0], u'\0');
+    // A view into a longer text is copied only as far as the view goes.
+    const KString longer = u"abcdef";
+    EXPECT_EQ(KStringView(store.AllocateValue(KStringView(longer).substr(1, 3))), u"bcd");
+    EXPECT_EQ(store.GetValueCount(), 3);
+    EXPECT_EQ(store.GetUsedBytes(), (7u + 1u + 4u) * sizeof(char16_t));
+    EXPECT_EQ(store.GetAllocatedBytes(), CValueStore::s_nBlockBytes);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), CValueStore::s_nBlockBytes + 16);
+    EXPECT_TRUE(store.Validate());
+
+    store.FreeMemory();
+    EXPECT_EQ(store.GetValueCount(), 0);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
+    EXPECT_TRUE(store.Validate());
+}
+
+TEST(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    // 999 characters and the terminator take 2000 bytes: exactly ten to a block.
+    std::vector<std::pair<const char16_t*, KString>> vStored;
+    for (int i = 0; i < 25; ++i)
+    {
+        const KString text = Repeat(static_cast<char16_t>(u'a' + i), 999);
+        vStored.emplace_back(store.AllocateValue(text), text);
+        EXPECT_EQ(store.GetBlockCount(), i / 10 + 1) << i;
+    }
+    for (const auto& [pStored, text] : vStored)
+        EXPECT_EQ(KStringView(pStored), text);
+
+    // Space is handed out in 2-byte units; one that no longer fits leaves the rest of the block unused.
+    char16_t* pSmall = store.AllocateSpace(1);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(pSmall) % 2, 0u);
+    char16_t* pLarge = store.AllocateSpace(9000);
+    EXPECT_EQ(store.GetBlockCount(), 4);
+    EXPECT_EQ(pLarge[0], 0);
+    EXPECT_EQ(pLarge[8999], 0);
+    EXPECT_EQ(store.GetValueCount(), 25);
+    EXPECT_TRUE(store.Validate());
+}
+
+TEST(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    store.AllocateValue(u"x");
+    // 9999 characters and the terminator fill a fresh block exactly.
+    const KString fits = Repeat(u'q', 9999);
+    const char16_t* pFits = store.AllocateValue(fits);
+    EXPECT_EQ(KStringView(pFits), fits);
+    EXPECT_EQ(store.GetBlockCount(), 2);
+    // 10000 characters cannot be stored: the empty text takes their place.
+    const char16_t* pTooLong = store.AllocateValue(Repeat(u'r', 10000));
+    EXPECT_EQ(KStringView(pTooLong), u"");
+    EXPECT_EQ(store.GetValueCount(), 3);
+    EXPECT_EQ(store.GetBlockCount(), 3);
+
+    // Raw space larger than a block gets a block of its own.
+    char16_t* pHuge = store.AllocateSpace(30000);
+    pHuge[29999] = u'z';
+    EXPECT_EQ(store.GetAllocatedBytes(), 3 * CValueStore::s_nBlockBytes + 60000);
+    store.AllocateSpace(1);
+    EXPECT_EQ(store.GetBlockCount(), 5);
+    // A request no block can hold fails as memory exhaustion and changes nothing.
+    EXPECT_THROW(store.AllocateSpace(LONG_MAX), COutOfMemoryException);
+    EXPECT_EQ(store.GetBlockCount(), 5);
+    EXPECT_TRUE(store.Validate());
+}
+
+TEST(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    const char16_t* pKept = store.AllocateValue(u"kept");
+    store.CreateCheckpoint();
+    const size_t nUsed = store.GetUsedBytes();
+    for (int i = 0; i < 30; ++i)
+        store.AllocateValue(Repeat(u'w', 1500));
+    EXPECT_GT(store.GetBlockCount(), 1);
+
+    store.RestoreCheckpoint();
+    EXPECT_EQ(store.GetBlockCount(), 1);
+    EXPECT_EQ(store.GetValueCount(), 1);
+    EXPECT_EQ(store.GetUsedBytes(), nUsed);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), CValueStore::s_nBlockBytes + 16);
+    EXPECT_EQ(KStringView(pKept), u"kept");
+    EXPECT_TRUE(store.Validate());
+
+    // Space after the checkpoint position is handed out again, zero-filled like fresh space.
+    char16_t* pAgain = store.AllocateSpace(1500);
+    EXPECT_EQ(pAgain, pKept + 5);
+    for (int i = 0; i < 1500; ++i)
+        ASSERT_EQ(pAgain[i], 0) << i;
+
+    // A checkpoint taken on an empty store frees everything; without a checkpoint nothing happens.
+    CValueStore empty(allocator);
+    empty.CreateCheckpoint();
+    empty.AllocateValue(u"gone");
+    empty.RestoreCheckpoint();
+    EXPECT_EQ(empty.GetBlockCount(), 0);
+    EXPECT_EQ(empty.GetValueCount(), 0);
+    empty.DeleteCheckpoint();
+    empty.AllocateValue(u"stays");
+    empty.RestoreCheckpoint();
+    EXPECT_EQ(empty.GetValueCount(), 1);
+    EXPECT_TRUE(empty.Validate());
+}
+
+TEST(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    store.AllocateValue(Repeat(u'a', 9000));
+    const long nBlocks = store.GetBlockCount();
+    const size_t nUsed = store.GetUsedBytes();
+    const int nFailures = RunFailureLoop([&] { store.AllocateValue(Repeat(u'b', 2000)); },
+                                         [&]
+                                         {
+                                             EXPECT_EQ(store.GetBlockCount(), nBlocks);
+                                             EXPECT_EQ(store.GetUsedBytes(), nUsed);
+                                             EXPECT_EQ(store.GetValueCount(), 1);
+                                             EXPECT_EQ(allocator.GetReserveBytes(), 0u);
+                                             EXPECT_TRUE(store.Validate());
+                                             allocator.RefillReserve();
+                                         });
+    EXPECT_EQ(nFailures, 1);
+    EXPECT_EQ(store.GetValueCount(), 2);
+    EXPECT_EQ(allocator.GetReserveBytes(), CTableAllocator::s_nReserveBytes);
+}
+
+TEST(StorageHashTree, HashesWithTimes33AndSizesFromThePrimeList)
+{
+    EXPECT_EQ(CHashTree::HashKey(u""), 0u);
+    EXPECT_EQ(CHashTree::HashKey(u"a"), 97u);
+    EXPECT_EQ(CHashTree::HashKey(u"abc"), 108966u); // (97 * 33 + 98) * 33 + 99
+    // Wrapping at 32 bits: compare with the same sum taken modulo 2^32 in 64-bit arithmetic.
+    const KString longKey = Repeat(u'\xFFFF', 12);
+    uint64_t nExpected = 0;
+    for (size_t i = 0; i < longKey.size(); ++i)
+        nExpected = (nExpected * 33 + 0xFFFF) % (uint64_t{1} << 32);
+    EXPECT_EQ(CHashTree::HashKey(longKey), nExpected);
+
+    CTableAllocator allocator;
+    EXPECT_EQ(CHashTree(allocator, 0).GetBucketCount(), 113u);
+    EXPECT_EQ(CHashTree(allocator, 1000).GetBucketCount(), 2053u); // 1000 + 100 lies beyond 1013
+    EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
+}
+
+TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    CHashTree tree(allocator, 0);
+
+    // "aB" and "b!" have the same hash (97*33+66 == 98*33+33), as do all texts built from those pairs:
+    // they all land in one bucket and make a real tree there.
+    std::vector<const char16_t*> vColliding;
+    for (int bits = 0; bits < 32; ++bits)
+    {
+        KString text;
+        for (int k = 0; k < 5; ++k)
+            text += (bits >> k & 1) != 0 ? u"aB" : u"b!";
+        vColliding.push_back(store.AllocateValue(text));
+    }
+    const uint32_t nHash = CHashTree::HashKey(vColliding[0]);
+    for (const char16_t* pKey : vColliding)
+        ASSERT_EQ(CHashTree::HashKey(pKey), nHash);
+    std::mt19937 random(7);
+    std::vector<size_t> vOrder(vColliding.size());
+    for (size_t i = 0; i < vOrder.size(); ++i)
+        vOrder[i] = i;
+    std::shuffle(vOrder.begin(), vOrder.end(), random);
+    for (size_t i : vOrder)
+        tree.Store(vColliding[i], static_cast<long>(i));
+    EXPECT_EQ(tree.GetCount(), 32);
+    EXPECT_EQ(tree.GetUsedBucketCount(), 1);
+
+    // Plus many ordinary keys over the other buckets.
+    for (long i = 0; i < 3000; ++i)
+        tree.Store(store.AllocateValue(Numbered(i)), 1000 + i);
+    EXPECT_EQ(tree.GetCount(), 3032);
+    EXPECT_TRUE(tree.ValidateFull());
+
+    for (size_t i = 0; i < vColliding.size(); ++i)
+    {
+        long nIndex = -1;
+        ASSERT_TRUE(tree.Lookup(vColliding[i], &nIndex));
+        EXPECT_EQ(nIndex, static_cast<long>(i));
+    }
+    for (long i = 0; i < 3000; ++i)
+    {
+        long nIndex = -1;
+        ASSERT_TRUE(tree.Lookup(Numbered(i), &nIndex));
+        EXPECT_EQ(nIndex, 1000 + i);
+    }
+    EXPECT_FALSE(tree.Lookup(u"aBaBaBaBaBaB", nullptr));
+    EXPECT_FALSE(tree.Lookup(u"value 3000", nullptr));
+
+    // An equal key from elsewhere replaces pointer and index; the count stays.
+    const char16_t* pCopy = store.AllocateValue(vColliding[5]);
+    tree.Store(pCopy, 4711);
+    long nIndex = -1;
+    EXPECT_TRUE(tree.Lookup(vColliding[5], &nIndex));
+    EXPECT_EQ(nIndex, 4711);
+    EXPECT_EQ(tree.GetCount(), 3032);
+    EXPECT_TRUE(tree.ValidateFull());
+}
+
+TEST(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    CHashTree tree(allocator, 10);
+    const char16_t* aKeys[] = {u"", u"abc", u"ab", u"abd", u"ABC", u"\u00E9t\u00E9", u"\xD83D\xDE00", u"\xFFFF"};
+    for (size_t i = 0; i < std::size(aKeys); ++i)
+        tree.Store(store.AllocateValue(aKeys[i]), static_cast<long>(i));
+    EXPECT_TRUE(tree.ValidateFull());
+
+    // A view into a longer, unterminated text finds the key of exactly that length.
+    const KString haystack = u"xxabcdxx";
+    long nIndex = -1;
+    EXPECT_TRUE(tree.Lookup(KStringView(haystack).substr(2, 3), &nIndex));
+    EXPECT_EQ(nIndex, 1);
+    EXPECT_TRUE(tree.Lookup(KStringView(haystack).substr(2, 2), &nIndex));
+    EXPECT_EQ(nIndex, 2);
+    EXPECT_TRUE(tree.Lookup(KStringView(haystack).substr(0, 0), &nIndex));
+    EXPECT_EQ(nIndex, 0);
+    EXPECT_FALSE(tree.Lookup(KStringView(haystack).substr(2, 4), &nIndex));
+    EXPECT_FALSE(tree.Lookup(u"a", &nIndex));
+    EXPECT_FALSE(tree.Lookup(u"Abc", &nIndex));                   // no case folding
+    EXPECT_FALSE(tree.Lookup(KStringView(u"abc\0", 4), &nIndex)); // a terminator inside the view is a character
+    EXPECT_TRUE(tree.Lookup(u"\xD83D\xDE00", &nIndex));
+    EXPECT_EQ(nIndex, 6);
+}
+
+TEST(StorageHashTree, RemoveAllClearsFewOrManyUsedBuckets)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    for (long nKeys : {5L, 400L})
+    {
+        SCOPED_TRACE(nKeys);
+        CHashTree tree(allocator, 100);
+        for (long i = 0; i < nKeys; ++i)
+            tree.Store(store.AllocateValue(Numbered(i)), i);
+        EXPECT_EQ(tree.GetUsedBucketCount() * 4 > static_cast<long>(tree.GetBucketCount()), nKeys == 400);
+        tree.RemoveAll();
+        EXPECT_EQ(tree.GetCount(), 0);
+        EXPECT_EQ(tree.GetUsedBucketCount(), 0);
+        EXPECT_TRUE(tree.ValidateFull());
+        for (long i = 0; i < nKeys; ++i)
+            ASSERT_FALSE(tree.Lookup(Numbered(i), nullptr));
+        tree.Store(store.AllocateValue(u"again"), 3);
+        long nIndex = -1;
+        EXPECT_TRUE(tree.Lookup(u"again", &nIndex));
+        EXPECT_EQ(nIndex, 3);
+        EXPECT_TRUE(tree.ValidateFull());
+    }
+}
+
+TEST(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
+{
+    CTableAllocator allocator;
+    CValueStore store(allocator);
+    CHashTree tree(allocator, 2000);
+    std::vector<const char16_t*> vKeys;
+    for (long i = 0; i < 1100; ++i)
+        vKeys.push_back(store.AllocateValue(Numbered(i)));
+    // The first 1024 nodes fill one block; the 1025th needs a new node block and perhaps a larger list of
+    // used buckets.
+    for (long i = 0; i < 1024; ++i)
+        tree.Store(vKeys[static_cast<size_t>(i)], i);
+    int nFailures = 0;
+    for (long i = 1024; i < 1100; ++i)
+    {
+        const long nUsedBuckets = tree.GetUsedBucketCount();
+        nFailures += RunFailureLoop([&] { tree.Store(vKeys[static_cast<size_t>(i)], i); },
+                                    [&]
+                                    {
+                                        EXPECT_EQ(tree.GetCount(), i);
+                                        EXPECT_EQ(tree.GetUsedBucketCount(), nUsedBuckets);
+                                        EXPECT_FALSE(tree.Lookup(vKeys[static_cast<size_t>(i)], nullptr));
+                                        EXPECT_TRUE(tree.ValidateFull());
+                                        allocator.RefillReserve();
+                                    });
+    }
+    EXPECT_GE(nFailures, 1);
+    EXPECT_EQ(tree.GetCount(), 1100);
+    for (long i = 0; i < 1100; ++i)
+    {
+        long nIndex = -1;
+        ASSERT_TRUE(tree.Lookup(vKeys[static_cast<size_t>(i)], &nIndex));
+        ASSERT_EQ(nIndex, i);
+    }
+}

@@ -1,0 +1,301 @@
+#include "TableTestSupport.h"
+
+#include "engine/Table.h"
+#include "options/OptionSet.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+TEST(CreateEmpty, MakesTheExampleTable)
+{
+    CTable table;
+    table.CreateEmpty(3);
+    EXPECT_EQ(table.GetTitle(), u"Tabelle3.qtx");
+    ASSERT_EQ(table.GetAttributeCount(), 16);
+    EXPECT_EQ(table.GetRecordCount(), 8);
+    EXPECT_EQ(AttributeNames(table), "Kennung Attribut1 Attribut2 Attribut3 Attribut4 Attribut5 Attribut6 Attribut7 "
+                                     "Attribut8 Attribut9 Attribut10 Attribut11 Attribut12 Attribut13 Attribut14 "
+                                     "Attribut15");
+    const std::string rendered = RenderTable(table);
+    EXPECT_NE(rendered.find("Kennung(1)=1,2,3,4,5,6,7,8;"), std::string::npos) << rendered;
+    EXPECT_NE(rendered.find("Attribut1(2)=a,b,c,d,e,f,g,h;"), std::string::npos) << rendered;
+    EXPECT_NE(rendered.find("Attribut15(16)=,,,,,,,;"), std::string::npos) << rendered;
+    CAttribute* undefinedColumn = table.FindAttribute(u"Attribut7");
+    ASSERT_NE(undefinedColumn, nullptr);
+    EXPECT_EQ(undefinedColumn->GetNrOfValues(), 1);
+    EXPECT_TRUE(table.GetKeyAttribute()->IsKey());
+    EXPECT_EQ(table.GetKeyAttribute()->GetSequenceNumber(), 1);
+    EXPECT_EQ(table.FindAttribute(u"Attribut15")->GetSequenceNumber(), 16);
+}
+
+TEST(CreateEmpty, WithoutNumberKeepsTheTitleAndReplacesTheContent)
+{
+    CTable table;
+    table.SetTitle(u"Sales.qtx");
+    AddColumn(table, u"Old", {u"x"});
+    table.CreateEmpty(0);
+    EXPECT_EQ(table.GetTitle(), u"Sales.qtx");
+    EXPECT_EQ(table.FindAttribute(u"Old"), nullptr);
+    EXPECT_EQ(table.GetRecordCount(), 8);
+}
+
+TEST(AttributeCreation, IdsSkipHeadersAndAreNeverReused)
+{
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, false);
+    CAttribute* header = table.CreateNewAttribute(ATTR_HEADER, false, u"Group", nullptr, 10, false);
+    CAttribute* b = table.CreateNewAttribute(ATTR_EXPRESSION, false, u"B", nullptr, 10, false);
+    EXPECT_EQ(a->GetId(), 1);
+    EXPECT_EQ(header->GetId(), -1);
+    EXPECT_EQ(header->GetSequenceNumber(), 0);
+    EXPECT_EQ(b->GetId(), 2);
+    EXPECT_EQ(b->GetSequenceNumber(), 2);
+    EXPECT_TRUE(b->IsDerived());
+    EXPECT_FALSE(header->IsDerived());
+    table.DeleteAttribute(b);
+    EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u"C", nullptr, 10, false)->GetId(), 3);
+}
+
+TEST(AttributeCreation, EmptyNamesAndBareMarkersBecomeQuestionMarks)
+{
+    CTable table;
+    EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u"", nullptr, 1, false)->GetName(), u"???");
+    long indent = 0;
+    CAttribute* bare = table.CreateNewAttribute(ATTR_FROM_NAME, false, u">", &indent, 1, false);
+    EXPECT_EQ(bare->GetName(), u"???");
+    EXPECT_TRUE(bare->IsHeader());
+    EXPECT_EQ(indent, 1);
+}
+
+TEST(AttributeCreation, TreeMarkersSetKindIndentLinesAndOpenFlag)
+{
+    CTable table;
+    long indent = 0;
+    CAttribute* sales = table.CreateNewAttribute(ATTR_FROM_NAME, false, u">>+[3]Sales", &indent, 1, false);
+    EXPECT_EQ(sales->GetName(), u"Sales");
+    EXPECT_TRUE(sales->IsHeader());
+    EXPECT_TRUE(sales->IsHeaderOpen());
+    EXPECT_EQ(sales->GetNrOfLines(), 3);
+    EXPECT_EQ(sales->GetIndent(), 0);
+    EXPECT_EQ(indent, 2);
+    CAttribute* total = table.CreateNewAttribute(ATTR_FROM_NAME, false, u"<<Total", &indent, 1, false);
+    EXPECT_EQ(total->GetName(), u"Total");
+    EXPECT_EQ(total->GetAttributeType(), ATTR_NORMAL);
+    EXPECT_EQ(total->GetIndent(), 2);
+    EXPECT_EQ(indent, 0);
+    // A bracket that is not a digit counts as one line; lines below 1 become 1.
+    CAttribute* odd = table.CreateNewAttribute(ATTR_FROM_NAME, false, u"[x]Odd", &indent, 1, false);
+    EXPECT_EQ(odd->GetNrOfLines(), 1);
+    EXPECT_EQ(odd->GetName(), u"Odd");
+    CAttribute* zero = table.CreateNewAttribute(ATTR_FROM_NAME, false, u"[0]Zero", &indent, 1, false);
+    EXPECT_EQ(zero->GetNrOfLines(), 1);
+    // Closing more levels than are open stops at 0; without a running indent everything is at 0.
+    EXPECT_EQ(table.CreateNewAttribute(ATTR_FROM_NAME, false, u"<<<Deep", &indent, 1, false)->GetIndent(), 0);
+    EXPECT_EQ(indent, 0);
+    EXPECT_EQ(table.CreateNewAttribute(ATTR_FROM_NAME, false, u">Plain", nullptr, 1, false)->GetIndent(), 0);
+    // Markers are read only for kind 7.
+    EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u">Raw", nullptr, 1, false)->GetName(), u">Raw");
+}
+
+TEST(AttributeCreation, UuidsAreCanonicalAndDistinct)
+{
+    CTable table;
+    std::set<std::u16string> uuids;
+    for (int i = 0; i < 200; ++i)
+    {
+        const std::u16string uuid = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1, false)->GetUuid();
+        ASSERT_EQ(uuid.size(), 36u);
+        EXPECT_EQ(uuid[8], u'-');
+        EXPECT_EQ(uuid[23], u'-');
+        uuids.insert(uuid);
+    }
+    EXPECT_EQ(uuids.size(), 200u);
+}
+
+TEST(UniqueNames, RepeatsGetNumberedSuffixes)
+{
+    CTable table;
+    for (const char16_t* name : {u"A", u"B", u"A", u"A"})
+        table.CreateNewAttribute(ATTR_NORMAL, false, name, nullptr, 1, false);
+    CAttribute* hidden = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1, false);
+    hidden->SetHidden(true);
+    table.SetUniqueAttributeNames();
+    EXPECT_EQ(table.FindAttributeFromIndex(0)->GetUniqueName(), u"A");
+    EXPECT_EQ(table.FindAttributeFromIndex(2)->GetUniqueName(), u"A_1");
+    EXPECT_EQ(table.FindAttributeFromIndex(3)->GetUniqueName(), u"A_2");
+    EXPECT_EQ(hidden->GetUniqueName(), u"A"); // hidden attributes are left out
+    EXPECT_EQ(table.FindAttributeByUniqueName(u"A_2"), table.FindAttributeFromIndex(3));
+    EXPECT_EQ(table.FindAttributeByUniqueName(u"A_3"), nullptr);
+}
+
+TEST(UniqueNames, SuffixRepeatsWhileTheCandidateIsTaken)
+{
+    CTable table;
+    for (const char16_t* name : {u"A", u"A", u"A_1", u"A_1_1", u"A"})
+        table.CreateNewAttribute(ATTR_NORMAL, false, name, nullptr, 1, false);
+    table.SetUniqueAttributeNames();
+    EXPECT_EQ(table.FindAttributeFromIndex(1)->GetUniqueName(), u"A_1_1_1");
+    EXPECT_EQ(table.FindAttributeFromIndex(2)->GetUniqueName(), u"A_1");
+    EXPECT_EQ(table.FindAttributeFromIndex(4)->GetUniqueName(), u"A_2");
+}
+
+TEST(Finders, ByNameUuidPositionAndPrefix)
+{
+    CTable table;
+    CAttribute* header = table.CreateNewAttribute(ATTR_HEADER, false, u"Region", nullptr, 1, false);
+    CAttribute* city = AddColumn(table, u"City", {u"Bern", u"Basel"});
+    CAttribute* city2 = AddColumn(table, u"City", {u"Genf", u"Chur"});
+    CAttribute* hidden = AddColumn(table, u"Secret", {u"1", u"2"});
+    hidden->SetHidden(true);
+    CAttribute* tags = AddColumn(table, u"Tags", {u"|a|b|", u"c"});
+    city2->SetImportName(u"Ort");
+
+    int count = 0;
+    EXPECT_EQ(table.FindAttribute(u"City", &count), city);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(table.FindAttribute(u"Region"), nullptr);
+    EXPECT_EQ(table.FindAttribute(u"Region", nullptr, false, true), header);
+    EXPECT_EQ(table.FindAttributeOrHeader(u"Region"), header);
+    EXPECT_EQ(table.FindAttribute(u"Secret"), nullptr);
+    EXPECT_EQ(table.FindAttribute(u"Secret", nullptr, true), hidden);
+    EXPECT_EQ(table.FindAttribute(u"Tags", nullptr, false, false, false), nullptr);
+    EXPECT_EQ(table.FindAttribute(u"Tags", nullptr, false, false, true, true), tags);
+    EXPECT_EQ(table.FindAttribute(u"City", nullptr, false, false, true, true), nullptr);
+    EXPECT_EQ(table.FindAttribute(u"Nowhere", &count), nullptr);
+    EXPECT_EQ(count, 0);
+
+    EXPECT_EQ(table.FindAttributeByUuid(city2->GetUuid()), city2);
+    EXPECT_EQ(table.FindAttributeByUuid(hidden->GetUuid()), nullptr);
+    EXPECT_EQ(table.FindAttributeByUuid(hidden->GetUuid(), true), hidden);
+    EXPECT_EQ(table.FindNameOrImportName(u"Ort"), city2);
+    EXPECT_EQ(table.FindAttributePrefix(u"Ta"), tags);
+    EXPECT_EQ(table.FindAttributePrefix(u"Se"), nullptr);
+
+    EXPECT_EQ(table.FindAttributeIndex(city2), 2);
+    EXPECT_EQ(table.FindAttributeFromIndex(2), city2);
+    EXPECT_EQ(table.FindAttributeFromIndex(9), nullptr);
+    EXPECT_EQ(table.FindAttributeFromIndex(-1), nullptr);
+    EXPECT_EQ(table.FindSimpleAttributeFromIndex(0), city);
+    EXPECT_EQ(table.FindSimpleAttributeFromIndex(3), tags);
+    EXPECT_EQ(table.FindSimpleAttributeFromIndex(4), nullptr);
+    EXPECT_EQ(table.GetRecordName(table.GetRecord(1)), u""); // the key is a header: no values
+}
+
+TEST(KeyAttribute, RulesOfTheKey)
+{
+    CTable empty;
+    EXPECT_EQ(empty.GetKeyAttribute(), nullptr);
+
+    CTable table;
+    CAttribute* id = AddColumn(table, u"Id", {u"7", u"8", u"9"});
+    EXPECT_TRUE(id->IsKey());
+    CAttribute* second = AddColumn(table, u"Other", {u"1", u"2", u"3"});
+    EXPECT_FALSE(second->IsKey()); // only the first attribute can be the key
+    id->AddValue(table.GetRecord(2), u"7");
+    EXPECT_FALSE(id->IsKey()); // two records share a value
+
+    CTable lists;
+    CAttribute* multi = AddColumn(lists, u"Multi", {u"|a|b|", u"c"});
+    EXPECT_FALSE(multi->IsKey());
+
+    CTable derived;
+    CAttribute* formula = derived.CreateNewAttribute(ATTR_EXPRESSION, false, u"F", nullptr, 1, false);
+    EXPECT_FALSE(formula->IsKey());
+}
+
+TEST(KeyAttribute, GeneratedWhenTheFirstAttributeIsNoKey)
+{
+    CTable table;
+    AddColumn(table, u"City", {u"Bern", u"Basel", u"Bern"});
+    EXPECT_TRUE(table.GenerateKeyIfNecessary(true));
+    CAttribute* key = table.GetKeyAttribute();
+    EXPECT_EQ(key->GetName(), u"Kennung");
+    EXPECT_TRUE(key->IsGeneratedKey());
+    EXPECT_TRUE(key->IsNumeric());
+    EXPECT_EQ(key->GetFormatString(), u"####");
+    EXPECT_EQ(RenderTable(table), "Kennung(2)=1,2,3;City(1)=Bern,Basel,Bern; records=3");
+    EXPECT_EQ(key->GetNumericValue(key->GetFieldValueIndex(table.GetRecord(2))), 3.0);
+    EXPECT_TRUE(key->IsKey());
+    EXPECT_FALSE(table.GenerateKeyIfNecessary(false)); // it is a key now
+}
+
+TEST(KeyAttribute, GeneratedNameAvoidsTakenNames)
+{
+    CTable table;
+    AddColumn(table, u"Kennung", {u"x", u"x"});
+    CAttribute* other = AddColumn(table, u"Other", {u"1", u"2"});
+    other->SetImportName(u"Kennung1");
+    EXPECT_TRUE(table.GenerateKeyIfNecessary(false));
+    EXPECT_EQ(table.GetKeyAttribute()->GetName(), u"Kennung2");
+}
+
+TEST(KeyAttribute, GeneratedForATableWithoutAttributes)
+{
+    CTable table;
+    table.AddRecord();
+    table.AddRecord();
+    EXPECT_TRUE(table.GenerateKeyIfNecessary(false));
+    EXPECT_EQ(RenderTable(table), "Kennung(1)=1,2; records=2");
+}
+
+TEST(KeyAttribute, RecordByKeyValueFollowsNewRecords)
+{
+    CTable table;
+    CAttribute* id = AddColumn(table, u"Id", {u"a", u"b"});
+    EXPECT_EQ(table.FindRecordByKeyIndex(id->FindValueIndex(u"b")), table.GetRecord(1));
+    CRecord* added = table.AddRecord();
+    id->AddValue(added, u"c");
+    EXPECT_EQ(table.FindRecordByKeyIndex(id->FindValueIndex(u"c")), added);
+    EXPECT_EQ(table.FindRecordByKeyIndex(99), nullptr);
+}
+
+TEST(Records, NumberedInOrderOfCreationAndShown)
+{
+    CTable table;
+    for (int i = 0; i < 5; ++i)
+    {
+        CRecord* record = table.AddRecord();
+        EXPECT_EQ(record->m_nRecordNumber, i);
+        EXPECT_TRUE(record->m_bQualified);
+        EXPECT_TRUE(record->m_bShown);
+        EXPECT_FALSE(record->m_bOpen);
+    }
+    EXPECT_EQ(table.GetShownRecords().GetSize(), 5);
+    table.ClearTable();
+    EXPECT_EQ(table.GetRecordCount(), 0);
+    EXPECT_EQ(table.GetShownRecords().GetSize(), 0);
+    EXPECT_EQ(table.GetAttributeCount(), 0);
+}
+
+namespace
+{
+struct CRecordingObserver : CTableObserver
+{
+    std::vector<std::u16string> events;
+    void OnAttributeAdded(CAttribute* a) override { events.push_back(u"+" + a->GetName()); }
+    void OnAttributeDeleted(CAttribute* a) override { events.push_back(u"-" + a->GetName()); }
+};
+} // namespace
+
+TEST(Observer, ToldOfAttributesAddedAndDeleted)
+{
+    CTable table;
+    CRecordingObserver observer;
+    table.SetObserver(&observer);
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1, false);
+    table.CreateNewAttribute(ATTR_NORMAL, false, u"B", nullptr, 1, false);
+    table.DeleteAttribute(a);
+    table.ClearTable();
+    EXPECT_EQ(observer.events, (std::vector<std::u16string>{u"+A", u"+B", u"-A", u"-B"}));
+}
+
+TEST(Options, TableFollowsTheSharedOptionSet)
+{
+    COptionSet options;
+    options.m_bUseMulticores = false;
+    CTable table(&options);
+    EXPECT_FALSE(table.UseMulticores());
+    options.m_bUseMulticores = true;
+    EXPECT_TRUE(table.UseMulticores());
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Helpers for table tests: build small tables from literals and render a
+// table's state as one string to compare in a single assertion.
+
+#include "engine/Table.h"
+
+#include <string>
+#include <vector>
+
+// Adds an attribute named name with one value per record (records are added as needed).
+inline CAttribute* AddColumn(CTable& table, const std::u16string& name, const std::vector<std::u16string>& values)
+{
+    CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, name, nullptr, 10, true);
+    while (table.GetRecordCount() < static_cast<long>(values.size()))
+        table.AddRecord();
+    for (size_t i = 0; i < values.size(); ++i)
+        attribute->AddValue(table.GetRecord(static_cast<long>(i)), values[i]);
+    return attribute;
+}
+
+// "Name(id)=v1,v2,...;" for every attribute in list order, values in table order.
+inline std::string RenderTable(CTable& table)
+{
+    std::string out;
+    for (long a = 0; a < table.GetAttributeCount(); ++a)
+    {
+        CAttribute* attribute = table.FindAttributeFromIndex(a);
+        out += platform::ToUtf8(attribute->GetName()) + "(" + std::to_string(attribute->GetId()) + ")=";
+        for (long r = 0; r < table.GetRecordCount(); ++r)
+        {
+            if (r > 0)
+                out += ',';
+            out += platform::ToUtf8(attribute->GetFieldText(table.GetRecord(r)));
+        }
+        out += ';';
+    }
+    return out + " records=" + std::to_string(table.GetRecordCount());
+}
+
+// The names of the attributes in list order, joined by blanks.
+inline std::string AttributeNames(const CTable& table)
+{
+    std::string out;
+    for (long a = 0; a < table.GetAttributeCount(); ++a)
+    {
+        if (a > 0)
+            out += ' ';
+        out += platform::ToUtf8(table.FindAttributeFromIndex(a)->GetName());
+    }
+    return out;
+}

@@ -1,0 +1,349 @@
+#include "options/OptionSet.h"
+#include "platform/FileSystem.h"
+#include "platform/Profile.h"
+#include "tests/platform/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+namespace
+{
+
+// A profile held in memory only, filled from INI text.
+std::unique_ptr<CProfile> ProfileFromText(const std::string& text)
+{
+    auto profile = std::make_unique<CProfile>(std::filesystem::path{});
+    profile->FromText(text);
+    return profile;
+}
+
+COptionSet Load(const std::string& text)
+{
+    COptionSet options;
+    options.LoadOptions(*ProfileFromText(text));
+    return options;
+}
+
+// "Section/Entry" -> raw value of every entry in the INI text.
+std::map<std::string, std::string> Entries(const std::string& text)
+{
+    std::map<std::string, std::string> entries;
+    std::istringstream lines(text);
+    std::string line, section;
+    while (std::getline(lines, line))
+    {
+        if (!line.empty() && line.front() == '[')
+            section = line.substr(1, line.find(']') - 1);
+        else if (const size_t equals = line.find('='); equals != std::string::npos)
+            entries[section + "/" + line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return entries;
+}
+
+std::string SavedText(const COptionSet& options)
+{
+    CProfile profile(std::filesystem::path{});
+    options.SaveOptions(profile);
+    return profile.ToText();
+}
+
+// Every field of the set changed away from its default.
+COptionSet NonDefaultOptions()
+{
+    COptionSet o;
+    int k = 0;
+    for (int n : {1, 2, 3, 256})
+    {
+        CColorScheme& scheme = *o.GetColorScheme(n);
+        for (int c = 0; c < CColorScheme::nColors; ++c)
+        {
+            ++k;
+            scheme.SetColor(c, MakeColor(k, 100 + k, 200 - k));
+        }
+        scheme.m_bColorShadingOverview = !scheme.m_bColorShadingOverview;
+        scheme.m_bColorShadingTable = !scheme.m_bColorShadingTable;
+    }
+    for (int i = 0; i < COptionSet::nChartingColors; ++i)
+        o.m_aChartingColors[static_cast<size_t>(i)] = MakeColor(i, 2 * i + 1, 255 - i);
+    o.m_nChartingOthersColor = MakeColor(1, 2, 3);
+    o.m_nColorSchemeNr2011 = 256;
+    o.m_nAnimated = 3;
+    o.m_nNrOfRecentlyUsedFiles = 15;
+    o.m_nPromptFieldWidth = 10000;
+    o.m_bPopupHelp = false;
+    o.m_bSortValuesByFrequency = true;
+    o.m_bAutoCoupling = false;
+    o.m_bBoldHeaderNames = true;
+    o.m_bWriteCharOrder = true;
+    o.m_bReadCharOrder = true;
+    o.m_bSimpleAttributeUndefined = true;
+    o.m_bSymbolTexts = false;
+    o.m_bOLAPBar = true;
+    o.m_bSingleClickMode = true;
+    o.m_bUseImportNames = false;
+    o.m_bCheckFormatsAtImport = false;
+    o.m_bAppendNewAttributes = false;
+    o.m_bReplaceInsertedRecords = false;
+    o.m_bDeleteOldRecords = true;
+    o.m_bAppendNewRecords = false;
+    o.m_bGuessFormatsAtImport = false;
+    o.m_bWarnSaveQtp = false;
+    o.m_bWarnReload = false;
+    o.m_bWarnDeleteRecords = false;
+    o.m_bWarnProjection = true;
+    o.m_bWarnSavingHistory = false;
+    o.m_bWarnLongHistory = false;
+    o.m_bShowStartDialog = false;
+    o.m_strWorkPath = u" /home/anna/Tabellen mit Leerzeichen ";
+    o.m_strTemplatePath = u"C:\\Vorlagen\\neu";
+    o.m_nToolbarStyle = 2;
+    o.m_nReportApplication = 1;
+    o.m_nChartApplication = 3;
+    o.m_strTextReportExtension = u"csv";
+    o.m_strTextReportDelimiter = u";";
+    o.m_bAutoUpdateReports = false;
+    o.m_bAutoAddFrequency = true;
+    o.m_bReportWarnClipboard = false;
+    o.m_bCirclesForYesNo = false;
+    o.m_bSkipEnumeration = false;
+    o.m_bUnderlineURLs = false;
+    o.m_bDrawPictures = false;
+    o.m_bTestMenu = true;
+    o.m_bUseMulticores = false;
+    o.m_strLogFilePath = u"/var/log/korvalin\nactions.log";
+    o.m_bLogfileActiveAtProgramStart = true;
+    o.m_nLanguageReportCells = 1033;
+    o.m_bEnableAeroTheme = false;
+    o.m_nInternalChartTheme = 12;
+    o.m_nInternalChartPalette = 0;
+    o.m_strAuthenticationProxyUrl = u"https://auth.example.org/proxy";
+    o.m_nAuthenticationProxyDisplayMode = 1;
+    o.m_strKorvalinServerUrl = u"https://tables.example.org/tableRepository";
+    o.m_strKorvalinServerTableClass = u"Vertrieb";
+    o.m_strKorvalinServerName = u"tables.example.org";
+    o.m_nKorvalinServerPort = 443;
+    o.m_nKorvalinServerAuthenticationType = 2;
+    o.m_nDefaultQtxFormat = 4;
+    o.m_nLanguage = 1033;
+    return o;
+}
+
+} // namespace
+
+TEST(OptionSet, EmptyProfileGivesTheDefaults)
+{
+    const COptionSet o = Load("");
+    EXPECT_EQ(o, COptionSet());
+    EXPECT_EQ(o.m_nColorSchemeNr2011, 4);
+    EXPECT_EQ(&o.GetActiveColorScheme(), &o.m_colorScheme4);
+    for (int n : {1, 2, 3, 4, 256})
+        EXPECT_EQ(*o.GetColorScheme(n), CColorScheme(n)) << n;
+    EXPECT_EQ(o.GetColorScheme(5), nullptr);
+
+    EXPECT_EQ(o.m_aChartingColors[0], MakeColor(57, 115, 159));
+    EXPECT_EQ(o.m_aChartingColors[6], MakeColor(138, 115, 180));
+    EXPECT_EQ(o.m_aChartingColors[11], MakeColor(248, 238, 83));
+    EXPECT_EQ(o.m_nChartingOthersColor, MakeColor(142, 143, 145));
+
+    EXPECT_EQ(o.m_nAnimated, 2);
+    EXPECT_EQ(o.m_nNrOfRecentlyUsedFiles, 6);
+    EXPECT_EQ(o.m_nPromptFieldWidth, 350);
+    EXPECT_TRUE(o.m_bPopupHelp);
+    EXPECT_FALSE(o.m_bSortValuesByFrequency);
+    EXPECT_TRUE(o.m_bUseMulticores);
+    EXPECT_TRUE(o.m_bWarnDeleteRecords);
+    EXPECT_FALSE(o.m_bWarnProjection);
+    EXPECT_EQ(o.m_strWorkPath, u"");
+    EXPECT_EQ(o.m_strTextReportExtension, u"txt");
+    EXPECT_EQ(o.m_strTextReportDelimiter, u"\t");
+    EXPECT_EQ(o.m_nInternalChartTheme, 1);
+    EXPECT_EQ(o.m_nInternalChartPalette, 2);
+    EXPECT_EQ(o.m_strAuthenticationProxyUrl, u"http://localhost:8080/authproxy");
+    EXPECT_EQ(o.m_strKorvalinServerUrl, u"http://localhost:9000/tableRepository");
+    EXPECT_EQ(o.m_strKorvalinServerName, u"localhost");
+    EXPECT_EQ(o.m_nKorvalinServerPort, 9000);
+    EXPECT_EQ(o.m_nLanguage, 1031);
+}
+
+TEST(OptionSet, ClampsOnLoad)
+{
+    EXPECT_EQ(Load("[Flags]\nNrOfRecentlyUsedFiles=40\n").m_nNrOfRecentlyUsedFiles, 15);
+    EXPECT_EQ(Load("[Flags]\nNrOfRecentlyUsedFiles=-3\n").m_nNrOfRecentlyUsedFiles, 0);
+    EXPECT_EQ(Load("[Flags]\nNrOfRecentlyUsedFiles=9\n").m_nNrOfRecentlyUsedFiles, 9);
+    EXPECT_EQ(Load("[Flags]\nPromptFieldWidth=20000\n").m_nPromptFieldWidth, 10000);
+    EXPECT_EQ(Load("[Flags]\nPromptFieldWidth=-1\n").m_nPromptFieldWidth, 0);
+    EXPECT_EQ(Load("[Flags]\nPromptFieldWidth=10000\n").m_nPromptFieldWidth, 10000);
+}
+
+TEST(OptionSet, OutOfRangeValuesKeepThePreviousValue)
+{
+    COptionSet o;
+    o.m_nInternalChartPalette = 7;
+    o.m_nInternalChartTheme = 5;
+    o.m_nColorSchemeNr2011 = 2;
+    o.m_nAnimated = 1;
+    o.m_nKorvalinServerPort = 8443;
+    o.m_nLanguageReportCells = 1036;
+    o.m_nLanguage = 1040;
+    o.LoadOptions(*ProfileFromText("[Flags]\nInternalChartPalette=19\nInternalChartTheme=13\nColorSchemeNr2011=5\n"
+                                   "Animated=4\nKorvalinServerPort=70000\nLanguageReportCells=65536\n"
+                                   "Language=1234\n"));
+    EXPECT_EQ(o.m_nInternalChartPalette, 7);
+    EXPECT_EQ(o.m_nInternalChartTheme, 5);
+    EXPECT_EQ(o.m_nColorSchemeNr2011, 2);
+    EXPECT_EQ(o.m_nAnimated, 1);
+    EXPECT_EQ(o.m_nKorvalinServerPort, 8443);
+    EXPECT_EQ(o.m_nLanguageReportCells, 1036);
+    EXPECT_EQ(o.m_nLanguage, 1040);
+
+    EXPECT_EQ(Load("[Flags]\nColorSchemeNr2011=5\n").m_nColorSchemeNr2011, 4);
+    EXPECT_EQ(Load("[Flags]\nInternalChartPalette=19\n").m_nInternalChartPalette, 2);
+    EXPECT_EQ(Load("[Flags]\nInternalChartPalette=-1\n").m_nInternalChartPalette, 2);
+    EXPECT_EQ(Load("[Flags]\nInternalChartPalette=18\n").m_nInternalChartPalette, 18);
+    EXPECT_EQ(Load("[Flags]\nInternalChartTheme=0\n").m_nInternalChartTheme, 0);
+    EXPECT_EQ(Load("[Flags]\nColorSchemeNr2011=256\n").m_nColorSchemeNr2011, 256);
+    EXPECT_EQ(Load("[Flags]\nColorSchemeNr2011=1\n").GetActiveColorScheme(), CColorScheme(1));
+    EXPECT_EQ(Load("[Flags]\nAnimated=0\n").m_nAnimated, 0);
+    EXPECT_EQ(Load("[Flags]\nKorvalinServerPort=0\n").m_nKorvalinServerPort, 9000);
+    EXPECT_EQ(Load("[Flags]\nLanguage=1033\n").m_nLanguage, 1033);
+}
+
+TEST(OptionSet, MalformedEntriesLeaveTheFieldAsItIs)
+{
+    const COptionSet o = Load("[Flags]\nPromptFieldWidth=abc\nAnimated=\nNrOfRecentlyUsedFiles=3.5\n"
+                              "UseMulticores=yes\nPopupHelp=2\nWarnProjection=-1\nKorvalinServerPort=9000x\n"
+                              "[Color]\nBar1R=abc\nBar1G=300\nBar1B=-1\nOdd2R=17\nChartingColorG3=256\n"
+                              "ColorShadingTable1=5\n");
+    EXPECT_EQ(o.m_nPromptFieldWidth, 350);
+    EXPECT_EQ(o.m_nAnimated, 2);
+    EXPECT_EQ(o.m_nNrOfRecentlyUsedFiles, 6);
+    EXPECT_EQ(o.m_nKorvalinServerPort, 9000);
+    EXPECT_TRUE(o.m_bUseMulticores) << "a flag that is no number keeps its value";
+    EXPECT_TRUE(o.m_bPopupHelp);
+    EXPECT_TRUE(o.m_bWarnProjection) << "any non-zero number switches a flag on";
+    // A colour component outside 0 ... 255 keeps its value instead of spilling into its neighbour.
+    EXPECT_EQ(o.m_colorScheme1.GetColor(CColorScheme::Bar), MakeColor(245, 245, 250));
+    EXPECT_EQ(o.m_colorScheme2.GetColor(CColorScheme::Odd), MakeColor(17, 234, 159));
+    EXPECT_EQ(o.m_aChartingColors[2], MakeColor(132, 158, 75));
+    EXPECT_TRUE(o.m_colorScheme1.m_bColorShadingTable);
+}
+
+TEST(OptionSet, AbsentEntriesKeepTheCurrentValues)
+{
+    COptionSet o;
+    o.m_nPromptFieldWidth = 123;
+    o.m_strWorkPath = u"/data";
+    o.m_bUseMulticores = false;
+    o.m_colorScheme3.SetColor(CColorScheme::Odd, MakeColor(1, 1, 1));
+    o.LoadOptions(*ProfileFromText("[Flags]\nAnimated=0\n"));
+    EXPECT_EQ(o.m_nPromptFieldWidth, 123);
+    EXPECT_EQ(o.m_strWorkPath, u"/data");
+    EXPECT_FALSE(o.m_bUseMulticores);
+    EXPECT_EQ(o.m_colorScheme3.GetColor(CColorScheme::Odd), MakeColor(1, 1, 1));
+    EXPECT_EQ(o.m_nAnimated, 0);
+}
+
+TEST(OptionSet, SaveAndLoadReproduceEveryPersistedField)
+{
+    const COptionSet changed = NonDefaultOptions();
+    CTempFolder folder;
+    const auto path = folder / "korvalin.ini";
+    {
+        CProfile profile(path);
+        changed.SaveOptions(profile);
+        profile.Save();
+    }
+    COptionSet loaded;
+    loaded.LoadOptions(CProfile(path));
+    EXPECT_EQ(loaded, changed);
+
+    // Every entry written for the defaults differs for the changed set, so no field was
+    // left at its default above and the comparison covers them all.
+    const auto defaults = Entries(SavedText(COptionSet()));
+    const auto written = Entries(SavedText(changed));
+    ASSERT_EQ(written.size(), defaults.size());
+    for (const auto& [name, value] : defaults)
+    {
+        ASSERT_EQ(written.count(name), 1u) << name;
+        EXPECT_NE(written.at(name), value) << name << " is not covered by the round trip";
+    }
+    // 4 schemes x (12 components + 2 shading flags) + 13 chart colours x 3 components in Color;
+    // 57 entries, the scheme number and Language in Flags.
+    EXPECT_EQ(defaults.size(), 4u * 14 + 13 * 3 + 57 + 2);
+}
+
+TEST(OptionSet, ProfileEntryNames)
+{
+    const auto entries = Entries(SavedText(COptionSet()));
+    EXPECT_EQ(entries.at("Color/Odd256G"), "255");
+    EXPECT_EQ(entries.at("Color/Even256B"), "0");
+    EXPECT_EQ(entries.at("Color/Bar1R"), "245");
+    EXPECT_EQ(entries.at("Color/Background3B"), "216");
+    EXPECT_EQ(entries.at("Color/ColorShadingTable256"), "0");
+    EXPECT_EQ(entries.at("Color/ColorShadingOverview1"), "1");
+    EXPECT_EQ(entries.at("Color/ChartingColorB7"), "180");
+    EXPECT_EQ(entries.at("Color/ChartingColorR12"), "248");
+    EXPECT_EQ(entries.at("Color/ChartingOthersColorG"), "143");
+    EXPECT_EQ(entries.at("Flags/UseMulticores"), "1");
+    EXPECT_EQ(entries.at("Flags/ColorSchemeNr2011"), "4");
+    EXPECT_EQ(entries.at("Flags/Language"), "1031");
+    EXPECT_EQ(entries.at("Flags/TextReportDelimiter"), "\\t");
+    EXPECT_EQ(entries.at("Flags/KorvalinServerUrl"), "http://localhost:9000/tableRepository");
+    EXPECT_EQ(entries.at("Flags/LogfileActiveAtProgramStart"), "0");
+    for (const auto& [name, value] : entries)
+    {
+        EXPECT_TRUE(name.rfind("Color/", 0) == 0 || name.rfind("Flags/", 0) == 0) << name;
+        EXPECT_EQ(name.find("4R"), std::string::npos) << "scheme 4 is never written: " << name;
+        EXPECT_EQ(name.find("ShadingTable4"), std::string::npos) << name;
+    }
+}
+
+TEST(OptionSet, SchemeFourIsNotTakenFromTheProfile)
+{
+    const COptionSet o = Load("[Color]\nBar4R=1\nBar4G=2\nBar4B=3\nOdd4R=9\nColorShadingOverview4=0\n"
+                              "ColorShadingTable4=1\n[Flags]\nColorSchemeNr2011=4\n");
+    EXPECT_EQ(o.m_colorScheme4, CColorScheme(4));
+    EXPECT_EQ(o.GetActiveColorScheme(), CColorScheme(4));
+
+    COptionSet changed;
+    changed.m_colorScheme4.SetColor(CColorScheme::Bar, MakeColor(1, 2, 3));
+    const COptionSet reloaded = Load(SavedText(changed));
+    EXPECT_EQ(reloaded.m_colorScheme4, CColorScheme(4));
+}
+
+TEST(OptionSet, SavingKeepsForeignEntriesOfTheProfile)
+{
+    auto profile = ProfileFromText("[Flags]\nPluginMode=7\nAnimated=1\n[Window]\nLeft=10\n");
+    COptionSet o;
+    o.LoadOptions(*profile);
+    EXPECT_EQ(o.m_nAnimated, 1);
+    o.m_nAnimated = 3;
+    o.SaveOptions(*profile);
+    const auto entries = Entries(profile->ToText());
+    EXPECT_EQ(entries.at("Flags/PluginMode"), "7");
+    EXPECT_EQ(entries.at("Window/Left"), "10");
+    EXPECT_EQ(entries.at("Flags/Animated"), "3");
+}
+
+TEST(OptionSet, LanguageIsWrittenAndSurvivesALoadSaveCycle)
+{
+    COptionSet o;
+    o.m_nLanguage = 1033;
+    const std::string text = SavedText(o);
+    EXPECT_EQ(Entries(text).at("Flags/Language"), "1033");
+    // Loading and saving again must not turn the chosen language back into German.
+    COptionSet next;
+    next.LoadOptions(*ProfileFromText(text));
+    EXPECT_EQ(Entries(SavedText(next)).at("Flags/Language"), "1033");
+}
+
+TEST(OptionSet, ResetDefaultsRestoresEverythingButTheLanguage)
+{
+    COptionSet o = NonDefaultOptions();
+    o.ResetDefaults();
+    EXPECT_EQ(o.m_nLanguage, 1033);
+    o.m_nLanguage = 1031;
+    EXPECT_EQ(o, COptionSet());
+}

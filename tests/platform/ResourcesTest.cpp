@@ -1,0 +1,155 @@
+#include "platform/Resources.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+using namespace platform;
+
+namespace
+{
+
+// The placeholder numbers a pattern uses (%1 ... %99; %% is no placeholder).
+std::multiset<int> Placeholders(KStringView text)
+{
+    std::multiset<int> numbers;
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+    {
+        if (text[i] != u'%')
+            continue;
+        if (text[i + 1] == u'%')
+        {
+            ++i;
+            continue;
+        }
+        if (text[i + 1] < u'1' || text[i + 1] > u'9')
+            continue;
+        int n = text[++i] - u'0';
+        if (i + 1 < text.size() && text[i + 1] >= u'0' && text[i + 1] <= u'9')
+            n = n * 10 + (text[++i] - u'0');
+        numbers.insert(n);
+    }
+    return numbers;
+}
+
+std::set<int> Distinct(const std::multiset<int>& numbers)
+{
+    return {numbers.begin(), numbers.end()};
+}
+
+// Restores the resource language however a test ends.
+struct SLanguageReset
+{
+    ~SLanguageReset() { SetResourceLanguage(ELanguage::German); }
+};
+
+} // namespace
+
+TEST(Resources, EveryTextExistsInBothLanguagesWithTheSamePlaceholders)
+{
+    const std::vector<int> ids = GetResourceIds();
+    ASSERT_GE(ids.size(), 250u);
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+    for (int id : ids)
+    {
+        EXPECT_GE(id, 1000);
+        EXPECT_LE(id, 9999);
+        const KString german = LoadResourceString(id, ELanguage::German);
+        const KString english = LoadResourceString(id, ELanguage::English);
+        EXPECT_FALSE(german.empty()) << id;
+        EXPECT_FALSE(english.empty()) << id;
+        EXPECT_EQ(Distinct(Placeholders(german)), Distinct(Placeholders(english))) << id;
+        // Placeholders are numbered from 1 without gaps.
+        const std::set<int> used = Distinct(Placeholders(german));
+        if (!used.empty())
+        {
+            EXPECT_EQ(*used.rbegin(), static_cast<int>(used.size())) << id;
+        }
+    }
+}
+
+TEST(Resources, ListResourcesHaveTheSameNumberOfItems)
+{
+    for (int id : {1161, 1163, 1165, 1167, 1171, 1173, 1199})
+    {
+        const KString german = LoadResourceString(id, ELanguage::German);
+        const KString english = LoadResourceString(id, ELanguage::English);
+        EXPECT_EQ(std::count(german.begin(), german.end(), u';'), std::count(english.begin(), english.end(), u';'))
+            << id;
+    }
+    const KString versions = LoadResourceString(1161, ELanguage::German);
+    EXPECT_EQ(std::count(versions.begin(), versions.end(), u';'), 10);
+    EXPECT_EQ(LoadResourceString(1173, ELanguage::German).substr(0, 8), u"Westlich");
+}
+
+TEST(Resources, GermanTextsAreTheSystemsOwn)
+{
+    EXPECT_EQ(LoadResourceString(2008, ELanguage::German), u"Kennung");
+    EXPECT_EQ(LoadResourceString(1036, ELanguage::German), u"Attribut");
+    EXPECT_EQ(LoadResourceString(3000, ELanguage::German), u"Tabelle%1.qtx");
+    EXPECT_EQ(LoadResourceString(1300, ELanguage::German), u"überprüfen, ob '%1' als Kennung geeignet ist");
+    EXPECT_EQ(LoadResourceString(2064, ELanguage::German),
+              u"In der Tabelle '%1' fehlt der Wert für Attribut '%2' in Zeile %3.\nStattdessen wird —— verwendet.");
+    EXPECT_EQ(LoadResourceString(2988, ELanguage::German), u"Unbekanntes Format \"%1\" für Attribut '%2' ignoriert!");
+    EXPECT_EQ(LoadResourceString(3513, ELanguage::German), u"Ein Nullzeichen wurde durch Textende (\\u0003) ersetzt.");
+    EXPECT_EQ(LoadResourceString(2414, ELanguage::German)
+                  .rfind(u"Möchten Sie wirklich die ausgewählten Objekte aus der Tabelle löschen?", 0),
+              0u);
+    EXPECT_NE(LoadResourceString(3066, ELanguage::German).find(u"des Befehls \"Zurück\".\n\n"), KString::npos);
+    EXPECT_EQ(LoadResourceString(2162, ELanguage::German),
+              u"Warnung: Attribut '%1' ist keine eindeutige Kennung mehr!");
+    EXPECT_EQ(LoadResourceString(2008, ELanguage::English), u"Key");
+}
+
+TEST(Resources, UnknownIdsGiveEmptyText)
+{
+    for (int id : {0, -1, 999, 1001, 4000, 10000})
+    {
+        EXPECT_FALSE(HasResourceString(id)) << id;
+        EXPECT_EQ(LoadResourceString(id, ELanguage::German), u"") << id;
+        EXPECT_EQ(FormatResource(id, {u"x"}), u"") << id;
+    }
+    EXPECT_TRUE(HasResourceString(2538));
+}
+
+TEST(Resources, CurrentLanguageIsProcessWide)
+{
+    SLanguageReset reset;
+    EXPECT_EQ(GetResourceLanguage(), ELanguage::German);
+    EXPECT_EQ(LoadResourceString(1036), u"Attribut");
+    SetResourceLanguage(ELanguage::English);
+    EXPECT_EQ(GetResourceLanguage(), ELanguage::English);
+    EXPECT_EQ(LoadResourceString(1036), u"Attribute");
+    EXPECT_EQ(FormatResource(2404, {u"17"}), u"Reading line 17");
+    SetResourceLanguage(LanguageFromId(1036)); // French texts are not built in: German
+    EXPECT_EQ(GetResourceLanguage(), ELanguage::German);
+    EXPECT_EQ(FormatResource(2404, {u"17"}), u"Zeile 17 wird gelesen");
+
+    EXPECT_EQ(LanguageFromId(1033), ELanguage::English);
+    EXPECT_EQ(LanguageFromId(1031), ELanguage::German);
+    EXPECT_EQ(LanguageFromId(0), ELanguage::German);
+    SetResourceLanguage(static_cast<ELanguage>(3082));
+    EXPECT_EQ(GetResourceLanguage(), ELanguage::German);
+}
+
+TEST(Resources, PlaceholdersAreFilled)
+{
+    EXPECT_EQ(FormatMessageText(u"%1 von %2 Werten", {u"3", u"10"}), u"3 von 10 Werten");
+    EXPECT_EQ(FormatMessageText(u"%2 before %1, %1 again", {u"a", u"b"}), u"b before a, a again");
+    EXPECT_EQ(FormatMessageText(u"100%% sicher", {}), u"100% sicher");
+    EXPECT_EQ(FormatMessageText(u"zu %1% eingelesen", {u"42"}), u"zu 42% eingelesen");
+    EXPECT_EQ(FormatMessageText(u"% Anteil", {u"x"}), u"% Anteil");
+    EXPECT_EQ(FormatMessageText(u"missing '%3' here", {u"a"}), u"missing '' here");
+    EXPECT_EQ(FormatMessageText(u"ends with %", {u"a"}), u"ends with %");
+    EXPECT_EQ(FormatMessageText(u"%0 stays", {u"a"}), u"%0 stays");
+    EXPECT_EQ(FormatMessageText(u"no recursion: %1", {u"%1%2"}), u"no recursion: %1%2");
+    EXPECT_EQ(FormatMessageText(u"%1%2%3", {u"a", u"", u"c"}), u"ac");
+    EXPECT_EQ(FormatMessageText(u"%11", {u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"10", u"eleven"}),
+              u"eleven");
+    EXPECT_EQ(FormatMessageText(u"", {u"a"}), u"");
+    EXPECT_EQ(FormatResource(2382, {u" 'Umsatz'"}), u"Anfrage 'Umsatz'");
+    EXPECT_EQ(FormatResource(3052, {u"40", u"1234"}),
+              u"Die Datei ist zu 40% eingelesen.\nMöchten Sie die bisher gelesenen 1234 Objekte importieren?");
+}
