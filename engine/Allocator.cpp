@@ -144,7 +144,8 @@ void* CTableAllocator::ReallocateMemory(void* p, size_t oldBytes, size_t newByte
         return AllocateMemory(newBytes);
     size_t nOld = 0;
     void* q = ReallocateWithRetry(p, newBytes, &nOld, [this] { ReleaseReserve(); });
-    m_nAllocatedBytes = m_nAllocatedBytes - nOld + HeaderOf(q)->m_nBytes;
+    m_nAllocatedBytes += HeaderOf(q)->m_nBytes;
+    m_nAllocatedBytes -= nOld;
     return q;
 }
 
@@ -159,12 +160,14 @@ void CTableAllocator::FreeMemory(void* p)
 
 void CTableAllocator::RefillReserve()
 {
+    std::lock_guard<std::mutex> lock(m_reserveLock);
     if (m_pReserve == nullptr)
         m_pReserve = std::malloc(s_nReserveBytes);
 }
 
 void CTableAllocator::ReleaseReserve()
 {
+    std::lock_guard<std::mutex> lock(m_reserveLock);
     std::free(m_pReserve);
     m_pReserve = nullptr;
 }

@@ -2,12 +2,15 @@
 // Bulk memory of one table: every value store, record store, hash and packed array of a table takes its
 // memory here, so that the table can report its memory use and survive running out of memory.
 
+#include <atomic>
 #include <cstddef>
+#include <mutex>
 
 // The memory source of one table. New memory, and the grown part of reallocated memory, is zero-filled.
 // Allocation failure releases a spare reserve, retries once and then throws COutOfMemoryException; nothing
 // is shown and nothing exits: the caller's checkpoint restores the table and RefillReserve() re-arms the reserve.
-// Threading: single-threaded (the table's thread). Parallel tasks never allocate.
+// Threading: allocations, reallocations and frees may come from several threads at once (the text import fills
+// different attributes in parallel tasks); each block is used by one thread at a time.
 class CTableAllocator
 {
 public:
@@ -53,8 +56,9 @@ public:
 private:
     void ReleaseReserve();
 
-    void* m_pReserve;         // spare block of s_nReserveBytes, or null after it was released
-    size_t m_nAllocatedBytes; // sum of the payload sizes of all live blocks from this allocator
+    void* m_pReserve;                      // spare block of s_nReserveBytes, or null after it was released
+    std::mutex m_reserveLock;              // guards m_pReserve
+    std::atomic<size_t> m_nAllocatedBytes; // sum of the payload sizes of all live blocks from this allocator
 };
 
 // Helpers for structures that work with or without a table: the table's allocator when a is not null,

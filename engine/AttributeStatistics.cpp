@@ -185,13 +185,16 @@ bool CAttribute::HasMoreThanOneValue()
         return false;
     const CRecordArray& all = m_pTable->GetAllRecords();
     const long n = all.GetSize();
-    if (n == 0)
-        return false;
-    const long first = GetFieldValueIndex(all.GetRecord(0));
-    for (long i = 1; i < n; ++i)
+    long first = -1;
+    for (long i = 0; i < n; ++i)
     {
-        if (GetFieldValueIndex(all.GetRecord(i)) != first)
+        const CRecord* record = all.GetRecord(i);
+        if (!record->m_bQualified)
+            continue;
+        const long index = GetFieldValueIndex(record);
+        if (first >= 0 && index != first)
             return true;
+        first = index;
     }
     return false;
 }
@@ -204,7 +207,8 @@ bool CAttribute::HasNonEmptyValue()
     const long n = all.GetSize();
     for (long i = 0; i < n; ++i)
     {
-        if (GetFieldValue(all.GetRecord(i))[0] != 0)
+        const CRecord* record = all.GetRecord(i);
+        if (record->m_bQualified && GetFieldValue(record)[0] != 0)
             return true;
     }
     return false;

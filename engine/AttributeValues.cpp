@@ -355,6 +355,10 @@ int CAttribute::CompareValueIndices(long a, long b)
         return emptyA ? 0 : -1;
     if (emptyA)
         return 1;
+    // Definition order goes here: with the sort-by-definition flag set on a text attribute, the classes of a
+    // classification (by class name) or the cases of a case discrimination (by result value, cases with the
+    // exclusion mark passed over) are scanned in their defined order and whichever value is met first is the
+    // smaller; when neither is met the steps below decide. It needs classifications and case discriminations.
     const bool listA = IsEncodedList(va);
     const bool listB = IsEncodedList(vb);
     if (listA || listB)
@@ -479,6 +483,8 @@ void CAttribute::ClearValues()
 {
     if (IsHeader())
         return;
+    DeselectAllValues(); // the selection points at the values about to go
+    ++m_nValueGeneration;
     m_pValueStore->FreeMemory();
     m_pValueArray->RemoveAll();
     DropValueHashTree();
@@ -535,8 +541,10 @@ void CAttribute::RestoreCheckpoint(bool restoreFields)
     // After a resort the indices of the old values have moved, so the values
     // cannot be truncated; they stay (unused ones are harmless) and only the
     // fields are rolled back.
-    if (!m_bResortedSinceCheckpoint)
+    if (!m_bResortedSinceCheckpoint && m_pValueArray->GetCheckpointCount() < m_pValueArray->GetSize())
     {
+        DeselectAllValues(); // the selection may point at values about to go
+        ++m_nValueGeneration;
         m_pValueArray->RestoreCheckpoint();
         m_pValueStore->RestoreCheckpoint();
     }

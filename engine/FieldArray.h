@@ -2,6 +2,7 @@
 // The value index of every record in one attribute, packed as narrow as the attribute's values allow.
 
 #include "engine/Allocator.h"
+#include "engine/Export.h"
 #include "engine/Record.h"
 
 #include <cassert>
@@ -23,7 +24,7 @@
 // always 0. Threading: GetAt may run from any number of threads while nothing writes; SetAtNoGrow may run
 // from several threads for distinct records once SetMaxSize has made room; everything else on the table's
 // thread only.
-class CFieldArray
+class KORVALIN_CLASS CFieldArray
 {
 public:
     static constexpr int s_nNoWidth = -99;

