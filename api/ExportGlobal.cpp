@@ -1,0 +1,261 @@
+// The flat interface: library strings, global functions, table creation and destruction, callbacks, the error
+// object and key events.
+
+#include "api/FlatObjects.h"
+#include "api/Module.h"
+#include "api/TableFrame.h"
+#include "korvalin/TableExport.h"
+#include "options/OptionSet.h"
+#include "platform/Automation.h"
+#include "platform/Resources.h"
+
+#include <cwchar>
+
+using namespace api;
+
+// The public status codes are the engine's statuses.
+static_assert(TableExport::API_ILLEGAL_TABLE_ARGUMENT == static_cast<uint16_t>(EStatus::IllegalTableArgument));
+static_assert(TableExport::API_ILLEGAL_RESULT_ARGUMENT == static_cast<uint16_t>(EStatus::IllegalResultArgument));
+static_assert(TableExport::API_TABLE_HAS_NO_WINDOW == static_cast<uint16_t>(EStatus::TableHasNoWindow));
+static_assert(TableExport::API_ILLEGAL_ARGUMENT_VALUE == static_cast<uint16_t>(EStatus::IllegalArgumentValue));
+static_assert(TableExport::API_CANNOT_MODIFY_DRILLDOWN_ATTRIBUTE ==
+              static_cast<uint16_t>(EStatus::CannotModifyDrillDownAttribute));
+
+namespace TableExport
+{
+
+// ---- library strings ----
+
+wchar_t* StringAllocate(const wchar_t* text)
+{
+    try
+    {
+        return platform::AllocAutomationString(std::wstring_view(text ? text : L""));
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
+void StringFree(wchar_t* text)
+{
+    platform::FreeAutomationString(text);
+}
+
+uint32_t StringGetLength(const wchar_t* text)
+{
+    return platform::AutomationStringLength(text);
+}
+
+// ---- global functions ----
+
+uint16_t InitKorvalinRegularDll()
+{
+    return Guard([&] { InitializeModule(); });
+}
+
+uint16_t MainMessageLoop()
+{
+    // No table of this build has a window, so there are no messages to wait for.
+    return Guard([&] { InitializeModule(); });
+}
+
+uint16_t SetLanguage(int32_t languageId, const wchar_t* resourceLibrary, bool pageSetup)
+{
+    return Guard(
+        [&]
+        {
+            // The German and English texts are built in; there is no resource library to load for any other language.
+            CheckValue(languageId == static_cast<int32_t>(ELanguage::German) ||
+                       languageId == static_cast<int32_t>(ELanguage::English));
+            COptionSet& options = InitializeModule();
+            options.m_nLanguage = languageId;
+            platform::SetResourceLanguage(platform::LanguageFromId(languageId));
+            ForEachFrame([&](CTableFrame& frame) { frame.GetTable().GetOptions().m_nLanguage = languageId; });
+        });
+}
+
+uint16_t GetLanguage(int32_t* languageId)
+{
+    return Guard([&] { CheckResult(languageId) = InitializeModule().m_nLanguage; });
+}
+
+wchar_t* GetLastErrorMessage()
+{
+    try
+    {
+        return ToHost(platform::FromUtf8(GetLastError()));
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
+uint16_t CreateNewTable(CTableFrame** frame, void* parentWindow, void* viewWindow, int32_t width, int32_t height,
+                        int32_t recordCapacity, uint32_t windowStyle)
+{
+    return Guard(
+        [&]
+        {
+            CTableFrame*& result = CheckResult(frame);
+            result = nullptr;
+            if (parentWindow)
+                Fail(EStatus::CannotCreateTable); // no window system: neither frame window nor view can be made
+            CTableFrame& made = CreateFrame();
+            try
+            {
+                if (recordCapacity > 0)
+                {
+                    made.GetTable().GetAllRecords().SetMaxSize(recordCapacity);
+                    made.GetTable().GetShownRecords().SetMaxSize(recordCapacity);
+                }
+            }
+            catch (...)
+            {
+                DestroyFrame(made);
+                throw;
+            }
+            result = &made;
+        });
+}
+
+uint16_t TableDestroy(CTableFrame* frame)
+{
+    return Guard(
+        [&]
+        {
+            CTableFrame& live = CheckFrame(frame);
+            if (live.IsInCallback())
+                Fail(EStatus::CannotExecuteFunction); // the frame is still working for the host
+            DestroyFrame(live);
+        });
+}
+
+// ---- callback, error and key-event objects ----
+
+uint16_t TableRegisterCallbacks(CTableFrame* frame, TableCallback* callback)
+{
+    return Guard(
+        [&]
+        {
+            CTableFrame& live = CheckFrame(frame);
+            if (!callback)
+                Fail(EStatus::IllegalCallbackArgument);
+            live.SetCallback(callback);
+        });
+}
+
+uint16_t TableReleaseCallbacks(CTableFrame* frame, TableCallback* callback)
+{
+    return Guard(
+        [&]
+        {
+            CTableFrame& live = CheckFrame(frame);
+            if (!callback)
+                Fail(EStatus::IllegalCallbackArgument);
+            live.SetCallback(nullptr);
+        });
+}
+
+namespace
+{
+
+CError& CheckError(CError* error)
+{
+    if (!error)
+        Fail(EStatus::IllegalErrorArgument);
+    return *error;
+}
+
+template <class TEvent> TEvent& CheckKeyEvent(TEvent* event)
+{
+    if (!event)
+        Fail(EStatus::IllegalKeyEventArgument);
+    return *event;
+}
+
+} // namespace
+
+uint16_t ErrorGetCode(CError* error, int32_t* code)
+{
+    return Guard(
+        [&]
+        {
+            CError& e = CheckError(error);
+            CheckResult(code) = e.m_nCode;
+        });
+}
+
+uint16_t ErrorGetMessage(CError* error, wchar_t** message)
+{
+    return Guard(
+        [&]
+        {
+            CError& e = CheckError(error);
+            CheckResult(message) = ToHost(e.m_strMessage);
+        });
+}
+
+uint16_t ErrorSetMessage(CError* error, const wchar_t* message)
+{
+    return Guard([&] { CheckError(error).m_strMessage = FromHost(message); });
+}
+
+uint16_t ErrorSetReport(CError* error, bool report)
+{
+    return Guard([&] { CheckError(error).m_bReport = report ? 1 : 0; });
+}
+
+uint16_t ErrorSetType(CError* error, int32_t type)
+{
+    return Guard([&] { CheckError(error).m_nType = type; });
+}
+
+uint16_t ErrorSetSimulatedUserAction(CError* error, int32_t action)
+{
+    return Guard([&] { CheckError(error).m_nSimulatedUserAction = action; });
+}
+
+uint16_t KeyEventGetShift(CKeyEvent* event, int32_t* shift)
+{
+    return Guard(
+        [&]
+        {
+            CKeyEvent& e = CheckKeyEvent(event);
+            CheckResult(shift) = e.m_nShift;
+        });
+}
+
+uint16_t KeyEventGetKeyCode(CKeyEvent* event, int32_t* keyCode)
+{
+    return Guard(
+        [&]
+        {
+            CKeyEvent& e = CheckKeyEvent(event);
+            CheckResult(keyCode) = e.m_nKeyCode;
+        });
+}
+
+uint16_t KeyEventSetKeyCode(CKeyEvent* event, int32_t keyCode)
+{
+    return Guard([&] { CheckKeyEvent(event).m_nKeyCode = keyCode; });
+}
+
+uint16_t KeyPressEventGetCharCode(CKeyPressEvent* event, int32_t* charCode)
+{
+    return Guard(
+        [&]
+        {
+            CKeyPressEvent& e = CheckKeyEvent(event);
+            CheckResult(charCode) = e.m_nCharCode;
+        });
+}
+
+uint16_t KeyPressEventSetCharCode(CKeyPressEvent* event, int32_t charCode)
+{
+    return Guard([&] { CheckKeyEvent(event).m_nCharCode = charCode; });
+}
+
+} // namespace TableExport

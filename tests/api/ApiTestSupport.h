@@ -1,0 +1,154 @@
+#pragma once
+// Helpers for the tests of the flat interface. The tests are written as a host: they include only the public
+// header and link only libkorvalin.so.
+
+#include "korvalin/TableExport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace apitest
+{
+
+using namespace TableExport;
+
+// Takes a library string, frees it and returns its text; "<null>" for null.
+inline std::wstring Take(wchar_t* text)
+{
+    if (!text)
+        return L"<null>";
+    std::wstring result(text, StringGetLength(text));
+    StringFree(text);
+    return result;
+}
+
+inline std::wstring LastError()
+{
+    return Take(GetLastErrorMessage());
+}
+
+// The status a call gave and the last-error message right after it, so that both are compared at once.
+struct SOutcome
+{
+    uint16_t m_nStatus;
+    std::wstring m_strLastError;
+    bool operator==(const SOutcome&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const SOutcome& outcome)
+{
+    out << outcome.m_nStatus << " ";
+    for (wchar_t c : outcome.m_strLastError)
+        out << static_cast<char>(c < 128 ? c : '?');
+    return out;
+}
+
+// Runs a call and reports its status with the last-error message.
+template <class F> SOutcome Outcome(F&& call)
+{
+    const uint16_t status = call();
+    return SOutcome{status, LastError()};
+}
+
+// A failure the way a host sees it: the status and its symbolic message.
+inline SOutcome Failure(uint16_t status, const wchar_t* message)
+{
+    return SOutcome{status, message};
+}
+
+// A frame made and destroyed around a test.
+class CTestTable
+{
+public:
+    CTestTable() { EXPECT_EQ(CreateNewTable(&m_pFrame, nullptr, nullptr, 0, 0, 0, 0), 0); }
+    ~CTestTable()
+    {
+        if (m_pFrame)
+        {
+            EXPECT_EQ(TableDestroy(m_pFrame), 0);
+        }
+    }
+    CTestTable(const CTestTable&) = delete;
+    CTestTable& operator=(const CTestTable&) = delete;
+
+    CTableFrame* Get() const { return m_pFrame; }
+    operator CTableFrame*() const { return m_pFrame; }
+
+    // Adds a text attribute after the last one.
+    CAttribute* Add(const wchar_t* name) { return Make(name, nullptr, nullptr, 0); }
+    // Adds an attribute with a format after the last one.
+    CAttribute* Add(const wchar_t* name, const wchar_t* format) { return Make(name, format, nullptr, 0); }
+    // Adds a text attribute after predecessor.
+    CAttribute* Add(const wchar_t* name, CAttribute* predecessor, int32_t levelsToClose = 0)
+    {
+        return Make(name, nullptr, predecessor, levelsToClose);
+    }
+    CAttribute* AddHeader(const wchar_t* name, CAttribute* predecessor = nullptr, int32_t levelsToClose = 0,
+                          bool open = true)
+    {
+        CAttribute* attribute = nullptr;
+        EXPECT_EQ(TableAddHeader(m_pFrame, &attribute, name, predecessor, levelsToClose, open), 0);
+        return attribute;
+    }
+    CRecord* AddRecord()
+    {
+        CRecord* record = nullptr;
+        EXPECT_EQ(TableAddRecord(m_pFrame, &record), 0);
+        return record;
+    }
+    // Sets a value by text.
+    void Set(CAttribute* attribute, CRecord* record, const wchar_t* text)
+    {
+        EXPECT_EQ(TableSetValue(m_pFrame, attribute, record, const_cast<wchar_t*>(text), false), 0);
+    }
+    std::wstring Get(CAttribute* attribute, CRecord* record)
+    {
+        wchar_t* text = nullptr;
+        EXPECT_EQ(TableGetValue(m_pFrame, attribute, record, &text), 0);
+        return Take(text);
+    }
+    // Names of the attributes in list order, each prefixed by a '>' per indent level: "A >B >>C".
+    std::wstring Layout()
+    {
+        std::wstring result;
+        int32_t count = 0;
+        EXPECT_EQ(TableGetAttributeCount(m_pFrame, &count), 0);
+        for (int32_t i = 0; i < count; ++i)
+        {
+            CAttribute* attribute = nullptr;
+            EXPECT_EQ(TableGetAttribute(m_pFrame, i, &attribute), 0);
+            int32_t indent = 0;
+            EXPECT_EQ(AttributeGetIndent(attribute, &indent), 0);
+            wchar_t* name = nullptr;
+            EXPECT_EQ(AttributeGetName(attribute, &name), 0);
+            if (!result.empty())
+                result += L' ';
+            result += std::wstring(static_cast<size_t>(indent), L'>') + Take(name);
+        }
+        return result;
+    }
+
+private:
+    CAttribute* Make(const wchar_t* name, const wchar_t* format, CAttribute* predecessor, int32_t levelsToClose)
+    {
+        CAttribute* attribute = nullptr;
+        EXPECT_EQ(TableAddAttribute(m_pFrame, &attribute, name, predecessor, format, levelsToClose, 10), 0);
+        return attribute;
+    }
+
+    CTableFrame* m_pFrame = nullptr;
+};
+
+// Name of an attribute (for readable expectations).
+inline std::wstring NameOf(CAttribute* attribute)
+{
+    if (!attribute)
+        return L"<none>";
+    wchar_t* name = nullptr;
+    EXPECT_EQ(AttributeGetName(attribute, &name), 0);
+    return Take(name);
+}
+
+} // namespace apitest

@@ -1,0 +1,454 @@
+// Every function refuses bad handles and out-parameters with its status and symbolic last-error message, checks
+// its arguments in the interface's order, and never crashes.
+
+#include "ApiTestSupport.h"
+
+#include <functional>
+
+using namespace apitest;
+
+namespace
+{
+
+// One call of the interface, parameterised by the handle under test.
+template <class T> struct SCall
+{
+    const char* m_pName;
+    std::function<uint16_t(T)> m_call;
+};
+
+// A table with one attribute, one header and one record, and room for every out-parameter.
+class ArgumentChecksTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pAttribute = m_table.Add(L"Kennung");
+        m_pHeader = m_table.AddHeader(L"Gruppe");
+        m_pRecord = m_table.AddRecord();
+        m_table.Set(m_pAttribute, m_pRecord, L"1");
+        ASSERT_EQ(TableRefresh(m_table), 0);
+    }
+
+    // Every function that takes a frame first, called with valid other arguments.
+    std::vector<SCall<CTableFrame*>> FrameCalls()
+    {
+        CAttribute* a = m_pAttribute;
+        CRecord* r = m_pRecord;
+        return {
+            {"TableDestroy", [](CTableFrame* f) { return TableDestroy(f); }},
+            {"TableRegisterCallbacks", [this](CTableFrame* f) { return TableRegisterCallbacks(f, &m_callback); }},
+            {"TableReleaseCallbacks", [this](CTableFrame* f) { return TableReleaseCallbacks(f, &m_callback); }},
+            {"TableRefresh", [](CTableFrame* f) { return TableRefresh(f); }},
+            {"TableClear", [](CTableFrame* f) { return TableClear(f); }},
+            {"TableRemoveFormatWarnings", [](CTableFrame* f) { return TableRemoveFormatWarnings(f); }},
+            {"TableSetMaxSize", [](CTableFrame* f) { return TableSetMaxSize(f, 10); }},
+            {"TableGetMaxSize", [this](CTableFrame* f) { return TableGetMaxSize(f, &m_nInt); }},
+            {"TableGetName", [this](CTableFrame* f) { return TableGetName(f, &m_pText); }},
+            {"TableGetDirectory", [this](CTableFrame* f) { return TableGetDirectory(f, &m_pText); }},
+            {"TableGetAttributeCount", [this](CTableFrame* f) { return TableGetAttributeCount(f, &m_nInt); }},
+            {"TableGetLeafAttributeCount", [this](CTableFrame* f) { return TableGetLeafAttributeCount(f, &m_nInt); }},
+            {"TableGetRecordCount", [this](CTableFrame* f) { return TableGetRecordCount(f, &m_nInt); }},
+            {"TableGetQualifiedRecordCount",
+             [this](CTableFrame* f) { return TableGetQualifiedRecordCount(f, &m_nInt); }},
+            {"TableGetSelectedRecordCount", [this](CTableFrame* f) { return TableGetSelectedRecordCount(f, &m_nInt); }},
+            {"TableGetAttribute", [this](CTableFrame* f) { return TableGetAttribute(f, 0, &m_pOut); }},
+            {"TableGetSelectedAttribute", [this](CTableFrame* f) { return TableGetSelectedAttribute(f, &m_pOut); }},
+            {"TableGetKeyAttribute", [this](CTableFrame* f) { return TableGetKeyAttribute(f, &m_pOut); }},
+            {"TableFindAttribute", [this](CTableFrame* f) { return TableFindAttribute(f, L"Kennung", &m_pOut); }},
+            {"TableFindAttributeByUuid", [this](CTableFrame* f) { return TableFindAttributeByUuid(f, L"x", &m_pOut); }},
+            {"TableSetModified", [](CTableFrame* f) { return TableSetModified(f, true); }},
+            {"TableGetModified", [this](CTableFrame* f) { return TableGetModified(f, &m_bFlag); }},
+            {"TableSetApplicationName", [](CTableFrame* f) { return TableSetApplicationName(f, L"Host"); }},
+            {"TableGetApplicationName", [this](CTableFrame* f) { return TableGetApplicationName(f, &m_pText); }},
+            {"TableGetProductVersion", [this](CTableFrame* f) { return TableGetProductVersion(f, &m_pText); }},
+            {"TableGetDocumentVersion", [this](CTableFrame* f) { return TableGetDocumentVersion(f, &m_pText); }},
+            {"TableGetTypeLibraryVersion", [this](CTableFrame* f) { return TableGetTypeLibraryVersion(f, &m_pText); }},
+            {"TableGetParentQtxFileName", [this](CTableFrame* f) { return TableGetParentQtxFileName(f, &m_pText); }},
+            {"TableSetParentQtxFileName", [](CTableFrame* f) { return TableSetParentQtxFileName(f, L"p.qtx"); }},
+            {"TableGetImportFileName", [this](CTableFrame* f) { return TableGetImportFileName(f, &m_pText); }},
+            {"TableSetImportFileName", [](CTableFrame* f) { return TableSetImportFileName(f, L"i.txt"); }},
+            {"TableGetWorkingDirectory", [this](CTableFrame* f) { return TableGetWorkingDirectory(f, &m_pText); }},
+            {"TableSetWorkingDirectory", [](CTableFrame* f) { return TableSetWorkingDirectory(f, L"/tmp"); }},
+            {"TableSetImportDelimiter", [](CTableFrame* f) { return TableSetImportDelimiter(f, L';'); }},
+            {"TableGetImportDelimiter", [this](CTableFrame* f) { return TableGetImportDelimiter(f, &m_cChar); }},
+            {"TableSetImportQuote", [](CTableFrame* f) { return TableSetImportQuote(f, L'\''); }},
+            {"TableGetImportQuote", [this](CTableFrame* f) { return TableGetImportQuote(f, &m_cChar); }},
+            {"TableSetImportAttributeNames", [](CTableFrame* f) { return TableSetImportAttributeNames(f, true); }},
+            {"TableGetImportAttributeNames",
+             [this](CTableFrame* f) { return TableGetImportAttributeNames(f, &m_bFlag); }},
+            {"TableSetImportAttributeLine", [](CTableFrame* f) { return TableSetImportAttributeLine(f, 1); }},
+            {"TableGetImportAttributeLine", [this](CTableFrame* f) { return TableGetImportAttributeLine(f, &m_nInt); }},
+            {"TableSetImportDataLine", [](CTableFrame* f) { return TableSetImportDataLine(f, 2); }},
+            {"TableGetImportDataLine", [this](CTableFrame* f) { return TableGetImportDataLine(f, &m_nInt); }},
+            {"TableSetImportMaxRecords", [](CTableFrame* f) { return TableSetImportMaxRecords(f, -1); }},
+            {"TableGetImportMaxRecords", [this](CTableFrame* f) { return TableGetImportMaxRecords(f, &m_nInt); }},
+            {"TableSetImportEncoding", [](CTableFrame* f) { return TableSetImportEncoding(f, 1); }},
+            {"TableGetImportEncoding", [this](CTableFrame* f) { return TableGetImportEncoding(f, &m_nInt); }},
+            {"TableSetImportCodePage", [](CTableFrame* f) { return TableSetImportCodePage(f, 1252); }},
+            {"TableGetImportCodePage", [this](CTableFrame* f) { return TableGetImportCodePage(f, &m_nInt); }},
+            {"TableSetImportTransposed", [](CTableFrame* f) { return TableSetImportTransposed(f, true); }},
+            {"TableGetImportTransposed", [this](CTableFrame* f) { return TableGetImportTransposed(f, &m_bFlag); }},
+            {"TableSetExportDelimiter", [](CTableFrame* f) { return TableSetExportDelimiter(f, L','); }},
+            {"TableGetExportDelimiter", [this](CTableFrame* f) { return TableGetExportDelimiter(f, &m_cChar); }},
+            {"TableSetExportQuote", [](CTableFrame* f) { return TableSetExportQuote(f, L'"'); }},
+            {"TableGetExportQuote", [this](CTableFrame* f) { return TableGetExportQuote(f, &m_cChar); }},
+            {"TableSetExportEncoding", [](CTableFrame* f) { return TableSetExportEncoding(f, 1); }},
+            {"TableGetExportEncoding", [this](CTableFrame* f) { return TableGetExportEncoding(f, &m_nInt); }},
+            {"TableSetExportCodePage", [](CTableFrame* f) { return TableSetExportCodePage(f, 1252); }},
+            {"TableGetExportCodePage", [this](CTableFrame* f) { return TableGetExportCodePage(f, &m_nInt); }},
+            {"TableSetExportUseImportNames", [](CTableFrame* f) { return TableSetExportUseImportNames(f, true); }},
+            {"TableGetExportUseImportNames",
+             [this](CTableFrame* f) { return TableGetExportUseImportNames(f, &m_bFlag); }},
+            {"TableSetWriteVendrathFormat", [](CTableFrame* f) { return TableSetWriteVendrathFormat(f, true); }},
+            {"TableGetWriteVendrathFormat",
+             [this](CTableFrame* f) { return TableGetWriteVendrathFormat(f, &m_bFlag); }},
+            {"TableSetWriteOEMFormat", [](CTableFrame* f) { return TableSetWriteOEMFormat(f, true); }},
+            {"TableGetWriteOEMFormat", [this](CTableFrame* f) { return TableGetWriteOEMFormat(f, &m_bFlag); }},
+            {"TableSetAllowEditValues", [](CTableFrame* f) { return TableSetAllowEditValues(f, true); }},
+            {"TableGetAllowEditValues", [this](CTableFrame* f) { return TableGetAllowEditValues(f, &m_bFlag); }},
+            {"DisableAllowEditValues", [](CTableFrame* f) { return DisableAllowEditValues(f); }},
+            {"TableSetAllowInspectDefinitionOfDerivedAttributes",
+             [](CTableFrame* f) { return TableSetAllowInspectDefinitionOfDerivedAttributes(f, true); }},
+            {"TableAddAttribute",
+             [this](CTableFrame* f) { return TableAddAttribute(f, &m_pOut, L"X", nullptr, nullptr, 0, 1); }},
+            {"TableAddHeader", [this](CTableFrame* f) { return TableAddHeader(f, &m_pOut, L"H", nullptr, 0, true); }},
+            {"TableAddRecord", [this](CTableFrame* f) { return TableAddRecord(f, &m_pRecordOut); }},
+            {"TableDeleteRecord", [r](CTableFrame* f) { return TableDeleteRecord(f, r); }},
+            {"TableDeleteAllRecords", [](CTableFrame* f) { return TableDeleteAllRecords(f); }},
+            {"TableGetRecordByKeyValue",
+             [this](CTableFrame* f) { return TableGetRecordByKeyValue(f, L"1", &m_pRecordOut); }},
+            {"TableSetValue",
+             [a, r](CTableFrame* f) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
+            {"TableSetDoubleValue", [a, r](CTableFrame* f) { return TableSetDoubleValue(f, a, r, 1.5); }},
+            {"TableSetIntValue", [a, r](CTableFrame* f) { return TableSetIntValue(f, a, r, 7); }},
+            {"TableSetDATEValue", [a, r](CTableFrame* f) { return TableSetDATEValue(f, a, r, 36526); }},
+            {"TableSetDateValue", [a, r](CTableFrame* f) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
+            {"TableSetTimeValue", [a, r](CTableFrame* f) { return TableSetTimeValue(f, a, r, 1, 2, 3); }},
+            {"TableSetDateTimeValue",
+             [a, r](CTableFrame* f) { return TableSetDateTimeValue(f, a, r, 2000, 1, 1, 1, 2, 3); }},
+            {"TableSetTimeSpanValue", [a, r](CTableFrame* f) { return TableSetTimeSpanValue(f, a, r, 1, 2, 3, 4); }},
+            {"TableGetValue", [this, a, r](CTableFrame* f) { return TableGetValue(f, a, r, &m_pText); }},
+            {"TableGetDoubleValue", [this, a, r](CTableFrame* f) { return TableGetDoubleValue(f, a, r, &m_dNumber); }},
+            {"TableGetIntValue", [this, a, r](CTableFrame* f) { return TableGetIntValue(f, a, r, &m_nInt64); }},
+            {"TableGetDATEValue", [this, a, r](CTableFrame* f) { return TableGetDATEValue(f, a, r, &m_dNumber); }},
+            {"TableGetDateTimeValue", [this, a, r](CTableFrame* f)
+             { return TableGetDateTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt); }},
+            {"TableGetDateValue",
+             [this, a, r](CTableFrame* f) { return TableGetDateValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
+            {"TableGetTimeValue",
+             [this, a, r](CTableFrame* f) { return TableGetTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
+            {"TableGetTimeSpanValue", [this, a, r](CTableFrame* f)
+             { return TableGetTimeSpanValue(f, a, r, &m_nShort, &m_dNumber, &m_nInt, &m_nInt); }},
+            {"TableStartAttributes", [this](CTableFrame* f) { return TableStartAttributes(f, &m_pPosition); }},
+            {"TableNextAttribute", [this](CTableFrame* f) { return TableNextAttribute(f, m_pPosition, &m_pOut); }},
+            {"TableNextLeafAttribute",
+             [this](CTableFrame* f) { return TableNextLeafAttribute(f, m_pPosition, &m_pOut); }},
+            {"TableFinishAttributes", [this](CTableFrame* f) { return TableFinishAttributes(f, m_pPosition); }},
+            {"TableStartAllRecords", [this](CTableFrame* f) { return TableStartAllRecords(f, &m_pCounter); }},
+            {"TableAllRecordsNext",
+             [this](CTableFrame* f) { return TableAllRecordsNext(f, m_pCounter, &m_pRecordOut); }},
+            {"TableAllRecordsFinish", [this](CTableFrame* f) { return TableAllRecordsFinish(f, m_pCounter); }},
+        };
+    }
+
+    // Every function that takes an attribute first (or an attribute after a valid frame), with valid other arguments.
+    std::vector<SCall<CAttribute*>> AttributeCalls()
+    {
+        CTableFrame* f = m_table;
+        CRecord* r = m_pRecord;
+        return {
+            {"TableSetValue",
+             [f, r](CAttribute* a) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
+            {"TableSetDoubleValue", [f, r](CAttribute* a) { return TableSetDoubleValue(f, a, r, 1); }},
+            {"TableSetDateValue", [f, r](CAttribute* a) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
+            {"TableGetValue", [this, f, r](CAttribute* a) { return TableGetValue(f, a, r, &m_pText); }},
+            {"TableGetTimeSpanValue", [this, f, r](CAttribute* a)
+             { return TableGetTimeSpanValue(f, a, r, &m_nShort, &m_dNumber, &m_nInt, &m_nInt); }},
+            {"TableGetDoubleValue(text)", [this](CAttribute* a) { return TableGetDoubleValue(a, L"1", &m_dNumber); }},
+            {"TableGetIntValue(text)", [this](CAttribute* a) { return TableGetIntValue(a, L"1", &m_nInt64); }},
+            {"TableGetDATEValue(text)", [this](CAttribute* a) { return TableGetDATEValue(a, L"1", &m_dNumber); }},
+            {"AttributeGetName", [this](CAttribute* a) { return AttributeGetName(a, &m_pText); }},
+            {"AttributeSetName", [](CAttribute* a) { return AttributeSetName(a, L"N"); }},
+            {"AttributeGetImportName", [this](CAttribute* a) { return AttributeGetImportName(a, &m_pText); }},
+            {"AttributeSetImportName", [](CAttribute* a) { return AttributeSetImportName(a, L"N"); }},
+            {"AttributeGetImportIndex", [this](CAttribute* a) { return AttributeGetImportIndex(a, &m_nInt); }},
+            {"AttributeSetImportIndex", [](CAttribute* a) { return AttributeSetImportIndex(a, 1); }},
+            {"AttributeGetUuid", [this](CAttribute* a) { return AttributeGetUuid(a, &m_pText); }},
+            {"AttributeGetValueListTitle", [this](CAttribute* a) { return AttributeGetValueListTitle(a, &m_pText); }},
+            {"AttributeSetValueListTitle", [](CAttribute* a) { return AttributeSetValueListTitle(a, L"T"); }},
+            {"AttributeGetTag", [this](CAttribute* a) { return AttributeGetTag(a, L"k", &m_pText); }},
+            {"AttributeSetTag", [](CAttribute* a) { return AttributeSetTag(a, L"k", L"v"); }},
+            {"AttributeGetPathName", [this](CAttribute* a) { return AttributeGetPathName(a, &m_pText); }},
+            {"AttributeGetComment", [this](CAttribute* a) { return AttributeGetComment(a, &m_pText); }},
+            {"AttributeSetComment", [](CAttribute* a) { return AttributeSetComment(a, L"c"); }},
+            {"AttributeGetFormulaDefinition",
+             [this](CAttribute* a) { return AttributeGetFormulaDefinition(a, &m_pText); }},
+            {"AttributeGetType", [this](CAttribute* a) { return AttributeGetType(a, &m_pText); }},
+            {"AttributeGetFormat", [this](CAttribute* a) { return AttributeGetFormat(a, &m_pText); }},
+            {"AttributeSetFormat", [](CAttribute* a) { return AttributeSetFormat(a, L""); }},
+            {"AttributeGetUnclearFormat", [this](CAttribute* a) { return AttributeGetUnclearFormat(a, &m_bFlag); }},
+            {"AttributeSetUnclearFormat", [](CAttribute* a) { return AttributeSetUnclearFormat(a, false); }},
+            {"AttributeHeaderGetOpen", [this](CAttribute* a) { return AttributeHeaderGetOpen(a, &m_bFlag); }},
+            {"AttributeHeaderSetOpen", [](CAttribute* a) { return AttributeHeaderSetOpen(a, true); }},
+            {"AttributeGetIndent", [this](CAttribute* a) { return AttributeGetIndent(a, &m_nInt); }},
+            {"AttributeGetNrOfLines", [this](CAttribute* a) { return AttributeGetNrOfLines(a, &m_nInt); }},
+            {"AttributeSetNrOfLines", [](CAttribute* a) { return AttributeSetNrOfLines(a, 2); }},
+            {"AttributeGetHidden", [this](CAttribute* a) { return AttributeGetHidden(a, &m_bFlag); }},
+            {"AttributeSetHidden", [](CAttribute* a) { return AttributeSetHidden(a, false); }},
+            {"AttributeGetShown", [this](CAttribute* a) { return AttributeGetShown(a, &m_bFlag); }},
+            {"AttributeSetShown", [](CAttribute* a) { return AttributeSetShown(a, true); }},
+            {"AttributeGetSelected", [this](CAttribute* a) { return AttributeGetSelected(a, &m_bFlag); }},
+            {"AttributeSetSelected", [](CAttribute* a) { return AttributeSetSelected(a, false); }},
+            {"AttributeGetSorted", [this](CAttribute* a) { return AttributeGetSorted(a, &m_bFlag, &m_bFlag); }},
+            {"AttributeGetCoupledBlockLeader",
+             [this](CAttribute* a) { return AttributeGetCoupledBlockLeader(a, &m_pOut, &m_bFlag); }},
+            {"AttributeGetEvalMode", [this](CAttribute* a) { return AttributeGetEvalMode(a, &m_nInt); }},
+            {"AttributeSetEvalMode", [](CAttribute* a) { return AttributeSetEvalMode(a, 1); }},
+            {"AttributeGetRegardUndefinedAsZero",
+             [this](CAttribute* a) { return AttributeGetRegardUndefinedAsZero(a, &m_bFlag); }},
+            {"AttributeSetRegardUndefinedAsZero",
+             [](CAttribute* a) { return AttributeSetRegardUndefinedAsZero(a, true); }},
+            {"AttributeGetMaxSize", [this](CAttribute* a) { return AttributeGetMaxSize(a, &m_nInt); }},
+            {"AttributeSetMaxSize", [](CAttribute* a) { return AttributeSetMaxSize(a, 10); }},
+            {"AttributeGetColored", [this](CAttribute* a) { return AttributeGetColored(a, &m_bFlag); }},
+            {"AttributeGetColor", [this](CAttribute* a) { return AttributeGetColor(a, L"1", &m_nColor); }},
+            {"AttributeGetAllowEdit", [this](CAttribute* a) { return AttributeGetAllowEdit(a, &m_bFlag); }},
+            {"AttributeSetAllowEdit", [](CAttribute* a) { return AttributeSetAllowEdit(a, true); }},
+            {"AttributeGetAllowInspectDefinition",
+             [this](CAttribute* a) { return AttributeGetAllowInspectDefinition(a, &m_bFlag); }},
+            {"AttributeSetAllowEditComment", [](CAttribute* a) { return AttributeSetAllowEditComment(a, true); }},
+            {"AttributeIsHeader", [this](CAttribute* a) { return AttributeIsHeader(a, &m_bFlag); }},
+            {"AttributeIsNormal", [this](CAttribute* a) { return AttributeIsNormal(a, &m_bFlag); }},
+            {"AttributeIsDrillDown", [this](CAttribute* a) { return AttributeIsDrillDown(a, &m_bFlag); }},
+            {"AttributeIsAnalysisGroup", [this](CAttribute* a) { return AttributeIsAnalysisGroup(a, &m_bFlag); }},
+            {"AttributeHasMultipleValues", [this](CAttribute* a) { return AttributeHasMultipleValues(a, &m_bFlag); }},
+            {"AttributeIsRestricted", [this](CAttribute* a) { return AttributeIsRestricted(a, &m_bFlag); }},
+        };
+    }
+
+    class CSilentCallback : public TableCallback
+    {
+    };
+
+    CTestTable m_table;
+    CAttribute* m_pAttribute = nullptr;
+    CAttribute* m_pHeader = nullptr;
+    CRecord* m_pRecord = nullptr;
+    CSilentCallback m_callback;
+    // out-parameters
+    wchar_t* m_pText = nullptr;
+    int32_t m_nInt = 0;
+    int64_t m_nInt64 = 0;
+    int16_t m_nShort = 0;
+    double m_dNumber = 0;
+    bool m_bFlag = false;
+    wchar_t m_cChar = 0;
+    uint32_t m_nColor = 0;
+    CAttribute* m_pOut = nullptr;
+    CRecord* m_pRecordOut = nullptr;
+    CPosition* m_pPosition = nullptr;
+    int32_t* m_pCounter = nullptr;
+};
+
+TEST_F(ArgumentChecksTest, NullFrameGivesStatus3ForEveryFunction)
+{
+    for (const auto& call : FrameCalls())
+        EXPECT_EQ(Outcome([&] { return call.m_call(nullptr); }), Failure(3, L"API_ILLEGAL_TABLE_ARGUMENT"))
+            << call.m_pName;
+}
+
+TEST_F(ArgumentChecksTest, DestroyedFrameGivesStatus3ForEveryFunction)
+{
+    CTableFrame* destroyed = nullptr;
+    ASSERT_EQ(CreateNewTable(&destroyed, nullptr, nullptr, 0, 0, 0, 0), 0);
+    ASSERT_EQ(TableDestroy(destroyed), 0);
+    for (const auto& call : FrameCalls())
+        EXPECT_EQ(Outcome([&] { return call.m_call(destroyed); }), Failure(3, L"API_ILLEGAL_TABLE_ARGUMENT"))
+            << call.m_pName;
+}
+
+TEST_F(ArgumentChecksTest, NullDeletedAndForeignAttributesGiveStatus4)
+{
+    CTestTable other;
+    CAttribute* foreign = other.Add(L"Fremd");
+    CTestTable cleared;
+    CAttribute* deleted = cleared.Add(L"Weg");
+    ASSERT_EQ(TableClear(cleared), 0);
+
+    for (const auto& call : AttributeCalls())
+    {
+        EXPECT_EQ(Outcome([&] { return call.m_call(nullptr); }), Failure(4, L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"))
+            << call.m_pName;
+        EXPECT_EQ(Outcome([&] { return call.m_call(deleted); }), Failure(4, L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"))
+            << call.m_pName;
+    }
+    // An attribute of another table is refused where the frame is given.
+    CRecord* r = m_pRecord;
+    EXPECT_EQ(Outcome([&] { return TableSetValue(m_table, foreign, r, const_cast<wchar_t*>(L"v"), false); }),
+              Failure(4, L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"));
+    EXPECT_EQ(Outcome([&] { return TableGetValue(m_table, foreign, r, &m_pText); }),
+              Failure(4, L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"));
+}
+
+TEST_F(ArgumentChecksTest, NullRecordGivesStatus5)
+{
+    CTableFrame* f = m_table;
+    CAttribute* a = m_pAttribute;
+    const std::vector<SCall<CRecord*>> calls = {
+        {"TableDeleteRecord", [f](CRecord* r) { return TableDeleteRecord(f, r); }},
+        {"TableSetValue", [f, a](CRecord* r) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
+        {"TableSetDoubleValue", [f, a](CRecord* r) { return TableSetDoubleValue(f, a, r, 1); }},
+        {"TableSetIntValue", [f, a](CRecord* r) { return TableSetIntValue(f, a, r, 1); }},
+        {"TableSetDATEValue", [f, a](CRecord* r) { return TableSetDATEValue(f, a, r, 1); }},
+        {"TableSetDateValue", [f, a](CRecord* r) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
+        {"TableSetTimeValue", [f, a](CRecord* r) { return TableSetTimeValue(f, a, r, 1, 1, 1); }},
+        {"TableSetDateTimeValue", [f, a](CRecord* r) { return TableSetDateTimeValue(f, a, r, 2000, 1, 1, 1, 1, 1); }},
+        {"TableSetTimeSpanValue", [f, a](CRecord* r) { return TableSetTimeSpanValue(f, a, r, 1, 1, 1, 1); }},
+        {"TableGetValue", [this, f, a](CRecord* r) { return TableGetValue(f, a, r, &m_pText); }},
+        {"TableGetDoubleValue", [this, f, a](CRecord* r) { return TableGetDoubleValue(f, a, r, &m_dNumber); }},
+        {"TableGetIntValue", [this, f, a](CRecord* r) { return TableGetIntValue(f, a, r, &m_nInt64); }},
+        {"TableGetDATEValue", [this, f, a](CRecord* r) { return TableGetDATEValue(f, a, r, &m_dNumber); }},
+        {"TableGetDateValue",
+         [this, f, a](CRecord* r) { return TableGetDateValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
+        {"TableGetTimeValue",
+         [this, f, a](CRecord* r) { return TableGetTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
+    };
+    for (const auto& call : calls)
+        EXPECT_EQ(Outcome([&] { return call.m_call(nullptr); }), Failure(5, L"API_ILLEGAL_RECORD_ARGUMENT"))
+            << call.m_pName;
+}
+
+TEST_F(ArgumentChecksTest, NullOutParameterGivesStatus17)
+{
+    CTableFrame* f = m_table;
+    CAttribute* a = m_pAttribute;
+    CRecord* r = m_pRecord;
+    const std::vector<SCall<int>> calls = {
+        {"CreateNewTable", [](int) { return CreateNewTable(nullptr, nullptr, nullptr, 0, 0, 0, 0); }},
+        {"GetLanguage", [](int) { return GetLanguage(nullptr); }},
+        {"TableGetMaxSize", [f](int) { return TableGetMaxSize(f, nullptr); }},
+        {"TableGetName", [f](int) { return TableGetName(f, nullptr); }},
+        {"TableGetRecordCount", [f](int) { return TableGetRecordCount(f, nullptr); }},
+        {"TableGetAttribute", [f](int) { return TableGetAttribute(f, 0, nullptr); }},
+        {"TableFindAttribute", [f](int) { return TableFindAttribute(f, L"Kennung", nullptr); }},
+        {"TableGetModified", [f](int) { return TableGetModified(f, nullptr); }},
+        {"TableGetImportDelimiter", [f](int) { return TableGetImportDelimiter(f, nullptr); }},
+        {"TableGetAllowDefineCube", [f](int) { return TableGetAllowDefineCube(f, nullptr); }},
+        {"TableAddAttribute", [f](int) { return TableAddAttribute(f, nullptr, L"X", nullptr, nullptr, 0, 1); }},
+        {"TableAddHeader", [f](int) { return TableAddHeader(f, nullptr, L"H", nullptr, 0, true); }},
+        {"TableAddRecord", [f](int) { return TableAddRecord(f, nullptr); }},
+        {"TableGetRecordByKeyValue", [f](int) { return TableGetRecordByKeyValue(f, L"1", nullptr); }},
+        {"TableGetValue", [f, a, r](int) { return TableGetValue(f, a, r, nullptr); }},
+        {"TableGetDoubleValue", [f, a, r](int) { return TableGetDoubleValue(f, a, r, nullptr); }},
+        {"TableGetIntValue", [f, a, r](int) { return TableGetIntValue(f, a, r, nullptr); }},
+        {"TableGetDATEValue", [f, a, r](int) { return TableGetDATEValue(f, a, r, nullptr); }},
+        {"TableGetDateTimeValue", [this, f, a, r](int)
+         { return TableGetDateTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt, nullptr); }},
+        {"TableGetDateValue", [this, f, a, r](int) { return TableGetDateValue(f, a, r, nullptr, &m_nInt, &m_nInt); }},
+        {"TableGetTimeValue", [this, f, a, r](int) { return TableGetTimeValue(f, a, r, &m_nInt, nullptr, &m_nInt); }},
+        {"TableGetTimeSpanValue",
+         [this, f, a, r](int) { return TableGetTimeSpanValue(f, a, r, nullptr, &m_dNumber, &m_nInt, &m_nInt); }},
+        {"TableGetDoubleValue(text)", [a](int) { return TableGetDoubleValue(a, L"1", nullptr); }},
+        {"TableGetIntValue(text)", [a](int) { return TableGetIntValue(a, L"1", nullptr); }},
+        {"TableGetDATEValue(text)", [a](int) { return TableGetDATEValue(a, L"1", nullptr); }},
+        {"TableStartAttributes", [f](int) { return TableStartAttributes(f, nullptr); }},
+        {"TableStartAllRecords", [f](int) { return TableStartAllRecords(f, nullptr); }},
+        {"AttributeGetName", [a](int) { return AttributeGetName(a, nullptr); }},
+        {"AttributeGetTag", [a](int) { return AttributeGetTag(a, L"k", nullptr); }},
+        {"AttributeGetSorted", [this, a](int) { return AttributeGetSorted(a, &m_bFlag, nullptr); }},
+        {"AttributeGetCoupledBlockLeader",
+         [this, a](int) { return AttributeGetCoupledBlockLeader(a, &m_pOut, nullptr); }},
+        {"AttributeGetColor", [a](int) { return AttributeGetColor(a, L"1", nullptr); }},
+        {"AttributeGetAllowMove", [a](int) { return AttributeGetAllowMove(a, nullptr); }},
+        {"AttributeIsSummary", [a](int) { return AttributeIsSummary(a, nullptr); }},
+    };
+    for (const auto& call : calls)
+        EXPECT_EQ(Outcome([&] { return call.m_call(0); }), Failure(17, L"API_ILLEGAL_RESULT_ARGUMENT")) << call.m_pName;
+}
+
+TEST_F(ArgumentChecksTest, ChecksComeInTheInterfaceOrder)
+{
+    // frame before attribute before record before out-parameter before the function's own rules
+    EXPECT_EQ(Outcome([] { return TableGetValue(nullptr, nullptr, nullptr, nullptr); }),
+              Failure(3, L"API_ILLEGAL_TABLE_ARGUMENT"));
+    EXPECT_EQ(Outcome([&] { return TableGetValue(m_table, nullptr, nullptr, nullptr); }),
+              Failure(4, L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"));
+    EXPECT_EQ(Outcome([&] { return TableGetValue(m_table, m_pAttribute, nullptr, nullptr); }),
+              Failure(5, L"API_ILLEGAL_RECORD_ARGUMENT"));
+    EXPECT_EQ(Outcome([&] { return TableGetValue(m_table, m_pAttribute, m_pRecord, nullptr); }),
+              Failure(17, L"API_ILLEGAL_RESULT_ARGUMENT"));
+    // A header refuses values (15), but only after the record was checked.
+    EXPECT_EQ(Outcome([&] { return TableSetValue(m_table, m_pHeader, nullptr, nullptr, false); }),
+              Failure(5, L"API_ILLEGAL_RECORD_ARGUMENT"));
+    EXPECT_EQ(Outcome([&] { return TableSetDateValue(m_table, m_pHeader, m_pRecord, 2000, 13, 1); }),
+              Failure(15, L"API_SETTING_VALUE_NOT_ALLOWED"));
+    // An out-parameter comes before the value's range.
+    EXPECT_EQ(Outcome([&] { return TableAddAttribute(m_table, nullptr, L"X", nullptr, nullptr, -1, 1); }),
+              Failure(17, L"API_ILLEGAL_RESULT_ARGUMENT"));
+    // A cursor is checked before the out-parameter.
+    EXPECT_EQ(Outcome([&] { return TableNextAttribute(m_table, nullptr, nullptr); }),
+              Failure(7, L"API_ILLEGAL_POSITION_ARGUMENT"));
+}
+
+TEST_F(ArgumentChecksTest, SuccessLeavesTheLastErrorMessage)
+{
+    EXPECT_EQ(TableGetRecordCount(nullptr, &m_nInt), 3);
+    EXPECT_EQ(TableGetRecordCount(m_table, &m_nInt), 0);
+    EXPECT_EQ(LastError(), L"API_ILLEGAL_TABLE_ARGUMENT");
+    EXPECT_EQ(AttributeGetIndent(nullptr, &m_nInt), 4);
+    EXPECT_EQ(LastError(), L"API_ILLEGAL_ATTRIBUTE_ARGUMENT");
+    EXPECT_EQ(LastError(), L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"); // each call returns a new copy
+}
+
+TEST_F(ArgumentChecksTest, CursorsErrorObjectsKeyEventsAndCallbacks)
+{
+    CTableFrame* other = nullptr;
+    ASSERT_EQ(CreateNewTable(&other, nullptr, nullptr, 0, 0, 0, 0), 0);
+    CPosition* position = nullptr;
+    ASSERT_EQ(TableStartAttributes(other, &position), 0);
+    int32_t* counter = nullptr;
+    ASSERT_EQ(TableStartAllRecords(other, &counter), 0);
+
+    const SOutcome badPosition = Failure(7, L"API_ILLEGAL_POSITION_ARGUMENT");
+    EXPECT_EQ(Outcome([&] { return TableNextAttribute(m_table, nullptr, &m_pOut); }), badPosition);
+    EXPECT_EQ(Outcome([&] { return TableNextLeafAttribute(m_table, nullptr, &m_pOut); }), badPosition);
+    EXPECT_EQ(Outcome([&] { return TableFinishAttributes(m_table, nullptr); }), badPosition);
+    EXPECT_EQ(Outcome([&] { return TableAllRecordsNext(m_table, nullptr, &m_pRecordOut); }), badPosition);
+    EXPECT_EQ(Outcome([&] { return TableAllRecordsFinish(m_table, nullptr); }), badPosition);
+    // Cursors of another frame, and a counter that is no cursor at all.
+    EXPECT_EQ(Outcome([&] { return TableNextAttribute(m_table, position, &m_pOut); }), badPosition);
+    EXPECT_EQ(Outcome([&] { return TableAllRecordsNext(m_table, counter, &m_pRecordOut); }), badPosition);
+    int32_t notACursor = 0;
+    EXPECT_EQ(Outcome([&] { return TableAllRecordsNext(m_table, &notACursor, &m_pRecordOut); }), badPosition);
+    // Finished cursors.
+    ASSERT_EQ(TableFinishAttributes(other, position), 0);
+    ASSERT_EQ(TableAllRecordsFinish(other, counter), 0);
+    EXPECT_EQ(Outcome([&] { return TableFinishAttributes(other, position); }), badPosition);
+    EXPECT_EQ(Outcome([&] { return TableAllRecordsFinish(other, counter); }), badPosition);
+    // Destroying a frame finishes its cursors.
+    ASSERT_EQ(TableStartAttributes(other, &position), 0);
+    ASSERT_EQ(TableDestroy(other), 0);
+    EXPECT_EQ(Outcome([&] { return TableNextAttribute(m_table, position, &m_pOut); }), badPosition);
+
+    const SOutcome badError = Failure(34, L"API_ILLEGAL_ERROR_ARGUMENT");
+    EXPECT_EQ(Outcome([&] { return ErrorGetCode(nullptr, &m_nInt); }), badError);
+    EXPECT_EQ(Outcome([&] { return ErrorGetMessage(nullptr, &m_pText); }), badError);
+    EXPECT_EQ(Outcome([] { return ErrorSetMessage(nullptr, L"x"); }), badError);
+    EXPECT_EQ(Outcome([] { return ErrorSetReport(nullptr, false); }), badError);
+    EXPECT_EQ(Outcome([] { return ErrorSetType(nullptr, 4); }), badError);
+    EXPECT_EQ(Outcome([] { return ErrorSetSimulatedUserAction(nullptr, 6); }), badError);
+
+    const SOutcome badKey = Failure(37, L"API_ILLEGAL_KEYEVENT_ARGUMENT");
+    EXPECT_EQ(Outcome([&] { return KeyEventGetShift(nullptr, &m_nInt); }), badKey);
+    EXPECT_EQ(Outcome([&] { return KeyEventGetKeyCode(nullptr, &m_nInt); }), badKey);
+    EXPECT_EQ(Outcome([] { return KeyEventSetKeyCode(nullptr, 13); }), badKey);
+    EXPECT_EQ(Outcome([&] { return KeyPressEventGetCharCode(nullptr, &m_nInt); }), badKey);
+    EXPECT_EQ(Outcome([] { return KeyPressEventSetCharCode(nullptr, 'a'); }), badKey);
+
+    const SOutcome badCallback = Failure(6, L"API_ILLEGAL_CALLBACK_ARGUMENT");
+    EXPECT_EQ(Outcome([&] { return TableRegisterCallbacks(m_table, nullptr); }), badCallback);
+    EXPECT_EQ(Outcome([&] { return TableReleaseCallbacks(m_table, nullptr); }), badCallback);
+}
+
+} // namespace

@@ -1,0 +1,405 @@
+// Making and destroying tables, the module functions, table-level functions and settings, table permissions,
+// records and their iteration, and the change protocol around TableRefresh.
+
+#include "ApiTestSupport.h"
+
+using namespace apitest;
+
+namespace
+{
+
+std::wstring StringOf(uint16_t (*get)(CTableFrame*, wchar_t**), CTableFrame* frame)
+{
+    wchar_t* text = nullptr;
+    EXPECT_EQ(get(frame, &text), 0);
+    return Take(text);
+}
+
+int32_t CountOf(uint16_t (*get)(CTableFrame*, int32_t*), CTableFrame* frame)
+{
+    int32_t count = -1;
+    EXPECT_EQ(get(frame, &count), 0);
+    return count;
+}
+
+// The key values of all records in iteration order: "1 2 3".
+std::wstring Records(CTestTable& table, CAttribute* key)
+{
+    int32_t* counter = nullptr;
+    EXPECT_EQ(TableStartAllRecords(table, &counter), 0);
+    std::wstring keys;
+    CRecord* record = nullptr;
+    while (TableAllRecordsNext(table, counter, &record) == 0 && record)
+        keys += (keys.empty() ? L"" : L" ") + table.Get(key, record);
+    EXPECT_EQ(TableAllRecordsFinish(table, counter), 0);
+    return keys;
+}
+
+TEST(ModuleTest, InitialisationLanguageAndStrings)
+{
+    EXPECT_EQ(InitKorvalinRegularDll(), 0);
+    EXPECT_EQ(InitKorvalinRegularDll(), 0); // later calls do nothing
+    EXPECT_EQ(MainMessageLoop(), 0);        // no windows: returns at once
+
+    int32_t language = 0;
+    EXPECT_EQ(GetLanguage(&language), 0);
+    EXPECT_EQ(language, 1031);
+    EXPECT_EQ(SetLanguage(1033, L"korvalin_en.so", false), 0);
+    EXPECT_EQ(GetLanguage(&language), 0);
+    EXPECT_EQ(language, 1033);
+    EXPECT_EQ(Outcome([] { return SetLanguage(1036, L"korvalin_fr.so", true); }),
+              Failure(26, L"API_ILLEGAL_ARGUMENT_VALUE"));
+    EXPECT_EQ(SetLanguage(4711, nullptr, false), 26);
+    EXPECT_EQ(GetLanguage(&language), 0);
+    EXPECT_EQ(language, 1033);
+    EXPECT_EQ(SetLanguage(1031, nullptr, false), 0);
+
+    wchar_t* text = StringAllocate(L"Grüße");
+    EXPECT_EQ(StringGetLength(text), 5u);
+    EXPECT_EQ(std::wstring(text), L"Grüße");
+    StringFree(text);
+    wchar_t* empty = StringAllocate(nullptr);
+    EXPECT_EQ(StringGetLength(empty), 0u);
+    EXPECT_EQ(empty[0], L'\0');
+    StringFree(empty);
+    StringFree(nullptr);
+    EXPECT_EQ(StringGetLength(nullptr), 0u);
+    EXPECT_STREQ(GetKorvalinVersion(), KORVALIN_VERSION_STRING);
+}
+
+TEST(CreateTableTest, WithoutWindowWithWindowAndDestroyed)
+{
+    CTableFrame* frame = reinterpret_cast<CTableFrame*>(1);
+    EXPECT_EQ(Outcome([&] { return CreateNewTable(&frame, reinterpret_cast<void*>(0x1234), nullptr, 640, 480, 0, 0); }),
+              Failure(2, L"API_CANNOT_CREATE_TABLE"));
+    EXPECT_EQ(frame, nullptr);
+
+    ASSERT_EQ(CreateNewTable(&frame, nullptr, nullptr, 0, 0, 500, 0), 0);
+    ASSERT_NE(frame, nullptr);
+    const std::wstring name = StringOf(TableGetName, frame);
+    EXPECT_EQ(name.rfind(L"Tabelle", 0), 0u) << "default name";
+    EXPECT_EQ(name.substr(name.size() - 4), L".qtx");
+    EXPECT_EQ(StringOf(TableGetDirectory, frame), L"");
+    EXPECT_EQ(CountOf(TableGetMaxSize, frame), 500);
+    EXPECT_EQ(CountOf(TableGetAttributeCount, frame), 0);
+    EXPECT_EQ(CountOf(TableGetRecordCount, frame), 0);
+
+    CTableFrame* second = nullptr;
+    ASSERT_EQ(CreateNewTable(&second, nullptr, nullptr, 0, 0, 0, 0), 0);
+    EXPECT_NE(StringOf(TableGetName, second), name); // each table has its own default name
+
+    EXPECT_EQ(TableDestroy(frame), 0);
+    EXPECT_EQ(Outcome([&] { return TableDestroy(frame); }), Failure(3, L"API_ILLEGAL_TABLE_ARGUMENT"));
+    EXPECT_EQ(TableDestroy(second), 0);
+}
+
+TEST(TableFunctionsTest, CountsFindersAndKey)
+{
+    CTestTable table;
+    CAttribute* missing = reinterpret_cast<CAttribute*>(1);
+    EXPECT_EQ(Outcome([&] { return TableGetKeyAttribute(table, &missing); }), Failure(8, L"API_ATTRIBUTE_NOT_FOUND"));
+    EXPECT_EQ(missing, nullptr);
+
+    CAttribute* key = table.Add(L"Kennung");
+    CAttribute* header = table.AddHeader(L"Gruppe");
+    CAttribute* hidden = table.Add(L"Versteckt", header);
+    ASSERT_EQ(AttributeSetHidden(hidden, true), 0);
+    EXPECT_EQ(CountOf(TableGetAttributeCount, table), 3);
+    EXPECT_EQ(CountOf(TableGetLeafAttributeCount, table), 2);
+
+    CAttribute* found = nullptr;
+    EXPECT_EQ(TableGetKeyAttribute(table, &found), 0);
+    EXPECT_EQ(found, key);
+    EXPECT_EQ(TableGetAttribute(table, 1, &found), 0);
+    EXPECT_EQ(found, header);
+    EXPECT_EQ(Outcome([&] { return TableGetAttribute(table, 3, &found); }), Failure(8, L"API_ATTRIBUTE_NOT_FOUND"));
+    EXPECT_EQ(TableGetAttribute(table, -1, &found), 8);
+
+    EXPECT_EQ(TableFindAttribute(table, L"Gruppe", &found), 0);
+    EXPECT_EQ(found, header);
+    EXPECT_EQ(TableFindAttribute(table, L"Versteckt", &found), 0);
+    EXPECT_EQ(found, hidden);
+    EXPECT_EQ(Outcome([&] { return TableFindAttribute(table, L"Fehlt", &found); }),
+              Failure(8, L"API_ATTRIBUTE_NOT_FOUND"));
+    EXPECT_EQ(TableFindAttribute(table, nullptr, &found), 8);
+    EXPECT_EQ(TableFindAttributeByUuid(table, L"00000000-0000-0000-0000-000000000000", &found), 8);
+    EXPECT_EQ(TableFindAttributeByUuid(table, nullptr, &found), 8);
+}
+
+TEST(TableFunctionsTest, NamesVersionsAndFiles)
+{
+    CTestTable table;
+    EXPECT_EQ(StringOf(TableGetApplicationName, table), L"");
+    EXPECT_EQ(TableSetApplicationName(table, L"Lagerverwaltung"), 0);
+    EXPECT_EQ(StringOf(TableGetApplicationName, table), L"Lagerverwaltung");
+    EXPECT_EQ(StringOf(TableGetProductVersion, table), L"" KORVALIN_VERSION_STRING);
+    EXPECT_EQ(StringOf(TableGetDocumentVersion, table), L"QTX2025/02/25");
+    EXPECT_EQ(StringOf(TableGetTypeLibraryVersion, table), L"1.0");
+
+    EXPECT_EQ(TableSetParentQtxFileName(table, L"/daten/eltern.qtx"), 0);
+    EXPECT_EQ(StringOf(TableGetParentQtxFileName, table), L"/daten/eltern.qtx");
+    EXPECT_EQ(TableSetImportFileName(table, L"/daten/import.csv"), 0);
+    EXPECT_EQ(StringOf(TableGetImportFileName, table), L"/daten/import.csv");
+    EXPECT_EQ(TableSetWorkingDirectory(table, L"/daten"), 0);
+    EXPECT_EQ(StringOf(TableGetWorkingDirectory, table), L"/daten");
+    EXPECT_EQ(TableSetWorkingDirectory(table, nullptr), 0);
+    EXPECT_EQ(StringOf(TableGetWorkingDirectory, table), L"");
+}
+
+TEST(TableFunctionsTest, ImportAndExportSettings)
+{
+    CTestTable table;
+    wchar_t c = 0;
+    bool flag = false;
+    // The defaults of a plain open.
+    EXPECT_EQ(TableGetImportDelimiter(table, &c), 0);
+    EXPECT_EQ(c, L'\t');
+    EXPECT_EQ(TableGetImportQuote(table, &c), 0);
+    EXPECT_EQ(c, L'"');
+    EXPECT_EQ(TableGetImportAttributeNames(table, &flag), 0);
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(CountOf(TableGetImportAttributeLine, table), 1);
+    EXPECT_EQ(CountOf(TableGetImportDataLine, table), 2);
+    EXPECT_EQ(CountOf(TableGetImportMaxRecords, table), -1);
+    EXPECT_EQ(CountOf(TableGetImportEncoding, table), 0);
+    EXPECT_EQ(TableGetImportTransposed(table, &flag), 0);
+    EXPECT_TRUE(flag);
+
+    EXPECT_EQ(TableSetImportDelimiter(table, L';'), 0);
+    EXPECT_EQ(TableSetImportQuote(table, 0), 0);
+    EXPECT_EQ(TableSetImportAttributeNames(table, false), 0);
+    EXPECT_EQ(TableSetImportAttributeLine(table, 3), 0);
+    EXPECT_EQ(TableSetImportDataLine(table, 5), 0);
+    EXPECT_EQ(TableSetImportMaxRecords(table, 100), 0);
+    EXPECT_EQ(TableSetImportEncoding(table, 5), 0);
+    EXPECT_EQ(TableSetImportCodePage(table, 1252), 0);
+    EXPECT_EQ(TableSetImportTransposed(table, false), 0);
+    EXPECT_EQ(TableGetImportDelimiter(table, &c), 0);
+    EXPECT_EQ(c, L';');
+    EXPECT_EQ(TableGetImportQuote(table, &c), 0);
+    EXPECT_EQ(c, 0);
+    EXPECT_EQ(TableGetImportAttributeNames(table, &flag), 0);
+    EXPECT_FALSE(flag);
+    EXPECT_EQ(CountOf(TableGetImportAttributeLine, table), 3);
+    EXPECT_EQ(CountOf(TableGetImportDataLine, table), 5);
+    EXPECT_EQ(CountOf(TableGetImportMaxRecords, table), 100);
+    EXPECT_EQ(CountOf(TableGetImportEncoding, table), 5);
+    EXPECT_EQ(CountOf(TableGetImportCodePage, table), 1252);
+    EXPECT_EQ(TableGetImportTransposed(table, &flag), 0);
+    EXPECT_FALSE(flag);
+
+    EXPECT_EQ(TableSetExportDelimiter(table, L','), 0);
+    EXPECT_EQ(TableSetExportQuote(table, L'\''), 0);
+    EXPECT_EQ(TableSetExportEncoding(table, 3), 0);
+    EXPECT_EQ(TableSetExportCodePage(table, 1250), 0);
+    EXPECT_EQ(TableSetExportUseImportNames(table, true), 0);
+    EXPECT_EQ(TableGetExportDelimiter(table, &c), 0);
+    EXPECT_EQ(c, L',');
+    EXPECT_EQ(TableGetExportQuote(table, &c), 0);
+    EXPECT_EQ(c, L'\'');
+    EXPECT_EQ(CountOf(TableGetExportEncoding, table), 3);
+    EXPECT_EQ(CountOf(TableGetExportCodePage, table), 1250);
+    EXPECT_EQ(TableGetExportUseImportNames(table, &flag), 0);
+    EXPECT_TRUE(flag);
+
+    EXPECT_EQ(TableSetWriteVendrathFormat(table, true), 0);
+    EXPECT_EQ(TableSetWriteOEMFormat(table, true), 0);
+    EXPECT_EQ(TableGetWriteVendrathFormat(table, &flag), 0);
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(TableGetWriteOEMFormat(table, &flag), 0);
+    EXPECT_TRUE(flag);
+
+    // Values out of range give 26 and keep the setting.
+    const SOutcome refused = Failure(26, L"API_ILLEGAL_ARGUMENT_VALUE");
+    EXPECT_EQ(Outcome([&] { return TableSetImportAttributeLine(table, 0); }), refused);
+    EXPECT_EQ(Outcome([&] { return TableSetImportDataLine(table, -2); }), refused);
+    EXPECT_EQ(Outcome([&] { return TableSetImportMaxRecords(table, -2); }), refused);
+    EXPECT_EQ(Outcome([&] { return TableSetImportEncoding(table, 6); }), refused);
+    EXPECT_EQ(Outcome([&] { return TableSetExportEncoding(table, 4); }), refused);
+    EXPECT_EQ(Outcome([&] { return TableSetImportCodePage(table, -1); }), refused);
+    EXPECT_EQ(Outcome([&] { return TableSetExportCodePage(table, 70000); }), refused);
+    EXPECT_EQ(Outcome([&] { return TableSetImportDelimiter(table, static_cast<wchar_t>(0x1F600)); }), refused);
+    EXPECT_EQ(CountOf(TableGetImportAttributeLine, table), 3);
+    EXPECT_EQ(CountOf(TableGetExportEncoding, table), 3);
+    EXPECT_EQ(TableGetImportDelimiter(table, &c), 0);
+    EXPECT_EQ(c, L';');
+}
+
+TEST(TablePermissionTest, TableFlagsAndOptionFlags)
+{
+    struct SPermission
+    {
+        const char* m_pName;
+        uint16_t (*m_set)(CTableFrame*, bool);
+        uint16_t (*m_get)(CTableFrame*, bool*);
+        uint16_t (*m_disable)(CTableFrame*);
+    };
+    const SPermission permissions[] = {
+        {"MoveAttributes", TableSetAllowMoveAttributes, TableGetAllowMoveAttributes, DisableAllowMoveAttributes},
+        {"ChangeFormat", TableSetAllowChangeFormat, TableGetAllowChangeFormat, DisableAllowChangeFormat},
+        {"EditValues", TableSetAllowEditValues, TableGetAllowEditValues, DisableAllowEditValues},
+        {"InsertObjects", TableSetAllowInsertObjects, TableGetAllowInsertObjects, DisableAllowInsertObjects},
+        {"InsertAttributes", TableSetAllowInsertAttributes, TableGetAllowInsertAttributes,
+         DisableAllowInsertAttributes},
+        {"DeleteAttributes", TableSetAllowDeleteAttributes, TableGetAllowDeleteAttributes,
+         DisableAllowDeleteAttributes},
+        {"InsertLink", TableSetAllowInsertLink, TableGetAllowInsertLink, DisableAllowInsertLink},
+        {"EditComment", TableSetAllowEditComment, TableGetAllowEditComment, DisableAllowEditComment},
+        {"CreateQueries", TableSetAllowCreateQueries, TableGetAllowCreateQueries, DisableAllowCreateQueries},
+        {"DefineColorCoding", TableSetAllowDefineColorCoding, TableGetAllowDefineColorCoding,
+         DisableAllowDefineColorCoding},
+        {"DetermineColumnWidth", TableSetAllowDetermineColumnWidth, TableGetAllowDetermineColumnWidth,
+         DisableAllowDetermineColumnWidth},
+        {"InsertDerivedAttributes", TableSetAllowInsertDerivedAttributes, TableGetAllowInsertDerivedAttributes,
+         DisableAllowInsertDerivedAttributes},
+        {"RedefineDerivedAttributes", TableSetAllowRedefineDerivedAttributes, TableGetAllowRedefineDerivedAttributes,
+         DisableAllowRedefineDerivedAttributes},
+        {"DefineCube", TableSetAllowDefineCube, TableGetAllowDefineCube, DisableAllowDefineCube},
+        {"CreateDiagram", TableSetAllowCreateDiagram, TableGetAllowCreateDiagram, DisableAllowCreateDiagram},
+        {"InspectDefinitionOfDerivedAttributes", TableSetAllowInspectDefinitionOfDerivedAttributes,
+         TableGetAllowInspectDefinitionOfDerivedAttributes, nullptr},
+    };
+    CTestTable table;
+    auto allowed = [&](size_t i)
+    {
+        bool allow = false;
+        EXPECT_EQ(permissions[i].m_get(table, &allow), 0) << permissions[i].m_pName;
+        return allow;
+    };
+    // Each flag is its own: clearing one leaves the others.
+    for (size_t i = 0; i < std::size(permissions); ++i)
+    {
+        EXPECT_TRUE(allowed(i)) << permissions[i].m_pName;
+        EXPECT_EQ(permissions[i].m_set(table, false), 0);
+        for (size_t j = 0; j < std::size(permissions); ++j)
+            EXPECT_EQ(allowed(j), j > i) << permissions[i].m_pName << " / " << permissions[j].m_pName;
+    }
+    for (size_t i = 0; i < std::size(permissions); ++i)
+        EXPECT_EQ(permissions[i].m_set(table, true), 0);
+
+    // Withdrawing a permission in the option set leaves the table's own flags as they are.
+    for (const SPermission& permission : permissions)
+    {
+        if (permission.m_disable)
+        {
+            EXPECT_EQ(permission.m_disable(table), 0) << permission.m_pName;
+        }
+    }
+    for (size_t i = 0; i < std::size(permissions); ++i)
+        EXPECT_TRUE(allowed(i)) << permissions[i].m_pName;
+}
+
+TEST(RecordsTest, AddDeleteAndIterate)
+{
+    CTestTable table;
+    CAttribute* key = table.Add(L"Kennung");
+    CRecord* records[4];
+    for (int i = 0; i < 4; ++i)
+    {
+        records[i] = table.AddRecord();
+        table.Set(key, records[i], std::to_wstring(i + 1).c_str());
+    }
+    ASSERT_EQ(TableRefresh(table), 0);
+    EXPECT_EQ(CountOf(TableGetRecordCount, table), 4);
+    EXPECT_EQ(CountOf(TableGetQualifiedRecordCount, table), 4);
+    EXPECT_EQ(CountOf(TableGetSelectedRecordCount, table), 0);
+    EXPECT_EQ(Records(table, key), L"1 2 3 4");
+
+    // Deleting marks; the refresh removes, keeping the order.
+    EXPECT_EQ(TableDeleteRecord(table, records[1]), 0);
+    EXPECT_EQ(TableDeleteRecord(table, records[1]), 0);
+    EXPECT_EQ(CountOf(TableGetRecordCount, table), 4);
+    ASSERT_EQ(TableRefresh(table), 0);
+    EXPECT_EQ(CountOf(TableGetRecordCount, table), 3);
+    EXPECT_EQ(CountOf(TableGetQualifiedRecordCount, table), 3);
+    EXPECT_EQ(Records(table, key), L"1 3 4");
+    EXPECT_EQ(table.Get(key, records[1]), L"2"); // a deleted record stays readable
+
+    EXPECT_EQ(TableDeleteAllRecords(table), 0);
+    EXPECT_EQ(CountOf(TableGetRecordCount, table), 0);
+    ASSERT_EQ(TableRefresh(table), 0);
+    EXPECT_EQ(CountOf(TableGetQualifiedRecordCount, table), 0);
+    EXPECT_EQ(Records(table, key), L"");
+}
+
+TEST(RecordsTest, RefreshGivesMissingValuesTheUndefinedValue)
+{
+    CTestTable table;
+    CAttribute* key = table.Add(L"Kennung");
+    CAttribute* colour = table.Add(L"Farbe");
+    CRecord* first = table.AddRecord();
+    CRecord* second = table.AddRecord();
+    table.Set(key, first, L"1");
+    table.Set(key, second, L"2");
+    table.Set(colour, first, L"rot");
+    ASSERT_EQ(TableRefresh(table), 0);
+    EXPECT_EQ(table.Get(colour, second), L"");
+    EXPECT_EQ(table.Get(colour, first), L"rot");
+}
+
+TEST(RecordsTest, RecordByKeyValue)
+{
+    CTestTable table;
+    CRecord* found = nullptr;
+    EXPECT_EQ(Outcome([&] { return TableGetRecordByKeyValue(table, L"1", &found); }),
+              Failure(35, L"API_ATTRIBUTE_IS_NOT_A_KEY"));
+
+    CAttribute* key = table.Add(L"Kennung");
+    CRecord* a = table.AddRecord();
+    CRecord* b = table.AddRecord();
+    table.Set(key, a, L"A-1");
+    table.Set(key, b, L"B-2");
+    ASSERT_EQ(TableRefresh(table), 0);
+    EXPECT_EQ(TableGetRecordByKeyValue(table, L"B-2", &found), 0);
+    EXPECT_EQ(found, b);
+    EXPECT_EQ(TableGetRecordByKeyValue(table, L"A-1", &found), 0);
+    EXPECT_EQ(found, a);
+    EXPECT_EQ(Outcome([&] { return TableGetRecordByKeyValue(table, L"C-3", &found); }),
+              Failure(29, L"API_VALUE_NOT_FOUND"));
+    EXPECT_EQ(found, nullptr);
+
+    // Duplicate values: the first attribute is no key any more.
+    table.Set(key, b, L"A-1");
+    ASSERT_EQ(TableRefresh(table), 0);
+    EXPECT_EQ(Outcome([&] { return TableGetRecordByKeyValue(table, L"A-1", &found); }),
+              Failure(35, L"API_ATTRIBUTE_IS_NOT_A_KEY"));
+}
+
+TEST(RecordsTest, CapacityAndModifiedFlag)
+{
+    CTestTable table;
+    EXPECT_EQ(TableSetMaxSize(table, 2000), 0);
+    EXPECT_EQ(CountOf(TableGetMaxSize, table), 2000);
+    EXPECT_EQ(Outcome([&] { return TableSetMaxSize(table, -1); }), Failure(26, L"API_ILLEGAL_ARGUMENT_VALUE"));
+
+    EXPECT_EQ(TableSetModified(table, false), 0);
+    table.AddRecord();
+    bool modified = false;
+    EXPECT_EQ(TableGetModified(table, &modified), 0);
+    EXPECT_TRUE(modified);
+    EXPECT_EQ(TableSetModified(table, false), 0);
+    CAttribute* a = table.Add(L"A");
+    EXPECT_EQ(TableGetModified(table, &modified), 0);
+    EXPECT_TRUE(modified);
+    EXPECT_EQ(TableSetModified(table, false), 0);
+    EXPECT_EQ(AttributeSetName(a, L"B"), 0);
+    EXPECT_EQ(TableGetModified(table, &modified), 0);
+    EXPECT_TRUE(modified);
+}
+
+TEST(RecordsTest, ClearingEmptiesTheTable)
+{
+    CTestTable table;
+    CAttribute* key = table.Add(L"Kennung");
+    table.Set(key, table.AddRecord(), L"1");
+    ASSERT_EQ(TableRefresh(table), 0);
+    EXPECT_EQ(TableClear(table), 0);
+    EXPECT_EQ(CountOf(TableGetAttributeCount, table), 0);
+    EXPECT_EQ(CountOf(TableGetRecordCount, table), 0);
+    EXPECT_EQ(TableRefresh(table), 0);
+    bool flag = false;
+    EXPECT_EQ(AttributeIsHeader(key, &flag), 4); // the attribute is gone
+    EXPECT_EQ(TableRemoveFormatWarnings(table), 0);
+}
+
+} // namespace
