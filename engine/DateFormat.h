@@ -1,0 +1,92 @@
+#pragma once
+// Date, time, date-time and time-span formats, written with the six format
+// letters of a language ("yyyy-mm-dd", "tt.mm.jjjj, ss:mm:ss", "hhh:mm:ss").
+// SDateFormat is one parsed format string: a list of items (elements such as
+// the year or the minute, separators, quoted text, the AM/PM marker).
+// DF_DateFormat is the family of one language; every date family also knows
+// "jjjj-mm-tt" (year-month-day with a four-digit year).
+//
+// Values: a date is its day number (day 0 = 1 January 2000), a time the
+// fraction of a day, a date-time both, a time span signed days. Reading is
+// tolerant of missing leading zeros; two-digit years mean 1930..2029.
+//
+// Threading: SDateFormat is immutable; see DF_GenericFormat for the family.
+
+#include "engine/FormatFamily.h"
+
+#include <cstdint>
+#include <optional>
+
+class CLanguage;
+
+enum EDateItem : uint8_t
+{
+    DATE_ITEM_SPACE,      // one or more spaces
+    DATE_ITEM_SEPARATOR,  // one separator character
+    DATE_ITEM_TEXT,       // quoted text
+    DATE_ITEM_YEAR,       // 2 or 4 digits
+    DATE_ITEM_MONTH,      // 1 or 2 digits
+    DATE_ITEM_MONTH_NAME, // 3 letters: short name, 4: long name
+    DATE_ITEM_DAY,        // 1 or 2 digits
+    DATE_ITEM_DAY_NAME,   // 3 letters: short name, 4: long name
+    DATE_ITEM_HOUR,       // 1 or 2 digits
+    DATE_ITEM_SPAN_HOURS, // the hours of a time span, any number of digits
+    DATE_ITEM_MINUTE,     // 1 or 2 digits
+    DATE_ITEM_SECOND,     // 1 or 2 digits
+    DATE_ITEM_AMPM,       // AM or PM, asks for a 12-hour clock
+};
+
+// One item of a parsed date format. Immutable once parsed.
+struct SDateFormatItem
+{
+    EDateItem eKind = DATE_ITEM_SPACE; // what the item is
+    int nCount = 0;  // letters of an element, spaces of a space item
+    KString strText; // separator, quoted text or the "AM/PM" of the format string
+};
+
+// One parsed date, time, date-time or time-span format. Immutable once parsed; any thread may read with it.
+struct SDateFormat
+{
+    KString strFormat;                  // the format string as given
+    std::vector<SDateFormatItem> items; // left to right
+    EValueType eType = VALUE_DATE;      // VALUE_DATE, VALUE_TIME, VALUE_DATETIME or VALUE_TIMESPAN
+    bool bTwelveHour = false;           // the format has an AM/PM marker
+    int nRank = 190;                    // 182..200
+
+    // The parsed format in a language's letters, or nothing when the string is not a format of it.
+    static std::optional<SDateFormat> Parse(KStringView format, const CLanguage& language);
+
+    // Reads a value from the start of text; see DF_GenericFormat::ReadValue.
+    bool Read(KStringView text, const CLanguage& language, double& value, size_t& used) const;
+    // Writes a finite value; false outside the calendar's range.
+    bool Write(double value, const CLanguage& language, KString& text) const;
+
+    bool Has(EDateItem kind) const;
+};
+
+// The date and time formats of one language (its letters, month and day names). Threading: see DF_GenericFormat.
+class DF_DateFormat : public DF_GenericFormat
+{
+public:
+    explicit DF_DateFormat(const CLanguage& language) : m_language(language) {}
+
+    void RecognizeFormats(const std::vector<KStringView>& samples, const SRecognitionHints& hints,
+                          std::vector<SFormatCandidate>& out) const override;
+    bool ReadValue(int index, KStringView text, double& value, size_t& used) const override;
+    int AddFormat(KStringView format) override;
+    const KString& GetFormatString(int index) const override { return m_formats[index].strFormat; }
+    void RemoveFormat(int index) override;
+    int GetCount() const override { return static_cast<int>(m_formats.size()); }
+    int GetRank(int index) const override { return m_formats[index].nRank; }
+    bool WriteValue(int index, double value, KString& text) const override;
+    EValueType GetTypeOfFormat(KStringView format) const override;
+    EValueType GetType(int index) const override { return m_formats[index].eType; }
+    const CLanguage* GetLanguage() const override { return &m_language; }
+
+    // The format strings this family proposes for samples, in the language's letters, most usual first.
+    std::vector<KString> GetProposals() const;
+
+private:
+    const CLanguage& m_language;        // whose letters and names the formats use; static lifetime
+    std::vector<SDateFormat> m_formats; // by index within the family; strings unique
+};

@@ -1,0 +1,385 @@
+#include "engine/NumberFormat.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace
+{
+bool IsDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+bool IsThousandsSeparator(char16_t c)
+{
+    return c == u'.' || c == u',' || c == u'\'' || c == 0x00A0 || c == 0x2019;
+}
+
+// Adds one to a string of decimal digits.
+void IncrementDigits(std::string& digits)
+{
+    for (size_t i = digits.size(); i-- > 0;)
+    {
+        if (digits[i] != '9')
+        {
+            ++digits[i];
+            return;
+        }
+        digits[i] = '0';
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+// Appends integer digits to text with a separator before every group of three counted from the right.
+void AppendGrouped(KString& text, std::string_view digits, char16_t separator)
+{
+    const size_t n = digits.size();
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (separator && i > 0 && (n - i) % 3 == 0)
+            text += separator;
+        text += static_cast<char16_t>(digits[i]);
+    }
+}
+} // namespace
+
+// ---- SNumberFormat ----
+
+std::optional<SNumberFormat> SNumberFormat::Parse(KStringView format)
+{
+    SNumberFormat parsed;
+    parsed.strFormat = KString(format);
+    size_t i = 0;
+    const size_t n = format.size();
+    while (i < n && format[i] == u' ')
+        ++i;
+    if (i < n && format[i] == u'+')
+    {
+        parsed.bPlus = true;
+        ++i;
+    }
+    // The integer part: "####" or "#" separator "###".
+    if (n - i < 4 || format[i] != u'#')
+        return std::nullopt;
+    if (format[i + 1] == u'#')
+    {
+        if (format.substr(i + 2, 2) != u"##")
+            return std::nullopt;
+        i += 4;
+    }
+    else
+    {
+        parsed.cThousands = format[i + 1];
+        if (format.substr(i + 2, 3) != u"###")
+            return std::nullopt;
+        i += 5;
+    }
+    // The decimal part: a separator, then a run of "0" (fixed) or of "#" (optional).
+    if (i < n && format[i] != u' ' && format[i] != u'#' && format[i] != u'0')
+    {
+        parsed.cDecimal = format[i++];
+        const char16_t run = i < n ? format[i] : 0;
+        if (run == u'0' || run == u'#')
+        {
+            parsed.bFixed = run == u'0';
+            while (i < n && format[i] == run)
+            {
+                ++parsed.nDecimals;
+                ++i;
+            }
+        }
+    }
+    while (i < n && format[i] == u' ')
+        ++i;
+    if (i != n)
+        return std::nullopt;
+    if (parsed.cThousands && !IsThousandsSeparator(parsed.cThousands))
+        return std::nullopt;
+    if (parsed.cDecimal && parsed.cDecimal != u'.' && parsed.cDecimal != u',')
+        return std::nullopt;
+    if (parsed.cThousands && parsed.cThousands == parsed.cDecimal)
+        return std::nullopt;
+    return parsed;
+}
+
+int SNumberFormat::GetRank() const
+{
+    int rank = 0;
+    if (cDecimal)
+    {
+        if (nDecimals == 0)
+            rank = 100;
+        else if (bFixed)
+            rank = 122;
+        else
+            rank = 102 + 2 * (10 - std::min(nDecimals, 10));
+        if (!cThousands)
+            rank += 24;
+    }
+    else
+    {
+        rank = cThousands ? 148 : 150;
+    }
+    return bPlus ? rank : rank + 1;
+}
+
+bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
+{
+    const size_t n = text.size();
+    size_t p = 0;
+    while (p < n && text[p] == u' ')
+        ++p;
+    bool negative = false;
+    if (p < n && (text[p] == u'-' || text[p] == u'+'))
+        negative = text[p++] == u'-';
+
+    std::string digits = negative ? "-" : "";
+    size_t integerDigits = 0;
+    bool significant = false; // a non-zero integer digit was read
+    size_t group = 0;         // digits since the start or the last separator
+    bool grouped = false;     // a thousands separator was read
+    while (p < n)
+    {
+        const char16_t c = text[p];
+        if (IsDigit(c))
+        {
+            digits += static_cast<char>(c);
+            significant = significant || c != u'0';
+            ++integerDigits;
+            ++group;
+            ++p;
+            continue;
+        }
+        if (cThousands && c == cThousands && integerDigits > 0)
+        {
+            // A separator stands between groups: 1 to 3 digits before the first one, exactly 3 between and after.
+            const bool before = grouped ? group == 3 : group <= 3;
+            const bool after = p + 3 < n && IsDigit(text[p + 1]) && IsDigit(text[p + 2]) && IsDigit(text[p + 3]) &&
+                               (p + 4 >= n || !IsDigit(text[p + 4]));
+            if (before && after)
+            {
+                grouped = true;
+                group = 0;
+                ++p;
+                continue;
+            }
+        }
+        break;
+    }
+    if (cThousands && !grouped && integerDigits >= 4)
+    {
+        used = p;
+        return false;
+    }
+    size_t fractionDigits = 0;
+    if (cDecimal && p < n && text[p] == cDecimal)
+    {
+        ++p;
+        if (integerDigits == 0)
+            digits += '0';
+        digits += '.';
+        while (p < n && IsDigit(text[p]))
+        {
+            digits += static_cast<char>(text[p++]);
+            ++fractionDigits;
+        }
+    }
+    used = p;
+    if (integerDigits == 0 && fractionDigits == 0)
+        return false;
+    if (cDecimal && nDecimals > 0 &&
+        (bFixed ? fractionDigits != static_cast<size_t>(nDecimals) : fractionDigits > static_cast<size_t>(nDecimals)))
+        return false;
+
+    double number = 0;
+    const char* first = digits.data();
+    const char* last = first + digits.size();
+    const auto [end, error] = std::from_chars(first, last, number, std::chars_format::fixed);
+    if (error == std::errc::result_out_of_range)
+    {
+        if (significant)
+            return false;               // too large for a double
+        number = negative ? -0.0 : 0.0; // too small: zero
+    }
+    else if (error != std::errc() || end != last)
+    {
+        return false;
+    }
+    if (!std::isfinite(number))
+        return false;
+    while (p < n && text[p] == u' ')
+        ++p;
+    used = p;
+    value = number;
+    return true;
+}
+
+bool SNumberFormat::Write(double value, KString& text) const
+{
+    if (!std::isfinite(value))
+        return false;
+    // The shortest digits that read back as the value, and its decimal exponent.
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    if (result.ec != std::errc())
+        return false;
+    const std::string_view scientific(buffer, static_cast<size_t>(result.ptr - buffer));
+    const bool negativeValue = scientific.front() == '-';
+    const size_t e = scientific.find('e');
+    std::string digits;
+    for (size_t i = negativeValue ? 1 : 0; i < e; ++i)
+    {
+        if (scientific[i] != '.')
+            digits += scientific[i];
+    }
+    int exponent = 0;
+    std::from_chars(scientific.data() + e + (scientific[e + 1] == '+' ? 2 : 1), scientific.data() + scientific.size(),
+                    exponent);
+    if (value == 0)
+    {
+        digits = "0";
+        exponent = 0;
+    }
+
+    int decimals = nDecimals;
+    if (cDecimal && nDecimals == 0)
+        decimals = std::clamp(14 - exponent, 0, 308);
+    if (!cDecimal)
+        decimals = 0;
+
+    // The digits of |value| * 10^decimals, rounded half away from zero on the shortest digits.
+    const long keep = static_cast<long>(exponent) + decimals + 1;
+    std::string scaled;
+    if (keep <= 0)
+    {
+        scaled = (keep == 0 && digits[0] >= '5') ? "1" : "0";
+    }
+    else if (keep >= static_cast<long>(digits.size()))
+    {
+        scaled = digits + std::string(static_cast<size_t>(keep) - digits.size(), '0');
+    }
+    else
+    {
+        scaled = digits.substr(0, static_cast<size_t>(keep));
+        if (digits[static_cast<size_t>(keep)] >= '5')
+            IncrementDigits(scaled);
+    }
+    if (scaled.size() <= static_cast<size_t>(decimals))
+        scaled.insert(0, static_cast<size_t>(decimals) + 1 - scaled.size(), '0');
+    std::string integer = scaled.substr(0, scaled.size() - static_cast<size_t>(decimals));
+    std::string fraction = scaled.substr(scaled.size() - static_cast<size_t>(decimals));
+    const size_t firstNonZero = integer.find_first_not_of('0');
+    integer = firstNonZero == std::string::npos ? "0" : integer.substr(firstNonZero);
+    const bool zero = integer == "0" && fraction.find_first_not_of('0') == std::string::npos;
+    if (!bFixed)
+    {
+        const size_t lastNonZero = fraction.find_last_not_of('0');
+        fraction.erase(lastNonZero == std::string::npos ? 0 : lastNonZero + 1);
+    }
+
+    KString out;
+    if (negativeValue && !zero)
+        out += u'-';
+    else if (bPlus && !zero)
+        out += u'+';
+    AppendGrouped(out, integer, cThousands);
+    if (!fraction.empty())
+    {
+        out += cDecimal;
+        for (char c : fraction)
+            out += static_cast<char16_t>(c);
+    }
+    if (out.size() > kMaxWrittenNumberLength)
+        return false;
+    text = std::move(out);
+    return true;
+}
+
+KString SNumberFormat::WriteInteger(int64_t value) const
+{
+    const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
+    KString out;
+    if (value < 0)
+        out += u'-';
+    else if (bPlus && value > 0)
+        out += u'+';
+    AppendGrouped(out, std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)), cThousands);
+    return out;
+}
+
+// ---- DF_NumberFormat ----
+
+int DF_NumberFormat::AddFormat(KStringView format)
+{
+    for (size_t i = 0; i < m_formats.size(); ++i)
+    {
+        if (m_formats[i].strFormat == format)
+            return static_cast<int>(i);
+    }
+    std::optional<SNumberFormat> parsed = SNumberFormat::Parse(format);
+    if (!parsed)
+        return -1;
+    m_formats.push_back(std::move(*parsed));
+    return static_cast<int>(m_formats.size()) - 1;
+}
+
+void DF_NumberFormat::RemoveFormat(int index)
+{
+    if (index >= 0 && index < GetCount())
+        m_formats.erase(m_formats.begin() + index);
+}
+
+bool DF_NumberFormat::ReadValue(int index, KStringView text, double& value, size_t& used) const
+{
+    return m_formats[index].Read(text, value, used);
+}
+
+bool DF_NumberFormat::WriteValue(int index, double value, KString& text) const
+{
+    return m_formats[index].Write(value, text);
+}
+
+EValueType DF_NumberFormat::GetTypeOfFormat(KStringView format) const
+{
+    const std::optional<SNumberFormat> parsed = SNumberFormat::Parse(format);
+    return parsed ? parsed->GetType() : VALUE_UNKNOWN;
+}
+
+void DF_NumberFormat::RecognizeFormats(const std::vector<KStringView>& samples, const SRecognitionHints& hints,
+                                       std::vector<SFormatCandidate>& out) const
+{
+    // Integer formats before floating ones, so that a column of integers is not made floating; the table
+    // language's separators first, then the other convention, then apostrophe and no-break space groups.
+    const char16_t decimal = hints.cDecimal == u',' ? u',' : u'.';
+    const char16_t thousands = hints.cThousands;
+    const char16_t otherDecimal = decimal == u'.' ? u',' : u'.';
+    const char16_t otherThousands = otherDecimal == u'.' ? u',' : u'.';
+    const KString d(1, decimal), t(1, thousands), od(1, otherDecimal), ot(1, otherThousands);
+    const KString proposals[] = {
+        u"####",      u"#" + t + u"###",       u"####" + d,        u"#" + t + u"###" + d,
+        u"####" + od, u"#" + ot + u"###" + od, u"#" + ot + u"###", u"#'###",
+        u"#'###" + d, u"#\u00A0###" + d,
+    };
+    std::vector<KString> seen;
+    for (const KString& proposal : proposals)
+    {
+        if (std::find(seen.begin(), seen.end(), proposal) != seen.end())
+            continue;
+        seen.push_back(proposal);
+        const std::optional<SNumberFormat> format = SNumberFormat::Parse(proposal);
+        if (!format)
+            continue;
+        SFormatCandidate candidate;
+        candidate.strFormat = proposal;
+        const bool enough = CountSamples(
+            samples, hints.nMinReads,
+            [&](KStringView text, double& value, size_t& used) { return format->Read(text, value, used); },
+            [&](double value, KString& text) { return format->Write(value, text); }, candidate);
+        if (enough)
+            out.push_back(std::move(candidate));
+    }
+}

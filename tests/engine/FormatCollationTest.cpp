@@ -1,0 +1,252 @@
+// The collation tables, the three string orders, re-sorting when the collation changes, enumeration prefixes,
+// numeric comparison and the code-page helpers.
+
+#include "TableTestSupport.h"
+
+#include "engine/Collation.h"
+#include "engine/Table.h"
+#include "options/OptionSet.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace
+{
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+class CSortModeGuard
+{
+public:
+    explicit CSortModeGuard(int mode) { CCollation::SetSortMode(mode); }
+    ~CSortModeGuard() { CCollation::SetSortMode(SORT_COLLATION); }
+    CSortModeGuard(const CSortModeGuard&) = delete;
+    CSortModeGuard& operator=(const CSortModeGuard&) = delete;
+};
+
+std::string SortedValues(CAttribute* attribute)
+{
+    attribute->RecomputeSortedValues();
+    std::string out;
+    for (long i = 0; i < attribute->GetNrOfValues(); ++i)
+        out += (i ? " " : "") + platform::ToUtf8(attribute->GetValueText(i));
+    return out;
+}
+} // namespace
+
+TEST(Collation, GermanLettersShareTheirPrimaryWeight)
+{
+    const CCollation& c = CCollation::ForLanguage(1031);
+    EXPECT_EQ(c.GetLanguageId(), 1031);
+    for (char16_t same : {u'A', u'\u00e4', u'\u00c4', u'\u00e1'})
+        EXPECT_EQ(c.GetPrimaryWeight(same), c.GetPrimaryWeight(u'a')) << static_cast<int>(same);
+    EXPECT_LT(c.GetSecondaryWeight(u'a'), c.GetSecondaryWeight(u'A'));
+    EXPECT_LT(c.GetSecondaryWeight(u'A'), c.GetSecondaryWeight(u'\u00e4'));
+    EXPECT_LT(c.GetSecondaryWeight(u'\u00e4'), c.GetSecondaryWeight(u'\u00c4'));
+    EXPECT_LT(c.GetPrimaryWeight(u'a'), c.GetPrimaryWeight(u'b'));
+    EXPECT_LT(c.GetPrimaryWeight(u'9'), c.GetPrimaryWeight(u'a'));
+    EXPECT_LT(c.GetPrimaryWeight(u' '), c.GetPrimaryWeight(u'0'));
+    EXPECT_EQ(c.GetBaseCharacter(u'a'), u'A');
+    EXPECT_EQ(c.GetBaseCharacter(u'\u00e4'), u'A');
+    EXPECT_EQ(c.GetBaseCharacter(u'A'), u'A');
+    EXPECT_EQ(c.GetBaseCharacter(u'z'), u'Z');
+    EXPECT_EQ(c.GetBaseCharacter(u'0'), u'0');
+    EXPECT_EQ(c.GetBaseCharacter(u'1'), u'1');
+    // The sharp s: base character S, the primary weight of s.
+    EXPECT_EQ(c.GetPrimaryWeight(u'\u00df'), c.GetPrimaryWeight(u's'));
+    EXPECT_EQ(c.GetBaseCharacter(u'\u00df'), u'S');
+    EXPECT_NE(c.GetSecondaryWeight(u'\u00df'), c.GetSecondaryWeight(u's'));
+    EXPECT_EQ(c.GetPrimaryWeight(u'\u1e9e'), c.GetPrimaryWeight(u's')); // the capital sharp s goes with it
+    EXPECT_EQ(c.GetBaseCharacter(u'\u1e9e'), u'S');
+
+    EXPECT_EQ(c.CompareStrings(u"apfel", u"Apfel", 0, true), 0);
+    EXPECT_EQ(c.CompareStrings(u"apfel", u"Apfel", 0, false), -1);
+    EXPECT_EQ(c.CompareStrings(u"Apfel", u"apfel", 0, false), 1);
+    EXPECT_EQ(c.Compare(u"apfel", u"Apfel"), -1);
+    EXPECT_EQ(c.Compare(u"Apfel", u"apfel"), 1);
+    EXPECT_EQ(c.Compare(u"\u00c4pfel", u"apfelbaum"), -1); // shorter first on equal primary weights
+    EXPECT_EQ(c.CompareStrings(u"Stra\u00dfe", u"Strase", 0, true), 0);
+    EXPECT_EQ(c.Compare(u"Stra\u00dfe", u"Strase"), 1);
+}
+
+TEST(Collation, TheTablesAreConsistent)
+{
+    const CCollation& c = CCollation::ForLanguage(1031);
+    std::vector<bool> seen(65536, false);
+    for (size_t i = 0; i < 65536; ++i)
+    {
+        const char16_t unit = static_cast<char16_t>(i);
+        const uint16_t secondary = c.GetSecondaryWeight(unit);
+        ASSERT_FALSE(seen[secondary]) << "secondary weight " << secondary << " given twice";
+        seen[secondary] = true;
+        // A character and its base character share the primary weight; no character sorts before its class.
+        ASSERT_EQ(c.GetPrimaryWeight(c.GetBaseCharacter(unit)), c.GetPrimaryWeight(unit)) << i;
+        if (unit != u'\u00df')
+        {
+            ASSERT_LE(c.GetPrimaryWeight(unit), secondary) << i;
+        }
+    }
+}
+
+TEST(Collation, CompareStringsWalksBothStrings)
+{
+    const CCollation& c = CCollation::ForLanguage(1033);
+    EXPECT_EQ(c.CompareStrings(u"abcX", u"abcY", 3, false), 0);
+    EXPECT_EQ(c.CompareStrings(u"abcX", u"abcY", 4, false), -1);
+    EXPECT_EQ(c.CompareStrings(u"ab", u"abc", 0, false), -1);
+    EXPECT_EQ(c.CompareStrings(u"abc", u"ab", 0, true), 1);
+    EXPECT_EQ(c.CompareStrings(u"", u"", 0, false), 0);
+    EXPECT_EQ(c.CompareStrings(u"", u"a", 0, false), -1);
+    EXPECT_EQ(c.CompareStrings(u"ABC", u"abd", 2, true), 0);
+    EXPECT_EQ(c.CompareStrings(u"ABC", u"abd", 0, true), -1);
+    EXPECT_EQ(&CCollation::ForLanguage(1033), &c); // built once per language
+}
+
+TEST(Collation, LanguagesOrderTheirLettersDifferently)
+{
+    const CCollation& german = CCollation::ForLanguage(1031);
+    const CCollation& swedish = CCollation::ForLanguage(1053);
+    EXPECT_EQ(german.Compare(u"\u00e4", u"z"), -1);
+    EXPECT_EQ(swedish.Compare(u"\u00e4", u"z"), 1);
+    EXPECT_EQ(CCollation::LocaleForLanguage(1053).substr(0, 2), "sv");
+    EXPECT_EQ(CCollation::LocaleForLanguage(1031), "de_DE");
+    EXPECT_EQ(CCollation::LocaleForLanguage(0x7FFF), "");
+    // An unknown language gets the root order, still a total order.
+    const CCollation& root = CCollation::ForLanguage(0x7FFF);
+    EXPECT_EQ(root.Compare(u"a", u"b"), -1);
+    EXPECT_EQ(root.CompareStrings(u"a", u"A", 0, true), 0);
+}
+
+TEST(Collation, TheSortModeChoosesTheStringOrder)
+{
+    CTable table;
+    EXPECT_EQ(CCollation::GetSortMode(), SORT_COLLATION);
+    EXPECT_EQ(table.CompareStringValues(u"B", u"a"), 1);
+    EXPECT_EQ(table.CompareStringValues(u"a", u"A"), -1);
+    EXPECT_EQ(table.CompareStringValues(u"a", u"a"), 0);
+    {
+        CSortModeGuard ordinal(SORT_ORDINAL);
+        EXPECT_EQ(table.CompareStringValues(u"B", u"a"), -1);
+        EXPECT_EQ(table.CompareStringValues(u"\u00e4", u"z"), 1);
+    }
+    {
+        CSortModeGuard legacy(SORT_LEGACY);
+        EXPECT_EQ(CCollation::GetSortMode(), SORT_LEGACY);
+        EXPECT_EQ(table.CompareStringValues(u"B", u"a"), 1);
+        EXPECT_EQ(table.CompareStringValues(u"\u00e4", u"z"), -1);
+    }
+    CCollation::SetSortMode(7); // not a mode: the collation
+    EXPECT_EQ(CCollation::GetSortMode(), SORT_COLLATION);
+}
+
+TEST(Collation, LegacyWeights)
+{
+    EXPECT_EQ(CCollation::CompareLegacy(u"a", u"A"), -1);
+    EXPECT_EQ(CCollation::CompareLegacy(u"A", u"b"), -1);
+    EXPECT_EQ(CCollation::CompareLegacy(u"!", u"0"), -1);
+    EXPECT_EQ(CCollation::CompareLegacy(u"9", u"a"), -1);
+    EXPECT_EQ(CCollation::CompareLegacy(u"\u00e9", u"f"), -1);
+    EXPECT_EQ(CCollation::CompareLegacy(u"e", u"\u00e9"), -1);
+    EXPECT_EQ(CCollation::CompareLegacy(u"\u20ac", u"a"), -1);   // the euro sign is a symbol
+    EXPECT_EQ(CCollation::CompareLegacy(u"\u0001", u" "), -1);   // control characters first
+    EXPECT_EQ(CCollation::CompareLegacy(u"\u00e9a", u"eb"), -1); // primary weights over the whole text first
+    EXPECT_EQ(CCollation::CompareLegacy(u"\u0101", u"?"), 0);    // not in the code page: '?'
+    EXPECT_EQ(CCollation::CompareLegacy(KString(20000, u'a').c_str(), (KString(10000, u'a') + u"b").c_str()), 0);
+    EXPECT_EQ(CCollation::CompareOrdinal(u"B", u"a"), -1);
+    EXPECT_EQ(CCollation::CompareOrdinal(u"ab", u"a"), 1);
+}
+
+TEST(Collation, SortCharacterSetResortsEveryAttribute)
+{
+    COptionSet options;
+    options.m_nLanguage = 1031;
+    CTable table(&options);
+    CAttribute* a = AddColumn(table, u"A", {u"z", u"\u00e4", u"a", u""});
+    EXPECT_EQ(SortedValues(a), platform::ToUtf8(u"a \u00e4 z "));
+    EXPECT_EQ(table.GetCollationLanguageID(), 1031);
+    table.SortCharacterSet(1252, 1053);
+    EXPECT_EQ(table.GetCollationLanguageID(), 1053);
+    EXPECT_EQ(table.GetCodePage(), 1252);
+    EXPECT_TRUE(a->AreValuesSorted());
+    EXPECT_EQ(SortedValues(a), platform::ToUtf8(u"a z \u00e4 "));
+    EXPECT_EQ(RenderTable(table), platform::ToUtf8(u"A(1)=z,\u00e4,a,; records=4"));
+    table.SortCharacterSet(1250, 1053); // unchanged language: nothing to do
+    EXPECT_EQ(table.GetCodePage(), 1250);
+    EXPECT_EQ(table.GetCollation().GetLanguageId(), 1053);
+}
+
+TEST(Collation, LanguageAndSortingNames)
+{
+    COptionSet options;
+    options.m_nLanguage = 1031;
+    CTable table(&options);
+    const std::string name = platform::ToUtf8(table.GetLanguageAndSorting(1031));
+    EXPECT_EQ(name.substr(0, 8), "Deutsch/") << name;
+    EXPECT_GT(name.size(), 8u) << name;
+    EXPECT_EQ(platform::ToUtf8(CCollation::GetLanguageAndSorting(1036, 1033)).substr(0, 7), "French/");
+}
+
+TEST(CompareNumericValues, UndefinedLastThenNumbersThenTexts)
+{
+    CTable table;
+    EXPECT_EQ(table.CompareNumericValues(u"", kNaN, u"a", kNaN), 1);
+    EXPECT_EQ(table.CompareNumericValues(u"a", kNaN, u"", kNaN), -1);
+    EXPECT_EQ(table.CompareNumericValues(u"", kNaN, u"", kNaN), 0);
+    EXPECT_EQ(table.CompareNumericValues(u"9", 9, u"10", 10), -1);
+    EXPECT_EQ(table.CompareNumericValues(u"10", 10, u"9", 9), 1);
+    EXPECT_EQ(table.CompareNumericValues(u"x", kNaN, u"1", 1), 1);
+    EXPECT_EQ(table.CompareNumericValues(u"1", 1, u"x", kNaN), -1);
+    EXPECT_EQ(table.CompareNumericValues(u"b", kNaN, u"a", kNaN), 1);
+    EXPECT_EQ(table.CompareNumericValues(u"1.0", 1, u"1", 1), 1); // equal numbers: the texts decide
+}
+
+TEST(EnumerationPrefixes, SkippedForDisplayOnly)
+{
+    COptionSet options;
+    CTable table(&options);
+    EXPECT_EQ(KString(table.SkipEnumeration(u"#1#High")), u"High");
+    EXPECT_EQ(KString(table.SkipEnumeration(u"#12#x")), u"x");
+    for (const char16_t* whole : {u"##x", u"#1High", u"#1#", u"#", u"plain", u""})
+        EXPECT_EQ(KString(table.SkipEnumeration(whole)), KString(whole));
+    EXPECT_EQ(table.SkipEnumeration(nullptr), nullptr);
+    EXPECT_EQ(table.GetPrefixString(u"#2#Medium", 3), u"Med");
+    EXPECT_EQ(table.GetPrefixString(u"", 3), u"\u2014\u2014");
+    EXPECT_EQ(table.GetPrefixString(u"~http://x", 3), u"htt");
+    EXPECT_EQ(table.GetPrefixString(u"~", 3), u"~");
+    EXPECT_EQ(table.GetPrefixString(u"ab", 5), u"ab");
+    CAttribute* lists = AddColumn(table, u"L", {u"|abc|def|"});
+    EXPECT_EQ(table.GetPrefixString(lists->GetFieldValue(table.GetRecord(0)), 3), u"ab");
+
+    // The prefix still takes part in sorting.
+    CAttribute* ranked = AddColumn(table, u"R", {u"#2#Medium", u"#1#High", u"#3#Low"});
+    EXPECT_EQ(SortedValues(ranked), "#1#High #2#Medium #3#Low");
+
+    options.m_bSkipEnumeration = false;
+    options.m_bUnderlineURLs = false;
+    EXPECT_EQ(KString(table.SkipEnumeration(u"#1#High")), u"#1#High");
+    EXPECT_EQ(table.GetPrefixString(u"~http://x", 3), u"~ht");
+}
+
+TEST(CodePages, SelectorRowsAndCharacterSets)
+{
+    const int codePages[] = {1252, 1250, 1253, 1251, 1257, 1254, 1255, 1256, 1258, 874};
+    const int charSets[] = {0, 238, 161, 204, 186, 162, 177, 178, 163, 222};
+    for (int i = 0; i < 10; ++i)
+    {
+        EXPECT_EQ(CTable::CodePageToCharSet(codePages[i]), charSets[i]);
+        EXPECT_EQ(CTable::CharSetToCodePage(charSets[i]), codePages[i]);
+        EXPECT_EQ(CTable::CodePageToComboBoxIndex(codePages[i]), i);
+        EXPECT_EQ(CTable::ComboBoxIndexToCharSet(i), charSets[i]);
+    }
+    EXPECT_EQ(CTable::CodePageToCharSet(65001), 0);
+    EXPECT_EQ(CTable::CharSetToCodePage(99), 1252);
+    EXPECT_EQ(CTable::CodePageToComboBoxIndex(437), 0);
+    EXPECT_EQ(CTable::ComboBoxIndexToCharSet(10), 0);
+    EXPECT_EQ(CTable::ComboBoxIndexToCharSet(-1), 0);
+    EXPECT_EQ(CTable::GetDefaultCodePage(), 1252);
+    EXPECT_EQ(CTable::GetDefaultCharSet(), 0);
+    EXPECT_EQ(codepage::ToCodePage1252(u'\u20ac'), 0x80);
+    EXPECT_EQ(codepage::ToCodePage1252(u'\u00e9'), 0xE9);
+    EXPECT_EQ(codepage::ToCodePage1252(u'\u0101'), '?');
+}

@@ -1,0 +1,263 @@
+// Data-driven tests of the formats: every file of tests/engine/data/formats is one parameterised test,
+// every failing line is reported as file:line.
+
+#include "FormatTestSupport.h"
+
+#include "engine/Collation.h"
+#include "engine/FormatRegistry.h"
+#include "engine/Languages.h"
+#include "engine/Table.h"
+#include "options/OptionSet.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace
+{
+std::string Utf8(KStringView text)
+{
+    return platform::ToUtf8(text);
+}
+
+std::string TestName(const ::testing::TestParamInfo<const char*>& info)
+{
+    std::string name = info.param;
+    for (char& c : name)
+    {
+        if (!isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    }
+    return name;
+}
+
+// Restores the collation sort mode when a test changed it.
+class CSortModeGuard
+{
+public:
+    CSortModeGuard() = default;
+    ~CSortModeGuard() { CCollation::SetSortMode(SORT_COLLATION); }
+    CSortModeGuard(const CSortModeGuard&) = delete;
+    CSortModeGuard& operator=(const CSortModeGuard&) = delete;
+};
+} // namespace
+
+// ---- values: format | text | expected number | text written back ----
+
+class CValueFileTest : public ::testing::TestWithParam<const char*>
+{
+};
+
+TEST_P(CValueFileTest, ReadsAndWritesEveryLine)
+{
+    const std::vector<SFormatCase> cases = ReadFormatCases(GetParam());
+    ASSERT_FALSE(cases.empty());
+    // A registry per language: a format string is registered once, with the family of the language that
+    // understood it first.
+    auto registryOwner = std::make_unique<CFormatRegistry>();
+    int checked = 0;
+    for (const SFormatCase& c : cases)
+    {
+        const std::string where = FormatDataFolder() + c.strFile;
+        if (c.strDirective == "language")
+        {
+            registryOwner = std::make_unique<CFormatRegistry>();
+            registryOwner->SetLanguage(std::stoi(c.strDirectiveValue));
+            continue;
+        }
+        CFormatRegistry& registry = *registryOwner;
+        if (c.fields.size() < 3)
+        {
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "malformed line: " << c.strRaw;
+            continue;
+        }
+        const KString& format = c.fields[0];
+        const KString& text = c.fields[1];
+        const std::string expected = Utf8(c.fields[2]);
+        const KString written = c.fields.size() > 3 ? c.fields[3] : KString();
+        if (!registry.AddFormatIfNew(format))
+        {
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "format not understood: " << c.strRaw;
+            continue;
+        }
+        const int id = registry.GetFormatID(format);
+        ++checked;
+        if (text == u"(write)")
+        {
+            const std::optional<double> number = ParseExpectedNumber(expected);
+            if (!number)
+            {
+                ADD_FAILURE_AT(where.c_str(), c.nLine) << "bad expected number: " << c.strRaw;
+                continue;
+            }
+            KString out;
+            const bool ok = registry.Write(id, *number, out);
+            if (written == u"-")
+            {
+                if (ok)
+                    ADD_FAILURE_AT(where.c_str(), c.nLine) << "written as \"" << Utf8(out) << "\": " << c.strRaw;
+            }
+            else if (!ok || out != written)
+            {
+                ADD_FAILURE_AT(where.c_str(), c.nLine)
+                    << (ok ? "written as \"" + Utf8(out) + "\"" : std::string("not written")) << ": " << c.strRaw;
+            }
+            continue;
+        }
+        const double value = registry.ReadNumber(id, text);
+        if (expected == "fail")
+        {
+            if (!std::isnan(value))
+                ADD_FAILURE_AT(where.c_str(), c.nLine) << "read as " << value << ": " << c.strRaw;
+            continue;
+        }
+        const std::optional<double> number = ParseExpectedNumber(expected);
+        if (!number)
+        {
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "bad expected number: " << c.strRaw;
+            continue;
+        }
+        if (!SameNumber(value, *number))
+        {
+            ADD_FAILURE_AT(where.c_str(), c.nLine)
+                << "read as " << value << ", expected " << *number << ": " << c.strRaw;
+            continue;
+        }
+        if (c.fields.size() > 3)
+        {
+            const KString want = written == u"=" ? text : written;
+            const KString out = registry.WriteNumber(id, value);
+            if (out != want)
+                ADD_FAILURE_AT(where.c_str(), c.nLine) << "written back as \"" << Utf8(out) << "\": " << c.strRaw;
+        }
+    }
+    EXPECT_GT(checked, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CValueFileTest,
+                         ::testing::Values("numbers.txt", "dates.txt", "times.txt", "datetimes.txt", "spans.txt"),
+                         TestName);
+
+// ---- format strings: format | type name or "invalid" ----
+
+TEST(FormatStringFile, EveryStringHasItsType)
+{
+    const std::vector<SFormatCase> cases = ReadFormatCases("format-strings.txt");
+    ASSERT_FALSE(cases.empty());
+    int languageId = 1033;
+    for (const SFormatCase& c : cases)
+    {
+        const std::string where = FormatDataFolder() + c.strFile;
+        if (c.strDirective == "language")
+        {
+            languageId = std::stoi(c.strDirectiveValue);
+            continue;
+        }
+        ASSERT_EQ(c.fields.size(), 2u) << where << ":" << c.nLine;
+        CFormatRegistry registry;
+        registry.SetLanguage(languageId);
+        const EValueType type = registry.GetTypeOfFormat(c.fields[0]);
+        const std::string actual = type == VALUE_UNKNOWN ? "invalid" : Utf8(GetValueTypeName(type));
+        if (actual != Utf8(c.fields[1]))
+        {
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "type " << actual << ": " << c.strRaw;
+            continue;
+        }
+        // The registry adds exactly the strings some family understands, with the same type.
+        const bool added = registry.AddFormatIfNew(c.fields[0]);
+        if (added != (type != VALUE_UNKNOWN))
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "added: " << added << ": " << c.strRaw;
+        else if (added && registry.GetType(registry.GetFormatID(c.fields[0])) != type)
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "registered with another type: " << c.strRaw;
+    }
+}
+
+// ---- truth values: language | text | 1, 0 or -1 ----
+
+TEST(TruthValueFile, YesAndNoWordsOfEveryLanguage)
+{
+    const std::vector<SFormatCase> cases = ReadFormatCases("truth.txt");
+    ASSERT_FALSE(cases.empty());
+    for (const SFormatCase& c : cases)
+    {
+        const std::string where = FormatDataFolder() + c.strFile;
+        ASSERT_EQ(c.fields.size(), 3u) << where << ":" << c.nLine;
+        const CLanguage* language = CLanguage::FindLanguage(std::stoi(Utf8(c.fields[0])));
+        if (!language)
+        {
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "unknown language: " << c.strRaw;
+            continue;
+        }
+        const int actual = language->ReadTruthValue(c.fields[1]);
+        if (actual != std::stoi(Utf8(c.fields[2])))
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "read as " << actual << ": " << c.strRaw;
+    }
+}
+
+// ---- order: a < b < c within one attribute ----
+
+TEST(OrderFile, EveryChainIsAscendingAndSortsSo)
+{
+    const std::vector<SFormatCase> cases = ReadFormatCases("order.txt", " < ");
+    ASSERT_FALSE(cases.empty());
+    CSortModeGuard guard;
+    int mode = SORT_COLLATION;
+    int languageId = 1031;
+    KString format;
+    int chains = 0;
+    for (const SFormatCase& c : cases)
+    {
+        const std::string where = FormatDataFolder() + c.strFile;
+        if (c.strDirective == "mode")
+            mode = std::stoi(c.strDirectiveValue);
+        else if (c.strDirective == "language")
+            languageId = std::stoi(c.strDirectiveValue);
+        else if (c.strDirective == "format")
+            format = c.strDirectiveValue == "(none)" ? KString() : platform::FromUtf8(c.strDirectiveValue);
+        if (!c.strDirective.empty())
+            continue;
+        ++chains;
+        COptionSet options;
+        options.m_nLanguage = COptionSet::IsKnownLanguage(languageId) ? languageId : 1033;
+        CTable table(&options);
+        table.SortCharacterSet(1252, languageId);
+        CCollation::SetSortMode(mode);
+        CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
+        ASSERT_EQ(attribute->SetFormatString(format), 1) << where << ":" << c.nLine;
+        // Added in reverse, so that sorting has to reorder them.
+        for (size_t i = c.fields.size(); i-- > 0;)
+            attribute->AddValue(table.AddRecord(), c.fields[i]);
+        std::vector<long> indices;
+        for (const KString& value : c.fields)
+            indices.push_back(attribute->FindValueIndex(value));
+        bool ordered = true;
+        for (size_t i = 0; i < indices.size() && ordered; ++i)
+        {
+            for (size_t j = i + 1; j < indices.size() && ordered; ++j)
+            {
+                const int forward = attribute->CompareValueIndices(indices[i], indices[j]);
+                const int backward = attribute->CompareValueIndices(indices[j], indices[i]);
+                if (forward != -1 || backward != 1)
+                {
+                    ADD_FAILURE_AT(where.c_str(), c.nLine)
+                        << "\"" << Utf8(c.fields[i]) << "\" vs \"" << Utf8(c.fields[j]) << "\" compares " << forward
+                        << "/" << backward << ": " << c.strRaw;
+                    ordered = false;
+                }
+            }
+        }
+        if (!ordered)
+            continue;
+        attribute->RecomputeSortedValues();
+        long previous = -1;
+        for (const KString& value : c.fields)
+        {
+            const long index = attribute->FindValueIndex(value);
+            if (index <= previous)
+                ADD_FAILURE_AT(where.c_str(), c.nLine) << "after sorting \"" << Utf8(value) << "\" is out of order";
+            previous = index;
+        }
+    }
+    EXPECT_GT(chains, 20);
+}

@@ -1,0 +1,329 @@
+// The format registry: standard formats of every language, ids and ranks, type defaults, the order in which
+// families are asked, writing limits, independence of the C locale, languages and regional settings.
+
+#include "engine/FormatRegistry.h"
+#include "engine/Languages.h"
+#include "engine/NumberFormat.h"
+#include "engine/Table.h"
+#include "options/OptionSet.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace
+{
+EValueType SlotType(int slot)
+{
+    if (slot <= SLOT_INTEGER_THOUSANDS)
+        return VALUE_INTEGER;
+    if (slot <= SLOT_FIXED_TWO_2)
+        return VALUE_DOUBLE;
+    if (slot <= SLOT_MONTH)
+        return VALUE_DATE;
+    if (slot <= SLOT_TIME_3)
+        return VALUE_TIME;
+    if (slot <= SLOT_DATETIME_5)
+        return VALUE_DATETIME;
+    return VALUE_TIMESPAN;
+}
+
+std::unique_ptr<CTable> TableInLanguage(COptionSet& options, int languageId)
+{
+    options.m_nLanguage = languageId;
+    return std::make_unique<CTable>(&options);
+}
+} // namespace
+
+TEST(StandardFormats, EverySlotOfEveryLanguageIsUnderstoodWithItsType)
+{
+    ASSERT_EQ(CLanguage::GetLanguages().size(), 9u);
+    for (const CLanguage* language : CLanguage::GetLanguages())
+    {
+        CFormatRegistry registry;
+        registry.SetLanguage(language->GetLanguageId());
+        for (int slot = 1; slot <= STANDARD_FORMAT_COUNT; ++slot)
+        {
+            const KString& format = language->GetStandardFormat(slot);
+            ASSERT_TRUE(registry.AddFormatIfNew(format)) << platform::ToUtf8(language->GetName()) << " slot " << slot;
+            EXPECT_EQ(registry.GetType(registry.GetFormatID(format)), SlotType(slot))
+                << platform::ToUtf8(language->GetName()) << " slot " << slot << " " << platform::ToUtf8(format);
+        }
+        EXPECT_NE(language->GetDecimalSeparator(), language->GetThousandsSeparator());
+        EXPECT_TRUE(language->GetStandardFormat(0).empty());
+        EXPECT_TRUE(language->GetStandardFormat(STANDARD_FORMAT_COUNT + 1).empty());
+    }
+}
+
+TEST(StandardFormats, TableIdsFollowTheRanksAndTheTypeDefaultsAreMarked)
+{
+    COptionSet options;
+    const auto table = TableInLanguage(options, 1033);
+    const CFormatRegistry& registry = table->GetFormatRegistry();
+    EXPECT_EQ(table->GetFormatID(u""), 0);
+    EXPECT_EQ(table->GetFormat(0), u"");
+    for (int id = 2; id < registry.GetFormatCount(); ++id)
+        EXPECT_LE(registry.GetRank(id - 1), registry.GetRank(id)) << platform::ToUtf8(registry.GetFormat(id));
+    EXPECT_EQ(registry.GetIntegerFormatId(), table->GetFormatID(u"####"));
+    EXPECT_EQ(registry.GetFloatingFormatId(), table->GetFormatID(u"####."));
+    EXPECT_EQ(registry.GetDefaultFormatID(VALUE_INTEGER), table->GetFormatID(u"####"));
+    EXPECT_EQ(registry.GetDefaultFormatID(VALUE_DOUBLE), table->GetFormatID(u"####."));
+    EXPECT_EQ(registry.GetDefaultFormatID(VALUE_DATE), table->GetFormatID(u"yy/m/d"));
+    EXPECT_EQ(registry.GetDefaultFormatID(VALUE_TIME), table->GetFormatID(u"hh:mm:ss"));
+    EXPECT_EQ(registry.GetDefaultFormatID(VALUE_DATETIME), table->GetFormatID(u"mm/dd/yyyy, h:mm:ss AM/PM"));
+    EXPECT_EQ(registry.GetDefaultFormatID(VALUE_TIMESPAN), table->GetFormatID(u"hhh:mm:ss"));
+    for (const char16_t* known : {u"#\u00A0###", u"#\u2019###", u"#'###", u"jjjj-mm-tt", u"tt.mm.jjjj, ss:mm:ss"})
+        EXPECT_GT(table->GetFormatID(known), 0) << platform::ToUtf8(known);
+    EXPECT_EQ(table->GetFormatID(u"####.####"), -1); // slot 6 is not among the added ones
+
+    COptionSet germanOptions;
+    const auto german = TableInLanguage(germanOptions, 1031);
+    const CFormatRegistry& germanFormats = german->GetFormatRegistry();
+    EXPECT_EQ(german->GetLanguageID(), 1031);
+    EXPECT_EQ(germanFormats.GetDefaultFormatID(VALUE_DATE), german->GetFormatID(u"t.m.jjjj"));
+    EXPECT_EQ(germanFormats.GetDefaultFormatID(VALUE_DOUBLE), german->GetFormatID(u"####,"));
+    EXPECT_EQ(germanFormats.GetDefaultFormatID(VALUE_TIME), german->GetFormatID(u"ss:mm:ss"));
+    EXPECT_EQ(germanFormats.GetDefaultFormatID(VALUE_TIMESPAN), german->GetFormatID(u"sss:mm:ss"));
+    EXPECT_GT(germanFormats.GetIntegerFormatId(), 0);
+    EXPECT_GT(germanFormats.GetFloatingFormatId(), 0); // "####." is added besides the language's "####,"
+    EXPECT_FALSE(germanFormats.IsTypeDefault(germanFormats.GetFloatingFormatId()));
+}
+
+TEST(StandardFormats, RanksOfNumberFormats)
+{
+    const std::pair<const char16_t*, int> ranks[] = {
+        {u"####.", 125},
+        {u"####", 151},
+        {u"#,###", 149},
+        {u"####.##", 143},
+        {u"#,###.00", 123},
+        {u"+####", 150},
+        {u"####.#############", 127},
+        {u"#,###.##", 119},
+        {u"+#,###.", 100},
+        {u"####.0", 147},
+    };
+    for (const auto& [format, rank] : ranks)
+    {
+        const std::optional<SNumberFormat> parsed = SNumberFormat::Parse(format);
+        ASSERT_TRUE(parsed.has_value()) << platform::ToUtf8(format);
+        EXPECT_EQ(parsed->GetRank(), rank) << platform::ToUtf8(format);
+    }
+}
+
+TEST(Registry, TheTableLanguageIsAskedFirst)
+{
+    CFormatRegistry english;
+    ASSERT_TRUE(english.AddFormatIfNew(u"d mmmm yyyy"));
+    const int e = english.GetFormatID(u"d mmmm yyyy");
+    EXPECT_EQ(english.ReadNumber(e, u"4 July 2024"), 8951);
+    EXPECT_TRUE(std::isnan(english.ReadNumber(e, u"4 juillet 2024")));
+
+    CFormatRegistry french;
+    french.SetLanguage(1036);
+    EXPECT_EQ(french.GetLanguageId(), 1036);
+    ASSERT_TRUE(french.AddFormatIfNew(u"d mmmm yyyy"));
+    const int f = french.GetFormatID(u"d mmmm yyyy");
+    EXPECT_EQ(french.ReadNumber(f, u"4 juillet 2024"), 8951);
+    EXPECT_TRUE(std::isnan(french.ReadNumber(f, u"4 July 2024")));
+    EXPECT_EQ(french.WriteNumber(f, 8951), u"4 juillet 2024");
+
+    // Letters of another language are understood by that language's family.
+    ASSERT_TRUE(french.AddFormatIfNew(u"t. mmmm jjjj"));
+    EXPECT_EQ(french.ReadNumber(french.GetFormatID(u"t. mmmm jjjj"), u"4. Juli 2024"), 8951);
+
+    CFormatRegistry unknown;
+    unknown.SetLanguage(4242);
+    EXPECT_EQ(unknown.GetLanguageId(), 1033);
+}
+
+TEST(Registry, UnknownIdsAndStrings)
+{
+    CFormatRegistry registry;
+    EXPECT_EQ(registry.GetType(999), VALUE_TEXT);
+    EXPECT_EQ(registry.GetType(-1), VALUE_TEXT);
+    EXPECT_EQ(registry.GetFormat(999), u"");
+    EXPECT_EQ(registry.GetFormatID(u"nope"), -1);
+    EXPECT_FALSE(registry.AddFormatIfNew(u"nope"));
+    EXPECT_FALSE(registry.AddFormatIfNew(KString(300, u'#')));
+    EXPECT_TRUE(std::isnan(registry.ReadNumber(0, u"12")));
+    EXPECT_TRUE(std::isnan(registry.ReadNumber(999, u"12")));
+    EXPECT_EQ(registry.GetDefaultFormatID(VALUE_DATE), -1);
+    EXPECT_EQ(std::u16string(GetValueTypeName(0)), u"STRING");
+    EXPECT_EQ(std::u16string(GetValueTypeName(8)), u"STRING");
+    EXPECT_EQ(std::u16string(GetValueTypeName(1)), u"STRING");
+    EXPECT_EQ(std::u16string(GetValueTypeName(2)), u"INTEGER");
+    EXPECT_EQ(std::u16string(GetValueTypeName(3)), u"DOUBLE");
+    EXPECT_EQ(std::u16string(GetValueTypeName(4)), u"DATE");
+    EXPECT_EQ(std::u16string(GetValueTypeName(5)), u"TIME");
+    EXPECT_EQ(std::u16string(GetValueTypeName(6)), u"DATETIME");
+    EXPECT_EQ(std::u16string(GetValueTypeName(7)), u"TIMESPAN");
+}
+
+TEST(Registry, AddingWithSortKeepsEveryAttributesFormat)
+{
+    COptionSet options;
+    const auto table = TableInLanguage(options, 1033);
+    CAttribute* integer = table->CreateNewAttribute(ATTR_NORMAL, false, u"I", nullptr, 10, true);
+    CAttribute* date = table->CreateNewAttribute(ATTR_NORMAL, false, u"D", nullptr, 10, true);
+    ASSERT_EQ(integer->SetFormatString(u"####"), 1);
+    ASSERT_EQ(date->SetFormatString(u"yyyy-mm-dd"), 1);
+    const int before = integer->GetFormatId();
+    // Six optional decimals rank before the integer formats: ids move.
+    EXPECT_EQ(table->AddFormatIfNew(u"####.######", true), 1);
+    EXPECT_NE(integer->GetFormatId(), before);
+    EXPECT_EQ(integer->GetFormatId(), table->GetFormatID(u"####"));
+    EXPECT_EQ(date->GetFormatId(), table->GetFormatID(u"yyyy-mm-dd"));
+    EXPECT_EQ(integer->GetType(), VALUE_INTEGER);
+    EXPECT_EQ(date->GetType(), VALUE_DATE);
+    EXPECT_EQ(table->GetFormatRegistry().GetIntegerFormatId(), integer->GetFormatId());
+    EXPECT_EQ(table->AddFormatIfNew(u"####.######", true), 1); // known
+    EXPECT_EQ(table->AddFormatIfNew(u"garbage", true), 0);
+}
+
+TEST(Registry, NonFiniteAndOverlongNumbers)
+{
+    CFormatRegistry registry;
+    for (const char16_t* format : {u"####", u"#,###.00", u"####.00", u"####.", u"yyyy-mm-dd"})
+        ASSERT_TRUE(registry.AddFormatIfNew(format));
+    const int integer = registry.GetFormatID(u"####");
+    EXPECT_EQ(registry.WriteNumber(integer, std::numeric_limits<double>::quiet_NaN()), u"NAN");
+    EXPECT_EQ(registry.WriteNumber(integer, HUGE_VAL), u"INF");
+    EXPECT_EQ(registry.WriteNumber(integer, -HUGE_VAL), u"-INF");
+    EXPECT_EQ(registry.WriteNumber(registry.GetFormatID(u"yyyy-mm-dd"), HUGE_VAL), u"INF");
+    // 309 digits, 102 separators and 3 more characters exceed the 412 characters a value may be written with.
+    EXPECT_EQ(registry.WriteNumber(registry.GetFormatID(u"#,###.00"), 1e308), u"");
+    const KString plain = registry.WriteNumber(registry.GetFormatID(u"####.00"), 1e308);
+    EXPECT_EQ(plain.size(), 312u);
+    EXPECT_EQ(plain.substr(0, 3), u"100");
+    EXPECT_EQ(registry.WriteNumber(integer, -1e308).size(), 310u);
+    KString text = u"kept";
+    EXPECT_FALSE(registry.Write(0, 5.0, text));
+    EXPECT_EQ(text, u"kept");
+    // Numbers too large for a double are not read.
+    EXPECT_TRUE(std::isnan(registry.ReadNumber(integer, u"1" + KString(400, u'0'))));
+    // Numbers too small for a double read as zero.
+    EXPECT_EQ(registry.ReadNumber(registry.GetFormatID(u"####."), u"0." + KString(400, u'0') + u"1"), 0.0);
+}
+
+// Reads and writes a fixed set of values, giving one string to compare.
+static std::string FormatSignature()
+{
+    CFormatRegistry registry;
+    registry.SetLanguage(1031);
+    std::string signature;
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"####.", u"1234.5"},
+        {u"####,", u"1234,5"},
+        {u"#.###,00", u"1.234,50"},
+        {u"#,###.", u"-1,234.125"},
+        {u"t. mmmm jjjj", u"1. März 2024"},
+        {u"ss:mm:ss", u"13:45:10"},
+        {u"####.##", u"0.125"},
+        {u"#\u00A0###,", u"1\u00A0234,5"},
+    };
+    for (const auto& [format, text] : cases)
+    {
+        registry.AddFormatIfNew(format);
+        const int id = registry.GetFormatID(format);
+        const double value = registry.ReadNumber(id, text);
+        char digits[64];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        signature += std::string(digits, end) + "=" + platform::ToUtf8(registry.WriteNumber(id, value)) + ";";
+        signature += platform::ToUtf8(registry.WriteNumber(id, 1.0 / 3)) + ";";
+    }
+    return signature;
+}
+
+TEST(Registry, ResultsDoNotDependOnTheProcessLocale)
+{
+    const std::string baseline = FormatSignature();
+    EXPECT_NE(baseline.find("1234.5=1234.5;"), std::string::npos) << baseline;
+    int locales = 0;
+    for (const char* locale : {"C.UTF-8", "C.utf8", "de_DE.UTF-8", "fr_FR.UTF-8", "POSIX"})
+    {
+        if (!std::setlocale(LC_ALL, locale))
+            continue;
+        ++locales;
+        EXPECT_EQ(FormatSignature(), baseline) << locale;
+    }
+    std::setlocale(LC_ALL, "C");
+    EXPECT_GE(locales, 1);
+}
+
+TEST(Languages, FoundByIdWithTheirLettersAndWords)
+{
+    const CLanguage* german = CLanguage::FindLanguage(1031);
+    ASSERT_NE(german, nullptr);
+    EXPECT_EQ(german->GetName(), u"Deutsch");
+    EXPECT_EQ(german->GetLetters(), u"jmtsms");
+    EXPECT_EQ(german->GetYes(), u"ja");
+    EXPECT_EQ(german->GetMonthName(3, false), u"M\u00e4rz");
+    EXPECT_EQ(german->GetDayName(0, true), u"So");
+    EXPECT_EQ(german->GetMonthName(13, false), u"");
+    EXPECT_EQ(german->GetDayName(7, false), u"");
+    EXPECT_EQ(CLanguage::FindLanguage(1045)->GetCurrency(), u"z\u0142");
+    EXPECT_EQ(CLanguage::FindLanguage(1038)->GetLetters(), u"\u00e9hn\u00f3pm");
+    EXPECT_EQ(CLanguage::FindLanguage(1040)->GetLetter(LETTER_DAY), u'g');
+    EXPECT_EQ(CLanguage::FindLanguage(9999), nullptr);
+    EXPECT_EQ(CLanguage::GetLanguageOrEnglish(9999).GetLanguageId(), 1033);
+    const std::pair<int, const char16_t*> dates[] = {{1036, u"dd/mm/yyyy"},
+                                                     {1043, u"d-m-yyyy"},
+                                                     {3082, u"dd/mm/yyyy"},
+                                                     {1040, u"gg/mm/aaaa"},
+                                                     {1046, u"d/m/aa"},
+                                                     {1045, u"rrrr-mm-dd"},
+                                                     {1038, u"\u00e9\u00e9\u00e9\u00e9.hh.nn."}};
+    for (const auto& [id, format] : dates)
+        EXPECT_EQ(CLanguage::FindLanguage(id)->GetStandardFormat(SLOT_DATE), format) << id;
+}
+
+TEST(Languages, RegionalSettingsFollowTheLanguage)
+{
+    EXPECT_EQ(regional::GetDecimalSeparator(1033), u".");
+    EXPECT_EQ(regional::GetThousandsSeparator(1033), u",");
+    EXPECT_EQ(regional::GetDateSeparator(1033), u"/");
+    EXPECT_EQ(regional::GetTimeSeparator(1033), u":");
+    EXPECT_EQ(regional::GetTimeType(1033), u"0");
+    EXPECT_EQ(regional::GetHourZeros(1033), u"0");
+    EXPECT_EQ(regional::GetAMString(1033), u"AM");
+    EXPECT_EQ(regional::GetPMString(1033), u"PM");
+    EXPECT_EQ(regional::GetTimeMarkerPos(1033), u"0");
+    EXPECT_EQ(regional::GetDateFormatW(1033), u"yy/m/d");
+    EXPECT_EQ(regional::GetTimeFormatW(1033), u"hh:mm:ss");
+
+    EXPECT_EQ(regional::GetDecimalSeparator(1031), u",");
+    EXPECT_EQ(regional::GetThousandsSeparator(1031), u".");
+    EXPECT_EQ(regional::GetDateSeparator(1031), u".");
+    EXPECT_EQ(regional::GetTimeType(1031), u"1");
+    EXPECT_EQ(regional::GetHourZeros(1031), u"1");
+    EXPECT_EQ(regional::GetAMString(1031), u"");
+    EXPECT_EQ(regional::GetDateFormatW(1031), u"t.m.jjjj");
+
+    EXPECT_EQ(regional::GetThousandsSeparator(1036), u"\u00A0");
+    EXPECT_EQ(regional::GetThousandsSeparator(1045), u"\u00A0");
+    EXPECT_EQ(regional::GetDateSeparator(1043), u"-");
+    EXPECT_EQ(regional::GetDateSeparator(1038), u".");
+    EXPECT_EQ(regional::GetHourZeros(1038), u"1");
+    EXPECT_EQ(regional::GetDecimalSeparator(4242), u"."); // unknown: English
+}
+
+TEST(LargeIntegerString, WrittenWithTheLanguagesThousands)
+{
+    COptionSet english;
+    const auto table = TableInLanguage(english, 1033);
+    EXPECT_EQ(table->LargeIntegerString(1234567), u"1,234,567");
+    EXPECT_EQ(table->LargeIntegerString(999), u"999");
+    EXPECT_EQ(table->LargeIntegerString(-1000), u"-1,000");
+    EXPECT_EQ(table->LargeIntegerString(0), u"0");
+    EXPECT_EQ(table->LargeIntegerString(std::numeric_limits<int64_t>::min()), u"-9,223,372,036,854,775,808");
+    EXPECT_EQ(table->LargeIntegerString(std::numeric_limits<int64_t>::max()), u"9,223,372,036,854,775,807");
+    COptionSet german;
+    EXPECT_EQ(TableInLanguage(german, 1031)->LargeIntegerString(1234567), u"1.234.567");
+    COptionSet french;
+    EXPECT_EQ(TableInLanguage(french, 1036)->LargeIntegerString(1234567), u"1\u00A0234\u00A0567");
+}
