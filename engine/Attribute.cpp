@@ -1,5 +1,6 @@
 #include "engine/Attribute.h"
 
+#include "engine/Set.h"
 #include "engine/Table.h"
 #include "platform/Resources.h"
 #include "platform/System.h"
@@ -161,25 +162,7 @@ bool CAttribute::Above(const CAttribute* other) const
 
 bool CAttribute::SetFormat(KStringView format)
 {
-    CFormatRegistry& formats = m_pTable->GetFormatRegistry();
-    if (!formats.AddFormatIfNew(format))
-    {
-        m_strFormat.clear();
-        m_nFormatId = 0;
-        m_bUnclearFormat = true;
-        return false;
-    }
-    const int id = formats.GetFormatID(format);
-    if (id != m_nFormatId)
-    {
-        m_strFormat = format;
-        m_nFormatId = id;
-        m_pValueArray->InvalidateDoubleValues();
-        m_pValueArray->SetSorted(false);
-        InvalidateStatistics();
-    }
-    m_bUnclearFormat = false;
-    return true;
+    return SetFormatString(format) != 0;
 }
 
 double CAttribute::ReadNumber(KStringView text) const

@@ -9,7 +9,9 @@
 // Threading: the table's thread. Reading values and comparing value indices is
 // safe from parallel tasks while nothing is added; sorting runs its own tasks.
 
+#include "engine/Export.h"
 #include "engine/FieldArray.h"
+#include "engine/FormatFamily.h"
 #include "engine/HashTree.h"
 #include "engine/Record.h"
 #include "engine/ValueArray.h"
@@ -17,10 +19,14 @@
 #include "platform/Text.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+class CSet;
+class CSetAttributeCommand;
 class CTable;
 
 enum AttributeType : int32_t
@@ -54,7 +60,7 @@ constexpr long MAX_VALUE_LENGTH = 9999;
 // Most parts a list of values may have.
 constexpr int MAX_MULTIPLE_VALUES = 254;
 
-class CAttribute
+class KORVALIN_CLASS CAttribute
 {
 public:
     // Made by CTable::CreateNewAttribute; values need the table's allocator.
@@ -78,6 +84,28 @@ public:
     void SetComment(KStringView comment) { m_strComment = comment; }
     long GetImportIndex() const { return m_nImportIndex; }
     void SetImportIndex(long index) { m_nImportIndex = index; }
+    const KString& GetValueListTitle() const { return m_strValueListTitle; }
+    void SetValueListTitle(KStringView title) { m_strValueListTitle = title; }
+    // The tag dictionary: free name/value pairs. An absent tag reads as ""; setting "" removes the tag.
+    KString GetTag(KStringView name) const
+    {
+        const auto it = m_tags.find(name);
+        return it == m_tags.end() ? KString() : it->second;
+    }
+    void SetTag(KStringView name, KStringView value)
+    {
+        if (value.empty())
+        {
+            const auto it = m_tags.find(name);
+            if (it != m_tags.end())
+                m_tags.erase(it);
+        }
+        else
+        {
+            m_tags.insert_or_assign(KString(name), KString(value));
+        }
+    }
+    const std::map<KString, KString, std::less<>>& GetTags() const { return m_tags; }
     int32_t GetId() const { return m_nId; }
     void SetId(int32_t id) { m_nId = id; }
     int32_t GetSequenceNumber() const { return m_nSequenceNumber; }
@@ -118,6 +146,9 @@ public:
     void SetHidden(bool hidden) { m_bHidden = hidden; }
     bool IsShown() const { return m_bShown; }
     void SetShown(bool shown) { m_bShown = shown; }
+    // A suppressed attribute stays hidden when hidden attributes are shown again.
+    bool IsSuppressed() const { return m_bSuppressed; }
+    void SetSuppressed(bool suppressed) { m_bSuppressed = suppressed; }
     bool GetPermission(EPermission p) const { return m_bPermissions[p]; }
     void SetPermission(EPermission p, bool allowed) { m_bPermissions[p] = allowed; }
     bool HasMultipleValues() const { return m_bMultipleValues; }
@@ -127,6 +158,11 @@ public:
     void SetFormatWarning(bool warning) { m_bFormatWarning = warning; }
     bool IsGeneratedKey() const { return m_bGeneratedKey; }
     void SetGeneratedKey(bool generated) { m_bGeneratedKey = generated; }
+    // Evaluation settings of derived attributes: the eval mode (0 ... 4) and whether undefined counts as zero.
+    int32_t GetEvalMode() const { return m_nEvalMode; }
+    void SetEvalMode(int32_t mode) { m_nEvalMode = mode; }
+    bool IsRegardUndefinedAsZero() const { return m_bRegardUndefinedAsZero; }
+    void SetRegardUndefinedAsZero(bool on) { m_bRegardUndefinedAsZero = on; }
     bool IsSortByDefinitionOrder() const { return m_bSortByDefinitionOrder; }
     void SetSortByDefinitionOrder(bool set) { m_bSortByDefinitionOrder = set; }
 
@@ -140,6 +176,43 @@ public:
     bool IsNumeric() const { return m_nFormatId > 0; }
     // Reads the number of a text under this attribute's format; NaN when it cannot.
     double ReadNumber(KStringView text) const;
+
+    // ---- value types and formats ----
+    // The value type of the format; VALUE_TEXT for text and for a format id that no family reports.
+    EValueType GetType() const;
+    bool IsNumber() const;             // integer or floating number
+    bool IsDate() const;               // a date without time
+    bool IsTime() const;               // a time of day
+    bool IsDateTime() const;           // any of date, time, date-time and time span
+    bool IsTimeSpan() const;           // a duration
+    bool IsDateOrDateTimeOnly() const; // a date or a date-time
+    bool IsDateTimeOnly() const;       // a date-time
+    // The id of the import format string; 0 for text, -1 when the registry does not know it.
+    int GetImportFormatID() const;
+    // Takes the format id from the format string again (after the registry's ids were re-sorted).
+    void RecomputeFormatID();
+    // Sets the format string and its id: "" and "String" make the attribute text. Returns 0 when no family
+    // understands the string: the attribute becomes text with its unclear-format flag set, and the first time in a
+    // table the user is told.
+    int SetFormatString(KStringView format);
+    // Sets the format under which the values were read; 0 when no family understands it (the string is kept).
+    int SetImportFormatString(KStringView format);
+    // True once the format was set or guessed from values; the table's analysis guesses only the others.
+    bool IsFormatDecided() const { return m_bFormatDecided; }
+    // Guesses the format from about 400 of the attribute's distinct values (or of the given texts): the best
+    // candidate reading at least half of them, else text. Not for headers or attributes with lists.
+    void GuessFormat(const std::vector<KString>* values = nullptr);
+    // 1 when every non-empty value (or given text) reads whole with the format, else 0 and the format-warning
+    // flag is set. Headers, lists, derived and text attributes pass with the flag cleared.
+    int CheckFormat(const std::vector<KString>* values = nullptr);
+    // The number of a text with the format; used: characters read, ok: a value was read. NaN for text attributes
+    // and empty text; when reading fails the format-warning flag is set and NaN returned.
+    double ComputeNumericValue(KStringView text, size_t* used = nullptr, bool* ok = nullptr);
+    // A number written with the format ("NAN", "INF" for non-finite numbers; "" when it cannot be written).
+    KString GetAsDisplayString(double value) const;
+    int GetLanguageID() const;
+    // How many non-empty values (or given texts) do not read whole with the format; 0 for text attributes.
+    long DetermineNoOfIllegalValues(const std::vector<KString>* values = nullptr) const;
 
     // ---- values (value storage) ----
     // Makes text the value of the record (record may be null: only the distinct value is made). Returns the stored
@@ -198,6 +271,7 @@ public:
     void RecomputeShownMinMax();
     void RecomputeMultipleValueFlag();
     void InvalidateStatistics();
+    // Whether the qualified records hold more than one value / some value that is not undefined.
     bool HasMoreThanOneValue();
     bool HasNonEmptyValue();
 
@@ -220,9 +294,62 @@ public:
     static int MakeMultipleValuesUnique(KString& text);
 
     size_t GetAllocatedBytes() const;
+    // Raised whenever the stored values are rebuilt (cleared, rolled back), so that holders of value
+    // pointers (restrictions) know to look their values up again.
+    long GetValueGeneration() const { return m_nValueGeneration; }
+
+    // ---- selection and qualification (the operations live in selection/) ----
+    // Selects one value (a stored value pointer, or null) and/or one record; extend keeps the
+    // attribute's other selected values.
+    void SelectValue(const char16_t* value, CRecord* record, bool extend, bool keepOutOfList = false,
+                     bool refreshValueList = true);
+    // Replaces the selection with values (ownership passes; null deselects).
+    void SelectValues(std::unique_ptr<CSet> values, bool range = false, const char16_t* low = nullptr,
+                      const char16_t* high = nullptr, bool byColour = false);
+    // Selects every value that occurs among the qualified records.
+    void SelectAllValues();
+    void DeselectValue(const char16_t* value, CRecord* record);
+    void DeselectAllValues();
+    // A single value is selected when it is in the set; a list when any of its parts is.
+    bool IsValueSelected(const char16_t* value) const;
+    bool IsValueIndexSelected(long index) const { return IsValueSelected(GetValue(index)); }
+    const CSet* GetSelectedValues() const { return m_pSelectedValues.get(); }
+    bool HasSelection() const { return m_pSelectedValues != nullptr; }
+    bool IsRangeSelection() const { return m_bRangeSelection; }
+    const char16_t* GetRangeLow() const { return m_pRangeLow; }
+    const char16_t* GetRangeHigh() const { return m_pRangeHigh; }
+    int GetGroupingPrefixLength() const { return m_nGroupingPrefixLength; }
+    void SetGroupingPrefixLength(int length) { m_nGroupingPrefixLength = length < 0 ? 0 : (length > 8 ? 8 : length); }
+    int GetSelectionPrefixLength() const { return m_nSelectionPrefixLength; }
+    bool IsSelectedByColour() const { return m_bSelectedByColour; }
+    void ComputeSelectedValuesFromExplicitlySelectedRecords();
+    void RecomputeExplicitlySelectedRecordsIfNecessary();
+    void RecomputeImplicitlySelectedRecordsIfNecessary();
+    // Borrowed caches; null until computed.
+    const CSet* GetExplicitlySelectedRecords() const { return m_pExplicitRecords.get(); }
+    const CSet* GetImplicitlySelectedRecords() const { return m_pImplicitRecords.get(); }
+    void CountSelectedRecordsIfNecessary();
+    long GetSelectedRecordCount() const { return m_nSelectedRecordCount; }
+    bool IsWholeSelection() const { return m_bWholeSelection; }
+    bool IsSelectionDirty() const { return m_bSelectionDirty; }
+
+    // Restrictions in force on this attribute (shared: a disjunction sits in the list of each member).
+    const std::vector<std::shared_ptr<CSetAttributeCommand>>& GetRestrictions() const { return m_restrictions; }
+    void AddRestriction(std::shared_ptr<CSetAttributeCommand> restriction);
+    bool IsRestricted() const { return !m_restrictions.empty(); }
+    bool IsConstant() const;
+    // The union of the value sets of the restrictions (out is emptied first).
+    void GetRestrictedValues(CSet& out) const;
+    void ReleaseRestrictions();
+    // Removes one disjunction from this attribute's list; true when it was there.
+    bool ReleaseDisjunction(const CSetAttributeCommand* disjunction);
 
 private:
     friend class CTable;
+    // ---- value types and formats ----
+    void ApplyFormat(KStringView format, int id);
+    // Values (or given texts) that do not read whole with the format; stops at the first one when asked.
+    long CountIllegalValues(const std::vector<KString>* values, bool stopAtFirst) const;
     const char16_t* AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number);
     long AddListValue(KStringView listText, int parts);
     long FindOrAddPart(KStringView part);
@@ -238,6 +365,8 @@ private:
     KString m_strComment;                // free text
     KString m_strImportName;             // column name in the import source
     long m_nImportIndex = -1;            // column number in the import source
+    KString m_strValueListTitle;         // title of the attribute's value list window; may be empty
+    std::map<KString, KString, std::less<>> m_tags; // tag dictionary; no tag maps to ""
     int32_t m_nId = 0;                   // from the table's id counter; -1 for headers
     int32_t m_nSequenceNumber = 0;       // sequence counter after this attribute was counted; 0 for headers
     int32_t m_nIndent = 0;               // tree level from 0
@@ -245,11 +374,14 @@ private:
     bool m_bHeaderOpen = false;          // header subtree expanded
     bool m_bHidden = false;              // left out of unique naming and searches
     bool m_bShown = true;                // row currently displayed
+    bool m_bSuppressed = false;          // kept hidden by ShowAllHiddenAttributes
     bool m_bPermissions[PERMISSION_COUNT] = {true, true, true, true, true, true, true, true};
     bool m_bMultipleValues = false;      // some field holds a list
     bool m_bUnclearFormat = false;       // a format string given was not understood
     bool m_bFormatWarning = false;       // some value could not be read with the format
     bool m_bGeneratedKey = false;        // made by GenerateKeyIfNecessary
+    int32_t m_nEvalMode = 1;             // lowest recompute mode that recomputes a derived attribute, 0 ... 4
+    bool m_bRegardUndefinedAsZero = false; // undefined numeric inputs of a derived attribute count as 0
     bool m_bSortByDefinitionOrder = false;
     bool m_bMissingValueReported = false; // the missing-value message was shown once
     bool m_bResortedSinceCheckpoint = false; // values were renumbered after the checkpoint
@@ -257,6 +389,7 @@ private:
     KString m_strFormat;       // format string, empty for text
     KString m_strImportFormat; // format under which the values were read
     int32_t m_nFormatId = 0;   // id of m_strFormat in the table's registry
+    bool m_bFormatDecided = false; // the format was set or guessed (see IsFormatDecided)
 
     std::unique_ptr<CValueStore> m_pValueStore; // texts of the distinct values
     std::unique_ptr<CValueArray> m_pValueArray; // distinct values in index order
@@ -273,6 +406,23 @@ private:
     double m_dShownMin = 0, m_dShownMax = 0, m_dShownAverage = 0;
     long m_nShownMaxLength = 0;
     int m_nMaxMultipleValues = -1; // -1 when not computed
+
+    long m_nValueGeneration = 0;           // raised when values are rebuilt
+
+    // selection state
+    std::unique_ptr<CSet> m_pSelectedValues;  // selected value pointers; null when nothing is selected, never empty
+    std::unique_ptr<CSet> m_pExplicitRecords; // records selected in this attribute; null when not computed
+    std::unique_ptr<CSet> m_pImplicitRecords; // shown records whose value is selected; null when not computed
+    bool m_bRangeSelection = false;           // the selection was made as an interval
+    const char16_t* m_pRangeLow = nullptr;    // interval bounds, only with at least two selected values
+    const char16_t* m_pRangeHigh = nullptr;
+    int m_nGroupingPrefixLength = 0;          // 0..8, set by the display
+    int m_nSelectionPrefixLength = -1;        // grouping prefix at the last selection; -1 when nothing selected
+    long m_nSelectedRecordCount = 0;          // qualified shown records with a selected value, when not dirty
+    bool m_bWholeSelection = false;           // every qualified shown record has a selected value
+    bool m_bSelectionDirty = false;           // the count must be recomputed
+    bool m_bSelectedByColour = false;         // the selection came from a colour class
+    std::vector<std::shared_ptr<CSetAttributeCommand>> m_restrictions; // in force, in order of addition
 
     // records ordered by value
     std::mutex m_sortLock;                 // guards the sorted shown records, asked for from parallel tasks

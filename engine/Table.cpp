@@ -23,8 +23,7 @@ CTable::CTable(COptionSet* options)
     }
     m_allRecords.SetTable(&m_allocator);
     m_shownRecords.SetTable(&m_allocator);
-    m_formats.AddFormatIfNew(u"####");
-    m_formats.AddFormatIfNew(u"####.");
+    AddStandardFormats();
 }
 
 CTable::~CTable()
@@ -70,20 +69,31 @@ void CTable::ClearTable()
         if (m_pObserver)
             m_pObserver->OnAttributeDeleted(attribute.get());
     }
+    m_valueSelectionList.clear();
+    m_attributeSelection.clear();
+    m_forcedRecords.clear();
+    m_pWidthAttribute = nullptr;
+    ResetCursor();
     m_attributes.clear();
     m_allRecords.RemoveAll();
     m_shownRecords.RemoveAll();
     m_recordStore.RemoveAll();
     m_keyRecordMap.clear();
+    m_nQualified = m_nQualifiedZeroWidth = m_nOpen = 0;
+    m_bRestrictionsChanged = m_bRestrictionsReleased = false;
+    ClearSelectionCounts();
 }
 
 void CTable::AnalyzeTable()
 {
+    const bool guess = m_pOptions->m_bGuessFormatsAtImport;
+    const bool check = m_pOptions->m_bCheckFormatsAtImport;
     for (auto& attribute : m_attributes)
     {
         if (attribute->IsHeader())
             continue;
         attribute->RecomputeMultipleValueFlag();
+        AnalyzeAttributeFormat(*attribute, guess, check);
         attribute->RecomputeSortedValues();
     }
 }
@@ -193,6 +203,8 @@ void CTable::MoveAttribute(CAttribute* attribute, long newIndex)
     m_attributes.erase(m_attributes.begin() + from);
     m_attributes.insert(m_attributes.begin() + newIndex, std::move(owned));
     m_keyRecordMap.clear();
+    if (m_pObserver && newIndex != from)
+        m_pObserver->OnAttributeMoved(attribute, FindAttributeFromIndex(newIndex - 1));
 }
 
 void CTable::DeleteAttribute(CAttribute* attribute)
@@ -204,6 +216,7 @@ void CTable::DeleteAttribute(CAttribute* attribute)
         m_pObserver->OnAttributeDeleted(attribute);
     if (index == 0)
         m_keyRecordMap.clear();
+    ForgetAttribute(attribute);
     m_attributes.erase(m_attributes.begin() + index);
 }
 
@@ -346,6 +359,18 @@ CAttribute* CTable::FindAttributePrefix(KStringView prefix) const
     return nullptr;
 }
 
+// Drops every reference of the table's own lists to an attribute that is going away.
+void CTable::ForgetAttribute(CAttribute* attribute)
+{
+    RemoveFromValueSelectionList(attribute);
+    DeselectAttribute(attribute);
+    if (m_pWidthAttribute == attribute)
+        m_pWidthAttribute = nullptr;
+    if (m_pCursorAttribute == attribute)
+        ResetCursor();
+    ClearSelectionCounts();
+}
+
 // ---- records ----
 
 CRecord* CTable::AddRecord()
@@ -363,6 +388,8 @@ CRecord* CTable::AddRecord()
         throw;
     }
     ++m_nNextRecordNumber;
+    ++m_nQualified;
+    ClearSelectionCounts();
     m_keyRecordMap.clear();
     InvalidateSortedRecords();
     return record;
@@ -400,17 +427,6 @@ void CTable::InvalidateSortedRecords()
 {
     for (auto& attribute : m_attributes)
         attribute->InvalidateSortedRecords();
-}
-
-int CTable::CompareStringValues(const char16_t* a, const char16_t* b) const
-{
-    for (;; ++a, ++b)
-    {
-        if (*a != *b)
-            return *a < *b ? -1 : 1;
-        if (*a == 0)
-            return 0;
-    }
 }
 
 // ---- checkpoints ----
@@ -456,6 +472,7 @@ void CTable::RestoreCheckpoint()
     {
         if (m_pObserver)
             m_pObserver->OnAttributeDeleted(attribute.get());
+        ForgetAttribute(attribute.get());
     }
     m_attributes = std::move(restored);
     for (auto& attribute : m_attributes)
@@ -463,6 +480,16 @@ void CTable::RestoreCheckpoint()
     m_nLastAttributeId = m_pCheckpoint->lastAttributeId;
     m_nAttributeSequence = m_pCheckpoint->attributeSequence;
     m_keyRecordMap.clear();
+    if (recordsRestored)
+    {
+        CountQualRecords();
+        m_nOpen = 0;
+        for (long i = 0; i < m_allRecords.GetSize(); ++i)
+            m_nOpen += m_allRecords.GetRecord(i)->m_bOpen ? 1 : 0;
+        m_forcedRecords.clear();
+        ResetCursor();
+    }
+    ClearSelectionCounts();
     m_allocator.RefillReserve();
     ClearStatusMessages();
     DeleteCheckpoint();

@@ -14,25 +14,42 @@
 
 #include "engine/Allocator.h"
 #include "engine/Attribute.h"
+#include "engine/Export.h"
 #include "engine/FormatRegistry.h"
+#include "engine/ImportSettings.h"
 #include "engine/Record.h"
 #include "engine/RecordArray.h"
 #include "engine/RecordStore.h"
+#include "options/TablePermissions.h"
 #include "platform/Text.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
+class CCollation;
 class COptionSet;
+class CSet;
+class CSetAttributeCommand;
 
-// Told of every attribute added to or deleted from a table (the hosting frame).
-class CTableObserver
+// Told of every attribute added to, moved in or deleted from a table, and of the host events around actions
+// (the hosting frame).
+class KORVALIN_CLASS CTableObserver
 {
 public:
     virtual ~CTableObserver() = default;
     virtual void OnAttributeAdded(CAttribute* attribute) = 0;
     virtual void OnAttributeDeleted(CAttribute* attribute) = 0;
+    // The attribute now stands directly below neighbour (null: it is the first attribute).
+    virtual void OnAttributeMoved(CAttribute* attribute, CAttribute* neighbour) {}
+    // A host event ("Command", "Undo" ...) before or after an action; non-zero before an action vetoes it.
+    virtual int OnEvent(KStringView eventName, KStringView className, KStringView commandText, long parameter,
+                        bool before)
+    {
+        return 0;
+    }
 };
 
 // Answers of message boxes.
@@ -44,7 +61,7 @@ enum EMessageAnswer : int
     ANSWER_NO = 7,
 };
 
-class CTable
+class KORVALIN_CLASS CTable
 {
 public:
     // options: borrowed, shared by the tables of the process; null uses a set of defaults.
@@ -58,9 +75,29 @@ public:
     CTableAllocator& GetAllocator() { return m_allocator; }
     CFormatRegistry& GetFormatRegistry() { return m_formats; }
     const CFormatRegistry& GetFormatRegistry() const { return m_formats; }
+    // How the table was read from a text file and where it came from (filled by the text reader).
+    CImportSettings& GetImportSettings() { return m_importSettings; }
+    const CImportSettings& GetImportSettings() const { return m_importSettings; }
     void SetObserver(CTableObserver* observer) { m_pObserver = observer; }
+    CTableObserver* GetObserver() const { return m_pObserver; }
     const KString& GetTitle() const { return m_strTitle; }
     void SetTitle(KStringView title) { m_strTitle = title; }
+
+    // ---- document state ----
+    // Set by every change of data or definitions; cleared when the table is saved or read.
+    bool IsModified() const { return m_bModified; }
+    void SetModified(bool modified) { m_bModified = modified; }
+    // The table's own permissions (stored in its file); the option set may withdraw them as well.
+    CTablePermissions& GetPermissions() { return m_permissions; }
+    const CTablePermissions& GetPermissions() const { return m_permissions; }
+    // Write the table file in OEM or in partner form (OEM takes precedence).
+    bool GetWriteOEMFormat() const { return m_bWriteOEMFormat; }
+    void SetWriteOEMFormat(bool on) { m_bWriteOEMFormat = on; }
+    bool GetWriteVendrathFormat() const { return m_bWriteVendrathFormat; }
+    void SetWriteVendrathFormat(bool on) { m_bWriteVendrathFormat = on; }
+    // The table file this table was derived from; empty for none.
+    const KString& GetParentQtxFileName() const { return m_strParentQtxFileName; }
+    void SetParentQtxFileName(KStringView name) { m_strParentQtxFileName = name; }
 
     // ---- lifecycle ----
     // A new table of example data: "Kennung" and Attribut1..Attribut15, 8 records. n > 0 names it "Tabelle<n>.qtx".
@@ -83,7 +120,7 @@ public:
     CAttribute* FindAttributeFromIndex(long index) const;
     // The index-th non-header attribute, null when out of range.
     CAttribute* FindSimpleAttributeFromIndex(long index) const;
-    // Moves an attribute (alone, not its subtree) to a new position of the list.
+    // Moves an attribute (alone, not its subtree) to a new position of the list; tells the observer.
     void MoveAttribute(CAttribute* attribute, long newIndex);
     // Removes and destroys an attribute; tells the observer.
     void DeleteAttribute(CAttribute* attribute);
@@ -117,9 +154,144 @@ public:
     // Drops every attribute's records-by-value cache.
     void InvalidateSortedRecords();
 
+    // ---- selection and qualification (the operations live in selection/) ----
+    bool HasSelectedValues(const CAttribute* attribute) const;
+    // The attributes with selected values, in the order in which each got its first one. Borrowed.
+    const std::vector<CAttribute*>& GetValueSelectionList() const { return m_valueSelectionList; }
+    void AddToValueSelectionList(CAttribute* attribute);
+    void RemoveFromValueSelectionList(CAttribute* attribute);
+    // Clears the selection of every attribute.
+    void DeselectAllValues();
+    // Drops the selections of constant attributes (all selections when fewer than two attributes have one).
+    void DeselectConstants();
+    // Row selection (attributes selected as objects).
+    bool IsSelected(const CAttribute* attribute) const;
+    void SelectAttribute(CAttribute* attribute, bool keep);
+    void SelectAttributes(const std::vector<CAttribute*>& attributes);
+    void SelectAllAttributes();
+    void DeselectAttribute(CAttribute* attribute);
+    void DeselectAllAttributes();
+    const std::vector<CAttribute*>& GetAttributeSelection() const { return m_attributeSelection; }
+    CAttribute* GetLeadAttribute() const { return m_attributeSelection.empty() ? nullptr : m_attributeSelection[0]; }
+    // Qualified records (all-records order) whose value in some attribute of the value-selection list is selected.
+    void ComputeSelectedRecordsFromSelectedValues(CSet& out);
+    // The selected records of the whole table (value rule in compressed mode, record caches otherwise).
+    void GetOverallSelectedRecords(CSet& out, bool force = false);
+    // The number of overall selected records (cached until the selection changes).
+    long CountSelectedRecords();
+    CRecord* GetFirstSelectedRecord(bool qualifiedOnly);
+    // The run of adjacent qualified shown records around the cursor record that share its value.
+    void GetRecordsSelectedByKeyboard(std::vector<CRecord*>& out);
+    // A restriction that would select exactly the current selection; null when nothing is selected.
+    std::shared_ptr<CSetAttributeCommand> GetDefiningRestriction(bool fromRecords);
+    // The records a restriction accepts; returns true when an accepted record was refused.
+    bool GetAffectedRecords(const CSetAttributeCommand& restriction, CSet& out, bool includeRefused,
+                            const CRecordArray* records = nullptr);
+    // Applies the attribute's restrictions to the qualified records of records; returns how many it refused.
+    long EvaluateAttribute(CAttribute* attribute, const CRecordArray& records,
+                           std::vector<const CSetAttributeCommand*>& done);
+    // Recomputes every qualified flag from the restrictions.
+    void Evaluate();
+    // Evaluate, then the shown records follow (and refused records are hidden when asked).
+    void Reevaluate(bool animate = false);
+    long CountQualRecords();
+    long CountQualZeroWidthRecords();
+    void QualAllRecords();
+    void CloseAllRecords();
+    void HideRefusedRecords(bool animate = false);
+    void ShowAllRefusedRecords();
+    void RecomputeShownRecords();
+    CAttribute* FindFirstSelectedRestrictedAttribute() const;
+    void HideIdenticalAttributes(bool emptyOnly);
+    void HideCompleteAttributes();
+    void HideEmptyHeaders();
+    void ShowAllHiddenAttributes(bool selectThem);
+    void CountSelectedRecordsIfNecessary();
+    // Marks that a restriction was added (refuses only) or released (may qualify again).
+    void SetRestrictionsChanged(bool released);
+    bool AreRestrictionsChanged() const { return m_bRestrictionsChanged; }
+    bool AreRestrictionsReleased() const { return m_bRestrictionsReleased; }
+    long GetNumberQualified() const { return m_nQualified; }
+    long GetNumberShown() const { return m_shownRecords.GetSize(); }
+    long GetNumberOpen() const { return m_nOpen; }
+    long CountQualifiedRecords() const { return m_nQualified; }
+    // Records kept qualified by the last evaluation (open records). Borrowed.
+    const std::vector<CRecord*>& GetForcedRecords() const { return m_forcedRecords; }
+    bool IsCompressedMode() const { return m_bCompressedMode; }
+    void SetCompressedMode(bool on) { m_bCompressedMode = on; }
+    bool IsSortAllMode() const { return m_bSortAllMode; }
+    void SetSortAllMode(bool on) { m_bSortAllMode = on; }
+    bool IsAutoHideRefused() const { return m_bAutoHideRefused; }
+    void SetAutoHideRefused(bool on) { m_bAutoHideRefused = on; }
+    // Opens or closes a record's column (keeps the open count).
+    void SetRecordOpen(CRecord* record, bool open);
+    // The attribute whose numbers give the record widths; null when none.
+    CAttribute* GetWidthAttribute() const { return m_pWidthAttribute; }
+    void SetWidthAttribute(CAttribute* attribute) { m_pWidthAttribute = attribute; }
+    // The keyboard cursor of the display.
+    CRecord* GetCursorRecord() const { return m_pCursorRecord; }
+    CAttribute* GetCursorAttribute() const { return m_pCursorAttribute; }
+    void SetCursor(CRecord* record, CAttribute* attribute) { m_pCursorRecord = record, m_pCursorAttribute = attribute; }
+    void ResetCursor() { SetCursor(nullptr, nullptr); }
+    // Drops the cached selection counts of the table.
+    void ClearSelectionCounts() { m_nSelectedRecords = -1; }
+
     // ---- order of texts ----
     // -1, 0 or 1: the order of two value texts in the table's string order.
     int CompareStringValues(const char16_t* a, const char16_t* b) const;
+    // -1, 0 or 1 comparing character by character (primary: letters only, case aside); a positive
+    // maxLength stops after that many equal characters with the result equal.
+    int CompareStrings(const char16_t* a, const char16_t* b, int maxLength, bool primary) const;
+
+    // ---- formats and collation ----
+    // 0 for "", the id of a known format string, -1 when unknown.
+    int GetFormatID(KStringView format) const;
+    // The format string of an id ("" for 0 and unknown ids).
+    KString GetFormat(int id) const;
+    // 1 when the format is known or could be added, 0 when no family understands it. With sort the ids are
+    // re-sorted by rank (every attribute takes its id again).
+    int AddFormatIfNew(KStringView format, bool sort);
+    // Orders the formats by rank; every attribute takes its format id again.
+    void SortFormatsAndRecomputeIDs();
+    // Sets the registry's language to the user-interface language and adds its standard formats.
+    void AddStandardFormats();
+    // The language of the table's formats.
+    int GetLanguageID() const;
+    // The number written with the language's thousands format ("1.234.567" in German).
+    KString LargeIntegerString(int64_t value) const;
+    // Tells the user about a format string no family understands, the first time in this table only.
+    // Returns true when the message was shown.
+    bool ReportUnknownFormat(KStringView format, const CAttribute& attribute);
+    // Guesses the attribute's format from its values when guess is set and the format was never set or guessed,
+    // then checks the values against the format when check is set (setting the format-warning flag).
+    void AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool check);
+    // AnalyzeAttributeFormat for every attribute.
+    void CheckAllFormats(bool guess, bool check);
+    void RemoveFormatWarnings();
+    // -1, 0 or 1 for two values and their numbers: undefined (empty) last, NaN after numbers, numbers in
+    // numeric order, else the string order.
+    int CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const;
+    // The collation in force (built on first use for the collation language). Borrowed, shared, immutable.
+    const CCollation& GetCollation() const;
+    // The language id of the collation: as set by SortCharacterSet, else the user-interface language.
+    int GetCollationLanguageID() const;
+    int GetCodePage() const { return m_nCodePage; }
+    // Builds the collation of a language (nothing when the language is unchanged) and re-sorts every attribute.
+    void SortCharacterSet(int codePage, int languageId);
+    // The locale's language name, "/", its sort order's name.
+    KString GetLanguageAndSorting(int languageId) const;
+    // With the option SkipEnumeration: the part after "#key#" of a value "#key#text"; otherwise the value.
+    const char16_t* SkipEnumeration(const char16_t* value) const;
+    // The first length characters of a stored value as shown (enumeration and URL tilde skipped; the first part of
+    // a list, one character fewer); "——" for the undefined value.
+    KString GetPrefixString(const char16_t* value, int length) const;
+    // Code pages of the code-page selector and their font character sets (unknown ones map to 1252 / 0).
+    static int GetDefaultCodePage();
+    static int GetDefaultCharSet();
+    static int CodePageToCharSet(int codePage);
+    static int CharSetToCodePage(int charSet);
+    static int CodePageToComboBoxIndex(int codePage);
+    static int ComboBoxIndexToCharSet(int index);
 
     // ---- checkpoints ----
     // Records the sizes of records, attributes and values so that appended data can be rolled back.
@@ -141,11 +313,13 @@ public:
 
 private:
     struct SCheckpoint;
+    void ForgetAttribute(CAttribute* attribute);
 
     std::unique_ptr<COptionSet> m_pOwnOptions;          // used when no option set was given
     COptionSet* m_pOptions;                              // options in force, never null
     CTableAllocator m_allocator;                         // bulk memory of values and records
     CFormatRegistry m_formats;                           // known formats
+    CImportSettings m_importSettings;                    // import settings and data-source description
     std::vector<std::unique_ptr<CAttribute>> m_attributes; // display order; [0] is the key
     CRecordStore m_recordStore;                          // owns every record
     CRecordArray m_allRecords;                           // live records in table order
@@ -155,9 +329,36 @@ private:
     int32_t m_nAttributeSequence = 0;                    // non-header attributes ever made
     long m_nNextImportIndex = 0;                         // next import column number handed to a clone
     KString m_strTitle;                                  // document name
+    bool m_bModified = false;                            // changed since the last save or read
+    CTablePermissions m_permissions;                     // the table's own permissions; all allowed at first
+    bool m_bWriteOEMFormat = false;                      // write the table file in OEM form
+    bool m_bWriteVendrathFormat = false;                 // write the table file in partner form
+    KString m_strParentQtxFileName;                      // table file this one was derived from; may be empty
     CTableObserver* m_pObserver = nullptr;               // borrowed; may be null
     std::vector<CRecord*> m_keyRecordMap;                // key value index -> record; empty when invalid
     std::unique_ptr<SCheckpoint> m_pCheckpoint;          // sizes at the checkpoint
+    // formats and collation
+    mutable std::atomic<const CCollation*> m_pCollation{nullptr}; // the string order; null until first needed
+    int m_nCollationLanguage = 0;                        // set by SortCharacterSet; 0 = the user-interface language
+    int m_nCodePage = 1252;                              // code page given with the collation language
+    bool m_bUnknownFormatReported = false;               // message 2988 was shown in this table
+    // selection and qualification
+    std::vector<CAttribute*> m_valueSelectionList;       // attributes with a selected-value set, no repeats
+    std::vector<CAttribute*> m_attributeSelection;       // rows selected as objects; [0] is the lead
+    std::vector<CRecord*> m_forcedRecords;               // set qualified again after evaluation
+    std::mutex m_evaluationLock;                         // guards m_forcedRecords during parallel evaluation
+    long m_nQualified = 0;                               // records with the qualified flag
+    long m_nQualifiedZeroWidth = 0;                      // qualified records without a positive width
+    long m_nOpen = 0;                                    // records with the open flag
+    long m_nSelectedRecords = -1;                        // cached overall selected count, -1 when unknown
+    bool m_bCompressedMode = false;                      // compressed table or overview
+    bool m_bSortAllMode = false;                         // overview
+    bool m_bAutoHideRefused = false;                     // hide refused records after every evaluation
+    bool m_bRestrictionsChanged = false;                 // a restriction was added or removed
+    bool m_bRestrictionsReleased = false;                // a restriction was removed: evaluate all records
+    CAttribute* m_pWidthAttribute = nullptr;             // numbers give record widths; may be null
+    CRecord* m_pCursorRecord = nullptr;                  // keyboard cursor, may be null
+    CAttribute* m_pCursorAttribute = nullptr;
     std::function<int(const KString&, int)> m_messageHandler;
     std::vector<KString> m_messageLog;                   // every message shown, in order
     std::vector<KString> m_statusMessages;               // stack of running operations

@@ -10,6 +10,7 @@
 // Threading: used from the table's thread; RecomputeDoubleValues splits its
 // work over parallel tasks that write disjoint slots.
 
+#include "engine/Export.h"
 #include "platform/Text.h"
 
 #include <cstddef>
@@ -17,7 +18,7 @@
 class CAttribute;
 class CTableAllocator;
 
-class CValueArray
+class KORVALIN_CLASS CValueArray
 {
 public:
     CValueArray(CTableAllocator& allocator, CAttribute* attribute, long capacity);
@@ -33,6 +34,7 @@ public:
     void AppendSorted(const char16_t* text, double number, bool hasNumber);
 
     long GetSize() const { return m_nCount; }
+    long GetCapacity() const { return m_nCapacity; }
     // The stored text of a value (for a list, its encoded entry). Borrowed from the value store.
     const char16_t* GetValue(long index) const { return m_pValues[index]; }
     const char16_t* GetLastValue() const { return m_nCount > 0 ? m_pValues[m_nCount - 1] : nullptr; }

@@ -2,6 +2,7 @@
 // The user's application options and their entries in the application profile.
 
 #include "options/ColorScheme.h"
+#include "options/TablePermissions.h"
 #include "platform/Text.h"
 
 #include <array>
@@ -120,4 +121,5 @@ public:
     int m_nKorvalinServerAuthenticationType = 0;    // authentication type of the table server
     int m_nDefaultQtxFormat = 0;                    // default table file format
     int m_nLanguage = 1031;                         // user-interface language id, always a known language
+    CTablePermissions m_tablePermissions; // permissions a host withdrew from every table; not in the profile
 };

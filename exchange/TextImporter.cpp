@@ -1,0 +1,678 @@
+#include "exchange/TextImporter.h"
+
+#include "engine/Table.h"
+#include "exchange/BulkReader.h"
+#include "exchange/ExchangeTexts.h"
+#include "exchange/TextReader.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Parallel.h"
+#include "platform/Resources.h"
+
+#include <algorithm>
+#include <ctime>
+#include <new>
+#include <optional>
+
+namespace exchange
+{
+
+namespace
+{
+
+constexpr long kProgressLines = 1000;       // progress, status and cancel are looked at every this many lines
+constexpr long kAttributeQuestionAt = 1000; // the user is asked when this many attributes were made
+constexpr size_t kBulkMinimum = 1u << 20;   // texts from this many units on read their data lines in bulk
+constexpr size_t kChunkUnits = 1u << 20;    // units per chunk of a bulk piece
+
+// Date and time of now as the data-source description keeps them.
+void StampImport(CImportSettings& settings)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char date[32];
+    char time[32];
+    std::strftime(date, sizeof date, "%d.%m.%Y", &local);
+    std::strftime(time, sizeof time, "%H:%M:%S", &local);
+    settings.m_strImportDate = platform::FromUtf8(date);
+    settings.m_strImportTime = platform::FromUtf8(time);
+}
+
+// The state of one read: the reader, the attributes made by it, the records, the counters and messages.
+class CReadRun
+{
+public:
+    CReadRun(CTable& table, const KString& fileName, CImportSettings& settings, const SReadOptions& options,
+             KStringView text)
+        : m_table(table), m_strFileName(fileName), m_settings(settings), m_options(options),
+          m_reader(text, MakeRules(settings))
+    {
+    }
+
+    void ReadQtcTransposed();
+    void ReadQtcNormal();
+    // Messages and the description after a successful read.
+    void Finish();
+    // The physical line at which reading stands (for errors).
+    long GetCurrentLine() const { return m_reader.GetPhysicalLine(m_nRecordStart); }
+
+private:
+    static SCellRules MakeRules(const CImportSettings& settings)
+    {
+        SCellRules rules;
+        rules.m_cDelimiter = settings.m_cDelimiter != 0 ? settings.m_cDelimiter : u'\t';
+        rules.m_cQuote = settings.m_cQuote;
+        rules.m_bFixedWidth = settings.m_bFixedWidth;
+        rules.m_bReplaceBars = settings.m_bReplaceBars;
+        return rules;
+    }
+
+    const KString& TableName() const { return m_table.GetTitle(); }
+    size_t WidthOf(size_t column) const
+    {
+        if (!m_settings.m_bFixedWidth || column >= m_settings.m_vColumnWidths.size())
+            return 0;
+        return static_cast<size_t>(std::max(0, m_settings.m_vColumnWidths[column]));
+    }
+    // Makes the attribute of a column; legacy names carry the tree markup.
+    CAttribute* MakeAttribute(KStringView name);
+    // Makes the attribute of a column met first on a data line; the records made so far get the undefined
+    // value. report: the line is not the first data line (the user is told once).
+    CAttribute* MakeExtraAttribute(size_t column, long line, bool report);
+    CRecord* MakeRecord();
+    // Asks the progress callback; returns false when the read stops here (records kept).
+    bool CheckProgress(long line);
+    // Tells once that a record (starting at offset) lacks the attribute's value.
+    void ReportMissingValue(const CAttribute* attribute, size_t offset);
+    // Reads the cells of the names line and makes an attribute per cell.
+    void ReadNamesLine(long line);
+    // The data lines, one record each, through the bulk reader when it may be used.
+    void ReadDataLines(long line);
+    // Reads the rest of the data lines in pieces scanned in parallel and stored column by column in parallel.
+    void ReadDataLinesInBulk(long line);
+    bool MayReadInBulk() const;
+
+    CTable& m_table;
+    const KString& m_strFileName; // the file, for messages and the description
+    CImportSettings& m_settings;  // settings in force (stored into the table on success)
+    const SReadOptions& m_options;
+    CTextReader m_reader;                  // the decoded file and its cell state
+    std::vector<CAttribute*> m_attributes; // attributes of the columns, in column order (headers included)
+    long m_nRunningIndent = 0;             // tree level of the next legacy attribute
+    long m_nRecords = 0;                   // records made by this read
+    size_t m_nRecordStart = 0;             // offset of the line being read
+    bool m_bStopped = false;               // the user kept the records read so far and stopped
+};
+
+CAttribute* CReadRun::MakeAttribute(KStringView name)
+{
+    CImportCounters& counters = m_settings.m_counters;
+    if (static_cast<long>(m_attributes.size()) + 1 == kAttributeQuestionAt &&
+        m_table.ShowMessage(FormatResource(1000, {TableName()}), ANSWER_YES) == ANSWER_NO)
+        throw CUserException();
+    KString text(name);
+    if (m_options.m_bLegacy && m_attributes.empty() && m_settings.m_bTransposed && !text.empty() && text[0] == u'/')
+        text.erase(0, 1);
+    const AttributeType type = m_options.m_bLegacy ? ATTR_FROM_NAME : ATTR_NORMAL;
+    CAttribute* attribute = m_table.CreateNewAttribute(type, false, text, &m_nRunningIndent, 16, true);
+    if (!attribute->IsHeader())
+    {
+        attribute->SetImportName(attribute->GetName());
+        attribute->SetImportIndex(++counters.m_nAttributeCounter);
+    }
+    m_attributes.push_back(attribute);
+    return attribute;
+}
+
+CAttribute* CReadRun::MakeExtraAttribute(size_t column, long line, bool report)
+{
+    const KString name = LoadResourceString(1036) + platform::ToKString(static_cast<long long>(column) + 1);
+    CAttribute* attribute = MakeAttribute(name);
+    // The records read before have the undefined value here (the record being read gets its cell next).
+    for (long i = 0; i < m_nRecords; ++i)
+        attribute->AddValue(m_table.GetRecord(i), KStringView());
+    if (report && !m_settings.m_counters.m_bExtraValueReported)
+    {
+        m_settings.m_counters.m_bExtraValueReported = true;
+        m_table.ShowMessage(FormatResource(2748, {TableName(), platform::ToKString(line), attribute->GetName()}));
+    }
+    return attribute;
+}
+
+CRecord* CReadRun::MakeRecord()
+{
+    CRecord* record = m_table.AddRecord();
+    ++m_nRecords;
+    return record;
+}
+
+void CReadRun::ReportMissingValue(const CAttribute* attribute, size_t offset)
+{
+    if (m_settings.m_counters.m_bMissingValueReported || attribute->IsHeader())
+        return;
+    m_settings.m_counters.m_bMissingValueReported = true;
+    const long line = m_reader.GetPhysicalLine(offset);
+    m_table.ShowMessage(FormatResource(2064, {TableName(), attribute->GetName(), platform::ToKString(line)}));
+}
+
+bool CReadRun::CheckProgress(long line)
+{
+    m_table.PopStatusMessage();
+    m_table.PushStatusMessage(FormatResource(2404, {platform::ToKString(line)}));
+    if (!m_options.m_progress)
+        return true;
+    const double fraction =
+        m_reader.GetText().empty() ? 1.0 : static_cast<double>(m_reader.GetPosition()) / m_reader.GetText().size();
+    if (m_options.m_progress(fraction, m_nRecords))
+        return true;
+    if (m_nRecords == 0)
+        throw CUserException();
+    const int percent = static_cast<int>(fraction * 100);
+    const int answer = m_table.ShowMessage(
+        FormatResource(3052, {platform::ToKString(percent), platform::ToKString(m_nRecords)}), ANSWER_YES);
+    if (answer == ANSWER_NO)
+        throw CUserException();
+    if (answer == ANSWER_YES)
+    {
+        m_settings.m_counters.m_bCancelled = true;
+        return false;
+    }
+    return true; // Cancel: go on reading
+}
+
+void CReadRun::ReadNamesLine(long line)
+{
+    for (size_t column = 0;; ++column)
+    {
+        const KStringView cell = m_reader.ReadCell(line, WidthOf(column), m_settings.m_bFixedWidth);
+        const ETerminator how = m_reader.GetTerminator();
+        const bool beyondWidths = m_settings.m_bFixedWidth && column > 0 && column >= m_settings.m_vColumnWidths.size();
+        if (cell.empty() && how == TERMINATOR_END && column == 0)
+            return;
+        if (!(beyondWidths && cell.empty() && how != TERMINATOR_DELIMITER))
+            MakeAttribute(cell);
+        if (how != TERMINATOR_DELIMITER)
+            return;
+    }
+}
+
+void CReadRun::ReadQtcTransposed()
+{
+    const long namesLine = m_settings.m_bAttributeNames ? std::max(1, m_settings.m_nAttributeNameLine) : 0;
+    long firstData = std::max(1, m_settings.m_nFirstDataLine);
+    if (namesLine > 0 && firstData <= namesLine)
+        firstData = namesLine + 1; // the names line is never a record
+    m_settings.m_nFirstDataLine = static_cast<int32_t>(firstData);
+    long line = 1;
+    for (; line < firstData && !m_reader.IsAtEnd(); ++line)
+    {
+        m_nRecordStart = m_reader.GetPosition();
+        if (line == namesLine)
+            ReadNamesLine(line);
+        else
+            m_reader.ReadLine(line);
+    }
+    ReadDataLines(line);
+}
+
+void CReadRun::ReadDataLines(long line)
+{
+    const long maxRecords = m_settings.m_nMaxRecords;
+    const bool fixed = m_settings.m_bFixedWidth;
+    CStatusMessageGuard status(m_table, FormatResource(2404, {platform::ToKString(line)}));
+    while (!m_reader.IsAtEnd() && (maxRecords < 0 || m_nRecords < maxRecords))
+    {
+        if (m_nRecords > 0 && MayReadInBulk())
+        {
+            ReadDataLinesInBulk(line);
+            return;
+        }
+        m_nRecordStart = m_reader.GetPosition();
+        KStringView cell = m_reader.ReadCell(line, WidthOf(0), fixed);
+        if (cell.empty() && m_reader.GetTerminator() == TERMINATOR_END)
+            break; // an empty last cell adds no record
+        CRecord* record = MakeRecord();
+        size_t column = 0;
+        for (;;)
+        {
+            if (column >= m_attributes.size())
+                MakeExtraAttribute(column, m_reader.GetPhysicalLine(m_nRecordStart), m_nRecords > 1);
+            m_attributes[column]->AddValue(record, cell);
+            ++column;
+            if (m_reader.GetTerminator() != TERMINATOR_DELIMITER)
+                break;
+            cell = m_reader.ReadCell(line, WidthOf(column), fixed);
+            if (fixed && column >= m_settings.m_vColumnWidths.size() && cell.empty() &&
+                m_reader.GetTerminator() != TERMINATOR_DELIMITER)
+                break; // nothing beyond the last width
+        }
+        for (size_t k = column; k < m_attributes.size(); ++k)
+        {
+            m_attributes[k]->AddValue(record, KStringView());
+            ReportMissingValue(m_attributes[k], m_nRecordStart);
+        }
+        ++line;
+        if (m_nRecords % kProgressLines == 0 && !CheckProgress(line))
+            break;
+    }
+}
+
+void CReadRun::ReadQtcNormal()
+{
+    const long maxRecords = m_settings.m_nMaxRecords;
+    CStatusMessageGuard status(m_table, FormatResource(2404, {platform::ToKString(1)}));
+    for (long line = 1; !m_reader.IsAtEnd(); ++line)
+    {
+        m_nRecordStart = m_reader.GetPosition();
+        m_table.PopStatusMessage();
+        m_table.PushStatusMessage(FormatResource(2404, {platform::ToKString(line)}));
+        if (m_options.m_progress &&
+            !m_options.m_progress(static_cast<double>(m_nRecordStart) / m_reader.GetText().size(), m_nRecords))
+        {
+            m_settings.m_counters.m_bCancelled = true;
+            throw CUserException();
+        }
+        KStringView cell = m_reader.ReadCell(line);
+        if (cell.empty() && m_reader.GetTerminator() != TERMINATOR_DELIMITER)
+            continue; // an empty line
+        CAttribute* attribute = nullptr;
+        bool valuesFollow = true;
+        if (m_settings.m_bAttributeNames)
+        {
+            attribute = MakeAttribute(cell);
+            valuesFollow = m_reader.GetTerminator() == TERMINATOR_DELIMITER;
+            if (valuesFollow)
+                cell = m_reader.ReadCell(line);
+        }
+        else
+        {
+            attribute = MakeAttribute(LoadResourceString(1036) + platform::ToKString(line));
+        }
+        long index = 0;
+        while (valuesFollow)
+        {
+            if (maxRecords < 0 || index < maxRecords)
+            {
+                if (index >= m_nRecords)
+                {
+                    CRecord* record = MakeRecord();
+                    for (CAttribute* earlier : m_attributes)
+                    {
+                        if (earlier != attribute)
+                            earlier->AddValue(record, KStringView());
+                    }
+                }
+                attribute->AddValue(m_table.GetRecord(index), cell);
+                ++index;
+            }
+            if (m_reader.GetTerminator() != TERMINATOR_DELIMITER)
+                break;
+            cell = m_reader.ReadCell(line);
+        }
+        for (long k = index; k < m_nRecords; ++k)
+            attribute->AddValue(m_table.GetRecord(k), KStringView());
+    }
+}
+
+bool CReadRun::MayReadInBulk() const
+{
+    const size_t size = m_reader.GetText().size();
+    return !m_settings.m_bFixedWidth && m_settings.m_nMaxRecords < 0 && size - m_reader.GetPosition() >= kBulkMinimum &&
+           size <= MAX_BULK_TEXT;
+}
+
+void CReadRun::ReadDataLinesInBulk(long line)
+{
+    const KStringView text = m_reader.GetText();
+    const bool parallel = m_table.UseMulticores() && platform::GetProcessorCount() > 1;
+    const size_t chunksPerPiece = parallel ? 2 * static_cast<size_t>(platform::GetProcessorCount()) : 1;
+    size_t at = m_reader.GetPosition();
+    bool hashesSized = false;
+    CStatusMessageGuard status(m_table, FormatResource(2404, {platform::ToKString(line)}));
+    while (at < text.size())
+    {
+        std::vector<SScannedChunk> chunks = ScanPiece(text.data(), at, text.size(), chunksPerPiece * kChunkUnits,
+                                                      kChunkUnits, m_reader.GetRules(), parallel);
+        if (chunks.empty())
+            break;
+        // In record order, as one scan would meet them: columns met for the first time make their attributes
+        // (before the piece's records exist), and the first record with fewer cells than attributes is told.
+        for (const SScannedChunk& chunk : chunks)
+        {
+            for (long i = 0; i < chunk.GetRecordCount(); ++i)
+            {
+                const size_t cells = chunk.EndCell(i) - chunk.FirstCell(i);
+                const size_t recordStart = chunk.m_vRecordStarts[static_cast<size_t>(i)];
+                if (cells > m_attributes.size())
+                {
+                    const long recordLine = m_reader.GetPhysicalLine(recordStart);
+                    const bool report = m_nRecords > 0 || &chunk != &chunks.front() || i > 0;
+                    for (size_t column = m_attributes.size(); column < cells; ++column)
+                        MakeExtraAttribute(column, recordLine, report && column == m_attributes.size());
+                }
+                else if (cells < m_attributes.size() && !m_settings.m_counters.m_bMissingValueReported)
+                {
+                    ReportMissingValue(m_attributes[cells], recordStart);
+                }
+            }
+        }
+        std::vector<CRecord*> records;
+        for (const SScannedChunk& chunk : chunks)
+        {
+            for (long i = 0; i < chunk.GetRecordCount(); ++i)
+                records.push_back(MakeRecord());
+        }
+        // Each column takes the piece's cells in record order; columns are independent of one another.
+        auto fill = [&](size_t first, size_t last)
+        {
+            for (size_t column = first; column < last; ++column)
+            {
+                CAttribute* attribute = m_attributes[column];
+                size_t r = 0;
+                for (const SScannedChunk& chunk : chunks)
+                {
+                    for (long i = 0; i < chunk.GetRecordCount(); ++i, ++r)
+                    {
+                        const uint32_t cell = chunk.FirstCell(i) + static_cast<uint32_t>(column);
+                        attribute->AddValue(records[r],
+                                            cell < chunk.EndCell(i) ? chunk.GetCell(text.data(), cell) : KStringView());
+                    }
+                }
+            }
+        };
+        if (parallel)
+            platform::ParallelFor(0, m_attributes.size(), 1, fill);
+        else
+            fill(0, m_attributes.size());
+        for (const SScannedChunk& chunk : chunks)
+            m_reader.GetTally().Add(chunk.m_tally);
+        if (!hashesSized && !records.empty())
+        {
+            // Attributes with many distinct values get a value hash sized for the whole file at once.
+            hashesSized = true;
+            const double share = static_cast<double>(chunks.back().m_nEnd - at) / static_cast<double>(text.size() - at);
+            for (CAttribute* attribute : m_attributes)
+            {
+                const long values = attribute->GetNrOfValues();
+                if (attribute->IsHeader() || values * 4 < static_cast<long>(records.size()))
+                    continue;
+                attribute->DropValueHashTree();
+                attribute->CreateValueHashTree(
+                    static_cast<long>(static_cast<double>(values) / std::max(share, 1e-6) * 1.2));
+            }
+        }
+        at = chunks.back().m_nEnd;
+        line += static_cast<long>(records.size());
+        m_reader.SetPosition(at);
+        m_nRecordStart = at;
+        if (!CheckProgress(line))
+            break;
+    }
+    m_reader.SetPosition(std::max(at, m_reader.GetPosition()));
+}
+
+void CReadRun::Finish()
+{
+    const SCellTally& tally = m_reader.GetTally();
+    CImportCounters& counters = m_settings.m_counters;
+    counters.m_nCutValues = tally.m_nCutValues;
+    counters.m_nNullCharacters = tally.m_nNullCharacters;
+    counters.m_nBars = tally.m_nBars;
+    counters.m_nMultipleValueCells = tally.m_nMultipleValueCells;
+    counters.m_nControlCharacters = tally.m_nControlCharacters;
+    if (tally.m_nFirstCutOffset != SIZE_MAX && !counters.m_bCutValueReported)
+    {
+        counters.m_bCutValueReported = true;
+        m_table.ShowMessage(FormatResource(
+            2045, {TableName(), platform::ToKString(m_reader.GetPhysicalLine(tally.m_nFirstCutOffset))}));
+    }
+    if (tally.m_nFirstStrayQuote != SIZE_MAX && !counters.m_bQuoteReported)
+    {
+        counters.m_bQuoteReported = true;
+        m_table.ShowMessage(
+            FormatResource(1892, {TableName(), platform::ToKString(m_reader.GetPhysicalLine(tally.m_nFirstStrayQuote)),
+                                  KString(1, m_settings.m_cQuote), tally.m_strStrayQuoteText}));
+    }
+    if (m_attributes.empty())
+    {
+        const KString text = FormatResource(2150, {TableName()});
+        m_table.ShowMessage(text);
+        throw CArchiveException(platform::ToUtf8(m_strFileName), 0, 0, platform::ToUtf8(text));
+    }
+    m_settings.m_nSourceKind = SOURCE_TEXT_FILE;
+    m_settings.m_strImportFileName = m_strFileName;
+    m_settings.m_nImportedColumns = counters.m_nAttributeCounter;
+    StampImport(m_settings);
+    const KString special = DescribeSpecialCharacters(counters);
+    if (!special.empty())
+        m_table.ShowMessage(FormatResource(3512, {TableName(), special}));
+}
+
+KString FileNameOf(const KString& path)
+{
+    const size_t slash = path.find_last_of(u'/');
+    return slash == KString::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+// ---- decoding ----
+
+void DecodeText(std::string_view bytes, CImportSettings& settings, bool parallel, CUtf16Buffer& out, bool* fellBack,
+                long* invalid)
+{
+    if (fellBack)
+        *fellBack = false;
+    long ignored = 0;
+    long& bad = invalid ? *invalid : ignored;
+    bad = 0;
+    const SByteOrderMark mark = DetectByteOrderMark(bytes);
+    auto withoutMark = [&](int32_t encoding)
+    {
+        if (mark.m_nEncoding == encoding)
+            return bytes.substr(mark.m_nLength);
+        return bytes;
+    };
+    switch (settings.m_nEncoding)
+    {
+    case ENCODING_UTF8:
+        bad = DecodeUtf8(withoutMark(ENCODING_UTF8), out, parallel).m_nInvalidSequences;
+        return;
+    case ENCODING_UTF16_BE:
+    case ENCODING_UTF16_LE:
+        bad = DecodeUtf16(withoutMark(settings.m_nEncoding), settings.m_nEncoding == ENCODING_UTF16_BE, out)
+                  .m_nInvalidSequences;
+        return;
+    case ENCODING_UTF32_BE:
+    case ENCODING_UTF32_LE:
+    {
+        const std::string_view body = withoutMark(settings.m_nEncoding);
+        const auto* p = reinterpret_cast<const unsigned char*>(body.data());
+        const bool big = settings.m_nEncoding == ENCODING_UTF32_BE;
+        KString text;
+        for (size_t i = 0; i + 4 <= body.size(); i += 4)
+        {
+            uint32_t c = big ? (uint32_t(p[i]) << 24 | uint32_t(p[i + 1]) << 16 | uint32_t(p[i + 2]) << 8 | p[i + 3])
+                             : (uint32_t(p[i + 3]) << 24 | uint32_t(p[i + 2]) << 16 | uint32_t(p[i + 1]) << 8 | p[i]);
+            if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            {
+                c = 0xFFFD;
+                ++bad;
+            }
+            if (c >= 0x10000)
+            {
+                text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+                text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            }
+            else
+            {
+                text += static_cast<char16_t>(c);
+            }
+        }
+        out.Append(text);
+        return;
+    }
+    default:
+        break;
+    }
+    if (settings.m_nCodePage <= 0)
+        settings.m_nCodePage = GetDefaultCodePage();
+    if (settings.m_nCodePage == CODE_PAGE_UTF8 && !IsValidUtf8(bytes, parallel))
+    {
+        // Not UTF-8 after all: the common 8-bit code page keeps every byte, where UTF-8 would lose some.
+        settings.m_nCodePage = 1252;
+        if (fellBack)
+            *fellBack = true;
+    }
+    bad = DecodeCodePage(bytes, settings.m_nCodePage, out, parallel).m_nInvalidSequences;
+}
+
+// ---- reading ----
+
+void CTextImporter::ReadFile(const std::filesystem::path& path, const CImportSettings& settings,
+                             const SReadOptions& options)
+{
+    const KString name = platform::FromUtf8(path.string());
+    std::optional<std::string> bytes;
+    try
+    {
+        bytes = platform::TryReadWholeFile(path);
+    }
+    catch (const CKorvalinException&)
+    {
+        bytes.reset();
+    }
+    if (!bytes || std::filesystem::is_directory(path))
+    {
+        const KString text = FormatResource(1124, {name});
+        m_table.ShowMessage(text);
+        throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
+    }
+    ReadBytes(*bytes, name, settings, options);
+}
+
+void CTextImporter::ReadBytes(std::string_view bytes, const KString& fileName, const CImportSettings& settings,
+                              const SReadOptions& options)
+{
+    if (m_table.GetAttributeCount() > 0 || m_table.GetRecordCount() > 0)
+        throw CKorvalinException(EStatus::IllegalTableArgument, "a text file can only be read into an empty table");
+    const CImportSettings previous = m_table.GetImportSettings();
+    const KString previousTitle = m_table.GetTitle();
+    CImportSettings used = settings;
+    used.m_counters = CImportCounters();
+    const bool parallel = m_table.UseMulticores();
+
+    CUtf16Buffer text;
+    bool fellBack = false;
+    long invalid = 0;
+    try
+    {
+        DecodeText(bytes, used, parallel, text, &fellBack, &invalid);
+    }
+    catch (const CKorvalinException& e)
+    {
+        throw CArchiveException(platform::ToUtf8(fileName), 0, 0, e.what());
+    }
+    m_table.SetTitle(FileNameOf(fileName));
+    if (fellBack)
+        m_table.ShowMessage(FormatExchangeText(TEXT_READ_AS_WINDOWS_1252, {FileNameOf(fileName)}));
+    if (invalid > 0)
+        m_table.ShowMessage(
+            FormatExchangeText(TEXT_INVALID_SEQUENCES, {FileNameOf(fileName), platform::ToKString(invalid)}));
+
+    m_table.CreateCheckpoint();
+    CReadRun run(m_table, fileName, used, options, text.View());
+    try
+    {
+        if (used.m_bTransposed)
+            run.ReadQtcTransposed();
+        else
+            run.ReadQtcNormal();
+        run.Finish();
+        m_table.QualAllRecords();
+        m_table.AnalyzeTable();
+        m_table.GetImportSettings() = used;
+        m_table.DeleteCheckpoint();
+    }
+    catch (...)
+    {
+        m_table.RestoreCheckpoint();
+        m_table.GetImportSettings() = previous;
+        m_table.SetTitle(previousTitle);
+        try
+        {
+            throw;
+        }
+        catch (const CUserException&)
+        {
+            throw;
+        }
+        catch (const CArchiveException&)
+        {
+            throw;
+        }
+        catch (const std::bad_alloc&)
+        {
+            throw CArchiveException(platform::ToUtf8(fileName), run.GetCurrentLine(), 0, "out of memory");
+        }
+        catch (const std::exception& e)
+        {
+            throw CArchiveException(platform::ToUtf8(fileName), run.GetCurrentLine(), 0, e.what());
+        }
+    }
+}
+
+// ---- the delimiter proposal ----
+
+char16_t ProposeDelimiter(const std::filesystem::path& path)
+{
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".txt" ? u'\t' : u',';
+}
+
+char16_t CheckProposedDelimiter(KStringView text, char16_t proposal, char16_t quote)
+{
+    constexpr int kLines = 20;
+    auto countColumns = [&](char16_t delimiter)
+    {
+        SCellRules rules;
+        rules.m_cDelimiter = delimiter;
+        rules.m_cQuote = quote;
+        CTextReader reader(text, rules);
+        std::vector<long> counts;
+        for (long line = 1; line <= kLines && !reader.IsAtEnd(); ++line)
+        {
+            long columns = 0;
+            for (;;)
+            {
+                const KStringView cell = reader.ReadCell(line);
+                if (columns == 0 && cell.empty() && reader.GetTerminator() != TERMINATOR_DELIMITER)
+                    break; // an empty line says nothing
+                ++columns;
+                if (reader.GetTerminator() != TERMINATOR_DELIMITER)
+                    break;
+            }
+            if (columns > 0)
+                counts.push_back(columns);
+        }
+        return counts;
+    };
+    const std::vector<long> proposed = countColumns(proposal);
+    if (proposed.empty() || std::any_of(proposed.begin(), proposed.end(), [](long n) { return n != 1; }))
+        return proposal;
+    for (char16_t candidate : {u';', u'\t', u'|'})
+    {
+        if (candidate == proposal)
+            continue;
+        const std::vector<long> counts = countColumns(candidate);
+        if (!counts.empty() && counts.front() > 1 &&
+            std::all_of(counts.begin(), counts.end(), [&](long n) { return n == counts.front(); }))
+            return candidate;
+    }
+    return proposal;
+}
+
+} // namespace exchange

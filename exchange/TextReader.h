@@ -1,0 +1,105 @@
+#pragma once
+// CTextReader: the cell reader of delimited and fixed-width text, over a whole file decoded to UTF-16.
+//
+// One reader serves one file: it holds the decoded text, the position, the active delimiter, quote and
+// fixed-width mode, the terminator register that tells how the last cell ended, and what the cells met so
+// far (NUL and control characters, bars, lists, cut values, the first stray quote). The rules of a cell:
+// a quote as its first character opens a quoted cell in which the delimiter, CR and LF are ordinary
+// characters and a doubled quote stands for one quote; outside quotes a cell ends at the delimiter, CR or
+// LF; CR LF is one line end; a cell keeps at most 9 999 characters (longer ones end in "..."); NUL becomes
+// U+0003; in fixed-width mode a cell ends after its width and quotes and the delimiter mean nothing.
+// ScanCell is the one implementation of these rules; parallel readers call it on their own pieces.
+// Threading: one reader per thread; ScanCell itself is a pure function of its arguments.
+
+#include "exchange/TextEncoding.h"
+#include "platform/Text.h"
+
+#include <cstdint>
+#include <string>
+
+namespace exchange
+{
+
+// How the last cell ended.
+enum ETerminator : int
+{
+    TERMINATOR_END = 0,       // the end of the text
+    TERMINATOR_DELIMITER = 1, // the delimiter (or the end of a fixed width)
+    TERMINATOR_LINE = 2,      // CR, LF or CR LF
+};
+
+// Longest cell kept, in UTF-16 units; longer cells are cut to 9 996 units and "...".
+constexpr size_t MAX_CELL_LENGTH = 9999;
+
+// The rules of one file's cells.
+struct SCellRules
+{
+    char16_t m_cDelimiter = u'\t'; // ends an unquoted cell (ignored in fixed-width mode)
+    char16_t m_cQuote = u'"';      // opens a quoted cell; 0 for none (ignored in fixed-width mode)
+    bool m_bFixedWidth = false;    // cells are cut by width
+    bool m_bReplaceBars = false;   // '|' is stored as U+00A6
+};
+
+// What cells met, summed over the cells of a reader or of a piece.
+struct SCellTally
+{
+    long m_nNullCharacters = 0;
+    long m_nControlCharacters = 0;
+    long m_nBars = 0;
+    long m_nMultipleValueCells = 0;
+    long m_nCutValues = 0;
+    size_t m_nFirstCutOffset = SIZE_MAX;  // offset of the first cut cell, SIZE_MAX when none
+    size_t m_nFirstStrayQuote = SIZE_MAX; // offset of the first cell whose quote did not enclose it all
+    KString m_strStrayQuoteText;          // that cell's text up to the stray quote, with the opening quote
+
+    void Add(const SCellTally& other);
+};
+
+// Reads one cell of text[at, end) under rules. width > 0 ends the cell after width characters (fixed-width
+// mode only); firstLine skips byte-order marks in front of the cell; trim drops leading and trailing blanks
+// (fixed-width mode only). Returns the position after the cell and its terminator (a CR LF pair is consumed
+// whole); the cell's text is a view into text or into scratch, valid until scratch changes.
+size_t ScanCell(const char16_t* text, size_t at, size_t end, const SCellRules& rules, size_t width, bool firstLine,
+                bool trim, KString& scratch, KStringView* cell, ETerminator* terminator, SCellTally& tally);
+
+// The control-character map of a cell for the import preview: a text of the same length in which each control
+// character is shown visibly (codes 0..26 as '@' + code, 27 '+', 28 '/', 29 '-', 30 '=', 31 U+00D7, 127..152
+// as code - 30, 153..159 as code - 104, surrogates as U+FFFD) and every other character is a blank; trailing
+// blanks are removed.
+KString MakeControlCharacterMap(KStringView cell);
+
+class CTextReader
+{
+public:
+    // text: borrowed, must outlive the reader.
+    CTextReader(KStringView text, const SCellRules& rules) : m_text(text), m_rules(rules) {}
+    CTextReader(const CTextReader&) = delete;
+    CTextReader& operator=(const CTextReader&) = delete;
+
+    // Reads the next cell (see ScanCell); line is the 1-based line of the cell, used for the first-line rule.
+    // The view stays valid until the next call. At the end of the text the cell is empty and the terminator 0.
+    KStringView ReadCell(long line, size_t width = 0, bool trim = false);
+    // Reads the rest of the line as one cell (fixed-width mode forced on, so delimiter and quote are
+    // ignored). Returns false when the end of the text was reached before anything was read.
+    bool ReadLine(long line, KString* out = nullptr);
+
+    ETerminator GetTerminator() const { return m_eTerminator; }
+    bool IsAtEnd() const { return m_nPosition >= m_text.size(); }
+    size_t GetPosition() const { return m_nPosition; }
+    void SetPosition(size_t position) { m_nPosition = position; }
+    KStringView GetText() const { return m_text; }
+    const SCellRules& GetRules() const { return m_rules; }
+    SCellTally& GetTally() { return m_tally; }
+    // The 1-based physical line (CR, LF and CR LF each end one) of a position of the text.
+    long GetPhysicalLine(size_t position) const;
+
+private:
+    KStringView m_text;                         // the whole decoded file
+    SCellRules m_rules;                         // active delimiter, quote and modes
+    size_t m_nPosition = 0;                     // next unit to read, <= m_text.size()
+    ETerminator m_eTerminator = TERMINATOR_END; // how the last cell ended
+    KString m_scratch;                          // cell text that could not stay a view of m_text
+    SCellTally m_tally;                         // what the cells read so far met
+};
+
+} // namespace exchange

@@ -1,0 +1,125 @@
+#include "files/TableOpener.h"
+
+#include "engine/Table.h"
+#include "exchange/ExchangeTexts.h"
+#include "exchange/TextEncoding.h"
+#include "files/QtcFile.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Resources.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace files
+{
+
+namespace
+{
+constexpr size_t kProposalBytes = 64 * 1024; // the delimiter proposal looks at this much of the file
+
+std::string LowerExtension(const std::filesystem::path& path)
+{
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+[[noreturn]] void ThrowNotFound(CTable& table, const std::filesystem::path& path)
+{
+    const KString text = FormatResource(1124, {platform::FromUtf8(path.string())});
+    table.ShowMessage(text);
+    throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
+}
+} // namespace
+
+EFileKind GetFileKind(const std::filesystem::path& path)
+{
+    const std::string extension = LowerExtension(path);
+    if (extension == ".qtc")
+        return FILE_QTC;
+    if (extension == ".qtx" || extension == ".qtp" || extension == ".qtt")
+        return FILE_QTX;
+    return FILE_TEXT;
+}
+
+void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequest& request)
+{
+    const KString name = platform::FromUtf8(path.string());
+    std::optional<std::string> bytes;
+    try
+    {
+        if (!std::filesystem::is_directory(path))
+            bytes = platform::TryReadWholeFile(path);
+    }
+    catch (const CKorvalinException&)
+    {
+        bytes.reset();
+    }
+    if (!bytes)
+        ThrowNotFound(table, path);
+
+    switch (GetFileKind(path))
+    {
+    case FILE_QTC:
+        ReadQtcBytes(table, *bytes, name, request.m_read);
+        return;
+    case FILE_QTX:
+        throw CKorvalinException(EStatus::NotYetImplemented,
+                                 path.string() + ": Korvalin table files cannot be read by this version yet");
+    case FILE_TEXT:
+        break;
+    }
+
+    CImportSettings settings = request.m_settings;
+    // The mark is looked for always: it wins over the given encoding (a plain open that ignored it would
+    // read a UTF-16 file as garbage).
+    const exchange::SByteOrderMark mark = exchange::DetectByteOrderMark(*bytes);
+    if (mark.m_nEncoding >= 0)
+    {
+        settings.m_nEncoding = mark.m_nEncoding;
+        settings.m_bBOMFound = true;
+    }
+    else if (request.m_bExplicitImport)
+    {
+        settings.m_bBOMFound = false;
+    }
+    if (request.m_bExplicitImport)
+    {
+        settings.m_bSettingsGiven = true;
+        if (!request.m_bDelimiterGiven && !settings.m_bFixedWidth)
+        {
+            const char16_t proposal = exchange::ProposeDelimiter(path);
+            // Decode the head of the file the way the whole file will be decoded.
+            std::string_view head = std::string_view(*bytes).substr(0, kProposalBytes);
+            CImportSettings probe = settings;
+            exchange::CUtf16Buffer text;
+            try
+            {
+                exchange::DecodeText(head, probe, false, text, nullptr);
+            }
+            catch (const CKorvalinException&)
+            {
+                text.Resize(0);
+            }
+            KStringView view = text.View();
+            if (head.size() < bytes->size())
+            {
+                // Only whole lines count: drop the cut last one.
+                const size_t last = view.find_last_of(u"\r\n");
+                view = last == KStringView::npos ? KStringView() : view.substr(0, last + 1);
+            }
+            const char16_t taken = exchange::CheckProposedDelimiter(view, proposal, settings.m_cQuote);
+            settings.m_cDelimiter = taken;
+            if (taken != proposal)
+                table.ShowMessage(exchange::FormatExchangeText(exchange::TEXT_DELIMITER_CHANGED,
+                                                               {platform::FromUtf8(path.filename().string()),
+                                                                exchange::DescribeCharacter(proposal),
+                                                                exchange::DescribeCharacter(taken)}));
+        }
+    }
+    exchange::CTextImporter(table).ReadBytes(*bytes, name, settings, request.m_read);
+}
+
+} // namespace files

@@ -1,0 +1,113 @@
+// Large texts are read in pieces scanned in parallel; the result must be that of one scan from the start,
+// whatever the cuts meet: quoted line breaks, CR, LF and CR LF, ragged and empty lines, stray quotes.
+
+#include "engine/Table.h"
+#include "exchange/BulkReader.h"
+#include "exchange/TableJson.h"
+#include "exchange/TextImporter.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+#include <sstream>
+#include <string>
+
+using namespace exchange;
+
+namespace
+{
+
+// About bytes of awkward CSV, the same for every seed.
+std::string AwkwardCsv(size_t bytes, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string text = "id,name,note,\"multi\nline\",x\r\n";
+    const char* const ends[] = {"\n", "\r\n", "\r"};
+    for (long id = 0; text.size() < bytes; ++id)
+    {
+        const unsigned r = random();
+        text += std::to_string(id) + ",";
+        switch (r % 7)
+        {
+        case 0:
+            text += "\"quoted, with\nbreak and \"\"quotes\"\"\r\nand more\"";
+            break;
+        case 1:
+            text += "\"abc\"def"; // a stray quote
+            break;
+        case 2:
+            text += "|a|b" + std::to_string(r % 5) + "|";
+            break;
+        default:
+            text += "name " + std::to_string(r % 1000);
+        }
+        if (r % 13 != 0) // some lines are short
+            text += ",note " + std::to_string(r % 97) + ",\"\",x";
+        if (r % 101 == 0) // some are long
+            text += ",extra,more";
+        text += ends[(r >> 8) % 3];
+        if (r % 211 == 0)
+            text += "\n"; // an empty line
+    }
+    return text;
+}
+
+std::string ReadAndDump(const std::string& csv, int maxRecords, std::string* messages)
+{
+    CImportSettings settings;
+    settings.m_cDelimiter = u',';
+    settings.m_nMaxRecords = maxRecords;
+    CTable table;
+    CTextImporter(table).ReadBytes(csv, u"bulk.csv", settings, {});
+    std::ostringstream out;
+    WriteTableJson(table, out, false);
+    for (const KString& message : table.GetMessageLog())
+        *messages += platform::ToUtf8(message) + "\n";
+    return out.str();
+}
+
+TEST(BulkRead, SameAsOneScanFromTheStart)
+{
+    for (unsigned seed : {1u, 2u})
+    {
+        const std::string csv = AwkwardCsv(3u << 19, seed);
+        std::string bulkMessages;
+        std::string serialMessages;
+        const std::string bulk = ReadAndDump(csv, -1, &bulkMessages);
+        const std::string serial = ReadAndDump(csv, INT_MAX, &serialMessages); // a limit reads one cell at a time
+        EXPECT_EQ(bulk, serial) << "seed " << seed;
+        EXPECT_EQ(bulkMessages, serialMessages) << "seed " << seed;
+        EXPECT_NE(bulkMessages.find("Mehr Werte"), std::string::npos);
+        EXPECT_NE(bulkMessages.find("fehlt der Wert"), std::string::npos);
+        EXPECT_NE(bulkMessages.find("Texterkennungszeichen"), std::string::npos);
+    }
+}
+
+TEST(BulkRead, ChunksRescanWhenACutFallsInsideQuotes)
+{
+    // Every line but the first holds a quoted cell with line breaks, so most guessed cuts are wrong.
+    std::u16string text = u"a,b\n";
+    for (int i = 0; i < 2000; ++i)
+        text += u"" + std::u16string(i % 2 ? u"\"x\ny\nz\"" : u"\"p\r\nq\"") + u",v\n";
+    SCellRules rules;
+    rules.m_cDelimiter = u',';
+    const std::vector<SScannedChunk> chunks = ScanPiece(text.data(), 4, text.size(), text.size(), 97, rules, true);
+    long records = 0;
+    size_t expectedStart = 4;
+    for (const SScannedChunk& chunk : chunks)
+    {
+        EXPECT_EQ(chunk.m_nStart, expectedStart);
+        expectedStart = chunk.m_nEnd;
+        for (long i = 0; i < chunk.GetRecordCount(); ++i, ++records)
+        {
+            ASSERT_EQ(chunk.EndCell(i) - chunk.FirstCell(i), 2u);
+            EXPECT_EQ(chunk.GetCell(text.data(), chunk.FirstCell(i)), records % 2 ? u"x\ny\nz" : u"p\r\nq");
+            EXPECT_EQ(chunk.GetCell(text.data(), chunk.FirstCell(i) + 1), u"v");
+        }
+    }
+    EXPECT_EQ(records, 2000);
+    EXPECT_EQ(expectedStart, text.size());
+}
+
+} // namespace

@@ -1,0 +1,229 @@
+// Text export: the quoting rule, lists, the import layout, encodings and marks, warnings, and export ->
+// import round trips in every encoding with and without a mark.
+
+#include "engine/Table.h"
+#include "exchange/TableJson.h"
+#include "exchange/TextExporter.h"
+#include "exchange/TextImporter.h"
+#include "platform/Error.h"
+#include "tests/engine/TableTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <tuple>
+
+using namespace exchange;
+
+namespace
+{
+
+// A table with awkward values: delimiters, quotes, line breaks, lists, undefined values, non-Latin text.
+void FillAwkwardTable(CTable& table)
+{
+    AddColumn(table, u"id", {u"1", u"2", u"3", u"4", u"5"});
+    AddColumn(table, u"text, with comma", {u"plain", u"a,b", u"say \"hi\"", u"line\r\nbreak", u""});
+    AddColumn(table, u"list", {u"|a|b|", u"|x,y|z|", u"", u"|q|", u"|\"|'|"});
+    AddColumn(table, u"semi;colon", {u"a;b", u"tab\there", u"\u00C4rger \u20AC", u"\u4E2D\u6587", u"\U0001F600"});
+    AddColumn(table, u"bar|name", {u"p|q", u"", u" lead", u"trail ", u"|"});
+    table.AnalyzeTable();
+}
+
+std::string Dump(CTable& table)
+{
+    std::ostringstream out;
+    WriteTableJson(table, out, false);
+    return out.str();
+}
+
+SExportOptions Options(char16_t delimiter, char16_t quote = u'"', int encoding = 1, bool bom = false)
+{
+    SExportOptions options;
+    options.m_cDelimiter = delimiter;
+    options.m_cQuote = quote;
+    options.m_nEncoding = encoding;
+    options.m_bWriteBOM = bom;
+    return options;
+}
+
+TEST(Quoting, OnlyWhereNeeded)
+{
+    EXPECT_FALSE(QuotesNecessary(u"plain", u',', u'"'));
+    EXPECT_TRUE(QuotesNecessary(u"a,b", u',', u'"'));
+    EXPECT_TRUE(QuotesNecessary(u"a\"b", u',', u'"'));
+    EXPECT_FALSE(QuotesNecessary(u"a\"b", u',', 0)); // no quote character: a quote needs nothing
+    EXPECT_TRUE(QuotesNecessary(u"\r\n", u';', 0));  // a value of only CR LF is quoted
+    EXPECT_TRUE(QuotesNecessary(u"a\rb", u';', u'"'));
+    EXPECT_FALSE(QuotesNecessary(u"a,b", u';', u'"'));
+    EXPECT_EQ(AddQuotesIfNecessary(u"say \"hi\", ok", u',', u'"'), u"\"say \"\"hi\"\", ok\"");
+    EXPECT_EQ(AddQuotesIfNecessary(u"plain", u',', u'"'), u"plain");
+    EXPECT_EQ(AddQuotesIfNecessary(u"it's", u',', u'\''), u"'it''s'");
+    EXPECT_TRUE(QuotesNecessaryForList({u"a", u"b"}, u'|', u'"'));
+    EXPECT_FALSE(QuotesNecessaryForList({u"a", u"b"}, u',', u'"'));
+    EXPECT_TRUE(QuotesNecessaryForList({u"a", u"b,c"}, u',', u'"'));
+}
+
+TEST(Export, ValuesListsAndNamesInUtf8)
+{
+    CTable table;
+    FillAwkwardTable(table);
+    const std::string text = MakeExportText(table, Options(u','));
+    EXPECT_EQ(text, "id,\"text, with comma\",list,semi;colon,bar|name\r\n"
+                    "1,plain,|a|b|,a;b,p|q\r\n"
+                    "2,\"a,b\",\"|x,y|z|\",tab\there,\r\n"
+                    "3,\"say \"\"hi\"\"\",,\xC3\x84rger \xE2\x82\xAC, lead\r\n"
+                    "4,\"line\r\nbreak\",q,\xE4\xB8\xAD\xE6\x96\x87,trail \r\n"
+                    "5,,\"|\"\"|'|\",\xF0\x9F\x98\x80,\r\n");
+    // With '|' as delimiter every list is quoted, and so is every text with a bar.
+    const std::string barred = MakeExportText(table, Options(u'|'));
+    EXPECT_NE(barred.find("|\"|a|b|\"|"), std::string::npos);
+    EXPECT_NE(barred.find("\"bar|name\""), std::string::npos);
+    // Without names.
+    SExportOptions noNames = Options(u';');
+    noNames.m_bWriteNames = false;
+    EXPECT_EQ(MakeExportText(table, noNames).substr(0, 12), "1;plain;|a|b");
+}
+
+TEST(Export, EmptyTableWritesOnlyTheNamesLine)
+{
+    CTable table;
+    table.CreateNewAttribute(ATTR_NORMAL, false, u"a", nullptr, 1, true);
+    table.CreateNewAttribute(ATTR_HEADER, false, u"group", nullptr, 1, true);
+    table.CreateNewAttribute(ATTR_NORMAL, false, u"b", nullptr, 1, true);
+    EXPECT_EQ(MakeExportText(table, Options(u',')), "a,b\r\n"); // headers are never columns
+}
+
+TEST(Export, Utf16BigEndianWithMarkHasEveryUnitBigEndian)
+{
+    CTable table;
+    AddColumn(table, u"a", {u"\u00E4"});
+    AddColumn(table, u"b", {u"x"});
+    const std::string text = MakeExportText(table, Options(u';', u'"', 2, true));
+    EXPECT_EQ(text, std::string("\xFE\xFF\x00"
+                                "a\x00;\x00"
+                                "b\x00\r\x00\n\x00\xE4\x00;\x00x\x00\r\x00\n",
+                                22));
+    const std::string little = MakeExportText(table, Options(u';', u'"', 3, true));
+    EXPECT_EQ(little.substr(0, 4), std::string("\xFF\xFE"
+                                               "a\x00",
+                                               4));
+    EXPECT_EQ(MakeExportText(table, Options(u';', u'"', 1, true)).substr(0, 4), "\xEF\xBB\xBF"
+                                                                                "a");
+    EXPECT_EQ(MakeExportText(table, Options(u';', u'"', 0, true)).substr(0, 1), "a"); // no mark for code pages
+}
+
+TEST(Export, CodePageSubstitutesWhatItCannotHold)
+{
+    CTable table;
+    AddColumn(table, u"name", {u"Caf\u00E9 \u20AC", u"\u4E2D"});
+    SExportOptions options = Options(u',', u'"', 0);
+    options.m_nCodePage = 1252;
+    EXPECT_EQ(MakeExportText(table, options), "name\r\nCaf\xE9 \x80\r\n?\r\n");
+    options.m_nCodePage = 4242;
+    EXPECT_THROW(MakeExportText(table, options), CKorvalinException);
+}
+
+TEST(Export, WarnsOnceWhenValuesNeedQuotesThatAreNotThere)
+{
+    CTable table;
+    FillAwkwardTable(table);
+    const std::string text = MakeExportText(table, Options(u',', 0));
+    EXPECT_NE(text.find("say \"hi\""), std::string::npos); // quotes are written unchanged
+    const std::vector<KString>& messages = table.GetMessageLog();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_NE(messages[0].find(u"Attributname"), KString::npos);
+    EXPECT_NE(messages[0].find(u"text, with comma"), KString::npos);
+    EXPECT_NE(messages[1].find(u"a,b"), KString::npos);
+    EXPECT_NE(messages[2].find(u"'list'"), KString::npos);
+}
+
+TEST(Export, QualifiedRecordsOnly)
+{
+    CTable table;
+    AddColumn(table, u"n", {u"1", u"2", u"3"});
+    table.GetRecord(1)->m_bQualified = 0;
+    SExportOptions options = Options(u',');
+    options.m_bAllRecords = false;
+    EXPECT_EQ(MakeExportText(table, options), "n\r\n1\r\n3\r\n");
+}
+
+TEST(Export, ImportLayoutRestoresColumnsWithPlaceholders)
+{
+    CTable table;
+    CImportSettings settings;
+    settings.m_cDelimiter = u',';
+    CTextImporter(table).ReadBytes("c1,c2,c3,c4\n1,2,3,4\n", u"source.csv", settings, {});
+    table.DeleteAttribute(table.FindAttributeFromIndex(2)); // column 3 is gone
+    table.FindAttributeFromIndex(0)->SetName(u"renamed");
+    table.MoveAttribute(table.FindAttributeFromIndex(2), 0); // c4 first
+    CAttribute* added = table.CreateNewAttribute(ATTR_NORMAL, false, u"new", nullptr, 1, true);
+    added->AddValue(table.GetRecord(0), u"n");
+    SExportOptions options = Options(u',');
+    options.m_bImportLayout = true;
+    EXPECT_EQ(MakeExportText(table, options), "c1,c2,???,c4\r\n1,2,,4\r\n");
+    ASSERT_FALSE(table.GetMessageLog().empty());
+    EXPECT_NE(table.GetMessageLog().back().find(u"source.csv"), KString::npos);
+    EXPECT_NE(table.GetMessageLog().back().find(u"\r\n   - new"), KString::npos);
+    // Missing columns after the last one kept are written as placeholders too.
+    table.DeleteAttribute(table.FindAttributeFromIndex(0)); // c4
+    EXPECT_EQ(MakeExportText(table, options), "c1,c2,???,???\r\n1,2,,\r\n");
+}
+
+// ---- round trips ----
+
+class RoundTrip : public testing::TestWithParam<std::tuple<int, bool, char16_t>>
+{
+};
+
+TEST_P(RoundTrip, ExportThenImportGivesTheSameTable)
+{
+    const auto [encoding, bom, delimiter] = GetParam();
+    CTable original;
+    FillAwkwardTable(original);
+    SExportOptions options = Options(delimiter, u'"', encoding, bom);
+    options.m_nCodePage = 65001;
+    const std::string bytes = MakeExportText(original, options);
+
+    CImportSettings settings;
+    settings.m_cDelimiter = delimiter;
+    settings.m_nEncoding = encoding;
+    settings.m_nCodePage = 65001;
+    CTable copy;
+    CTextImporter(copy).ReadBytes(bytes, u"round.txt", settings, {});
+    EXPECT_EQ(Dump(copy), Dump(original));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEncoding, RoundTrip,
+                         testing::Combine(testing::Values(0, 1, 2, 3), testing::Bool(),
+                                          testing::Values(u',', u';', u'\t', u'|')));
+
+TEST(RoundTrip, SingleColumnWithUndefinedValuesKeepsEveryRecord)
+{
+    CTable original;
+    AddColumn(original, u"only", {u"", u"a", u"", u""});
+    const std::string bytes = MakeExportText(original, Options(u','));
+    EXPECT_EQ(bytes, "only\r\n\r\na\r\n\r\n\r\n");
+    CImportSettings settings;
+    settings.m_cDelimiter = u',';
+    CTable copy;
+    CTextImporter(copy).ReadBytes(bytes, u"single.csv", settings, {});
+    EXPECT_EQ(Dump(copy), Dump(original));
+}
+
+TEST(RoundTrip, CodePage1252KeepsWhatItCanHold)
+{
+    CTable original;
+    AddColumn(original, u"name", {u"Caf\u00E9", u"\u201EZitat\u201C", u"5 \u20AC"});
+    SExportOptions options = Options(u';', u'"', 0);
+    options.m_nCodePage = 1252;
+    const std::string bytes = MakeExportText(original, options);
+    CImportSettings settings;
+    settings.m_cDelimiter = u';';
+    settings.m_nCodePage = 1252;
+    CTable copy;
+    CTextImporter(copy).ReadBytes(bytes, u"ansi.csv", settings, {});
+    EXPECT_EQ(Dump(copy), Dump(original));
+}
+
+} // namespace
