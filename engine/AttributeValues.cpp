@@ -3,6 +3,7 @@
 
 #include "engine/Attribute.h"
 
+#include "engine/Collation.h"
 #include "engine/Table.h"
 #include "platform/Parallel.h"
 #include "platform/Resources.h"
@@ -267,7 +268,9 @@ const char16_t* CAttribute::GetFieldValue(const CRecord* record)
 {
     if (IsHeader())
         return u"";
-    return m_pValueArray->GetValue(GetFieldValueIndex(record));
+    // The index first: repairing a missing value may re-sort and replace the value array.
+    const long index = GetFieldValueIndex(record);
+    return m_pValueArray->GetValue(index);
 }
 
 KString CAttribute::GetFieldText(const CRecord* record)
@@ -423,11 +426,114 @@ void ParallelQuickSortInternal(uint32_t* data, long lo, long hi, int depth, cons
 }
 } // namespace
 
+namespace
+{
+// Sort keys of the distinct values, so that sorting compares small keys instead of walking the
+// values' texts and numbers on every comparison. The order is that of CompareValueIndices:
+// numbers (numeric attributes without lists) by size, other single values by their texts, lists,
+// and the undefined value last; texts by primary weights, then secondary weights (collation) or
+// by code units (ordinal).
+struct SValueKey
+{
+    uint8_t m_nClass;   // 0 number, 1 other single value, 2 list, 3 undefined
+    double m_dNumber;   // for class 0
+    uint32_t m_nOffset; // into the weight buffer: primary weights, then as many secondary weights
+    uint32_t m_nLength; // characters of the text
+};
+
+class CValueKeys
+{
+public:
+    CValueKeys(CAttribute& attribute, CValueArray& values, const CCollation* collation)
+    {
+        const long n = values.GetSize();
+        m_keys.resize(static_cast<size_t>(n));
+        const bool numeric = attribute.IsNumeric() && !attribute.HasMultipleValues();
+        for (long i = 0; i < n; ++i)
+        {
+            const char16_t* text = values.GetValue(i);
+            SValueKey& key = m_keys[i];
+            key.m_nClass = text[0] == 0 ? 3 : (CAttribute::IsEncodedList(text) ? 2 : 1);
+            key.m_dNumber = 0;
+            if (key.m_nClass == 1 && numeric)
+            {
+                key.m_dNumber = values.GetDoubleValue(i);
+                if (!std::isnan(key.m_dNumber))
+                    key.m_nClass = 0;
+            }
+            key.m_nOffset = static_cast<uint32_t>(m_weights.size());
+            key.m_nLength = 0;
+            if (key.m_nClass > 1)
+                continue;
+            const size_t length = platform::Length(text);
+            key.m_nLength = static_cast<uint32_t>(length);
+            for (size_t c = 0; c < length; ++c)
+                m_weights.push_back(collation ? collation->GetPrimaryWeight(text[c]) : text[c]);
+            if (collation)
+            {
+                for (size_t c = 0; c < length; ++c)
+                    m_weights.push_back(collation->GetSecondaryWeight(text[c]));
+            }
+        }
+        m_bSecondary = collation != nullptr;
+    }
+
+    // -1, 0 or 1; 0 only for lists, which the caller compares itself.
+    int Compare(uint32_t a, uint32_t b) const
+    {
+        const SValueKey& ka = m_keys[a];
+        const SValueKey& kb = m_keys[b];
+        if (ka.m_nClass != kb.m_nClass)
+            return ka.m_nClass < kb.m_nClass ? -1 : 1;
+        if (ka.m_nClass == 0 && ka.m_dNumber != kb.m_dNumber)
+            return ka.m_dNumber < kb.m_dNumber ? -1 : 1;
+        if (ka.m_nClass > 1)
+            return 0;
+        const uint16_t* wa = m_weights.data() + ka.m_nOffset;
+        const uint16_t* wb = m_weights.data() + kb.m_nOffset;
+        const int primary = CompareWeights(wa, ka.m_nLength, wb, kb.m_nLength);
+        if (primary != 0 || !m_bSecondary)
+            return primary;
+        return CompareWeights(wa + ka.m_nLength, ka.m_nLength, wb + kb.m_nLength, kb.m_nLength);
+    }
+
+private:
+    static int CompareWeights(const uint16_t* a, uint32_t na, const uint16_t* b, uint32_t nb)
+    {
+        const uint32_t n = na < nb ? na : nb;
+        for (uint32_t i = 0; i < n; ++i)
+        {
+            if (a[i] != b[i])
+                return a[i] < b[i] ? -1 : 1;
+        }
+        return na == nb ? 0 : (na < nb ? -1 : 1);
+    }
+
+    std::vector<SValueKey> m_keys; // one per value index
+    std::vector<uint16_t> m_weights;
+    bool m_bSecondary = false; // texts tie-break on secondary weights
+};
+} // namespace
+
 void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
 {
     if (IsNumeric() && !m_pValueArray->DoublesValid())
         m_pValueArray->RecomputeDoubleValues(); // before any task reads the numbers
-    auto less = [this](uint32_t a, uint32_t b) { return CompareValueIndices(a, b) < 0; };
+    const int mode = CCollation::GetSortMode();
+    if (m_bSortByDefinitionOrder || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
+    {
+        auto less = [this](uint32_t a, uint32_t b) { return CompareValueIndices(a, b) < 0; };
+        if (parallel)
+            ParallelQuickSortInternal(order.data(), 0, static_cast<long>(order.size()) - 1, 0, less);
+        else
+            std::sort(order.begin(), order.end(), less);
+        return;
+    }
+    const CValueKeys keys(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_pTable->GetCollation() : nullptr);
+    auto less = [this, &keys](uint32_t a, uint32_t b) {
+        const int c = keys.Compare(a, b);
+        return c != 0 ? c < 0 : CompareValueIndices(a, b) < 0;
+    };
     if (parallel)
         ParallelQuickSortInternal(order.data(), 0, static_cast<long>(order.size()) - 1, 0, less);
     else

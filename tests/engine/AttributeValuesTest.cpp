@@ -412,3 +412,33 @@ TEST(Checkpoint, ResortAfterTheCheckpointKeepsValuesConsistent)
     EXPECT_EQ(RenderTable(table), "A(1)=c,a; records=2");
     EXPECT_EQ(a->FindValueIndex(u"c"), a->GetFieldValueIndex(table.GetRecord(0)));
 }
+
+TEST(Sorting, SortKeysGiveTheOrderOfTheComparison)
+{
+    // Mixed values: numbers, texts differing in case and accents, lists and the undefined value, in a
+    // numeric and in a text attribute; the sort must agree with CompareValueIndices pair by pair.
+    const char16_t* words[] = {u"apfel", u"Apfel", u"\u00e4pfel", u"Zebra", u"zebra", u"stra\u00dfe",
+                               u"strasse", u"10", u"9", u"-1.5", u"1.0", u"", u"|a|b|", u"|b|a|", u"x y"};
+    for (const char16_t* format : {u"", u"####."})
+    {
+        CTable table;
+        CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 100, true);
+        ASSERT_TRUE(format[0] == 0 || a->SetFormat(format));
+        std::mt19937 random(3);
+        for (int i = 0; i < 400; ++i)
+        {
+            std::u16string text = words[random() % std::size(words)];
+            if (random() % 3 == 0 && !text.empty() && text[0] != u'|')
+                text += platform::ToKString(random() % 50);
+            a->AddValue(table.AddRecord(), text);
+        }
+        std::vector<uint32_t> keyed(static_cast<size_t>(a->GetNrOfValues()));
+        for (size_t i = 0; i < keyed.size(); ++i)
+            keyed[i] = static_cast<uint32_t>(i);
+        std::vector<uint32_t> compared = keyed;
+        a->SortValueIndices(keyed, false);
+        std::sort(compared.begin(), compared.end(),
+                  [&](uint32_t x, uint32_t y) { return a->CompareValueIndices(x, y) < 0; });
+        EXPECT_EQ(keyed, compared) << "format '" << platform::ToUtf8(format) << "'";
+    }
+}
