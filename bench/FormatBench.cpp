@@ -269,8 +269,11 @@ void AnalyzePhases(benchmark::State& state)
         for (long i = 0; i < table->GetAttributeCount(); ++i)
         {
             CAttribute* attribute = table->FindAttributeFromIndex(i);
+            const auto start = Clock::now();
             attribute->RecomputeMultipleValueFlag();
             attribute->RecomputeSortedValues();
+            const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            state.counters["sort_" + platform::ToUtf8(attribute->GetName())] += ms / 2;
         }
         const auto t3 = Clock::now();
         guess += std::chrono::duration<double, std::milli>(t1 - t0).count();
