@@ -2,6 +2,7 @@
 
 #include "api/Module.h"
 #include "api/TableFrame.h"
+#include "engine/FormatFamily.h"
 #include "korvalin/TableExport.h"
 
 using namespace api;
@@ -79,27 +80,6 @@ int32_t InterfaceValueOfEvalMode(int32_t mode)
             return value;
     }
     return 1;
-}
-
-const char16_t* TypeName(EValueType type)
-{
-    switch (type)
-    {
-    case VALUE_INTEGER:
-        return u"INTEGER";
-    case VALUE_DOUBLE:
-        return u"DOUBLE";
-    case VALUE_DATE:
-        return u"DATE";
-    case VALUE_TIME:
-        return u"TIME";
-    case VALUE_DATETIME:
-        return u"DATETIME";
-    case VALUE_TIMESPAN:
-        return u"TIMESPAN";
-    default:
-        return u"STRING";
-    }
 }
 
 KString PathName(const CAttribute& attribute)
@@ -272,7 +252,7 @@ uint16_t AttributeGetType(CAttribute* attribute, wchar_t** type)
 {
     return GetAttributeString(
         attribute, type,
-        [](CAttribute& a) { return KString(TypeName(a.GetTable()->GetFormatRegistry().GetType(a.GetFormatId()))); });
+        [](CAttribute& a) { return KString(GetValueTypeName(a.GetTable()->GetFormatRegistry().GetType(a.GetFormatId()))); });
 }
 
 uint16_t AttributeGetFormat(CAttribute* attribute, wchar_t** format)

@@ -3,22 +3,29 @@
 namespace platform
 {
 
+// The code point at text[i], advancing i past a surrogate pair; an unpaired surrogate gives U+FFFD.
+static uint32_t NextCodePoint(KStringView text, size_t& i)
+{
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+    {
+        c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        ++i;
+    }
+    else if (c >= 0xD800 && c <= 0xDFFF)
+    {
+        c = 0xFFFD;
+    }
+    return c;
+}
+
 std::string ToUtf8(KStringView text)
 {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i)
     {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-        {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        else if (c >= 0xD800 && c <= 0xDFFF)
-        {
-            c = 0xFFFD;
-        }
+        const uint32_t c = NextCodePoint(text, i);
         if (c < 0x80)
         {
             out += static_cast<char>(c);
@@ -120,19 +127,7 @@ std::wstring ToWide(KStringView text)
     std::wstring out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i)
-    {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-        {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        else if (c >= 0xD800 && c <= 0xDFFF)
-        {
-            c = 0xFFFD;
-        }
-        out += static_cast<wchar_t>(c);
-    }
+        out += static_cast<wchar_t>(NextCodePoint(text, i));
     return out;
 }
 

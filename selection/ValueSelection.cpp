@@ -199,40 +199,33 @@ void CAttribute::SelectAllValues()
     m_bSelectedByColour = false;
 }
 
-void CAttribute::RecomputeExplicitlySelectedRecordsIfNecessary()
+// The shown records whose value in attribute is selected.
+static std::unique_ptr<CSet> CollectSelectedShownRecords(CAttribute& attribute, CTable& table)
 {
-    if (m_pExplicitRecords)
-        return;
-    auto records = std::make_unique<CSet>(static_cast<size_t>(m_pTable->GetRecordCount()));
-    const CRecordArray& shown = m_pTable->GetShownRecords();
-    if (m_pSelectedValues)
+    auto records = std::make_unique<CSet>(static_cast<size_t>(table.GetRecordCount()));
+    const CRecordArray& shown = table.GetShownRecords();
+    if (attribute.HasSelection())
     {
         for (long i = 0; i < shown.GetSize(); ++i)
         {
             CRecord* record = shown.GetRecord(i);
-            if (IsValueSelected(GetFieldValue(record)))
+            if (attribute.IsValueSelected(attribute.GetFieldValue(record)))
                 records->AddTail(record);
         }
     }
-    m_pExplicitRecords = std::move(records);
+    return records;
+}
+
+void CAttribute::RecomputeExplicitlySelectedRecordsIfNecessary()
+{
+    if (!m_pExplicitRecords)
+        m_pExplicitRecords = CollectSelectedShownRecords(*this, *m_pTable);
 }
 
 void CAttribute::RecomputeImplicitlySelectedRecordsIfNecessary()
 {
-    if (m_pImplicitRecords)
-        return;
-    auto records = std::make_unique<CSet>(static_cast<size_t>(m_pTable->GetRecordCount()));
-    const CRecordArray& shown = m_pTable->GetShownRecords();
-    if (m_pSelectedValues)
-    {
-        for (long i = 0; i < shown.GetSize(); ++i)
-        {
-            CRecord* record = shown.GetRecord(i);
-            if (IsValueSelected(GetFieldValue(record)))
-                records->AddTail(record);
-        }
-    }
-    m_pImplicitRecords = std::move(records);
+    if (!m_pImplicitRecords)
+        m_pImplicitRecords = CollectSelectedShownRecords(*this, *m_pTable);
 }
 
 void CAttribute::ComputeSelectedValuesFromExplicitlySelectedRecords()
