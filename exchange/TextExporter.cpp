@@ -223,7 +223,9 @@ public:
 
 private:
     void ChooseColumns();
-    void WriteCell(std::string& out, const SColumn& column, CRecord* record);
+    // Appends the cell of a column whose value index is index (-1: undefined); value is that value's stored
+    // text (null for precomputed columns and undefined values).
+    void WriteCell(std::string& out, const SColumn& column, long index, const char16_t* value);
     void NoteUnquoted(const CAttribute* attribute, KStringView value, bool list);
     void WriteLineEnd(std::string& out) const { out += m_strLineEnd; }
     // Appends value as it is when it is ASCII and needs no quotes (the common case in UTF-8); false when not.
@@ -322,19 +324,15 @@ void CExportRun::NoteUnquoted(const CAttribute* attribute, KStringView value, bo
     }
 }
 
-void CExportRun::WriteCell(std::string& out, const SColumn& column, CRecord* record)
+void CExportRun::WriteCell(std::string& out, const SColumn& column, long index, const char16_t* value)
 {
-    if (!column.m_pAttribute)
-        return;
-    const long index = column.m_pAttribute->GetFieldArray().GetAt(record->m_nRecordNumber);
-    if (index < 0)
-        return; // no value: undefined
+    if (!column.m_pAttribute || index < 0)
+        return; // a placeholder, or no value: undefined
     if (!column.m_vEncoded.empty())
     {
         out += column.m_vEncoded[static_cast<size_t>(index)];
         return;
     }
-    const char16_t* value = column.m_pAttribute->GetValue(index);
     if (m_bUtf8 && AppendPlainAscii(out, value))
         return;
     if (m_options.m_cQuote == 0)
@@ -411,21 +409,53 @@ std::string CExportRun::Run()
     const bool byteDelimiter = m_strDelimiter.size() == 1;
     auto writeLines = [&](size_t first, size_t last, std::string& piece)
     {
-        piece.reserve((last - first) * (16 + 12 * m_columns.size()));
-        for (size_t r = first; r < last; ++r)
+        // A block of records at a time: first the value indices and texts, column by column (the lookups are
+        // independent of one another, so the memory system overlaps them, and the texts are fetched ahead),
+        // then the lines, while those texts are still in the cache.
+        constexpr size_t kBlock = 256;
+        const size_t columns = m_columns.size();
+        std::vector<long> indices(kBlock * columns);
+        std::vector<const char16_t*> values(kBlock * columns);
+        piece.reserve((last - first) * (16 + 12 * columns));
+        for (size_t block = first; block < last; block += kBlock)
         {
-            for (size_t k = 0; k < m_columns.size(); ++k)
+            const size_t n = std::min(kBlock, last - block);
+            std::fill(indices.begin(), indices.end(), -1);
+            std::fill(values.begin(), values.end(), nullptr);
+            for (size_t k = 0; k < columns; ++k)
             {
-                if (k > 0)
+                const SColumn& column = m_columns[k];
+                if (!column.m_pAttribute || column.m_pAttribute->IsHeader())
+                    continue;
+                const CFieldArray& fields = column.m_pAttribute->GetFieldArray();
+                const bool needText = column.m_vEncoded.empty();
+                for (size_t i = 0; i < n; ++i)
                 {
-                    if (byteDelimiter)
-                        piece.push_back(m_strDelimiter[0]);
-                    else
-                        piece += m_strDelimiter;
+                    const long index = fields.GetAt(records[block + i]->m_nRecordNumber);
+                    indices[i * columns + k] = index;
+                    if (needText && index >= 0)
+                    {
+                        const char16_t* value = column.m_pAttribute->GetValue(index);
+                        __builtin_prefetch(value);
+                        values[i * columns + k] = value;
+                    }
                 }
-                WriteCell(piece, m_columns[k], records[r]);
             }
-            piece += m_strLineEnd;
+            for (size_t i = 0; i < n; ++i)
+            {
+                for (size_t k = 0; k < columns; ++k)
+                {
+                    if (k > 0)
+                    {
+                        if (byteDelimiter)
+                            piece.push_back(m_strDelimiter[0]);
+                        else
+                            piece += m_strDelimiter;
+                    }
+                    WriteCell(piece, m_columns[k], indices[i * columns + k], values[i * columns + k]);
+                }
+                piece += m_strLineEnd;
+            }
         }
     };
     const size_t pieces = (records.size() + kRecordsPerPiece - 1) / kRecordsPerPiece;
@@ -447,6 +477,17 @@ std::string CExportRun::Run()
             platform::ParallelFor(0, batch, 1, body);
         else
             body(0, batch);
+        size_t batchBytes = 0;
+        for (const std::string& piece : encoded)
+            batchBytes += piece.size();
+        if (done == 0)
+        {
+            // Room for the whole file at once, judged by the first batch (growing by doubling would copy it).
+            const double share = static_cast<double>(std::min(records.size(), batch * kRecordsPerPiece)) /
+                                 static_cast<double>(std::max<size_t>(records.size(), 1));
+            out.reserve(out.size() + static_cast<size_t>(static_cast<double>(batchBytes) / share * 1.05) + 64);
+        }
+        out.reserve(out.size() + batchBytes);
         for (const std::string& piece : encoded)
             out += piece;
         done += batch;
