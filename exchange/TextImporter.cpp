@@ -530,10 +530,8 @@ void DecodeText(std::string_view bytes, CImportSettings& settings, bool parallel
 
 // ---- reading ----
 
-void CTextImporter::ReadFile(const std::filesystem::path& path, const CImportSettings& settings,
-                             const SReadOptions& options)
+std::string ReadInputFile(CTable& table, const std::filesystem::path& path)
 {
-    const KString name = platform::FromUtf8(path.string());
     std::optional<std::string> bytes;
     try
     {
@@ -545,11 +543,18 @@ void CTextImporter::ReadFile(const std::filesystem::path& path, const CImportSet
     }
     if (!bytes || std::filesystem::is_directory(path))
     {
-        const KString text = FormatResource(1124, {name});
-        m_table.ShowMessage(text);
+        const KString text = FormatResource(1124, {platform::FromUtf8(path.string())});
+        table.ShowMessage(text);
         throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
     }
-    ReadBytes(*bytes, name, settings, options);
+    return std::move(*bytes);
+}
+
+void CTextImporter::ReadFile(const std::filesystem::path& path, const CImportSettings& settings,
+                             const SReadOptions& options)
+{
+    const std::string bytes = ReadInputFile(m_table, path);
+    ReadBytes(bytes, platform::FromUtf8(path.string()), settings, options);
 }
 
 void CTextImporter::ReadBytes(std::string_view bytes, const KString& fileName, const CImportSettings& settings,

@@ -32,6 +32,10 @@ struct SReadOptions
     std::function<bool(double fraction, long records)> m_progress;
 };
 
+// The bytes of an input file. A missing or unreadable file (or a folder) shows message 1124 through the
+// table and throws CArchiveException naming the file.
+std::string ReadInputFile(CTable& table, const std::filesystem::path& path);
+
 class CTextImporter
 {
 public:

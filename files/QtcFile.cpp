@@ -117,23 +117,8 @@ void ReadQtcBytes(CTable& table, std::string_view bytes, const KString& fileName
 
 void ReadQtcFile(CTable& table, const std::filesystem::path& path, const exchange::SReadOptions& options)
 {
-    const KString name = platform::FromUtf8(path.string());
-    std::optional<std::string> bytes;
-    try
-    {
-        bytes = platform::TryReadWholeFile(path);
-    }
-    catch (const CKorvalinException&)
-    {
-        bytes.reset();
-    }
-    if (!bytes || std::filesystem::is_directory(path))
-    {
-        const KString text = FormatResource(1124, {name});
-        table.ShowMessage(text);
-        throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
-    }
-    ReadQtcBytes(table, *bytes, name, options);
+    const std::string bytes = exchange::ReadInputFile(table, path);
+    ReadQtcBytes(table, bytes, platform::FromUtf8(path.string()), options);
 }
 
 } // namespace files
