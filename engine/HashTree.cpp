@@ -45,10 +45,11 @@ int CHashTree::Compare(KStringView key, const char16_t* pStored)
 
 bool CHashTree::Lookup(KStringView key, long* index) const
 {
-    const SNode* pNode = m_ppBuckets[HashKey(key) % m_nBucketCount];
+    const uint32_t nHash = HashKey(key);
+    const SNode* pNode = m_ppBuckets[nHash % m_nBucketCount];
     while (pNode != nullptr)
     {
-        const int nCompare = Compare(key, pNode->m_pKey);
+        const int nCompare = nHash != pNode->m_nHash ? (nHash > pNode->m_nHash ? 1 : -1) : Compare(key, pNode->m_pKey);
         if (nCompare == 0)
         {
             if (index != nullptr)
@@ -85,12 +86,14 @@ void CHashTree::ReserveUsedBucket()
 void CHashTree::Store(const char16_t* key, long index)
 {
     const KStringView view(key, platform::Length(key));
-    const uint32_t bucket = static_cast<uint32_t>(HashKey(view) % m_nBucketCount);
+    const uint32_t nHash = HashKey(view);
+    const uint32_t bucket = static_cast<uint32_t>(nHash % m_nBucketCount);
     SNode** ppLink = &m_ppBuckets[bucket];
     while (*ppLink != nullptr)
     {
         SNode* pNode = *ppLink;
-        const int nCompare = Compare(view, pNode->m_pKey);
+        const int nCompare =
+            nHash != pNode->m_nHash ? (nHash > pNode->m_nHash ? 1 : -1) : Compare(view, pNode->m_pKey);
         if (nCompare == 0)
         {
             pNode->m_pKey = key;
@@ -106,6 +109,7 @@ void CHashTree::Store(const char16_t* key, long index)
     SNode* pNode = NewNode();
     pNode->m_pKey = key;
     pNode->m_nIndex = static_cast<int32_t>(index);
+    pNode->m_nHash = nHash;
     pNode->m_pGreater = nullptr;
     pNode->m_pSmaller = nullptr;
     *ppLink = pNode;
@@ -162,8 +166,14 @@ bool CHashTree::ValidateFull() const
     struct SFrame
     {
         const SNode* m_pNode;
-        const char16_t* m_pLow;
-        const char16_t* m_pHigh;
+        const SNode* m_pLow;  // exclusive bounds of the subtree, null when open
+        const SNode* m_pHigh;
+    };
+    // The tree order: by hash, then ordinally.
+    auto Order = [](const SNode* a, const SNode* b) {
+        if (a->m_nHash != b->m_nHash)
+            return a->m_nHash < b->m_nHash ? -1 : 1;
+        return Compare(KStringView(a->m_pKey, platform::Length(a->m_pKey)), b->m_pKey);
     };
     for (long i = 0; i < m_nUsedBucketCount; ++i)
     {
@@ -177,17 +187,17 @@ bool CHashTree::ValidateFull() const
             stack.pop_back();
             const SNode* pNode = frame.m_pNode;
             const KStringView key(pNode->m_pKey, platform::Length(pNode->m_pKey));
-            if (HashKey(key) % m_nBucketCount != bucket)
+            if (HashKey(key) != pNode->m_nHash || pNode->m_nHash % m_nBucketCount != bucket)
                 return false;
-            if ((frame.m_pLow != nullptr && Compare(key, frame.m_pLow) <= 0) ||
-                (frame.m_pHigh != nullptr && Compare(key, frame.m_pHigh) >= 0))
+            if ((frame.m_pLow != nullptr && Order(pNode, frame.m_pLow) <= 0) ||
+                (frame.m_pHigh != nullptr && Order(pNode, frame.m_pHigh) >= 0))
                 return false;
             if (++nNodes > m_nCount)
                 return false;
             if (pNode->m_pGreater != nullptr)
-                stack.push_back({pNode->m_pGreater, pNode->m_pKey, frame.m_pHigh});
+                stack.push_back({pNode->m_pGreater, pNode, frame.m_pHigh});
             if (pNode->m_pSmaller != nullptr)
-                stack.push_back({pNode->m_pSmaller, frame.m_pLow, pNode->m_pKey});
+                stack.push_back({pNode->m_pSmaller, frame.m_pLow, pNode});
         }
     }
     return nNodes == m_nCount;

@@ -53,8 +53,9 @@ private:
     {
         const char16_t* m_pKey; // zero-terminated key text, not owned
         int32_t m_nIndex;       // the value index stored for the key
-        SNode* m_pGreater;      // subtree of keys ordinally greater than m_pKey
-        SNode* m_pSmaller;      // subtree of keys ordinally smaller than m_pKey
+        uint32_t m_nHash;       // HashKey of the key: most comparisons end here without reading the text
+        SNode* m_pGreater;      // subtree of keys greater than m_pKey (by hash, then ordinally)
+        SNode* m_pSmaller;      // subtree of keys smaller than m_pKey (by hash, then ordinally)
     };
     static_assert(sizeof(SNode) == 32);
 
