@@ -1,5 +1,7 @@
 #include "engine/Calendar.h"
 
+#include "platform/Automation.h"
+
 #include <cmath>
 
 namespace calendar
@@ -84,23 +86,12 @@ std::optional<int64_t> ToSeconds(double days)
 
 double ToAutomationDate(double dayNumber)
 {
-    const double automation = dayNumber + static_cast<double>(kAutomationOffset);
-    if (!(automation < 0))
-        return automation;
-    const double whole = std::floor(automation);
-    const double fraction = automation - whole;
-    return fraction == 0 ? automation : whole - fraction;
+    return platform::AutomationDateFromDayNumber(dayNumber);
 }
 
 double FromAutomationDate(double automationDate)
 {
-    double continuous = automationDate;
-    if (automationDate < 0)
-    {
-        const double whole = std::ceil(automationDate);
-        continuous = whole + (whole - automationDate);
-    }
-    return continuous - static_cast<double>(kAutomationOffset);
+    return platform::DayNumberFromAutomationDate(automationDate);
 }
 
 } // namespace calendar

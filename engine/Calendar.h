@@ -21,8 +21,6 @@ constexpr int kMaxYear = 9999;
 // Day number of 1 January of year 1 and of 31 December 9999.
 constexpr int64_t kMinDay = -730119;
 constexpr int64_t kMaxDay = 2921939;
-// Days between the automation epoch (30 December 1899) and day 0.
-constexpr int64_t kAutomationOffset = 36526;
 constexpr int64_t kSecondsPerDay = 86400;
 
 struct SDate
