@@ -15,32 +15,6 @@
 #include <cmath>
 #include <random>
 
-namespace
-{
-struct STableInLanguage
-{
-    explicit STableInLanguage(int languageId)
-    {
-        options.m_nLanguage = languageId;
-        table = std::make_unique<CTable>(&options);
-    }
-    COptionSet options;
-    std::unique_ptr<CTable> table;
-};
-
-std::string SortedValues(CAttribute* attribute)
-{
-    attribute->RecomputeSortedValues();
-    std::string out;
-    for (long i = 0; i < attribute->GetNrOfValues(); ++i)
-    {
-        const KString text = attribute->GetValueText(i);
-        out += (i ? " " : "") + (text.empty() ? std::string("_") : platform::ToUtf8(text));
-    }
-    return out;
-}
-} // namespace
-
 TEST(AttributeFormat, TheTypePredicatesFollowTheFormat)
 {
     STableInLanguage t(1033);

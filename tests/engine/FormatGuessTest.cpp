@@ -14,17 +14,6 @@
 namespace
 {
 // A table whose formats and collation are those of a language.
-struct STableInLanguage
-{
-    explicit STableInLanguage(int languageId)
-    {
-        options.m_nLanguage = languageId;
-        table = std::make_unique<CTable>(&options);
-    }
-    COptionSet options;
-    std::unique_ptr<CTable> table;
-};
-
 CAttribute* GuessedColumn(CTable& table, const std::vector<std::u16string>& values)
 {
     CAttribute* attribute = AddColumn(table, u"C" + platform::ToKString(table.GetAttributeCount()), values);
@@ -37,18 +26,6 @@ std::string FormatOf(const CAttribute* attribute)
     return platform::ToUtf8(attribute->GetFormatString());
 }
 
-// The attribute's values in index order, "_" for undefined.
-std::string SortedValues(CAttribute* attribute)
-{
-    attribute->RecomputeSortedValues();
-    std::string out;
-    for (long i = 0; i < attribute->GetNrOfValues(); ++i)
-    {
-        const KString text = attribute->GetValueText(i);
-        out += (i ? " " : "") + (text.empty() ? std::string("_") : platform::ToUtf8(text));
-    }
-    return out;
-}
 } // namespace
 
 TEST(GuessFormat, IntegersWithAFewTextsStayNumericWithAWarning)

@@ -3,7 +3,9 @@
 // table's state as one string to compare in a single assertion.
 
 #include "engine/Table.h"
+#include "options/OptionSet.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,31 @@ inline std::string AttributeNames(const CTable& table)
         if (a > 0)
             out += ' ';
         out += platform::ToUtf8(table.FindAttributeFromIndex(a)->GetName());
+    }
+    return out;
+}
+
+// A table whose options choose an interface language (1031 German, 1033 English ...).
+struct STableInLanguage
+{
+    explicit STableInLanguage(int languageId)
+    {
+        options.m_nLanguage = languageId;
+        table = std::make_unique<CTable>(&options);
+    }
+    COptionSet options;
+    std::unique_ptr<CTable> table;
+};
+
+// The attribute's values after sorting, in index order, "_" for undefined.
+inline std::string SortedValues(CAttribute* attribute)
+{
+    attribute->RecomputeSortedValues();
+    std::string out;
+    for (long i = 0; i < attribute->GetNrOfValues(); ++i)
+    {
+        const KString text = attribute->GetValueText(i);
+        out += (i ? " " : "") + (text.empty() ? std::string("_") : platform::ToUtf8(text));
     }
     return out;
 }
