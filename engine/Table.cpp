@@ -1,6 +1,7 @@
 #include "engine/Table.h"
 
 #include "options/OptionSet.h"
+#include "platform/Parallel.h"
 #include "platform/Resources.h"
 
 #include <algorithm>
@@ -88,13 +89,34 @@ void CTable::AnalyzeTable()
 {
     const bool guess = m_pOptions->m_bGuessFormatsAtImport;
     const bool check = m_pOptions->m_bCheckFormatsAtImport;
+    // Guessing adds formats to the table's registry: one attribute after the other. Checking the values
+    // against the formats and sorting them touch only the attribute itself: side by side.
+    std::vector<CAttribute*> attributes;
     for (auto& attribute : m_attributes)
     {
         if (attribute->IsHeader())
             continue;
         attribute->RecomputeMultipleValueFlag();
-        AnalyzeAttributeFormat(*attribute, guess, check);
-        attribute->RecomputeSortedValues();
+        AnalyzeAttributeFormat(*attribute, guess, false);
+        attributes.push_back(attribute.get());
+    }
+    auto finish = [&](size_t first, size_t last)
+    {
+        for (size_t i = first; i < last; ++i)
+        {
+            if (check)
+                AnalyzeAttributeFormat(*attributes[i], false, true);
+            attributes[i]->RecomputeSortedValues();
+        }
+    };
+    if (UseMulticores() && platform::GetProcessorCount() > 1 && attributes.size() > 1)
+    {
+        CStatusMessageGuard status(*this, FormatResource(2716, {GetTitle()}));
+        platform::ParallelFor(0, attributes.size(), 1, finish);
+    }
+    else
+    {
+        finish(0, attributes.size());
     }
 }
 
@@ -517,8 +539,14 @@ int CTable::ShowMessage(const KString& text, int defaultAnswer)
     return defaultAnswer;
 }
 
+void CTable::PushStatusMessage(const KString& text)
+{
+    if (std::this_thread::get_id() == m_ownerThread)
+        m_statusMessages.push_back(text);
+}
+
 void CTable::PopStatusMessage()
 {
-    if (!m_statusMessages.empty())
+    if (std::this_thread::get_id() == m_ownerThread && !m_statusMessages.empty())
         m_statusMessages.pop_back();
 }

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class CCollation;
@@ -306,7 +307,9 @@ public:
     int ShowMessage(const KString& text, int defaultAnswer = ANSWER_OK);
     void SetMessageHandler(std::function<int(const KString&, int)> handler) { m_messageHandler = std::move(handler); }
     const std::vector<KString>& GetMessageLog() const { return m_messageLog; }
-    void PushStatusMessage(const KString& text) { m_statusMessages.push_back(text); }
+    // The status stack belongs to the thread that made the table: the tasks of a parallel step (sorting
+    // attributes side by side, say) run under the step's own message and their pushes and pops are ignored.
+    void PushStatusMessage(const KString& text);
     void PopStatusMessage();
     const std::vector<KString>& GetStatusMessages() const { return m_statusMessages; }
     void ClearStatusMessages() { m_statusMessages.clear(); }
@@ -361,7 +364,8 @@ private:
     CAttribute* m_pCursorAttribute = nullptr;
     std::function<int(const KString&, int)> m_messageHandler;
     std::vector<KString> m_messageLog;                   // every message shown, in order
-    std::vector<KString> m_statusMessages;               // stack of running operations
+    std::vector<KString> m_statusMessages;               // stack of running operations, of m_ownerThread only
+    std::thread::id m_ownerThread = std::this_thread::get_id(); // the thread that made the table
 };
 
 // Keeps a status message on the table's stack while an operation runs.

@@ -1,6 +1,7 @@
 #include "TableTestSupport.h"
 
 #include "engine/Allocator.h"
+#include "engine/Collation.h"
 #include "options/OptionSet.h"
 #include "platform/Error.h"
 
@@ -118,7 +119,7 @@ TEST(AddValue, ListsAreNormalisedAndTheirPartsAreValues)
     EXPECT_TRUE(a->HasMultipleValues());
     EXPECT_EQ(a->FindValueIndex(u"|b|a|"), a->GetFieldValueIndex(r0));
     EXPECT_EQ(a->FindValueIndex(u"|b|b|a|"), a->GetFieldValueIndex(r0)); // looked up in normal form
-    EXPECT_EQ(a->FindValueIndex(u"a"), a->GetFieldValueIndex(r1));      // a part is a value of its own
+    EXPECT_EQ(a->FindValueIndex(u"a"), a->GetFieldValueIndex(r1));       // a part is a value of its own
     const auto parts = CAttribute::GetEncodedMultipleValues(a->GetFieldValue(r0));
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(std::u16string(parts[0]), u"b");
@@ -146,7 +147,7 @@ TEST(MakeMultipleValuesUnique, CountsAndForms)
         std::u16string in, out;
         int parts;
     } cases[] = {
-        {u"|b|a|b||", u"|b|a|", 2}, {u"|a|", u"a", 1}, {u"|", u"", 0},        {u"||", u"", 0},
+        {u"|b|a|b||", u"|b|a|", 2}, {u"|a|", u"a", 1}, {u"|", u"", 0},         {u"||", u"", 0},
         {u"plain", u"plain", 1},    {u"", u"", 0},     {u"|x|y", u"|x|y|", 2}, {u"|a|A|", u"|a|A|", 2},
     };
     for (Case c : cases)
@@ -417,8 +418,8 @@ TEST(Sorting, SortKeysGiveTheOrderOfTheComparison)
 {
     // Mixed values: numbers, texts differing in case and accents, lists and the undefined value, in a
     // numeric and in a text attribute; the sort must agree with CompareValueIndices pair by pair.
-    const char16_t* words[] = {u"apfel", u"Apfel", u"\u00e4pfel", u"Zebra", u"zebra", u"stra\u00dfe",
-                               u"strasse", u"10", u"9", u"-1.5", u"1.0", u"", u"|a|b|", u"|b|a|", u"x y"};
+    const char16_t* words[] = {u"apfel", u"Apfel", u"\u00e4pfel", u"Zebra", u"zebra", u"stra\u00dfe", u"strasse", u"10",
+                               u"9",     u"-1.5",  u"1.0",        u"",      u"|a|b|", u"|b|a|",       u"x y"};
     for (const char16_t* format : {u"", u"####."})
     {
         CTable table;
@@ -441,4 +442,60 @@ TEST(Sorting, SortKeysGiveTheOrderOfTheComparison)
                   [&](uint32_t x, uint32_t y) { return a->CompareValueIndices(x, y) < 0; });
         EXPECT_EQ(keyed, compared) << "format '" << platform::ToUtf8(format) << "'";
     }
+}
+
+TEST(Sorting, LongSharedBeginningsSortInEveryMode)
+{
+    // Texts that agree on their first 7, 8, 15, 16 or 17 characters, end inside a shared beginning, or differ
+    // only in case and accents; numbers that are equal as numbers but not as texts. The keyed sort, sequential
+    // and parallel, must give an order in which CompareValueIndices never finds a pair the wrong way round.
+    const std::u16string stems[] = {
+        u"Queenie Tanaka", u"Queenie Tanakamura", u"queenie tanaka",           u"Qu\u00e9enie Tanaka",
+        u"Queenie",        u"Queenie ",           u"Queenie Tanakamura-Smith", u"abcdefgh",
+        u"abcdefg"};
+    for (const int mode : {SORT_COLLATION, SORT_ORDINAL})
+    {
+        for (const char16_t* format : {u"", u"####."})
+        {
+            CCollation::SetSortMode(mode);
+            CTable table;
+            CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 100, true);
+            ASSERT_TRUE(format[0] == 0 || a->SetFormat(format));
+            std::mt19937 random(11);
+            for (int i = 0; i < 30000; ++i)
+            {
+                std::u16string text;
+                switch (random() % 4)
+                {
+                case 0:
+                    text = platform::ToKString(random() % 2000) + (random() % 2 ? u".0" : u"");
+                    break;
+                case 1:
+                    text = u"-0";
+                    break;
+                default:
+                    text = stems[random() % std::size(stems)] + platform::ToKString(random() % 5000);
+                }
+                a->AddValue(table.AddRecord(), text);
+            }
+            a->AddValue(table.AddRecord(), u"");
+            for (const bool parallel : {false, true})
+            {
+                std::vector<uint32_t> order(static_cast<size_t>(a->GetNrOfValues()));
+                for (size_t i = 0; i < order.size(); ++i)
+                    order[i] = static_cast<uint32_t>(i);
+                a->SortValueIndices(order, parallel);
+                std::vector<uint32_t> seen = order;
+                std::sort(seen.begin(), seen.end());
+                ASSERT_TRUE(std::adjacent_find(seen.begin(), seen.end()) == seen.end());
+                ASSERT_EQ(seen.back() + 1, seen.size());
+                for (size_t i = 1; i < order.size(); ++i)
+                    ASSERT_LE(a->CompareValueIndices(order[i - 1], order[i]), 0)
+                        << "mode " << mode << " format '" << platform::ToUtf8(format) << "' parallel " << parallel
+                        << ": " << platform::ToUtf8(a->GetValue(order[i - 1])) << " before "
+                        << platform::ToUtf8(a->GetValue(order[i]));
+            }
+        }
+    }
+    CCollation::SetSortMode(SORT_COLLATION);
 }

@@ -1,0 +1,230 @@
+// Sorting the distinct values of an attribute into the order of CompareValueIndices.
+//
+// Comparing two values through the collation walks both texts character by character, a random
+// memory access per value and a table lookup per character. For a million distinct values that is
+// tens of millions of such walks. Instead every value gets a fixed 128-bit key built once: numbers
+// their bits in numeric order, texts the weights of their next eight characters. The keys are
+// sorted as plain integers; a run of equal keys among texts is keyed again on the following eight
+// characters, and only values that still tie after their texts ran out are compared in full.
+// The result is exactly the order of CompareValueIndices, made total by comparing the texts by
+// code units (and finally the indices) where that comparison says equal.
+
+#include "engine/Attribute.h"
+
+#include "engine/Collation.h"
+#include "engine/ParallelSort.h"
+#include "engine/Table.h"
+#include "engine/ValueArray.h"
+#include "platform/Parallel.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+
+constexpr size_t kWeightsPerKey = 8;       // characters one key covers
+constexpr long kParallelRuns = 4096;       // runs of equal keys from this many on are keyed again in parallel
+constexpr size_t kParallelEntries = 20000; // classes from this size on are sorted in parallel
+
+struct SSortEntry
+{
+    uint64_t m_nHigh;   // the more significant half of the key
+    uint64_t m_nLow;    // the less significant half
+    uint32_t m_nIndex;  // the value index
+    uint32_t m_nLength; // characters of the value's text (texts only)
+};
+
+struct SKeyLess
+{
+    bool operator()(const SSortEntry& a, const SSortEntry& b) const
+    {
+        return a.m_nHigh != b.m_nHigh ? a.m_nHigh < b.m_nHigh : a.m_nLow < b.m_nLow;
+    }
+};
+
+bool KeyEqual(const SSortEntry& a, const SSortEntry& b)
+{
+    return a.m_nHigh == b.m_nHigh && a.m_nLow == b.m_nLow;
+}
+
+// The bits of a number, as an unsigned integer that orders like the number (0 and -0 alike).
+uint64_t OrderedBits(double d)
+{
+    if (d == 0)
+        d = 0.0;
+    uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    return (u >> 63) != 0 ? ~u : u | (uint64_t(1) << 63);
+}
+
+// Sorts the value indices of one class. Owns nothing; valid while the attribute's values are.
+class CClassSorter
+{
+public:
+    CClassSorter(CAttribute& attribute, CValueArray& values, const CCollation* collation, bool parallel)
+        : m_attribute(attribute), m_values(values), m_pCollation(collation), m_bParallel(parallel)
+    {
+    }
+
+    void SortNumbers(std::vector<SSortEntry>& entries)
+    {
+        for (SSortEntry& entry : entries)
+        {
+            entry.m_nHigh = OrderedBits(m_values.GetDoubleValue(static_cast<long>(entry.m_nIndex)));
+            entry.m_nLow = 0;
+        }
+        SortByKey(entries.data(), entries.size());
+        ForEachRun(entries.data(), entries.size(),
+                   [this](SSortEntry* first, size_t count) { SortFully(first, count); });
+    }
+
+    void SortTexts(std::vector<SSortEntry>& entries)
+    {
+        for (SSortEntry& entry : entries)
+            entry.m_nLength = static_cast<uint32_t>(platform::Length(m_values.GetValue(entry.m_nIndex)));
+        SortTextRange(entries.data(), entries.size(), 0);
+    }
+
+    // The full comparison, for values whose keys cannot tell them apart.
+    void SortFully(SSortEntry* first, size_t count)
+    {
+        std::sort(first, first + count,
+                  [this](const SSortEntry& a, const SSortEntry& b) { return Less(a.m_nIndex, b.m_nIndex); });
+    }
+
+private:
+    bool Less(uint32_t a, uint32_t b) const
+    {
+        const int c = m_attribute.CompareValueIndices(a, b);
+        if (c != 0)
+            return c < 0;
+        const int ordinal = CCollation::CompareOrdinal(m_values.GetValue(a), m_values.GetValue(b));
+        return ordinal != 0 ? ordinal < 0 : a < b;
+    }
+
+    uint16_t Weight(char16_t c) const { return m_pCollation ? m_pCollation->GetPrimaryWeight(c) : c; }
+
+    // Keys every entry on the characters from offset on; a text that has ended weighs 0 there,
+    // which sorts it before every longer text with the same beginning.
+    void FillTextKeys(SSortEntry* first, size_t count, size_t offset) const
+    {
+        for (size_t i = 0; i < count; ++i)
+        {
+            SSortEntry& entry = first[i];
+            const char16_t* text = m_values.GetValue(entry.m_nIndex);
+            uint64_t half[2] = {0, 0};
+            for (size_t k = 0; k < kWeightsPerKey; ++k)
+            {
+                const size_t at = offset + k;
+                const uint64_t weight = at < entry.m_nLength ? Weight(text[at]) : 0;
+                half[k / 4] |= weight << (48 - 16 * (k % 4));
+            }
+            entry.m_nHigh = half[0];
+            entry.m_nLow = half[1];
+        }
+    }
+
+    void SortTextRange(SSortEntry* first, size_t count, size_t offset)
+    {
+        FillTextKeys(first, count, offset);
+        SortByKey(first, count);
+        const size_t next = offset + kWeightsPerKey;
+        ForEachRun(first, count,
+                   [this, next](SSortEntry* run, size_t n)
+                   {
+                       const bool longer =
+                           std::any_of(run, run + n, [next](const SSortEntry& e) { return e.m_nLength > next; });
+                       if (longer)
+                           SortTextRange(run, n, next);
+                       else
+                           SortFully(run, n);
+                   });
+    }
+
+    void SortByKey(SSortEntry* first, size_t count) const
+    {
+        if (m_bParallel && count >= kParallelEntries)
+            ParallelQuickSortInternal(first, 0, static_cast<long>(count) - 1, 0, SKeyLess());
+        else
+            std::sort(first, first + count, SKeyLess());
+    }
+
+    // Calls body(first, count) for every run of two or more equal keys, in parallel when there are many.
+    template <class Body> void ForEachRun(SSortEntry* entries, size_t count, const Body& body) const
+    {
+        std::vector<std::pair<size_t, size_t>> runs;
+        for (size_t i = 0; i < count;)
+        {
+            size_t j = i + 1;
+            while (j < count && KeyEqual(entries[i], entries[j]))
+                ++j;
+            if (j - i > 1)
+                runs.emplace_back(i, j - i);
+            i = j;
+        }
+        if (m_bParallel && static_cast<long>(runs.size()) >= kParallelRuns)
+        {
+            platform::ParallelFor(0, runs.size(), 256,
+                                  [&](size_t from, size_t to)
+                                  {
+                                      for (size_t r = from; r < to; ++r)
+                                          body(entries + runs[r].first, runs[r].second);
+                                  });
+            return;
+        }
+        for (const auto& [at, n] : runs)
+            body(entries + at, n);
+    }
+
+    CAttribute& m_attribute;        // the attribute whose values are sorted
+    CValueArray& m_values;          // its distinct values
+    const CCollation* m_pCollation; // weights of the collation; null: code units (ordinal order)
+    bool m_bParallel;               // sorts and runs may use several tasks
+};
+
+} // namespace
+
+void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
+{
+    if (IsNumeric() && !m_pValueArray->DoublesValid())
+        m_pValueArray->RecomputeDoubleValues(); // before any task reads the numbers
+    const int mode = CCollation::GetSortMode();
+    if (m_bSortByDefinitionOrder || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
+    {
+        auto less = [this](uint32_t a, uint32_t b) { return CompareValueIndices(a, b) < 0; };
+        if (parallel)
+            ParallelQuickSortInternal(order.data(), 0, static_cast<long>(order.size()) - 1, 0, less);
+        else
+            std::sort(order.begin(), order.end(), less);
+        return;
+    }
+
+    // The classes in their order: numbers, other single values (texts), lists, the undefined value.
+    const bool numeric = IsNumeric() && !m_bMultipleValues;
+    std::vector<SSortEntry> classes[4];
+    for (const uint32_t index : order)
+    {
+        const char16_t* text = m_pValueArray->GetValue(index);
+        int cls = 1;
+        if (text[0] == 0)
+            cls = 3;
+        else if (IsEncodedList(text))
+            cls = 2;
+        else if (numeric && !std::isnan(m_pValueArray->GetDoubleValue(index)))
+            cls = 0;
+        classes[cls].push_back(SSortEntry{0, 0, index, 0});
+    }
+    CClassSorter sorter(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_pTable->GetCollation() : nullptr, parallel);
+    sorter.SortNumbers(classes[0]);
+    sorter.SortTexts(classes[1]);
+    sorter.SortFully(classes[2].data(), classes[2].size());
+    size_t at = 0;
+    for (const std::vector<SSortEntry>& entries : classes)
+    {
+        for (const SSortEntry& entry : entries)
+            order[at++] = entry.m_nIndex;
+    }
+}
