@@ -110,7 +110,8 @@ public:
     void SetId(int32_t id) { m_nId = id; }
     int32_t GetSequenceNumber() const { return m_nSequenceNumber; }
     void SetSequenceNumber(int32_t n) { m_nSequenceNumber = n; }
-    // The name for display: "——" when empty; cut to maxLength-3 characters and "..." when longer (maxLength >= 10; 0 = no limit).
+    // The name for display: "——" when empty; cut to maxLength-3 characters and "..." when longer (maxLength >= 10; 0 =
+    // no limit).
     KString GetDisplayName(int maxLength = 0, bool replaceControls = false) const;
 
     // ---- kind and tree ----
@@ -220,6 +221,9 @@ public:
     const char16_t* AddValue(CRecord* record, KStringView text);
     const char16_t* AddValue(CRecord* record, KStringView text, double number);
     const char16_t* AddValue(CRecord* record, KStringView text, bool hasNumber, double number);
+    // As AddValue(records[i], texts[i]) for i = 0 .. count-1 in order, for bulk loops: the value hash is asked
+    // for the values a few steps ahead, so that its memory arrives while the ones before are stored.
+    void AddValues(CRecord* const* records, const KStringView* texts, size_t count);
 
     long GetFieldValueIndex(const CRecord* record);
     const char16_t* GetFieldValue(const CRecord* record);
@@ -350,45 +354,47 @@ private:
     void ApplyFormat(KStringView format, int id);
     // Values (or given texts) that do not read whole with the format; stops at the first one when asked.
     long CountIllegalValues(const std::vector<KString>* values, bool stopAtFirst) const;
-    const char16_t* AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number);
+    // knownHash, when given, is CHashTree::HashKey(text).
+    const char16_t* AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
+                                     const uint32_t* knownHash = nullptr);
     long AddListValue(KStringView listText, int parts);
     long FindOrAddPart(KStringView part);
     void RepairMissingValue(const CRecord* record);
     void ComputeStatistics(bool shownOnly);
     void BuildSortedRecords(bool shownOnly);
 
-    CTable* m_pTable;                    // owning table, never null
-    AttributeType m_eType;               // kind of the attribute
-    KString m_strName;                   // displayed name, never empty
-    KString m_strUniqueName;             // unique among non-hidden attributes after SetUniqueAttributeNames
-    KString m_strUuid;                   // made at construction
-    KString m_strComment;                // free text
-    KString m_strImportName;             // column name in the import source
-    long m_nImportIndex = -1;            // column number in the import source
-    KString m_strValueListTitle;         // title of the attribute's value list window; may be empty
+    CTable* m_pTable;                               // owning table, never null
+    AttributeType m_eType;                          // kind of the attribute
+    KString m_strName;                              // displayed name, never empty
+    KString m_strUniqueName;                        // unique among non-hidden attributes after SetUniqueAttributeNames
+    KString m_strUuid;                              // made at construction
+    KString m_strComment;                           // free text
+    KString m_strImportName;                        // column name in the import source
+    long m_nImportIndex = -1;                       // column number in the import source
+    KString m_strValueListTitle;                    // title of the attribute's value list window; may be empty
     std::map<KString, KString, std::less<>> m_tags; // tag dictionary; no tag maps to ""
-    int32_t m_nId = 0;                   // from the table's id counter; -1 for headers
-    int32_t m_nSequenceNumber = 0;       // sequence counter after this attribute was counted; 0 for headers
-    int32_t m_nIndent = 0;               // tree level from 0
-    int32_t m_nLines = 1;                // height of the row in text lines, at least 1
-    bool m_bHeaderOpen = false;          // header subtree expanded
-    bool m_bHidden = false;              // left out of unique naming and searches
-    bool m_bShown = true;                // row currently displayed
-    bool m_bSuppressed = false;          // kept hidden by ShowAllHiddenAttributes
+    int32_t m_nId = 0;                              // from the table's id counter; -1 for headers
+    int32_t m_nSequenceNumber = 0;                  // sequence counter after this attribute was counted; 0 for headers
+    int32_t m_nIndent = 0;                          // tree level from 0
+    int32_t m_nLines = 1;                           // height of the row in text lines, at least 1
+    bool m_bHeaderOpen = false;                     // header subtree expanded
+    bool m_bHidden = false;                         // left out of unique naming and searches
+    bool m_bShown = true;                           // row currently displayed
+    bool m_bSuppressed = false;                     // kept hidden by ShowAllHiddenAttributes
     bool m_bPermissions[PERMISSION_COUNT] = {true, true, true, true, true, true, true, true};
-    bool m_bMultipleValues = false;      // some field holds a list
-    bool m_bUnclearFormat = false;       // a format string given was not understood
-    bool m_bFormatWarning = false;       // some value could not be read with the format
-    bool m_bGeneratedKey = false;        // made by GenerateKeyIfNecessary
-    int32_t m_nEvalMode = 1;             // lowest recompute mode that recomputes a derived attribute, 0 ... 4
+    bool m_bMultipleValues = false;        // some field holds a list
+    bool m_bUnclearFormat = false;         // a format string given was not understood
+    bool m_bFormatWarning = false;         // some value could not be read with the format
+    bool m_bGeneratedKey = false;          // made by GenerateKeyIfNecessary
+    int32_t m_nEvalMode = 1;               // lowest recompute mode that recomputes a derived attribute, 0 ... 4
     bool m_bRegardUndefinedAsZero = false; // undefined numeric inputs of a derived attribute count as 0
     bool m_bSortByDefinitionOrder = false;
-    bool m_bMissingValueReported = false; // the missing-value message was shown once
+    bool m_bMissingValueReported = false;    // the missing-value message was shown once
     bool m_bResortedSinceCheckpoint = false; // values were renumbered after the checkpoint
 
-    KString m_strFormat;       // format string, empty for text
-    KString m_strImportFormat; // format under which the values were read
-    int32_t m_nFormatId = 0;   // id of m_strFormat in the table's registry
+    KString m_strFormat;           // format string, empty for text
+    KString m_strImportFormat;     // format under which the values were read
+    int32_t m_nFormatId = 0;       // id of m_strFormat in the table's registry
     bool m_bFormatDecided = false; // the format was set or guessed (see IsFormatDecided)
 
     std::unique_ptr<CValueStore> m_pValueStore; // texts of the distinct values
@@ -407,7 +413,7 @@ private:
     long m_nShownMaxLength = 0;
     int m_nMaxMultipleValues = -1; // -1 when not computed
 
-    long m_nValueGeneration = 0;           // raised when values are rebuilt
+    long m_nValueGeneration = 0; // raised when values are rebuilt
 
     // selection state
     std::unique_ptr<CSet> m_pSelectedValues;  // selected value pointers; null when nothing is selected, never empty
@@ -416,12 +422,12 @@ private:
     bool m_bRangeSelection = false;           // the selection was made as an interval
     const char16_t* m_pRangeLow = nullptr;    // interval bounds, only with at least two selected values
     const char16_t* m_pRangeHigh = nullptr;
-    int m_nGroupingPrefixLength = 0;          // 0..8, set by the display
-    int m_nSelectionPrefixLength = -1;        // grouping prefix at the last selection; -1 when nothing selected
-    long m_nSelectedRecordCount = 0;          // qualified shown records with a selected value, when not dirty
-    bool m_bWholeSelection = false;           // every qualified shown record has a selected value
-    bool m_bSelectionDirty = false;           // the count must be recomputed
-    bool m_bSelectedByColour = false;         // the selection came from a colour class
+    int m_nGroupingPrefixLength = 0;   // 0..8, set by the display
+    int m_nSelectionPrefixLength = -1; // grouping prefix at the last selection; -1 when nothing selected
+    long m_nSelectedRecordCount = 0;   // qualified shown records with a selected value, when not dirty
+    bool m_bWholeSelection = false;    // every qualified shown record has a selected value
+    bool m_bSelectionDirty = false;    // the count must be recomputed
+    bool m_bSelectedByColour = false;  // the selection came from a colour class
     std::vector<std::shared_ptr<CSetAttributeCommand>> m_restrictions; // in force, in order of addition
 
     // records ordered by value

@@ -134,7 +134,38 @@ const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, bool has
     return AddValueInternal(record, text, hasNumber, number);
 }
 
-const char16_t* CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number)
+void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, size_t count)
+{
+    if (IsHeader() || count == 0)
+        return;
+    if (!m_pHashTree)
+        CreateValueHashTree(0);
+    // A small ring of hashes: the slot of value i + kSlotsAhead is fetched, the key text of value
+    // i + kKeysAhead (whose slot has arrived by now) is fetched, and value i is stored.
+    constexpr size_t kSlotsAhead = 16;
+    constexpr size_t kKeysAhead = 8;
+    constexpr size_t kRing = 32;
+    static_assert(kSlotsAhead < kRing && kKeysAhead < kSlotsAhead);
+    uint32_t ring[kRing];
+    auto ask = [&](size_t i)
+    {
+        ring[i % kRing] = CHashTree::HashKey(texts[i]);
+        m_pHashTree->Prefetch(ring[i % kRing]);
+    };
+    for (size_t i = 0; i < count && i < kSlotsAhead; ++i)
+        ask(i);
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (i + kSlotsAhead < count)
+            ask(i + kSlotsAhead);
+        if (i + kKeysAhead < count)
+            m_pHashTree->PrefetchKey(ring[(i + kKeysAhead) % kRing]);
+        AddValueInternal(records[i], texts[i], false, kNaN, &ring[i % kRing]);
+    }
+}
+
+const char16_t* CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
+                                             const uint32_t* knownHash)
 {
     if (IsHeader())
         return nullptr;
@@ -175,22 +206,19 @@ const char16_t* CAttribute::AddValueInternal(CRecord* record, KStringView text, 
     if (!m_pHashTree)
         CreateValueHashTree(0);
     long index = -1;
-    if (!m_pHashTree->Lookup(value, &index))
+    const uint32_t hash = knownHash && value.data() == text.data() ? *knownHash : CHashTree::HashKey(value);
+    if (!m_pHashTree->Lookup(value, hash, &index))
     {
-        if (static_cast<size_t>(m_pValueArray->GetSize()) >= m_pHashTree->GetBucketCount())
-        {
-            DropValueHashTree();
-            CreateValueHashTree(m_pValueArray->GetSize() * 3 / 2);
-        }
         if (isList)
         {
             index = AddListValue(value, parts);
         }
         else
         {
+            m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
             const char16_t* stored = m_pValueStore->AllocateValue(value);
             index = m_pValueArray->AddNewValue(stored, false, hasNumber, number);
-            m_pHashTree->Store(stored, index);
+            m_pHashTree->Store(stored, hash, index);
         }
     }
     if (record)
@@ -203,11 +231,13 @@ const char16_t* CAttribute::AddValueInternal(CRecord* record, KStringView text, 
 long CAttribute::FindOrAddPart(KStringView part)
 {
     long index = -1;
-    if (m_pHashTree->Lookup(part, &index))
+    const uint32_t hash = CHashTree::HashKey(part);
+    if (m_pHashTree->Lookup(part, hash, &index))
         return index;
+    m_pHashTree->Reserve(1);
     const char16_t* stored = m_pValueStore->AllocateValue(part);
     index = m_pValueArray->AddNewValue(stored, IsNumeric(), false, kNaN);
-    m_pHashTree->Store(stored, index);
+    m_pHashTree->Store(stored, hash, index);
     return index;
 }
 
@@ -227,6 +257,7 @@ long CAttribute::AddListValue(KStringView listText, int parts)
         start = end + 1;
         ++part;
     }
+    m_pHashTree->Reserve(1);
     const char16_t* key = m_pValueStore->AllocateValue(listText);
     WritePointer(encoded + 2, key);
     const long index = m_pValueArray->AddNewValue(encoded, false, true, kNaN);
@@ -255,8 +286,7 @@ void CAttribute::RepairMissingValue(const CRecord* record)
     {
         m_bMissingValueReported = true;
         m_pTable->ShowMessage(u"Internal Error: Missing FieldValue for Attribute '" + GetDisplayName(50) +
-                              u"' in record " + platform::ToKString(record->m_nRecordNumber) +
-                              u"!\nUsing UNDEFINED.");
+                              u"' in record " + platform::ToKString(record->m_nRecordNumber) + u"!\nUsing UNDEFINED.");
     }
     AddValue(const_cast<CRecord*>(record), KStringView(), kNaN);
     if (!m_pValueArray->IsSorted())
@@ -542,6 +572,5 @@ void CAttribute::DeleteCheckpoint()
 
 size_t CAttribute::GetAllocatedBytes() const
 {
-    return m_pValueStore->GetAllocatedBytes() + m_pValueArray->GetAllocatedBytes() +
-           m_fieldArray.GetAllocatedMemory();
+    return m_pValueStore->GetAllocatedBytes() + m_pValueArray->GetAllocatedBytes() + m_fieldArray.GetAllocatedMemory();
 }

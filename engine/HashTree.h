@@ -6,71 +6,82 @@
 
 #include <cstdint>
 
-// A fixed array of buckets (sized from the prime list for the expected count), each bucket an unbalanced
-// binary search tree ordered by ordinal comparison of UTF-16 code units. Keys are zero-terminated texts owned
-// by someone else (the attribute's value store) and must stay valid while stored; Lookup takes any view and
-// compares it length-aware, so callers need no terminated copy. Nodes (32 bytes) come 1024 to a block from
-// the table allocator and are freed only together. The tree never grows its bucket array: the owner drops it
-// and makes a larger one when the count outgrows the buckets.
-// Threading: Lookup may run from several threads at once; Store and RemoveAll on the table's thread only.
+// An open-addressing hash of 16-byte slots (key pointer, the key's hash, the index), probed linearly from
+// the slot that the multiplicative mix of the hash picks. Keys are zero-terminated texts owned by someone
+// else (the attribute's value store) and must stay valid while stored; Lookup takes any view and compares it
+// length-aware, so callers need no terminated copy. A lookup reads one slot line and, only when the hashes
+// agree, the key text. The slot array is kept at most half full: it doubles before a store would pass that,
+// rehashing from the stored hashes without touching a key. Callers that know the hash of a key pass it along,
+// so a miss followed by a store hashes the text once; bulk loops prefetch the slots of keys to come.
+// Threading: Lookup and Prefetch may run from several threads at once; Store, Reserve and RemoveAll on one
+// thread at a time with no lookup running.
 class CHashTree
 {
 public:
-    static constexpr long s_nNodesPerBlock = 1024;
-
-    // Makes PrimeHashSize(expectedCount) empty buckets. Throws COutOfMemoryException.
+    // Makes room for expectedCount keys before the first growth. Throws COutOfMemoryException.
     CHashTree(CTableAllocator& allocator, size_t expectedCount);
     ~CHashTree();
     CHashTree(const CHashTree&) = delete;
     CHashTree& operator=(const CHashTree&) = delete;
 
-    // True when key is stored; then *index (when not null) receives its index.
-    bool Lookup(KStringView key, long* index) const;
+    // True when key is stored; then *index (when not null) receives its index. hash must be HashKey(key).
+    bool Lookup(KStringView key, long* index) const { return Lookup(key, HashKey(key), index); }
+    bool Lookup(KStringView key, uint32_t hash, long* index) const;
 
-    // Stores key -> index. An equal key already stored is overwritten (its pointer and index). Throws
-    // COutOfMemoryException with the tree unchanged.
+    // Stores key -> index. An equal key already stored is overwritten (its pointer and index). hash must be
+    // HashKey(key). Throws COutOfMemoryException with the hash unchanged.
     void Store(const char16_t* key, long index);
+    void Store(const char16_t* key, uint32_t hash, long index);
+
+    // Grows now, if need be, so that the next `count` stores of new keys cannot fail. Throws
+    // COutOfMemoryException with the hash unchanged.
+    void Reserve(size_t count);
+
+    // Asks the processor to fetch the slot where a key of this hash is looked for first.
+    void Prefetch(uint32_t hash) const { __builtin_prefetch(m_pSlots + SlotOf(hash)); }
+    // Asks for the key text of the first slot with this hash, once that slot is at hand (after Prefetch).
+    void PrefetchKey(uint32_t hash) const
+    {
+        const SSlot& slot = m_pSlots[SlotOf(hash)];
+        if (slot.m_nHash == hash && slot.m_pKey != nullptr)
+            __builtin_prefetch(slot.m_pKey);
+    }
 
     // h = h * 33 + c over the UTF-16 code units, wrapping at 32 bits, from h = 0.
     static uint32_t HashKey(KStringView key);
 
     long GetCount() const { return m_nCount; }
-    size_t GetBucketCount() const { return m_nBucketCount; }
-    long GetUsedBucketCount() const { return m_nUsedBucketCount; }
-    size_t GetAllocatedBytes() const;
+    size_t GetSlotCount() const { return m_nMask + 1; }
+    size_t GetAllocatedBytes() const { return GetSlotCount() * sizeof(SSlot); }
 
-    // Forgets every key and frees the node blocks; the buckets stay.
+    // Forgets every key; the slots stay.
     void RemoveAll();
 
     // Cheap consistency check of the counters (tests).
     bool Validate() const;
-    // Thorough check: every listed bucket is non-empty, every tree is ordered and hashed to its bucket, and
-    // the nodes add up to the count (tests).
+    // Thorough check: every stored key has its hash and is reached by probing from its first slot, and the
+    // occupied slots add up to the count (tests).
     bool ValidateFull() const;
 
 private:
-    struct SNode
+    struct SSlot
     {
-        const char16_t* m_pKey; // zero-terminated key text, not owned
+        const char16_t* m_pKey; // zero-terminated key text, not owned; null for an empty slot
+        uint32_t m_nHash;       // HashKey of the key: most probes end here without reading the text
         int32_t m_nIndex;       // the value index stored for the key
-        uint32_t m_nHash;       // HashKey of the key: most comparisons end here without reading the text
-        SNode* m_pGreater;      // subtree of keys greater than m_pKey (by hash, then ordinally)
-        SNode* m_pSmaller;      // subtree of keys smaller than m_pKey (by hash, then ordinally)
     };
-    static_assert(sizeof(SNode) == 32);
+    static_assert(sizeof(SSlot) == 16);
 
-    static int Compare(KStringView key, const char16_t* pStored);
-    SNode* NewNode();
-    void ReserveUsedBucket();
+    size_t SlotOf(uint32_t hash) const
+    {
+        return static_cast<size_t>((static_cast<uint64_t>(hash) * 0x9E3779B97F4A7C15ull) >> m_nShift);
+    }
+    static bool Equal(KStringView key, const char16_t* pStored);
+    void Rehash(size_t slots);
 
-    CTableAllocator& m_allocator; // source of all memory; outlives the tree
-    SNode** m_ppBuckets;          // m_nBucketCount tree roots, null for an empty bucket
-    size_t m_nBucketCount;        // fixed at construction, from the prime list
-    uint32_t* m_pUsedBuckets;     // numbers of the non-empty buckets in order of first use
-    long m_nUsedBucketCount;      // entries in m_pUsedBuckets
-    long m_nUsedBucketCapacity;   // room in m_pUsedBuckets, <= m_nBucketCount
-    CBlockChain m_nodeBlocks;     // node blocks of s_nNodesPerBlock nodes
-    SNode* m_pCurrentNodes;       // the newest node block, null before the first
-    long m_nUsedInCurrent;        // nodes handed out from m_pCurrentNodes
-    long m_nCount;                // keys stored (one node each)
+    CTableAllocator& m_allocator; // source of the slot array; outlives the hash
+    SSlot* m_pSlots;              // m_nMask + 1 slots, a power of two
+    size_t m_nMask;               // slot count - 1
+    int m_nShift;                 // 64 - log2(slot count): the top bits of the mixed hash pick the slot
+    long m_nCount;                // occupied slots, at most half of them
 };

@@ -366,18 +366,21 @@ void CReadRun::ReadDataLinesInBulk(long line)
         // Each column takes the piece's cells in record order; columns are independent of one another.
         auto fill = [&](size_t first, size_t last)
         {
+            std::vector<KStringView> cells;
             for (size_t column = first; column < last; ++column)
             {
                 CAttribute* attribute = m_attributes[column];
                 size_t r = 0;
                 for (const SScannedChunk& chunk : chunks)
                 {
-                    for (long i = 0; i < chunk.GetRecordCount(); ++i, ++r)
+                    cells.clear();
+                    for (long i = 0; i < chunk.GetRecordCount(); ++i)
                     {
                         const uint32_t cell = chunk.FirstCell(i) + static_cast<uint32_t>(column);
-                        attribute->AddValue(records[r],
-                                            cell < chunk.EndCell(i) ? chunk.GetCell(text.data(), cell) : KStringView());
+                        cells.push_back(cell < chunk.EndCell(i) ? chunk.GetCell(text.data(), cell) : KStringView());
                     }
+                    attribute->AddValues(records.data() + r, cells.data(), cells.size());
+                    r += cells.size();
                 }
             }
         };

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <pwd.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <uuid/uuid.h>
 
@@ -58,6 +59,20 @@ std::filesystem::path GetUserConfigFolder()
     if (homeFolder.empty())
         homeFolder = "/tmp";
     return std::filesystem::path(homeFolder) / ".config" / "korvalin";
+}
+
+void AdviseRandomAccess(void* p, size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t kHugePage = uintptr_t{1} << 21;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(p) + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t last = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(kHugePage - 1);
+    if (last > first)
+        (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)p;
+    (void)bytes;
+#endif
 }
 
 } // namespace platform

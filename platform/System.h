@@ -26,4 +26,8 @@ KString GetComputerName();
 // variable holds an absolute path, else ~/.config/korvalin. The folder may not exist yet.
 std::filesystem::path GetUserConfigFolder();
 
+// Tells the system that [p, p + bytes) will be read at random places, so that the whole 2 MB pages inside it
+// may be backed by huge pages (fewer address-translation misses). Only a hint: does nothing where unsupported.
+void AdviseRandomAccess(void* p, size_t bytes);
+
 } // namespace platform

@@ -499,3 +499,52 @@ TEST(Sorting, LongSharedBeginningsSortInEveryMode)
     }
     CCollation::SetSortMode(SORT_COLLATION);
 }
+
+TEST(BulkValues, AddValuesStoresWhatSingleAddsStore)
+{
+    // Runs of equal texts, lists (also unsorted and repeated parts), the undefined value, a text beyond the length
+    // limit, and enough distinct texts to make the hash grow several times while hashes are asked ahead.
+    std::mt19937 random(5);
+    std::vector<KString> texts;
+    for (int i = 0; i < 20000; ++i)
+    {
+        switch (random() % 6)
+        {
+        case 0:
+            texts.push_back(u"same");
+            break;
+        case 1:
+            texts.push_back(u"");
+            break;
+        case 2:
+            texts.push_back(u"|b|a|b|");
+            break;
+        case 3:
+            texts.push_back(i % 997 == 0 ? KString(MAX_VALUE_LENGTH + 1, u'x') : u"t" + platform::ToKString(i));
+            break;
+        default:
+            texts.push_back(platform::ToKString(random() % 3000));
+        }
+    }
+    CTable single;
+    CTable bulk;
+    CAttribute* a = single.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+    CAttribute* b = bulk.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+    std::vector<CRecord*> records;
+    std::vector<KStringView> views(texts.begin(), texts.end());
+    for (const KString& text : texts)
+    {
+        a->AddValue(single.AddRecord(), text);
+        records.push_back(bulk.AddRecord());
+    }
+    for (size_t first = 0; first < texts.size(); first += 7000) // pieces, as a bulk read hands them over
+        b->AddValues(records.data() + first, views.data() + first, std::min<size_t>(7000, texts.size() - first));
+    ASSERT_EQ(a->GetNrOfValues(), b->GetNrOfValues());
+    for (long r = 0; r < static_cast<long>(texts.size()); ++r)
+    {
+        ASSERT_EQ(a->GetFieldText(single.GetRecord(r)), b->GetFieldText(bulk.GetRecord(r))) << "record " << r;
+        ASSERT_EQ(a->GetFieldValueIndex(single.GetRecord(r)), b->GetFieldValueIndex(bulk.GetRecord(r)));
+    }
+    EXPECT_EQ(b->FindValueIndex(u"|a|b|"), a->FindValueIndex(u"|a|b|"));
+    EXPECT_GE(b->FindValueIndex(u"same"), 0);
+}

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -169,7 +171,7 @@ TEST(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
     EXPECT_EQ(allocator.GetReserveBytes(), CTableAllocator::s_nReserveBytes);
 }
 
-TEST(StorageHashTree, HashesWithTimes33AndSizesFromThePrimeList)
+TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
 {
     EXPECT_EQ(CHashTree::HashKey(u""), 0u);
     EXPECT_EQ(CHashTree::HashKey(u"a"), 97u);
@@ -182,9 +184,26 @@ TEST(StorageHashTree, HashesWithTimes33AndSizesFromThePrimeList)
     EXPECT_EQ(CHashTree::HashKey(longKey), nExpected);
 
     CTableAllocator allocator;
-    EXPECT_EQ(CHashTree(allocator, 0).GetBucketCount(), 113u);
-    EXPECT_EQ(CHashTree(allocator, 1000).GetBucketCount(), 2053u); // 1000 + 100 lies beyond 1013
+    EXPECT_EQ(CHashTree(allocator, 0).GetSlotCount(), 64u);
+    EXPECT_EQ(CHashTree(allocator, 1000).GetSlotCount(), 2048u);
+    EXPECT_EQ(CHashTree(allocator, 1025).GetSlotCount(), 4096u);
     EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
+
+    // Growing doubles the slots exactly when a store would pass half of them, and keeps every key.
+    CValueStore store(allocator);
+    CHashTree tree(allocator, 0);
+    for (long i = 0; i < 5000; ++i)
+    {
+        tree.Store(store.AllocateValue(Numbered(i)), i);
+        ASSERT_EQ(tree.GetSlotCount(), std::max<size_t>(64, std::bit_ceil(static_cast<size_t>(i + 1) * 2)));
+    }
+    EXPECT_TRUE(tree.ValidateFull());
+    for (long i = 0; i < 5000; ++i)
+    {
+        long nIndex = -1;
+        ASSERT_TRUE(tree.Lookup(Numbered(i), &nIndex));
+        ASSERT_EQ(nIndex, i);
+    }
 }
 
 TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
@@ -194,7 +213,7 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
     CHashTree tree(allocator, 0);
 
     // "aB" and "b!" have the same hash (97*33+66 == 98*33+33), as do all texts built from those pairs:
-    // they all land in one bucket and make a real tree there.
+    // they all want one slot and make a long probe run from there.
     std::vector<const char16_t*> vColliding;
     for (int bits = 0; bits < 32; ++bits)
     {
@@ -214,9 +233,8 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
     for (size_t i : vOrder)
         tree.Store(vColliding[i], static_cast<long>(i));
     EXPECT_EQ(tree.GetCount(), 32);
-    EXPECT_EQ(tree.GetUsedBucketCount(), 1);
 
-    // Plus many ordinary keys over the other buckets.
+    // Plus many ordinary keys over the other slots.
     for (long i = 0; i < 3000; ++i)
         tree.Store(store.AllocateValue(Numbered(i)), 1000 + i);
     EXPECT_EQ(tree.GetCount(), 3032);
@@ -274,7 +292,7 @@ TEST(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
     EXPECT_EQ(nIndex, 6);
 }
 
-TEST(StorageHashTree, RemoveAllClearsFewOrManyUsedBuckets)
+TEST(StorageHashTree, RemoveAllForgetsEveryKey)
 {
     CTableAllocator allocator;
     CValueStore store(allocator);
@@ -284,10 +302,8 @@ TEST(StorageHashTree, RemoveAllClearsFewOrManyUsedBuckets)
         CHashTree tree(allocator, 100);
         for (long i = 0; i < nKeys; ++i)
             tree.Store(store.AllocateValue(Numbered(i)), i);
-        EXPECT_EQ(tree.GetUsedBucketCount() * 4 > static_cast<long>(tree.GetBucketCount()), nKeys == 400);
         tree.RemoveAll();
         EXPECT_EQ(tree.GetCount(), 0);
-        EXPECT_EQ(tree.GetUsedBucketCount(), 0);
         EXPECT_TRUE(tree.ValidateFull());
         for (long i = 0; i < nKeys; ++i)
             ASSERT_FALSE(tree.Lookup(Numbered(i), nullptr));
@@ -303,23 +319,22 @@ TEST(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
 {
     CTableAllocator allocator;
     CValueStore store(allocator);
-    CHashTree tree(allocator, 2000);
+    CHashTree tree(allocator, 0);
     std::vector<const char16_t*> vKeys;
     for (long i = 0; i < 1100; ++i)
         vKeys.push_back(store.AllocateValue(Numbered(i)));
-    // The first 1024 nodes fill one block; the 1025th needs a new node block and perhaps a larger list of
-    // used buckets.
+    // 1024 keys fill 2048 slots to the half; the 1025th needs a larger slot array.
     for (long i = 0; i < 1024; ++i)
         tree.Store(vKeys[static_cast<size_t>(i)], i);
     int nFailures = 0;
     for (long i = 1024; i < 1100; ++i)
     {
-        const long nUsedBuckets = tree.GetUsedBucketCount();
+        const size_t nSlots = tree.GetSlotCount();
         nFailures += RunFailureLoop([&] { tree.Store(vKeys[static_cast<size_t>(i)], i); },
                                     [&]
                                     {
                                         EXPECT_EQ(tree.GetCount(), i);
-                                        EXPECT_EQ(tree.GetUsedBucketCount(), nUsedBuckets);
+                                        EXPECT_EQ(tree.GetSlotCount(), nSlots);
                                         EXPECT_FALSE(tree.Lookup(vKeys[static_cast<size_t>(i)], nullptr));
                                         EXPECT_TRUE(tree.ValidateFull());
                                         allocator.RefillReserve();
