@@ -665,6 +665,16 @@ std::vector<KString> DF_DateFormat::GetProposals() const
     return proposals;
 }
 
+bool DF_DateFormat::ReadsAlike(KStringView format, const DF_DateFormat& other) const
+{
+    if (&other == this)
+        return true;
+    const std::optional<SDateFormat> mine = SDateFormat::Parse(format, m_language);
+    const std::optional<SDateFormat> theirs = SDateFormat::Parse(format, other.m_language);
+    return mine && theirs && mine->items == theirs->items && !mine->Has(DATE_ITEM_MONTH_NAME) &&
+           !mine->Has(DATE_ITEM_DAY_NAME);
+}
+
 void DF_DateFormat::RecognizeFormats(const std::vector<KStringView>& samples, const SRecognitionHints& hints,
                                      std::vector<SFormatCandidate>& out) const
 {

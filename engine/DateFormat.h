@@ -42,6 +42,8 @@ struct SDateFormatItem
     EDateItem eKind = DATE_ITEM_SPACE; // what the item is
     int nCount = 0;  // letters of an element, spaces of a space item
     KString strText; // separator, quoted text or the "AM/PM" of the format string
+
+    bool operator==(const SDateFormatItem&) const = default;
 };
 
 // One parsed date, time, date-time or time-span format. Immutable once parsed; any thread may read with it.
@@ -85,6 +87,9 @@ public:
 
     // The format strings this family proposes for samples, in the language's letters, most usual first.
     std::vector<KString> GetProposals() const;
+    // True when a format string means the same to this family and to other: both read it as the same items, and
+    // it names no month or day (names are each language's own). Then both read and write every value alike.
+    bool ReadsAlike(KStringView format, const DF_DateFormat& other) const;
 
 private:
     const CLanguage& m_language;        // whose letters and names the formats use; static lifetime

@@ -254,6 +254,32 @@ KString CFormatRegistry::WriteNumber(int id, double number) const
 
 // ---- guessing ----
 
+const DF_GenericFormat* CFormatRegistry::FindReader(KStringView format) const
+{
+    const int id = GetFormatID(format);
+    if (id > 0)
+        return m_entries[id].pFamily;
+    if (id == 0 || format.size() > kMaxFormatLength)
+        return nullptr;
+    for (size_t i = m_families.size(); i-- > 1;)
+    {
+        if (m_families[i]->GetTypeOfFormat(format) != VALUE_UNKNOWN)
+            return m_families[i].get();
+    }
+    return nullptr;
+}
+
+bool CFormatRegistry::ReadsAsProposed(KStringView format, const DF_GenericFormat& family) const
+{
+    const DF_GenericFormat* reader = FindReader(format);
+    if (reader == &family)
+        return true;
+    // Two date families read a string alike when it means the same elements and names no month or day.
+    const auto* proposer = dynamic_cast<const DF_DateFormat*>(&family);
+    const auto* other = dynamic_cast<const DF_DateFormat*>(reader);
+    return proposer && other && proposer->ReadsAlike(format, *other);
+}
+
 std::vector<SFormatCandidate> CFormatRegistry::RecognizeFormats(const std::vector<KStringView>& samples,
                                                                 const SRecognitionHints& hints,
                                                                 size_t maxCandidates) const
@@ -271,6 +297,11 @@ std::vector<SFormatCandidate> CFormatRegistry::RecognizeFormats(const std::vecto
     {
         const size_t first = candidates.size();
         family->RecognizeFormats(samples, hints, candidates);
+        // Its counts hold only for strings that this registry will read with the same formats.
+        candidates.erase(std::remove_if(candidates.begin() + static_cast<std::ptrdiff_t>(first), candidates.end(),
+                                        [&](const SFormatCandidate& candidate)
+                                        { return !ReadsAsProposed(candidate.strFormat, *family); }),
+                         candidates.end());
         for (size_t i = first; i < candidates.size(); ++i)
             candidates[i].nOrder = static_cast<int>(i);
     }

@@ -88,7 +88,9 @@ public:
     // ---- guessing ----
     // Up to maxCandidates formats (strings of at most 50 characters) that read at least hints.nMinReads of
     // the samples, best first: most samples read, then most written back unchanged, then the order of
-    // proposal (numbers, then the table language's dates, then English dates).
+    // proposal (numbers, then the table language's dates, then English dates). A date format is proposed only
+    // when this registry reads it as its family counted it: a string that a family asked earlier understands
+    // differently (other month names) is left out.
     std::vector<SFormatCandidate> RecognizeFormats(const std::vector<KStringView>& samples,
                                                    const SRecognitionHints& hints, size_t maxCandidates = 10) const;
 
@@ -102,6 +104,11 @@ private:
     };
 
     DF_GenericFormat* FindFamily(const CLanguage& language) const;
+    // The family that reads a format string here: its registered family when known, else the first that
+    // AddFormatIfNew would ask and that understands it; null when none does.
+    const DF_GenericFormat* FindReader(KStringView format) const;
+    // True when the registry reads a format string that family proposed exactly as family does.
+    bool ReadsAsProposed(KStringView format, const DF_GenericFormat& family) const;
 
     std::vector<std::unique_ptr<DF_GenericFormat>> m_families; // [0] text, [1] numbers, then dates; asked from the end
     std::vector<SEntry> m_entries;                             // by format id; [0] is text

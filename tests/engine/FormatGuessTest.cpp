@@ -1,6 +1,7 @@
-// Guessing formats from the values of imported attributes, checking values against formats, and the
-// table's analysis that does both before sorting.
+// Guessing formats from the values of imported attributes (also the columns of data/formats/guesses.txt),
+// checking values against formats, and the table's analysis that does both before sorting.
 
+#include "FormatTestSupport.h"
 #include "TableTestSupport.h"
 
 #include "engine/Table.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 
 namespace
@@ -26,7 +28,65 @@ std::string FormatOf(const CAttribute* attribute)
     return platform::ToUtf8(attribute->GetFormatString());
 }
 
+// The values of a guessed column that its format reads, each written back as it was; the first that is
+// not, as a failure message (empty when all are).
+std::string FirstValueNotWrittenBack(CAttribute* attribute, const std::vector<KString>& values)
+{
+    for (const KString& value : values)
+    {
+        size_t used = 0;
+        bool ok = false;
+        const double number = attribute->ComputeNumericValue(value, &used, &ok);
+        if (!ok || used != value.size())
+            continue;
+        const KString written = attribute->GetAsDisplayString(number);
+        if (written != value)
+            return "\"" + platform::ToUtf8(value) + "\" written back as \"" + platform::ToUtf8(written) + "\"";
+    }
+    return std::string();
+}
 } // namespace
+
+// ---- guesses.txt: expected format | distinct values it cannot read | values ----
+
+TEST(GuessFile, EveryColumnGetsItsFormatAndWritesItsValuesBack)
+{
+    const std::vector<SFormatCase> cases = ReadFormatCases("guesses.txt");
+    auto t = std::make_unique<STableInLanguage>(1033);
+    int checked = 0;
+    for (const SFormatCase& c : cases)
+    {
+        const std::string where = FormatDataFolder() + c.strFile;
+        if (c.strDirective == "language")
+        {
+            t = std::make_unique<STableInLanguage>(std::stoi(c.strDirectiveValue));
+            continue;
+        }
+        if (c.fields.size() < 3)
+        {
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "malformed line: " << c.strRaw;
+            continue;
+        }
+        ++checked;
+        const std::vector<KString> values(c.fields.begin() + 2, c.fields.end());
+        CAttribute* attribute = GuessedColumn(*t->table, values);
+        const std::string format = FormatOf(attribute);
+        if (format != platform::ToUtf8(c.fields[0]))
+        {
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "guessed \"" << format << "\": " << c.strRaw;
+            continue;
+        }
+        if (!format.empty() && attribute->GetType() == VALUE_TEXT)
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "format not understood by the table: " << c.strRaw;
+        const long unreadable = attribute->DetermineNoOfIllegalValues();
+        if (std::to_string(unreadable) != platform::ToUtf8(c.fields[1]))
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << unreadable << " values cannot be read: " << c.strRaw;
+        const std::string notWrittenBack = FirstValueNotWrittenBack(attribute, values);
+        if (!notWrittenBack.empty())
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << notWrittenBack << ": " << c.strRaw;
+    }
+    EXPECT_GT(checked, 10);
+}
 
 TEST(GuessFormat, IntegersWithAFewTextsStayNumericWithAWarning)
 {

@@ -141,6 +141,54 @@ TEST(Registry, TheTableLanguageIsAskedFirst)
     EXPECT_EQ(unknown.GetLanguageId(), 1033);
 }
 
+// Each candidate's counts hold in the registry that proposed it: once added, its string reads and writes back
+// exactly the samples it counted. So a string that the registry would read with other month names than those of
+// the family that found it is never proposed.
+TEST(Registry, CandidatesOfEveryLanguageReadAsCounted)
+{
+    const std::vector<std::vector<KStringView>> columns = {
+        {u"17 October 2007", u"3 March 2020", u"1 January 1999"},
+        {u"17 octobre 2007", u"3 mars 2020", u"1 janvier 1999"},
+        {u"17 ottobre 2007", u"3 marzo 2020", u"agosto 2007", u"maggio 2020"},
+        {u"agosto 2007", u"maio 2020", u"mar\u00e7o 2001"},
+        {u"17. Oktober 2007", u"3. M\u00e4rz 2020", u"3 maj 2020"},
+        {u"2007.10.17.", u"2020. 12. 25.", u"17.10.2007"},
+        {u"17/10/2007", u"12/10/2007", u"1.234", u"12,5"},
+    };
+    int candidates = 0;
+    for (const CLanguage* language : CLanguage::GetLanguages())
+    {
+        CFormatRegistry registry;
+        registry.SetLanguage(language->GetLanguageId());
+        SRecognitionHints hints;
+        hints.cDecimal = language->GetDecimalSeparator();
+        hints.cThousands = language->GetThousandsSeparator();
+        for (const std::vector<KStringView>& samples : columns)
+        {
+            for (const SFormatCandidate& candidate : registry.RecognizeFormats(samples, hints, 100))
+            {
+                ++candidates;
+                const std::string where =
+                    platform::ToUtf8(language->GetName()) + ": " + platform::ToUtf8(candidate.strFormat);
+                ASSERT_TRUE(registry.AddFormatIfNew(candidate.strFormat)) << where;
+                const int id = registry.GetFormatID(candidate.strFormat);
+                int reads = 0, roundTrips = 0;
+                for (KStringView sample : samples)
+                {
+                    const double value = registry.ReadNumber(id, sample);
+                    if (std::isnan(value))
+                        continue;
+                    ++reads;
+                    roundTrips += registry.WriteNumber(id, value) == sample ? 1 : 0;
+                }
+                EXPECT_EQ(reads, candidate.nReads) << where;
+                EXPECT_EQ(roundTrips, candidate.nRoundTrips) << where;
+            }
+        }
+    }
+    EXPECT_GT(candidates, 100);
+}
+
 TEST(Registry, UnknownIdsAndStrings)
 {
     CFormatRegistry registry;
