@@ -650,19 +650,116 @@ EValueType DF_DateFormat::GetTypeOfFormat(KStringView format) const
     return parsed ? parsed->eType : VALUE_UNKNOWN;
 }
 
-std::vector<KString> DF_DateFormat::GetProposals() const
+namespace
 {
-    std::vector<KString> proposals;
+// One format that a date family proposes for samples, parsed once for the whole process.
+struct SProposal
+{
+    SDateFormat format;        // in the letters of its language
+    bool bOwn = true;          // English neither proposes a format reading alike nor reads the string otherwise
+    bool bNeedsLetter = false; // every text it reads holds a letter (a name, AM or PM, quoted text)
+};
+
+bool IsLetter(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c >= 0x80;
+}
+
+bool HasLetter(KStringView text)
+{
+    return std::any_of(text.begin(), text.end(), IsLetter);
+}
+
+bool NamesMonthOrDay(const SDateFormat& format)
+{
+    return format.Has(DATE_ITEM_MONTH_NAME) || format.Has(DATE_ITEM_DAY_NAME);
+}
+
+bool NeedsLetter(const SDateFormat& format)
+{
+    return std::any_of(format.items.begin(), format.items.end(),
+                       [](const SDateFormatItem& item)
+                       {
+                           return item.eKind == DATE_ITEM_MONTH_NAME || item.eKind == DATE_ITEM_DAY_NAME ||
+                                  item.eKind == DATE_ITEM_AMPM ||
+                                  (item.eKind == DATE_ITEM_TEXT && HasLetter(item.strText));
+                       });
+}
+
+// True when two formats read and write every value alike: the same items, and no names unless of one language.
+bool SameReading(const SDateFormat& a, const CLanguage& languageA, const SDateFormat& b, const CLanguage& languageB)
+{
+    return a.items == b.items && (&languageA == &languageB || !NamesMonthOrDay(a));
+}
+
+// The language's standard date and time formats, then the templates in its letters, without repetitions or
+// strings that are no formats of the language.
+std::vector<SProposal> MakeProposals(const CLanguage& language)
+{
+    std::vector<KString> strings;
     auto propose = [&](KString format)
     {
-        if (std::find(proposals.begin(), proposals.end(), format) == proposals.end())
-            proposals.push_back(std::move(format));
+        if (std::find(strings.begin(), strings.end(), format) == strings.end())
+            strings.push_back(std::move(format));
     };
     for (int slot = SLOT_DATE; slot <= SLOT_TIMESPAN; ++slot)
-        propose(m_language.GetStandardFormat(slot));
+        propose(language.GetStandardFormat(slot));
     for (const char16_t* pattern : kProposalTemplates)
-        propose(Translate(pattern, m_language));
+        propose(Translate(pattern, language));
+    std::vector<SProposal> proposals;
+    for (const KString& string : strings)
+    {
+        if (std::optional<SDateFormat> format = SDateFormat::Parse(string, language))
+        {
+            SProposal proposal;
+            proposal.bNeedsLetter = NeedsLetter(*format);
+            proposal.format = std::move(*format);
+            proposals.push_back(std::move(proposal));
+        }
+    }
     return proposals;
+}
+
+// The proposals of a language. A proposal of another language than English is its own unless English proposes a
+// format reading alike (its counts would repeat the English one's) or English reads the string itself with other
+// names (English is asked before the language, so the registry would never read it as proposed).
+const std::vector<SProposal>& ProposalsOf(const CLanguage& language)
+{
+    static const std::vector<std::vector<SProposal>> all = []
+    {
+        const CLanguage& english = CLanguage::GetLanguageOrEnglish(1033);
+        const std::vector<SProposal> englishProposals = MakeProposals(english);
+        std::vector<std::vector<SProposal>> made;
+        for (const CLanguage* other : CLanguage::GetLanguages())
+        {
+            std::vector<SProposal> proposals = MakeProposals(*other);
+            for (SProposal& proposal : proposals)
+            {
+                if (other == &english)
+                    continue;
+                const SDateFormat& format = proposal.format;
+                const bool proposedAlike =
+                    std::any_of(englishProposals.begin(), englishProposals.end(),
+                                [&](const SProposal& e) { return SameReading(format, *other, e.format, english); });
+                const std::optional<SDateFormat> inEnglish = SDateFormat::Parse(format.strFormat, english);
+                const bool readOtherwise = inEnglish && !SameReading(format, *other, *inEnglish, english);
+                proposal.bOwn = !proposedAlike && !readOtherwise;
+            }
+            made.push_back(std::move(proposals));
+        }
+        return made;
+    }();
+    const std::vector<const CLanguage*>& languages = CLanguage::GetLanguages();
+    return all[static_cast<size_t>(std::find(languages.begin(), languages.end(), &language) - languages.begin())];
+}
+} // namespace
+
+std::vector<KString> DF_DateFormat::GetProposals() const
+{
+    std::vector<KString> strings;
+    for (const SProposal& proposal : ProposalsOf(m_language))
+        strings.push_back(proposal.format.strFormat);
+    return strings;
 }
 
 bool DF_DateFormat::ReadsAlike(KStringView format, const DF_DateFormat& other) const
@@ -671,25 +768,38 @@ bool DF_DateFormat::ReadsAlike(KStringView format, const DF_DateFormat& other) c
         return true;
     const std::optional<SDateFormat> mine = SDateFormat::Parse(format, m_language);
     const std::optional<SDateFormat> theirs = SDateFormat::Parse(format, other.m_language);
-    return mine && theirs && mine->items == theirs->items && !mine->Has(DATE_ITEM_MONTH_NAME) &&
-           !mine->Has(DATE_ITEM_DAY_NAME);
+    return mine && theirs && SameReading(*mine, m_language, *theirs, other.m_language);
+}
+
+void DF_DateFormat::Recognize(const std::vector<KStringView>& samples, const SRecognitionHints& hints, bool ownOnly,
+                              std::vector<SFormatCandidate>& out) const
+{
+    // Formats that need a letter in every text cannot reach the minimum when too few samples hold one.
+    const bool lettersEnough = std::count_if(samples.begin(), samples.end(), HasLetter) >= hints.nMinReads;
+    for (const SProposal& proposal : ProposalsOf(m_language))
+    {
+        if ((ownOnly && !proposal.bOwn) || (proposal.bNeedsLetter && !lettersEnough))
+            continue;
+        const SDateFormat& format = proposal.format;
+        SFormatCandidate candidate;
+        candidate.strFormat = format.strFormat;
+        const bool enough = CountSamples(
+            samples, hints.nMinReads,
+            [&](KStringView text, double& value, size_t& used) { return format.Read(text, m_language, value, used); },
+            [&](double value, KString& text) { return format.Write(value, m_language, text); }, candidate);
+        if (enough)
+            out.push_back(std::move(candidate));
+    }
 }
 
 void DF_DateFormat::RecognizeFormats(const std::vector<KStringView>& samples, const SRecognitionHints& hints,
                                      std::vector<SFormatCandidate>& out) const
 {
-    for (KString& proposal : GetProposals())
-    {
-        const std::optional<SDateFormat> format = SDateFormat::Parse(proposal, m_language);
-        if (!format)
-            continue; // a standard format written in another language's letters
-        SFormatCandidate candidate;
-        candidate.strFormat = std::move(proposal);
-        const bool enough = CountSamples(
-            samples, hints.nMinReads,
-            [&](KStringView text, double& value, size_t& used) { return format->Read(text, m_language, value, used); },
-            [&](double value, KString& text) { return format->Write(value, m_language, text); }, candidate);
-        if (enough)
-            out.push_back(std::move(candidate));
-    }
+    Recognize(samples, hints, false, out);
+}
+
+void DF_DateFormat::RecognizeOwnFormats(const std::vector<KStringView>& samples, const SRecognitionHints& hints,
+                                        std::vector<SFormatCandidate>& out) const
+{
+    Recognize(samples, hints, true, out);
 }

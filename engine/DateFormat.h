@@ -85,13 +85,22 @@ public:
     EValueType GetType(int index) const override { return m_formats[index].eType; }
     const CLanguage* GetLanguage() const override { return &m_language; }
 
-    // The format strings this family proposes for samples, in the language's letters, most usual first.
+    // RecognizeFormats with only this language's own proposals, for a registry that asks the English family
+    // first: formats that English neither proposes in a form reading alike nor reads with other names (its
+    // letters are those of English). Mostly formats with this language's month or day names, and standard
+    // formats of a shape of its own ("éééé.hh.nn.").
+    void RecognizeOwnFormats(const std::vector<KStringView>& samples, const SRecognitionHints& hints,
+                             std::vector<SFormatCandidate>& out) const;
+    // The format strings this family proposes for samples (formats of its language), most usual first.
     std::vector<KString> GetProposals() const;
     // True when a format string means the same to this family and to other: both read it as the same items, and
     // it names no month or day (names are each language's own). Then both read and write every value alike.
     bool ReadsAlike(KStringView format, const DF_DateFormat& other) const;
 
 private:
+    void Recognize(const std::vector<KStringView>& samples, const SRecognitionHints& hints, bool ownOnly,
+                   std::vector<SFormatCandidate>& out) const;
+
     const CLanguage& m_language;        // whose letters and names the formats use; static lifetime
     std::vector<SDateFormat> m_formats; // by index within the family; strings unique
 };

@@ -289,14 +289,22 @@ std::vector<SFormatCandidate> CFormatRegistry::RecognizeFormats(const std::vecto
     const long withDigits = std::count_if(samples.begin(), samples.end(), HasDigit);
     if (samples.empty() || withDigits < hints.nMinReads)
         return candidates;
-    std::vector<const DF_GenericFormat*> asked = {m_families[1].get(), m_families.back().get()};
+    // Numbers first (they win ties), then every date family in the order in which format strings are read:
+    // from the end of the list (the table's language, English, the others). The others are asked only for the
+    // formats that read unlike all English ones: the rest would merely repeat English candidates under other
+    // letters, with the same counts.
     const DF_GenericFormat* english = FindFamily(CLanguage::GetLanguageOrEnglish(1033));
-    if (english != asked.back())
-        asked.push_back(english);
+    std::vector<const DF_GenericFormat*> asked = {m_families[1].get()};
+    for (size_t i = m_families.size(); i-- > 2;)
+        asked.push_back(m_families[i].get());
     for (const DF_GenericFormat* family : asked)
     {
         const size_t first = candidates.size();
-        family->RecognizeFormats(samples, hints, candidates);
+        const auto* dates = dynamic_cast<const DF_DateFormat*>(family);
+        if (dates && family != english && family != m_families.back().get())
+            dates->RecognizeOwnFormats(samples, hints, candidates);
+        else
+            family->RecognizeFormats(samples, hints, candidates);
         // Its counts hold only for strings that this registry will read with the same formats.
         candidates.erase(std::remove_if(candidates.begin() + static_cast<std::ptrdiff_t>(first), candidates.end(),
                                         [&](const SFormatCandidate& candidate)

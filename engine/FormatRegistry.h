@@ -9,8 +9,11 @@
 // or a value is offered to the families from the end of the list towards its
 // start; setting the table's language moves that language's family to the end
 // and the English family just before it, so the table's language is tried
-// first, then English, then the others. At most one format per value type is
-// marked as that type's default.
+// first, then English, then the others from the last of the language list to
+// the first (Hungarian, Polish, Portuguese, Italian, Spanish, Dutch, French,
+// German). Guessing asks the date families in this same order, so that the
+// family proposing a format string is the one that later reads it. At most one
+// format per value type is marked as that type's default.
 //
 // Example: after AddStandardFormats for English, GetFormatID(u"####.") is the
 // id of the floating default format, ReadNumber(id, u"1234.5") is 1234.5 and
@@ -88,9 +91,9 @@ public:
     // ---- guessing ----
     // Up to maxCandidates formats (strings of at most 50 characters) that read at least hints.nMinReads of
     // the samples, best first: most samples read, then most written back unchanged, then the order of
-    // proposal (numbers, then the table language's dates, then English dates). A date format is proposed only
-    // when this registry reads it as its family counted it: a string that a family asked earlier understands
-    // differently (other month names) is left out.
+    // proposal (numbers, then the dates of every language in the order above: the table's language, English,
+    // the others). A date format is proposed only when this registry reads it as its family counted it: a
+    // string that a family asked earlier understands differently (other month names) is left out.
     std::vector<SFormatCandidate> RecognizeFormats(const std::vector<KStringView>& samples,
                                                    const SRecognitionHints& hints, size_t maxCandidates = 10) const;
 

@@ -141,9 +141,21 @@ TEST(Registry, TheTableLanguageIsAskedFirst)
     EXPECT_EQ(unknown.GetLanguageId(), 1033);
 }
 
-// Each candidate's counts hold in the registry that proposed it: once added, its string reads and writes back
-// exactly the samples it counted. So a string that the registry would read with other month names than those of
-// the family that found it is never proposed.
+TEST(Registry, OtherLanguagesAreAskedFromTheEndOfTheList)
+{
+    // "mmmm aaaa" is a format of Portuguese and of Italian; Portuguese, later in the list, is asked first.
+    CFormatRegistry english;
+    ASSERT_TRUE(english.AddFormatIfNew(u"mmmm aaaa"));
+    EXPECT_EQ(english.WriteNumber(english.GetFormatID(u"mmmm aaaa"), 8951), u"julho 2024");
+    CFormatRegistry italian;
+    italian.SetLanguage(1040);
+    ASSERT_TRUE(italian.AddFormatIfNew(u"mmmm aaaa"));
+    EXPECT_EQ(italian.WriteNumber(italian.GetFormatID(u"mmmm aaaa"), 8951), u"luglio 2024");
+}
+
+// Guessing asks every language's family, and each candidate's counts hold in the registry that proposed it:
+// once added, its string reads and writes back exactly the samples it counted. So a string that the registry
+// would read with other month names than those of the family that found it is never proposed.
 TEST(Registry, CandidatesOfEveryLanguageReadAsCounted)
 {
     const std::vector<std::vector<KStringView>> columns = {
