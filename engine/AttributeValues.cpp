@@ -140,8 +140,10 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
         return;
     if (!m_pHashTree)
         CreateValueHashTree(0);
-    // A small ring of hashes: the slot of value i + kSlotsAhead is fetched, the key text of value
-    // i + kKeysAhead (whose slot has arrived by now) is fetched, and value i is stored.
+    // A small ring of hashes: the text of value i + kTextsAhead is fetched (a column's cells lie a line apart
+    // in the read text), the slot of value i + kSlotsAhead is fetched, the key text of value i + kKeysAhead
+    // (whose slot has arrived by now) is fetched, and value i is stored.
+    constexpr size_t kTextsAhead = 32;
     constexpr size_t kSlotsAhead = 16;
     constexpr size_t kKeysAhead = 8;
     constexpr size_t kRing = 32;
@@ -156,6 +158,8 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
         ask(i);
     for (size_t i = 0; i < count; ++i)
     {
+        if (i + kTextsAhead < count)
+            __builtin_prefetch(texts[i + kTextsAhead].data());
         if (i + kSlotsAhead < count)
             ask(i + kSlotsAhead);
         if (i + kKeysAhead < count)
