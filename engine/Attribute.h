@@ -244,6 +244,8 @@ public:
 
     void CreateValueHashTree(long size);
     void DropValueHashTree();
+    // Makes the value hash hold `count` distinct values without growing again (bulk reads that can tell).
+    void ReserveValueHash(long count);
 
     // Sorts the distinct values and renumbers every record's index to follow the order.
     void RecomputeSortedValues();

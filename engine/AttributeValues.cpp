@@ -372,6 +372,16 @@ void CAttribute::CreateValueHashTree(long size)
         m_pTable->InvalidateValueIndexMap();
 }
 
+void CAttribute::ReserveValueHash(long count)
+{
+    if (IsHeader())
+        return;
+    if (!m_pHashTree)
+        CreateValueHashTree(count);
+    else if (count > m_pHashTree->GetCount())
+        m_pHashTree->Reserve(static_cast<size_t>(count - m_pHashTree->GetCount()));
+}
+
 void CAttribute::DropValueHashTree()
 {
     m_pHashTree.reset();

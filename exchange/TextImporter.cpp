@@ -393,16 +393,18 @@ void CReadRun::ReadDataLinesInBulk(long line)
         if (!hashesSized && !records.empty())
         {
             // Attributes with many distinct values get a value hash sized for the whole file at once.
+            // A fifth more than the piece's share foretells, but never more than one per record to come.
             hashesSized = true;
-            const double share = static_cast<double>(chunks.back().m_nEnd - at) / static_cast<double>(text.size() - at);
+            const double share =
+                std::max(static_cast<double>(chunks.back().m_nEnd - at) / static_cast<double>(text.size() - at), 1e-6);
+            const double expectedRecords = static_cast<double>(records.size()) / share;
             for (CAttribute* attribute : m_attributes)
             {
                 const long values = attribute->GetNrOfValues();
                 if (attribute->IsHeader() || values * 4 < static_cast<long>(records.size()))
                     continue;
-                attribute->DropValueHashTree();
-                attribute->CreateValueHashTree(
-                    static_cast<long>(static_cast<double>(values) / std::max(share, 1e-6) * 1.2));
+                attribute->ReserveValueHash(
+                    static_cast<long>(std::min(static_cast<double>(values) / share * 1.2, expectedRecords)));
             }
         }
         at = chunks.back().m_nEnd;
