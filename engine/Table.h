@@ -132,7 +132,8 @@ public:
 
     // ---- finders (first match from the top, or null) ----
     CAttribute* FindAttribute(KStringView name, int* count = nullptr, bool includeHidden = false,
-                              bool includeHeaders = false, bool includeMultiple = true, bool onlyMultiple = false) const;
+                              bool includeHeaders = false, bool includeMultiple = true,
+                              bool onlyMultiple = false) const;
     CAttribute* FindAttributeByUniqueName(KStringView name) const;
     CAttribute* FindAttributeByUuid(KStringView uuid, bool includeHidden = false) const;
     CAttribute* FindNameOrImportName(KStringView name) const;
@@ -269,6 +270,13 @@ public:
     // AnalyzeAttributeFormat for every attribute.
     void CheckAllFormats(bool guess, bool check);
     void RemoveFormatWarnings();
+    // Whether the values of all these attributes can be converted to one new format of their kind (numbers,
+    // dates and date-times, times, time spans): typed, single-valued, stored (not derived) attributes of one
+    // kind whose every value reads with its format. False for an empty list.
+    bool TransformPossible(const std::vector<CAttribute*>& attributes) const;
+    // Whether the texts of all these attributes can be read anew with another format (or as plain text):
+    // stored attributes with values, without multiple values. False for an empty list.
+    bool InterpretPossible(const std::vector<CAttribute*>& attributes) const;
     // -1, 0 or 1 for two values and their numbers: undefined (empty) last, NaN after numbers, numbers in
     // numeric order, else the string order.
     int CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const;
@@ -318,53 +326,53 @@ private:
     struct SCheckpoint;
     void ForgetAttribute(CAttribute* attribute);
 
-    std::unique_ptr<COptionSet> m_pOwnOptions;          // used when no option set was given
-    COptionSet* m_pOptions;                              // options in force, never null
-    CTableAllocator m_allocator;                         // bulk memory of values and records
-    CFormatRegistry m_formats;                           // known formats
-    CImportSettings m_importSettings;                    // import settings and data-source description
+    std::unique_ptr<COptionSet> m_pOwnOptions;             // used when no option set was given
+    COptionSet* m_pOptions;                                // options in force, never null
+    CTableAllocator m_allocator;                           // bulk memory of values and records
+    CFormatRegistry m_formats;                             // known formats
+    CImportSettings m_importSettings;                      // import settings and data-source description
     std::vector<std::unique_ptr<CAttribute>> m_attributes; // display order; [0] is the key
-    CRecordStore m_recordStore;                          // owns every record
-    CRecordArray m_allRecords;                           // live records in table order
-    CRecordArray m_shownRecords;                         // records with the shown flag, same order
-    int32_t m_nNextRecordNumber = 0;                     // number of the next record made
-    int32_t m_nLastAttributeId = 0;                      // last id handed out
-    int32_t m_nAttributeSequence = 0;                    // non-header attributes ever made
-    long m_nNextImportIndex = 0;                         // next import column number handed to a clone
-    KString m_strTitle;                                  // document name
-    bool m_bModified = false;                            // changed since the last save or read
-    CTablePermissions m_permissions;                     // the table's own permissions; all allowed at first
-    bool m_bWriteOEMFormat = false;                      // write the table file in OEM form
-    bool m_bWriteVendrathFormat = false;                 // write the table file in partner form
-    KString m_strParentQtxFileName;                      // table file this one was derived from; may be empty
-    CTableObserver* m_pObserver = nullptr;               // borrowed; may be null
-    std::vector<CRecord*> m_keyRecordMap;                // key value index -> record; empty when invalid
-    std::unique_ptr<SCheckpoint> m_pCheckpoint;          // sizes at the checkpoint
+    CRecordStore m_recordStore;                            // owns every record
+    CRecordArray m_allRecords;                             // live records in table order
+    CRecordArray m_shownRecords;                           // records with the shown flag, same order
+    int32_t m_nNextRecordNumber = 0;                       // number of the next record made
+    int32_t m_nLastAttributeId = 0;                        // last id handed out
+    int32_t m_nAttributeSequence = 0;                      // non-header attributes ever made
+    long m_nNextImportIndex = 0;                           // next import column number handed to a clone
+    KString m_strTitle;                                    // document name
+    bool m_bModified = false;                              // changed since the last save or read
+    CTablePermissions m_permissions;                       // the table's own permissions; all allowed at first
+    bool m_bWriteOEMFormat = false;                        // write the table file in OEM form
+    bool m_bWriteVendrathFormat = false;                   // write the table file in partner form
+    KString m_strParentQtxFileName;                        // table file this one was derived from; may be empty
+    CTableObserver* m_pObserver = nullptr;                 // borrowed; may be null
+    std::vector<CRecord*> m_keyRecordMap;                  // key value index -> record; empty when invalid
+    std::unique_ptr<SCheckpoint> m_pCheckpoint;            // sizes at the checkpoint
     // formats and collation
     mutable std::atomic<const CCollation*> m_pCollation{nullptr}; // the string order; null until first needed
-    int m_nCollationLanguage = 0;                        // set by SortCharacterSet; 0 = the user-interface language
-    int m_nCodePage = 1252;                              // code page given with the collation language
-    bool m_bUnknownFormatReported = false;               // message 2988 was shown in this table
+    int m_nCollationLanguage = 0;          // set by SortCharacterSet; 0 = the user-interface language
+    int m_nCodePage = 1252;                // code page given with the collation language
+    bool m_bUnknownFormatReported = false; // message 2988 was shown in this table
     // selection and qualification
-    std::vector<CAttribute*> m_valueSelectionList;       // attributes with a selected-value set, no repeats
-    std::vector<CAttribute*> m_attributeSelection;       // rows selected as objects; [0] is the lead
-    std::vector<CRecord*> m_forcedRecords;               // set qualified again after evaluation
-    std::mutex m_evaluationLock;                         // guards m_forcedRecords during parallel evaluation
-    long m_nQualified = 0;                               // records with the qualified flag
-    long m_nQualifiedZeroWidth = 0;                      // qualified records without a positive width
-    long m_nOpen = 0;                                    // records with the open flag
-    long m_nSelectedRecords = -1;                        // cached overall selected count, -1 when unknown
-    bool m_bCompressedMode = false;                      // compressed table or overview
-    bool m_bSortAllMode = false;                         // overview
-    bool m_bAutoHideRefused = false;                     // hide refused records after every evaluation
-    bool m_bRestrictionsChanged = false;                 // a restriction was added or removed
-    bool m_bRestrictionsReleased = false;                // a restriction was removed: evaluate all records
-    CAttribute* m_pWidthAttribute = nullptr;             // numbers give record widths; may be null
-    CRecord* m_pCursorRecord = nullptr;                  // keyboard cursor, may be null
+    std::vector<CAttribute*> m_valueSelectionList; // attributes with a selected-value set, no repeats
+    std::vector<CAttribute*> m_attributeSelection; // rows selected as objects; [0] is the lead
+    std::vector<CRecord*> m_forcedRecords;         // set qualified again after evaluation
+    std::mutex m_evaluationLock;                   // guards m_forcedRecords during parallel evaluation
+    long m_nQualified = 0;                         // records with the qualified flag
+    long m_nQualifiedZeroWidth = 0;                // qualified records without a positive width
+    long m_nOpen = 0;                              // records with the open flag
+    long m_nSelectedRecords = -1;                  // cached overall selected count, -1 when unknown
+    bool m_bCompressedMode = false;                // compressed table or overview
+    bool m_bSortAllMode = false;                   // overview
+    bool m_bAutoHideRefused = false;               // hide refused records after every evaluation
+    bool m_bRestrictionsChanged = false;           // a restriction was added or removed
+    bool m_bRestrictionsReleased = false;          // a restriction was removed: evaluate all records
+    CAttribute* m_pWidthAttribute = nullptr;       // numbers give record widths; may be null
+    CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
     CAttribute* m_pCursorAttribute = nullptr;
     std::function<int(const KString&, int)> m_messageHandler;
-    std::vector<KString> m_messageLog;                   // every message shown, in order
-    std::vector<KString> m_statusMessages;               // stack of running operations, of m_ownerThread only
+    std::vector<KString> m_messageLog;                          // every message shown, in order
+    std::vector<KString> m_statusMessages;                      // stack of running operations, of m_ownerThread only
     std::thread::id m_ownerThread = std::this_thread::get_id(); // the thread that made the table
 };
 

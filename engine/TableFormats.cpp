@@ -3,6 +3,8 @@
 
 #include "engine/Table.h"
 
+#include <algorithm>
+
 #include "engine/Collation.h"
 #include "engine/Languages.h"
 #include "engine/NumberFormat.h"
@@ -104,6 +106,51 @@ void CTable::CheckAllFormats(bool guess, bool check)
 {
     for (auto& attribute : m_attributes)
         AnalyzeAttributeFormat(*attribute, guess, check);
+}
+
+namespace
+{
+// The kinds a format can be changed within: a value of one kind keeps its meaning in every format of it.
+int KindOf(EValueType type)
+{
+    switch (type)
+    {
+    case VALUE_INTEGER:
+    case VALUE_DOUBLE:
+        return 1;
+    case VALUE_DATE:
+    case VALUE_DATETIME:
+        return 2;
+    case VALUE_TIME:
+        return 3;
+    case VALUE_TIMESPAN:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+bool Stored(const CAttribute* attribute)
+{
+    return attribute && !attribute->IsHeader() && !attribute->IsDerived() && !attribute->HasMultipleValues();
+}
+} // namespace
+
+bool CTable::TransformPossible(const std::vector<CAttribute*>& attributes) const
+{
+    if (attributes.empty())
+        return false;
+    const int kind = Stored(attributes.front()) ? KindOf(attributes.front()->GetType()) : 0;
+    if (kind == 0)
+        return false;
+    return std::all_of(attributes.begin(), attributes.end(),
+                       [kind](CAttribute* a)
+                       { return Stored(a) && KindOf(a->GetType()) == kind && a->DetermineNoOfIllegalValues() == 0; });
+}
+
+bool CTable::InterpretPossible(const std::vector<CAttribute*>& attributes) const
+{
+    return !attributes.empty() && std::all_of(attributes.begin(), attributes.end(), Stored);
 }
 
 void CTable::RemoveFormatWarnings()

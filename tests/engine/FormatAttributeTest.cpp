@@ -281,3 +281,41 @@ TEST(MalformedInput, NeverCrashesAndReadsConsistently)
         }
     }
 }
+
+TEST(AttributeFormat, TransformAndInterpretAskForOneKindOfStoredValues)
+{
+    STableInLanguage t(1033);
+    CTable& table = *t.table;
+    CAttribute* whole = AddColumn(table, u"N", {u"5", u"40"});
+    CAttribute* decimals = AddColumn(table, u"M", {u"3.5", u"1"});
+    CAttribute* dates = AddColumn(table, u"D", {u"2007-10-17", u"2020-02-29"});
+    CAttribute* times = AddColumn(table, u"T", {u"10:15", u"23:59"});
+    CAttribute* text = AddColumn(table, u"X", {u"a", u"b"});
+    CAttribute* lists = AddColumn(table, u"L", {u"|1|2|", u"3"});
+    ASSERT_EQ(whole->SetFormatString(u"####"), 1);
+    ASSERT_EQ(decimals->SetFormatString(u"####.##"), 1);
+    ASSERT_EQ(dates->SetFormatString(u"yyyy-mm-dd"), 1);
+    ASSERT_EQ(times->SetFormatString(u"hh:mm"), 1);
+    ASSERT_EQ(lists->SetFormatString(u"####"), 1);
+    ASSERT_EQ(whole->GetType(), VALUE_INTEGER);
+    ASSERT_EQ(decimals->GetType(), VALUE_DOUBLE);
+    ASSERT_EQ(dates->GetType(), VALUE_DATE);
+    ASSERT_EQ(times->GetType(), VALUE_TIME);
+
+    EXPECT_FALSE(table.TransformPossible({}));
+    EXPECT_TRUE(table.TransformPossible({whole, decimals})); // integers and decimals are both numbers
+    EXPECT_TRUE(table.TransformPossible({dates}));
+    EXPECT_FALSE(table.TransformPossible({whole, dates})); // no one format fits both
+    EXPECT_FALSE(table.TransformPossible({dates, times}));
+    EXPECT_FALSE(table.TransformPossible({text}));
+    EXPECT_FALSE(table.TransformPossible({lists}));
+    whole->AddValue(table.AddRecord(), u"x5"); // a value the format cannot read would be lost
+    EXPECT_FALSE(table.TransformPossible({whole, decimals}));
+
+    EXPECT_FALSE(table.InterpretPossible({}));
+    EXPECT_TRUE(table.InterpretPossible({whole, dates, text}));
+    EXPECT_FALSE(table.InterpretPossible({text, lists}));
+    text->SetAttributeType(ATTR_EXPRESSION); // derived values come from their formula, not from texts
+    EXPECT_FALSE(table.InterpretPossible({text}));
+    EXPECT_FALSE(table.InterpretPossible({table.CreateNewAttribute(ATTR_HEADER, false, u"H", nullptr, 0, false)}));
+}
