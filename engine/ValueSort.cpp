@@ -26,8 +26,7 @@ namespace
 {
 
 constexpr size_t kWeightsPerKey = 8;       // characters one key covers
-constexpr long kParallelRuns = 4096;       // runs of equal keys from this many on are keyed again in parallel
-constexpr size_t kParallelEntries = 20000; // classes from this size on are sorted in parallel
+constexpr size_t kParallelEntries = 20000; // ranges from this size on are keyed and sorted in parallel
 
 struct SSortEntry
 {
@@ -83,9 +82,7 @@ public:
 
     void SortTexts(std::vector<SSortEntry>& entries)
     {
-        for (SSortEntry& entry : entries)
-            entry.m_nLength = static_cast<uint32_t>(platform::Length(m_values.GetValue(entry.m_nIndex)));
-        SortTextRange(entries.data(), entries.size(), 0);
+        SortTextRange(entries.data(), entries.size(), 0); // the first keying measures the texts too
     }
 
     // The full comparison, for values whose keys cannot tell them apart.
@@ -111,10 +108,23 @@ private:
     // which sorts it before every longer text with the same beginning.
     void FillTextKeys(SSortEntry* first, size_t count, size_t offset) const
     {
+        if (m_bParallel && count >= kParallelEntries)
+        {
+            platform::ParallelFor(0, count, kParallelEntries / 4,
+                                  [&](size_t from, size_t to) { FillKeysOfSlice(first + from, to - from, offset); });
+            return;
+        }
+        FillKeysOfSlice(first, count, offset);
+    }
+
+    void FillKeysOfSlice(SSortEntry* first, size_t count, size_t offset) const
+    {
         for (size_t i = 0; i < count; ++i)
         {
             SSortEntry& entry = first[i];
             const char16_t* text = m_values.GetValue(entry.m_nIndex);
+            if (offset == 0)
+                entry.m_nLength = static_cast<uint32_t>(platform::Length(text));
             uint64_t half[2] = {0, 0};
             for (size_t k = 0; k < kWeightsPerKey; ++k)
             {
@@ -165,9 +175,9 @@ private:
                 runs.emplace_back(i, j - i);
             i = j;
         }
-        if (m_bParallel && static_cast<long>(runs.size()) >= kParallelRuns)
+        if (m_bParallel && runs.size() > 1 && count >= kParallelEntries)
         {
-            platform::ParallelFor(0, runs.size(), 256,
+            platform::ParallelFor(0, runs.size(), 1,
                                   [&](size_t from, size_t to)
                                   {
                                       for (size_t r = from; r < to; ++r)
