@@ -14,8 +14,7 @@ struct CTable::SCheckpoint
     int32_t attributeSequence = 0;
 };
 
-CTable::CTable(COptionSet* options)
-    : m_pOptions(options), m_recordStore(m_allocator)
+CTable::CTable(COptionSet* options) : m_pOptions(options), m_recordStore(m_allocator)
 {
     if (!m_pOptions)
     {
@@ -111,8 +110,17 @@ void CTable::AnalyzeTable()
     };
     if (UseMulticores() && platform::GetProcessorCount() > 1 && attributes.size() > 1)
     {
+        // The attributes with most values first: they take longest, and the small ones fill the gaps at the end.
+        std::stable_sort(attributes.begin(), attributes.end(),
+                         [](CAttribute* a, CAttribute* b) { return a->GetNrOfValues() > b->GetNrOfValues(); });
         CStatusMessageGuard status(*this, FormatResource(2716, {GetTitle()}));
-        platform::ParallelFor(0, attributes.size(), 1, finish);
+        std::atomic<size_t> next{0};
+        platform::ParallelStrands(platform::GetProcessorCount(),
+                                  [&](int)
+                                  {
+                                      for (size_t i = next++; i < attributes.size(); i = next++)
+                                          finish(i, i + 1);
+                                  });
     }
     else
     {
@@ -250,7 +258,8 @@ void CTable::SetUniqueAttributeNames()
     {
         if (attribute->IsHidden())
             continue;
-        auto it = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == attribute->GetName(); });
+        auto it =
+            std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == attribute->GetName(); });
         if (it == seen.end())
         {
             seen.emplace_back(attribute->GetName(), 1);
@@ -261,7 +270,8 @@ void CTable::SetUniqueAttributeNames()
             occurrences.emplace_back(attribute.get(), it->second++);
         }
     }
-    auto nameTaken = [this](const KString& candidate) {
+    auto nameTaken = [this](const KString& candidate)
+    {
         return std::any_of(m_attributes.begin(), m_attributes.end(),
                            [&](const auto& a) { return a->GetName() == candidate; });
     };
@@ -483,8 +493,8 @@ void CTable::RestoreCheckpoint()
     restored.reserve(kept.size());
     for (CAttribute* attribute : kept)
     {
-        auto it = std::find_if(m_attributes.begin(), m_attributes.end(),
-                               [&](const auto& a) { return a.get() == attribute; });
+        auto it =
+            std::find_if(m_attributes.begin(), m_attributes.end(), [&](const auto& a) { return a.get() == attribute; });
         if (it == m_attributes.end())
             continue; // deleted since: cannot come back
         restored.push_back(std::move(*it));
