@@ -244,8 +244,9 @@ public:
 
     void CreateValueHashTree(long size);
     void DropValueHashTree();
-    // Makes the value hash hold `count` distinct values without growing again (bulk reads that can tell).
-    void ReserveValueHash(long count);
+    // Makes room for `records` records and `values` distinct values (value array and hash) at once, for bulk
+    // reads that can tell: the arrays then need not grow step by step. Throws COutOfMemoryException.
+    void Reserve(long records, long values);
 
     // Sorts the distinct values and renumbers every record's index to follow the order.
     void RecomputeSortedValues();

@@ -372,14 +372,19 @@ void CAttribute::CreateValueHashTree(long size)
         m_pTable->InvalidateValueIndexMap();
 }
 
-void CAttribute::ReserveValueHash(long count)
+void CAttribute::Reserve(long records, long values)
 {
     if (IsHeader())
         return;
+    if (records > m_fieldArray.GetCapacity())
+        m_fieldArray.SetMaxSize(records, 0, false);
+    if (values <= m_pValueArray->GetSize())
+        return;
+    m_pValueArray->SetMaxSize(values, false);
     if (!m_pHashTree)
-        CreateValueHashTree(count);
-    else if (count > m_pHashTree->GetCount())
-        m_pHashTree->Reserve(static_cast<size_t>(count - m_pHashTree->GetCount()));
+        CreateValueHashTree(values);
+    else
+        m_pHashTree->Reserve(static_cast<size_t>(values - m_pHashTree->GetCount()));
 }
 
 void CAttribute::DropValueHashTree()

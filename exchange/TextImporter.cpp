@@ -393,7 +393,8 @@ void CReadRun::ReadDataLinesInBulk(long line)
         if (!hashesSized && !records.empty())
         {
             // Attributes with many distinct values get a value hash sized for the whole file at once.
-            // A fifth more than the piece's share foretells, but never more than one per record to come.
+            // Room for the records the piece foretells (and a little more); columns with many distinct values
+            // get a fifth more values than the piece's share foretells, but never more than one per record.
             hashesSized = true;
             const double share =
                 std::max(static_cast<double>(chunks.back().m_nEnd - at) / static_cast<double>(text.size() - at), 1e-6);
@@ -401,10 +402,11 @@ void CReadRun::ReadDataLinesInBulk(long line)
             for (CAttribute* attribute : m_attributes)
             {
                 const long values = attribute->GetNrOfValues();
-                if (attribute->IsHeader() || values * 4 < static_cast<long>(records.size()))
-                    continue;
-                attribute->ReserveValueHash(
-                    static_cast<long>(std::min(static_cast<double>(values) / share * 1.2, expectedRecords)));
+                const bool many = values * 4 >= static_cast<long>(records.size());
+                attribute->Reserve(
+                    m_table.GetRecordCount() - static_cast<long>(records.size()) +
+                        static_cast<long>(expectedRecords * 1.05),
+                    many ? static_cast<long>(std::min(static_cast<double>(values) / share * 1.2, expectedRecords)) : 0);
             }
         }
         at = chunks.back().m_nEnd;
