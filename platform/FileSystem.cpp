@@ -188,11 +188,18 @@ std::optional<std::string> TryReadWholeFile(const std::filesystem::path& path)
             return std::nullopt;
         throw CArchiveException(path.string(), 0, 0, "cannot open: " + ErrorText(errno));
     }
+    // Read straight into the string, sized from the file's size; a file that grows meanwhile (or a pipe,
+    // whose size is 0) is read on in doubling steps until its end.
+    struct stat info;
+    const size_t expected = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
     std::string content;
-    char buffer[1 << 16];
+    content.resize(std::max<size_t>(expected + 1, 1 << 16));
+    size_t used = 0;
     for (;;)
     {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (used == content.size())
+            content.resize(content.size() * 2);
+        const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
         if (n == 0)
             break;
         if (n < 0)
@@ -203,9 +210,10 @@ std::optional<std::string> TryReadWholeFile(const std::filesystem::path& path)
             ::close(fd);
             throw CArchiveException(path.string(), 0, 0, "cannot read: " + ErrorText(error));
         }
-        content.append(buffer, static_cast<size_t>(n));
+        used += static_cast<size_t>(n);
     }
     ::close(fd);
+    content.resize(used);
     return content;
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <thread>
+
 #include <sys/stat.h>
 
 using namespace platform;
@@ -44,6 +47,19 @@ TEST(FileSystem, WritesAndReadsBytesExactly)
         large[i] = static_cast<char>('a' + i % 26);
     WriteFileAtomically(folder / "large.txt", large);
     EXPECT_EQ(ReadWholeFile(folder / "large.txt"), large);
+
+    // A pipe has no size to go by: it is read to its end in growing steps.
+    const std::filesystem::path pipe = folder / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer(
+        [&]
+        {
+            std::ofstream out(pipe, std::ios::binary);
+            out << large << large;
+        });
+    const std::string piped = ReadWholeFile(pipe);
+    writer.join();
+    EXPECT_EQ(piped, large + large);
 }
 
 TEST(FileSystem, ReplacedFileKeepsItsPermissions)
