@@ -560,12 +560,23 @@ std::string ReadInputFile(CTable& table, const std::filesystem::path& path)
 void CTextImporter::ReadFile(const std::filesystem::path& path, const CImportSettings& settings,
                              const SReadOptions& options)
 {
-    const std::string bytes = ReadInputFile(m_table, path);
-    ReadBytes(bytes, platform::FromUtf8(path.string()), settings, options);
+    ReadOwnedBytes(ReadInputFile(m_table, path), platform::FromUtf8(path.string()), settings, options);
 }
 
 void CTextImporter::ReadBytes(std::string_view bytes, const KString& fileName, const CImportSettings& settings,
                               const SReadOptions& options)
+{
+    Read(bytes, nullptr, fileName, settings, options);
+}
+
+void CTextImporter::ReadOwnedBytes(std::string&& bytes, const KString& fileName, const CImportSettings& settings,
+                                   const SReadOptions& options)
+{
+    Read(bytes, &bytes, fileName, settings, options);
+}
+
+void CTextImporter::Read(std::string_view bytes, std::string* owner, const KString& fileName,
+                         const CImportSettings& settings, const SReadOptions& options)
 {
     if (m_table.GetAttributeCount() > 0 || m_table.GetRecordCount() > 0)
         throw CKorvalinException(EStatus::IllegalTableArgument, "a text file can only be read into an empty table");
@@ -586,6 +597,11 @@ void CTextImporter::ReadBytes(std::string_view bytes, const KString& fileName, c
     {
         throw CArchiveException(platform::ToUtf8(fileName), 0, 0, e.what());
     }
+    if (owner)
+    {
+        std::string().swap(*owner);
+        bytes = std::string_view();
+    }
     m_table.SetTitle(FileNameOf(fileName));
     if (fellBack)
         m_table.ShowMessage(FormatExchangeText(TEXT_READ_AS_WINDOWS_1252, {FileNameOf(fileName)}));
@@ -595,6 +611,7 @@ void CTextImporter::ReadBytes(std::string_view bytes, const KString& fileName, c
 
     m_table.CreateCheckpoint();
     CReadRun run(m_table, fileName, used, options, text.View());
+    bool textReleased = false;
     try
     {
         if (used.m_bTransposed)
@@ -602,6 +619,10 @@ void CTextImporter::ReadBytes(std::string_view bytes, const KString& fileName, c
         else
             run.ReadQtcNormal();
         run.Finish();
+        // Every value is stored by now: the decoded text (twice the file's size) goes before the analysis
+        // needs memory of its own. The run must not look at its text from here on.
+        text = CUtf16Buffer();
+        textReleased = true;
         m_table.QualAllRecords();
         m_table.AnalyzeTable();
         m_table.GetImportSettings() = used;
@@ -626,11 +647,12 @@ void CTextImporter::ReadBytes(std::string_view bytes, const KString& fileName, c
         }
         catch (const std::bad_alloc&)
         {
-            throw CArchiveException(platform::ToUtf8(fileName), run.GetCurrentLine(), 0, "out of memory");
+            throw CArchiveException(platform::ToUtf8(fileName), textReleased ? 0 : run.GetCurrentLine(), 0,
+                                    "out of memory");
         }
         catch (const std::exception& e)
         {
-            throw CArchiveException(platform::ToUtf8(fileName), run.GetCurrentLine(), 0, e.what());
+            throw CArchiveException(platform::ToUtf8(fileName), textReleased ? 0 : run.GetCurrentLine(), 0, e.what());
         }
     }
 }

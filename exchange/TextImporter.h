@@ -51,8 +51,15 @@ public:
     // The same for the bytes of a file already in memory; fileName names it in messages and the description.
     void ReadBytes(std::string_view bytes, const KString& fileName, const CImportSettings& settings,
                    const SReadOptions& options);
+    // The same, taking the bytes over: they are freed as soon as they are decoded.
+    void ReadOwnedBytes(std::string&& bytes, const KString& fileName, const CImportSettings& settings,
+                        const SReadOptions& options);
 
 private:
+    // owner, when not null, holds the bytes and is emptied once they are decoded.
+    void Read(std::string_view bytes, std::string* owner, const KString& fileName, const CImportSettings& settings,
+              const SReadOptions& options);
+
     CTable& m_table;
 };
 

@@ -119,7 +119,7 @@ void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequ
                                                                 exchange::DescribeCharacter(taken)}));
         }
     }
-    exchange::CTextImporter(table).ReadBytes(*bytes, name, settings, request.m_read);
+    exchange::CTextImporter(table).ReadOwnedBytes(std::move(*bytes), name, settings, request.m_read);
 }
 
 } // namespace files
