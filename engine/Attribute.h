@@ -357,9 +357,9 @@ private:
     void ApplyFormat(KStringView format, int id);
     // Values (or given texts) that do not read whole with the format; stops at the first one when asked.
     long CountIllegalValues(const std::vector<KString>* values, bool stopAtFirst) const;
-    // knownHash, when given, is CHashTree::HashKey(text).
-    const char16_t* AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
-                                     const uint32_t* knownHash = nullptr);
+    // Returns the value index (-1 for a header). knownHash, when given, is CHashTree::HashKey(text).
+    long AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
+                          const uint32_t* knownHash = nullptr);
     long AddListValue(KStringView listText, int parts);
     long FindOrAddPart(KStringView part);
     void RepairMissingValue(const CRecord* record);

@@ -121,17 +121,20 @@ int CAttribute::MakeMultipleValuesUnique(KString& text)
 
 const char16_t* CAttribute::AddValue(CRecord* record, KStringView text)
 {
-    return AddValueInternal(record, text, false, kNaN);
+    const long index = AddValueInternal(record, text, false, kNaN);
+    return index < 0 ? nullptr : m_pValueArray->GetValue(index);
 }
 
 const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, double number)
 {
-    return AddValueInternal(record, text, true, number);
+    const long index = AddValueInternal(record, text, true, number);
+    return index < 0 ? nullptr : m_pValueArray->GetValue(index);
 }
 
 const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, bool hasNumber, double number)
 {
-    return AddValueInternal(record, text, hasNumber, number);
+    const long index = AddValueInternal(record, text, hasNumber, number);
+    return index < 0 ? nullptr : m_pValueArray->GetValue(index);
 }
 
 void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, size_t count)
@@ -168,11 +171,11 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     }
 }
 
-const char16_t* CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
-                                             const uint32_t* knownHash)
+long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
+                                  const uint32_t* knownHash)
 {
     if (IsHeader())
-        return nullptr;
+        return -1;
     if (record)
     {
         m_bAbsoluteValid = m_bShownValid = false;
@@ -182,7 +185,7 @@ const char16_t* CAttribute::AddValueInternal(CRecord* record, KStringView text, 
     {
         if (record)
             m_fieldArray.SetAt(record, m_nLastValueIndex);
-        return m_pValueArray->GetValue(m_nLastValueIndex);
+        return m_nLastValueIndex;
     }
     m_nLastValueIndex = -1;
 
@@ -229,7 +232,7 @@ const char16_t* CAttribute::AddValueInternal(CRecord* record, KStringView text, 
         m_fieldArray.SetAt(record, index);
     m_strLastValue.assign(text);
     m_nLastValueIndex = index;
-    return m_pValueArray->GetValue(index);
+    return index;
 }
 
 long CAttribute::FindOrAddPart(KStringView part)
