@@ -26,6 +26,7 @@ namespace
 {
 
 constexpr size_t kWeightsPerKey = 8;       // characters one key covers
+constexpr size_t kTextsAhead = 12;         // entries between asking for a text and keying on it
 constexpr size_t kParallelEntries = 20000; // ranges from this size on are keyed and sorted in parallel
 
 struct SSortEntry
@@ -121,6 +122,10 @@ private:
     {
         for (size_t i = 0; i < count; ++i)
         {
+            // After the first keying the entries are in sorted order and their texts lie all over memory:
+            // ask for texts a few entries ahead.
+            if (i + kTextsAhead < count)
+                __builtin_prefetch(m_values.GetValue(first[i + kTextsAhead].m_nIndex) + offset);
             SSortEntry& entry = first[i];
             const char16_t* text = m_values.GetValue(entry.m_nIndex);
             if (offset == 0)
