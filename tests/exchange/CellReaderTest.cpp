@@ -105,6 +105,54 @@ TEST(CellReader, TalliesSpecialCharactersAndReplacesNul)
     EXPECT_EQ(Cells(u"|a|,b", replace), "\u00A6a\u00A6|b$");
 }
 
+TEST(CellReader, EveryMarkIsFoundWhereverItStandsInALongCell)
+{
+    // Plain text is passed over several units at a time: a mark must be found at every position, also right
+    // before the end of the text, and characters beside the marked ranges (0x20, 0x7E, 0xA0, 0xFFFF) are plain.
+    struct SMark
+    {
+        char16_t c;
+        const char* terminator; // how the cell ends when c stands in it, or "" when c stays in the cell
+    };
+    const SMark marks[] = {{u';', "delimiter"}, {u'\n', "line"}, {u'\r', "line"}, {u'|', ""}, {0x01, ""},
+                           {0x1F, ""},          {0x7F, ""},      {0x9F, ""},      {0x00, ""}};
+    SCellRules rules;
+    rules.m_cDelimiter = u';';
+    rules.m_cQuote = 0;
+    for (const SMark& mark : marks)
+    {
+        for (size_t length = 1; length <= 20; ++length)
+        {
+            for (size_t at = 0; at < length; ++at)
+            {
+                KString text(length, u'a');
+                for (size_t i = 0; i < length; ++i)
+                    text[i] = KString(u"a \u007E\u00A0\uFFFFz")[i % 6];
+                text[at] = mark.c;
+                KString scratch;
+                KStringView cell;
+                ETerminator how = TERMINATOR_END;
+                SCellTally tally;
+                const size_t next =
+                    ScanCell(text.data(), 0, text.size(), rules, 0, false, false, scratch, &cell, &how, tally);
+                const std::string where =
+                    "mark " + std::to_string(mark.c) + " at " + std::to_string(at) + " of " + std::to_string(length);
+                if (mark.terminator[0] != 0)
+                {
+                    EXPECT_EQ(cell.size(), at) << where;
+                    EXPECT_EQ(how, std::string(mark.terminator) == "line" ? TERMINATOR_LINE : TERMINATOR_DELIMITER)
+                        << where;
+                    EXPECT_EQ(next, at + 1) << where;
+                    continue;
+                }
+                EXPECT_EQ(cell.size(), length) << where;
+                EXPECT_EQ(how, TERMINATOR_END) << where;
+                EXPECT_EQ(tally.m_nBars + tally.m_nControlCharacters + tally.m_nNullCharacters, 1) << where;
+            }
+        }
+    }
+}
+
 TEST(CellReader, LengthLimitCutsToNineThousandNineHundredNinetySixAndDots)
 {
     const KString exact(MAX_CELL_LENGTH, u'x');
