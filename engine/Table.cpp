@@ -114,13 +114,7 @@ void CTable::AnalyzeTable()
         std::stable_sort(attributes.begin(), attributes.end(),
                          [](CAttribute* a, CAttribute* b) { return a->GetNrOfValues() > b->GetNrOfValues(); });
         CStatusMessageGuard status(*this, FormatResource(2716, {GetTitle()}));
-        std::atomic<size_t> next{0};
-        platform::ParallelStrands(platform::GetProcessorCount(),
-                                  [&](int)
-                                  {
-                                      for (size_t i = next++; i < attributes.size(); i = next++)
-                                          finish(i, i + 1);
-                                  });
+        platform::ParallelInOrder(attributes.size(), [&](size_t i) { finish(i, i + 1); });
     }
     else
     {

@@ -10,7 +10,6 @@
 #include "platform/Resources.h"
 
 #include <algorithm>
-#include <atomic>
 #include <ctime>
 #include <new>
 #include <numeric>
@@ -395,13 +394,7 @@ void CReadRun::ReadDataLinesInBulk(long line)
             std::stable_sort(columns.begin(), columns.end(),
                              [&](size_t a, size_t b)
                              { return m_attributes[a]->GetNrOfValues() > m_attributes[b]->GetNrOfValues(); });
-            std::atomic<size_t> next{0};
-            platform::ParallelStrands(platform::GetProcessorCount(),
-                                      [&](int)
-                                      {
-                                          for (size_t i = next++; i < columns.size(); i = next++)
-                                              fill(columns[i], columns[i] + 1);
-                                      });
+            platform::ParallelInOrder(columns.size(), [&](size_t i) { fill(columns[i], columns[i] + 1); });
         }
         else
         {

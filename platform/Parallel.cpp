@@ -1,5 +1,8 @@
 #include "Parallel.h"
 
+#include <algorithm>
+#include <atomic>
+
 #include <tbb/blocked_range.h>
 #include <tbb/info.h>
 #include <tbb/parallel_for.h>
@@ -29,6 +32,18 @@ void ParallelStrands(int strands, const std::function<void(int)>& body)
     if (strands <= 0)
         return;
     tbb::parallel_for(0, strands, [&](int k) { body(k); });
+}
+
+void ParallelInOrder(size_t count, const std::function<void(size_t)>& body)
+{
+    std::atomic<size_t> next{0};
+    const int workers = static_cast<int>(std::min<size_t>(count, static_cast<size_t>(GetProcessorCount())));
+    ParallelStrands(workers,
+                    [&](int)
+                    {
+                        for (size_t i = next++; i < count; i = next++)
+                            body(i);
+                    });
 }
 
 void ParallelInvoke(const std::function<void()>& first, const std::function<void()>& second)

@@ -22,6 +22,11 @@ void ParallelFor(size_t first, size_t last, size_t grain, const std::function<vo
 // arranges). Returns when all have run.
 void ParallelStrands(int strands, const std::function<void(int)>& body);
 
+// Runs body(i) for i = 0 .. count-1 on all processors, handing the indices out one at a time in their order:
+// each worker takes the next index when it is done with one. Put the costliest items first, and the cheap
+// ones fill the gaps at the end. Returns when every item has run.
+void ParallelInOrder(size_t count, const std::function<void(size_t)>& body);
+
 // Runs both functions, possibly in parallel, and waits for both.
 void ParallelInvoke(const std::function<void()>& first, const std::function<void()>& second);
 
