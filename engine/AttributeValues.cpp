@@ -464,8 +464,11 @@ void CAttribute::RecomputeSortedValues()
 
     auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), this, std::max(n, 1L));
     std::vector<int32_t> newIndex(static_cast<size_t>(n));
+    constexpr long kAhead = 16; // the old entries are visited in sorted order: fetch them ahead
     for (long i = 0; i < n; ++i)
     {
+        if (i + kAhead < n)
+            m_pValueArray->Prefetch(order[i + kAhead]);
         const uint32_t old = order[i];
         newIndex[old] = static_cast<int32_t>(i);
         sorted->AppendSorted(m_pValueArray->GetValue(old), m_pValueArray->GetStoredDoubleValue(old),
@@ -477,6 +480,12 @@ void CAttribute::RecomputeSortedValues()
         m_fieldArray.SetMaxSize(size, n, true);
         for (long r = 0; r < size; ++r)
         {
+            if (r + kAhead < size)
+            {
+                const long ahead = m_fieldArray.GetAt(r + kAhead);
+                if (ahead >= 0)
+                    __builtin_prefetch(&newIndex[static_cast<size_t>(ahead)]);
+            }
             const long old = m_fieldArray.GetAt(r);
             if (old >= 0)
                 m_fieldArray.SetAtNoGrow(r, newIndex[old]);

@@ -120,11 +120,6 @@ double CValueArray::GetDoubleValue(long index)
     return m_pDoubles[index];
 }
 
-double CValueArray::GetStoredDoubleValue(long index) const
-{
-    return m_pDoubles ? m_pDoubles[index] : kUndefinedNumber;
-}
-
 void CValueArray::RecomputeDoubleValues()
 {
     if (!m_pAttribute->IsNumeric())
@@ -138,7 +133,8 @@ void CValueArray::RecomputeDoubleValues()
         std::fill(m_pDoubles, m_pDoubles + std::max(m_nCapacity, 1L), kUndefinedNumber);
     }
     const long n = m_nCount;
-    auto parse = [this](long i) {
+    auto parse = [this](long i)
+    {
         const char16_t* text = m_pValues[i];
         m_pDoubles[i] = CAttribute::IsEncodedList(text) ? kUndefinedNumber : m_pAttribute->ReadNumber(text);
     };
@@ -146,10 +142,12 @@ void CValueArray::RecomputeDoubleValues()
     if (parallel)
     {
         const int workers = static_cast<int>(std::min<long>(2L * platform::GetProcessorCount(), n + 1));
-        platform::ParallelStrands(workers, [&](int k) {
-            for (long i = k; i < n; i += workers)
-                parse(i);
-        });
+        platform::ParallelStrands(workers,
+                                  [&](int k)
+                                  {
+                                      for (long i = k; i < n; i += workers)
+                                          parse(i);
+                                  });
     }
     else
     {

@@ -14,6 +14,7 @@
 #include "platform/Text.h"
 
 #include <cstddef>
+#include <limits>
 
 class CAttribute;
 class CTableAllocator;
@@ -41,7 +42,17 @@ public:
     // The number of a value; recomputes all numbers first when they are invalid. NaN for text.
     double GetDoubleValue(long index);
     // The number as stored, without recomputing.
-    double GetStoredDoubleValue(long index) const;
+    double GetStoredDoubleValue(long index) const
+    {
+        return m_pDoubles ? m_pDoubles[index] : std::numeric_limits<double>::quiet_NaN();
+    }
+    // Asks the processor to fetch the entries of index (loops that visit values in another order).
+    void Prefetch(long index) const
+    {
+        __builtin_prefetch(m_pValues + index);
+        if (m_pDoubles)
+            __builtin_prefetch(m_pDoubles + index);
+    }
     bool HasDoubles() const { return m_pDoubles != nullptr; }
     bool DoublesValid() const { return m_bDoublesValid; }
 
@@ -64,12 +75,12 @@ public:
 
 private:
     CTableAllocator& m_allocator;
-    CAttribute* m_pAttribute;  // owner; decides numbers and order
+    CAttribute* m_pAttribute;             // owner; decides numbers and order
     const char16_t** m_pValues = nullptr; // m_nCapacity slots, the first m_nCount set
-    double* m_pDoubles = nullptr; // null until a number is stored or computed; else m_nCapacity slots
-    long m_nCapacity = 0;         // slots allocated
-    long m_nCount = 0;            // values stored
-    long m_nCheckpointCount = -1; // count at the checkpoint, -1 when none
-    bool m_bSorted = true;        // true while the values are known to be ascending
-    bool m_bDoublesValid = true;  // false when some number must be recomputed from its text
+    double* m_pDoubles = nullptr;         // null until a number is stored or computed; else m_nCapacity slots
+    long m_nCapacity = 0;                 // slots allocated
+    long m_nCount = 0;                    // values stored
+    long m_nCheckpointCount = -1;         // count at the checkpoint, -1 when none
+    bool m_bSorted = true;                // true while the values are known to be ascending
+    bool m_bDoublesValid = true;          // false when some number must be recomputed from its text
 };
