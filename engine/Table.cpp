@@ -545,12 +545,33 @@ int CTable::ShowMessage(const KString& text, int defaultAnswer)
 
 void CTable::PushStatusMessage(const KString& text)
 {
-    if (std::this_thread::get_id() == m_ownerThread)
-        m_statusMessages.push_back(text);
+    const std::lock_guard<std::mutex> guard(m_statusLock);
+    if (m_statusMessages.empty())
+        m_statusOwner = std::this_thread::get_id();
+    else if (m_statusOwner != std::this_thread::get_id())
+        return;
+    m_statusMessages.push_back(text);
 }
 
 void CTable::PopStatusMessage()
 {
-    if (std::this_thread::get_id() == m_ownerThread && !m_statusMessages.empty())
-        m_statusMessages.pop_back();
+    const std::lock_guard<std::mutex> guard(m_statusLock);
+    if (m_statusOwner != std::this_thread::get_id() || m_statusMessages.empty())
+        return;
+    m_statusMessages.pop_back();
+    if (m_statusMessages.empty())
+        m_statusOwner = std::thread::id();
+}
+
+std::vector<KString> CTable::GetStatusMessages() const
+{
+    const std::lock_guard<std::mutex> guard(m_statusLock);
+    return m_statusMessages;
+}
+
+void CTable::ClearStatusMessages()
+{
+    const std::lock_guard<std::mutex> guard(m_statusLock);
+    m_statusMessages.clear();
+    m_statusOwner = std::thread::id();
 }

@@ -315,12 +315,13 @@ public:
     int ShowMessage(const KString& text, int defaultAnswer = ANSWER_OK);
     void SetMessageHandler(std::function<int(const KString&, int)> handler) { m_messageHandler = std::move(handler); }
     const std::vector<KString>& GetMessageLog() const { return m_messageLog; }
-    // The status stack belongs to the thread that made the table: the tasks of a parallel step (sorting
-    // attributes side by side, say) run under the step's own message and their pushes and pops are ignored.
+    // The status stack belongs to the thread that pushed onto it when it was empty, until it is empty again:
+    // the tasks of a parallel step (sorting attributes side by side, say) run under the step's own message and
+    // their pushes and pops are ignored. Any thread may push, pop and read.
     void PushStatusMessage(const KString& text);
     void PopStatusMessage();
-    const std::vector<KString>& GetStatusMessages() const { return m_statusMessages; }
-    void ClearStatusMessages() { m_statusMessages.clear(); }
+    std::vector<KString> GetStatusMessages() const;
+    void ClearStatusMessages();
 
 private:
     struct SCheckpoint;
@@ -371,9 +372,10 @@ private:
     CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
     CAttribute* m_pCursorAttribute = nullptr;
     std::function<int(const KString&, int)> m_messageHandler;
-    std::vector<KString> m_messageLog;                          // every message shown, in order
-    std::vector<KString> m_statusMessages;                      // stack of running operations, of m_ownerThread only
-    std::thread::id m_ownerThread = std::this_thread::get_id(); // the thread that made the table
+    std::vector<KString> m_messageLog;     // every message shown, in order
+    mutable std::mutex m_statusLock;       // guards the two members below
+    std::vector<KString> m_statusMessages; // stack of running operations, pushed by m_statusOwner only
+    std::thread::id m_statusOwner;         // the thread that pushed onto the empty stack; none while it is empty
 };
 
 // Keeps a status message on the table's stack while an operation runs.

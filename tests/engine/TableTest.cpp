@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 TEST(CreateEmpty, MakesTheExampleTable)
 {
@@ -298,4 +299,32 @@ TEST(Options, TableFollowsTheSharedOptionSet)
     EXPECT_FALSE(table.UseMulticores());
     options.m_bUseMulticores = true;
     EXPECT_TRUE(table.UseMulticores());
+}
+
+TEST(StatusMessages, TasksOfAParallelStepDoNotTouchTheStackOfTheThreadThatHoldsIt)
+{
+    CTable table;
+    {
+        CStatusMessageGuard reading(table, u"reading");
+        std::thread task(
+            [&]
+            {
+                CStatusMessageGuard sorting(table, u"sorting");
+                table.PopStatusMessage(); // not this task's stack: nothing happens
+            });
+        task.join();
+        EXPECT_EQ(table.GetStatusMessages(), std::vector<KString>{u"reading"});
+    }
+    EXPECT_TRUE(table.GetStatusMessages().empty());
+    // Once the stack is empty, any thread may take it: a host working on another thread shows its messages.
+    std::thread host(
+        [&]
+        {
+            CStatusMessageGuard saving(table, u"saving");
+            table.PushStatusMessage(u"writing"); // the same thread: it stacks
+            EXPECT_EQ(table.GetStatusMessages().size(), 2u);
+            table.PopStatusMessage();
+        });
+    host.join();
+    EXPECT_TRUE(table.GetStatusMessages().empty());
 }
