@@ -548,3 +548,19 @@ TEST(BulkValues, AddValuesStoresWhatSingleAddsStore)
     EXPECT_EQ(b->FindValueIndex(u"|a|b|"), a->FindValueIndex(u"|a|b|"));
     EXPECT_GE(b->FindValueIndex(u"same"), 0);
 }
+
+TEST(Sorting, ValuesAtTheLengthLimitThatDifferOnlyAtTheEnd)
+{
+    // Keyed eight characters at a time, these need more than a thousand rounds of keying their ties.
+    CTable table;
+    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 100, true);
+    const KString stem(MAX_VALUE_LENGTH - 2, u'q');
+    for (int i = 59; i >= 0; --i)
+        a->AddValue(table.AddRecord(), stem + platform::ToKString(i % 10) + platform::ToKString(i / 10));
+    a->AddValue(table.AddRecord(), stem);
+    a->RecomputeSortedValues();
+    ASSERT_EQ(a->GetNrOfValues(), 61);
+    EXPECT_EQ(KString(a->GetValue(0)), stem);
+    for (long i = 1; i < a->GetNrOfValues(); ++i)
+        ASSERT_LT(a->CompareValueIndices(i - 1, i), 0) << "at " << i;
+}
