@@ -461,6 +461,13 @@ void CAttribute::RecomputeSortedValues()
     std::iota(order.begin(), order.end(), 0u);
     if (n >= 2)
         SortValueIndices(order, m_pTable->UseMulticores() && platform::GetProcessorCount() > 1);
+    if (std::is_sorted(order.begin(), order.end()))
+    {
+        // The values arrived in order (keys, dates, counters): every index stays, nothing to rebuild.
+        m_pValueArray->SetSorted(true);
+        DropValueHashTree();
+        return;
+    }
 
     auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), this, std::max(n, 1L));
     std::vector<int32_t> newIndex(static_cast<size_t>(n));

@@ -564,3 +564,28 @@ TEST(Sorting, ValuesAtTheLengthLimitThatDifferOnlyAtTheEnd)
     for (long i = 1; i < a->GetNrOfValues(); ++i)
         ASSERT_LT(a->CompareValueIndices(i - 1, i), 0) << "at " << i;
 }
+
+TEST(Sorting, ValuesThatArrivedInOrderKeepTheirIndices)
+{
+    // As texts "10" sorts before "9", so the values are not known to be sorted while the column is text; as
+    // numbers they arrived in order, and sorting them must leave every index (and every record) as it was.
+    CTable table;
+    std::vector<std::u16string> texts;
+    for (int i = 1; i <= 12; ++i)
+        texts.push_back(platform::ToKString(i));
+    CAttribute* a = AddColumn(table, u"A", texts);
+    ASSERT_EQ(a->SetFormatString(u"####"), 1);
+    a->RecomputeSortedValues();
+    EXPECT_TRUE(a->AreValuesSorted());
+    for (long i = 0; i < 12; ++i)
+    {
+        EXPECT_EQ(KString(a->GetValue(i)), texts[static_cast<size_t>(i)]);
+        EXPECT_EQ(a->GetFieldValueIndex(table.GetRecord(i)), i);
+    }
+    EXPECT_EQ(a->FindValueIndex(u"10"), 9); // the hash is made again on demand
+    ASSERT_EQ(a->SetFormatString(u""), 1);  // as texts they are out of order again
+    a->RecomputeSortedValues();
+    EXPECT_EQ(KString(a->GetValue(0)), u"1");
+    EXPECT_EQ(KString(a->GetValue(1)), u"10");
+    EXPECT_EQ(a->GetFieldText(table.GetRecord(9)), u"10");
+}
