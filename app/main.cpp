@@ -5,6 +5,7 @@
 #include "engine/Table.h"
 #include "korvalin/TableExport.h"
 #include "platform/Error.h"
+#include "platform/System.h"
 
 #include <iostream>
 #include <string>
@@ -47,6 +48,7 @@ int main(int argc, char** argv)
         std::cerr << kUsage;
         return 2;
     }
+    platform::TuneHeapForLargeTables();
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
     try

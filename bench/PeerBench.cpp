@@ -10,6 +10,7 @@
 #include "exchange/TextExporter.h"
 #include "files/TableOpener.h"
 #include "korvalin/TableExport.h"
+#include "platform/System.h"
 
 #include <chrono>
 #include <cstdio>
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: korvalin_peer_bench DATA.csv OUTDIR\n");
         return 2;
     }
+    platform::TuneHeapForLargeTables(); // as the korvalin command does
     const std::filesystem::path data = argv[1];
     const std::filesystem::path outdir = argv[2];
     std::filesystem::create_directories(outdir);

@@ -1,6 +1,7 @@
 #include "engine/Allocator.h"
 
 #include "platform/Error.h"
+#include "platform/System.h"
 
 #include <atomic>
 #include <cstdint>
@@ -55,6 +56,7 @@ void* RawAllocate(size_t bytes)
     if (h == nullptr)
         return nullptr;
     h->m_nBytes = bytes;
+    platform::AdviseHugePages(h, bytes + sizeof(SBlockHeader)); // large blocks are fresh pages, not yet touched
     return PayloadOf(h);
 }
 
@@ -65,6 +67,7 @@ void* RawReallocate(void* p, size_t bytes)
     if (h == nullptr)
         return nullptr;
     h->m_nBytes = bytes;
+    platform::AdviseHugePages(h, bytes + sizeof(SBlockHeader));
     return PayloadOf(h);
 }
 

@@ -1,7 +1,6 @@
 #include "engine/HashTree.h"
 
 #include "platform/Error.h"
-#include "platform/System.h"
 
 #include <bit>
 #include <cstring>
@@ -99,8 +98,6 @@ void CHashTree::Reserve(size_t count)
 void CHashTree::Rehash(size_t slots)
 {
     auto* pNew = static_cast<SSlot*>(m_allocator.AllocateMemory(slots * sizeof(SSlot))); // zero: all empty
-    if (slots * sizeof(SSlot) >= (size_t{8} << 20))
-        platform::AdviseRandomAccess(pNew, slots * sizeof(SSlot));
     const size_t oldSlots = m_pSlots != nullptr ? GetSlotCount() : 0;
     SSlot* pOld = m_pSlots;
     m_pSlots = pNew;

@@ -16,6 +16,7 @@
 #include "engine/Table.h"
 #include "engine/ValueArray.h"
 #include "platform/Parallel.h"
+#include "platform/System.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -219,19 +220,24 @@ void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
 
     // The classes in their order: numbers, other single values (texts), lists, the undefined value.
     const bool numeric = IsNumeric() && !m_bMultipleValues;
-    std::vector<SSortEntry> classes[4];
-    for (const uint32_t index : order)
+    auto classOf = [&](uint32_t index)
     {
         const char16_t* text = m_pValueArray->GetValue(index);
-        int cls = 1;
         if (text[0] == 0)
-            cls = 3;
-        else if (IsEncodedList(text))
-            cls = 2;
-        else if (numeric && !std::isnan(m_pValueArray->GetDoubleValue(index)))
-            cls = 0;
-        classes[cls].push_back(SSortEntry{0, 0, index, 0});
-    }
+            return 3;
+        if (IsEncodedList(text))
+            return 2;
+        return numeric && !std::isnan(m_pValueArray->GetDoubleValue(index)) ? 0 : 1;
+    };
+    // Counted first, so that each class is one allocation of fresh pages, written once.
+    size_t counts[4] = {0, 0, 0, 0};
+    for (const uint32_t index : order)
+        ++counts[classOf(index)];
+    std::vector<SSortEntry> classes[4];
+    for (int cls = 0; cls < 4; ++cls)
+        platform::ReserveLarge(classes[cls], counts[cls]);
+    for (const uint32_t index : order)
+        classes[classOf(index)].push_back(SSortEntry{0, 0, index, 0});
     CClassSorter sorter(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_pTable->GetCollation() : nullptr, parallel);
     sorter.SortNumbers(classes[0]);
     sorter.SortTexts(classes[1]);

@@ -70,24 +70,26 @@ void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScann
 
 } // namespace
 
-std::vector<SScannedChunk> ScanPiece(const char16_t* text, size_t start, size_t end, size_t pieceUnits,
-                                     size_t chunkUnits, const SCellRules& rules, bool parallel)
+void ScanPiece(const char16_t* text, size_t start, size_t end, size_t pieceUnits, size_t chunkUnits,
+               const SCellRules& rules, bool parallel, std::vector<SScannedChunk>& chunks)
 {
-    std::vector<SScannedChunk> chunks;
     const size_t pieceEnd = std::min(end, start + pieceUnits);
     size_t at = start;
+    size_t count = 0;
     while (at < pieceEnd)
     {
-        SScannedChunk chunk;
+        if (count == chunks.size())
+            chunks.emplace_back();
+        SScannedChunk& chunk = chunks[count++];
         chunk.m_nStart = at;
         chunk.m_nCut = std::min(pieceEnd, AfterNextLineEnd(text, std::min(at + chunkUnits, pieceEnd), end));
         if (chunk.m_nCut <= at)
             chunk.m_nCut = pieceEnd;
         at = chunk.m_nCut;
-        chunks.push_back(std::move(chunk));
     }
+    chunks.resize(count);
     if (chunks.empty())
-        return chunks;
+        return;
     auto scan = [&](size_t first, size_t last)
     {
         for (size_t k = first; k < last; ++k)
@@ -106,7 +108,6 @@ std::vector<SScannedChunk> ScanPiece(const char16_t* text, size_t start, size_t 
         chunks[k].m_nStart = expected;
         ScanChunk(text, end, rules, chunks[k]);
     }
-    return chunks;
 }
 
 } // namespace exchange

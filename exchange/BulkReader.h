@@ -51,9 +51,10 @@ constexpr size_t MAX_BULK_TEXT = 0x7FFFFFFF;
 
 // Scans the records of text[start, end) whose start lies before about start + pieceUnits, cut into chunks
 // of chunkUnits at line ends. Fixed-width mode is not supported here (callers read such files one cell at a
-// time). An empty first cell at the end of the text makes no record. Returns the chunks in order; the last
-// chunk's m_nEnd is where the next record starts (end when all was read).
-std::vector<SScannedChunk> ScanPiece(const char16_t* text, size_t start, size_t end, size_t pieceUnits,
-                                     size_t chunkUnits, const SCellRules& rules, bool parallel);
+// time). An empty first cell at the end of the text makes no record. Sets chunks to the chunks in order
+// (reusing the arrays of the chunks it held, so that piece after piece fills memory already mapped); the
+// last chunk's m_nEnd is where the next record starts (end when all was read). No chunks: nothing was left.
+void ScanPiece(const char16_t* text, size_t start, size_t end, size_t pieceUnits, size_t chunkUnits,
+               const SCellRules& rules, bool parallel, std::vector<SScannedChunk>& chunks);
 
 } // namespace exchange

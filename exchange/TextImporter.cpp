@@ -331,10 +331,12 @@ void CReadRun::ReadDataLinesInBulk(long line)
     size_t at = m_reader.GetPosition();
     bool hashesSized = false;
     CStatusMessageGuard status(m_table, FormatResource(2404, {platform::ToKString(line)}));
+    std::vector<SScannedChunk> chunks;
+    std::vector<CRecord*> records;
     while (at < text.size())
     {
-        std::vector<SScannedChunk> chunks = ScanPiece(text.data(), at, text.size(), chunksPerPiece * kChunkUnits,
-                                                      kChunkUnits, m_reader.GetRules(), parallel);
+        ScanPiece(text.data(), at, text.size(), chunksPerPiece * kChunkUnits, kChunkUnits, m_reader.GetRules(),
+                  parallel, chunks);
         if (chunks.empty())
             break;
         // In record order, as one scan would meet them: columns met for the first time make their attributes
@@ -358,7 +360,7 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 }
             }
         }
-        std::vector<CRecord*> records;
+        records.clear();
         for (const SScannedChunk& chunk : chunks)
         {
             for (long i = 0; i < chunk.GetRecordCount(); ++i)

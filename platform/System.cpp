@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <malloc.h>
 #include <pwd.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -61,10 +62,21 @@ std::filesystem::path GetUserConfigFolder()
     return std::filesystem::path(homeFolder) / ".config" / "korvalin";
 }
 
-void AdviseRandomAccess(void* p, size_t bytes)
+void TuneHeapForLargeTables()
+{
+#ifdef M_MMAP_THRESHOLD
+    (void)mallopt(M_MMAP_THRESHOLD, 512 << 20);
+    (void)mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    (void)mallopt(M_TOP_PAD, 64 << 20);
+#endif
+}
+
+void AdviseHugePages(void* p, size_t bytes)
 {
 #ifdef MADV_HUGEPAGE
     constexpr uintptr_t kHugePage = uintptr_t{1} << 21;
+    if (p == nullptr || bytes < 2 * kHugePage)
+        return;
     const uintptr_t first = (reinterpret_cast<uintptr_t>(p) + kHugePage - 1) & ~(kHugePage - 1);
     const uintptr_t last = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(kHugePage - 1);
     if (last > first)

@@ -92,7 +92,11 @@ TEST(BulkRead, ChunksRescanWhenACutFallsInsideQuotes)
         text += u"" + std::u16string(i % 2 ? u"\"x\ny\nz\"" : u"\"p\r\nq\"") + u",v\n";
     SCellRules rules;
     rules.m_cDelimiter = u',';
-    const std::vector<SScannedChunk> chunks = ScanPiece(text.data(), 4, text.size(), text.size(), 97, rules, true);
+    // The chunks of an earlier, shorter piece are reused: nothing of them may show through.
+    std::vector<SScannedChunk> chunks;
+    ScanPiece(text.data(), 4, text.size(), text.size() / 3, 89, rules, true, chunks);
+    ASSERT_FALSE(chunks.empty());
+    ScanPiece(text.data(), 4, text.size(), text.size(), 97, rules, true, chunks);
     long records = 0;
     size_t expectedStart = 4;
     for (const SScannedChunk& chunk : chunks)
