@@ -217,7 +217,8 @@ public:
 
     // ---- values (value storage) ----
     // Makes text the value of the record (record may be null: only the distinct value is made). Returns the stored
-    // text (for a list its encoded entry), null for a header.
+    // text (for a list its encoded entry), null for a header. Value texts hold no NUL unit (readers replace
+    // them): stored texts end at their first.
     const char16_t* AddValue(CRecord* record, KStringView text);
     const char16_t* AddValue(CRecord* record, KStringView text, double number);
     const char16_t* AddValue(CRecord* record, KStringView text, bool hasNumber, double number);
@@ -404,8 +405,9 @@ private:
     std::unique_ptr<CValueArray> m_pValueArray; // distinct values in index order
     std::unique_ptr<CHashTree> m_pHashTree;     // text -> index; made on demand, dropped by a resort
     CFieldArray m_fieldArray;                   // value index + 1 per record number
-    KString m_strLastValue;                     // text of the last added value
+    KString m_strLastValue;                     // text of the last added value, when it is not the stored one
     long m_nLastValueIndex = -1;                // its index, -1 when the cache is empty
+    bool m_bLastValueStored = false;            // the last added text is the stored text of that index
 
     // statistics caches
     bool m_bAbsoluteValid = false;

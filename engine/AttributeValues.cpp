@@ -24,6 +24,17 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr long kPointerUnits = sizeof(const char16_t*) / sizeof(char16_t);
 static_assert(kPointerUnits * sizeof(char16_t) == sizeof(const char16_t*));
 
+// True when text is the whole of a stored text (which ends at its NUL).
+bool IsStoredText(KStringView text, const char16_t* stored)
+{
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] != stored[i])
+            return false;
+    }
+    return stored[text.size()] == 0;
+}
+
 const char16_t* ReadPointer(const char16_t* at)
 {
     const char16_t* pointer;
@@ -182,7 +193,8 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
         m_bAbsoluteValid = m_bShownValid = false;
         m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
     }
-    if (m_nLastValueIndex >= 0 && text == m_strLastValue)
+    if (m_nLastValueIndex >= 0 &&
+        (m_bLastValueStored ? IsStoredText(text, m_pValueArray->GetValue(m_nLastValueIndex)) : text == m_strLastValue))
     {
         if (record)
             m_fieldArray.SetAt(record, m_nLastValueIndex);
@@ -231,7 +243,12 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
     }
     if (record)
         m_fieldArray.SetAt(record, index);
-    m_strLastValue.assign(text);
+    // Texts stored as they came need no copy of their own (most of them: a copy each would cost a bulk read).
+    m_bLastValueStored = value.data() == text.data();
+    if (m_bLastValueStored)
+        m_strLastValue.clear();
+    else
+        m_strLastValue.assign(text);
     m_nLastValueIndex = index;
     return index;
 }

@@ -401,6 +401,28 @@ void CTable::ForgetAttribute(CAttribute* attribute)
 
 CRecord* CTable::AddRecord()
 {
+    CRecord* record = AppendNewRecord();
+    ForgetRecordDerivedState();
+    return record;
+}
+
+void CTable::AddRecords(size_t count, CRecord** out)
+{
+    try
+    {
+        for (size_t i = 0; i < count; ++i)
+            out[i] = AppendNewRecord();
+    }
+    catch (...)
+    {
+        ForgetRecordDerivedState();
+        throw;
+    }
+    ForgetRecordDerivedState();
+}
+
+CRecord* CTable::AppendNewRecord()
+{
     CRecord* record = m_recordStore.AllocateRecord(m_nNextRecordNumber);
     try
     {
@@ -415,10 +437,14 @@ CRecord* CTable::AddRecord()
     }
     ++m_nNextRecordNumber;
     ++m_nQualified;
+    return record;
+}
+
+void CTable::ForgetRecordDerivedState()
+{
     ClearSelectionCounts();
     m_keyRecordMap.clear();
     InvalidateSortedRecords();
-    return record;
 }
 
 KString CTable::GetRecordName(const CRecord* record) const

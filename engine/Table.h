@@ -143,6 +143,9 @@ public:
     // ---- records ----
     // Takes a new record from the store, numbers it and appends it to all and shown records.
     CRecord* AddRecord();
+    // The same for count records at once (a bulk read), written to out in order. On failure the records
+    // added so far stay and the exception is passed on.
+    void AddRecords(size_t count, CRecord** out);
     long GetRecordCount() const { return m_allRecords.GetSize(); }
     CRecord* GetRecord(long position) const { return m_allRecords.GetRecord(position); }
     CRecordArray& GetAllRecords() { return m_allRecords; }
@@ -326,6 +329,10 @@ public:
 private:
     struct SCheckpoint;
     void ForgetAttribute(CAttribute* attribute);
+    // A new record appended to all and shown records; what depends on the records is not yet forgotten.
+    CRecord* AppendNewRecord();
+    // Forgets what was worked out from the records (selection counts, key map, sorted records).
+    void ForgetRecordDerivedState();
 
     std::unique_ptr<COptionSet> m_pOwnOptions;             // used when no option set was given
     COptionSet* m_pOptions;                                // options in force, never null

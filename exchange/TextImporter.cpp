@@ -360,12 +360,12 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 }
             }
         }
-        records.clear();
+        size_t pieceRecords = 0;
         for (const SScannedChunk& chunk : chunks)
-        {
-            for (long i = 0; i < chunk.GetRecordCount(); ++i)
-                records.push_back(MakeRecord());
-        }
+            pieceRecords += static_cast<size_t>(chunk.GetRecordCount());
+        records.resize(pieceRecords);
+        m_table.AddRecords(pieceRecords, records.data());
+        m_nRecords += static_cast<long>(pieceRecords);
         // Each column takes the piece's cells in record order; columns are independent of one another.
         auto fill = [&](size_t first, size_t last)
         {

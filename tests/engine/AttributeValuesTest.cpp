@@ -208,6 +208,21 @@ TEST(AddValue, RunsOfEqualValuesReuseTheLastValue)
     a->AddValue(nullptr, u"other"); // only the distinct value
     EXPECT_EQ(a->GetNrOfValues(), 2);
     EXPECT_EQ(table.GetRecordCount(), 101);
+
+    // Texts that merely begin or end like the last one, and lists whose text differs from the stored one,
+    // are not taken for it.
+    const std::vector<std::u16string> texts = {u"abc",  u"ab",   u"abcd", u"abcd", u"",   u"a",
+                                               u"|b|a", u"|a|b", u"|b|a", u"b|a",  u"|a", u"a"};
+    const std::vector<std::u16string> expected = {u"abc",   u"ab",    u"abcd",  u"abcd", u"",  u"a",
+                                                  u"|b|a|", u"|a|b|", u"|b|a|", u"b|a",  u"a", u"a"};
+    std::vector<CRecord*> records;
+    for (const std::u16string& text : texts)
+    {
+        records.push_back(table.AddRecord());
+        a->AddValue(records.back(), text);
+    }
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(a->GetFieldText(records[i]), expected[i]) << i;
 }
 
 TEST(AddValue, ManyDistinctValuesRehashAndStayFindable)

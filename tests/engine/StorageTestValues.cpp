@@ -176,12 +176,17 @@ TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
     EXPECT_EQ(CHashTree::HashKey(u""), 0u);
     EXPECT_EQ(CHashTree::HashKey(u"a"), 97u);
     EXPECT_EQ(CHashTree::HashKey(u"abc"), 108966u); // (97 * 33 + 98) * 33 + 99
-    // Wrapping at 32 bits: compare with the same sum taken modulo 2^32 in 64-bit arithmetic.
-    const KString longKey = Repeat(u'\xFFFF', 12);
+    // Wrapping at 32 bits, at every length around the steps of four units: compare with the same sum taken
+    // modulo 2^32 in 64-bit arithmetic.
+    KString key;
     uint64_t nExpected = 0;
-    for (size_t i = 0; i < longKey.size(); ++i)
-        nExpected = (nExpected * 33 + 0xFFFF) % (uint64_t{1} << 32);
-    EXPECT_EQ(CHashTree::HashKey(longKey), nExpected);
+    for (int length = 1; length <= 13; ++length)
+    {
+        const char16_t unit = static_cast<char16_t>(length % 2 ? 0xFFFF - length : 0x41 + length);
+        key += unit;
+        nExpected = (nExpected * 33 + unit) % (uint64_t{1} << 32);
+        EXPECT_EQ(CHashTree::HashKey(key), nExpected) << "length " << length;
+    }
 
     CTableAllocator allocator;
     EXPECT_EQ(CHashTree(allocator, 0).GetSlotCount(), 64u);
