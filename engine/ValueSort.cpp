@@ -3,9 +3,11 @@
 // Comparing two values through the collation walks both texts character by character, a random
 // memory access per value and a table lookup per character. For a million distinct values that is
 // tens of millions of such walks. Instead every value gets a fixed 128-bit key built once: numbers
-// their bits in numeric order, texts the weights of their next eight characters. The keys are
-// sorted as plain integers; a run of equal keys among texts is keyed again on the following eight
-// characters, and only values that still tie after their texts ran out are compared in full.
+// their bits in numeric order, texts the weights of their next characters, each weight given by its
+// rank among the weights the texts use (so a key covers eight characters at least, and twenty or so
+// in a column of names). The keys are sorted as plain integers; a run of equal keys among texts is
+// keyed again on the following characters, and only values that still tie after their texts ran out
+// are compared in full.
 // The result is exactly the order of CompareValueIndices, made total by comparing the texts by
 // code units (and finally the indices) where that comparison says equal.
 
@@ -20,13 +22,15 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 namespace
 {
 
-constexpr size_t kWeightsPerKey = 8;       // characters one key covers
+constexpr unsigned kKeyBits = 128;         // bits of a key: the characters it covers share them
 constexpr size_t kTextsAhead = 12;         // entries between asking for a text and keying on it
 constexpr size_t kParallelEntries = 20000; // ranges from this size on are keyed and sorted in parallel
 
@@ -84,7 +88,8 @@ public:
 
     void SortTexts(std::vector<SSortEntry>& entries)
     {
-        SortTextRange(entries.data(), entries.size(), 0); // the first keying measures the texts too
+        RankWeights(entries.data(), entries.size());
+        SortTextRange(entries.data(), entries.size(), 0);
     }
 
     // The full comparison, for values whose keys cannot tell them apart.
@@ -105,6 +110,47 @@ private:
     }
 
     uint16_t Weight(char16_t c) const { return m_pCollation ? m_pCollation->GetPrimaryWeight(c) : c; }
+
+    // Measures the texts and ranks the weights they use: a column of names or codes uses a few dozen, so
+    // that a key covers sixteen or more characters instead of eight (weights of 16 bits each), and most
+    // texts are told apart by their first key. Ranks keep the order of the weights; weight 0 keeps rank 0,
+    // as a text that has ended.
+    void RankWeights(SSortEntry* entries, size_t count)
+    {
+        std::vector<uint64_t> used(65536 / 64, 0);
+        std::mutex usedLock;
+        auto measure = [&](size_t from, size_t to)
+        {
+            std::vector<uint64_t> local(65536 / 64, 0);
+            for (size_t i = from; i < to; ++i)
+            {
+                const char16_t* text = m_values.GetValue(entries[i].m_nIndex);
+                size_t n = 0;
+                for (; text[n] != 0; ++n)
+                {
+                    const uint16_t weight = Weight(text[n]);
+                    local[weight / 64] |= uint64_t{1} << (weight % 64);
+                }
+                entries[i].m_nLength = static_cast<uint32_t>(n);
+            }
+            std::lock_guard<std::mutex> lock(usedLock);
+            for (size_t w = 0; w < used.size(); ++w)
+                used[w] |= local[w];
+        };
+        if (m_bParallel && count >= kParallelEntries)
+            platform::ParallelFor(0, count, kParallelEntries / 4, measure);
+        else
+            measure(0, count);
+        m_vRank.assign(65536, 0);
+        uint32_t rank = 0;
+        for (uint32_t weight = 1; weight < 65536; ++weight)
+        {
+            if ((used[weight / 64] >> (weight % 64)) & 1)
+                m_vRank[weight] = static_cast<uint16_t>(++rank);
+        }
+        m_nRankBits = std::max(1u, static_cast<unsigned>(std::bit_width(rank)));
+        m_nCharactersPerKey = kKeyBits / m_nRankBits;
+    }
 
     // Keys every entry on the characters from offset on; a text that has ended weighs 0 there,
     // which sorts it before every longer text with the same beginning.
@@ -129,17 +175,14 @@ private:
                 __builtin_prefetch(m_values.GetValue(first[i + kTextsAhead].m_nIndex) + offset);
             SSortEntry& entry = first[i];
             const char16_t* text = m_values.GetValue(entry.m_nIndex);
-            if (offset == 0)
-                entry.m_nLength = static_cast<uint32_t>(platform::Length(text));
-            uint64_t half[2] = {0, 0};
-            for (size_t k = 0; k < kWeightsPerKey; ++k)
+            unsigned __int128 key = 0; // every key holds as many characters, the first in its top ones
+            for (size_t k = 0; k < m_nCharactersPerKey; ++k)
             {
                 const size_t at = offset + k;
-                const uint64_t weight = at < entry.m_nLength ? Weight(text[at]) : 0;
-                half[k / 4] |= weight << (48 - 16 * (k % 4));
+                key = (key << m_nRankBits) | (at < entry.m_nLength ? m_vRank[Weight(text[at])] : 0u);
             }
-            entry.m_nHigh = half[0];
-            entry.m_nLow = half[1];
+            entry.m_nHigh = static_cast<uint64_t>(key >> 64);
+            entry.m_nLow = static_cast<uint64_t>(key);
         }
     }
 
@@ -147,7 +190,7 @@ private:
     {
         FillTextKeys(first, count, offset);
         SortByKey(first, count);
-        const size_t next = offset + kWeightsPerKey;
+        const size_t next = offset + m_nCharactersPerKey;
         ForEachRun(first, count,
                    [this, next](SSortEntry* run, size_t n)
                    {
@@ -199,6 +242,9 @@ private:
     CValueArray& m_values;          // its distinct values
     const CCollation* m_pCollation; // weights of the collation; null: code units (ordinal order)
     bool m_bParallel;               // sorts and runs may use several tasks
+    std::vector<uint16_t> m_vRank;  // per weight of the texts: its rank among the weights they use, from 1
+    unsigned m_nRankBits = 16;      // bits of a rank
+    size_t m_nCharactersPerKey = 8; // characters a key covers
 };
 
 } // namespace

@@ -464,14 +464,19 @@ TEST(Sorting, LongSharedBeginningsSortInEveryMode)
     // Texts that agree on their first 7, 8, 15, 16 or 17 characters, end inside a shared beginning, or differ
     // only in case and accents; numbers that are equal as numbers but not as texts. The keyed sort, sequential
     // and parallel, must give an order in which CompareValueIndices never finds a pair the wrong way round.
+    // With a wide alphabet (a thousand more characters) a key covers fewer characters than with a narrow one,
+    // so the shared beginnings end at other places within and across keys.
     const std::u16string stems[] = {
         u"Queenie Tanaka", u"Queenie Tanakamura", u"queenie tanaka",           u"Qu\u00e9enie Tanaka",
         u"Queenie",        u"Queenie ",           u"Queenie Tanakamura-Smith", u"abcdefgh",
         u"abcdefg"};
     for (const int mode : {SORT_COLLATION, SORT_ORDINAL})
     {
-        for (const char16_t* format : {u"", u"####."})
+        for (const char16_t* format : {u"", u"####.", u"wide"})
         {
+            const bool wide = KStringView(format) == u"wide";
+            if (wide)
+                format = u"";
             CCollation::SetSortMode(mode);
             CTable table;
             CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 100, true);
@@ -490,6 +495,8 @@ TEST(Sorting, LongSharedBeginningsSortInEveryMode)
                     break;
                 default:
                     text = stems[random() % std::size(stems)] + platform::ToKString(random() % 5000);
+                    if (wide && random() % 3 == 0)
+                        text.insert(random() % text.size(), 1, static_cast<char16_t>(0x4E00 + random() % 1000));
                 }
                 a->AddValue(table.AddRecord(), text);
             }
