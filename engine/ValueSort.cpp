@@ -22,10 +22,12 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace
 {
@@ -33,6 +35,7 @@ namespace
 constexpr unsigned kKeyBits = 128;         // bits of a key: the characters it covers share them
 constexpr size_t kTextsAhead = 12;         // entries between asking for a text and keying on it
 constexpr size_t kParallelEntries = 20000; // ranges from this size on are keyed and sorted in parallel
+constexpr size_t kRadixEntries = 4096;     // numbers from this many on are sorted by their bytes
 
 struct SSortEntry
 {
@@ -81,7 +84,10 @@ public:
             entry.m_nHigh = OrderedBits(m_values.GetDoubleValue(static_cast<long>(entry.m_nIndex)));
             entry.m_nLow = 0;
         }
-        SortByKey(entries.data(), entries.size());
+        if (entries.size() >= kRadixEntries)
+            RadixSortByHigh(entries.data(), entries.size());
+        else
+            SortByKey(entries.data(), entries.size());
         ForEachRun(entries.data(), entries.size(),
                    [this](SSortEntry* first, size_t count) { SortFully(first, count); });
     }
@@ -209,6 +215,39 @@ private:
             ParallelQuickSortInternal(first, 0, static_cast<long>(count) - 1, 0, SKeyLess());
         else
             std::sort(first, first + count, SKeyLess());
+    }
+
+    // Sorts by the high halves of the keys alone (numbers have no low half), a byte at a time from the least
+    // significant one; bytes that every key shares (the exponent of numbers of one size, the low bytes of
+    // whole numbers) are passed over. Stable; linear in count.
+    static void RadixSortByHigh(SSortEntry* entries, size_t count)
+    {
+        std::vector<SSortEntry> buffer;
+        platform::ReserveLarge(buffer, count);
+        buffer.resize(count);
+        std::vector<std::array<size_t, 256>> histograms(8);
+        for (size_t i = 0; i < count; ++i)
+        {
+            const uint64_t key = entries[i].m_nHigh;
+            for (size_t digit = 0; digit < 8; ++digit)
+                ++histograms[digit][(key >> (8 * digit)) & 0xFF];
+        }
+        SSortEntry* from = entries;
+        SSortEntry* to = buffer.data();
+        for (size_t digit = 0; digit < 8; ++digit)
+        {
+            std::array<size_t, 256>& histogram = histograms[digit];
+            if (std::find(histogram.begin(), histogram.end(), count) != histogram.end())
+                continue; // every key has the same byte here
+            size_t offset = 0;
+            for (size_t& bucket : histogram)
+                offset += std::exchange(bucket, offset);
+            for (size_t i = 0; i < count; ++i)
+                to[histogram[(from[i].m_nHigh >> (8 * digit)) & 0xFF]++] = from[i];
+            std::swap(from, to);
+        }
+        if (from != entries)
+            std::copy(from, from + count, entries);
     }
 
     // Calls body(first, count) for every run of two or more equal keys, in parallel when there are many.

@@ -314,6 +314,34 @@ TEST(Sorting, ParallelAndSequentialGiveTheSameOrder)
         ASSERT_LT(a->CompareValueIndices(sequential[i - 1], sequential[i]), 0);
 }
 
+TEST(Sorting, NumbersSortByValueWhateverBytesTheyDifferIn)
+{
+    // Whole numbers differ in a few high bytes only, fractions in all of them, a mixture in some: the sort
+    // by bytes passes over those every key shares, and must come out right however many are left.
+    std::mt19937 random(3);
+    const std::vector<std::function<std::u16string()>> kinds = {
+        [&] { return platform::ToKString(static_cast<int>(random() % 5000)); },
+        [&]
+        {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.3f", (static_cast<int>(random() % 2000000) - 1000000) / 1000.0);
+            return platform::FromUtf8(text);
+        },
+        [&] { return platform::ToKString(static_cast<long long>(random() % 100000) * 1000003) + u".5"; },
+    };
+    for (size_t kind = 0; kind < kinds.size(); ++kind)
+    {
+        CTable table;
+        CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"N", nullptr, 10000, true);
+        ASSERT_TRUE(a->SetFormat(u"####."));
+        for (int i = 0; i < 10000; ++i)
+            a->AddValue(nullptr, kinds[kind]());
+        a->RecomputeSortedValues();
+        for (long i = 1; i < a->GetNrOfValues(); ++i)
+            ASSERT_LT(a->GetNumericValue(i - 1), a->GetNumericValue(i)) << "kind " << kind << " at " << i;
+    }
+}
+
 TEST(Sorting, WithoutMulticoresTheResultIsTheSame)
 {
     COptionSet options;
@@ -487,8 +515,10 @@ TEST(Sorting, LongSharedBeginningsSortInEveryMode)
                 std::u16string text;
                 switch (random() % 4)
                 {
-                case 0:
-                    text = platform::ToKString(random() % 2000) + (random() % 2 ? u".0" : u"");
+                case 0: // enough distinct numbers, of both signs and several sizes, to sort by their bytes
+                    text = platform::ToKString(static_cast<int>(random() % 20000) - 10000) +
+                           std::u16string(std::array{u"", u".0", u".5", u".125"}[random() % 4]) +
+                           (random() % 8 == 0 ? u"000" : u"");
                     break;
                 case 1:
                     text = u"-0";
