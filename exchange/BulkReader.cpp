@@ -25,10 +25,14 @@ size_t AfterNextLineEnd(const char16_t* text, size_t at, size_t end)
 
 void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScannedChunk& chunk)
 {
-    chunk.m_vCells.clear();
-    chunk.m_vRecordEnds.clear();
+    for (size_t c = 0; c < chunk.m_nColumns; ++c)
+    {
+        chunk.m_vColumns[c].m_strText.clear();
+        chunk.m_vColumns[c].m_vEnds.clear();
+    }
+    chunk.m_nColumns = 0;
+    chunk.m_vCellCounts.clear();
     chunk.m_vRecordStarts.clear();
-    chunk.m_strSide.clear();
     chunk.m_tally = SCellTally();
     KString scratch;
     size_t p = chunk.m_nStart;
@@ -36,34 +40,34 @@ void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScann
     {
         const size_t recordStart = p;
         ETerminator how = TERMINATOR_DELIMITER;
-        bool first = true;
+        size_t cells = 0;
         while (how == TERMINATOR_DELIMITER)
         {
             KStringView cell;
             p = ScanCell(text, p, end, rules, 0, false, false, scratch, &cell, &how, chunk.m_tally);
-            if (first && cell.empty() && how == TERMINATOR_END)
+            if (cells == 0 && cell.empty() && how == TERMINATOR_END)
                 break; // an empty last cell adds no record
-            if (first)
+            if (cells == 0)
                 chunk.m_vRecordStarts.push_back(recordStart);
-            first = false;
-            SCellRef ref;
-            const auto address = reinterpret_cast<uintptr_t>(cell.data());
-            if (address >= reinterpret_cast<uintptr_t>(text) && address <= reinterpret_cast<uintptr_t>(text + end))
+            if (cells == chunk.m_nColumns)
             {
-                ref.m_nOffset = static_cast<uint32_t>(cell.data() - text);
-                ref.m_bSide = 0;
+                // A column the chunk has not met yet: the records before this one lack its cell.
+                if (chunk.m_nColumns == chunk.m_vColumns.size())
+                    chunk.m_vColumns.emplace_back();
+                chunk.m_vColumns[chunk.m_nColumns++].m_vEnds.assign(chunk.m_vCellCounts.size(), 0);
             }
-            else
-            {
-                ref.m_nOffset = static_cast<uint32_t>(chunk.m_strSide.size());
-                chunk.m_strSide.append(cell);
-                ref.m_bSide = 1;
-            }
-            ref.m_nLength = static_cast<uint32_t>(cell.size());
-            chunk.m_vCells.push_back(ref);
+            SScannedColumn& column = chunk.m_vColumns[cells++];
+            column.m_strText.append(cell);
+            column.m_vEnds.push_back(static_cast<uint32_t>(column.m_strText.size()));
         }
-        if (!first)
-            chunk.m_vRecordEnds.push_back(static_cast<uint32_t>(chunk.m_vCells.size()));
+        if (cells == 0)
+            continue;
+        for (size_t c = cells; c < chunk.m_nColumns; ++c)
+        {
+            SScannedColumn& column = chunk.m_vColumns[c];
+            column.m_vEnds.push_back(static_cast<uint32_t>(column.m_strText.size()));
+        }
+        chunk.m_vCellCounts.push_back(static_cast<uint32_t>(cells));
     }
     chunk.m_nEnd = std::max(p, chunk.m_nStart);
 }

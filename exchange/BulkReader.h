@@ -1,6 +1,7 @@
 #pragma once
 // Reading many data lines at once: a piece of the decoded text is cut into chunks at line ends, the chunks
-// are scanned in parallel (each as if a record started at its first character), and then checked in order:
+// are scanned in parallel (each as if a record started at its first character) into columns of cells, and
+// then checked in order:
 // a chunk whose start is not where the chunk before it really ended (a quoted cell ran across the cut) is
 // scanned again from the right place. So the result is always that of one scan from the start; only the
 // work is shared. Every cell is read by ScanCell, the one implementation of the cell rules.
@@ -14,39 +15,43 @@
 namespace exchange
 {
 
-// One cell of a scanned chunk: a view into the text, or into the chunk's side text for cells that had to be
-// changed (doubled quotes, NUL characters, bars replaced, the length limit).
-struct SCellRef
+// The cells of one column of a scanned chunk, copied one after the other. Storing values goes column by
+// column; had each column to pick its cells out of the lines of the text, every column would read the whole
+// text again from memory. A record without this cell has an empty one.
+struct SScannedColumn
 {
-    uint32_t m_nOffset; // into the text, or into the side text when m_bSide
-    uint32_t m_nLength : 31;
-    uint32_t m_bSide : 1;
+    KString m_strText;             // the texts of the column's cells, one after the other
+    std::vector<uint32_t> m_vEnds; // per record of the chunk: where its cell ends in m_strText
+
+    KStringView GetCell(size_t record) const
+    {
+        const uint32_t begin = record == 0 ? 0 : m_vEnds[record - 1];
+        return KStringView(m_strText.data() + begin, m_vEnds[record] - begin);
+    }
 };
 
 // The records of one chunk.
 struct SScannedChunk
 {
-    size_t m_nStart = 0;                 // where scanning began (a record start once checked)
-    size_t m_nCut = 0;                   // records starting before this belong to the chunk
-    size_t m_nEnd = 0;                   // where the next record starts
-    std::vector<SCellRef> m_vCells;      // the cells of all records in order
-    std::vector<uint32_t> m_vRecordEnds; // per record: the index in m_vCells after its last cell
-    std::vector<size_t> m_vRecordStarts; // per record: its offset in the text
-    KString m_strSide;                   // text of the changed cells
-    SCellTally m_tally;                  // what the cells met
+    size_t m_nStart = 0;                    // where scanning began (a record start once checked)
+    size_t m_nCut = 0;                      // records starting before this belong to the chunk
+    size_t m_nEnd = 0;                      // where the next record starts
+    std::vector<SScannedColumn> m_vColumns; // the first m_nColumns are the chunk's (the others kept for reuse)
+    size_t m_nColumns = 0;                  // the most cells of any record of the chunk
+    std::vector<uint32_t> m_vCellCounts;    // per record: its number of cells
+    std::vector<size_t> m_vRecordStarts;    // per record: its offset in the text
+    SCellTally m_tally;                     // what the cells met
 
-    long GetRecordCount() const { return static_cast<long>(m_vRecordEnds.size()); }
-    // The cells of record i: [first, last) in m_vCells.
-    uint32_t FirstCell(long i) const { return i == 0 ? 0 : m_vRecordEnds[static_cast<size_t>(i) - 1]; }
-    uint32_t EndCell(long i) const { return m_vRecordEnds[static_cast<size_t>(i)]; }
-    KStringView GetCell(const char16_t* text, uint32_t index) const
+    long GetRecordCount() const { return static_cast<long>(m_vCellCounts.size()); }
+    size_t GetCellCount(long record) const { return m_vCellCounts[static_cast<size_t>(record)]; }
+    // The cell of the record in the column; empty where the record has no such cell.
+    KStringView GetCell(size_t column, long record) const
     {
-        const SCellRef& cell = m_vCells[index];
-        return KStringView((cell.m_bSide ? m_strSide.data() : text) + cell.m_nOffset, cell.m_nLength);
+        return column < m_nColumns ? m_vColumns[column].GetCell(static_cast<size_t>(record)) : KStringView();
     }
 };
 
-// The largest text the bulk reader takes (offsets are 32-bit).
+// The largest text the bulk reader takes (chunks count in 32 bits).
 constexpr size_t MAX_BULK_TEXT = 0x7FFFFFFF;
 
 // Scans the records of text[start, end) whose start lies before about start + pieceUnits, cut into chunks

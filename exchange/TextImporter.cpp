@@ -345,7 +345,7 @@ void CReadRun::ReadDataLinesInBulk(long line)
         {
             for (long i = 0; i < chunk.GetRecordCount(); ++i)
             {
-                const size_t cells = chunk.EndCell(i) - chunk.FirstCell(i);
+                const size_t cells = chunk.GetCellCount(i);
                 const size_t recordStart = chunk.m_vRecordStarts[static_cast<size_t>(i)];
                 if (cells > m_attributes.size())
                 {
@@ -378,10 +378,7 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 {
                     cells.clear();
                     for (long i = 0; i < chunk.GetRecordCount(); ++i)
-                    {
-                        const uint32_t cell = chunk.FirstCell(i) + static_cast<uint32_t>(column);
-                        cells.push_back(cell < chunk.EndCell(i) ? chunk.GetCell(text.data(), cell) : KStringView());
-                    }
+                        cells.push_back(chunk.GetCell(column, i));
                     attribute->AddValues(records.data() + r, cells.data(), cells.size());
                     r += cells.size();
                 }
