@@ -10,6 +10,7 @@
 #include "platform/Resources.h"
 
 #include <algorithm>
+#include <functional>
 #include <ctime>
 #include <new>
 #include <numeric>
@@ -384,21 +385,21 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 }
             }
         };
-        if (parallel)
+        // Columns with many distinct values cost most: they go first, each task taking the next column, so that
+        // the cheap ones fill the gaps at the end.
+        std::vector<size_t> columns(m_attributes.size());
+        std::iota(columns.begin(), columns.end(), size_t{0});
+        std::stable_sort(columns.begin(), columns.end(),
+                         [&](size_t a, size_t b)
+                         { return m_attributes[a]->GetNrOfValues() > m_attributes[b]->GetNrOfValues(); });
+        auto eachColumn = [&](const std::function<void(size_t)>& body)
         {
-            // Columns with many distinct values cost most: they go first, each task taking the next column,
-            // so that the cheap ones fill the gaps at the end.
-            std::vector<size_t> columns(m_attributes.size());
-            std::iota(columns.begin(), columns.end(), size_t{0});
-            std::stable_sort(columns.begin(), columns.end(),
-                             [&](size_t a, size_t b)
-                             { return m_attributes[a]->GetNrOfValues() > m_attributes[b]->GetNrOfValues(); });
-            platform::ParallelInOrder(columns.size(), [&](size_t i) { fill(columns[i], columns[i] + 1); });
-        }
-        else
-        {
-            fill(0, m_attributes.size());
-        }
+            if (parallel)
+                platform::ParallelInOrder(columns.size(), [&](size_t i) { body(columns[i]); });
+            else
+                std::for_each(columns.begin(), columns.end(), body);
+        };
+        eachColumn([&](size_t column) { fill(column, column + 1); });
         for (const SScannedChunk& chunk : chunks)
             m_reader.GetTally().Add(chunk.m_tally);
         if (!hashesSized && !records.empty())
@@ -410,15 +411,18 @@ void CReadRun::ReadDataLinesInBulk(long line)
             const double share =
                 std::max(static_cast<double>(chunks.back().m_nEnd - at) / static_cast<double>(text.size() - at), 1e-6);
             const double expectedRecords = static_cast<double>(records.size()) / share;
-            for (CAttribute* attribute : m_attributes)
-            {
-                const long values = attribute->GetNrOfValues();
-                const bool many = values * 4 >= static_cast<long>(records.size());
-                attribute->Reserve(
-                    m_table.GetRecordCount() - static_cast<long>(records.size()) +
-                        static_cast<long>(expectedRecords * 1.05),
-                    many ? static_cast<long>(std::min(static_cast<double>(values) / share * 1.2, expectedRecords)) : 0);
-            }
+            eachColumn( // each attribute clears memory of its own: side by side
+                [&](size_t column)
+                {
+                    CAttribute* attribute = m_attributes[column];
+                    const long values = attribute->GetNrOfValues();
+                    const bool many = values * 4 >= static_cast<long>(records.size());
+                    attribute->Reserve(
+                        m_table.GetRecordCount() - static_cast<long>(records.size()) +
+                            static_cast<long>(expectedRecords * 1.05),
+                        many ? static_cast<long>(std::min(static_cast<double>(values) / share * 1.2, expectedRecords))
+                             : 0);
+                });
         }
         at = chunks.back().m_nEnd;
         line += static_cast<long>(records.size());
