@@ -10,8 +10,8 @@
 #include "platform/Resources.h"
 
 #include <algorithm>
-#include <functional>
 #include <ctime>
+#include <functional>
 #include <new>
 #include <numeric>
 #include <optional>
