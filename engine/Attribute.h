@@ -361,8 +361,10 @@ private:
     // Returns the value index (-1 for a header). knownHash, when given, is CHashTree::HashKey(text).
     long AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
                           const uint32_t* knownHash = nullptr);
+    // The index of a single (not list) value text, stored first when new (with computeNumber its number read
+    // with the format, with hasNumber the number given). hash is CHashTree::HashKey(value).
+    long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number);
     long AddListValue(KStringView listText, int parts);
-    long FindOrAddPart(KStringView part);
     void RepairMissingValue(const CRecord* record);
     void ComputeStatistics(bool shownOnly);
     void BuildSortedRecords(bool shownOnly);

@@ -155,10 +155,10 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
         return;
     if (!m_pHashTree)
         CreateValueHashTree(0);
-    // A small ring of hashes: the text of value i + kTextsAhead is fetched (a column's cells lie a line apart
-    // in the read text), the slot of value i + kSlotsAhead is fetched, the key text of value i + kKeysAhead
-    // (whose slot has arrived by now) is fetched, and value i is stored.
-    constexpr size_t kTextsAhead = 32;
+    m_bAbsoluteValid = m_bShownValid = false;
+    m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+    // A small ring of hashes: the slot of value i + kSlotsAhead is fetched, the key text of value
+    // i + kKeysAhead (whose slot has arrived by now) is fetched, and value i is stored.
     constexpr size_t kSlotsAhead = 16;
     constexpr size_t kKeysAhead = 8;
     constexpr size_t kRing = 32;
@@ -173,14 +173,34 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
         ask(i);
     for (size_t i = 0; i < count; ++i)
     {
-        if (i + kTextsAhead < count)
-            __builtin_prefetch(texts[i + kTextsAhead].data());
         if (i + kSlotsAhead < count)
             ask(i + kSlotsAhead);
         if (i + kKeysAhead < count)
             m_pHashTree->PrefetchKey(ring[(i + kKeysAhead) % kRing]);
-        AddValueInternal(records[i], texts[i], false, kNaN, &ring[i % kRing]);
+        const KStringView text = texts[i];
+        if (!text.empty() && (text[0] == u'|' || static_cast<long>(text.size()) > MAX_VALUE_LENGTH))
+        {
+            AddValueInternal(records[i], text, false, kNaN, &ring[i % kRing]); // lists, cut texts
+            continue;
+        }
+        // A plain text: no last-value cache here, as the hash is known and its slot fetched already.
+        const long index = FindOrAddSingleValue(text, ring[i % kRing], false, false, kNaN);
+        if (records[i])
+            m_fieldArray.SetAt(records[i], index);
     }
+}
+
+long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber,
+                                      double number)
+{
+    long index = -1;
+    if (m_pHashTree->Lookup(value, hash, &index))
+        return index;
+    m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
+    const char16_t* stored = m_pValueStore->AllocateValue(value);
+    index = m_pValueArray->AddNewValue(stored, computeNumber, hasNumber, number);
+    m_pHashTree->Store(stored, hash, index);
+    return index;
 }
 
 long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
@@ -227,20 +247,10 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
         CreateValueHashTree(0);
     long index = -1;
     const uint32_t hash = knownHash && value.data() == text.data() ? *knownHash : CHashTree::HashKey(value);
-    if (!m_pHashTree->Lookup(value, hash, &index))
-    {
-        if (isList)
-        {
-            index = AddListValue(value, parts);
-        }
-        else
-        {
-            m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
-            const char16_t* stored = m_pValueStore->AllocateValue(value);
-            index = m_pValueArray->AddNewValue(stored, false, hasNumber, number);
-            m_pHashTree->Store(stored, hash, index);
-        }
-    }
+    if (!isList)
+        index = FindOrAddSingleValue(value, hash, false, hasNumber, number);
+    else if (!m_pHashTree->Lookup(value, hash, &index))
+        index = AddListValue(value, parts);
     if (record)
         m_fieldArray.SetAt(record, index);
     // Texts stored as they came need no copy of their own (most of them: a copy each would cost a bulk read).
@@ -250,19 +260,6 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
     else
         m_strLastValue.assign(text);
     m_nLastValueIndex = index;
-    return index;
-}
-
-long CAttribute::FindOrAddPart(KStringView part)
-{
-    long index = -1;
-    const uint32_t hash = CHashTree::HashKey(part);
-    if (m_pHashTree->Lookup(part, hash, &index))
-        return index;
-    m_pHashTree->Reserve(1);
-    const char16_t* stored = m_pValueStore->AllocateValue(part);
-    index = m_pValueArray->AddNewValue(stored, IsNumeric(), false, kNaN);
-    m_pHashTree->Store(stored, hash, index);
     return index;
 }
 
@@ -277,7 +274,8 @@ long CAttribute::AddListValue(KStringView listText, int parts)
     while (part < parts)
     {
         const size_t end = listText.find(u'|', start);
-        const long partIndex = FindOrAddPart(listText.substr(start, end - start));
+        const KStringView text = listText.substr(start, end - start);
+        const long partIndex = FindOrAddSingleValue(text, CHashTree::HashKey(text), IsNumeric(), false, kNaN);
         WritePointer(encoded + 2 + kPointerUnits * (part + 1), m_pValueArray->GetValue(partIndex));
         start = end + 1;
         ++part;
