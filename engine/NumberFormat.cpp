@@ -136,6 +136,7 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
         negative = text[p++] == u'-';
 
     std::string digits = negative ? "-" : "";
+    uint64_t mantissa = 0; // the digits read, as long as there are at most 15 of them
     size_t integerDigits = 0;
     bool significant = false; // a non-zero integer digit was read
     size_t group = 0;         // digits since the start or the last separator
@@ -146,6 +147,7 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
         if (IsDigit(c))
         {
             digits += static_cast<char>(c);
+            mantissa = mantissa * 10 + static_cast<uint64_t>(c - u'0');
             significant = significant || c != u'0';
             ++integerDigits;
             ++group;
@@ -182,6 +184,7 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
         digits += '.';
         while (p < n && IsDigit(text[p]))
         {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(text[p] - u'0');
             digits += static_cast<char>(text[p++]);
             ++fractionDigits;
         }
@@ -194,18 +197,31 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
         return false;
 
     double number = 0;
-    const char* first = digits.data();
-    const char* last = first + digits.size();
-    const auto [end, error] = std::from_chars(first, last, number, std::chars_format::fixed);
-    if (error == std::errc::result_out_of_range)
+    if (integerDigits + fractionDigits <= 15)
     {
-        if (significant)
-            return false;               // too large for a double
-        number = negative ? -0.0 : 0.0; // too small: zero
+        // Up to 15 digits are a whole number a double holds exactly, and so is 10^fraction digits: their
+        // quotient is the correctly rounded number, as from_chars would give it, in a fraction of the time.
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        number = static_cast<double>(mantissa) / kPowers[fractionDigits];
+        if (negative)
+            number = -number;
     }
-    else if (error != std::errc() || end != last)
+    else
     {
-        return false;
+        const char* first = digits.data();
+        const char* last = first + digits.size();
+        const auto [end, error] = std::from_chars(first, last, number, std::chars_format::fixed);
+        if (error == std::errc::result_out_of_range)
+        {
+            if (significant)
+                return false;               // too large for a double
+            number = negative ? -0.0 : 0.0; // too small: zero
+        }
+        else if (error != std::errc() || end != last)
+        {
+            return false;
+        }
     }
     if (!std::isfinite(number))
         return false;

@@ -1,0 +1,41 @@
+// Numbers read from decimal texts must be the correctly rounded doubles, whichever way the reader takes:
+// short texts are read through whole-number arithmetic, long ones through the library's conversion.
+
+#include "engine/FormatRegistry.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+TEST(NumberRead, EveryDigitCountGivesTheCorrectlyRoundedNumber)
+{
+    CFormatRegistry registry;
+    ASSERT_TRUE(registry.AddFormatIfNew(u"####."));
+    const int id = registry.GetFormatID(u"####.");
+    std::mt19937_64 random(17);
+    for (int i = 0; i < 200000; ++i)
+    {
+        // 1 to 19 digits (15 is where the two ways meet), a point anywhere or none, zeros in front at times.
+        const int digits = 1 + static_cast<int>(random() % 19);
+        const int point = static_cast<int>(random() % static_cast<uint64_t>(digits + 1));
+        std::string text = random() % 2 ? "-" : "";
+        for (int d = 0; d < digits; ++d)
+        {
+            if (d == point && d > 0)
+                text += '.';
+            text += static_cast<char>('0' + (d == 0 && random() % 4 != 0 ? 1 + random() % 9 : random() % 10));
+        }
+        const double expected = std::strtod(text.c_str(), nullptr);
+        const double read = registry.ReadNumber(id, platform::FromUtf8(text));
+        ASSERT_EQ(read, expected) << text;
+        ASSERT_EQ(std::signbit(read), std::signbit(expected)) << text;
+    }
+    EXPECT_TRUE(std::signbit(registry.ReadNumber(id, u"-0.000")));
+    EXPECT_EQ(registry.ReadNumber(id, u"0.1"), 0.1);
+    EXPECT_EQ(registry.ReadNumber(id, u"123456789012345"), 123456789012345.0);
+    EXPECT_EQ(registry.ReadNumber(id, u"9007199254740993"), 9007199254740992.0); // 2^53 + 1 rounds to even
+}
