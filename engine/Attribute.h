@@ -405,11 +405,22 @@ private:
 
     std::unique_ptr<CValueStore> m_pValueStore; // texts of the distinct values
     std::unique_ptr<CValueArray> m_pValueArray; // distinct values in index order
-    std::unique_ptr<CHashTree> m_pHashTree;     // text -> index; made on demand, dropped by a resort
-    CFieldArray m_fieldArray;                   // value index + 1 per record number
-    KString m_strLastValue;                     // text of the last added value, when it is not the stored one
-    long m_nLastValueIndex = -1;                // its index, -1 when the cache is empty
-    bool m_bLastValueStored = false;            // the last added text is the stored text of that index
+    // The hash's keys: the texts of the values (of a list its bar form), whichever value array is current.
+    class CValueKeys final : public CHashTree::IKeySource
+    {
+    public:
+        explicit CValueKeys(const CAttribute& attribute) : m_attribute(attribute) {}
+        const char16_t* GetKey(long index) const override;
+
+    private:
+        const CAttribute& m_attribute;
+    };
+    CValueKeys m_valueKeys{*this};
+    std::unique_ptr<CHashTree> m_pHashTree; // text -> index; made on demand, dropped by a resort
+    CFieldArray m_fieldArray;               // value index + 1 per record number
+    KString m_strLastValue;                 // text of the last added value, when it is not the stored one
+    long m_nLastValueIndex = -1;            // its index, -1 when the cache is empty
+    bool m_bLastValueStored = false;        // the last added text is the stored text of that index
 
     // statistics caches
     bool m_bAbsoluteValid = false;

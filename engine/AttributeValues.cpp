@@ -374,6 +374,12 @@ const char16_t* CAttribute::FindValue(KStringView text)
 
 // ---- the value hash ----
 
+const char16_t* CAttribute::CValueKeys::GetKey(long index) const
+{
+    const char16_t* value = m_attribute.m_pValueArray->GetValue(index);
+    return IsEncodedList(value) ? ListKey(value) : value;
+}
+
 void CAttribute::CreateValueHashTree(long size)
 {
     if (IsHeader() || m_pHashTree)
@@ -381,7 +387,7 @@ void CAttribute::CreateValueHashTree(long size)
     const long count = m_pValueArray->GetSize();
     if (size <= 0)
         size = std::max(100L, count);
-    m_pHashTree = std::make_unique<CHashTree>(m_pTable->GetAllocator(), static_cast<size_t>(size));
+    m_pHashTree = std::make_unique<CHashTree>(m_pTable->GetAllocator(), m_valueKeys, static_cast<size_t>(size));
     for (long i = 0; i < count; ++i)
     {
         const char16_t* value = m_pValueArray->GetValue(i);

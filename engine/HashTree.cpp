@@ -14,13 +14,13 @@ size_t SlotsFor(size_t count)
 {
     const size_t wanted = count < kMinimumSlots / 2 ? kMinimumSlots : count * 2;
     if (wanted > (size_t{1} << 40))
-        throw COutOfMemoryException(wanted * sizeof(void*) * 2);
+        throw COutOfMemoryException(wanted * sizeof(uint64_t));
     return std::bit_ceil(wanted);
 }
 } // namespace
 
-CHashTree::CHashTree(CTableAllocator& allocator, size_t expectedCount)
-    : m_allocator(allocator), m_pSlots(nullptr), m_nMask(0), m_nShift(64), m_nCount(0)
+CHashTree::CHashTree(CTableAllocator& allocator, const IKeySource& keys, size_t expectedCount)
+    : m_allocator(allocator), m_keys(keys), m_pSlots(nullptr), m_nMask(0), m_nShift(64), m_nCount(0)
 {
     Rehash(SlotsFor(expectedCount));
 }
@@ -61,12 +61,12 @@ bool CHashTree::Lookup(KStringView key, uint32_t hash, long* index) const
     for (size_t s = SlotOf(hash);; s = (s + 1) & m_nMask)
     {
         const SSlot& slot = m_pSlots[s];
-        if (slot.m_pKey == nullptr)
+        if (slot.m_nEntry == 0)
             return false;
-        if (slot.m_nHash == hash && Equal(key, slot.m_pKey))
+        if (slot.m_nHash == hash && Equal(key, KeyOf(slot)))
         {
             if (index != nullptr)
-                *index = slot.m_nIndex;
+                *index = static_cast<long>(slot.m_nEntry) - 1;
             return true;
         }
     }
@@ -81,18 +81,18 @@ void CHashTree::Store(const char16_t* key, uint32_t hash, long index)
 {
     Reserve(1);
     const KStringView view(key, platform::Length(key));
+    const auto entry = static_cast<uint32_t>(index + 1);
     size_t s = SlotOf(hash);
-    for (; m_pSlots[s].m_pKey != nullptr; s = (s + 1) & m_nMask)
+    for (; m_pSlots[s].m_nEntry != 0; s = (s + 1) & m_nMask)
     {
         SSlot& slot = m_pSlots[s];
-        if (slot.m_nHash == hash && Equal(view, slot.m_pKey))
+        if (slot.m_nHash == hash && Equal(view, KeyOf(slot)))
         {
-            slot.m_pKey = key;
-            slot.m_nIndex = static_cast<int32_t>(index);
+            slot.m_nEntry = entry;
             return;
         }
     }
-    m_pSlots[s] = SSlot{key, hash, static_cast<int32_t>(index)};
+    m_pSlots[s] = SSlot{hash, entry};
     ++m_nCount;
 }
 
@@ -112,10 +112,10 @@ void CHashTree::Rehash(size_t slots)
     m_nShift = 64 - std::countr_zero(slots);
     for (size_t i = 0; i < oldSlots; ++i)
     {
-        if (pOld[i].m_pKey == nullptr)
+        if (pOld[i].m_nEntry == 0)
             continue;
         size_t s = SlotOf(pOld[i].m_nHash);
-        while (m_pSlots[s].m_pKey != nullptr)
+        while (m_pSlots[s].m_nEntry != 0)
             s = (s + 1) & m_nMask;
         m_pSlots[s] = pOld[i];
     }
@@ -142,17 +142,17 @@ bool CHashTree::ValidateFull() const
     for (size_t i = 0; i <= m_nMask; ++i)
     {
         const SSlot& slot = m_pSlots[i];
-        if (slot.m_pKey == nullptr)
+        if (slot.m_nEntry == 0)
             continue;
         ++occupied;
-        const KStringView key(slot.m_pKey, platform::Length(slot.m_pKey));
+        const char16_t* text = KeyOf(slot);
+        const KStringView key(text, platform::Length(text));
         if (HashKey(key) != slot.m_nHash)
             return false;
         // Probing from the key's first slot must reach it before an empty slot, meeting no equal key.
         for (size_t s = SlotOf(slot.m_nHash); s != i; s = (s + 1) & m_nMask)
         {
-            if (m_pSlots[s].m_pKey == nullptr ||
-                (m_pSlots[s].m_nHash == slot.m_nHash && Equal(key, m_pSlots[s].m_pKey)))
+            if (m_pSlots[s].m_nEntry == 0 || (m_pSlots[s].m_nHash == slot.m_nHash && Equal(key, KeyOf(m_pSlots[s]))))
                 return false;
         }
     }

@@ -6,20 +6,33 @@
 
 #include <cstdint>
 
-// An open-addressing hash of 16-byte slots (key pointer, the key's hash, the index), probed linearly from
-// the slot that the multiplicative mix of the hash picks. Keys are zero-terminated texts owned by someone
-// else (the attribute's value store) and must stay valid while stored; Lookup takes any view and compares it
-// length-aware, so callers need no terminated copy. A lookup reads one slot line and, only when the hashes
-// agree, the key text. The slot array is kept at most half full: it doubles before a store would pass that,
-// rehashing from the stored hashes without touching a key. Callers that know the hash of a key pass it along,
-// so a miss followed by a store hashes the text once; bulk loops prefetch the slots of keys to come.
+// An open-addressing hash of 8-byte slots (the key's hash and its index), probed linearly from the slot that
+// the multiplicative mix of the hash picks. The keys are zero-terminated texts owned by someone else (the
+// attribute's values), found by index through a key source, and must stay valid while stored; Lookup takes
+// any view and compares it length-aware, so callers need no terminated copy. A lookup reads one slot line
+// and, only when the hashes agree, the key text. The slot array is kept at most half full: it doubles before
+// a store would pass that, rehashing from the stored hashes without touching a key. Callers that know the hash
+// of a key pass it along, so a miss followed by a store hashes the text once; bulk loops prefetch the slots of
+// keys to come. Slots of 8 bytes instead of a pointer more: a column of a million distinct values needs 16 MB
+// of slots, not 32.
 // Threading: Lookup and Prefetch may run from several threads at once; Store, Reserve and RemoveAll on one
 // thread at a time with no lookup running.
 class CHashTree
 {
 public:
-    // Makes room for expectedCount keys before the first growth. Throws COutOfMemoryException.
-    CHashTree(CTableAllocator& allocator, size_t expectedCount);
+    // Where the keys are: the zero-terminated key text of a stored index.
+    class IKeySource
+    {
+    public:
+        virtual const char16_t* GetKey(long index) const = 0;
+
+    protected:
+        ~IKeySource() = default;
+    };
+
+    // Makes room for expectedCount keys before the first growth. keys must outlive the hash. Throws
+    // COutOfMemoryException.
+    CHashTree(CTableAllocator& allocator, const IKeySource& keys, size_t expectedCount);
     ~CHashTree();
     CHashTree(const CHashTree&) = delete;
     CHashTree& operator=(const CHashTree&) = delete;
@@ -28,8 +41,9 @@ public:
     bool Lookup(KStringView key, long* index) const { return Lookup(key, HashKey(key), index); }
     bool Lookup(KStringView key, uint32_t hash, long* index) const;
 
-    // Stores key -> index. An equal key already stored is overwritten (its pointer and index). hash must be
-    // HashKey(key). Throws COutOfMemoryException with the hash unchanged.
+    // Stores key -> index, where key is the text the key source gives for index. An equal key already stored
+    // is overwritten (its index). hash must be HashKey(key). Throws COutOfMemoryException with the hash
+    // unchanged.
     void Store(const char16_t* key, long index);
     void Store(const char16_t* key, uint32_t hash, long index);
 
@@ -43,8 +57,8 @@ public:
     void PrefetchKey(uint32_t hash) const
     {
         const SSlot& slot = m_pSlots[SlotOf(hash)];
-        if (slot.m_nHash == hash && slot.m_pKey != nullptr)
-            __builtin_prefetch(slot.m_pKey);
+        if (slot.m_nHash == hash && slot.m_nEntry != 0)
+            __builtin_prefetch(m_keys.GetKey(static_cast<long>(slot.m_nEntry) - 1));
     }
 
     // h = h * 33 + c over the UTF-16 code units, wrapping at 32 bits, from h = 0.
@@ -66,11 +80,10 @@ public:
 private:
     struct SSlot
     {
-        const char16_t* m_pKey; // zero-terminated key text, not owned; null for an empty slot
-        uint32_t m_nHash;       // HashKey of the key: most probes end here without reading the text
-        int32_t m_nIndex;       // the value index stored for the key
+        uint32_t m_nHash;  // HashKey of the key: most probes end here without reading the text
+        uint32_t m_nEntry; // the index stored for the key + 1; 0 for an empty slot
     };
-    static_assert(sizeof(SSlot) == 16);
+    static_assert(sizeof(SSlot) == 8);
 
     size_t SlotOf(uint32_t hash) const
     {
@@ -79,7 +92,10 @@ private:
     static bool Equal(KStringView key, const char16_t* pStored);
     void Rehash(size_t slots);
 
+    const char16_t* KeyOf(const SSlot& slot) const { return m_keys.GetKey(static_cast<long>(slot.m_nEntry) - 1); }
+
     CTableAllocator& m_allocator; // source of the slot array; outlives the hash
+    const IKeySource& m_keys;     // the key texts of the stored indices
     SSlot* m_pSlots;              // m_nMask + 1 slots, a power of two
     size_t m_nMask;               // slot count - 1
     int m_nShift;                 // 64 - log2(slot count): the top bits of the mixed hash pick the slot

@@ -24,6 +24,21 @@ KString Repeat(char16_t c, size_t n)
     return KString(n, c);
 }
 
+// The key texts of a hash under test, by index; Store registers the text and stores it.
+class CTestKeys final : public CHashTree::IKeySource
+{
+public:
+    const char16_t* GetKey(long index) const override { return m_keys.at(index); }
+    void Store(CHashTree& tree, const char16_t* key, long index)
+    {
+        m_keys[index] = key;
+        tree.Store(key, index);
+    }
+
+private:
+    std::map<long, const char16_t*> m_keys;
+};
+
 KString Numbered(long i)
 {
     return u"value " + platform::ToKString(i);
@@ -189,17 +204,18 @@ TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
     }
 
     CTableAllocator allocator;
-    EXPECT_EQ(CHashTree(allocator, 0).GetSlotCount(), 64u);
-    EXPECT_EQ(CHashTree(allocator, 1000).GetSlotCount(), 2048u);
-    EXPECT_EQ(CHashTree(allocator, 1025).GetSlotCount(), 4096u);
+    CTestKeys keys;
+    EXPECT_EQ(CHashTree(allocator, keys, 0).GetSlotCount(), 64u);
+    EXPECT_EQ(CHashTree(allocator, keys, 1000).GetSlotCount(), 2048u);
+    EXPECT_EQ(CHashTree(allocator, keys, 1025).GetSlotCount(), 4096u);
     EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
 
     // Growing doubles the slots exactly when a store would pass half of them, and keeps every key.
     CValueStore store(allocator);
-    CHashTree tree(allocator, 0);
+    CHashTree tree(allocator, keys, 0);
     for (long i = 0; i < 5000; ++i)
     {
-        tree.Store(store.AllocateValue(Numbered(i)), i);
+        keys.Store(tree, store.AllocateValue(Numbered(i)), i);
         ASSERT_EQ(tree.GetSlotCount(), std::max<size_t>(64, std::bit_ceil(static_cast<size_t>(i + 1) * 2)));
     }
     EXPECT_TRUE(tree.ValidateFull());
@@ -215,7 +231,8 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
 {
     CTableAllocator allocator;
     CValueStore store(allocator);
-    CHashTree tree(allocator, 0);
+    CTestKeys keys;
+    CHashTree tree(allocator, keys, 0);
 
     // "aB" and "b!" have the same hash (97*33+66 == 98*33+33), as do all texts built from those pairs:
     // they all want one slot and make a long probe run from there.
@@ -236,12 +253,12 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
         vOrder[i] = i;
     std::shuffle(vOrder.begin(), vOrder.end(), random);
     for (size_t i : vOrder)
-        tree.Store(vColliding[i], static_cast<long>(i));
+        keys.Store(tree, vColliding[i], static_cast<long>(i));
     EXPECT_EQ(tree.GetCount(), 32);
 
     // Plus many ordinary keys over the other slots.
     for (long i = 0; i < 3000; ++i)
-        tree.Store(store.AllocateValue(Numbered(i)), 1000 + i);
+        keys.Store(tree, store.AllocateValue(Numbered(i)), 1000 + i);
     EXPECT_EQ(tree.GetCount(), 3032);
     EXPECT_TRUE(tree.ValidateFull());
 
@@ -262,7 +279,7 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
 
     // An equal key from elsewhere replaces pointer and index; the count stays.
     const char16_t* pCopy = store.AllocateValue(vColliding[5]);
-    tree.Store(pCopy, 4711);
+    keys.Store(tree, pCopy, 4711);
     long nIndex = -1;
     EXPECT_TRUE(tree.Lookup(vColliding[5], &nIndex));
     EXPECT_EQ(nIndex, 4711);
@@ -274,10 +291,11 @@ TEST(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
 {
     CTableAllocator allocator;
     CValueStore store(allocator);
-    CHashTree tree(allocator, 10);
+    CTestKeys keys;
+    CHashTree tree(allocator, keys, 10);
     const char16_t* aKeys[] = {u"", u"abc", u"ab", u"abd", u"ABC", u"\u00E9t\u00E9", u"\xD83D\xDE00", u"\xFFFF"};
     for (size_t i = 0; i < std::size(aKeys); ++i)
-        tree.Store(store.AllocateValue(aKeys[i]), static_cast<long>(i));
+        keys.Store(tree, store.AllocateValue(aKeys[i]), static_cast<long>(i));
     EXPECT_TRUE(tree.ValidateFull());
 
     // A view into a longer, unterminated text finds the key of exactly that length.
@@ -304,15 +322,16 @@ TEST(StorageHashTree, RemoveAllForgetsEveryKey)
     for (long nKeys : {5L, 400L})
     {
         SCOPED_TRACE(nKeys);
-        CHashTree tree(allocator, 100);
+        CTestKeys keys;
+        CHashTree tree(allocator, keys, 100);
         for (long i = 0; i < nKeys; ++i)
-            tree.Store(store.AllocateValue(Numbered(i)), i);
+            keys.Store(tree, store.AllocateValue(Numbered(i)), i);
         tree.RemoveAll();
         EXPECT_EQ(tree.GetCount(), 0);
         EXPECT_TRUE(tree.ValidateFull());
         for (long i = 0; i < nKeys; ++i)
             ASSERT_FALSE(tree.Lookup(Numbered(i), nullptr));
-        tree.Store(store.AllocateValue(u"again"), 3);
+        keys.Store(tree, store.AllocateValue(u"again"), 3);
         long nIndex = -1;
         EXPECT_TRUE(tree.Lookup(u"again", &nIndex));
         EXPECT_EQ(nIndex, 3);
@@ -324,18 +343,19 @@ TEST(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
 {
     CTableAllocator allocator;
     CValueStore store(allocator);
-    CHashTree tree(allocator, 0);
+    CTestKeys keys;
+    CHashTree tree(allocator, keys, 0);
     std::vector<const char16_t*> vKeys;
     for (long i = 0; i < 1100; ++i)
         vKeys.push_back(store.AllocateValue(Numbered(i)));
     // 1024 keys fill 2048 slots to the half; the 1025th needs a larger slot array.
     for (long i = 0; i < 1024; ++i)
-        tree.Store(vKeys[static_cast<size_t>(i)], i);
+        keys.Store(tree, vKeys[static_cast<size_t>(i)], i);
     int nFailures = 0;
     for (long i = 1024; i < 1100; ++i)
     {
         const size_t nSlots = tree.GetSlotCount();
-        nFailures += RunFailureLoop([&] { tree.Store(vKeys[static_cast<size_t>(i)], i); },
+        nFailures += RunFailureLoop([&] { keys.Store(tree, vKeys[static_cast<size_t>(i)], i); },
                                     [&]
                                     {
                                         EXPECT_EQ(tree.GetCount(), i);
