@@ -332,14 +332,23 @@ void CReadRun::ReadDataLinesInBulk(long line)
     size_t at = m_reader.GetPosition();
     bool hashesSized = false;
     CStatusMessageGuard status(m_table, FormatResource(2404, {platform::ToKString(line)}));
-    std::vector<SScannedChunk> chunks;
-    std::vector<CRecord*> records;
-    while (at < text.size())
+    // The piece being stored and the next one, scanned meanwhile: the scan's tasks fill the gaps that the
+    // last columns of a piece leave, and each piece needs one parallel step instead of two.
+    std::vector<SScannedChunk> pieces[2];
+    size_t current = 0;
+    auto scan = [&](size_t from, std::vector<SScannedChunk>& chunks)
     {
-        ScanPiece(text.data(), at, text.size(), chunksPerPiece * kChunkUnits, kChunkUnits, m_reader.GetRules(),
-                  parallel, chunks);
-        if (chunks.empty())
-            break;
+        if (from < text.size())
+            ScanPiece(text.data(), from, text.size(), chunksPerPiece * kChunkUnits, kChunkUnits, m_reader.GetRules(),
+                      parallel, chunks);
+        else
+            chunks.clear();
+    };
+    scan(at, pieces[current]);
+    std::vector<CRecord*> records;
+    while (!pieces[current].empty())
+    {
+        const std::vector<SScannedChunk>& chunks = pieces[current];
         // In record order, as one scan would meet them: columns met for the first time make their attributes
         // (before the piece's records exist), and the first record with fewer cells than attributes is told.
         for (const SScannedChunk& chunk : chunks)
@@ -399,7 +408,12 @@ void CReadRun::ReadDataLinesInBulk(long line)
             else
                 std::for_each(columns.begin(), columns.end(), body);
         };
-        eachColumn([&](size_t column) { fill(column, column + 1); });
+        const size_t next = chunks.back().m_nEnd;
+        if (parallel)
+            platform::ParallelInvoke([&] { eachColumn([&](size_t column) { fill(column, column + 1); }); },
+                                     [&] { scan(next, pieces[1 - current]); });
+        else
+            eachColumn([&](size_t column) { fill(column, column + 1); });
         for (const SScannedChunk& chunk : chunks)
             m_reader.GetTally().Add(chunk.m_tally);
         if (!hashesSized && !records.empty())
@@ -424,12 +438,15 @@ void CReadRun::ReadDataLinesInBulk(long line)
                              : 0);
                 });
         }
-        at = chunks.back().m_nEnd;
+        at = next;
         line += static_cast<long>(records.size());
         m_reader.SetPosition(at);
         m_nRecordStart = at;
         if (!CheckProgress(line))
             break;
+        if (!parallel)
+            scan(next, pieces[1 - current]);
+        current = 1 - current;
     }
     m_reader.SetPosition(std::max(at, m_reader.GetPosition()));
 }
