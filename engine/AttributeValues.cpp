@@ -157,13 +157,17 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
         CreateValueHashTree(0);
     m_bAbsoluteValid = m_bShownValid = false;
     m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
-    // A small ring of hashes: the slot of value i + kSlotsAhead is fetched, the key text of value
-    // i + kKeysAhead (whose slot has arrived by now) is fetched, and value i is stored.
+    // A ring of the values to come, in three steps so that no step waits for memory: the slot of value
+    // i + kSlotsAhead is fetched; for value i + kEntriesAhead, whose slot has arrived, the value entry of the
+    // slot's index is fetched (when the slot holds its hash: likely the value itself); for value
+    // i + kKeysAhead, whose entry has arrived, that value's text; then value i is stored.
     constexpr size_t kSlotsAhead = 16;
-    constexpr size_t kKeysAhead = 8;
+    constexpr size_t kEntriesAhead = 10;
+    constexpr size_t kKeysAhead = 5;
     constexpr size_t kRing = 32;
-    static_assert(kSlotsAhead < kRing && kKeysAhead < kSlotsAhead);
+    static_assert(kSlotsAhead < kRing && kEntriesAhead < kSlotsAhead && kKeysAhead < kEntriesAhead);
     uint32_t ring[kRing];
+    long candidates[kRing];
     auto ask = [&](size_t i)
     {
         ring[i % kRing] = CHashTree::HashKey(texts[i]);
@@ -171,12 +175,21 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     };
     for (size_t i = 0; i < count && i < kSlotsAhead; ++i)
         ask(i);
+    for (size_t i = 0; i < count && i < kEntriesAhead; ++i)
+        candidates[i % kRing] = m_pHashTree->FirstCandidate(ring[i % kRing]);
     for (size_t i = 0; i < count; ++i)
     {
         if (i + kSlotsAhead < count)
             ask(i + kSlotsAhead);
-        if (i + kKeysAhead < count)
-            m_pHashTree->PrefetchKey(ring[(i + kKeysAhead) % kRing]);
+        if (i + kEntriesAhead < count)
+        {
+            const long candidate = m_pHashTree->FirstCandidate(ring[(i + kEntriesAhead) % kRing]);
+            candidates[(i + kEntriesAhead) % kRing] = candidate;
+            if (candidate >= 0)
+                m_pValueArray->Prefetch(candidate);
+        }
+        if (i + kKeysAhead < count && candidates[(i + kKeysAhead) % kRing] >= 0)
+            m_pValueArray->PrefetchText(candidates[(i + kKeysAhead) % kRing]);
         const KStringView text = texts[i];
         if (!text.empty() && (text[0] == u'|' || static_cast<long>(text.size()) > MAX_VALUE_LENGTH))
         {

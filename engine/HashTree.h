@@ -53,12 +53,13 @@ public:
 
     // Asks the processor to fetch the slot where a key of this hash is looked for first.
     void Prefetch(uint32_t hash) const { __builtin_prefetch(m_pSlots + SlotOf(hash)); }
-    // Asks for the key text of the first slot with this hash, once that slot is at hand (after Prefetch).
-    void PrefetchKey(uint32_t hash) const
+    // The index in the first slot where a key of this hash is looked for, when that slot holds this hash (the
+    // likely answer of a lookup), else -1. Meant for after Prefetch, when the slot is at hand: callers fetch
+    // the key of that index ahead.
+    long FirstCandidate(uint32_t hash) const
     {
         const SSlot& slot = m_pSlots[SlotOf(hash)];
-        if (slot.m_nHash == hash && slot.m_nEntry != 0)
-            __builtin_prefetch(m_keys.GetKey(static_cast<long>(slot.m_nEntry) - 1));
+        return slot.m_nHash == hash ? static_cast<long>(slot.m_nEntry) - 1 : -1;
     }
 
     // h = h * 33 + c over the UTF-16 code units, wrapping at 32 bits, from h = 0.

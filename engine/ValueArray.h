@@ -53,6 +53,8 @@ public:
         if (m_pDoubles)
             __builtin_prefetch(m_pDoubles + index);
     }
+    // Asks for the text of index; its entry should be at hand already (after Prefetch).
+    void PrefetchText(long index) const { __builtin_prefetch(m_pValues[index]); }
     bool HasDoubles() const { return m_pDoubles != nullptr; }
     bool DoublesValid() const { return m_bDoublesValid; }
 
