@@ -84,6 +84,8 @@ public:
             entry.m_nHigh = OrderedBits(m_values.GetDoubleValue(static_cast<long>(entry.m_nIndex)));
             entry.m_nLow = 0;
         }
+        if (StrictlyAscending(entries.data(), entries.size()))
+            return; // numbers that arrived in order (counters, keys)
         if (entries.size() >= kRadixEntries)
             RadixSortByHigh(entries.data(), entries.size());
         else
@@ -195,6 +197,8 @@ private:
     void SortTextRange(SSortEntry* first, size_t count, size_t offset)
     {
         FillTextKeys(first, count, offset);
+        if (StrictlyAscending(first, count))
+            return; // texts that arrived in order, told apart by their keys
         SortByKey(first, count);
         const size_t next = offset + m_nCharactersPerKey;
         ForEachRun(first, count,
@@ -207,6 +211,17 @@ private:
                        else
                            SortFully(run, n);
                    });
+    }
+
+    // True when every key is greater than the one before: the entries are in order and no two tie.
+    static bool StrictlyAscending(const SSortEntry* first, size_t count)
+    {
+        for (size_t i = 1; i < count; ++i)
+        {
+            if (!SKeyLess()(first[i - 1], first[i]))
+                return false;
+        }
+        return true;
     }
 
     void SortByKey(SSortEntry* first, size_t count) const
