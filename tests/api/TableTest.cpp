@@ -317,21 +317,6 @@ TEST(RecordsTest, AddDeleteAndIterate)
     EXPECT_EQ(Records(table, key), L"");
 }
 
-TEST(RecordsTest, RefreshGivesMissingValuesTheUndefinedValue)
-{
-    CTestTable table;
-    CAttribute* key = table.Add(L"Kennung");
-    CAttribute* colour = table.Add(L"Farbe");
-    CRecord* first = table.AddRecord();
-    CRecord* second = table.AddRecord();
-    table.Set(key, first, L"1");
-    table.Set(key, second, L"2");
-    table.Set(colour, first, L"rot");
-    ASSERT_EQ(TableRefresh(table), 0);
-    EXPECT_EQ(table.Get(colour, second), L"");
-    EXPECT_EQ(table.Get(colour, first), L"rot");
-}
-
 TEST(RecordsTest, RecordByKeyValue)
 {
     CTestTable table;
