@@ -4,6 +4,7 @@
 #include "ApiTestSupport.h"
 
 #include <functional>
+#include <type_traits>
 
 using namespace apitest;
 
@@ -16,6 +17,31 @@ template <class T> struct SCall
     const char* m_pName;
     std::function<uint16_t(T)> m_call;
 };
+
+// Calls whose only other argument is a value, an out-parameter of their own, or nothing.
+template <class T, class V> SCall<T> Setter(const char* name, uint16_t (*fn)(T, V), std::type_identity_t<V> value)
+{
+    return {name, [fn, value](T handle) { return fn(handle, value); }};
+}
+template <class T, class O> SCall<T> Getter(const char* name, uint16_t (*fn)(T, O*))
+{
+    return {name, [fn](T handle)
+            {
+                O out{};
+                return fn(handle, &out);
+            }};
+}
+template <class T> SCall<T> Action(const char* name, uint16_t (*fn)(T))
+{
+    return {name, fn};
+}
+template <class T, class... TMore> std::vector<SCall<T>> Calls(SCall<T> first, TMore... more)
+{
+    return {std::move(first), std::move(more)...};
+}
+#define SETTER(fn, value) Setter(#fn, fn, value)
+#define GETTER(fn) Getter(#fn, fn)
+#define ACTION(fn) Action(#fn, fn)
 
 // A table with one attribute, one header and one record, and room for every out-parameter.
 class ArgumentChecksTest : public ::testing::Test
@@ -35,121 +61,82 @@ protected:
     {
         CAttribute* a = m_pAttribute;
         CRecord* r = m_pRecord;
-        return {
-            {"TableDestroy", [](CTableFrame* f) { return TableDestroy(f); }},
-            {"TableRegisterCallbacks", [this](CTableFrame* f) { return TableRegisterCallbacks(f, &m_callback); }},
-            {"TableReleaseCallbacks", [this](CTableFrame* f) { return TableReleaseCallbacks(f, &m_callback); }},
-            {"TableRefresh", [](CTableFrame* f) { return TableRefresh(f); }},
-            {"TableClear", [](CTableFrame* f) { return TableClear(f); }},
-            {"TableRemoveFormatWarnings", [](CTableFrame* f) { return TableRemoveFormatWarnings(f); }},
-            {"TableSetMaxSize", [](CTableFrame* f) { return TableSetMaxSize(f, 10); }},
-            {"TableGetMaxSize", [this](CTableFrame* f) { return TableGetMaxSize(f, &m_nInt); }},
-            {"TableGetName", [this](CTableFrame* f) { return TableGetName(f, &m_pText); }},
-            {"TableGetDirectory", [this](CTableFrame* f) { return TableGetDirectory(f, &m_pText); }},
-            {"TableGetAttributeCount", [this](CTableFrame* f) { return TableGetAttributeCount(f, &m_nInt); }},
-            {"TableGetLeafAttributeCount", [this](CTableFrame* f) { return TableGetLeafAttributeCount(f, &m_nInt); }},
-            {"TableGetRecordCount", [this](CTableFrame* f) { return TableGetRecordCount(f, &m_nInt); }},
-            {"TableGetQualifiedRecordCount",
-             [this](CTableFrame* f) { return TableGetQualifiedRecordCount(f, &m_nInt); }},
-            {"TableGetSelectedRecordCount", [this](CTableFrame* f) { return TableGetSelectedRecordCount(f, &m_nInt); }},
-            {"TableGetAttribute", [this](CTableFrame* f) { return TableGetAttribute(f, 0, &m_pOut); }},
-            {"TableGetSelectedAttribute", [this](CTableFrame* f) { return TableGetSelectedAttribute(f, &m_pOut); }},
-            {"TableGetKeyAttribute", [this](CTableFrame* f) { return TableGetKeyAttribute(f, &m_pOut); }},
-            {"TableFindAttribute", [this](CTableFrame* f) { return TableFindAttribute(f, L"Kennung", &m_pOut); }},
-            {"TableFindAttributeByUuid", [this](CTableFrame* f) { return TableFindAttributeByUuid(f, L"x", &m_pOut); }},
-            {"TableSetModified", [](CTableFrame* f) { return TableSetModified(f, true); }},
-            {"TableGetModified", [this](CTableFrame* f) { return TableGetModified(f, &m_bFlag); }},
-            {"TableSetApplicationName", [](CTableFrame* f) { return TableSetApplicationName(f, L"Host"); }},
-            {"TableGetApplicationName", [this](CTableFrame* f) { return TableGetApplicationName(f, &m_pText); }},
-            {"TableGetProductVersion", [this](CTableFrame* f) { return TableGetProductVersion(f, &m_pText); }},
-            {"TableGetDocumentVersion", [this](CTableFrame* f) { return TableGetDocumentVersion(f, &m_pText); }},
-            {"TableGetTypeLibraryVersion", [this](CTableFrame* f) { return TableGetTypeLibraryVersion(f, &m_pText); }},
-            {"TableGetParentQtxFileName", [this](CTableFrame* f) { return TableGetParentQtxFileName(f, &m_pText); }},
-            {"TableSetParentQtxFileName", [](CTableFrame* f) { return TableSetParentQtxFileName(f, L"p.qtx"); }},
-            {"TableGetImportFileName", [this](CTableFrame* f) { return TableGetImportFileName(f, &m_pText); }},
-            {"TableSetImportFileName", [](CTableFrame* f) { return TableSetImportFileName(f, L"i.txt"); }},
-            {"TableGetWorkingDirectory", [this](CTableFrame* f) { return TableGetWorkingDirectory(f, &m_pText); }},
-            {"TableSetWorkingDirectory", [](CTableFrame* f) { return TableSetWorkingDirectory(f, L"/tmp"); }},
-            {"TableSetImportDelimiter", [](CTableFrame* f) { return TableSetImportDelimiter(f, L';'); }},
-            {"TableGetImportDelimiter", [this](CTableFrame* f) { return TableGetImportDelimiter(f, &m_cChar); }},
-            {"TableSetImportQuote", [](CTableFrame* f) { return TableSetImportQuote(f, L'\''); }},
-            {"TableGetImportQuote", [this](CTableFrame* f) { return TableGetImportQuote(f, &m_cChar); }},
-            {"TableSetImportAttributeNames", [](CTableFrame* f) { return TableSetImportAttributeNames(f, true); }},
-            {"TableGetImportAttributeNames",
-             [this](CTableFrame* f) { return TableGetImportAttributeNames(f, &m_bFlag); }},
-            {"TableSetImportAttributeLine", [](CTableFrame* f) { return TableSetImportAttributeLine(f, 1); }},
-            {"TableGetImportAttributeLine", [this](CTableFrame* f) { return TableGetImportAttributeLine(f, &m_nInt); }},
-            {"TableSetImportDataLine", [](CTableFrame* f) { return TableSetImportDataLine(f, 2); }},
-            {"TableGetImportDataLine", [this](CTableFrame* f) { return TableGetImportDataLine(f, &m_nInt); }},
-            {"TableSetImportMaxRecords", [](CTableFrame* f) { return TableSetImportMaxRecords(f, -1); }},
-            {"TableGetImportMaxRecords", [this](CTableFrame* f) { return TableGetImportMaxRecords(f, &m_nInt); }},
-            {"TableSetImportEncoding", [](CTableFrame* f) { return TableSetImportEncoding(f, 1); }},
-            {"TableGetImportEncoding", [this](CTableFrame* f) { return TableGetImportEncoding(f, &m_nInt); }},
-            {"TableSetImportCodePage", [](CTableFrame* f) { return TableSetImportCodePage(f, 1252); }},
-            {"TableGetImportCodePage", [this](CTableFrame* f) { return TableGetImportCodePage(f, &m_nInt); }},
-            {"TableSetImportTransposed", [](CTableFrame* f) { return TableSetImportTransposed(f, true); }},
-            {"TableGetImportTransposed", [this](CTableFrame* f) { return TableGetImportTransposed(f, &m_bFlag); }},
-            {"TableSetExportDelimiter", [](CTableFrame* f) { return TableSetExportDelimiter(f, L','); }},
-            {"TableGetExportDelimiter", [this](CTableFrame* f) { return TableGetExportDelimiter(f, &m_cChar); }},
-            {"TableSetExportQuote", [](CTableFrame* f) { return TableSetExportQuote(f, L'"'); }},
-            {"TableGetExportQuote", [this](CTableFrame* f) { return TableGetExportQuote(f, &m_cChar); }},
-            {"TableSetExportEncoding", [](CTableFrame* f) { return TableSetExportEncoding(f, 1); }},
-            {"TableGetExportEncoding", [this](CTableFrame* f) { return TableGetExportEncoding(f, &m_nInt); }},
-            {"TableSetExportCodePage", [](CTableFrame* f) { return TableSetExportCodePage(f, 1252); }},
-            {"TableGetExportCodePage", [this](CTableFrame* f) { return TableGetExportCodePage(f, &m_nInt); }},
-            {"TableSetExportUseImportNames", [](CTableFrame* f) { return TableSetExportUseImportNames(f, true); }},
-            {"TableGetExportUseImportNames",
-             [this](CTableFrame* f) { return TableGetExportUseImportNames(f, &m_bFlag); }},
-            {"TableSetWriteVendrathFormat", [](CTableFrame* f) { return TableSetWriteVendrathFormat(f, true); }},
-            {"TableGetWriteVendrathFormat",
-             [this](CTableFrame* f) { return TableGetWriteVendrathFormat(f, &m_bFlag); }},
-            {"TableSetWriteOEMFormat", [](CTableFrame* f) { return TableSetWriteOEMFormat(f, true); }},
-            {"TableGetWriteOEMFormat", [this](CTableFrame* f) { return TableGetWriteOEMFormat(f, &m_bFlag); }},
-            {"TableSetAllowEditValues", [](CTableFrame* f) { return TableSetAllowEditValues(f, true); }},
-            {"TableGetAllowEditValues", [this](CTableFrame* f) { return TableGetAllowEditValues(f, &m_bFlag); }},
-            {"DisableAllowEditValues", [](CTableFrame* f) { return DisableAllowEditValues(f); }},
-            {"TableSetAllowInspectDefinitionOfDerivedAttributes",
-             [](CTableFrame* f) { return TableSetAllowInspectDefinitionOfDerivedAttributes(f, true); }},
-            {"TableAddAttribute",
-             [this](CTableFrame* f) { return TableAddAttribute(f, &m_pOut, L"X", nullptr, nullptr, 0, 1); }},
-            {"TableAddHeader", [this](CTableFrame* f) { return TableAddHeader(f, &m_pOut, L"H", nullptr, 0, true); }},
-            {"TableAddRecord", [this](CTableFrame* f) { return TableAddRecord(f, &m_pRecordOut); }},
-            {"TableDeleteRecord", [r](CTableFrame* f) { return TableDeleteRecord(f, r); }},
-            {"TableDeleteAllRecords", [](CTableFrame* f) { return TableDeleteAllRecords(f); }},
-            {"TableGetRecordByKeyValue",
-             [this](CTableFrame* f) { return TableGetRecordByKeyValue(f, L"1", &m_pRecordOut); }},
-            {"TableSetValue",
-             [a, r](CTableFrame* f) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
-            {"TableSetDoubleValue", [a, r](CTableFrame* f) { return TableSetDoubleValue(f, a, r, 1.5); }},
-            {"TableSetIntValue", [a, r](CTableFrame* f) { return TableSetIntValue(f, a, r, 7); }},
-            {"TableSetDATEValue", [a, r](CTableFrame* f) { return TableSetDATEValue(f, a, r, 36526); }},
-            {"TableSetDateValue", [a, r](CTableFrame* f) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
-            {"TableSetTimeValue", [a, r](CTableFrame* f) { return TableSetTimeValue(f, a, r, 1, 2, 3); }},
-            {"TableSetDateTimeValue",
-             [a, r](CTableFrame* f) { return TableSetDateTimeValue(f, a, r, 2000, 1, 1, 1, 2, 3); }},
-            {"TableSetTimeSpanValue", [a, r](CTableFrame* f) { return TableSetTimeSpanValue(f, a, r, 1, 2, 3, 4); }},
-            {"TableGetValue", [this, a, r](CTableFrame* f) { return TableGetValue(f, a, r, &m_pText); }},
-            {"TableGetDoubleValue", [this, a, r](CTableFrame* f) { return TableGetDoubleValue(f, a, r, &m_dNumber); }},
-            {"TableGetIntValue", [this, a, r](CTableFrame* f) { return TableGetIntValue(f, a, r, &m_nInt64); }},
-            {"TableGetDATEValue", [this, a, r](CTableFrame* f) { return TableGetDATEValue(f, a, r, &m_dNumber); }},
-            {"TableGetDateTimeValue", [this, a, r](CTableFrame* f)
-             { return TableGetDateTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt); }},
-            {"TableGetDateValue",
-             [this, a, r](CTableFrame* f) { return TableGetDateValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
-            {"TableGetTimeValue",
-             [this, a, r](CTableFrame* f) { return TableGetTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
-            {"TableGetTimeSpanValue", [this, a, r](CTableFrame* f)
-             { return TableGetTimeSpanValue(f, a, r, &m_nShort, &m_dNumber, &m_nInt, &m_nInt); }},
-            {"TableStartAttributes", [this](CTableFrame* f) { return TableStartAttributes(f, &m_pPosition); }},
-            {"TableNextAttribute", [this](CTableFrame* f) { return TableNextAttribute(f, m_pPosition, &m_pOut); }},
-            {"TableNextLeafAttribute",
-             [this](CTableFrame* f) { return TableNextLeafAttribute(f, m_pPosition, &m_pOut); }},
-            {"TableFinishAttributes", [this](CTableFrame* f) { return TableFinishAttributes(f, m_pPosition); }},
-            {"TableStartAllRecords", [this](CTableFrame* f) { return TableStartAllRecords(f, &m_pCounter); }},
-            {"TableAllRecordsNext",
-             [this](CTableFrame* f) { return TableAllRecordsNext(f, m_pCounter, &m_pRecordOut); }},
-            {"TableAllRecordsFinish", [this](CTableFrame* f) { return TableAllRecordsFinish(f, m_pCounter); }},
-        };
+        std::vector<SCall<CTableFrame*>> calls = Calls(
+            ACTION(TableDestroy), ACTION(TableRefresh), ACTION(TableClear), ACTION(TableRemoveFormatWarnings),
+            SETTER(TableSetMaxSize, 10), GETTER(TableGetMaxSize), GETTER(TableGetName), GETTER(TableGetDirectory),
+            GETTER(TableGetAttributeCount), GETTER(TableGetLeafAttributeCount), GETTER(TableGetRecordCount),
+            GETTER(TableGetQualifiedRecordCount), GETTER(TableGetSelectedRecordCount),
+            GETTER(TableGetSelectedAttribute), GETTER(TableGetKeyAttribute), SETTER(TableSetModified, true),
+            GETTER(TableGetModified), SETTER(TableSetApplicationName, L"Host"), GETTER(TableGetApplicationName),
+            GETTER(TableGetProductVersion), GETTER(TableGetDocumentVersion), GETTER(TableGetTypeLibraryVersion),
+            GETTER(TableGetParentQtxFileName), SETTER(TableSetParentQtxFileName, L"p.qtx"),
+            GETTER(TableGetImportFileName), SETTER(TableSetImportFileName, L"i.txt"), GETTER(TableGetWorkingDirectory),
+            SETTER(TableSetWorkingDirectory, L"/tmp"), SETTER(TableSetImportDelimiter, L';'),
+            GETTER(TableGetImportDelimiter), SETTER(TableSetImportQuote, L'\''), GETTER(TableGetImportQuote),
+            SETTER(TableSetImportAttributeNames, true), GETTER(TableGetImportAttributeNames),
+            SETTER(TableSetImportAttributeLine, 1), GETTER(TableGetImportAttributeLine),
+            SETTER(TableSetImportDataLine, 2), GETTER(TableGetImportDataLine), SETTER(TableSetImportMaxRecords, -1),
+            GETTER(TableGetImportMaxRecords), SETTER(TableSetImportEncoding, 1), GETTER(TableGetImportEncoding),
+            SETTER(TableSetImportCodePage, 1252), GETTER(TableGetImportCodePage),
+            SETTER(TableSetImportTransposed, true), GETTER(TableGetImportTransposed),
+            SETTER(TableSetExportDelimiter, L','), GETTER(TableGetExportDelimiter), SETTER(TableSetExportQuote, L'"'),
+            GETTER(TableGetExportQuote), SETTER(TableSetExportEncoding, 1), GETTER(TableGetExportEncoding),
+            SETTER(TableSetExportCodePage, 1252), GETTER(TableGetExportCodePage),
+            SETTER(TableSetExportUseImportNames, true), GETTER(TableGetExportUseImportNames),
+            SETTER(TableSetWriteVendrathFormat, true), GETTER(TableGetWriteVendrathFormat),
+            SETTER(TableSetWriteOEMFormat, true), GETTER(TableGetWriteOEMFormat), SETTER(TableSetAllowEditValues, true),
+            GETTER(TableGetAllowEditValues), ACTION(DisableAllowEditValues),
+            SETTER(TableSetAllowInspectDefinitionOfDerivedAttributes, true), GETTER(TableAddRecord),
+            ACTION(TableDeleteAllRecords), GETTER(TableStartAttributes), GETTER(TableStartAllRecords));
+        calls.insert(
+            calls.end(),
+            {
+                {"TableRegisterCallbacks", [this](CTableFrame* f) { return TableRegisterCallbacks(f, &m_callback); }},
+                {"TableReleaseCallbacks", [this](CTableFrame* f) { return TableReleaseCallbacks(f, &m_callback); }},
+                {"TableGetAttribute", [this](CTableFrame* f) { return TableGetAttribute(f, 0, &m_pOut); }},
+                {"TableFindAttribute", [this](CTableFrame* f) { return TableFindAttribute(f, L"Kennung", &m_pOut); }},
+                {"TableFindAttributeByUuid",
+                 [this](CTableFrame* f) { return TableFindAttributeByUuid(f, L"x", &m_pOut); }},
+                {"TableAddAttribute",
+                 [this](CTableFrame* f) { return TableAddAttribute(f, &m_pOut, L"X", nullptr, nullptr, 0, 1); }},
+                {"TableAddHeader",
+                 [this](CTableFrame* f) { return TableAddHeader(f, &m_pOut, L"H", nullptr, 0, true); }},
+                {"TableDeleteRecord", [r](CTableFrame* f) { return TableDeleteRecord(f, r); }},
+                {"TableGetRecordByKeyValue",
+                 [this](CTableFrame* f) { return TableGetRecordByKeyValue(f, L"1", &m_pRecordOut); }},
+                {"TableSetValue",
+                 [a, r](CTableFrame* f) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
+                {"TableSetDoubleValue", [a, r](CTableFrame* f) { return TableSetDoubleValue(f, a, r, 1.5); }},
+                {"TableSetIntValue", [a, r](CTableFrame* f) { return TableSetIntValue(f, a, r, 7); }},
+                {"TableSetDATEValue", [a, r](CTableFrame* f) { return TableSetDATEValue(f, a, r, 36526); }},
+                {"TableSetDateValue", [a, r](CTableFrame* f) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
+                {"TableSetTimeValue", [a, r](CTableFrame* f) { return TableSetTimeValue(f, a, r, 1, 2, 3); }},
+                {"TableSetDateTimeValue",
+                 [a, r](CTableFrame* f) { return TableSetDateTimeValue(f, a, r, 2000, 1, 1, 1, 2, 3); }},
+                {"TableSetTimeSpanValue",
+                 [a, r](CTableFrame* f) { return TableSetTimeSpanValue(f, a, r, 1, 2, 3, 4); }},
+                {"TableGetValue", [this, a, r](CTableFrame* f) { return TableGetValue(f, a, r, &m_pText); }},
+                {"TableGetDoubleValue",
+                 [this, a, r](CTableFrame* f) { return TableGetDoubleValue(f, a, r, &m_dNumber); }},
+                {"TableGetIntValue", [this, a, r](CTableFrame* f) { return TableGetIntValue(f, a, r, &m_nInt64); }},
+                {"TableGetDATEValue", [this, a, r](CTableFrame* f) { return TableGetDATEValue(f, a, r, &m_dNumber); }},
+                {"TableGetDateTimeValue", [this, a, r](CTableFrame* f)
+                 { return TableGetDateTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt); }},
+                {"TableGetDateValue",
+                 [this, a, r](CTableFrame* f) { return TableGetDateValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
+                {"TableGetTimeValue",
+                 [this, a, r](CTableFrame* f) { return TableGetTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
+                {"TableGetTimeSpanValue", [this, a, r](CTableFrame* f)
+                 { return TableGetTimeSpanValue(f, a, r, &m_nShort, &m_dNumber, &m_nInt, &m_nInt); }},
+                {"TableNextAttribute", [this](CTableFrame* f) { return TableNextAttribute(f, m_pPosition, &m_pOut); }},
+                {"TableNextLeafAttribute",
+                 [this](CTableFrame* f) { return TableNextLeafAttribute(f, m_pPosition, &m_pOut); }},
+                {"TableFinishAttributes", [this](CTableFrame* f) { return TableFinishAttributes(f, m_pPosition); }},
+                {"TableAllRecordsNext",
+                 [this](CTableFrame* f) { return TableAllRecordsNext(f, m_pCounter, &m_pRecordOut); }},
+                {"TableAllRecordsFinish", [this](CTableFrame* f) { return TableAllRecordsFinish(f, m_pCounter); }},
+            });
+        return calls;
     }
 
     // Every function that takes an attribute first (or an attribute after a valid frame), with valid other arguments.
@@ -157,74 +144,46 @@ protected:
     {
         CTableFrame* f = m_table;
         CRecord* r = m_pRecord;
-        return {
-            {"TableSetValue",
-             [f, r](CAttribute* a) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
-            {"TableSetDoubleValue", [f, r](CAttribute* a) { return TableSetDoubleValue(f, a, r, 1); }},
-            {"TableSetDateValue", [f, r](CAttribute* a) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
-            {"TableGetValue", [this, f, r](CAttribute* a) { return TableGetValue(f, a, r, &m_pText); }},
-            {"TableGetTimeSpanValue", [this, f, r](CAttribute* a)
-             { return TableGetTimeSpanValue(f, a, r, &m_nShort, &m_dNumber, &m_nInt, &m_nInt); }},
-            {"TableGetDoubleValue(text)", [this](CAttribute* a) { return TableGetDoubleValue(a, L"1", &m_dNumber); }},
-            {"TableGetIntValue(text)", [this](CAttribute* a) { return TableGetIntValue(a, L"1", &m_nInt64); }},
-            {"TableGetDATEValue(text)", [this](CAttribute* a) { return TableGetDATEValue(a, L"1", &m_dNumber); }},
-            {"AttributeGetName", [this](CAttribute* a) { return AttributeGetName(a, &m_pText); }},
-            {"AttributeSetName", [](CAttribute* a) { return AttributeSetName(a, L"N"); }},
-            {"AttributeGetImportName", [this](CAttribute* a) { return AttributeGetImportName(a, &m_pText); }},
-            {"AttributeSetImportName", [](CAttribute* a) { return AttributeSetImportName(a, L"N"); }},
-            {"AttributeGetImportIndex", [this](CAttribute* a) { return AttributeGetImportIndex(a, &m_nInt); }},
-            {"AttributeSetImportIndex", [](CAttribute* a) { return AttributeSetImportIndex(a, 1); }},
-            {"AttributeGetUuid", [this](CAttribute* a) { return AttributeGetUuid(a, &m_pText); }},
-            {"AttributeGetValueListTitle", [this](CAttribute* a) { return AttributeGetValueListTitle(a, &m_pText); }},
-            {"AttributeSetValueListTitle", [](CAttribute* a) { return AttributeSetValueListTitle(a, L"T"); }},
-            {"AttributeGetTag", [this](CAttribute* a) { return AttributeGetTag(a, L"k", &m_pText); }},
-            {"AttributeSetTag", [](CAttribute* a) { return AttributeSetTag(a, L"k", L"v"); }},
-            {"AttributeGetPathName", [this](CAttribute* a) { return AttributeGetPathName(a, &m_pText); }},
-            {"AttributeGetComment", [this](CAttribute* a) { return AttributeGetComment(a, &m_pText); }},
-            {"AttributeSetComment", [](CAttribute* a) { return AttributeSetComment(a, L"c"); }},
-            {"AttributeGetFormulaDefinition",
-             [this](CAttribute* a) { return AttributeGetFormulaDefinition(a, &m_pText); }},
-            {"AttributeGetType", [this](CAttribute* a) { return AttributeGetType(a, &m_pText); }},
-            {"AttributeGetFormat", [this](CAttribute* a) { return AttributeGetFormat(a, &m_pText); }},
-            {"AttributeSetFormat", [](CAttribute* a) { return AttributeSetFormat(a, L""); }},
-            {"AttributeGetUnclearFormat", [this](CAttribute* a) { return AttributeGetUnclearFormat(a, &m_bFlag); }},
-            {"AttributeSetUnclearFormat", [](CAttribute* a) { return AttributeSetUnclearFormat(a, false); }},
-            {"AttributeHeaderGetOpen", [this](CAttribute* a) { return AttributeHeaderGetOpen(a, &m_bFlag); }},
-            {"AttributeHeaderSetOpen", [](CAttribute* a) { return AttributeHeaderSetOpen(a, true); }},
-            {"AttributeGetIndent", [this](CAttribute* a) { return AttributeGetIndent(a, &m_nInt); }},
-            {"AttributeGetNrOfLines", [this](CAttribute* a) { return AttributeGetNrOfLines(a, &m_nInt); }},
-            {"AttributeSetNrOfLines", [](CAttribute* a) { return AttributeSetNrOfLines(a, 2); }},
-            {"AttributeGetHidden", [this](CAttribute* a) { return AttributeGetHidden(a, &m_bFlag); }},
-            {"AttributeSetHidden", [](CAttribute* a) { return AttributeSetHidden(a, false); }},
-            {"AttributeGetShown", [this](CAttribute* a) { return AttributeGetShown(a, &m_bFlag); }},
-            {"AttributeSetShown", [](CAttribute* a) { return AttributeSetShown(a, true); }},
-            {"AttributeGetSelected", [this](CAttribute* a) { return AttributeGetSelected(a, &m_bFlag); }},
-            {"AttributeSetSelected", [](CAttribute* a) { return AttributeSetSelected(a, false); }},
-            {"AttributeGetSorted", [this](CAttribute* a) { return AttributeGetSorted(a, &m_bFlag, &m_bFlag); }},
-            {"AttributeGetCoupledBlockLeader",
-             [this](CAttribute* a) { return AttributeGetCoupledBlockLeader(a, &m_pOut, &m_bFlag); }},
-            {"AttributeGetEvalMode", [this](CAttribute* a) { return AttributeGetEvalMode(a, &m_nInt); }},
-            {"AttributeSetEvalMode", [](CAttribute* a) { return AttributeSetEvalMode(a, 1); }},
-            {"AttributeGetRegardUndefinedAsZero",
-             [this](CAttribute* a) { return AttributeGetRegardUndefinedAsZero(a, &m_bFlag); }},
-            {"AttributeSetRegardUndefinedAsZero",
-             [](CAttribute* a) { return AttributeSetRegardUndefinedAsZero(a, true); }},
-            {"AttributeGetMaxSize", [this](CAttribute* a) { return AttributeGetMaxSize(a, &m_nInt); }},
-            {"AttributeSetMaxSize", [](CAttribute* a) { return AttributeSetMaxSize(a, 10); }},
-            {"AttributeGetColored", [this](CAttribute* a) { return AttributeGetColored(a, &m_bFlag); }},
-            {"AttributeGetColor", [this](CAttribute* a) { return AttributeGetColor(a, L"1", &m_nColor); }},
-            {"AttributeGetAllowEdit", [this](CAttribute* a) { return AttributeGetAllowEdit(a, &m_bFlag); }},
-            {"AttributeSetAllowEdit", [](CAttribute* a) { return AttributeSetAllowEdit(a, true); }},
-            {"AttributeGetAllowInspectDefinition",
-             [this](CAttribute* a) { return AttributeGetAllowInspectDefinition(a, &m_bFlag); }},
-            {"AttributeSetAllowEditComment", [](CAttribute* a) { return AttributeSetAllowEditComment(a, true); }},
-            {"AttributeIsHeader", [this](CAttribute* a) { return AttributeIsHeader(a, &m_bFlag); }},
-            {"AttributeIsNormal", [this](CAttribute* a) { return AttributeIsNormal(a, &m_bFlag); }},
-            {"AttributeIsDrillDown", [this](CAttribute* a) { return AttributeIsDrillDown(a, &m_bFlag); }},
-            {"AttributeIsAnalysisGroup", [this](CAttribute* a) { return AttributeIsAnalysisGroup(a, &m_bFlag); }},
-            {"AttributeHasMultipleValues", [this](CAttribute* a) { return AttributeHasMultipleValues(a, &m_bFlag); }},
-            {"AttributeIsRestricted", [this](CAttribute* a) { return AttributeIsRestricted(a, &m_bFlag); }},
-        };
+        std::vector<SCall<CAttribute*>> calls =
+            Calls(GETTER(AttributeGetName), SETTER(AttributeSetName, L"N"), GETTER(AttributeGetImportName),
+                  SETTER(AttributeSetImportName, L"N"), GETTER(AttributeGetImportIndex),
+                  SETTER(AttributeSetImportIndex, 1), GETTER(AttributeGetUuid), GETTER(AttributeGetValueListTitle),
+                  SETTER(AttributeSetValueListTitle, L"T"), GETTER(AttributeGetPathName), GETTER(AttributeGetComment),
+                  SETTER(AttributeSetComment, L"c"), GETTER(AttributeGetFormulaDefinition), GETTER(AttributeGetType),
+                  GETTER(AttributeGetFormat), SETTER(AttributeSetFormat, L""), GETTER(AttributeGetUnclearFormat),
+                  SETTER(AttributeSetUnclearFormat, false), GETTER(AttributeHeaderGetOpen),
+                  SETTER(AttributeHeaderSetOpen, true), GETTER(AttributeGetIndent), GETTER(AttributeGetNrOfLines),
+                  SETTER(AttributeSetNrOfLines, 2), GETTER(AttributeGetHidden), SETTER(AttributeSetHidden, false),
+                  GETTER(AttributeGetShown), SETTER(AttributeSetShown, true), GETTER(AttributeGetSelected),
+                  SETTER(AttributeSetSelected, false), GETTER(AttributeGetEvalMode), SETTER(AttributeSetEvalMode, 1),
+                  GETTER(AttributeGetRegardUndefinedAsZero), SETTER(AttributeSetRegardUndefinedAsZero, true),
+                  GETTER(AttributeGetMaxSize), SETTER(AttributeSetMaxSize, 10), GETTER(AttributeGetColored),
+                  GETTER(AttributeGetAllowEdit), SETTER(AttributeSetAllowEdit, true),
+                  GETTER(AttributeGetAllowInspectDefinition), SETTER(AttributeSetAllowEditComment, true),
+                  GETTER(AttributeIsHeader), GETTER(AttributeIsNormal), GETTER(AttributeIsDrillDown),
+                  GETTER(AttributeIsAnalysisGroup), GETTER(AttributeHasMultipleValues), GETTER(AttributeIsRestricted));
+        calls.insert(
+            calls.end(),
+            {
+                {"TableSetValue",
+                 [f, r](CAttribute* a) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
+                {"TableSetDoubleValue", [f, r](CAttribute* a) { return TableSetDoubleValue(f, a, r, 1); }},
+                {"TableSetDateValue", [f, r](CAttribute* a) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
+                {"TableGetValue", [this, f, r](CAttribute* a) { return TableGetValue(f, a, r, &m_pText); }},
+                {"TableGetTimeSpanValue", [this, f, r](CAttribute* a)
+                 { return TableGetTimeSpanValue(f, a, r, &m_nShort, &m_dNumber, &m_nInt, &m_nInt); }},
+                {"TableGetDoubleValue(text)",
+                 [this](CAttribute* a) { return TableGetDoubleValue(a, L"1", &m_dNumber); }},
+                {"TableGetIntValue(text)", [this](CAttribute* a) { return TableGetIntValue(a, L"1", &m_nInt64); }},
+                {"TableGetDATEValue(text)", [this](CAttribute* a) { return TableGetDATEValue(a, L"1", &m_dNumber); }},
+                {"AttributeGetTag", [this](CAttribute* a) { return AttributeGetTag(a, L"k", &m_pText); }},
+                {"AttributeSetTag", [](CAttribute* a) { return AttributeSetTag(a, L"k", L"v"); }},
+                {"AttributeGetSorted", [this](CAttribute* a) { return AttributeGetSorted(a, &m_bFlag, &m_bFlag); }},
+                {"AttributeGetCoupledBlockLeader",
+                 [this](CAttribute* a) { return AttributeGetCoupledBlockLeader(a, &m_pOut, &m_bFlag); }},
+                {"AttributeGetColor", [this](CAttribute* a) { return AttributeGetColor(a, L"1", &m_nColor); }},
+            });
+        return calls;
     }
 
     class CSilentCallback : public TableCallback
@@ -243,7 +202,6 @@ protected:
     int16_t m_nShort = 0;
     double m_dNumber = 0;
     bool m_bFlag = false;
-    wchar_t m_cChar = 0;
     uint32_t m_nColor = 0;
     CAttribute* m_pOut = nullptr;
     CRecord* m_pRecordOut = nullptr;

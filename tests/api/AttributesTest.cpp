@@ -29,16 +29,7 @@ int32_t IntOf(uint16_t (*get)(CAttribute*, int32_t*), CAttribute* attribute)
     return value;
 }
 
-TEST(AttributePlacementTest, AppendsAfterTheLastAttributeWithoutPredecessor)
-{
-    CTestTable table;
-    table.Add(L"A");
-    table.Add(L"B");
-    table.Add(L"C");
-    EXPECT_EQ(table.Layout(), L"A B C");
-}
-
-TEST(AttributePlacementTest, InsertsAfterThePredecessorAndIndentsBelowHeaders)
+TEST(AttributePlacementTest, InsertsAfterThePredecessorAndIndentsBelowHeadersInThePath)
 {
     CTestTable table;
     CAttribute* key = table.Add(L"Kennung");
@@ -47,6 +38,8 @@ TEST(AttributePlacementTest, InsertsAfterThePredecessorAndIndentsBelowHeaders)
     CAttribute* inhabitants = table.Add(L"Einwohner", city);
     table.Add(L"Fläche", inhabitants);
     EXPECT_EQ(table.Layout(), L"Kennung Region >Stadt >>Einwohner >>Fläche");
+    EXPECT_EQ(StringOf(AttributeGetPathName, key), L"Kennung");
+    EXPECT_EQ(StringOf(AttributeGetPathName, inhabitants), L"Region\\Stadt\\Einwohner");
 
     // Inserted in the middle: right after its predecessor.
     table.Add(L"Land", region);
@@ -64,14 +57,15 @@ TEST(AttributePlacementTest, InsertsAfterThePredecessorAndIndentsBelowHeaders)
     EXPECT_EQ(table.Layout(), L"Kennung Region >Land >Stadt Oben >>Tief >>Einwohner >>Fläche >Ende");
 }
 
-TEST(AttributePlacementTest, PredecessorOfAnotherTableCountsAsAbsent)
+TEST(AttributePlacementTest, PredecessorOfAnotherTableOrNoneAppends)
 {
     CTestTable table;
     CTestTable other;
     CAttribute* foreign = other.AddHeader(L"Fremd");
     table.Add(L"A");
     table.Add(L"B", foreign);
-    EXPECT_EQ(table.Layout(), L"A B");
+    table.Add(L"C"); // no predecessor: after the last one
+    EXPECT_EQ(table.Layout(), L"A B C");
 }
 
 TEST(AttributePlacementTest, EmptyNamesNegativeLevelsAndUnknownFormats)
@@ -157,18 +151,6 @@ TEST(AttributePropertyTest, TagDictionary)
     EXPECT_EQ(AttributeGetTag(a, L"einheit", &value), 0);
     EXPECT_EQ(Take(value), L"kg");
     EXPECT_EQ(Outcome([&] { return AttributeSetTag(a, nullptr, L"x"); }), Failure(26, L"API_ILLEGAL_ARGUMENT_VALUE"));
-}
-
-TEST(AttributePropertyTest, PathNamesFollowTheHeaders)
-{
-    CTestTable table;
-    CAttribute* key = table.Add(L"Kennung");
-    CAttribute* region = table.AddHeader(L"Region", key);
-    CAttribute* city = table.AddHeader(L"Stadt", region);
-    CAttribute* inhabitants = table.Add(L"Einwohner", city);
-    EXPECT_EQ(StringOf(AttributeGetPathName, key), L"Kennung");
-    EXPECT_EQ(StringOf(AttributeGetPathName, city), L"Region\\Stadt");
-    EXPECT_EQ(StringOf(AttributeGetPathName, inhabitants), L"Region\\Stadt\\Einwohner");
 }
 
 TEST(AttributePropertyTest, FormatsAndTypes)
@@ -369,11 +351,6 @@ TEST(AttributeKindTest, NormalAttributesAndHeaders)
 TEST(AttributeIterationTest, WalksAllOrOnlyLeafAttributes)
 {
     CTestTable table;
-    CAttribute* key = table.Add(L"Kennung");
-    CAttribute* header = table.AddHeader(L"Gruppe", key);
-    table.Add(L"Kind", header);
-    table.AddHeader(L"Leer", nullptr, 1);
-
     auto walk = [&](uint16_t (*next)(CTableFrame*, CPosition*, CAttribute**))
     {
         CPosition* position = nullptr;
@@ -388,19 +365,13 @@ TEST(AttributeIterationTest, WalksAllOrOnlyLeafAttributes)
         EXPECT_EQ(TableFinishAttributes(table, position), 0);
         return names;
     };
+    EXPECT_EQ(walk(TableNextLeafAttribute), L""); // an empty table
+    CAttribute* key = table.Add(L"Kennung");
+    CAttribute* header = table.AddHeader(L"Gruppe", key);
+    table.Add(L"Kind", header);
+    table.AddHeader(L"Leer", nullptr, 1);
     EXPECT_EQ(walk(TableNextAttribute), L"Kennung;Gruppe;Kind;Leer;");
     EXPECT_EQ(walk(TableNextLeafAttribute), L"Kennung;Kind;");
-}
-
-TEST(AttributeIterationTest, EmptyTable)
-{
-    CTestTable table;
-    CPosition* position = nullptr;
-    ASSERT_EQ(TableStartAttributes(table, &position), 0);
-    CAttribute* attribute = reinterpret_cast<CAttribute*>(1);
-    EXPECT_EQ(TableNextLeafAttribute(table, position, &attribute), 0);
-    EXPECT_EQ(attribute, nullptr);
-    EXPECT_EQ(TableFinishAttributes(table, position), 0);
 }
 
 } // namespace

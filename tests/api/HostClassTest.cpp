@@ -164,7 +164,7 @@ TEST_F(HostClassTest, AttributeMovesAndEngineMadeAttributes)
     EXPECT_EQ(NameOf(key), L"Kennung");
 }
 
-TEST_F(HostClassTest, KeyEventsAndProgress)
+TEST_F(HostClassTest, KeyEventsProgressAndMessages)
 {
     EXPECT_EQ(m_pFrame->KeyDown('X', 1 + 2), 'Y');
     EXPECT_EQ(m_pFrame->KeyDown('A', 4), 'A');
@@ -178,12 +178,7 @@ TEST_F(HostClassTest, KeyEventsAndProgress)
     ASSERT_EQ(TableReleaseCallbacks(m_pFrame, &m_host), 0);
     EXPECT_EQ(m_pFrame->KeyDown('X', 0), 'X');
     EXPECT_EQ(m_pFrame->KeyPress('a'), 'a');
-}
-
-TEST_F(HostClassTest, MessagesWithoutAHostGetTheDefaultAnswer)
-{
-    ASSERT_EQ(TableReleaseCallbacks(m_pFrame, &m_host), 0);
-    EXPECT_EQ(m_pFrame->ReportMessage(u"Frage?", 4, 2414, 7), 7);
+    EXPECT_EQ(m_pFrame->ReportMessage(u"Frage?", 4, 2414, 7), 7); // a message gets the default answer
     EXPECT_FALSE(m_pFrame->HasWindow());
 }
 

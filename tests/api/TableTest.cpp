@@ -3,6 +3,9 @@
 
 #include "ApiTestSupport.h"
 
+#include <functional>
+#include <optional>
+
 using namespace apitest;
 
 namespace
@@ -146,83 +149,75 @@ TEST(TableFunctionsTest, NamesVersionsAndFiles)
     EXPECT_EQ(StringOf(TableGetWorkingDirectory, table), L"");
 }
 
+// A setting of the frame read and written as a number: its default after a plain open (where checked), a value
+// to set, and a value out of range that is refused.
+struct SSetting
+{
+    const char* m_pName;
+    std::function<uint16_t(CTableFrame*, int64_t)> m_set;
+    std::function<int64_t(CTableFrame*)> m_get;
+    std::optional<int64_t> m_default;
+    int64_t m_nValue;
+    std::optional<int64_t> m_refused;
+};
+
+template <class V>
+SSetting Setting(const char* name, uint16_t (*set)(CTableFrame*, V), uint16_t (*get)(CTableFrame*, V*),
+                 std::optional<int64_t> defaultValue, int64_t value, std::optional<int64_t> refused = std::nullopt)
+{
+    return {name,
+            [set](CTableFrame* f, int64_t v) { return set(f, static_cast<V>(v)); },
+            [get](CTableFrame* f)
+            {
+                V v{};
+                EXPECT_EQ(get(f, &v), 0);
+                return static_cast<int64_t>(v);
+            },
+            defaultValue,
+            value,
+            refused};
+}
+#define SETTING(name, ...) Setting(#name, TableSet##name, TableGet##name, __VA_ARGS__)
+
 TEST(TableFunctionsTest, ImportAndExportSettings)
 {
+    const auto none = std::nullopt;
+    const SSetting settings[] = {
+        SETTING(ImportDelimiter, L'\t', L';', 0x1F600),
+        SETTING(ImportQuote, L'"', 0),
+        SETTING(ImportAttributeNames, true, false),
+        SETTING(ImportAttributeLine, 1, 3, 0),
+        SETTING(ImportDataLine, 2, 5, -2),
+        SETTING(ImportMaxRecords, -1, 100, -2),
+        SETTING(ImportEncoding, 0, 5, 6),
+        SETTING(ImportCodePage, none, 1252, -1),
+        SETTING(ImportTransposed, true, false),
+        SETTING(ExportDelimiter, none, L','),
+        SETTING(ExportQuote, none, L'\''),
+        SETTING(ExportEncoding, none, 3, 4),
+        SETTING(ExportCodePage, none, 1250, 70000),
+        SETTING(ExportUseImportNames, none, true),
+        SETTING(WriteVendrathFormat, none, true),
+        SETTING(WriteOEMFormat, none, true),
+    };
     CTestTable table;
-    wchar_t c = 0;
-    bool flag = false;
-    // The defaults of a plain open.
-    EXPECT_EQ(TableGetImportDelimiter(table, &c), 0);
-    EXPECT_EQ(c, L'\t');
-    EXPECT_EQ(TableGetImportQuote(table, &c), 0);
-    EXPECT_EQ(c, L'"');
-    EXPECT_EQ(TableGetImportAttributeNames(table, &flag), 0);
-    EXPECT_TRUE(flag);
-    EXPECT_EQ(CountOf(TableGetImportAttributeLine, table), 1);
-    EXPECT_EQ(CountOf(TableGetImportDataLine, table), 2);
-    EXPECT_EQ(CountOf(TableGetImportMaxRecords, table), -1);
-    EXPECT_EQ(CountOf(TableGetImportEncoding, table), 0);
-    EXPECT_EQ(TableGetImportTransposed(table, &flag), 0);
-    EXPECT_TRUE(flag);
-
-    EXPECT_EQ(TableSetImportDelimiter(table, L';'), 0);
-    EXPECT_EQ(TableSetImportQuote(table, 0), 0);
-    EXPECT_EQ(TableSetImportAttributeNames(table, false), 0);
-    EXPECT_EQ(TableSetImportAttributeLine(table, 3), 0);
-    EXPECT_EQ(TableSetImportDataLine(table, 5), 0);
-    EXPECT_EQ(TableSetImportMaxRecords(table, 100), 0);
-    EXPECT_EQ(TableSetImportEncoding(table, 5), 0);
-    EXPECT_EQ(TableSetImportCodePage(table, 1252), 0);
-    EXPECT_EQ(TableSetImportTransposed(table, false), 0);
-    EXPECT_EQ(TableGetImportDelimiter(table, &c), 0);
-    EXPECT_EQ(c, L';');
-    EXPECT_EQ(TableGetImportQuote(table, &c), 0);
-    EXPECT_EQ(c, 0);
-    EXPECT_EQ(TableGetImportAttributeNames(table, &flag), 0);
-    EXPECT_FALSE(flag);
-    EXPECT_EQ(CountOf(TableGetImportAttributeLine, table), 3);
-    EXPECT_EQ(CountOf(TableGetImportDataLine, table), 5);
-    EXPECT_EQ(CountOf(TableGetImportMaxRecords, table), 100);
-    EXPECT_EQ(CountOf(TableGetImportEncoding, table), 5);
-    EXPECT_EQ(CountOf(TableGetImportCodePage, table), 1252);
-    EXPECT_EQ(TableGetImportTransposed(table, &flag), 0);
-    EXPECT_FALSE(flag);
-
-    EXPECT_EQ(TableSetExportDelimiter(table, L','), 0);
-    EXPECT_EQ(TableSetExportQuote(table, L'\''), 0);
-    EXPECT_EQ(TableSetExportEncoding(table, 3), 0);
-    EXPECT_EQ(TableSetExportCodePage(table, 1250), 0);
-    EXPECT_EQ(TableSetExportUseImportNames(table, true), 0);
-    EXPECT_EQ(TableGetExportDelimiter(table, &c), 0);
-    EXPECT_EQ(c, L',');
-    EXPECT_EQ(TableGetExportQuote(table, &c), 0);
-    EXPECT_EQ(c, L'\'');
-    EXPECT_EQ(CountOf(TableGetExportEncoding, table), 3);
-    EXPECT_EQ(CountOf(TableGetExportCodePage, table), 1250);
-    EXPECT_EQ(TableGetExportUseImportNames(table, &flag), 0);
-    EXPECT_TRUE(flag);
-
-    EXPECT_EQ(TableSetWriteVendrathFormat(table, true), 0);
-    EXPECT_EQ(TableSetWriteOEMFormat(table, true), 0);
-    EXPECT_EQ(TableGetWriteVendrathFormat(table, &flag), 0);
-    EXPECT_TRUE(flag);
-    EXPECT_EQ(TableGetWriteOEMFormat(table, &flag), 0);
-    EXPECT_TRUE(flag);
-
-    // Values out of range give 26 and keep the setting.
-    const SOutcome refused = Failure(26, L"API_ILLEGAL_ARGUMENT_VALUE");
-    EXPECT_EQ(Outcome([&] { return TableSetImportAttributeLine(table, 0); }), refused);
-    EXPECT_EQ(Outcome([&] { return TableSetImportDataLine(table, -2); }), refused);
-    EXPECT_EQ(Outcome([&] { return TableSetImportMaxRecords(table, -2); }), refused);
-    EXPECT_EQ(Outcome([&] { return TableSetImportEncoding(table, 6); }), refused);
-    EXPECT_EQ(Outcome([&] { return TableSetExportEncoding(table, 4); }), refused);
-    EXPECT_EQ(Outcome([&] { return TableSetImportCodePage(table, -1); }), refused);
-    EXPECT_EQ(Outcome([&] { return TableSetExportCodePage(table, 70000); }), refused);
-    EXPECT_EQ(Outcome([&] { return TableSetImportDelimiter(table, static_cast<wchar_t>(0x1F600)); }), refused);
-    EXPECT_EQ(CountOf(TableGetImportAttributeLine, table), 3);
-    EXPECT_EQ(CountOf(TableGetExportEncoding, table), 3);
-    EXPECT_EQ(TableGetImportDelimiter(table, &c), 0);
-    EXPECT_EQ(c, L';');
+    for (const SSetting& setting : settings)
+    {
+        if (setting.m_default)
+        {
+            EXPECT_EQ(setting.m_get(table), *setting.m_default) << setting.m_pName << " by default";
+        }
+        EXPECT_EQ(setting.m_set(table, setting.m_nValue), 0) << setting.m_pName;
+        if (setting.m_refused)
+        {
+            EXPECT_EQ(Outcome([&] { return setting.m_set(table, *setting.m_refused); }),
+                      Failure(26, L"API_ILLEGAL_ARGUMENT_VALUE"))
+                << setting.m_pName;
+        }
+    }
+    // Read back once all are set: a refused value kept the setting, and no setting overwrote another.
+    for (const SSetting& setting : settings)
+        EXPECT_EQ(setting.m_get(table), setting.m_nValue) << setting.m_pName;
 }
 
 TEST(TablePermissionTest, TableFlagsAndOptionFlags)
@@ -320,21 +315,6 @@ TEST(RecordsTest, AddDeleteAndIterate)
     ASSERT_EQ(TableRefresh(table), 0);
     EXPECT_EQ(CountOf(TableGetQualifiedRecordCount, table), 0);
     EXPECT_EQ(Records(table, key), L"");
-}
-
-TEST(RecordsTest, RefreshGivesMissingValuesTheUndefinedValue)
-{
-    CTestTable table;
-    CAttribute* key = table.Add(L"Kennung");
-    CAttribute* colour = table.Add(L"Farbe");
-    CRecord* first = table.AddRecord();
-    CRecord* second = table.AddRecord();
-    table.Set(key, first, L"1");
-    table.Set(key, second, L"2");
-    table.Set(colour, first, L"rot");
-    ASSERT_EQ(TableRefresh(table), 0);
-    EXPECT_EQ(table.Get(colour, second), L"");
-    EXPECT_EQ(table.Get(colour, first), L"rot");
 }
 
 TEST(RecordsTest, RecordByKeyValue)

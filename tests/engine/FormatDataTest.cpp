@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Files, CValueFileTest,
                          ::testing::Values("numbers.txt", "dates.txt", "times.txt", "datetimes.txt", "spans.txt"),
                          TestName);
 
-// ---- format strings: format | type name or "invalid" ----
+// ---- format strings: format | type name or "invalid" | rank (optional) ----
 
 TEST(FormatStringFile, EveryStringHasItsType)
 {
@@ -154,7 +154,7 @@ TEST(FormatStringFile, EveryStringHasItsType)
             languageId = std::stoi(c.strDirectiveValue);
             continue;
         }
-        ASSERT_EQ(c.fields.size(), 2u) << where << ":" << c.nLine;
+        ASSERT_TRUE(c.fields.size() == 2 || c.fields.size() == 3) << where << ":" << c.nLine;
         CFormatRegistry registry;
         registry.SetLanguage(languageId);
         const EValueType type = registry.GetTypeOfFormat(c.fields[0]);
@@ -170,6 +170,10 @@ TEST(FormatStringFile, EveryStringHasItsType)
             ADD_FAILURE_AT(where.c_str(), c.nLine) << "added: " << added << ": " << c.strRaw;
         else if (added && registry.GetType(registry.GetFormatID(c.fields[0])) != type)
             ADD_FAILURE_AT(where.c_str(), c.nLine) << "registered with another type: " << c.strRaw;
+        else if (c.fields.size() == 3 &&
+                 std::to_string(registry.GetRank(registry.GetFormatID(c.fields[0]))) != Utf8(c.fields[2]))
+            ADD_FAILURE_AT(where.c_str(), c.nLine)
+                << "rank " << registry.GetRank(registry.GetFormatID(c.fields[0])) << ": " << c.strRaw;
     }
 }
 

@@ -122,17 +122,11 @@ TEST(StorageFieldArray, JumpsSeveralWidthsAtOnce)
 TEST(StorageFieldArray, WidthCodesAndBytesPerPlane)
 {
     // The narrowest width for the largest stored value, at each boundary.
-    EXPECT_EQ(CFieldArray::WidthCodeFor(0), -2);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(3), -2);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(4), -1);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(15), -1);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(16), 1);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(255), 1);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(256), 2);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(65535), 2);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(65536), 3);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(16777215), 3);
-    EXPECT_EQ(CFieldArray::WidthCodeFor(16777216), 4);
+    const std::pair<uint64_t, int> boundaries[] = {{0, -2},    {3, -2},       {4, -1},      {15, -1},
+                                                   {16, 1},    {255, 1},      {256, 2},     {65535, 2},
+                                                   {65536, 3}, {16777215, 3}, {16777216, 4}};
+    for (const auto& [largest, width] : boundaries)
+        EXPECT_EQ(CFieldArray::WidthCodeFor(largest), width) << largest;
 
     CTableAllocator allocator;
     struct SCase

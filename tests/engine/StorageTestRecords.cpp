@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -36,11 +37,9 @@ TEST(StorageRecordStore, RecordsAreInitialisedAndNeverMove)
     for (int32_t n = 0; n < 50000; ++n)
     {
         CRecord* pRecord = store.AllocateRecord(n);
-        ASSERT_EQ(pRecord->m_nRecordNumber, n);
-        ASSERT_EQ(pRecord->m_pLink, nullptr);
-        ASSERT_EQ(pRecord->m_bQualified, 1);
-        ASSERT_EQ(pRecord->m_bShown, 1);
-        ASSERT_EQ(pRecord->m_bOpen, 0);
+        ASSERT_EQ(std::tuple(pRecord->m_nRecordNumber, pRecord->m_pLink, pRecord->m_bQualified, pRecord->m_bShown,
+                             pRecord->m_bOpen),
+                  std::tuple(n, nullptr, 1, 1, 0));
         // Mark each record so that any move or overwrite would show.
         pRecord->m_bOpen = static_cast<uint8_t>(n % 2);
         pRecord->m_pLink = vRecords.empty() ? nullptr : vRecords.back();

@@ -35,62 +35,24 @@ std::string Render(const CSet& set)
 
 } // namespace
 
-TEST(StorageSet, KeepsInsertionOrderAndRefusesDuplicates)
+// Order, duplicates and removal at every position are checked against a shadow under random changes below; here
+// the edges that random changes do not reach.
+TEST(StorageSet, EmptySetNullPointersAndNonMembers)
 {
     CSet set;
     EXPECT_TRUE(set.IsEmpty());
     EXPECT_EQ(set.GetHead(), nullptr);
     EXPECT_EQ(set.GetTail(), nullptr);
     EXPECT_EQ(set.GetAt(0), nullptr);
-    EXPECT_TRUE(set.AddTail(Item(3)));
-    EXPECT_TRUE(set.AddTail(Item(1)));
-    EXPECT_FALSE(set.AddTail(Item(3)));
-    EXPECT_TRUE(set.AddHead(Item(7)));
-    EXPECT_FALSE(set.AddHead(Item(1)));
-    EXPECT_TRUE(set.AddTail(Item(4)));
     EXPECT_FALSE(set.AddTail(nullptr));
     EXPECT_FALSE(set.AddHead(nullptr));
-    EXPECT_EQ(Render(set), "7 3 1 4");
-    EXPECT_EQ(set.GetCount(), 4);
-    EXPECT_EQ(set.GetHead(), Item(7));
-    EXPECT_EQ(set.GetTail(), Item(4));
-    EXPECT_TRUE(set.Find(Item(1)));
-    EXPECT_FALSE(set.Find(Item(2)));
+    EXPECT_TRUE(set.AddTail(Item(3)));
+    EXPECT_TRUE(set.AddHead(Item(7)));
     EXPECT_FALSE(set.Find(nullptr));
-    EXPECT_TRUE(set.ValidateFull());
-
-    // Many heads in a row keep their reverse order.
-    for (int i = 10; i < 40; ++i)
-        set.AddHead(Item(i));
-    EXPECT_EQ(set.GetHead(), Item(39));
-    EXPECT_EQ(set.GetAt(30), Item(7));
-    EXPECT_EQ(set.GetTail(), Item(4));
-    EXPECT_TRUE(set.ValidateFull());
-}
-
-TEST(StorageSet, RemovesAtHeadMiddleAndTail)
-{
-    CSet set;
-    for (int i = 0; i < 8; ++i)
-        set.AddTail(Item(i));
-    EXPECT_TRUE(set.Remove(Item(3)));
-    EXPECT_TRUE(set.Remove(Item(4)));
     EXPECT_FALSE(set.Remove(Item(4)));
-    EXPECT_TRUE(set.ValidateFull());
-    EXPECT_TRUE(set.Remove(Item(0)));
+    EXPECT_EQ(Render(set), "7 3");
     EXPECT_TRUE(set.Remove(Item(7)));
-    EXPECT_EQ(set.GetHead(), Item(1));
-    EXPECT_EQ(set.GetTail(), Item(6));
-    EXPECT_EQ(Render(set), "1 2 5 6");
-    EXPECT_TRUE(set.ValidateFull());
-
-    // Removing the members next to a hole closes over it.
-    EXPECT_TRUE(set.Remove(Item(2)));
-    EXPECT_TRUE(set.Remove(Item(1)));
-    EXPECT_EQ(set.GetHead(), Item(5));
-    EXPECT_EQ(Render(set), "5 6");
-    EXPECT_TRUE(set.Remove(Item(6)));
-    EXPECT_TRUE(set.Remove(Item(5)));
+    EXPECT_TRUE(set.Remove(Item(3)));
     EXPECT_TRUE(set.IsEmpty());
     EXPECT_EQ(set.GetHead(), nullptr);
     EXPECT_TRUE(set.ValidateFull());

@@ -214,24 +214,19 @@ TEST(CellReader, ControlCharacterMapShowsControlsVisibly)
 
 TEST(ByteOrderMark, DetectedInTheOrderOfTheRules)
 {
-    EXPECT_EQ(DetectByteOrderMark("\xFE\xFF\x00"
-                                  "a")
-                  .m_nEncoding,
-              ENCODING_UTF16_BE);
-    EXPECT_EQ(DetectByteOrderMark("\xFF\xFE"
-                                  "a\x00")
-                  .m_nEncoding,
-              ENCODING_UTF16_LE);
-    EXPECT_EQ(DetectByteOrderMark(std::string("\xFF\xFE\x00\x00", 4)).m_nEncoding, ENCODING_UTF16_LE);
-    EXPECT_EQ(DetectByteOrderMark("\xEF\xBB\xBF"
-                                  "a")
-                  .m_nEncoding,
-              ENCODING_UTF8);
+    using namespace std::string_literals;
+    // 'a' written as \x61, so that no hex escape swallows it.
+    const std::pair<std::string, int> texts[] = {{"\xFE\xFF\x00\x61"s, ENCODING_UTF16_BE},
+                                                 {"\xFF\xFE\x61\x00"s, ENCODING_UTF16_LE},
+                                                 {"\xFF\xFE\x00\x00"s, ENCODING_UTF16_LE},
+                                                 {"\xEF\xBB\xBF\x61"s, ENCODING_UTF8},
+                                                 {"\xEF\xBB"s, -1},
+                                                 {"\x00\x00\xFE\xFF"s, ENCODING_UTF32_BE},
+                                                 {"a"s, -1},
+                                                 {"abcd"s, -1}};
+    for (const auto& [text, encoding] : texts)
+        EXPECT_EQ(DetectByteOrderMark(text).m_nEncoding, encoding) << text.size();
     EXPECT_EQ(DetectByteOrderMark("\xEF\xBB\xBF").m_nLength, 3u);
-    EXPECT_EQ(DetectByteOrderMark("\xEF\xBB").m_nEncoding, -1);
-    EXPECT_EQ(DetectByteOrderMark(std::string("\x00\x00\xFE\xFF", 4)).m_nEncoding, ENCODING_UTF32_BE);
-    EXPECT_EQ(DetectByteOrderMark("a").m_nEncoding, -1);
-    EXPECT_EQ(DetectByteOrderMark("abcd").m_nEncoding, -1);
 }
 
 TEST(CodePages, DecodeAndEncodeRoundTrip)

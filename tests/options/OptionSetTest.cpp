@@ -49,85 +49,13 @@ std::string SavedText(const COptionSet& options)
     return profile.ToText();
 }
 
-// Every field of the set changed away from its default.
+// Every field of the set changed away from its default, as the data file says.
 COptionSet NonDefaultOptions()
 {
-    COptionSet o;
-    int k = 0;
-    for (int n : {1, 2, 3, 256})
-    {
-        CColorScheme& scheme = *o.GetColorScheme(n);
-        for (int c = 0; c < CColorScheme::nColors; ++c)
-        {
-            ++k;
-            scheme.SetColor(c, MakeColor(k, 100 + k, 200 - k));
-        }
-        scheme.m_bColorShadingOverview = !scheme.m_bColorShadingOverview;
-        scheme.m_bColorShadingTable = !scheme.m_bColorShadingTable;
-    }
-    for (int i = 0; i < COptionSet::nChartingColors; ++i)
-        o.m_aChartingColors[static_cast<size_t>(i)] = MakeColor(i, 2 * i + 1, 255 - i);
-    o.m_nChartingOthersColor = MakeColor(1, 2, 3);
-    o.m_nColorSchemeNr2011 = 256;
-    o.m_nAnimated = 3;
-    o.m_nNrOfRecentlyUsedFiles = 15;
-    o.m_nPromptFieldWidth = 10000;
-    o.m_bPopupHelp = false;
-    o.m_bSortValuesByFrequency = true;
-    o.m_bAutoCoupling = false;
-    o.m_bBoldHeaderNames = true;
-    o.m_bWriteCharOrder = true;
-    o.m_bReadCharOrder = true;
-    o.m_bSimpleAttributeUndefined = true;
-    o.m_bSymbolTexts = false;
-    o.m_bOLAPBar = true;
-    o.m_bSingleClickMode = true;
-    o.m_bUseImportNames = false;
-    o.m_bCheckFormatsAtImport = false;
-    o.m_bAppendNewAttributes = false;
-    o.m_bReplaceInsertedRecords = false;
-    o.m_bDeleteOldRecords = true;
-    o.m_bAppendNewRecords = false;
-    o.m_bGuessFormatsAtImport = false;
-    o.m_bWarnSaveQtp = false;
-    o.m_bWarnReload = false;
-    o.m_bWarnDeleteRecords = false;
-    o.m_bWarnProjection = true;
-    o.m_bWarnSavingHistory = false;
-    o.m_bWarnLongHistory = false;
-    o.m_bShowStartDialog = false;
-    o.m_strWorkPath = u" /home/anna/Tabellen mit Leerzeichen ";
-    o.m_strTemplatePath = u"C:\\Vorlagen\\neu";
-    o.m_nToolbarStyle = 2;
-    o.m_nReportApplication = 1;
-    o.m_nChartApplication = 3;
-    o.m_strTextReportExtension = u"csv";
-    o.m_strTextReportDelimiter = u";";
-    o.m_bAutoUpdateReports = false;
-    o.m_bAutoAddFrequency = true;
-    o.m_bReportWarnClipboard = false;
-    o.m_bCirclesForYesNo = false;
-    o.m_bSkipEnumeration = false;
-    o.m_bUnderlineURLs = false;
-    o.m_bDrawPictures = false;
-    o.m_bTestMenu = true;
-    o.m_bUseMulticores = false;
-    o.m_strLogFilePath = u"/var/log/korvalin\nactions.log";
-    o.m_bLogfileActiveAtProgramStart = true;
-    o.m_nLanguageReportCells = 1033;
-    o.m_bEnableAeroTheme = false;
-    o.m_nInternalChartTheme = 12;
-    o.m_nInternalChartPalette = 0;
-    o.m_strAuthenticationProxyUrl = u"https://auth.example.org/proxy";
-    o.m_nAuthenticationProxyDisplayMode = 1;
-    o.m_strKorvalinServerUrl = u"https://tables.example.org/tableRepository";
-    o.m_strKorvalinServerTableClass = u"Vertrieb";
-    o.m_strKorvalinServerName = u"tables.example.org";
-    o.m_nKorvalinServerPort = 443;
-    o.m_nKorvalinServerAuthenticationType = 2;
-    o.m_nDefaultQtxFormat = 4;
-    o.m_nLanguage = 1033;
-    return o;
+    const std::string here = __FILE__;
+    COptionSet options;
+    options.LoadOptions(CProfile(here.substr(0, here.find_last_of('/') + 1) + "data/non-default.ini"));
+    return options;
 }
 
 } // namespace
@@ -238,8 +166,8 @@ TEST(OptionSet, SaveAndLoadReproduceEveryPersistedField)
     loaded.LoadOptions(CProfile(path));
     EXPECT_EQ(loaded, changed);
 
-    // Every entry written for the defaults differs for the changed set, so no field was
-    // left at its default above and the comparison covers them all.
+    // Every entry written for the defaults differs for the changed set, so the data file left no field
+    // at its default and the comparison covers them all.
     const auto defaults = Entries(SavedText(COptionSet()));
     const auto written = Entries(SavedText(changed));
     ASSERT_EQ(written.size(), defaults.size());
