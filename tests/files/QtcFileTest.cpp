@@ -1,27 +1,18 @@
 // Legacy ".qtc" tables: the name markup of the attribute tree, writing, reading both layouts, round trips.
 
 #include "engine/Table.h"
-#include "exchange/TableJson.h"
 #include "files/QtcFile.h"
 #include "files/TableOpener.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "tests/engine/TableTestSupport.h"
+#include "tests/exchange/TableDump.h"
 #include "tests/platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace
 {
-
-std::string Dump(CTable& table)
-{
-    std::ostringstream out;
-    exchange::WriteTableJson(table, out, false);
-    return out.str();
-}
 
 // The tree as "name:kind:level" words, with '+' for an open header and [n] for lines above 1.
 std::string Tree(const CTable& table)
