@@ -3,30 +3,22 @@
 
 #include "engine/Allocator.h"
 #include "engine/Table.h"
-#include "exchange/TableJson.h"
 #include "exchange/TextExporter.h"
 #include "exchange/TextImporter.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "tests/engine/TableTestSupport.h"
+#include "tests/exchange/TableDump.h"
 #include "tests/platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 using namespace exchange;
 
 namespace
 {
-
-std::string Dump(CTable& table)
-{
-    std::ostringstream out;
-    WriteTableJson(table, out, false);
-    return out.str();
-}
 
 std::string ManyRecords(long records)
 {
@@ -127,15 +119,6 @@ TEST(ImportFailure, MissingFileAndNonEmptyTable)
     AddColumn(table, u"x", {u"1"});
     EXPECT_THROW(CTextImporter(table).ReadBytes("a\n1\n", u"x.csv", Commas(), {}), CKorvalinException);
     EXPECT_EQ(RenderTable(table), "x(1)=1; records=1");
-}
-
-TEST(ImportFailure, NoFieldsIsAFailure)
-{
-    CTable table;
-    EXPECT_THROW(CTextImporter(table).ReadBytes("", u"empty.csv", Commas(), {}), CArchiveException);
-    EXPECT_EQ(table.GetAttributeCount(), 0);
-    ASSERT_EQ(table.GetMessageLog().size(), 1u);
-    EXPECT_EQ(table.GetMessageLog()[0], u"In der Tabelle 'empty.csv' wurden keine Felder gefunden!");
 }
 
 TEST(ImportFailure, TheThousandthAttributeAsksToGoOn)
