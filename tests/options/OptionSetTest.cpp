@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -49,12 +50,18 @@ std::string SavedText(const COptionSet& options)
     return profile.ToText();
 }
 
+// The folder of the data files, beside this file.
+std::string DataFolder()
+{
+    const std::string here = __FILE__;
+    return here.substr(0, here.find_last_of('/') + 1) + "data/";
+}
+
 // Every field of the set changed away from its default, as the data file says.
 COptionSet NonDefaultOptions()
 {
-    const std::string here = __FILE__;
     COptionSet options;
-    options.LoadOptions(CProfile(here.substr(0, here.find_last_of('/') + 1) + "data/non-default.ini"));
+    options.LoadOptions(CProfile(DataFolder() + "non-default.ini"));
     return options;
 }
 
@@ -74,67 +81,37 @@ TEST(OptionSet, EmptyProfileGivesTheDefaults)
     EXPECT_EQ(o.m_nLanguage, 1031);
 }
 
-TEST(OptionSet, ClampsOnLoad)
+TEST(OptionSet, SingleEntriesAreClampedOrKeepTheFieldWhenOutOfRange)
 {
-    EXPECT_EQ(Load("[Flags]\nNrOfRecentlyUsedFiles=40\n").m_nNrOfRecentlyUsedFiles, 15);
-    EXPECT_EQ(Load("[Flags]\nNrOfRecentlyUsedFiles=-3\n").m_nNrOfRecentlyUsedFiles, 0);
-    EXPECT_EQ(Load("[Flags]\nNrOfRecentlyUsedFiles=9\n").m_nNrOfRecentlyUsedFiles, 9);
-    EXPECT_EQ(Load("[Flags]\nPromptFieldWidth=20000\n").m_nPromptFieldWidth, 10000);
-    EXPECT_EQ(Load("[Flags]\nPromptFieldWidth=-1\n").m_nPromptFieldWidth, 0);
-    EXPECT_EQ(Load("[Flags]\nPromptFieldWidth=10000\n").m_nPromptFieldWidth, 10000);
-}
-
-TEST(OptionSet, OutOfRangeValuesKeepThePreviousValue)
-{
-    COptionSet o;
-    o.m_nInternalChartPalette = 7;
-    o.m_nInternalChartTheme = 5;
-    o.m_nColorSchemeNr2011 = 2;
-    o.m_nAnimated = 1;
-    o.m_nKorvalinServerPort = 8443;
-    o.m_nLanguageReportCells = 1036;
-    o.m_nLanguage = 1040;
-    o.LoadOptions(*ProfileFromText("[Flags]\nInternalChartPalette=19\nInternalChartTheme=13\nColorSchemeNr2011=5\n"
-                                   "Animated=4\nKorvalinServerPort=70000\nLanguageReportCells=65536\n"
-                                   "Language=1234\n"));
-    EXPECT_EQ(o.m_nInternalChartPalette, 7);
-    EXPECT_EQ(o.m_nInternalChartTheme, 5);
-    EXPECT_EQ(o.m_nColorSchemeNr2011, 2);
-    EXPECT_EQ(o.m_nAnimated, 1);
-    EXPECT_EQ(o.m_nKorvalinServerPort, 8443);
-    EXPECT_EQ(o.m_nLanguageReportCells, 1036);
-    EXPECT_EQ(o.m_nLanguage, 1040);
-
-    EXPECT_EQ(Load("[Flags]\nColorSchemeNr2011=5\n").m_nColorSchemeNr2011, 4);
-    EXPECT_EQ(Load("[Flags]\nInternalChartPalette=19\n").m_nInternalChartPalette, 2);
-    EXPECT_EQ(Load("[Flags]\nInternalChartPalette=-1\n").m_nInternalChartPalette, 2);
-    EXPECT_EQ(Load("[Flags]\nInternalChartPalette=18\n").m_nInternalChartPalette, 18);
-    EXPECT_EQ(Load("[Flags]\nInternalChartTheme=0\n").m_nInternalChartTheme, 0);
-    EXPECT_EQ(Load("[Flags]\nColorSchemeNr2011=256\n").m_nColorSchemeNr2011, 256);
+    const std::string file = DataFolder() + "loads.txt";
+    std::ifstream in(file);
+    ASSERT_TRUE(in) << file;
+    auto trim = [](const std::string& text)
+    {
+        const size_t first = text.find_first_not_of(' ');
+        return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    };
+    int number = 0, cases = 0;
+    for (std::string line; std::getline(in, line); ++number)
+    {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t bar = line.find('|'), last = line.rfind('|');
+        const std::string name = trim(line.substr(0, bar));
+        const size_t slash = name.find('/');
+        COptionSet o;
+        std::istringstream values(line.substr(bar + 1, last - bar - 1));
+        for (std::string value; std::getline(values, value, ',');)
+        {
+            value = trim(value);
+            o.LoadOptions(*ProfileFromText("[" + name.substr(0, slash) + "]\n" + name.substr(slash + 1) + "=" +
+                                           (value == "(empty)" ? "" : value) + "\n"));
+        }
+        EXPECT_EQ(Entries(SavedText(o))[name], trim(line.substr(last + 1))) << file << ":" << number + 1;
+        ++cases;
+    }
+    EXPECT_GT(cases, 30);
     EXPECT_EQ(Load("[Flags]\nColorSchemeNr2011=1\n").GetActiveColorScheme(), CColorScheme(1));
-    EXPECT_EQ(Load("[Flags]\nAnimated=0\n").m_nAnimated, 0);
-    EXPECT_EQ(Load("[Flags]\nKorvalinServerPort=0\n").m_nKorvalinServerPort, 9000);
-    EXPECT_EQ(Load("[Flags]\nLanguage=1033\n").m_nLanguage, 1033);
-}
-
-TEST(OptionSet, MalformedEntriesLeaveTheFieldAsItIs)
-{
-    const COptionSet o = Load("[Flags]\nPromptFieldWidth=abc\nAnimated=\nNrOfRecentlyUsedFiles=3.5\n"
-                              "UseMulticores=yes\nPopupHelp=2\nWarnProjection=-1\nKorvalinServerPort=9000x\n"
-                              "[Color]\nBar1R=abc\nBar1G=300\nBar1B=-1\nOdd2R=17\nChartingColorG3=256\n"
-                              "ColorShadingTable1=5\n");
-    EXPECT_EQ(o.m_nPromptFieldWidth, 350);
-    EXPECT_EQ(o.m_nAnimated, 2);
-    EXPECT_EQ(o.m_nNrOfRecentlyUsedFiles, 6);
-    EXPECT_EQ(o.m_nKorvalinServerPort, 9000);
-    EXPECT_TRUE(o.m_bUseMulticores) << "a flag that is no number keeps its value";
-    EXPECT_TRUE(o.m_bPopupHelp);
-    EXPECT_TRUE(o.m_bWarnProjection) << "any non-zero number switches a flag on";
-    // A colour component outside 0 ... 255 keeps its value instead of spilling into its neighbour.
-    EXPECT_EQ(o.m_colorScheme1.GetColor(CColorScheme::Bar), MakeColor(245, 245, 250));
-    EXPECT_EQ(o.m_colorScheme2.GetColor(CColorScheme::Odd), MakeColor(17, 234, 159));
-    EXPECT_EQ(o.m_aChartingColors[2], MakeColor(132, 158, 75));
-    EXPECT_TRUE(o.m_colorScheme1.m_bColorShadingTable);
 }
 
 TEST(OptionSet, AbsentEntriesKeepTheCurrentValues)
