@@ -151,4 +151,21 @@ inline std::wstring NameOf(CAttribute* attribute)
     return Take(name);
 }
 
+// A host that writes the calls it hears into one log line: "added(B after A) moved(C below B) ...".
+class CLoggingHost : public TableCallback
+{
+public:
+    void AttributeAdded(CAttribute* attribute, CAttribute* predecessor) override
+    {
+        Log(L"added(" + NameOf(attribute) + L" after " + NameOf(predecessor) + L")");
+    }
+    void AttributeMoved(CAttribute* attribute, CAttribute* neighbour) override
+    {
+        Log(L"moved(" + NameOf(attribute) + L" below " + NameOf(neighbour) + L")");
+    }
+    void Log(const std::wstring& entry) { m_strLog += (m_strLog.empty() ? L"" : L" ") + entry; }
+
+    std::wstring m_strLog;
+};
+
 } // namespace apitest

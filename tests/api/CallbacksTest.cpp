@@ -10,18 +10,10 @@ using namespace apitest;
 namespace
 {
 
-// Writes every call into a log line: "added(B after A) deleted(B) message(...)".
-class CRecordingHost : public TableCallback
+// Also logs deletions and messages: "added(B after A) deleted(B) message(...)".
+class CRecordingHost : public CLoggingHost
 {
 public:
-    void AttributeAdded(CAttribute* attribute, CAttribute* predecessor) override
-    {
-        Log(L"added(" + NameOf(attribute) + L" after " + NameOf(predecessor) + L")");
-    }
-    void AttributeMoved(CAttribute* attribute, CAttribute* neighbour) override
-    {
-        Log(L"moved(" + NameOf(attribute) + L" below " + NameOf(neighbour) + L")");
-    }
     void AttributeDeleted(CAttribute* attribute) override { Log(L"deleted(" + NameOf(attribute) + L")"); }
     void ReportMessage(CTableFrame* frame, CError* error) override
     {
@@ -40,9 +32,6 @@ public:
         EXPECT_EQ(ErrorSetSimulatedUserAction(error, 6), 0);
     }
 
-    void Log(const std::wstring& entry) { m_strLog += (m_strLog.empty() ? L"" : L" ") + entry; }
-
-    std::wstring m_strLog;
     CTableFrame* m_pFrameSeen = nullptr;
 };
 

@@ -2,15 +2,13 @@
 // and the engine (events around actions, key events, progress) and CTable's attribute moves, heard through the
 // registered callback object. Links only libkorvalin.so.
 
+#include "ApiTestSupport.h"
 #include "api/TableFrame.h"
-#include "korvalin/TableExport.h"
-
-#include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
-using namespace TableExport;
+using namespace apitest;
 
 namespace
 {
@@ -20,28 +18,10 @@ std::wstring Text(const wchar_t* text)
     return text ? std::wstring(text, StringGetLength(text)) : L"<null>";
 }
 
-std::wstring NameOf(CAttribute* attribute)
-{
-    if (!attribute)
-        return L"<none>";
-    wchar_t* name = nullptr;
-    EXPECT_EQ(AttributeGetName(attribute, &name), 0);
-    std::wstring result = Text(name);
-    StringFree(name);
-    return result;
-}
-
-class CEventHost : public TableCallback
+// Also logs events around actions, key events and progress.
+class CEventHost : public CLoggingHost
 {
 public:
-    void AttributeAdded(CAttribute* attribute, CAttribute* predecessor) override
-    {
-        Log(L"added(" + NameOf(attribute) + L" after " + NameOf(predecessor) + L")");
-    }
-    void AttributeMoved(CAttribute* attribute, CAttribute* neighbour) override
-    {
-        Log(L"moved(" + NameOf(attribute) + L" below " + NameOf(neighbour) + L")");
-    }
     void BeforeEvent(const wchar_t* eventName, const wchar_t* className, const wchar_t* commandText, int32_t parameter,
                      int16_t* veto) override
     {
@@ -88,9 +68,6 @@ public:
         Log(L"progress(" + std::to_wstring(percent) + L")");
     }
 
-    void Log(const std::wstring& entry) { m_strLog += (m_strLog.empty() ? L"" : L" ") + entry; }
-
-    std::wstring m_strLog;
     int16_t m_nVeto = 0;
     bool m_bThrow = false;
 };
