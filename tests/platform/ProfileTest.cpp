@@ -147,20 +147,10 @@ TEST(Profile, UnknownContentIsKeptWhenSaving)
     profile.SetInt(u"Flags", u"PopupHelp", 0);
     profile.SetString(u"Color", u"Bar1R", u"245");
     profile.Save();
-    EXPECT_EQ(ReadWholeFile(path), "; written by hand\n"
-                                   "orphan=before any section\n"
-                                   "[ Flags ]\n"
-                                   "UnknownFlag = 7\n"
-                                   "Animated=3\n"
-                                   "PopupHelp=0\n"
-                                   "# trailing comment\n"
-                                   "\n"
-                                   "[Plugins]\n"
-                                   "Path=/opt/plugins\n"
-                                   "not an entry at all\n"
-                                   "\n"
-                                   "[Color]\n"
-                                   "Bar1R=245\n");
+    // The changed entry in place, the new one after the last of its section, the new section at the end.
+    std::string expected = original;
+    expected.replace(expected.find("Animated=1\n"), 11, "Animated=3\nPopupHelp=0\n");
+    EXPECT_EQ(ReadWholeFile(path), expected + "\n[Color]\nBar1R=245\n");
 }
 
 TEST(Profile, NamesMatchIgnoringCaseAndLineEndingsAreTolerated)
