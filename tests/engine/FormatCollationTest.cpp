@@ -15,16 +15,6 @@
 namespace
 {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-class CSortModeGuard
-{
-public:
-    explicit CSortModeGuard(int mode) { CCollation::SetSortMode(mode); }
-    ~CSortModeGuard() { CCollation::SetSortMode(SORT_COLLATION); }
-    CSortModeGuard(const CSortModeGuard&) = delete;
-    CSortModeGuard& operator=(const CSortModeGuard&) = delete;
-};
-
 } // namespace
 
 TEST(Collation, GermanLettersShareTheirPrimaryWeight)

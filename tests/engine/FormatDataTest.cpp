@@ -2,6 +2,7 @@
 // every failing line is reported as file:line.
 
 #include "FormatTestSupport.h"
+#include "TableTestSupport.h"
 
 #include "engine/Collation.h"
 #include "engine/FormatRegistry.h"
@@ -31,16 +32,6 @@ std::string TestName(const ::testing::TestParamInfo<const char*>& info)
     }
     return name;
 }
-
-// Restores the collation sort mode when a test changed it.
-class CSortModeGuard
-{
-public:
-    CSortModeGuard() = default;
-    ~CSortModeGuard() { CCollation::SetSortMode(SORT_COLLATION); }
-    CSortModeGuard(const CSortModeGuard&) = delete;
-    CSortModeGuard& operator=(const CSortModeGuard&) = delete;
-};
 } // namespace
 
 // ---- values: format | text | expected number | text written back ----

@@ -2,12 +2,23 @@
 // Helpers for table tests: build small tables from literals and render a
 // table's state as one string to compare in a single assertion.
 
+#include "engine/Collation.h"
 #include "engine/Table.h"
 #include "options/OptionSet.h"
 
 #include <memory>
 #include <string>
 #include <vector>
+
+// Sets the process-wide sort mode for the life of the object, and the collation again afterwards.
+class CSortModeGuard
+{
+public:
+    explicit CSortModeGuard(int mode = SORT_COLLATION) { CCollation::SetSortMode(mode); }
+    ~CSortModeGuard() { CCollation::SetSortMode(SORT_COLLATION); }
+    CSortModeGuard(const CSortModeGuard&) = delete;
+    CSortModeGuard& operator=(const CSortModeGuard&) = delete;
+};
 
 // Adds an attribute named name with one value per record (records are added as needed).
 inline CAttribute* AddColumn(CTable& table, const std::u16string& name, const std::vector<std::u16string>& values)
