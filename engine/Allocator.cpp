@@ -1,7 +1,6 @@
 #include "engine/Allocator.h"
 
 #include "platform/Error.h"
-#include "platform/System.h"
 
 #include <atomic>
 #include <cstdint>
@@ -56,7 +55,6 @@ void* RawAllocate(size_t bytes)
     if (h == nullptr)
         return nullptr;
     h->m_nBytes = bytes;
-    platform::AdviseHugePages(h, bytes + sizeof(SBlockHeader)); // large blocks are fresh pages, not yet touched
     return PayloadOf(h);
 }
 
@@ -67,7 +65,6 @@ void* RawReallocate(void* p, size_t bytes)
     if (h == nullptr)
         return nullptr;
     h->m_nBytes = bytes;
-    platform::AdviseHugePages(h, bytes + sizeof(SBlockHeader));
     return PayloadOf(h);
 }
 

@@ -6,7 +6,6 @@
 #include "engine/Table.h"
 #include "platform/Parallel.h"
 #include "platform/Resources.h"
-#include "platform/System.h"
 
 #include <algorithm>
 #include <cmath>
@@ -492,9 +491,7 @@ void CAttribute::RecomputeSortedValues()
     m_nLastValueIndex = -1;
 
     const long n = m_pValueArray->GetSize();
-    std::vector<uint32_t> order;
-    platform::ReserveLarge(order, static_cast<size_t>(n));
-    order.resize(static_cast<size_t>(n));
+    std::vector<uint32_t> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0u);
     if (n >= 2)
         SortValueIndices(order, m_pTable->UseMulticores() && platform::GetProcessorCount() > 1);
@@ -507,9 +504,7 @@ void CAttribute::RecomputeSortedValues()
     }
 
     auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), this, std::max(n, 1L));
-    std::vector<int32_t> newIndex;
-    platform::ReserveLarge(newIndex, static_cast<size_t>(n));
-    newIndex.resize(static_cast<size_t>(n));
+    std::vector<int32_t> newIndex(static_cast<size_t>(n));
     constexpr long kAhead = 16; // the old entries are visited in sorted order: fetch them ahead
     for (long i = 0; i < n; ++i)
     {

@@ -18,7 +18,6 @@
 #include "engine/Table.h"
 #include "engine/ValueArray.h"
 #include "platform/Parallel.h"
-#include "platform/System.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -237,9 +236,7 @@ private:
     // whole numbers) are passed over. Stable; linear in count.
     static void RadixSortByHigh(SSortEntry* entries, size_t count)
     {
-        std::vector<SSortEntry> buffer;
-        platform::ReserveLarge(buffer, count);
-        buffer.resize(count);
+        std::vector<SSortEntry> buffer(count);
         std::vector<std::array<size_t, 256>> histograms(8);
         for (size_t i = 0; i < count; ++i)
         {
@@ -329,13 +326,13 @@ void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
             return 2;
         return numeric && !std::isnan(m_pValueArray->GetDoubleValue(index)) ? 0 : 1;
     };
-    // Counted first, so that each class is one allocation of fresh pages, written once.
+    // Counted first, so that each class is one allocation, written once (not grown by copying).
     size_t counts[4] = {0, 0, 0, 0};
     for (const uint32_t index : order)
         ++counts[classOf(index)];
     std::vector<SSortEntry> classes[4];
     for (int cls = 0; cls < 4; ++cls)
-        platform::ReserveLarge(classes[cls], counts[cls]);
+        classes[cls].reserve(counts[cls]);
     for (const uint32_t index : order)
         classes[classOf(index)].push_back(SSortEntry{0, 0, index, 0});
     CClassSorter sorter(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_pTable->GetCollation() : nullptr, parallel);

@@ -2,7 +2,6 @@
 
 #include "platform/Error.h"
 #include "platform/Parallel.h"
-#include "platform/System.h"
 
 #include <unicode/ucnv.h>
 
@@ -25,7 +24,6 @@ void CUtf16Buffer::Resize(size_t size)
     {
         const size_t capacity = std::max(size, m_nCapacity + m_nCapacity / 2);
         auto data = std::make_unique_for_overwrite<char16_t[]>(capacity);
-        platform::AdviseHugePages(data.get(), capacity * sizeof(char16_t));
         if (m_nSize > 0)
             std::memcpy(data.get(), m_pData.get(), m_nSize * sizeof(char16_t));
         m_pData = std::move(data);

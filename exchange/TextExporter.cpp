@@ -7,7 +7,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Parallel.h"
 #include "platform/Resources.h"
-#include "platform/System.h"
 
 #include <algorithm>
 #include <atomic>
@@ -487,7 +486,6 @@ std::string CExportRun::Run()
             const double share = static_cast<double>(std::min(records.size(), batch * kRecordsPerPiece)) /
                                  static_cast<double>(std::max<size_t>(records.size(), 1));
             out.reserve(out.size() + static_cast<size_t>(static_cast<double>(batchBytes) / share * 1.05) + 64);
-            platform::AdviseHugePages(out.data() + out.size(), out.capacity() - out.size());
         }
         out.reserve(out.size() + batchBytes);
         for (const std::string& piece : encoded)

@@ -1,7 +1,6 @@
 #include "FileSystem.h"
 
 #include "Error.h"
-#include "System.h"
 
 #include <algorithm>
 #include <atomic>
@@ -194,9 +193,7 @@ std::optional<std::string> TryReadWholeFile(const std::filesystem::path& path)
     struct stat info;
     const size_t expected = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
     std::string content;
-    content.reserve(std::max<size_t>(expected + 1, 1 << 16));
-    AdviseHugePages(content.data(), content.capacity());
-    content.resize(content.capacity());
+    content.resize(std::max<size_t>(expected + 1, 1 << 16));
     size_t used = 0;
     for (;;)
     {

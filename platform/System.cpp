@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <malloc.h>
 #include <pwd.h>
-#include <sys/mman.h>
 #include <unistd.h>
 #include <uuid/uuid.h>
 
@@ -68,22 +67,6 @@ void TuneHeapForLargeTables()
     (void)mallopt(M_MMAP_THRESHOLD, 512 << 20);
     (void)mallopt(M_TRIM_THRESHOLD, 512 << 20);
     (void)mallopt(M_TOP_PAD, 64 << 20);
-#endif
-}
-
-void AdviseHugePages(void* p, size_t bytes)
-{
-#ifdef MADV_HUGEPAGE
-    constexpr uintptr_t kHugePage = uintptr_t{1} << 21;
-    if (p == nullptr || bytes < 2 * kHugePage)
-        return;
-    const uintptr_t first = (reinterpret_cast<uintptr_t>(p) + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t last = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(kHugePage - 1);
-    if (last > first)
-        (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-    (void)p;
-    (void)bytes;
 #endif
 }
 
