@@ -211,7 +211,7 @@ long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool com
     m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
     const char16_t* stored = m_pValueStore->AllocateValue(value);
     index = m_pValueArray->AddNewValue(stored, computeNumber, hasNumber, number);
-    m_pHashTree->Store(stored, hash, index);
+    m_pHashTree->Store(index, hash);
     return index;
 }
 
@@ -296,7 +296,7 @@ long CAttribute::AddListValue(KStringView listText, int parts)
     const char16_t* key = m_pValueStore->AllocateValue(listText);
     WritePointer(encoded + 2, key);
     const long index = m_pValueArray->AddNewValue(encoded, false, true, kNaN);
-    m_pHashTree->Store(key, index);
+    m_pHashTree->Store(index);
     m_bMultipleValues = true;
     m_bUnclearFormat = false;
     return index;
@@ -401,10 +401,7 @@ void CAttribute::CreateValueHashTree(long size)
         size = std::max(100L, count);
     m_pHashTree = std::make_unique<CHashTree>(m_pTable->GetAllocator(), m_valueKeys, static_cast<size_t>(size));
     for (long i = 0; i < count; ++i)
-    {
-        const char16_t* value = m_pValueArray->GetValue(i);
-        m_pHashTree->Store(IsEncodedList(value) ? ListKey(value) : value, i);
-    }
+        m_pHashTree->Store(i);
     if (m_pTable->GetKeyAttribute() == this)
         m_pTable->InvalidateValueIndexMap();
 }

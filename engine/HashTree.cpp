@@ -72,14 +72,16 @@ bool CHashTree::Lookup(KStringView key, uint32_t hash, long* index) const
     }
 }
 
-void CHashTree::Store(const char16_t* key, long index)
+void CHashTree::Store(long index)
 {
-    Store(key, HashKey(KStringView(key, platform::Length(key))), index);
+    const char16_t* key = m_keys.GetKey(index);
+    Store(index, HashKey(KStringView(key, platform::Length(key))));
 }
 
-void CHashTree::Store(const char16_t* key, uint32_t hash, long index)
+void CHashTree::Store(long index, uint32_t hash)
 {
     Reserve(1);
+    const char16_t* key = m_keys.GetKey(index);
     const KStringView view(key, platform::Length(key));
     const auto entry = static_cast<uint32_t>(index + 1);
     size_t s = SlotOf(hash);

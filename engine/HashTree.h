@@ -41,11 +41,11 @@ public:
     bool Lookup(KStringView key, long* index) const { return Lookup(key, HashKey(key), index); }
     bool Lookup(KStringView key, uint32_t hash, long* index) const;
 
-    // Stores key -> index, where key is the text the key source gives for index. An equal key already stored
-    // is overwritten (its index). hash must be HashKey(key). Throws COutOfMemoryException with the hash
-    // unchanged.
-    void Store(const char16_t* key, long index);
-    void Store(const char16_t* key, uint32_t hash, long index);
+    // Stores the key of index (the text the key source gives for it) -> index. An equal key already stored is
+    // overwritten (its index). hash, when given, must be HashKey of that key. Throws COutOfMemoryException with
+    // the hash unchanged.
+    void Store(long index);
+    void Store(long index, uint32_t hash);
 
     // Grows now, if need be, so that the next `count` stores of new keys cannot fail. Throws
     // COutOfMemoryException with the hash unchanged.

@@ -327,14 +327,15 @@ void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
         return numeric && !std::isnan(m_pValueArray->GetDoubleValue(index)) ? 0 : 1;
     };
     // Counted first, so that each class is one allocation, written once (not grown by copying).
+    std::vector<uint8_t> classOfEntry(order.size());
     size_t counts[4] = {0, 0, 0, 0};
-    for (const uint32_t index : order)
-        ++counts[classOf(index)];
+    for (size_t i = 0; i < order.size(); ++i)
+        ++counts[classOfEntry[i] = static_cast<uint8_t>(classOf(order[i]))];
     std::vector<SSortEntry> classes[4];
     for (int cls = 0; cls < 4; ++cls)
         classes[cls].reserve(counts[cls]);
-    for (const uint32_t index : order)
-        classes[classOf(index)].push_back(SSortEntry{0, 0, index, 0});
+    for (size_t i = 0; i < order.size(); ++i)
+        classes[classOfEntry[i]].push_back(SSortEntry{0, 0, order[i], 0});
     CClassSorter sorter(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_pTable->GetCollation() : nullptr, parallel);
     sorter.SortNumbers(classes[0]);
     sorter.SortTexts(classes[1]);

@@ -32,7 +32,7 @@ public:
     void Store(CHashTree& tree, const char16_t* key, long index)
     {
         m_keys[index] = key;
-        tree.Store(key, index);
+        tree.Store(index);
     }
 
 private:
