@@ -377,21 +377,18 @@ void CReadRun::ReadDataLinesInBulk(long line)
         m_table.AddRecords(pieceRecords, records.data());
         m_nRecords += static_cast<long>(pieceRecords);
         // Each column takes the piece's cells in record order; columns are independent of one another.
-        auto fill = [&](size_t first, size_t last)
+        auto fill = [&](size_t column)
         {
+            CAttribute* attribute = m_attributes[column];
             std::vector<KStringView> cells;
-            for (size_t column = first; column < last; ++column)
+            size_t r = 0;
+            for (const SScannedChunk& chunk : chunks)
             {
-                CAttribute* attribute = m_attributes[column];
-                size_t r = 0;
-                for (const SScannedChunk& chunk : chunks)
-                {
-                    cells.clear();
-                    for (long i = 0; i < chunk.GetRecordCount(); ++i)
-                        cells.push_back(chunk.GetCell(column, i));
-                    attribute->AddValues(records.data() + r, cells.data(), cells.size());
-                    r += cells.size();
-                }
+                cells.clear();
+                for (long i = 0; i < chunk.GetRecordCount(); ++i)
+                    cells.push_back(chunk.GetCell(column, i));
+                attribute->AddValues(records.data() + r, cells.data(), cells.size());
+                r += cells.size();
             }
         };
         // Columns with many distinct values cost most: they go first, each task taking the next column, so that
@@ -410,10 +407,9 @@ void CReadRun::ReadDataLinesInBulk(long line)
         };
         const size_t next = chunks.back().m_nEnd;
         if (parallel)
-            platform::ParallelInvoke([&] { eachColumn([&](size_t column) { fill(column, column + 1); }); },
-                                     [&] { scan(next, pieces[1 - current]); });
+            platform::ParallelInvoke([&] { eachColumn(fill); }, [&] { scan(next, pieces[1 - current]); });
         else
-            eachColumn([&](size_t column) { fill(column, column + 1); });
+            eachColumn(fill);
         for (const SScannedChunk& chunk : chunks)
             m_reader.GetTally().Add(chunk.m_tally);
         if (!hashesSized && !records.empty())
