@@ -514,20 +514,8 @@ void CAttribute::RecomputeSortedValues()
     }
     {
         CStatusMessageGuard replacing(*m_pTable, LoadResourceString(2538));
-        const long size = m_fieldArray.GetSize();
-        m_fieldArray.SetMaxSize(size, n, true);
-        for (long r = 0; r < size; ++r)
-        {
-            if (r + kAhead < size)
-            {
-                const long ahead = m_fieldArray.GetAt(r + kAhead);
-                if (ahead >= 0)
-                    __builtin_prefetch(&newIndex[static_cast<size_t>(ahead)]);
-            }
-            const long old = m_fieldArray.GetAt(r);
-            if (old >= 0)
-                m_fieldArray.SetAtNoGrow(r, newIndex[old]);
-        }
+        m_fieldArray.SetMaxSize(m_fieldArray.GetSize(), n, true);
+        m_fieldArray.Renumber(newIndex.data(), n);
     }
     if (m_pValueArray->GetCheckpointCount() >= 0)
         m_bResortedSinceCheckpoint = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <type_traits>
 
 namespace
 {
@@ -274,6 +275,66 @@ void CFieldArray::SetAtNoGrow(long recordNumber, long index)
     while (recordNumber >= nSize && !size.compare_exchange_weak(nSize, recordNumber + 1, std::memory_order_relaxed))
     {
     }
+}
+
+void CFieldArray::Renumber(const int32_t* newIndex, long valueCount)
+{
+    if (m_nWidthCode == s_nNoWidth || m_nSize == 0)
+        return;
+    assert(static_cast<uint64_t>(valueCount) < m_nValueLimit);
+    auto mapped = [&](uint32_t v)
+    { return v == 0 || v > static_cast<uint32_t>(valueCount) ? v : static_cast<uint32_t>(newIndex[v - 1]) + 1; };
+    if (m_nWidthCode <= 1)
+    {
+        // Values packed into single bytes: one table maps a whole byte (all the records in it) at once. The
+        // slots above the size hold 0, which maps to 0.
+        const unsigned bits = m_nWidthCode == -2 ? 2 : m_nWidthCode == -1 ? 4 : 8;
+        const unsigned mask = (1u << bits) - 1;
+        uint8_t table[256];
+        for (unsigned byte = 0; byte < 256; ++byte)
+        {
+            unsigned out = 0;
+            for (unsigned shift = 0; shift < 8; shift += bits)
+                out |= mapped((byte >> shift) & mask) << shift;
+            table[byte] = static_cast<uint8_t>(out);
+        }
+        uint8_t* plane = m_apPlanes[0];
+        const size_t bytes = BytesPerPlane(m_nWidthCode, m_nSize);
+        for (size_t i = 0; i < bytes; ++i)
+            plane[i] = table[plane[i]];
+        return;
+    }
+    // Byte planes: the loop for each width on its own, so that no record pays for choosing it.
+    auto renumber = [&](auto planes)
+    {
+        constexpr int kPlanes = decltype(planes)::value;
+        uint8_t* plane[kPlanes];
+        std::copy(m_apPlanes, m_apPlanes + kPlanes, plane);
+        auto read = [&](long r)
+        {
+            uint32_t v = 0;
+            for (int k = kPlanes - 1; k >= 0; --k)
+                v = v << 8 | plane[k][r];
+            return v;
+        };
+        // A large table is visited in record order, not in its own: fetch its entries ahead.
+        constexpr long kAhead = 16;
+        const bool ahead = valueCount > 65536;
+        for (long r = 0; r < m_nSize; ++r)
+        {
+            if (ahead && r + kAhead < m_nSize)
+                __builtin_prefetch(&newIndex[read(r + kAhead)]); // v - 1 or v: the same line nearly always
+            const uint32_t v = mapped(read(r));
+            for (int k = 0; k < kPlanes; ++k)
+                plane[k][r] = static_cast<uint8_t>(v >> (8 * k));
+        }
+    };
+    if (m_nWidthCode == 2)
+        renumber(std::integral_constant<int, 2>());
+    else if (m_nWidthCode == 3)
+        renumber(std::integral_constant<int, 3>());
+    else
+        renumber(std::integral_constant<int, 4>());
 }
 
 void CFieldArray::SetUndefined(long recordNumber)

@@ -69,6 +69,10 @@ public:
     // records. Throws COutOfMemoryException with the array's contents unchanged.
     void SetMaxSize(long records, long largestStored, bool grow);
 
+    // Replaces every stored value index i by newIndex[i] (after the values were put in another order).
+    // valueCount: the number of values, which the width already holds, as every newIndex[i] is below it.
+    void Renumber(const int32_t* newIndex, long valueCount);
+
     // Stores 0 (no value index) for the record; does not change the size.
     void SetUndefined(long recordNumber);
 

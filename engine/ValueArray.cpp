@@ -141,13 +141,13 @@ void CValueArray::RecomputeDoubleValues()
     const bool parallel = n > 1000 && m_pAttribute->GetTable()->UseMulticores();
     if (parallel)
     {
-        const int workers = static_cast<int>(std::min<long>(2L * platform::GetProcessorCount(), n + 1));
-        platform::ParallelStrands(workers,
-                                  [&](int k)
-                                  {
-                                      for (long i = k; i < n; i += workers)
-                                          parse(i);
-                                  });
+        // Runs of neighbouring values per task: tasks taking every k-th value would write the same cache lines.
+        platform::ParallelFor(0, static_cast<size_t>(n), 4096,
+                              [&](size_t from, size_t to)
+                              {
+                                  for (size_t i = from; i < to; ++i)
+                                      parse(static_cast<long>(i));
+                              });
     }
     else
     {

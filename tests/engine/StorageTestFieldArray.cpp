@@ -402,3 +402,29 @@ TEST(StorageFieldArray, SetTableMovesStoredValuesBetweenAllocators)
     EXPECT_EQ(field.m_array.GetAt(0), -1);
     EXPECT_TRUE(field.m_array.ValidateFull());
 }
+
+TEST(StorageFieldArray, RenumberMapsEveryRecordAtEveryWidth)
+{
+    // Value counts that make each width code; an odd record count leaves the last packed byte part-used.
+    std::mt19937 random(7);
+    for (long values : {3L, 15L, 255L, 70000L, 1L << 24})
+    {
+        SCOPED_TRACE(values);
+        CTableAllocator allocator;
+        CShadowedFieldArray field(&allocator);
+        const long records = 1001;
+        for (long r = 0; r < records; ++r)
+            field.Set(r, r % 7 == 3 ? -1 : static_cast<long>(random() % static_cast<unsigned long>(values)));
+        field.Set(records + 4, values - 1); // and a gap of records without values before the last
+        std::vector<int32_t> newIndex(static_cast<size_t>(values));
+        for (long i = 0; i < values; ++i)
+            newIndex[static_cast<size_t>(i)] = static_cast<int32_t>(values - 1 - i);
+        field.m_array.Renumber(newIndex.data(), values);
+        for (long& index : field.m_vShadow)
+        {
+            if (index >= 0)
+                index = newIndex[static_cast<size_t>(index)];
+        }
+        field.Check("renumbered");
+    }
+}
