@@ -4,6 +4,7 @@
 #include "exchange/BulkReader.h"
 #include "exchange/ExchangeTexts.h"
 #include "exchange/TextReader.h"
+#include "exchange/TextStream.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Parallel.h"
@@ -45,11 +46,14 @@ void StampImport(CImportSettings& settings)
 class CReadRun
 {
 public:
+    // stream, when not null, decodes the rest of the file after text, which the run then asks for.
     CReadRun(CTable& table, const KString& fileName, CImportSettings& settings, const SReadOptions& options,
-             KStringView text)
+             KStringView text, CUtf8FileStream* stream, std::function<bool(KStringView&)> more)
         : m_table(table), m_strFileName(fileName), m_settings(settings), m_options(options),
-          m_reader(text, MakeRules(settings))
+          m_reader(text, MakeRules(settings)), m_pStream(stream)
     {
+        if (stream)
+            m_reader.SetMoreText(std::move(more));
     }
 
     void ReadQtcTransposed();
@@ -57,7 +61,7 @@ public:
     // Messages and the description after a successful read.
     void Finish();
     // The physical line at which reading stands (for errors).
-    long GetCurrentLine() const { return m_reader.GetPhysicalLine(m_nRecordStart); }
+    long GetCurrentLine() const { return m_nBulkLine > 0 ? m_nBulkLine : m_reader.GetPhysicalLine(m_nRecordStart); }
 
 private:
     static SCellRules MakeRules(const CImportSettings& settings)
@@ -85,8 +89,10 @@ private:
     CRecord* MakeRecord();
     // Asks the progress callback; returns false when the read stops here (records kept).
     bool CheckProgress(long line);
-    // Tells once that a record (starting at offset) lacks the attribute's value.
-    void ReportMissingValue(const CAttribute* attribute, size_t offset);
+    // Tells once that a record (on the line that line() gives) lacks the attribute's value.
+    void ReportMissingValue(const CAttribute* attribute, const std::function<long()>& line);
+    // The share of the file read so far (0..1).
+    double GetShareRead() const;
     // Reads the cells of the names line and makes an attribute per cell.
     void ReadNamesLine(long line);
     // The data lines, one record each, through the bulk reader when it may be used.
@@ -95,16 +101,43 @@ private:
     void ReadDataLinesInBulk(long line);
     bool MayReadInBulk() const;
 
+    // The text of one bulk piece: from the piece's first record to the end of the text, or to where decoding
+    // stands when the file is decoded as it is read.
+    struct SWindow
+    {
+        KStringView m_text;
+        long m_nFirstLine = 1;   // the physical line of m_text[0]
+        bool m_bComplete = true; // m_text runs to the end of the file
+        CUtf16Buffer m_buffer;   // holds m_text when the file is decoded as it is read
+        long LineOf(size_t offset) const { return m_nFirstLine + CountPhysicalLineEnds(m_text, offset); }
+    };
+    // Makes to the text of from from offset on; decoded text gets about units units.
+    void Advance(SWindow& to, const SWindow& from, size_t offset, size_t units);
+    // Scans a piece of the window; decodes more first when the piece's last record may go on beyond it.
+    void ScanWindow(SWindow& window, size_t pieceUnits, size_t chunkUnits, bool parallel,
+                    std::vector<SScannedChunk>& chunks);
+    // Adds what a piece's cells met; the first cut value and stray quote get their lines while the piece's
+    // window is there.
+    void AddBulkTally(const SCellTally& tally, const SWindow& window);
+
     CTable& m_table;
     const KString& m_strFileName; // the file, for messages and the description
     CImportSettings& m_settings;  // settings in force (stored into the table on success)
     const SReadOptions& m_options;
-    CTextReader m_reader;                  // the decoded file and its cell state
+    CTextReader m_reader;                  // the decoded file (or its head) and its cell state
+    CUtf8FileStream* m_pStream;            // decodes the rest of the file, when it is read as it is decoded
     std::vector<CAttribute*> m_attributes; // attributes of the columns, in column order (headers included)
     long m_nRunningIndent = 0;             // tree level of the next legacy attribute
     long m_nRecords = 0;                   // records made by this read
     size_t m_nRecordStart = 0;             // offset of the line being read
     bool m_bStopped = false;               // the user kept the records read so far and stopped
+    // The bulk reader's: what its cells met (offsets not used), the lines of the first cut value and stray
+    // quote (0: none), the line of the piece being stored (0 before the bulk read) and the share read.
+    SCellTally m_bulkTally;
+    long m_nFirstCutLine = 0;
+    long m_nFirstQuoteLine = 0;
+    long m_nBulkLine = 0;
+    double m_dBulkShare = -1;
 };
 
 CAttribute* CReadRun::MakeAttribute(KStringView name)
@@ -149,13 +182,22 @@ CRecord* CReadRun::MakeRecord()
     return record;
 }
 
-void CReadRun::ReportMissingValue(const CAttribute* attribute, size_t offset)
+void CReadRun::ReportMissingValue(const CAttribute* attribute, const std::function<long()>& line)
 {
     if (m_settings.m_counters.m_bMissingValueReported || attribute->IsHeader())
         return;
     m_settings.m_counters.m_bMissingValueReported = true;
-    const long line = m_reader.GetPhysicalLine(offset);
-    m_table.ShowMessage(FormatResource(2064, {TableName(), attribute->GetName(), platform::ToKString(line)}));
+    m_table.ShowMessage(FormatResource(2064, {TableName(), attribute->GetName(), platform::ToKString(line())}));
+}
+
+double CReadRun::GetShareRead() const
+{
+    if (m_dBulkShare >= 0)
+        return m_dBulkShare;
+    if (m_pStream)
+        return m_pStream->GetShareDecoded();
+    return m_reader.GetText().empty() ? 1.0
+                                      : static_cast<double>(m_reader.GetPosition()) / m_reader.GetText().size();
 }
 
 bool CReadRun::CheckProgress(long line)
@@ -164,8 +206,7 @@ bool CReadRun::CheckProgress(long line)
     m_table.PushStatusMessage(FormatResource(2404, {platform::ToKString(line)}));
     if (!m_options.m_progress)
         return true;
-    const double fraction =
-        m_reader.GetText().empty() ? 1.0 : static_cast<double>(m_reader.GetPosition()) / m_reader.GetText().size();
+    const double fraction = GetShareRead();
     if (m_options.m_progress(fraction, m_nRecords))
         return true;
     if (m_nRecords == 0)
@@ -252,7 +293,7 @@ void CReadRun::ReadDataLines(long line)
         for (size_t k = column; k < m_attributes.size(); ++k)
         {
             m_attributes[k]->AddValue(record, KStringView());
-            ReportMissingValue(m_attributes[k], m_nRecordStart);
+            ReportMissingValue(m_attributes[k], [this] { return m_reader.GetPhysicalLine(m_nRecordStart); });
         }
         ++line;
         if (m_nRecords % kProgressLines == 0 && !CheckProgress(line))
@@ -319,36 +360,94 @@ void CReadRun::ReadQtcNormal()
 
 bool CReadRun::MayReadInBulk() const
 {
+    if (m_settings.m_bFixedWidth || m_settings.m_nMaxRecords >= 0)
+        return false;
+    if (m_pStream)
+        return true; // a large file: the rest is read in bulk, as it is decoded
     const size_t size = m_reader.GetText().size();
-    return !m_settings.m_bFixedWidth && m_settings.m_nMaxRecords < 0 && size - m_reader.GetPosition() >= kBulkMinimum &&
-           size <= MAX_BULK_TEXT;
+    return size - m_reader.GetPosition() >= kBulkMinimum && size <= MAX_BULK_TEXT;
+}
+
+void CReadRun::Advance(SWindow& to, const SWindow& from, size_t offset, size_t units)
+{
+    to.m_nFirstLine = from.LineOf(offset);
+    const KStringView rest = from.m_text.substr(offset);
+    if (!m_pStream)
+    {
+        to.m_text = rest;
+        to.m_bComplete = true;
+        return;
+    }
+    to.m_buffer.Resize(0);
+    to.m_buffer.Append(rest);
+    if (rest.size() < units)
+        m_pStream->DecodeMore(to.m_buffer, units - rest.size());
+    to.m_text = to.m_buffer.View();
+    to.m_bComplete = m_pStream->AtEnd();
+}
+
+void CReadRun::ScanWindow(SWindow& window, size_t pieceUnits, size_t chunkUnits, bool parallel,
+                          std::vector<SScannedChunk>& chunks)
+{
+    for (;;)
+    {
+        if (window.m_text.empty())
+        {
+            chunks.clear();
+            return;
+        }
+        ScanPiece(window.m_text.data(), 0, window.m_text.size(), pieceUnits, chunkUnits, m_reader.GetRules(), parallel,
+                  chunks);
+        if (window.m_bComplete || chunks.empty() || chunks.back().m_nEnd < window.m_text.size())
+            return;
+        // The last record reached the end of the decoded text and may go on after it (a long quoted cell, a CR
+        // whose LF follows): decode more and scan again.
+        m_pStream->DecodeMore(window.m_buffer, std::max(window.m_text.size(), pieceUnits));
+        window.m_text = window.m_buffer.View();
+        window.m_bComplete = m_pStream->AtEnd();
+    }
+}
+
+void CReadRun::AddBulkTally(const SCellTally& tally, const SWindow& window)
+{
+    m_bulkTally.Add(tally);
+    if (tally.m_nFirstCutOffset != SIZE_MAX && m_nFirstCutLine == 0)
+        m_nFirstCutLine = window.LineOf(tally.m_nFirstCutOffset);
+    if (tally.m_nFirstStrayQuote != SIZE_MAX && m_nFirstQuoteLine == 0)
+    {
+        m_nFirstQuoteLine = window.LineOf(tally.m_nFirstStrayQuote);
+        m_bulkTally.m_strStrayQuoteText = tally.m_strStrayQuoteText;
+    }
 }
 
 void CReadRun::ReadDataLinesInBulk(long line)
 {
-    const KStringView text = m_reader.GetText();
+    const KStringView whole = m_reader.GetText();
     const bool parallel = m_table.UseMulticores() && platform::GetProcessorCount() > 1;
     const size_t chunksPerPiece = parallel ? 2 * static_cast<size_t>(platform::GetProcessorCount()) : 1;
-    size_t at = m_reader.GetPosition();
+    size_t pieceUnits = chunksPerPiece * kChunkUnits;
+    if (m_pStream)
+        pieceUnits = std::min(pieceUnits, std::max<size_t>(m_options.m_nWindowBytes, 256));
+    const size_t chunkUnits = std::max<size_t>(pieceUnits / chunksPerPiece, 1);
+    const size_t windowUnits = pieceUnits + pieceUnits / 4; // room for the piece's last record
     bool hashesSized = false;
     CStatusMessageGuard status(m_table, FormatResource(2404, {platform::ToKString(line)}));
-    // The piece being stored and the next one, scanned meanwhile: the scan's tasks fill the gaps that the
-    // last columns of a piece leave, and each piece needs one parallel step instead of two.
+    // Each piece has a window of the text from its first record on: the piece being stored and the next one,
+    // scanned meanwhile. The scan's tasks fill the gaps that the last columns of a piece leave, and each piece
+    // needs one parallel step instead of two. Decoded as read, a window holds little more than its piece.
+    SWindow head;
+    head.m_text = whole;
+    SWindow windows[2];
     std::vector<SScannedChunk> pieces[2];
     size_t current = 0;
-    auto scan = [&](size_t from, std::vector<SScannedChunk>& chunks)
-    {
-        if (from < text.size())
-            ScanPiece(text.data(), from, text.size(), chunksPerPiece * kChunkUnits, kChunkUnits, m_reader.GetRules(),
-                      parallel, chunks);
-        else
-            chunks.clear();
-    };
-    scan(at, pieces[current]);
+    Advance(windows[current], head, m_reader.GetPosition(), windowUnits);
+    ScanWindow(windows[current], pieceUnits, chunkUnits, parallel, pieces[current]);
     std::vector<CRecord*> records;
     while (!pieces[current].empty())
     {
+        const SWindow& window = windows[current];
         const std::vector<SScannedChunk>& chunks = pieces[current];
+        m_nBulkLine = window.m_nFirstLine;
         // In record order, as one scan would meet them: columns met for the first time make their attributes
         // (before the piece's records exist), and the first record with fewer cells than attributes is told.
         for (const SScannedChunk& chunk : chunks)
@@ -359,14 +458,14 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 const size_t recordStart = chunk.m_vRecordStarts[static_cast<size_t>(i)];
                 if (cells > m_attributes.size())
                 {
-                    const long recordLine = m_reader.GetPhysicalLine(recordStart);
+                    const long recordLine = window.LineOf(recordStart);
                     const bool report = m_nRecords > 0 || &chunk != &chunks.front() || i > 0;
                     for (size_t column = m_attributes.size(); column < cells; ++column)
                         MakeExtraAttribute(column, recordLine, report && column == m_attributes.size());
                 }
                 else if (cells < m_attributes.size() && !m_settings.m_counters.m_bMissingValueReported)
                 {
-                    ReportMissingValue(m_attributes[cells], recordStart);
+                    ReportMissingValue(m_attributes[cells], [&] { return window.LineOf(recordStart); });
                 }
             }
         }
@@ -406,20 +505,28 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 std::for_each(columns.begin(), columns.end(), body);
         };
         const size_t next = chunks.back().m_nEnd;
+        // The units from this piece's start to the end of the file: the piece's share of them foretells the rest.
+        const double unitsAhead =
+            static_cast<double>(window.m_text.size()) + (m_pStream ? m_pStream->EstimateUnitsLeft() : 0.0);
+        SWindow& following = windows[1 - current];
+        auto prepare = [&]
+        {
+            Advance(following, window, next, windowUnits);
+            ScanWindow(following, pieceUnits, chunkUnits, parallel, pieces[1 - current]);
+        };
         if (parallel)
-            platform::ParallelInvoke([&] { eachColumn(fill); }, [&] { scan(next, pieces[1 - current]); });
+            platform::ParallelInvoke([&] { eachColumn(fill); }, prepare);
         else
             eachColumn(fill);
         for (const SScannedChunk& chunk : chunks)
-            m_reader.GetTally().Add(chunk.m_tally);
+            AddBulkTally(chunk.m_tally, window);
         if (!hashesSized && !records.empty())
         {
             // Attributes with many distinct values get a value hash sized for the whole file at once.
             // Room for the records the piece foretells (and a little more); columns with many distinct values
             // get a fifth more values than the piece's share foretells, but never more than one per record.
             hashesSized = true;
-            const double share =
-                std::max(static_cast<double>(chunks.back().m_nEnd - at) / static_cast<double>(text.size() - at), 1e-6);
+            const double share = std::max(static_cast<double>(next) / std::max(unitsAhead, 1.0), 1e-6);
             const double expectedRecords = static_cast<double>(records.size()) / share;
             eachColumn( // each attribute clears memory of its own: side by side
                 [&](size_t column)
@@ -434,40 +541,44 @@ void CReadRun::ReadDataLinesInBulk(long line)
                              : 0);
                 });
         }
-        at = next;
         line += static_cast<long>(records.size());
-        m_reader.SetPosition(at);
-        m_nRecordStart = at;
+        m_dBulkShare = m_pStream ? m_pStream->GetShareDecoded()
+                                 : static_cast<double>(window.m_text.data() + next - whole.data()) /
+                                       static_cast<double>(std::max<size_t>(whole.size(), 1));
         if (!CheckProgress(line))
             break;
         if (!parallel)
-            scan(next, pieces[1 - current]);
+            prepare();
         current = 1 - current;
     }
-    m_reader.SetPosition(std::max(at, m_reader.GetPosition()));
 }
 
 void CReadRun::Finish()
 {
+    // The cells read one at a time come before those read in bulk: their first cut value and stray quote win.
     const SCellTally& tally = m_reader.GetTally();
     CImportCounters& counters = m_settings.m_counters;
-    counters.m_nCutValues = tally.m_nCutValues;
-    counters.m_nNullCharacters = tally.m_nNullCharacters;
-    counters.m_nBars = tally.m_nBars;
-    counters.m_nMultipleValueCells = tally.m_nMultipleValueCells;
-    counters.m_nControlCharacters = tally.m_nControlCharacters;
-    if (tally.m_nFirstCutOffset != SIZE_MAX && !counters.m_bCutValueReported)
+    counters.m_nCutValues = tally.m_nCutValues + m_bulkTally.m_nCutValues;
+    counters.m_nNullCharacters = tally.m_nNullCharacters + m_bulkTally.m_nNullCharacters;
+    counters.m_nBars = tally.m_nBars + m_bulkTally.m_nBars;
+    counters.m_nMultipleValueCells = tally.m_nMultipleValueCells + m_bulkTally.m_nMultipleValueCells;
+    counters.m_nControlCharacters = tally.m_nControlCharacters + m_bulkTally.m_nControlCharacters;
+    const long cutLine =
+        tally.m_nFirstCutOffset != SIZE_MAX ? m_reader.GetPhysicalLine(tally.m_nFirstCutOffset) : m_nFirstCutLine;
+    if (cutLine > 0 && !counters.m_bCutValueReported)
     {
         counters.m_bCutValueReported = true;
-        m_table.ShowMessage(FormatResource(
-            2045, {TableName(), platform::ToKString(m_reader.GetPhysicalLine(tally.m_nFirstCutOffset))}));
+        m_table.ShowMessage(FormatResource(2045, {TableName(), platform::ToKString(cutLine)}));
     }
-    if (tally.m_nFirstStrayQuote != SIZE_MAX && !counters.m_bQuoteReported)
+    const bool headQuote = tally.m_nFirstStrayQuote != SIZE_MAX;
+    const long quoteLine = headQuote ? m_reader.GetPhysicalLine(tally.m_nFirstStrayQuote) : m_nFirstQuoteLine;
+    if (quoteLine > 0 && !counters.m_bQuoteReported)
     {
         counters.m_bQuoteReported = true;
-        m_table.ShowMessage(
-            FormatResource(1892, {TableName(), platform::ToKString(m_reader.GetPhysicalLine(tally.m_nFirstStrayQuote)),
-                                  KString(1, m_settings.m_cQuote), tally.m_strStrayQuoteText}));
+        m_table.ShowMessage(FormatResource(1892, {TableName(), platform::ToKString(quoteLine),
+                                                  KString(1, m_settings.m_cQuote),
+                                                  headQuote ? tally.m_strStrayQuoteText
+                                                            : m_bulkTally.m_strStrayQuoteText}));
     }
     if (m_attributes.empty())
     {
@@ -565,45 +676,108 @@ void DecodeText(std::string_view bytes, CImportSettings& settings, bool parallel
 
 // ---- reading ----
 
-std::string ReadInputFile(CTable& table, const std::filesystem::path& path)
+namespace
 {
-    std::optional<std::string> bytes;
+[[noreturn]] void ThrowCannotRead(CTable& table, const std::filesystem::path& path)
+{
+    const KString text = FormatResource(1124, {platform::FromUtf8(path.string())});
+    table.ShowMessage(text);
+    throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
+}
+
+// The file opened for reading; a missing or unreadable file (or a folder) shows message 1124 and throws.
+platform::CInputFile OpenInputFile(CTable& table, const std::filesystem::path& path)
+{
+    std::optional<platform::CInputFile> file;
     try
     {
-        bytes = platform::TryReadWholeFile(path);
+        file = platform::CInputFile::TryOpen(path);
     }
     catch (const CKorvalinException&)
     {
-        bytes.reset();
+        file.reset();
     }
-    if (!bytes || std::filesystem::is_directory(path))
+    if (!file)
+        ThrowCannotRead(table, path);
+    return std::move(*file);
+}
+
+std::string ReadAllOf(CTable& table, const platform::CInputFile& file, const std::filesystem::path& path)
+{
+    try
     {
-        const KString text = FormatResource(1124, {platform::FromUtf8(path.string())});
-        table.ShowMessage(text);
-        throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
+        return file.ReadAll();
     }
-    return std::move(*bytes);
+    catch (const CKorvalinException&)
+    {
+        ThrowCannotRead(table, path);
+    }
+}
+} // namespace
+
+std::string ReadInputFile(CTable& table, const std::filesystem::path& path)
+{
+    return ReadAllOf(table, OpenInputFile(table, path), path);
 }
 
 void CTextImporter::ReadFile(const std::filesystem::path& path, const CImportSettings& settings,
                              const SReadOptions& options)
 {
-    ReadOwnedBytes(ReadInputFile(m_table, path), platform::FromUtf8(path.string()), settings, options);
+    const platform::CInputFile file = OpenInputFile(m_table, path);
+    const KString name = platform::FromUtf8(path.string());
+    if (!ReadStreamed(file, name, settings, options))
+        ReadOwnedBytes(ReadAllOf(m_table, file, path), name, settings, options);
+}
+
+bool CTextImporter::ReadStreamed(const platform::CInputFile& file, const KString& fileName,
+                                 const CImportSettings& settings, const SReadOptions& options)
+{
+    // Only what one record per line reads in bulk, and only UTF-8 (other encodings are decoded whole).
+    if (!file.IsRegular() || file.GetSize() < std::max<uint64_t>(options.m_nStreamBytes, 1) ||
+        !settings.m_bTransposed || settings.m_bFixedWidth || settings.m_nMaxRecords >= 0)
+        return false;
+    char start[4] = {};
+    const SByteOrderMark mark = DetectByteOrderMark(std::string_view(start, file.ReadAt(0, start, sizeof start)));
+    CImportSettings used = settings;
+    uint64_t first = 0;
+    if (used.m_nEncoding == ENCODING_UTF8)
+    {
+        first = mark.m_nEncoding == ENCODING_UTF8 ? mark.m_nLength : 0;
+    }
+    else if (used.m_nEncoding == ENCODING_CODE_PAGE)
+    {
+        if (used.m_nCodePage <= 0)
+            used.m_nCodePage = GetDefaultCodePage();
+        if (used.m_nCodePage != CODE_PAGE_UTF8)
+            return false;
+    }
+    else
+    {
+        return false;
+    }
+    // A file that is not UTF-8 throughout is read whole, where the fallback to Windows-1252 and the count of
+    // invalid sequences are decided before the first line is read.
+    const bool parallel = m_table.UseMulticores();
+    if (!IsValidUtf8File(file, first, std::max<size_t>(options.m_nWindowBytes, 4) * 2, parallel))
+        return false;
+    CUtf8FileStream stream(file, first, parallel);
+    Read(std::string_view(), nullptr, &stream, fileName, used, options);
+    return true;
 }
 
 void CTextImporter::ReadBytes(std::string_view bytes, const KString& fileName, const CImportSettings& settings,
                               const SReadOptions& options)
 {
-    Read(bytes, nullptr, fileName, settings, options);
+    Read(bytes, nullptr, nullptr, fileName, settings, options);
 }
 
 void CTextImporter::ReadOwnedBytes(std::string&& bytes, const KString& fileName, const CImportSettings& settings,
                                    const SReadOptions& options)
 {
-    Read(bytes, &bytes, fileName, settings, options);
+    Read(bytes, &bytes, nullptr, fileName, settings, options);
 }
 
-void CTextImporter::Read(std::string_view bytes, std::string* owner, const KString& fileName,
+void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileStream* stream, const KString& fileName,
                          const CImportSettings& settings, const SReadOptions& options)
 {
     if (m_table.GetAttributeCount() > 0 || m_table.GetRecordCount() > 0)
@@ -619,7 +793,10 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, const KStri
     long invalid = 0;
     try
     {
-        DecodeText(bytes, used, parallel, text, &fellBack, &invalid);
+        if (stream)
+            stream->DecodeMore(text, std::max<size_t>(options.m_nWindowBytes, 4)); // the head; the run asks for more
+        else
+            DecodeText(bytes, used, parallel, text, &fellBack, &invalid);
     }
     catch (const CKorvalinException& e)
     {
@@ -638,7 +815,14 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, const KStri
             FormatExchangeText(TEXT_INVALID_SEQUENCES, {FileNameOf(fileName), platform::ToKString(invalid)}));
 
     m_table.CreateCheckpoint();
-    CReadRun run(m_table, fileName, used, options, text.View());
+    auto more = [&](KStringView& view)
+    {
+        if (!stream->DecodeMore(text, std::max<size_t>(options.m_nWindowBytes, 4)))
+            return false;
+        view = text.View();
+        return true;
+    };
+    CReadRun run(m_table, fileName, used, options, text.View(), stream, more);
     bool textReleased = false;
     try
     {

@@ -1,7 +1,8 @@
 #pragma once
 // CTextImporter: reads a delimited or fixed-width text file into an empty table.
 //
-// The importer decodes the whole file (byte-order mark, code page through ICU, UTF-8 and UTF-16), reads it
+// The importer decodes the file (byte-order mark, code page through ICU, UTF-8 and UTF-16; a large UTF-8
+// file a window at a time while it is read, else whole), reads it
 // with one record per line (ReadQtcTransposed) or one attribute per line (ReadQtcNormal), tells the user
 // once about over-long cells, stray quotes, extra and missing values and the special characters it met,
 // sets the table's data-source description and import settings, and lets the table guess formats
@@ -14,6 +15,7 @@
 #include "exchange/TextEncoding.h"
 #include "platform/Text.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -21,8 +23,15 @@
 
 class CTable;
 
+namespace platform
+{
+class CInputFile;
+}
+
 namespace exchange
 {
+
+class CUtf8FileStream;
 
 // What a read is told besides the settings.
 struct SReadOptions
@@ -30,6 +39,10 @@ struct SReadOptions
     bool m_bLegacy = false; // a ".qtc" file: names carry the attribute tree as markup, a leading "/" is dropped
     // Called now and then with the share of the file read (0..1) and the records so far; false asks to cancel.
     std::function<bool(double fraction, long records)> m_progress;
+    // UTF-8 files of at least m_nStreamBytes bytes are decoded while they are read, about m_nWindowBytes at a
+    // time, instead of whole (a whole decoded file takes twice its size). Memory only: the result is the same.
+    uint64_t m_nStreamBytes = uint64_t{32} << 20;
+    size_t m_nWindowBytes = size_t{8} << 20;
 };
 
 // The bytes of an input file. A missing or unreadable file (or a folder) shows message 1124 through the
@@ -56,8 +69,13 @@ public:
                         const SReadOptions& options);
 
 private:
-    // owner, when not null, holds the bytes and is emptied once they are decoded.
-    void Read(std::string_view bytes, std::string* owner, const KString& fileName, const CImportSettings& settings,
+    // Reads a large UTF-8 file while decoding it; false (nothing done) when the file is not such a file.
+    bool ReadStreamed(const platform::CInputFile& file, const KString& fileName, const CImportSettings& settings,
+                      const SReadOptions& options);
+    // owner, when not null, holds the bytes and is emptied once they are decoded. stream, when not null, gives
+    // the text instead of bytes.
+    void Read(std::string_view bytes, std::string* owner, CUtf8FileStream* stream, const KString& fileName,
+              const CImportSettings& settings,
               const SReadOptions& options);
 
     CTable& m_table;

@@ -323,9 +323,23 @@ KString MakeControlCharacterMap(KStringView cell)
 KStringView CTextReader::ReadCell(long line, size_t width, bool trim)
 {
     KStringView cell;
-    m_nPosition = ScanCell(m_text.data(), m_nPosition, m_text.size(), m_rules, width, line == 1, trim, m_scratch, &cell,
-                           &m_eTerminator, m_tally);
-    return cell;
+    if (!m_more)
+    {
+        m_nPosition = ScanCell(m_text.data(), m_nPosition, m_text.size(), m_rules, width, line == 1, trim, m_scratch,
+                               &cell, &m_eTerminator, m_tally);
+        return cell;
+    }
+    for (;;)
+    {
+        SCellTally tally;
+        const size_t next = ScanCell(m_text.data(), m_nPosition, m_text.size(), m_rules, width, line == 1, trim,
+                                     m_scratch, &cell, &m_eTerminator, tally);
+        if (next >= m_text.size() && m_more(m_text))
+            continue;
+        m_nPosition = next;
+        m_tally.Add(tally);
+        return cell;
+    }
 }
 
 bool CTextReader::ReadLine(long line, KString* out)
@@ -341,26 +355,36 @@ bool CTextReader::ReadLine(long line, KString* out)
     rules.m_bFixedWidth = true;
     KStringView cell;
     SCellTally ignored;
-    m_nPosition = ScanCell(m_text.data(), m_nPosition, m_text.size(), rules, 0, line == 1, false, m_scratch, &cell,
-                           &m_eTerminator, ignored);
+    size_t next = 0;
+    do
+    {
+        next = ScanCell(m_text.data(), m_nPosition, m_text.size(), rules, 0, line == 1, false, m_scratch, &cell,
+                        &m_eTerminator, ignored);
+    } while (next >= m_text.size() && m_more && m_more(m_text));
+    m_nPosition = next;
     if (out)
         out->assign(cell);
     return true;
 }
 
+long CountPhysicalLineEnds(KStringView text, size_t end)
+{
+    // Every CR and every LF, less the CR LF pairs: loops without branches, which the compiler widens.
+    end = std::min(end, text.size());
+    long ends = 0;
+    for (size_t i = 0; i < end; ++i)
+        ends += (text[i] == u'\n') + (text[i] == u'\r');
+    long pairs = 0;
+    for (size_t i = 0; i + 1 < end; ++i)
+        pairs += (text[i] == u'\r') & (text[i + 1] == u'\n');
+    if (end > 0 && end < text.size() && text[end - 1] == u'\r' && text[end] == u'\n')
+        ++pairs;
+    return ends - pairs;
+}
+
 long CTextReader::GetPhysicalLine(size_t position) const
 {
-    long line = 1;
-    const size_t stop = std::min(position, m_text.size());
-    for (size_t i = 0; i < stop; ++i)
-    {
-        const char16_t c = m_text[i];
-        if (c == u'\n')
-            ++line;
-        else if (c == u'\r' && !(i + 1 < m_text.size() && m_text[i + 1] == u'\n'))
-            ++line;
-    }
-    return line;
+    return 1 + CountPhysicalLineEnds(m_text, position);
 }
 
 } // namespace exchange

@@ -15,6 +15,7 @@
 #include "platform/Text.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace exchange
@@ -68,6 +69,9 @@ size_t ScanCell(const char16_t* text, size_t at, size_t end, const SCellRules& r
 // blanks are removed.
 KString MakeControlCharacterMap(KStringView cell);
 
+// The physical line ends (CR, LF and CR LF each one) in text[0, end).
+long CountPhysicalLineEnds(KStringView text, size_t end);
+
 class CTextReader
 {
 public:
@@ -83,8 +87,13 @@ public:
     // ignored). Returns false when the end of the text was reached before anything was read.
     bool ReadLine(long line, KString* out = nullptr);
 
+    // Called when a cell reaches the end of the text while more may follow (text decoded as it is read):
+    // appends text, sets the view to all of it and returns true, or returns false when nothing follows. The
+    // reader then reads the cell again, so that a cell, or a CR LF pair, cut by the end is read whole.
+    void SetMoreText(std::function<bool(KStringView&)> more) { m_more = std::move(more); }
+
     ETerminator GetTerminator() const { return m_eTerminator; }
-    bool IsAtEnd() const { return m_nPosition >= m_text.size(); }
+    bool IsAtEnd() { return m_nPosition >= m_text.size() && !(m_more && m_more(m_text)); }
     size_t GetPosition() const { return m_nPosition; }
     void SetPosition(size_t position) { m_nPosition = position; }
     KStringView GetText() const { return m_text; }
@@ -98,6 +107,7 @@ private:
     SCellRules m_rules;                         // active delimiter, quote and modes
     size_t m_nPosition = 0;                     // next unit to read, <= m_text.size()
     ETerminator m_eTerminator = TERMINATOR_END; // how the last cell ended
+    std::function<bool(KStringView&)> m_more;   // more text, when it is decoded as it is read
     KString m_scratch;                          // cell text that could not stay a view of m_text
     SCellTally m_tally;                         // what the cells read so far met
 };

@@ -47,35 +47,46 @@ EFileKind GetFileKind(const std::filesystem::path& path)
 void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequest& request)
 {
     const KString name = platform::FromUtf8(path.string());
-    std::optional<std::string> bytes;
+    const EFileKind kind = GetFileKind(path);
+    if (kind == FILE_QTX)
+        throw CKorvalinException(EStatus::NotYetImplemented,
+                                 path.string() + ": Korvalin table files cannot be read by this version yet");
+    if (kind == FILE_QTC)
+    {
+        ReadQtcFile(table, path, request.m_read);
+        return;
+    }
+    // A plain file is read by the importer, which may decode it while reading: here only its head is needed.
+    // Anything else (a pipe) can be read once only: all of it, now.
+    std::optional<platform::CInputFile> file;
+    std::optional<std::string> all;
+    std::string head;
     try
     {
-        if (!std::filesystem::is_directory(path))
-            bytes = platform::TryReadWholeFile(path);
+        file = platform::CInputFile::TryOpen(path);
+        if (file && file->IsRegular())
+        {
+            head.resize(static_cast<size_t>(std::min<uint64_t>(kProposalBytes, file->GetSize())));
+            head.resize(file->ReadAt(0, head.data(), head.size()));
+        }
+        else if (file)
+        {
+            all = file->ReadAll();
+            head = all->substr(0, kProposalBytes);
+        }
     }
     catch (const CKorvalinException&)
     {
-        bytes.reset();
+        file.reset();
     }
-    if (!bytes)
+    if (!file)
         ThrowNotFound(table, path);
-
-    switch (GetFileKind(path))
-    {
-    case FILE_QTC:
-        ReadQtcBytes(table, *bytes, name, request.m_read);
-        return;
-    case FILE_QTX:
-        throw CKorvalinException(EStatus::NotYetImplemented,
-                                 path.string() + ": Korvalin table files cannot be read by this version yet");
-    case FILE_TEXT:
-        break;
-    }
+    const bool wholeHead = all ? head.size() == all->size() : head.size() >= file->GetSize();
 
     CImportSettings settings = request.m_settings;
     // The mark is looked for always: it wins over the given encoding (a plain open that ignored it would
     // read a UTF-16 file as garbage).
-    const exchange::SByteOrderMark mark = exchange::DetectByteOrderMark(*bytes);
+    const exchange::SByteOrderMark mark = exchange::DetectByteOrderMark(head);
     if (mark.m_nEncoding >= 0)
     {
         settings.m_nEncoding = mark.m_nEncoding;
@@ -92,7 +103,6 @@ void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequ
         {
             const char16_t proposal = exchange::ProposeDelimiter(path);
             // Decode the head of the file the way the whole file will be decoded.
-            std::string_view head = std::string_view(*bytes).substr(0, kProposalBytes);
             CImportSettings probe = settings;
             exchange::CUtf16Buffer text;
             try
@@ -104,7 +114,7 @@ void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequ
                 text.Resize(0);
             }
             KStringView view = text.View();
-            if (head.size() < bytes->size())
+            if (!wholeHead)
             {
                 // Only whole lines count: drop the cut last one.
                 const size_t last = view.find_last_of(u"\r\n");
@@ -119,7 +129,10 @@ void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequ
                                                                 exchange::DescribeCharacter(taken)}));
         }
     }
-    exchange::CTextImporter(table).ReadOwnedBytes(std::move(*bytes), name, settings, request.m_read);
+    if (all)
+        exchange::CTextImporter(table).ReadOwnedBytes(std::move(*all), name, settings, request.m_read);
+    else
+        exchange::CTextImporter(table).ReadFile(path, settings, request.m_read);
 }
 
 } // namespace files

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -179,7 +180,38 @@ void WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     SyncFolder(folder);
 }
 
-std::optional<std::string> TryReadWholeFile(const std::filesystem::path& path)
+CInputFile::CInputFile(int fd, std::filesystem::path path, bool regular, uint64_t size)
+    : m_fd(fd), m_path(std::move(path)), m_bRegular(regular), m_nSize(size)
+{
+}
+
+CInputFile::CInputFile(CInputFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)), m_bRegular(other.m_bRegular),
+      m_nSize(other.m_nSize)
+{
+}
+
+CInputFile& CInputFile::operator=(CInputFile&& other) noexcept
+{
+    if (this != &other)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_path = std::move(other.m_path);
+        m_bRegular = other.m_bRegular;
+        m_nSize = other.m_nSize;
+    }
+    return *this;
+}
+
+CInputFile::~CInputFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::optional<CInputFile> CInputFile::TryOpen(const std::filesystem::path& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -188,33 +220,67 @@ std::optional<std::string> TryReadWholeFile(const std::filesystem::path& path)
             return std::nullopt;
         throw CArchiveException(path.string(), 0, 0, "cannot open: " + ErrorText(errno));
     }
-    // Read straight into the string, sized from the file's size; a file that grows meanwhile (or a pipe,
-    // whose size is 0) is read on in doubling steps until its end.
     struct stat info;
-    const size_t expected = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
-    std::string content;
-    content.resize(std::max<size_t>(expected + 1, 1 << 16));
-    size_t used = 0;
-    for (;;)
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode))
     {
-        if (used == content.size())
-            content.resize(content.size() * 2);
-        const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
+        ::close(fd);
+        throw CArchiveException(path.string(), 0, 0, "cannot read: " + ErrorText(EISDIR));
+    }
+    const bool regular = S_ISREG(info.st_mode);
+    return CInputFile(fd, path, regular, regular ? static_cast<uint64_t>(info.st_size) : 0);
+}
+
+size_t CInputFile::ReadAt(uint64_t offset, char* out, size_t size) const
+{
+    size_t done = 0;
+    while (done < size)
+    {
+        const ssize_t n = ::pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
         if (n == 0)
             break;
         if (n < 0)
         {
             if (errno == EINTR)
                 continue;
-            const int error = errno;
-            ::close(fd);
-            throw CArchiveException(path.string(), 0, 0, "cannot read: " + ErrorText(error));
+            throw CArchiveException(m_path.string(), 0, 0, "cannot read: " + ErrorText(errno));
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+std::string CInputFile::ReadAll() const
+{
+    // Read straight into the string, sized from the file's size; a file that grows meanwhile (or a pipe,
+    // whose size is 0) is read on in doubling steps until its end.
+    std::string content;
+    content.resize(std::max<size_t>(static_cast<size_t>(m_nSize) + 1, 1 << 16));
+    size_t used = 0;
+    for (;;)
+    {
+        if (used == content.size())
+            content.resize(content.size() * 2);
+        const ssize_t n = ::read(m_fd, content.data() + used, content.size() - used);
+        if (n == 0)
+            break;
+        if (n < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            throw CArchiveException(m_path.string(), 0, 0, "cannot read: " + ErrorText(errno));
         }
         used += static_cast<size_t>(n);
     }
-    ::close(fd);
     content.resize(used);
     return content;
+}
+
+std::optional<std::string> TryReadWholeFile(const std::filesystem::path& path)
+{
+    std::optional<CInputFile> file = CInputFile::TryOpen(path);
+    if (!file)
+        return std::nullopt;
+    return file->ReadAll();
 }
 
 std::string ReadWholeFile(const std::filesystem::path& path)

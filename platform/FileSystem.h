@@ -5,6 +5,7 @@
 // check that the old file survives. All functions may be called from any thread;
 // the fault countdown is process-wide.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,6 +29,40 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // The whole content of the file, or nullopt when it does not exist. Throws
 // CArchiveException when it exists but cannot be read.
 std::optional<std::string> TryReadWholeFile(const std::filesystem::path& path);
+
+// A file opened for reading blocks at any offset, so that a large input need not be held in memory whole.
+// Movable, not copyable; closes the file when destroyed. ReadAt may be called from any thread.
+class CInputFile
+{
+public:
+    // The file at path, or nullopt when it does not exist. Throws CArchiveException naming the file when it
+    // exists but cannot be opened (a folder cannot be read).
+    static std::optional<CInputFile> TryOpen(const std::filesystem::path& path);
+
+    CInputFile(CInputFile&& other) noexcept;
+    CInputFile& operator=(CInputFile&& other) noexcept;
+    CInputFile(const CInputFile&) = delete;
+    CInputFile& operator=(const CInputFile&) = delete;
+    ~CInputFile();
+
+    // A plain file whose size was known when it was opened (not a pipe or a device).
+    bool IsRegular() const { return m_bRegular; }
+    // The size when the file was opened; 0 unless it is regular.
+    uint64_t GetSize() const { return m_nSize; }
+    // Reads up to size bytes from offset into out and returns how many it read: fewer only at the end of the
+    // file (which may have shrunk since it was opened). Throws CArchiveException on a read error.
+    size_t ReadAt(uint64_t offset, char* out, size_t size) const;
+    // Everything from the start to the end of the file as it is now (a pipe: until it closes).
+    std::string ReadAll() const;
+
+private:
+    CInputFile(int fd, std::filesystem::path path, bool regular, uint64_t size);
+
+    int m_fd = -1;
+    std::filesystem::path m_path; // for messages
+    bool m_bRegular = false;
+    uint64_t m_nSize = 0;
+};
 
 // Fault injection for tests: makes the n-th low-level write step from now fail (with
 // EIO) and then switches itself off; 0 switches it off at once.

@@ -5,10 +5,12 @@
 #include "exchange/BulkReader.h"
 #include "exchange/TableJson.h"
 #include "exchange/TextImporter.h"
+#include "tests/platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -81,6 +83,69 @@ TEST(BulkRead, SameAsOneScanFromTheStart)
         EXPECT_NE(bulkMessages.find("Mehr Werte"), std::string::npos);
         EXPECT_NE(bulkMessages.find("fehlt der Wert"), std::string::npos);
         EXPECT_NE(bulkMessages.find("Texterkennungszeichen"), std::string::npos);
+    }
+}
+
+// Large UTF-8 files are decoded while they are read, a window at a time: cells, characters, CR LF pairs and
+// quoted line breaks cut by a window's end, the head with the names, the line numbers in messages, a byte-order
+// mark, and a file that is not UTF-8 after all (read whole) must all come out as when the text is read whole.
+TEST(BulkRead, FileDecodedWhileReadIsReadAsWhole)
+{
+    std::string csv = AwkwardCsv(3u << 18, 3);
+    for (size_t at = csv.find("name "); at != std::string::npos; at = csv.find("name ", at + 20))
+        csv.replace(at, 5, "n\xC3\xA4m\xE2\x82\xAC\xF0\x9D\x84\x9E "); // 2-, 3- and 4-byte characters
+    csv += "1,\"" + std::string(12000, 'q') + "\n" + std::string(30000, 'r') + "\",long\r\n2,after,long\r";
+    const struct
+    {
+        const char* m_pName;
+        std::string m_strBytes;
+        int32_t m_nEncoding;
+    } inputs[] = {
+        {"plain", csv, ENCODING_CODE_PAGE},
+        {"marked", "\xEF\xBB\xBF" + csv, ENCODING_UTF8},
+        {"not UTF-8", csv + "\n3,caf\xE9,x\n", ENCODING_CODE_PAGE},
+    };
+    CTempFolder folder;
+    for (const auto& input : inputs)
+    {
+        SCOPED_TRACE(input.m_pName);
+        CImportSettings settings;
+        settings.m_cDelimiter = u',';
+        settings.m_nEncoding = input.m_nEncoding;
+        auto dump = [&](const std::function<void(CTable&)>& read, std::string& messages)
+        {
+            CTable table;
+            read(table);
+            std::ostringstream out;
+            WriteTableJson(table, out, false);
+            for (const KString& message : table.GetMessageLog())
+                messages += platform::ToUtf8(message) + "\n";
+            return out.str();
+        };
+        std::string wholeMessages;
+        const std::string whole = dump(
+            [&](CTable& table) { CTextImporter(table).ReadBytes(input.m_strBytes, u"big.csv", settings, {}); },
+            wholeMessages);
+        const std::filesystem::path path = folder / "big.csv";
+        std::ofstream(path, std::ios::binary) << input.m_strBytes;
+        for (size_t window : {16u, 4099u, 65536u})
+        {
+            SCOPED_TRACE(window);
+            SReadOptions options;
+            options.m_nStreamBytes = 1;
+            options.m_nWindowBytes = window;
+            std::string messages;
+            const std::string streamed =
+                dump([&](CTable& table) { CTextImporter(table).ReadFile(path, settings, options); }, messages);
+            EXPECT_EQ(streamed, whole);
+            // The file's name differs (path against name); the lines in the messages must not.
+            for (std::string* text : {&messages})
+            {
+                for (size_t at; (at = text->find(path.string())) != std::string::npos;)
+                    text->replace(at, path.string().size(), "big.csv");
+            }
+            EXPECT_EQ(messages, wholeMessages);
+        }
     }
 }
 

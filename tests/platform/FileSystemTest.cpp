@@ -158,3 +158,34 @@ TEST(FileSystem, ReadErrorsNameTheFile)
     // A folder exists but cannot be read as a file.
     EXPECT_THROW((void)TryReadWholeFile(folder.GetPath()), CArchiveException);
 }
+
+TEST(FileSystem, InputFileReadsBlocksAnywhere)
+{
+    CTempFolder folder;
+    const auto path = folder / "data.bin";
+    std::string bytes;
+    for (int i = 0; i < 70000; ++i)
+        bytes += static_cast<char>(i * 7 % 251);
+    WriteFileAtomically(path, bytes);
+    std::optional<CInputFile> file = CInputFile::TryOpen(path);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_TRUE(file->IsRegular());
+    EXPECT_EQ(file->GetSize(), bytes.size());
+    std::string block(5000, '\0');
+    for (uint64_t offset : {uint64_t{0}, uint64_t{12345}, uint64_t{bytes.size() - 100}, uint64_t{bytes.size() + 9}})
+    {
+        const size_t read = file->ReadAt(offset, block.data(), block.size());
+        const std::string expected = offset < bytes.size() ? bytes.substr(offset, block.size()) : std::string();
+        EXPECT_EQ(block.substr(0, read), expected) << offset; // fewer bytes only at the end
+    }
+    const CInputFile moved = std::move(*file);
+    EXPECT_EQ(moved.ReadAll(), bytes);
+
+    EXPECT_FALSE(CInputFile::TryOpen(folder / "missing.bin").has_value());
+    EXPECT_THROW((void)CInputFile::TryOpen(folder.GetPath()), CArchiveException);
+    // A pipe has no size: it is read through to its end.
+    std::optional<CInputFile> pipe = CInputFile::TryOpen("/dev/null");
+    ASSERT_TRUE(pipe.has_value());
+    EXPECT_FALSE(pipe->IsRegular());
+    EXPECT_EQ(pipe->ReadAll(), "");
+}
