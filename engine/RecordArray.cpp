@@ -68,6 +68,16 @@ void CRecordArray::Grow()
     Reallocate(m_nCapacity == 0 ? s_nInitialCapacity : m_nCapacity + std::max(m_nCount / 3, 10000L));
 }
 
+void CRecordArray::AddRecords(CRecord* const* records, long count)
+{
+    if (count <= 0)
+        return;
+    if (m_nCount + count > m_nCapacity)
+        Reallocate(std::max(m_nCount + count, m_nCapacity + std::max(m_nCount / 3, 10000L)));
+    std::memcpy(m_ppRecords + m_nCount, records, sizeof(CRecord*) * static_cast<size_t>(count));
+    m_nCount += count;
+}
+
 void CRecordArray::Assign(const CRecordArray& other)
 {
     if (this == &other)

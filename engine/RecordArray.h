@@ -39,6 +39,10 @@ public:
         m_ppRecords[m_nCount++] = record;
     }
 
+    // Appends count records in order, growing at most once. Throws COutOfMemoryException with the array
+    // unchanged.
+    void AddRecords(CRecord* const* records, long count);
+
     // The i-th record, 0 <= i < GetSize().
     CRecord* GetRecord(long i) const
     {

@@ -1,5 +1,7 @@
 #include "engine/RecordStore.h"
 
+#include <algorithm>
+
 CRecordStore::CRecordStore(CTableAllocator& allocator)
     : m_blocks(allocator), m_pCurrentBlock(nullptr), m_nUsedInCurrent(0), m_nCount(0), m_bCheckpoint(false),
       m_pCheckpointBlock(nullptr), m_nCheckpointUsedInBlock(0), m_nCheckpointCount(0)
@@ -22,6 +24,29 @@ CRecord* CRecordStore::AllocateRecord(int32_t recordNumber)
     ++m_nUsedInCurrent;
     ++m_nCount;
     return pRecord;
+}
+
+void CRecordStore::AllocateRecords(size_t count, int32_t firstNumber, CRecord** out)
+{
+    size_t done = 0;
+    while (done < count)
+    {
+        if (m_pCurrentBlock == nullptr || m_nUsedInCurrent == s_nRecordsPerBlock)
+        {
+            m_pCurrentBlock = static_cast<CRecord*>(m_blocks.AddBlock(sizeof(CRecord) * s_nRecordsPerBlock));
+            m_nUsedInCurrent = 0;
+        }
+        const size_t n = std::min(count - done, static_cast<size_t>(s_nRecordsPerBlock - m_nUsedInCurrent));
+        CRecord* record = m_pCurrentBlock + m_nUsedInCurrent;
+        for (size_t i = 0; i < n; ++i, ++record)
+        {
+            *record = CRecord{nullptr, firstNumber + static_cast<int32_t>(done + i), 1, 1, 0};
+            out[done + i] = record;
+        }
+        m_nUsedInCurrent += static_cast<long>(n);
+        m_nCount += static_cast<long>(n);
+        done += n;
+    }
 }
 
 void CRecordStore::RemoveAll()

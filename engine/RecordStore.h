@@ -19,6 +19,10 @@ public:
     // Returns the next free record, numbered recordNumber, qualified and shown, not open, link null. The
     // store owns it. Throws COutOfMemoryException with the store unchanged.
     CRecord* AllocateRecord(int32_t recordNumber);
+    // Hands out count records numbered firstNumber on, like AllocateRecord, into out. Throws
+    // COutOfMemoryException when a block cannot be had; the records handed out before (as many as the count
+    // grew by) are then in out.
+    void AllocateRecords(size_t count, int32_t firstNumber, CRecord** out);
 
     // Records handed out and not given back.
     long GetCount() const { return m_nCount; }

@@ -408,17 +408,34 @@ CRecord* CTable::AddRecord()
 
 void CTable::AddRecords(size_t count, CRecord** out)
 {
+    // Both lists make room first: a failure then leaves records in the store alone, which the checkpoint
+    // of the read takes back, and never a record in one list but not the other.
+    const long n = static_cast<long>(count);
+    for (CRecordArray* list : {&m_allRecords, &m_shownRecords})
+    {
+        if (list->GetSize() + n > list->GetCapacity())
+            list->SetMaxSize(std::max(list->GetSize() + n, list->GetCapacity() * 3 / 2));
+    }
+    const long before = m_recordStore.GetCount();
+    auto enlist = [&]
+    {
+        const long made = m_recordStore.GetCount() - before;
+        m_allRecords.AddRecords(out, made);
+        m_shownRecords.AddRecords(out, made);
+        m_nNextRecordNumber += static_cast<int32_t>(made);
+        m_nQualified += made;
+        ForgetRecordDerivedState();
+    };
     try
     {
-        for (size_t i = 0; i < count; ++i)
-            out[i] = AppendNewRecord();
+        m_recordStore.AllocateRecords(count, m_nNextRecordNumber, out);
     }
     catch (...)
     {
-        ForgetRecordDerivedState();
+        enlist();
         throw;
     }
-    ForgetRecordDerivedState();
+    enlist();
 }
 
 CRecord* CTable::AppendNewRecord()

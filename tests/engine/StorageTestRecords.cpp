@@ -119,6 +119,33 @@ TEST(StorageRecordStore, FailedBlockAllocationLeavesTheStoreUnchanged)
     EXPECT_EQ(store.GetCount(), 20001);
 }
 
+TEST(StorageRecordStore, ManyAtOnceCrossBlocksAndKeepWhatWasMadeOnFailure)
+{
+    CTableAllocator allocator;
+    CRecordStore store(allocator);
+    store.AllocateRecord(0);
+    std::vector<CRecord*> out(45000, nullptr);
+    // The second new block fails: the records of the first block's rest and of the next one are kept.
+    const int nFailures = RunFailureLoop([&] { store.AllocateRecords(out.size(), 1, out.data()); },
+                                         [&]
+                                         {
+                                             EXPECT_TRUE(store.Validate());
+                                             EXPECT_EQ(store.GetCount() % 20000, 0);
+                                             allocator.RefillReserve();
+                                         });
+    EXPECT_GE(nFailures, 1);
+    CRecordStore fresh(allocator);
+    fresh.AllocateRecord(0);
+    fresh.AllocateRecords(out.size(), 1, out.data());
+    EXPECT_EQ(fresh.GetCount(), 45001);
+    EXPECT_EQ(fresh.GetBlockCount(), 3);
+    for (size_t i = 0; i < out.size(); ++i)
+    {
+        ASSERT_EQ(out[i]->m_nRecordNumber, static_cast<int32_t>(i + 1));
+        ASSERT_TRUE(out[i]->m_bQualified && out[i]->m_bShown && !out[i]->m_bOpen && !out[i]->m_pLink);
+    }
+}
+
 TEST(StorageRecordArray, GrowsFrom100ByAThirdButAtLeast10000)
 {
     CTableAllocator allocator;
