@@ -133,16 +133,9 @@ TEST(TableFunctionsTest, NamesVersionsAndFiles)
 {
     CTestTable table;
     EXPECT_EQ(StringOf(TableGetApplicationName, table), L"");
-    EXPECT_EQ(TableSetApplicationName(table, L"Lagerverwaltung"), 0);
-    EXPECT_EQ(StringOf(TableGetApplicationName, table), L"Lagerverwaltung");
     EXPECT_EQ(StringOf(TableGetProductVersion, table), L"" KORVALIN_VERSION_STRING);
     EXPECT_EQ(StringOf(TableGetDocumentVersion, table), L"QTX2025/02/25");
     EXPECT_EQ(StringOf(TableGetTypeLibraryVersion, table), L"1.0");
-
-    EXPECT_EQ(TableSetParentQtxFileName(table, L"/daten/eltern.qtx"), 0);
-    EXPECT_EQ(StringOf(TableGetParentQtxFileName, table), L"/daten/eltern.qtx");
-    EXPECT_EQ(TableSetImportFileName(table, L"/daten/import.csv"), 0);
-    EXPECT_EQ(StringOf(TableGetImportFileName, table), L"/daten/import.csv");
     EXPECT_EQ(TableSetWorkingDirectory(table, L"/daten"), 0);
     EXPECT_EQ(StringOf(TableGetWorkingDirectory, table), L"/daten");
     EXPECT_EQ(TableSetWorkingDirectory(table, nullptr), 0);
