@@ -211,18 +211,6 @@ TEST(OptionSet, SavingKeepsForeignEntriesOfTheProfile)
     EXPECT_EQ(entries.at("Flags/Animated"), "3");
 }
 
-TEST(OptionSet, LanguageIsWrittenAndSurvivesALoadSaveCycle)
-{
-    COptionSet o;
-    o.m_nLanguage = 1033;
-    const std::string text = SavedText(o);
-    EXPECT_EQ(Entries(text).at("Flags/Language"), "1033");
-    // Loading and saving again must not turn the chosen language back into German.
-    COptionSet next;
-    next.LoadOptions(*ProfileFromText(text));
-    EXPECT_EQ(Entries(SavedText(next)).at("Flags/Language"), "1033");
-}
-
 TEST(OptionSet, ResetDefaultsRestoresEverythingButTheLanguage)
 {
     COptionSet o = NonDefaultOptions();
