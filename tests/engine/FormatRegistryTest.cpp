@@ -1,6 +1,8 @@
 // The format registry: standard formats of every language, ids and ranks, type defaults, the order in which
 // families are asked, writing limits, independence of the C locale, languages and regional settings.
 
+#include "TableTestSupport.h"
+
 #include "engine/FormatRegistry.h"
 #include "engine/Languages.h"
 #include "engine/Table.h"
@@ -13,6 +15,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -29,12 +32,6 @@ EValueType SlotType(int slot)
     if (slot <= SLOT_DATETIME_5)
         return VALUE_DATETIME;
     return VALUE_TIMESPAN;
-}
-
-std::unique_ptr<CTable> TableInLanguage(COptionSet& options, int languageId)
-{
-    options.m_nLanguage = languageId;
-    return std::make_unique<CTable>(&options);
 }
 } // namespace
 
@@ -60,8 +57,8 @@ TEST(StandardFormats, EverySlotOfEveryLanguageIsUnderstoodWithItsType)
 
 TEST(StandardFormats, TableIdsFollowTheRanksAndTheTypeDefaultsAreMarked)
 {
-    COptionSet options;
-    const auto table = TableInLanguage(options, 1033);
+    STableInLanguage english(1033);
+    CTable* table = english.table.get();
     const CFormatRegistry& registry = table->GetFormatRegistry();
     EXPECT_EQ(table->GetFormatID(u""), 0);
     EXPECT_EQ(table->GetFormat(0), u"");
@@ -79,8 +76,8 @@ TEST(StandardFormats, TableIdsFollowTheRanksAndTheTypeDefaultsAreMarked)
         EXPECT_GT(table->GetFormatID(known), 0) << platform::ToUtf8(known);
     EXPECT_EQ(table->GetFormatID(u"####.####"), -1); // slot 6 is not among the added ones
 
-    COptionSet germanOptions;
-    const auto german = TableInLanguage(germanOptions, 1031);
+    STableInLanguage inGerman(1031);
+    CTable* german = inGerman.table.get();
     const CFormatRegistry& germanFormats = german->GetFormatRegistry();
     EXPECT_EQ(german->GetLanguageID(), 1031);
     EXPECT_EQ(germanFormats.GetDefaultFormatID(VALUE_DATE), german->GetFormatID(u"t.m.jjjj"));
@@ -162,8 +159,8 @@ TEST(Registry, UnknownIdsAndStrings)
 
 TEST(Registry, AddingWithSortKeepsEveryAttributesFormat)
 {
-    COptionSet options;
-    const auto table = TableInLanguage(options, 1033);
+    STableInLanguage english(1033);
+    CTable* table = english.table.get();
     CAttribute* integer = table->CreateNewAttribute(ATTR_NORMAL, false, u"I", nullptr, 10, true);
     CAttribute* date = table->CreateNewAttribute(ATTR_NORMAL, false, u"D", nullptr, 10, true);
     ASSERT_EQ(integer->SetFormatString(u"####"), 1);
@@ -305,16 +302,15 @@ TEST(Languages, RegionalSettingsFollowTheLanguage)
 
 TEST(LargeIntegerString, WrittenWithTheLanguagesThousands)
 {
-    COptionSet english;
-    const auto table = TableInLanguage(english, 1033);
-    EXPECT_EQ(table->LargeIntegerString(1234567), u"1,234,567");
-    EXPECT_EQ(table->LargeIntegerString(999), u"999");
-    EXPECT_EQ(table->LargeIntegerString(-1000), u"-1,000");
-    EXPECT_EQ(table->LargeIntegerString(0), u"0");
-    EXPECT_EQ(table->LargeIntegerString(std::numeric_limits<int64_t>::min()), u"-9,223,372,036,854,775,808");
-    EXPECT_EQ(table->LargeIntegerString(std::numeric_limits<int64_t>::max()), u"9,223,372,036,854,775,807");
-    COptionSet german;
-    EXPECT_EQ(TableInLanguage(german, 1031)->LargeIntegerString(1234567), u"1.234.567");
-    COptionSet french;
-    EXPECT_EQ(TableInLanguage(french, 1036)->LargeIntegerString(1234567), u"1\u00A0234\u00A0567");
+    const std::tuple<int, int64_t, const char16_t*> cases[] = {
+        {1033, 1234567, u"1,234,567"},
+        {1033, 999, u"999"},
+        {1033, -1000, u"-1,000"},
+        {1033, 0, u"0"},
+        {1033, std::numeric_limits<int64_t>::min(), u"-9,223,372,036,854,775,808"},
+        {1033, std::numeric_limits<int64_t>::max(), u"9,223,372,036,854,775,807"},
+        {1031, 1234567, u"1.234.567"},
+        {1036, 1234567, u"1\u00A0234\u00A0567"}};
+    for (const auto& [language, number, text] : cases)
+        EXPECT_EQ(STableInLanguage(language).table->LargeIntegerString(number), text) << language << " " << number;
 }
