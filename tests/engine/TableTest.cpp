@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <thread>
 
 TEST(CreateEmpty, MakesTheExampleTable)
@@ -96,21 +95,6 @@ TEST(AttributeCreation, TreeMarkersSetKindIndentLinesAndOpenFlag)
     EXPECT_EQ(table.CreateNewAttribute(ATTR_FROM_NAME, false, u">Plain", nullptr, 1, false)->GetIndent(), 0);
     // Markers are read only for kind 7.
     EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u">Raw", nullptr, 1, false)->GetName(), u">Raw");
-}
-
-TEST(AttributeCreation, UuidsAreCanonicalAndDistinct)
-{
-    CTable table;
-    std::set<std::u16string> uuids;
-    for (int i = 0; i < 200; ++i)
-    {
-        const std::u16string uuid = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1, false)->GetUuid();
-        ASSERT_EQ(uuid.size(), 36u);
-        EXPECT_EQ(uuid[8], u'-');
-        EXPECT_EQ(uuid[23], u'-');
-        uuids.insert(uuid);
-    }
-    EXPECT_EQ(uuids.size(), 200u);
 }
 
 TEST(UniqueNames, RepeatsGetNumberedSuffixes)
