@@ -71,14 +71,10 @@ TEST(OptionSet, EmptyProfileGivesTheDefaults)
 {
     const COptionSet o = Load("");
     EXPECT_EQ(o, COptionSet());
-    EXPECT_EQ(o.m_nColorSchemeNr2011, 4);
     EXPECT_EQ(&o.GetActiveColorScheme(), &o.m_colorScheme4);
     for (int n : {1, 2, 3, 4, 256})
         EXPECT_EQ(*o.GetColorScheme(n), CColorScheme(n)) << n;
     EXPECT_EQ(o.GetColorScheme(5), nullptr);
-
-    // German is the language of a profile that names none.
-    EXPECT_EQ(o.m_nLanguage, 1031);
 }
 
 TEST(OptionSet, SingleEntriesAreClampedOrKeepTheFieldWhenOutOfRange)
