@@ -181,7 +181,8 @@ protected:
                 {"AttributeGetColor", [this](CAttribute* a) { return AttributeGetColor(a, L"1", &m_nColor); }},
             });
         for (const SValueCall& call : ValueCalls())
-            calls.push_back({call.m_pName, [this, call](CAttribute* a) { return call.m_call({m_table, a, m_pRecord}); }});
+            calls.push_back({call.m_pName, [this, call](CAttribute* a)
+                             { return call.m_call({m_table, a, m_pRecord}); }});
         return calls;
     }
 

@@ -85,10 +85,16 @@ TEST(Export, EachEncodingWritesItsMark)
     CTable table;
     AddColumn(table, u"a", {u"x"});
     using namespace std::string_literals;
-    const std::pair<int, std::string> marks[] = {
-        {0, "a"}, {1, "\xEF\xBB\xBF" "a"}, {2, "\xFE\xFF\x00" "a"s}, {3, "\xFF\xFE" "a\x00"s}}; // no mark for code pages
+    const std::pair<int, std::string> marks[] = {// no mark for code pages
+                                                 {0, "a"},
+                                                 {1, "\xEF\xBB\xBF" "a"},
+                                                 {2, "\xFE\xFF\x00" "a"s},
+                                                 {3, "\xFF\xFE" "a\x00"s}};
     for (const auto& [encoding, start] : marks)
-        EXPECT_EQ(MakeExportText(table, Options(u';', u'"', encoding, true)).substr(0, start.size()), start) << encoding;
+    {
+        const std::string text = MakeExportText(table, Options(u';', u'"', encoding, true));
+        EXPECT_EQ(text.substr(0, start.size()), start) << encoding;
+    }
 }
 
 TEST(Export, CodePageSubstitutesWhatItCannotHold)
