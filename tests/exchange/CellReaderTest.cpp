@@ -17,13 +17,6 @@ using namespace exchange;
 namespace
 {
 
-SCellRules Comma()
-{
-    SCellRules rules;
-    rules.m_cDelimiter = u',';
-    return rules;
-}
-
 TEST(CellReader, EveryMarkIsFoundWhereverItStandsInALongCell)
 {
     // Plain text is passed over several units at a time: a mark must be found at every position, also right
@@ -76,7 +69,7 @@ TEST(CellReader, EveryMarkIsFoundWhereverItStandsInALongCell)
 TEST(CellReader, CutNeverSplitsASurrogatePair)
 {
     const KString pairs = KString(MAX_CELL_LENGTH - 4, u'z') + u"\U0001F600\U0001F600w";
-    CTextReader reader(pairs, Comma());
+    CTextReader reader(pairs, SCellRules());
     EXPECT_EQ(KString(reader.ReadCell(1)), KString(MAX_CELL_LENGTH - 4, u'z') + u"...");
 }
 
