@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace apitest
@@ -22,6 +23,20 @@ inline std::wstring Take(wchar_t* text)
     std::wstring result(text, StringGetLength(text));
     StringFree(text);
     return result;
+}
+
+// What a getter gives for handle, expecting status 0 (a string is taken and freed): Got(TableGetName, frame).
+template <class H, class T> T Got(uint16_t (*get)(H, T*), std::type_identity_t<H> handle)
+{
+    T value{};
+    EXPECT_EQ(get(handle, &value), 0);
+    return value;
+}
+template <class H> std::wstring Got(uint16_t (*get)(H, wchar_t**), std::type_identity_t<H> handle)
+{
+    wchar_t* text = nullptr;
+    EXPECT_EQ(get(handle, &text), 0);
+    return Take(text);
 }
 
 inline std::wstring LastError()
@@ -113,19 +128,13 @@ public:
     std::wstring Layout()
     {
         std::wstring result;
-        int32_t count = 0;
-        EXPECT_EQ(TableGetAttributeCount(m_pFrame, &count), 0);
-        for (int32_t i = 0; i < count; ++i)
+        for (int32_t i = 0, count = Got(TableGetAttributeCount, m_pFrame); i < count; ++i)
         {
             CAttribute* attribute = nullptr;
             EXPECT_EQ(TableGetAttribute(m_pFrame, i, &attribute), 0);
-            int32_t indent = 0;
-            EXPECT_EQ(AttributeGetIndent(attribute, &indent), 0);
-            wchar_t* name = nullptr;
-            EXPECT_EQ(AttributeGetName(attribute, &name), 0);
-            if (!result.empty())
-                result += L' ';
-            result += std::wstring(static_cast<size_t>(indent), L'>') + Take(name);
+            result += (result.empty() ? L"" : L" ") +
+                      std::wstring(static_cast<size_t>(Got(AttributeGetIndent, attribute)), L'>') +
+                      Got(AttributeGetName, attribute);
         }
         return result;
     }
@@ -144,11 +153,7 @@ private:
 // Name of an attribute (for readable expectations).
 inline std::wstring NameOf(CAttribute* attribute)
 {
-    if (!attribute)
-        return L"<none>";
-    wchar_t* name = nullptr;
-    EXPECT_EQ(AttributeGetName(attribute, &name), 0);
-    return Take(name);
+    return attribute ? Got(AttributeGetName, attribute) : L"<none>";
 }
 
 // A host that writes the calls it hears into one log line: "added(B after A) moved(C below B) ...".

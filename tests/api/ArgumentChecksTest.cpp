@@ -4,6 +4,7 @@
 #include "ApiTestSupport.h"
 
 #include <functional>
+#include <tuple>
 #include <type_traits>
 
 using namespace apitest;
@@ -43,6 +44,10 @@ template <class T, class... TMore> std::vector<SCall<T>> Calls(SCall<T> first, T
 #define GETTER(fn) Getter(#fn, fn)
 #define ACTION(fn) Action(#fn, fn)
 
+// A call that takes a frame, an attribute and a record, each where the function has one.
+using SValueCall = SCall<std::tuple<CTableFrame*, CAttribute*, CRecord*>>;
+#define VALUE_CALL(fn, ...) SValueCall{#fn, [&](auto h) { auto [f, a, r] = h; return fn(f, a, r, __VA_ARGS__); }}
+
 // A table with one attribute, one header and one record, and room for every out-parameter.
 class ArgumentChecksTest : public ::testing::Test
 {
@@ -56,10 +61,32 @@ protected:
         ASSERT_EQ(TableRefresh(m_table), 0);
     }
 
-    // Every function that takes a frame first, called with valid other arguments.
+    // Every function that takes a frame, an attribute and a record, with valid other arguments.
+    std::vector<SValueCall> ValueCalls()
+    {
+        return {
+            VALUE_CALL(TableSetValue, const_cast<wchar_t*>(L"v"), false),
+            VALUE_CALL(TableSetDoubleValue, 1.5),
+            VALUE_CALL(TableSetIntValue, 7),
+            VALUE_CALL(TableSetDATEValue, 36526),
+            VALUE_CALL(TableSetDateValue, 2000, 1, 1),
+            VALUE_CALL(TableSetTimeValue, 1, 2, 3),
+            VALUE_CALL(TableSetDateTimeValue, 2000, 1, 1, 1, 2, 3),
+            VALUE_CALL(TableSetTimeSpanValue, 1, 2, 3, 4),
+            VALUE_CALL(TableGetValue, &m_pText),
+            VALUE_CALL(TableGetDoubleValue, &m_dNumber),
+            VALUE_CALL(TableGetIntValue, &m_nInt64),
+            VALUE_CALL(TableGetDATEValue, &m_dNumber),
+            VALUE_CALL(TableGetDateTimeValue, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt),
+            VALUE_CALL(TableGetDateValue, &m_nInt, &m_nInt, &m_nInt),
+            VALUE_CALL(TableGetTimeValue, &m_nInt, &m_nInt, &m_nInt),
+            VALUE_CALL(TableGetTimeSpanValue, &m_nShort, &m_dNumber, &m_nInt, &m_nInt),
+        };
+    }
+
+    // Every function that takes a frame first, called with valid other arguments (the value functions too).
     std::vector<SCall<CTableFrame*>> FrameCalls()
     {
-        CAttribute* a = m_pAttribute;
         CRecord* r = m_pRecord;
         std::vector<SCall<CTableFrame*>> calls = Calls(
             ACTION(TableDestroy), ACTION(TableRefresh), ACTION(TableClear), ACTION(TableRemoveFormatWarnings),
@@ -104,30 +131,6 @@ protected:
                 {"TableDeleteRecord", [r](CTableFrame* f) { return TableDeleteRecord(f, r); }},
                 {"TableGetRecordByKeyValue",
                  [this](CTableFrame* f) { return TableGetRecordByKeyValue(f, L"1", &m_pRecordOut); }},
-                {"TableSetValue",
-                 [a, r](CTableFrame* f) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
-                {"TableSetDoubleValue", [a, r](CTableFrame* f) { return TableSetDoubleValue(f, a, r, 1.5); }},
-                {"TableSetIntValue", [a, r](CTableFrame* f) { return TableSetIntValue(f, a, r, 7); }},
-                {"TableSetDATEValue", [a, r](CTableFrame* f) { return TableSetDATEValue(f, a, r, 36526); }},
-                {"TableSetDateValue", [a, r](CTableFrame* f) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
-                {"TableSetTimeValue", [a, r](CTableFrame* f) { return TableSetTimeValue(f, a, r, 1, 2, 3); }},
-                {"TableSetDateTimeValue",
-                 [a, r](CTableFrame* f) { return TableSetDateTimeValue(f, a, r, 2000, 1, 1, 1, 2, 3); }},
-                {"TableSetTimeSpanValue",
-                 [a, r](CTableFrame* f) { return TableSetTimeSpanValue(f, a, r, 1, 2, 3, 4); }},
-                {"TableGetValue", [this, a, r](CTableFrame* f) { return TableGetValue(f, a, r, &m_pText); }},
-                {"TableGetDoubleValue",
-                 [this, a, r](CTableFrame* f) { return TableGetDoubleValue(f, a, r, &m_dNumber); }},
-                {"TableGetIntValue", [this, a, r](CTableFrame* f) { return TableGetIntValue(f, a, r, &m_nInt64); }},
-                {"TableGetDATEValue", [this, a, r](CTableFrame* f) { return TableGetDATEValue(f, a, r, &m_dNumber); }},
-                {"TableGetDateTimeValue", [this, a, r](CTableFrame* f)
-                 { return TableGetDateTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt, &m_nInt); }},
-                {"TableGetDateValue",
-                 [this, a, r](CTableFrame* f) { return TableGetDateValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
-                {"TableGetTimeValue",
-                 [this, a, r](CTableFrame* f) { return TableGetTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
-                {"TableGetTimeSpanValue", [this, a, r](CTableFrame* f)
-                 { return TableGetTimeSpanValue(f, a, r, &m_nShort, &m_dNumber, &m_nInt, &m_nInt); }},
                 {"TableNextAttribute", [this](CTableFrame* f) { return TableNextAttribute(f, m_pPosition, &m_pOut); }},
                 {"TableNextLeafAttribute",
                  [this](CTableFrame* f) { return TableNextLeafAttribute(f, m_pPosition, &m_pOut); }},
@@ -136,14 +139,15 @@ protected:
                  [this](CTableFrame* f) { return TableAllRecordsNext(f, m_pCounter, &m_pRecordOut); }},
                 {"TableAllRecordsFinish", [this](CTableFrame* f) { return TableAllRecordsFinish(f, m_pCounter); }},
             });
+        for (const SValueCall& call : ValueCalls())
+            calls.push_back({call.m_pName, [this, call](CTableFrame* f)
+                             { return call.m_call({f, m_pAttribute, m_pRecord}); }});
         return calls;
     }
 
     // Every function that takes an attribute first (or an attribute after a valid frame), with valid other arguments.
     std::vector<SCall<CAttribute*>> AttributeCalls()
     {
-        CTableFrame* f = m_table;
-        CRecord* r = m_pRecord;
         std::vector<SCall<CAttribute*>> calls =
             Calls(GETTER(AttributeGetName), SETTER(AttributeSetName, L"N"), GETTER(AttributeGetImportName),
                   SETTER(AttributeSetImportName, L"N"), GETTER(AttributeGetImportIndex),
@@ -165,13 +169,6 @@ protected:
         calls.insert(
             calls.end(),
             {
-                {"TableSetValue",
-                 [f, r](CAttribute* a) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
-                {"TableSetDoubleValue", [f, r](CAttribute* a) { return TableSetDoubleValue(f, a, r, 1); }},
-                {"TableSetDateValue", [f, r](CAttribute* a) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
-                {"TableGetValue", [this, f, r](CAttribute* a) { return TableGetValue(f, a, r, &m_pText); }},
-                {"TableGetTimeSpanValue", [this, f, r](CAttribute* a)
-                 { return TableGetTimeSpanValue(f, a, r, &m_nShort, &m_dNumber, &m_nInt, &m_nInt); }},
                 {"TableGetDoubleValue(text)",
                  [this](CAttribute* a) { return TableGetDoubleValue(a, L"1", &m_dNumber); }},
                 {"TableGetIntValue(text)", [this](CAttribute* a) { return TableGetIntValue(a, L"1", &m_nInt64); }},
@@ -183,6 +180,9 @@ protected:
                  [this](CAttribute* a) { return AttributeGetCoupledBlockLeader(a, &m_pOut, &m_bFlag); }},
                 {"AttributeGetColor", [this](CAttribute* a) { return AttributeGetColor(a, L"1", &m_nColor); }},
             });
+        for (const SValueCall& call : ValueCalls())
+            calls.push_back({call.m_pName, [this, call](CAttribute* a)
+                             { return call.m_call({m_table, a, m_pRecord}); }});
         return calls;
     }
 
@@ -242,38 +242,18 @@ TEST_F(ArgumentChecksTest, NullDeletedAndForeignAttributesGiveStatus4)
             << call.m_pName;
     }
     // An attribute of another table is refused where the frame is given.
-    CRecord* r = m_pRecord;
-    EXPECT_EQ(Outcome([&] { return TableSetValue(m_table, foreign, r, const_cast<wchar_t*>(L"v"), false); }),
-              Failure(4, L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"));
-    EXPECT_EQ(Outcome([&] { return TableGetValue(m_table, foreign, r, &m_pText); }),
-              Failure(4, L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"));
+    for (const SValueCall& call : ValueCalls())
+        EXPECT_EQ(Outcome([&] { return call.m_call({m_table, foreign, m_pRecord}); }),
+                  Failure(4, L"API_ILLEGAL_ATTRIBUTE_ARGUMENT"))
+            << call.m_pName;
 }
 
 TEST_F(ArgumentChecksTest, NullRecordGivesStatus5)
 {
-    CTableFrame* f = m_table;
-    CAttribute* a = m_pAttribute;
-    const std::vector<SCall<CRecord*>> calls = {
-        {"TableDeleteRecord", [f](CRecord* r) { return TableDeleteRecord(f, r); }},
-        {"TableSetValue", [f, a](CRecord* r) { return TableSetValue(f, a, r, const_cast<wchar_t*>(L"v"), false); }},
-        {"TableSetDoubleValue", [f, a](CRecord* r) { return TableSetDoubleValue(f, a, r, 1); }},
-        {"TableSetIntValue", [f, a](CRecord* r) { return TableSetIntValue(f, a, r, 1); }},
-        {"TableSetDATEValue", [f, a](CRecord* r) { return TableSetDATEValue(f, a, r, 1); }},
-        {"TableSetDateValue", [f, a](CRecord* r) { return TableSetDateValue(f, a, r, 2000, 1, 1); }},
-        {"TableSetTimeValue", [f, a](CRecord* r) { return TableSetTimeValue(f, a, r, 1, 1, 1); }},
-        {"TableSetDateTimeValue", [f, a](CRecord* r) { return TableSetDateTimeValue(f, a, r, 2000, 1, 1, 1, 1, 1); }},
-        {"TableSetTimeSpanValue", [f, a](CRecord* r) { return TableSetTimeSpanValue(f, a, r, 1, 1, 1, 1); }},
-        {"TableGetValue", [this, f, a](CRecord* r) { return TableGetValue(f, a, r, &m_pText); }},
-        {"TableGetDoubleValue", [this, f, a](CRecord* r) { return TableGetDoubleValue(f, a, r, &m_dNumber); }},
-        {"TableGetIntValue", [this, f, a](CRecord* r) { return TableGetIntValue(f, a, r, &m_nInt64); }},
-        {"TableGetDATEValue", [this, f, a](CRecord* r) { return TableGetDATEValue(f, a, r, &m_dNumber); }},
-        {"TableGetDateValue",
-         [this, f, a](CRecord* r) { return TableGetDateValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
-        {"TableGetTimeValue",
-         [this, f, a](CRecord* r) { return TableGetTimeValue(f, a, r, &m_nInt, &m_nInt, &m_nInt); }},
-    };
-    for (const auto& call : calls)
-        EXPECT_EQ(Outcome([&] { return call.m_call(nullptr); }), Failure(5, L"API_ILLEGAL_RECORD_ARGUMENT"))
+    EXPECT_EQ(Outcome([&] { return TableDeleteRecord(m_table, nullptr); }), Failure(5, L"API_ILLEGAL_RECORD_ARGUMENT"));
+    for (const SValueCall& call : ValueCalls())
+        EXPECT_EQ(Outcome([&] { return call.m_call({m_table, m_pAttribute, nullptr}); }),
+                  Failure(5, L"API_ILLEGAL_RECORD_ARGUMENT"))
             << call.m_pName;
 }
 

@@ -136,9 +136,7 @@ TEST_F(HostClassTest, AttributeMovesAndEngineMadeAttributes)
     EXPECT_TRUE(table.GenerateKeyIfNecessary(true));
     EXPECT_EQ(m_host.m_strLog.rfind(L"added(Kennung after C)", 0), 0u)
         << std::string(m_host.m_strLog.begin(), m_host.m_strLog.end());
-    CAttribute* key = nullptr;
-    ASSERT_EQ(TableGetKeyAttribute(m_pFrame, &key), 0);
-    EXPECT_EQ(NameOf(key), L"Kennung");
+    EXPECT_EQ(NameOf(Got(TableGetKeyAttribute, m_pFrame)), L"Kennung");
 }
 
 TEST_F(HostClassTest, KeyEventsProgressAndMessages)

@@ -167,16 +167,10 @@ TEST_F(ValuesTest, DateAndTimeAttributesStoreTheirFormattedText)
     CAttribute* time = m_table.Add(L"Zeit", L"hh:mm:ss");
     CAttribute* dateTime = m_table.Add(L"Zeitpunkt", L"yyyy-mm-dd hh:mm:ss");
     CAttribute* span = m_table.Add(L"Dauer", L"hhh:mm:ss");
-    auto type = [](CAttribute* attribute)
-    {
-        wchar_t* text = nullptr;
-        EXPECT_EQ(AttributeGetType(attribute, &text), 0);
-        return Take(text);
-    };
-    EXPECT_EQ(type(date), L"DATE");
-    EXPECT_EQ(type(time), L"TIME");
-    EXPECT_EQ(type(dateTime), L"DATETIME");
-    EXPECT_EQ(type(span), L"TIMESPAN");
+    EXPECT_EQ(Got(AttributeGetType, date), L"DATE");
+    EXPECT_EQ(Got(AttributeGetType, time), L"TIME");
+    EXPECT_EQ(Got(AttributeGetType, dateTime), L"DATETIME");
+    EXPECT_EQ(Got(AttributeGetType, span), L"TIMESPAN");
 
     EXPECT_EQ(TableSetDateValue(m_table, date, m_pRecord, 2024, 2, 29), 0);
     EXPECT_EQ(Text(date), L"2024-02-29");
@@ -325,18 +319,14 @@ TEST_F(ValuesTest, ConvertersReadTextWithTheFormat)
 TEST_F(ValuesTest, SettingValuesMarksTheTableModified)
 {
     ASSERT_EQ(TableSetModified(m_table, false), 0);
-    bool modified = true;
-    ASSERT_EQ(TableGetModified(m_table, &modified), 0);
-    EXPECT_FALSE(modified);
+    EXPECT_FALSE(Got(TableGetModified, m_table));
     EXPECT_EQ(TableSetDateValue(m_table, m_pDouble, m_pRecord, 2001, 1, 1), 0);
-    ASSERT_EQ(TableGetModified(m_table, &modified), 0);
-    EXPECT_TRUE(modified);
+    EXPECT_TRUE(Got(TableGetModified, m_table));
 
     // A refused value is no change.
     ASSERT_EQ(TableSetModified(m_table, false), 0);
     EXPECT_EQ(TableSetValue(m_table, m_pHeader, m_pRecord, const_cast<wchar_t*>(L"x"), false), 15);
-    ASSERT_EQ(TableGetModified(m_table, &modified), 0);
-    EXPECT_FALSE(modified);
+    EXPECT_FALSE(Got(TableGetModified, m_table));
 }
 
 } // namespace

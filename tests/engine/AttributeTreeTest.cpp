@@ -88,16 +88,3 @@ TEST(DisplayName, EmptyShortenedAndControlCharacters)
     EXPECT_EQ(a->GetDisplayName(0, true), u"Tab\u2409here");
     EXPECT_EQ(a->GetDisplayName(0, false), u"Tab\there");
 }
-
-TEST(Permissions, AllAllowedByDefaultAndIndependent)
-{
-    CTable table;
-    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1, false);
-    for (int p = 0; p < PERMISSION_COUNT; ++p)
-        EXPECT_TRUE(a->GetPermission(static_cast<EPermission>(p)));
-    a->SetPermission(PERMIT_MOVE, false);
-    EXPECT_FALSE(a->GetPermission(PERMIT_MOVE));
-    EXPECT_TRUE(a->GetPermission(PERMIT_DELETE));
-    EXPECT_TRUE(a->IsShown());
-    EXPECT_FALSE(a->IsHidden());
-}

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -14,12 +15,7 @@ namespace
 bool AllZero(const void* p, size_t bytes)
 {
     const auto* pBytes = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < bytes; ++i)
-    {
-        if (pBytes[i] != 0)
-            return false;
-    }
-    return true;
+    return std::all_of(pBytes, pBytes + bytes, [](unsigned char b) { return b == 0; });
 }
 
 } // namespace

@@ -44,6 +44,13 @@ KString Numbered(long i)
     return u"value " + platform::ToKString(i);
 }
 
+// The index stored for key, or -1 when the tree does not find it.
+long Find(const CHashTree& tree, KStringView key)
+{
+    long index = -1;
+    return tree.Lookup(key, &index) ? index : -1;
+}
+
 } // namespace
 
 TEST(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
@@ -220,11 +227,7 @@ TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
     }
     EXPECT_TRUE(tree.ValidateFull());
     for (long i = 0; i < 5000; ++i)
-    {
-        long nIndex = -1;
-        ASSERT_TRUE(tree.Lookup(Numbered(i), &nIndex));
-        ASSERT_EQ(nIndex, i);
-    }
+        ASSERT_EQ(Find(tree, Numbered(i)), i);
 }
 
 TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
@@ -263,16 +266,10 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
     EXPECT_TRUE(tree.ValidateFull());
 
     for (size_t i = 0; i < vColliding.size(); ++i)
-    {
-        long nIndex = -1;
-        ASSERT_TRUE(tree.Lookup(vColliding[i], &nIndex));
-        EXPECT_EQ(nIndex, static_cast<long>(i));
-    }
+        EXPECT_EQ(Find(tree, vColliding[i]), static_cast<long>(i));
     for (long i = 0; i < 3000; ++i)
     {
-        long nIndex = -1;
-        ASSERT_TRUE(tree.Lookup(Numbered(i), &nIndex));
-        EXPECT_EQ(nIndex, 1000 + i);
+        EXPECT_EQ(Find(tree, Numbered(i)), 1000 + i);
     }
     EXPECT_FALSE(tree.Lookup(u"aBaBaBaBaBaB", nullptr));
     EXPECT_FALSE(tree.Lookup(u"value 3000", nullptr));
@@ -280,9 +277,7 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
     // An equal key from elsewhere replaces pointer and index; the count stays.
     const char16_t* pCopy = store.AllocateValue(vColliding[5]);
     keys.Store(tree, pCopy, 4711);
-    long nIndex = -1;
-    EXPECT_TRUE(tree.Lookup(vColliding[5], &nIndex));
-    EXPECT_EQ(nIndex, 4711);
+    EXPECT_EQ(Find(tree, vColliding[5]), 4711);
     EXPECT_EQ(tree.GetCount(), 3032);
     EXPECT_TRUE(tree.ValidateFull());
 }
@@ -300,19 +295,14 @@ TEST(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
 
     // A view into a longer, unterminated text finds the key of exactly that length.
     const KString haystack = u"xxabcdxx";
-    long nIndex = -1;
-    EXPECT_TRUE(tree.Lookup(KStringView(haystack).substr(2, 3), &nIndex));
-    EXPECT_EQ(nIndex, 1);
-    EXPECT_TRUE(tree.Lookup(KStringView(haystack).substr(2, 2), &nIndex));
-    EXPECT_EQ(nIndex, 2);
-    EXPECT_TRUE(tree.Lookup(KStringView(haystack).substr(0, 0), &nIndex));
-    EXPECT_EQ(nIndex, 0);
-    EXPECT_FALSE(tree.Lookup(KStringView(haystack).substr(2, 4), &nIndex));
-    EXPECT_FALSE(tree.Lookup(u"a", &nIndex));
-    EXPECT_FALSE(tree.Lookup(u"Abc", &nIndex));                   // no case folding
-    EXPECT_FALSE(tree.Lookup(KStringView(u"abc\0", 4), &nIndex)); // a terminator inside the view is a character
-    EXPECT_TRUE(tree.Lookup(u"\xD83D\xDE00", &nIndex));
-    EXPECT_EQ(nIndex, 6);
+    EXPECT_EQ(Find(tree, KStringView(haystack).substr(2, 3)), 1);
+    EXPECT_EQ(Find(tree, KStringView(haystack).substr(2, 2)), 2);
+    EXPECT_EQ(Find(tree, KStringView(haystack).substr(0, 0)), 0);
+    EXPECT_FALSE(tree.Lookup(KStringView(haystack).substr(2, 4), nullptr));
+    EXPECT_FALSE(tree.Lookup(u"a", nullptr));
+    EXPECT_FALSE(tree.Lookup(u"Abc", nullptr));                   // no case folding
+    EXPECT_FALSE(tree.Lookup(KStringView(u"abc\0", 4), nullptr)); // a terminator inside the view is a character
+    EXPECT_EQ(Find(tree, u"\xD83D\xDE00"), 6);
 }
 
 TEST(StorageHashTree, RemoveAllForgetsEveryKey)
@@ -332,9 +322,7 @@ TEST(StorageHashTree, RemoveAllForgetsEveryKey)
         for (long i = 0; i < nKeys; ++i)
             ASSERT_FALSE(tree.Lookup(Numbered(i), nullptr));
         keys.Store(tree, store.AllocateValue(u"again"), 3);
-        long nIndex = -1;
-        EXPECT_TRUE(tree.Lookup(u"again", &nIndex));
-        EXPECT_EQ(nIndex, 3);
+        EXPECT_EQ(Find(tree, u"again"), 3);
         EXPECT_TRUE(tree.ValidateFull());
     }
 }
@@ -368,9 +356,5 @@ TEST(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
     EXPECT_GE(nFailures, 1);
     EXPECT_EQ(tree.GetCount(), 1100);
     for (long i = 0; i < 1100; ++i)
-    {
-        long nIndex = -1;
-        ASSERT_TRUE(tree.Lookup(vKeys[static_cast<size_t>(i)], &nIndex));
-        ASSERT_EQ(nIndex, i);
-    }
+        ASSERT_EQ(Find(tree, vKeys[static_cast<size_t>(i)]), i);
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <thread>
 
 TEST(CreateEmpty, MakesTheExampleTable)
@@ -18,9 +17,8 @@ TEST(CreateEmpty, MakesTheExampleTable)
     EXPECT_EQ(AttributeNames(table), "Kennung Attribut1 Attribut2 Attribut3 Attribut4 Attribut5 Attribut6 Attribut7 "
                                      "Attribut8 Attribut9 Attribut10 Attribut11 Attribut12 Attribut13 Attribut14 "
                                      "Attribut15");
+    // The key's and Attribut1's values: the app.demo test.
     const std::string rendered = RenderTable(table);
-    EXPECT_NE(rendered.find("Kennung(1)=1,2,3,4,5,6,7,8;"), std::string::npos) << rendered;
-    EXPECT_NE(rendered.find("Attribut1(2)=a,b,c,d,e,f,g,h;"), std::string::npos) << rendered;
     EXPECT_NE(rendered.find("Attribut15(16)=,,,,,,,;"), std::string::npos) << rendered;
     CAttribute* undefinedColumn = table.FindAttribute(u"Attribut7");
     ASSERT_NE(undefinedColumn, nullptr);
@@ -97,21 +95,6 @@ TEST(AttributeCreation, TreeMarkersSetKindIndentLinesAndOpenFlag)
     EXPECT_EQ(table.CreateNewAttribute(ATTR_FROM_NAME, false, u">Plain", nullptr, 1, false)->GetIndent(), 0);
     // Markers are read only for kind 7.
     EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u">Raw", nullptr, 1, false)->GetName(), u">Raw");
-}
-
-TEST(AttributeCreation, UuidsAreCanonicalAndDistinct)
-{
-    CTable table;
-    std::set<std::u16string> uuids;
-    for (int i = 0; i < 200; ++i)
-    {
-        const std::u16string uuid = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1, false)->GetUuid();
-        ASSERT_EQ(uuid.size(), 36u);
-        EXPECT_EQ(uuid[8], u'-');
-        EXPECT_EQ(uuid[23], u'-');
-        uuids.insert(uuid);
-    }
-    EXPECT_EQ(uuids.size(), 200u);
 }
 
 TEST(UniqueNames, RepeatsGetNumberedSuffixes)
@@ -254,14 +237,8 @@ TEST(KeyAttribute, RecordByKeyValueFollowsNewRecords)
 TEST(Records, NumberedInOrderOfCreationAndShown)
 {
     CTable table;
-    for (int i = 0; i < 5; ++i)
-    {
-        CRecord* record = table.AddRecord();
-        EXPECT_EQ(record->m_nRecordNumber, i);
-        EXPECT_TRUE(record->m_bQualified);
-        EXPECT_TRUE(record->m_bShown);
-        EXPECT_FALSE(record->m_bOpen);
-    }
+    for (int i = 0; i < 5; ++i) // the flags of a new record: StorageRecordStore.RecordsAreInitialisedAndNeverMove
+        EXPECT_EQ(table.AddRecord()->m_nRecordNumber, i);
     EXPECT_EQ(table.GetShownRecords().GetSize(), 5);
     table.ClearTable();
     EXPECT_EQ(table.GetRecordCount(), 0);

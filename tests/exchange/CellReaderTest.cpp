@@ -1,4 +1,5 @@
-// The cell reader, byte-order marks, code pages and the delimiter proposal, on texts in memory.
+// The cell reader, byte-order marks and code pages on texts in memory, where a data file in cases/ cannot
+// show the case (every position of a mark, a cut inside a surrogate pair, bytes no file holds).
 
 #include "engine/Table.h"
 #include "exchange/TextEncoding.h"
@@ -15,95 +16,6 @@ using namespace exchange;
 
 namespace
 {
-
-// The cells of a text as "cell|cell/" lines (each line ends in '/'), read with rules.
-std::string Cells(KStringView text, SCellRules rules, std::vector<size_t> widths = {})
-{
-    CTextReader reader(text, rules);
-    std::string out;
-    long line = 1;
-    size_t column = 0;
-    while (!reader.IsAtEnd())
-    {
-        const KStringView cell =
-            reader.ReadCell(line, column < widths.size() ? widths[column] : 0, rules.m_bFixedWidth);
-        out += platform::ToUtf8(cell);
-        switch (reader.GetTerminator())
-        {
-        case TERMINATOR_DELIMITER:
-            out += '|';
-            ++column;
-            break;
-        case TERMINATOR_LINE:
-            out += '/';
-            ++line;
-            column = 0;
-            break;
-        case TERMINATOR_END:
-            out += '$';
-            break;
-        }
-    }
-    return out;
-}
-
-SCellRules Comma()
-{
-    SCellRules rules;
-    rules.m_cDelimiter = u',';
-    return rules;
-}
-
-TEST(CellReader, QuotesDelimitersAndLineEnds)
-{
-    EXPECT_EQ(Cells(u"a,b\nc,d\n", Comma()), "a|b/c|d/");
-    EXPECT_EQ(Cells(u"\"a\"\"b\",c", Comma()), "a\"b|c$");       // a doubled quote is one quote
-    EXPECT_EQ(Cells(u"\"a,b\nc\",d\r\n", Comma()), "a,b\nc|d/"); // delimiter and LF inside quotes
-    EXPECT_EQ(Cells(u"a\rb\r\nc\nd", Comma()), "a/b/c/d$");      // CR, CR LF, LF; CR LF is one end
-    EXPECT_EQ(Cells(u"a\r\n\r\nb", Comma()), "a//b$");           // an empty line between
-    EXPECT_EQ(Cells(u",,\n", Comma()), "||/");                   // empty cells
-    EXPECT_EQ(Cells(u"\"\",x", Comma()), "|x$");                 // an empty quoted cell
-    EXPECT_EQ(Cells(u"\"abc\"d,e", Comma()), "abc\"d|e$");       // a stray quote stays in the text
-    EXPECT_EQ(Cells(u"ab\"c,d", Comma()), "ab\"c|d$");           // a quote inside is ordinary
-    EXPECT_EQ(Cells(u"\"open,", Comma()), "open,$");             // the end of the text ends a quoted cell
-    EXPECT_EQ(Cells(u"\"x\"", Comma()), "x$");
-}
-
-TEST(CellReader, NoQuoteAndOtherQuote)
-{
-    SCellRules none = Comma();
-    none.m_cQuote = 0;
-    EXPECT_EQ(Cells(u"\"a,b\"", none), "\"a|b\"$");
-    SCellRules single = Comma();
-    single.m_cQuote = u'\'';
-    EXPECT_EQ(Cells(u"'a,''b''',\"c\"", single), "a,'b'|\"c\"$");
-}
-
-TEST(CellReader, ByteOrderMarksAreSkippedOnTheFirstLineOnly)
-{
-    EXPECT_EQ(Cells(u"\uFEFFa,\uFEFFb\n\uFEFFc", Comma()), "a|b/\uFEFFc$");
-    EXPECT_EQ(Cells(u"\uFFFEa", Comma()), "a$");
-}
-
-TEST(CellReader, TalliesSpecialCharactersAndReplacesNul)
-{
-    SCellRules rules = Comma();
-    const KString text = KString(u"a|b,") + char16_t(0) + u"x,\x01\u0085,|p|q|,\"|\"\n";
-    CTextReader reader(text, rules);
-    std::string cells;
-    while (!reader.IsAtEnd())
-        cells += platform::ToUtf8(reader.ReadCell(1)) + ";";
-    EXPECT_EQ(cells, "a|b;\x03x;\x01\xC2\x85;|p|q|;|;");
-    const SCellTally& tally = reader.GetTally();
-    EXPECT_EQ(tally.m_nNullCharacters, 1);
-    EXPECT_EQ(tally.m_nControlCharacters, 2);
-    EXPECT_EQ(tally.m_nBars, 5);
-    EXPECT_EQ(tally.m_nMultipleValueCells, 2);
-
-    SCellRules replace = Comma();
-    replace.m_bReplaceBars = true;
-    EXPECT_EQ(Cells(u"|a|,b", replace), "\u00A6a\u00A6|b$");
-}
 
 TEST(CellReader, EveryMarkIsFoundWhereverItStandsInALongCell)
 {
@@ -153,52 +65,12 @@ TEST(CellReader, EveryMarkIsFoundWhereverItStandsInALongCell)
     }
 }
 
-TEST(CellReader, LengthLimitCutsToNineThousandNineHundredNinetySixAndDots)
+// The length limit itself (cut values, cut lists, the message) is covered by long_cell.csv in cases/cells.test.
+TEST(CellReader, CutNeverSplitsASurrogatePair)
 {
-    const KString exact(MAX_CELL_LENGTH, u'x');
-    const KString longer(MAX_CELL_LENGTH + 1, u'y');
-    KString list = u"|";
-    for (int i = 0; i < 6000; ++i)
-        list += u"ab|";
-    const KString text = exact + u"," + longer + u"," + list; // the reader borrows the text
-    CTextReader reader(text, Comma());
-    EXPECT_EQ(reader.ReadCell(1), exact);
-    const KString cut(reader.ReadCell(1));
-    EXPECT_EQ(cut.size(), MAX_CELL_LENGTH);
-    EXPECT_EQ(cut.substr(0, MAX_CELL_LENGTH - 3), KString(MAX_CELL_LENGTH - 3, u'y'));
-    EXPECT_EQ(cut.substr(MAX_CELL_LENGTH - 3), u"...");
-    const KString cutList(reader.ReadCell(1));
-    EXPECT_EQ(cutList.size(), MAX_CELL_LENGTH);
-    EXPECT_EQ(cutList.back(), u'|'); // a cut list stays closed
-    EXPECT_EQ(reader.GetTally().m_nCutValues, 2);
-    EXPECT_EQ(reader.GetTally().m_nFirstCutOffset, MAX_CELL_LENGTH + 1);
-
-    // A surrogate pair at the cut is never split.
-    KString pairs = KString(MAX_CELL_LENGTH - 4, u'z') + u"\U0001F600\U0001F600w";
-    CTextReader surrogates(pairs, Comma());
-    const KString kept(surrogates.ReadCell(1));
-    EXPECT_EQ(kept, KString(MAX_CELL_LENGTH - 4, u'z') + u"...");
-}
-
-TEST(CellReader, FixedWidthCutsByCharactersAndTrims)
-{
-    SCellRules fixed = Comma();
-    fixed.m_bFixedWidth = true;
-    // Widths 3 and 2: the rest of the line is a third cell; quotes and delimiters mean nothing.
-    EXPECT_EQ(Cells(u"ab cd\"e,f\n x yz\nq\n", fixed, {3, 2}), "ab|cd|\"e,f/x|yz|/q/");
-    // A surrogate pair counts as one character.
-    EXPECT_EQ(Cells(u"\U0001F600bc", fixed, {2}), "\U0001F600b|c$");
-}
-
-TEST(CellReader, ReadLineIgnoresDelimiterAndQuote)
-{
-    CTextReader reader(u"a,\"b\nc,d\n", Comma());
-    KString line;
-    ASSERT_TRUE(reader.ReadLine(1, &line));
-    EXPECT_EQ(line, u"a,\"b");
-    EXPECT_EQ(reader.ReadCell(2), u"c");
-    EXPECT_EQ(reader.GetPhysicalLine(reader.GetPosition()), 2);
-    EXPECT_EQ(reader.GetPhysicalLine(9), 3);
+    const KString pairs = KString(MAX_CELL_LENGTH - 4, u'z') + u"\U0001F600\U0001F600w";
+    CTextReader reader(pairs, SCellRules());
+    EXPECT_EQ(KString(reader.ReadCell(1)), KString(MAX_CELL_LENGTH - 4, u'z') + u"...");
 }
 
 TEST(CellReader, ControlCharacterMapShowsControlsVisibly)
@@ -214,16 +86,10 @@ TEST(CellReader, ControlCharacterMapShowsControlsVisibly)
 
 TEST(ByteOrderMark, DetectedInTheOrderOfTheRules)
 {
+    // Files with each mark are read in cases/encodings.test; here the cases no file shows.
     using namespace std::string_literals;
-    // 'a' written as \x61, so that no hex escape swallows it.
-    const std::pair<std::string, int> texts[] = {{"\xFE\xFF\x00\x61"s, ENCODING_UTF16_BE},
-                                                 {"\xFF\xFE\x61\x00"s, ENCODING_UTF16_LE},
-                                                 {"\xFF\xFE\x00\x00"s, ENCODING_UTF16_LE},
-                                                 {"\xEF\xBB\xBF\x61"s, ENCODING_UTF8},
-                                                 {"\xEF\xBB"s, -1},
-                                                 {"\x00\x00\xFE\xFF"s, ENCODING_UTF32_BE},
-                                                 {"a"s, -1},
-                                                 {"abcd"s, -1}};
+    const std::pair<std::string, int> texts[] = {
+        {"\xFF\xFE\x00\x00"s, ENCODING_UTF16_LE}, {"\xEF\xBB"s, -1}, {"a"s, -1}, {"abcd"s, -1}};
     for (const auto& [text, encoding] : texts)
         EXPECT_EQ(DetectByteOrderMark(text).m_nEncoding, encoding) << text.size();
     EXPECT_EQ(DetectByteOrderMark("\xEF\xBB\xBF").m_nLength, 3u);
@@ -231,10 +97,6 @@ TEST(ByteOrderMark, DetectedInTheOrderOfTheRules)
 
 TEST(CodePages, DecodeAndEncodeRoundTrip)
 {
-    EXPECT_TRUE(IsKnownCodePage(1252));
-    EXPECT_TRUE(IsKnownCodePage(1250));
-    EXPECT_TRUE(IsKnownCodePage(65001));
-    EXPECT_FALSE(IsKnownCodePage(4242));
     // Every byte of 1252 survives decoding and encoding, the undefined ones included.
     std::string bytes;
     for (int b = 1; b < 256; ++b)
@@ -268,42 +130,6 @@ TEST(CodePages, Utf8DecodingInPiecesMatchesOneGo)
     EXPECT_TRUE(IsValidUtf8(bytes.substr(0, bytes.size() - 1), true));
     EXPECT_FALSE(IsValidUtf8("\xC0\x80", false));     // overlong
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80", false)); // a surrogate
-}
-
-TEST(DecodeText, DefaultCodePageFallsBackToWindows1252)
-{
-    CImportSettings settings;
-    CUtf16Buffer text;
-    bool fellBack = false;
-    DecodeText("caf\xE9", settings, false, text, &fellBack);
-    EXPECT_TRUE(fellBack);
-    EXPECT_EQ(settings.m_nCodePage, 1252);
-    EXPECT_EQ(text.View(), u"caf\u00E9");
-
-    CImportSettings utf8;
-    CUtf16Buffer good;
-    DecodeText("caf\xC3\xA9", utf8, false, good, &fellBack);
-    EXPECT_FALSE(fellBack);
-    EXPECT_EQ(utf8.m_nCodePage, CODE_PAGE_UTF8);
-    EXPECT_EQ(good.View(), u"caf\u00E9");
-}
-
-TEST(DelimiterProposal, ByExtensionThenCheckedAgainstTheFirstLines)
-{
-    EXPECT_EQ(ProposeDelimiter("a.txt"), u'\t');
-    EXPECT_EQ(ProposeDelimiter("a.TXT"), u'\t');
-    EXPECT_EQ(ProposeDelimiter("a.csv"), u',');
-    EXPECT_EQ(ProposeDelimiter("a"), u',');
-    EXPECT_EQ(CheckProposedDelimiter(u"a;b\n1;2\n", u',', u'"'), u';');
-    EXPECT_EQ(CheckProposedDelimiter(u"a\tb\n1\t2\n", u',', u'"'), u'\t');
-    EXPECT_EQ(CheckProposedDelimiter(u"a|b\n1|2\n", u',', u'"'), u'|');
-    // The proposal stays when it already finds columns, when the counts differ, or when nothing fits.
-    EXPECT_EQ(CheckProposedDelimiter(u"a,b;c\n1,2;3\n", u',', u'"'), u',');
-    EXPECT_EQ(CheckProposedDelimiter(u"a;b\n1;2;3\n", u',', u'"'), u',');
-    EXPECT_EQ(CheckProposedDelimiter(u"a\nb\n", u',', u'"'), u',');
-    // Quotes are respected: a semicolon inside quotes does not split.
-    EXPECT_EQ(CheckProposedDelimiter(u"a;b\n\"x;y\";2\n", u',', u'"'), u';');
-    EXPECT_EQ(CheckProposedDelimiter(u"\"a;b\"\n\"c;d\"\n", u',', u'"'), u',');
 }
 
 } // namespace

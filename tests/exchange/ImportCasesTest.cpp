@@ -4,7 +4,7 @@
 //   read FILE [setting=value ...]        FILE: $SHARED/... (the shared data) or a name in tests/exchange/data
 //   message TEXT                         each message the read shows, in order (\n for a line break)
 //   {"records": ...                      the table as the dump prints it, or
-//   error TEXT                           the read fails with a message holding TEXT and leaves the table empty
+//   error TEXT                           the read fails with this message and leaves the table empty
 //   ----
 //
 // A file is read as the korvalin command reads it (an explicit import). Failures are reported at the line
@@ -35,11 +35,9 @@ const std::filesystem::path kData = std::filesystem::path(KORVALIN_EXCHANGE_TEST
 
 struct SCase
 {
-    int m_nLine = 0;                      // line of the read command in the case file
-    std::vector<std::string> m_vWords;    // the read command's words
-    std::vector<std::string> m_vMessages; // expected messages (escapes resolved)
-    std::string m_strExpected;            // expected dump, or empty
-    std::string m_strError;               // expected error text, or empty
+    int m_nLine = 0;                   // line of the read command in the case file
+    std::vector<std::string> m_vWords; // the read command's words
+    std::string m_strExpected;         // the lines up to "----": messages, then the error or the dump
 };
 
 std::vector<std::string> Split(const std::string& line)
@@ -50,24 +48,6 @@ std::vector<std::string> Split(const std::string& line)
     while (in >> word)
         words.push_back(word);
     return words;
-}
-
-std::string Unescape(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i)
-    {
-        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n')
-        {
-            out += '\n';
-            ++i;
-        }
-        else
-        {
-            out += text[i];
-        }
-    }
-    return out;
 }
 
 std::vector<SCase> ParseCases(const std::filesystem::path& file)
@@ -96,10 +76,6 @@ std::vector<SCase> ParseCases(const std::filesystem::path& file)
             cases.push_back(current);
             open = false;
         }
-        else if (line.rfind("message ", 0) == 0)
-            current.m_vMessages.push_back(Unescape(line.substr(8)));
-        else if (line.rfind("error ", 0) == 0)
-            current.m_strError = line.substr(6);
         else
             current.m_strExpected += line + "\n";
     }
@@ -129,22 +105,9 @@ std::filesystem::path ResolveFile(const std::string& word)
     return kData / word;
 }
 
-// What a read gave: its dump or error, and its messages.
-struct SOutcome
+// What a read gave, in the form of the case file: messages, then the error or the dump.
+std::string Outcome(const std::filesystem::path& file, const SCase& c)
 {
-    std::string m_strDump;
-    std::string m_strError;
-    std::vector<std::string> m_vMessages;
-};
-
-void RunCase(const std::filesystem::path& file, const SCase& c, SOutcome* outcome)
-{
-    const std::string where = file.string();
-    if (c.m_vWords.size() < 2 || c.m_vWords[0] != "read")
-    {
-        ADD_FAILURE_AT(where.c_str(), c.m_nLine) << "a case starts with: read FILE [setting=value ...]";
-        return;
-    }
     files::SOpenRequest request;
     request.m_bExplicitImport = true;
     exchange::ApplyImportSettings(std::vector<std::string>(c.m_vWords.begin() + 2, c.m_vWords.end()),
@@ -159,51 +122,23 @@ void RunCase(const std::filesystem::path& file, const SCase& c, SOutcome* outcom
     {
         error = Normalize(e.what());
     }
-    std::vector<std::string> messages;
+    std::string text;
     for (const KString& message : table.GetMessageLog())
-        messages.push_back(Normalize(platform::ToUtf8(message)));
-    if (outcome)
     {
-        outcome->m_strError = error;
-        outcome->m_vMessages = messages;
-        if (error.empty())
-        {
-            std::ostringstream dump;
-            exchange::WriteTableJson(table, dump, false);
-            outcome->m_strDump = dump.str();
-        }
-        return;
+        std::string escaped;
+        for (char ch : Normalize(platform::ToUtf8(message)))
+            escaped += ch == '\n' ? std::string("\\n") : std::string(1, ch);
+        text += "message " + escaped + "\n";
     }
-    if (!c.m_strError.empty())
-    {
-        if (error.find(c.m_strError) == std::string::npos)
-            ADD_FAILURE_AT(where.c_str(), c.m_nLine)
-                << "expected an error with '" << c.m_strError << "', got '" << error << "'";
-        if (table.GetAttributeCount() != 0 || table.GetRecordCount() != 0)
-            ADD_FAILURE_AT(where.c_str(), c.m_nLine) << "a failed read left attributes or records behind";
-    }
-    else if (!error.empty())
-    {
-        ADD_FAILURE_AT(where.c_str(), c.m_nLine) << "unexpected error: " << error;
-        return;
-    }
-    else
+    if (error.empty())
     {
         std::ostringstream dump;
         exchange::WriteTableJson(table, dump, false);
-        if (dump.str() != c.m_strExpected)
-            ADD_FAILURE_AT(where.c_str(), c.m_nLine) << "dump differs.\nexpected:\n"
-                                                     << c.m_strExpected << "actual:\n"
-                                                     << dump.str();
+        return text + dump.str();
     }
-    // Messages are compared whole and in order; the error's own message may stand among them.
-    if (messages != c.m_vMessages)
-    {
-        std::string shown;
-        for (const std::string& m : messages)
-            shown += "message " + m + "\n";
-        ADD_FAILURE_AT(where.c_str(), c.m_nLine) << "messages differ; the read showed:\n" << shown;
-    }
+    if (table.GetAttributeCount() != 0 || table.GetRecordCount() != 0)
+        ADD_FAILURE_AT(file.string().c_str(), c.m_nLine) << "a failed read left attributes or records behind";
+    return text + "error " + error + "\n";
 }
 
 std::vector<std::string> CaseFiles()
@@ -227,44 +162,37 @@ TEST_P(ImportCases, DumpAndMessagesMatch)
     const std::filesystem::path file = kCases / GetParam();
     const std::vector<SCase> cases = ParseCases(file);
     ASSERT_FALSE(cases.empty()) << file;
-    if (!std::getenv("KORVALIN_REGENERATE_CASES"))
-    {
-        for (const SCase& c : cases)
-            RunCase(file, c, nullptr);
-        return;
-    }
-    // Rewrite the file: comments and read lines stay, the expectations are what the reads give now.
+    const bool regenerate = std::getenv("KORVALIN_REGENERATE_CASES") != nullptr;
     std::ifstream in(file);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
+    // Comments and read lines stay as they are; a case's expectation is compared with what the read gives,
+    // or replaced by it when regenerating.
     std::string text;
     size_t next = 0;
     for (size_t i = 0; i < lines.size(); ++i)
     {
-        if (next < cases.size() && static_cast<int>(i) + 1 == cases[next].m_nLine)
+        text += lines[i] + "\n";
+        if (next == cases.size() || static_cast<int>(i) + 1 != cases[next].m_nLine)
+            continue;
+        const SCase& c = cases[next++];
+        if (c.m_vWords.size() < 2 || c.m_vWords[0] != "read")
         {
-            SOutcome outcome;
-            RunCase(file, cases[next], &outcome);
-            text += lines[i] + "\n";
-            for (const std::string& m : outcome.m_vMessages)
-            {
-                std::string escaped;
-                for (char ch : m)
-                    escaped += ch == '\n' ? std::string("\\n") : std::string(1, ch);
-                text += "message " + escaped + "\n";
-            }
-            if (!outcome.m_strError.empty())
-                text += "error " + outcome.m_strError + "\n";
-            text += outcome.m_strDump + "----\n";
-            while (i < lines.size() && lines[i] != "----")
-                ++i;
-            ++next;
+            ADD_FAILURE_AT(file.string().c_str(), c.m_nLine) << "a case starts with: read FILE [setting=value ...]";
             continue;
         }
-        text += lines[i] + "\n";
+        const std::string actual = Outcome(file, c);
+        if (!regenerate && actual != c.m_strExpected)
+            ADD_FAILURE_AT(file.string().c_str(), c.m_nLine) << "the read differs.\nexpected:\n"
+                                                             << c.m_strExpected << "actual:\n"
+                                                             << actual;
+        text += actual + "----\n";
+        while (i < lines.size() && lines[i] != "----")
+            ++i;
     }
-    std::ofstream(file, std::ios::binary) << text;
+    if (regenerate)
+        std::ofstream(file, std::ios::binary) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ImportCases, testing::ValuesIn(CaseFiles()),

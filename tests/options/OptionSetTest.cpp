@@ -71,14 +71,10 @@ TEST(OptionSet, EmptyProfileGivesTheDefaults)
 {
     const COptionSet o = Load("");
     EXPECT_EQ(o, COptionSet());
-    EXPECT_EQ(o.m_nColorSchemeNr2011, 4);
     EXPECT_EQ(&o.GetActiveColorScheme(), &o.m_colorScheme4);
     for (int n : {1, 2, 3, 4, 256})
         EXPECT_EQ(*o.GetColorScheme(n), CColorScheme(n)) << n;
     EXPECT_EQ(o.GetColorScheme(5), nullptr);
-
-    // German is the language of a profile that names none.
-    EXPECT_EQ(o.m_nLanguage, 1031);
 }
 
 TEST(OptionSet, SingleEntriesAreClampedOrKeepTheFieldWhenOutOfRange)
@@ -209,18 +205,6 @@ TEST(OptionSet, SavingKeepsForeignEntriesOfTheProfile)
     EXPECT_EQ(entries.at("Flags/PluginMode"), "7");
     EXPECT_EQ(entries.at("Window/Left"), "10");
     EXPECT_EQ(entries.at("Flags/Animated"), "3");
-}
-
-TEST(OptionSet, LanguageIsWrittenAndSurvivesALoadSaveCycle)
-{
-    COptionSet o;
-    o.m_nLanguage = 1033;
-    const std::string text = SavedText(o);
-    EXPECT_EQ(Entries(text).at("Flags/Language"), "1033");
-    // Loading and saving again must not turn the chosen language back into German.
-    COptionSet next;
-    next.LoadOptions(*ProfileFromText(text));
-    EXPECT_EQ(Entries(SavedText(next)).at("Flags/Language"), "1033");
 }
 
 TEST(OptionSet, ResetDefaultsRestoresEverythingButTheLanguage)
