@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,26 @@ TEST(CellReader, ControlCharacterMapShowsControlsVisibly)
     EXPECT_EQ(MakeControlCharacterMap(cell), u" @A Z+\u00D7az17\uFFFD\uFFFD");
     EXPECT_EQ(MakeControlCharacterMap(u"plain text"), u"");
     EXPECT_EQ(MakeControlCharacterMap(u"\t\r\n"), u"IMJ");
+}
+
+TEST(CellReader, PhysicalLinesCountedInStepsAsOneByOne)
+{
+    // CR, LF and CR LF each end a line; a CR just before the end counts unless an LF follows it in the text.
+    std::mt19937 random(11);
+    for (size_t length : {0u, 7u, 9u, 17u, 100u, 32777u, 70001u})
+    {
+        std::u16string text(length, u'a');
+        for (char16_t& c : text)
+            c = u"a\r\n\r"[random() % 4];
+        for (size_t end : {length, length / 2, length > 0 ? length - 1 : 0, size_t{8}, size_t{9}})
+        {
+            end = std::min(end, length);
+            long expected = 0;
+            for (size_t i = 0; i < end; ++i)
+                expected += text[i] == u'\n' || (text[i] == u'\r' && !(i + 1 < length && text[i + 1] == u'\n'));
+            EXPECT_EQ(CountPhysicalLineEnds(text, end), expected) << length << " " << end;
+        }
+    }
 }
 
 TEST(ByteOrderMark, DetectedInTheOrderOfTheRules)
