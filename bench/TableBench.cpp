@@ -5,10 +5,12 @@
 
 #include "engine/Table.h"
 #include "options/OptionSet.h"
+#include "platform/Text.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -87,6 +89,33 @@ void SortDistinctValues(benchmark::State& state)
     state.counters["values"] = static_cast<double>(count);
 }
 BENCHMARK(SortDistinctValues)->Arg(0)->Arg(1)->ArgNames({"parallel"})->Unit(benchmark::kMillisecond);
+
+// 1 million distinct amounts with cents, as a column of prices or measures.
+void SortDistinctNumbers(benchmark::State& state)
+{
+    const long count = 1'000'000;
+    CTable table;
+    CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, count, true);
+    attribute->SetFormat(u"####.##");
+    std::mt19937_64 random(5);
+    while (attribute->GetNrOfValues() < count)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(random() % 200'000'000) / 100.0 - 1e6);
+        attribute->AddValue(nullptr, platform::FromUtf8(text));
+    }
+    std::vector<uint32_t> order(static_cast<size_t>(count));
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        for (long i = 0; i < count; ++i)
+            order[i] = static_cast<uint32_t>(i);
+        state.ResumeTiming();
+        attribute->SortValueIndices(order, true);
+        benchmark::DoNotOptimize(order.data());
+    }
+}
+BENCHMARK(SortDistinctNumbers)->Unit(benchmark::kMillisecond);
 
 // The whole resort of an attribute: sort, rebuild the value array and renumber 1 million records.
 void RecomputeSortedValues(benchmark::State& state)

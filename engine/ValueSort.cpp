@@ -86,7 +86,7 @@ public:
         if (StrictlyAscending(entries.data(), entries.size()))
             return; // numbers that arrived in order (counters, keys)
         if (entries.size() >= kRadixEntries)
-            RadixSortByHigh(entries.data(), entries.size());
+            RadixSortNumbers(entries);
         else
             SortByKey(entries.data(), entries.size());
         ForEachRun(entries.data(), entries.size(),
@@ -231,35 +231,48 @@ private:
             std::sort(first, first + count, SKeyLess());
     }
 
-    // Sorts by the high halves of the keys alone (numbers have no low half), a byte at a time from the least
-    // significant one; bytes that every key shares (the exponent of numbers of one size, the low bytes of
-    // whole numbers) are passed over. Stable; linear in count.
-    static void RadixSortByHigh(SSortEntry* entries, size_t count)
+    // Sorts by the high halves of the keys alone (numbers have no low half), ten bits at a time from the
+    // least significant ones, on entries of key and index only (16 bytes, not 24: each pass moves them all);
+    // digits that every key shares (the exponent of numbers of one size, the low bits of whole numbers) are
+    // passed over. Stable; linear in the count.
+    static void RadixSortNumbers(std::vector<SSortEntry>& entries)
     {
-        std::vector<SSortEntry> buffer(count);
-        std::vector<std::array<size_t, 256>> histograms(8);
+        struct SNumber
+        {
+            uint64_t m_nKey;
+            uint64_t m_nIndex;
+        };
+        constexpr unsigned kDigitBits = 10;
+        constexpr size_t kDigits = (64 + kDigitBits - 1) / kDigitBits;
+        constexpr size_t kBuckets = size_t{1} << kDigitBits;
+        const size_t count = entries.size();
+        std::vector<SNumber> numbers(count);
+        std::vector<SNumber> buffer(count);
+        std::vector<size_t> histograms(kDigits * kBuckets, 0);
         for (size_t i = 0; i < count; ++i)
         {
             const uint64_t key = entries[i].m_nHigh;
-            for (size_t digit = 0; digit < 8; ++digit)
-                ++histograms[digit][(key >> (8 * digit)) & 0xFF];
+            numbers[i] = SNumber{key, entries[i].m_nIndex};
+            for (size_t digit = 0; digit < kDigits; ++digit)
+                ++histograms[digit * kBuckets + ((key >> (kDigitBits * digit)) & (kBuckets - 1))];
         }
-        SSortEntry* from = entries;
-        SSortEntry* to = buffer.data();
-        for (size_t digit = 0; digit < 8; ++digit)
+        SNumber* from = numbers.data();
+        SNumber* to = buffer.data();
+        for (size_t digit = 0; digit < kDigits; ++digit)
         {
-            std::array<size_t, 256>& histogram = histograms[digit];
-            if (std::find(histogram.begin(), histogram.end(), count) != histogram.end())
-                continue; // every key has the same byte here
+            size_t* histogram = &histograms[digit * kBuckets];
+            if (std::find(histogram, histogram + kBuckets, count) != histogram + kBuckets)
+                continue; // every key has the same digit here
             size_t offset = 0;
-            for (size_t& bucket : histogram)
-                offset += std::exchange(bucket, offset);
+            for (size_t b = 0; b < kBuckets; ++b)
+                offset += std::exchange(histogram[b], offset);
+            const unsigned shift = kDigitBits * static_cast<unsigned>(digit);
             for (size_t i = 0; i < count; ++i)
-                to[histogram[(from[i].m_nHigh >> (8 * digit)) & 0xFF]++] = from[i];
+                to[histogram[(from[i].m_nKey >> shift) & (kBuckets - 1)]++] = from[i];
             std::swap(from, to);
         }
-        if (from != entries)
-            std::copy(from, from + count, entries);
+        for (size_t i = 0; i < count; ++i)
+            entries[i] = SSortEntry{from[i].m_nKey, 0, static_cast<uint32_t>(from[i].m_nIndex), 0};
     }
 
     // Calls body(first, count) for every run of two or more equal keys, in parallel when there are many.
