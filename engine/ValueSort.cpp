@@ -225,10 +225,59 @@ private:
 
     void SortByKey(SSortEntry* first, size_t count) const
     {
+        if (count >= kRadixEntries && SortByTopBits(first, count))
+            return;
         if (m_bParallel && count >= kParallelEntries)
             ParallelQuickSortInternal(first, 0, static_cast<long>(count) - 1, 0, SKeyLess());
         else
             std::sort(first, first + count, SKeyLess());
+    }
+
+    // Distributes the entries by the first ten bits in which their keys differ (the bits before are the same
+    // in all: a shared beginning) and sorts each of the 1024 groups on its own, in parallel where allowed:
+    // one pass over all entries instead of the many of a quicksort, and groups that fit in the cache. False
+    // (nothing done) when the high halves are all the same.
+    bool SortByTopBits(SSortEntry* first, size_t count) const
+    {
+        uint64_t differ = 0;
+        for (size_t i = 1; i < count; ++i)
+            differ |= first[i].m_nHigh ^ first[0].m_nHigh;
+        if (differ == 0)
+            return false;
+        constexpr unsigned kBits = 10;
+        constexpr size_t kGroups = size_t{1} << kBits;
+        const unsigned width = static_cast<unsigned>(std::bit_width(differ)); // bits from the first that differs
+        const unsigned shift = width > kBits ? width - kBits : 0;
+        auto groupOf = [shift](const SSortEntry& entry) { return (entry.m_nHigh >> shift) & (kGroups - 1); };
+        std::vector<size_t> starts(kGroups + 1, 0);
+        for (size_t i = 0; i < count; ++i)
+            ++starts[groupOf(first[i]) + 1];
+        for (size_t g = 0; g < kGroups; ++g)
+            starts[g + 1] += starts[g];
+        std::vector<SSortEntry> grouped(count);
+        std::vector<size_t> next(starts.begin(), starts.end() - 1);
+        for (size_t i = 0; i < count; ++i)
+            grouped[next[groupOf(first[i])]++] = first[i];
+        auto sortGroups = [&](size_t from, size_t to)
+        {
+            for (size_t g = from; g < to; ++g)
+            {
+                // A large group (most texts share more than their beginning) is distributed again.
+                SSortEntry* group = grouped.data() + starts[g];
+                const size_t size = starts[g + 1] - starts[g];
+                if (size >= kRadixEntries)
+                    SortByKey(group, size);
+                else
+                    std::sort(group, group + size, SKeyLess());
+                std::copy(grouped.begin() + static_cast<ptrdiff_t>(starts[g]),
+                          grouped.begin() + static_cast<ptrdiff_t>(starts[g + 1]), first + starts[g]);
+            }
+        };
+        if (m_bParallel && count >= kParallelEntries)
+            platform::ParallelFor(0, kGroups, 16, sortGroups);
+        else
+            sortGroups(0, kGroups);
+        return true;
     }
 
     // Sorts by the high halves of the keys alone (numbers have no low half), ten bits at a time from the

@@ -246,20 +246,25 @@ TEST(SortedRecords, OrderedByValueTiesInTableOrder)
 
 TEST(Sorting, ParallelAndSequentialGiveTheSameOrder)
 {
-    CTable table;
-    CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 60000, true);
-    std::mt19937 random(7);
-    for (int i = 0; i < 60000; ++i)
-        a->AddValue(nullptr, u"k" + platform::ToKString(random() % 1000000));
-    std::vector<uint32_t> sequential(static_cast<size_t>(a->GetNrOfValues()));
-    for (size_t i = 0; i < sequential.size(); ++i)
-        sequential[i] = static_cast<uint32_t>(i);
-    std::vector<uint32_t> parallel = sequential;
-    a->SortValueIndices(sequential, false);
-    a->SortValueIndices(parallel, true);
-    EXPECT_EQ(sequential, parallel);
-    for (size_t i = 1; i < sequential.size(); ++i)
-        ASSERT_LT(a->CompareValueIndices(sequential[i - 1], sequential[i]), 0);
+    // Spread texts, and texts of which most share a long beginning (one group of the first distribution is
+    // distributed again).
+    for (const char16_t* shared : {u"", u"Zentralverwaltung Nord "})
+    {
+        CTable table;
+        CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 60000, true);
+        std::mt19937 random(7);
+        for (int i = 0; i < 60000; ++i)
+            a->AddValue(nullptr, (i % 10 != 0 ? shared : u"") + (u"k" + platform::ToKString(random() % 1000000)));
+        std::vector<uint32_t> sequential(static_cast<size_t>(a->GetNrOfValues()));
+        for (size_t i = 0; i < sequential.size(); ++i)
+            sequential[i] = static_cast<uint32_t>(i);
+        std::vector<uint32_t> parallel = sequential;
+        a->SortValueIndices(sequential, false);
+        a->SortValueIndices(parallel, true);
+        EXPECT_EQ(sequential, parallel);
+        for (size_t i = 1; i < sequential.size(); ++i)
+            ASSERT_LT(a->CompareValueIndices(sequential[i - 1], sequential[i]), 0);
+    }
 }
 
 TEST(Sorting, NumbersSortByValueWhateverBytesTheyDifferIn)
