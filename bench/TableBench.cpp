@@ -66,16 +66,31 @@ void AppendAndRead(benchmark::State& state)
 }
 BENCHMARK(AppendAndRead)->Arg(1)->Arg(0)->ArgNames({"runs"})->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// Sorting 1 million distinct texts in the table's order (the sort of the distinct values alone).
+// Sorting 1 million distinct texts or numbers in the table's order (the sort of the distinct values alone).
 void SortDistinctValues(benchmark::State& state)
 {
     const bool parallel = state.range(0) != 0;
+    const bool numbers = state.range(1) != 0;
     const long count = 1'000'000;
-    const std::vector<std::u16string> texts = MakeTexts(count, 3);
     CTable table;
     CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, count, true);
-    for (const auto& text : texts)
-        attribute->AddValue(nullptr, text);
+    if (numbers)
+    {
+        // Amounts with cents, as a column of prices or measures.
+        attribute->SetFormat(u"####.##");
+        std::mt19937_64 random(5);
+        while (attribute->GetNrOfValues() < count)
+        {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2f", static_cast<double>(random() % 200'000'000) / 100.0 - 1e6);
+            attribute->AddValue(nullptr, platform::FromUtf8(text));
+        }
+    }
+    else
+    {
+        for (const auto& text : MakeTexts(count, 3))
+            attribute->AddValue(nullptr, text);
+    }
     std::vector<uint32_t> order(static_cast<size_t>(count));
     for (auto _ : state)
     {
@@ -88,34 +103,10 @@ void SortDistinctValues(benchmark::State& state)
     }
     state.counters["values"] = static_cast<double>(count);
 }
-BENCHMARK(SortDistinctValues)->Arg(0)->Arg(1)->ArgNames({"parallel"})->Unit(benchmark::kMillisecond);
-
-// 1 million distinct amounts with cents, as a column of prices or measures.
-void SortDistinctNumbers(benchmark::State& state)
-{
-    const long count = 1'000'000;
-    CTable table;
-    CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, count, true);
-    attribute->SetFormat(u"####.##");
-    std::mt19937_64 random(5);
-    while (attribute->GetNrOfValues() < count)
-    {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.2f", static_cast<double>(random() % 200'000'000) / 100.0 - 1e6);
-        attribute->AddValue(nullptr, platform::FromUtf8(text));
-    }
-    std::vector<uint32_t> order(static_cast<size_t>(count));
-    for (auto _ : state)
-    {
-        state.PauseTiming();
-        for (long i = 0; i < count; ++i)
-            order[i] = static_cast<uint32_t>(i);
-        state.ResumeTiming();
-        attribute->SortValueIndices(order, true);
-        benchmark::DoNotOptimize(order.data());
-    }
-}
-BENCHMARK(SortDistinctNumbers)->Unit(benchmark::kMillisecond);
+BENCHMARK(SortDistinctValues)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"parallel", "numbers"})
+    ->Unit(benchmark::kMillisecond);
 
 // The whole resort of an attribute: sort, rebuild the value array and renumber 1 million records.
 void RecomputeSortedValues(benchmark::State& state)

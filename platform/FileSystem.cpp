@@ -230,21 +230,28 @@ std::optional<CInputFile> CInputFile::TryOpen(const std::filesystem::path& path)
     return CInputFile(fd, path, regular, regular ? static_cast<uint64_t>(info.st_size) : 0);
 }
 
+size_t CInputFile::ReadSome(char* out, size_t size, uint64_t offset) const
+{
+    for (;;)
+    {
+        // A regular file is read at the offset; anything else (a pipe) where it stands.
+        const ssize_t n = m_bRegular ? ::pread(m_fd, out, size, static_cast<off_t>(offset)) : ::read(m_fd, out, size);
+        if (n >= 0)
+            return static_cast<size_t>(n);
+        if (errno != EINTR)
+            throw CArchiveException(m_path.string(), 0, 0, "cannot read: " + ErrorText(errno));
+    }
+}
+
 size_t CInputFile::ReadAt(uint64_t offset, char* out, size_t size) const
 {
     size_t done = 0;
     while (done < size)
     {
-        const ssize_t n = ::pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
+        const size_t n = ReadSome(out + done, size - done, offset + done);
         if (n == 0)
             break;
-        if (n < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            throw CArchiveException(m_path.string(), 0, 0, "cannot read: " + ErrorText(errno));
-        }
-        done += static_cast<size_t>(n);
+        done += n;
     }
     return done;
 }
@@ -260,16 +267,10 @@ std::string CInputFile::ReadAll() const
     {
         if (used == content.size())
             content.resize(content.size() * 2);
-        const ssize_t n = ::read(m_fd, content.data() + used, content.size() - used);
+        const size_t n = ReadSome(content.data() + used, content.size() - used, used);
         if (n == 0)
             break;
-        if (n < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            throw CArchiveException(m_path.string(), 0, 0, "cannot read: " + ErrorText(errno));
-        }
-        used += static_cast<size_t>(n);
+        used += n;
     }
     content.resize(used);
     return content;

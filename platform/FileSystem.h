@@ -50,13 +50,16 @@ public:
     // The size when the file was opened; 0 unless it is regular.
     uint64_t GetSize() const { return m_nSize; }
     // Reads up to size bytes from offset into out and returns how many it read: fewer only at the end of the
-    // file (which may have shrunk since it was opened). Throws CArchiveException on a read error.
+    // file (which may have shrunk since it was opened). A file that is not regular is read where it stands,
+    // whatever the offset. Throws CArchiveException on a read error.
     size_t ReadAt(uint64_t offset, char* out, size_t size) const;
     // Everything from the start to the end of the file as it is now (a pipe: until it closes).
     std::string ReadAll() const;
 
 private:
     CInputFile(int fd, std::filesystem::path path, bool regular, uint64_t size);
+    // One read of up to size bytes (at offset when the file is regular); 0 at the end.
+    size_t ReadSome(char* out, size_t size, uint64_t offset) const;
 
     int m_fd = -1;
     std::filesystem::path m_path; // for messages
