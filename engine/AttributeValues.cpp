@@ -167,28 +167,28 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     static_assert(kSlotsAhead < kRing && kEntriesAhead < kSlotsAhead && kKeysAhead < kEntriesAhead);
     uint32_t ring[kRing];
     long candidates[kRing];
-    auto ask = [&](size_t i)
+    // The loop starts kSlotsAhead steps early, so that the first values pass through every step as well.
+    for (size_t step = 0; step < count + kSlotsAhead; ++step)
     {
-        ring[i % kRing] = CHashTree::HashKey(texts[i]);
-        m_pHashTree->Prefetch(ring[i % kRing]);
-    };
-    for (size_t i = 0; i < count && i < kSlotsAhead; ++i)
-        ask(i);
-    for (size_t i = 0; i < count && i < kEntriesAhead; ++i)
-        candidates[i % kRing] = m_pHashTree->FirstCandidate(ring[i % kRing]);
-    for (size_t i = 0; i < count; ++i)
-    {
-        if (i + kSlotsAhead < count)
-            ask(i + kSlotsAhead);
-        if (i + kEntriesAhead < count)
+        if (step < count)
         {
-            const long candidate = m_pHashTree->FirstCandidate(ring[(i + kEntriesAhead) % kRing]);
-            candidates[(i + kEntriesAhead) % kRing] = candidate;
+            ring[step % kRing] = CHashTree::HashKey(texts[step]);
+            m_pHashTree->Prefetch(ring[step % kRing]);
+        }
+        const size_t entry = step - (kSlotsAhead - kEntriesAhead); // wraps around below 0: then too large
+        if (entry < count)
+        {
+            const long candidate = m_pHashTree->FirstCandidate(ring[entry % kRing]);
+            candidates[entry % kRing] = candidate;
             if (candidate >= 0)
                 m_pValueArray->Prefetch(candidate);
         }
-        if (i + kKeysAhead < count && candidates[(i + kKeysAhead) % kRing] >= 0)
-            m_pValueArray->PrefetchText(candidates[(i + kKeysAhead) % kRing]);
+        const size_t key = step - (kSlotsAhead - kKeysAhead);
+        if (key < count && candidates[key % kRing] >= 0)
+            m_pValueArray->PrefetchText(candidates[key % kRing]);
+        const size_t i = step - kSlotsAhead;
+        if (i >= count)
+            continue;
         const KStringView text = texts[i];
         if (!text.empty() && (text[0] == u'|' || static_cast<long>(text.size()) > MAX_VALUE_LENGTH))
         {
