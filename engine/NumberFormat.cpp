@@ -135,8 +135,8 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
     if (p < n && (text[p] == u'-' || text[p] == u'+'))
         negative = text[p++] == u'-';
 
-    std::string digits = negative ? "-" : "";
-    uint64_t mantissa = 0; // the digits read, as long as there are at most 15 of them
+    const size_t start = p; // the first digit (or separator) after the sign
+    uint64_t mantissa = 0;  // the digits read, as long as there are at most 15 of them
     size_t integerDigits = 0;
     bool significant = false; // a non-zero integer digit was read
     size_t group = 0;         // digits since the start or the last separator
@@ -146,7 +146,6 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
         const char16_t c = text[p];
         if (IsDigit(c))
         {
-            digits += static_cast<char>(c);
             mantissa = mantissa * 10 + static_cast<uint64_t>(c - u'0');
             significant = significant || c != u'0';
             ++integerDigits;
@@ -176,16 +175,13 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
         return false;
     }
     size_t fractionDigits = 0;
+    size_t decimalAt = SIZE_MAX;
     if (cDecimal && p < n && text[p] == cDecimal)
     {
-        ++p;
-        if (integerDigits == 0)
-            digits += '0';
-        digits += '.';
+        decimalAt = p++;
         while (p < n && IsDigit(text[p]))
         {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(text[p] - u'0');
-            digits += static_cast<char>(text[p++]);
+            mantissa = mantissa * 10 + static_cast<uint64_t>(text[p++] - u'0');
             ++fractionDigits;
         }
     }
@@ -209,6 +205,17 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
     }
     else
     {
+        // Spelled out for from_chars: the sign, the digits without separators, a point for the decimal mark.
+        std::string digits = negative ? "-" : "";
+        if (integerDigits == 0)
+            digits += '0';
+        for (size_t q = start; q < p; ++q)
+        {
+            if (q == decimalAt)
+                digits += '.';
+            else if (IsDigit(text[q]))
+                digits += static_cast<char>(text[q]);
+        }
         const char* first = digits.data();
         const char* last = first + digits.size();
         const auto [end, error] = std::from_chars(first, last, number, std::chars_format::fixed);

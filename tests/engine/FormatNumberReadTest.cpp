@@ -38,4 +38,12 @@ TEST(NumberRead, EveryDigitCountGivesTheCorrectlyRoundedNumber)
     EXPECT_EQ(registry.ReadNumber(id, u"0.1"), 0.1);
     EXPECT_EQ(registry.ReadNumber(id, u"123456789012345"), 123456789012345.0);
     EXPECT_EQ(registry.ReadNumber(id, u"9007199254740993"), 9007199254740992.0); // 2^53 + 1 rounds to even
+    // Without integer digits, and long texts with separators, spelled out again for the library's conversion.
+    EXPECT_EQ(registry.ReadNumber(id, u".5"), 0.5);
+    EXPECT_EQ(registry.ReadNumber(id, u"-.0000000000000000125"), -1.25e-17);
+    ASSERT_TRUE(registry.AddFormatIfNew(u"#.###,"));
+    const int grouped = registry.GetFormatID(u"#.###,");
+    EXPECT_EQ(registry.ReadNumber(grouped, u"1.234.567.890.123.456,75"), 1234567890123456.75);
+    EXPECT_EQ(registry.ReadNumber(grouped, u"-9.007.199.254.740.993"), -9007199254740992.0);
+    EXPECT_EQ(registry.ReadNumber(grouped, u"-,25"), -0.25);
 }
