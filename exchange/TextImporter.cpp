@@ -876,7 +876,8 @@ char16_t ProposeDelimiter(const std::filesystem::path& path)
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".txt" ? u'\t' : u',';
+    // Tab-separated files go by .tsv and .tab too: a comma in one of their cells must not decide.
+    return extension == ".txt" || extension == ".tsv" || extension == ".tab" ? u'\t' : u',';
 }
 
 char16_t CheckProposedDelimiter(KStringView text, char16_t proposal, char16_t quote)

@@ -81,7 +81,8 @@ private:
     CTable& m_table;
 };
 
-// The delimiter that the import dialog proposes for a file: TAB for ".txt", comma for other files.
+// The delimiter that the import dialog proposes for a file: TAB for ".txt" (and for ".tsv" and ".tab", which
+// name tab-separated files), comma for other files.
 char16_t ProposeDelimiter(const std::filesystem::path& path);
 
 // Checks a proposed delimiter against the first lines of a file's text (up to 20 lines, quotes respected):
