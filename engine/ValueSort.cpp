@@ -25,6 +25,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <utility>
 
@@ -360,6 +361,22 @@ private:
     size_t m_nCharactersPerKey = 8; // characters a key covers
 };
 
+// True when the values of order are numbers, each greater than the one before: then order is sorted.
+bool AscendingNumbers(const CValueArray& values, const std::vector<uint32_t>& order)
+{
+    double last = -std::numeric_limits<double>::infinity();
+    for (size_t i = 0; i < order.size(); ++i)
+    {
+        const char16_t* text = values.GetValue(order[i]);
+        const double number = values.GetStoredDoubleValue(order[i]);
+        // A text that is no number has NaN, which fails the comparison.
+        if (text[0] == 0 || CAttribute::IsEncodedList(text) || !(number > last))
+            return false;
+        last = number;
+    }
+    return true;
+}
+
 } // namespace
 
 void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
@@ -379,6 +396,9 @@ void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
 
     // The classes in their order: numbers, other single values (texts), lists, the undefined value.
     const bool numeric = IsNumeric() && !m_bMultipleValues;
+    if (numeric && AscendingNumbers(*m_pValueArray, order))
+        return; // numbers that arrived in order (keys, counters, dates): nothing to sort or to key
+
     auto classOf = [&](uint32_t index)
     {
         const char16_t* text = m_pValueArray->GetValue(index);

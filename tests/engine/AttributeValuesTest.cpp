@@ -524,6 +524,31 @@ TEST(Sorting, ValuesAtTheLengthLimitThatDifferOnlyAtTheEnd)
         ASSERT_LT(a->CompareValueIndices(i - 1, i), 0) << "at " << i;
 }
 
+TEST(Sorting, NumbersInOrderButForOneAreSortedInFull)
+{
+    // Ascending numbers are left as they are; an equal number, the undefined value, a text, a list (whose
+    // parts are values too) or a step down anywhere among them needs the full sort.
+    const struct
+    {
+        std::vector<const char16_t*> m_vTexts;
+        const char* m_pSorted;
+    } cases[] = {
+        {{u"1", u"2", u"7"}, "1 2 7"},          {{u"1", u"2", u"2.0", u"3"}, "1 2 2.0 3"},
+        {{u"1", u"", u"2"}, "1 2 _"},           {{u"1", u"x", u"2"}, "1 2 x"},
+        {{u"-1", u"-2", u"0.5"}, "-2 -1 0.5"}, {{u"0", u"|1|2|", u"3"}, "0 1 2 3 |1|2|"},
+    };
+    for (const auto& c : cases)
+    {
+        CTable table;
+        CAttribute* a = table.CreateNewAttribute(ATTR_NORMAL, false, u"N", nullptr, 10, true);
+        ASSERT_TRUE(a->SetFormat(u"####."));
+        for (const char16_t* text : c.m_vTexts)
+            a->AddValue(table.AddRecord(), text);
+        a->RecomputeSortedValues();
+        EXPECT_EQ(ValueList(a), c.m_pSorted);
+    }
+}
+
 TEST(Sorting, ValuesThatArrivedInOrderKeepTheirIndices)
 {
     // As texts "10" sorts before "9", so the values are not known to be sorted while the column is text; as
