@@ -5,6 +5,7 @@
 #include "exchange/BulkReader.h"
 #include "exchange/TableJson.h"
 #include "exchange/TextImporter.h"
+#include "options/OptionSet.h"
 #include "tests/platform/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -128,15 +129,21 @@ TEST(BulkRead, FileDecodedWhileReadIsReadAsWhole)
             wholeMessages);
         const std::filesystem::path path = folder / "big.csv";
         std::ofstream(path, std::ios::binary) << input.m_strBytes;
-        for (size_t window : {16u, 4099u, 65536u})
+        // Windows of a few bytes to a few pieces; one of them with a single core (no piece scanned meanwhile).
+        for (const auto& [window, multicores] : {std::pair{16u, true}, {4099u, true}, {4099u, false}, {65536u, true}})
         {
-            SCOPED_TRACE(window);
+            SCOPED_TRACE(std::to_string(window) + (multicores ? "" : " on one core"));
             SReadOptions options;
             options.m_nStreamBytes = 1;
             options.m_nWindowBytes = window;
             std::string messages;
-            const std::string streamed =
-                dump([&](CTable& table) { CTextImporter(table).ReadFile(path, settings, options); }, messages);
+            const std::string streamed = dump(
+                [&](CTable& table)
+                {
+                    table.GetOptions().m_bUseMulticores = multicores;
+                    CTextImporter(table).ReadFile(path, settings, options);
+                },
+                messages);
             EXPECT_EQ(streamed, whole);
             // The file's name differs (path against name); the lines in the messages must not.
             for (std::string* text : {&messages})
