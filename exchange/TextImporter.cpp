@@ -28,6 +28,12 @@ constexpr long kAttributeQuestionAt = 1000; // the user is asked when this many 
 constexpr size_t kBulkMinimum = 1u << 20;   // texts from this many units on read their data lines in bulk
 constexpr size_t kChunkUnits = 1u << 20;    // units per chunk of a bulk piece
 
+// Bytes decoded at a time when a file is decoded while it is read.
+size_t WindowBytes(const SReadOptions& options)
+{
+    return std::max<size_t>(options.m_nWindowBytes, 4);
+}
+
 // Date and time of now as the data-source description keeps them.
 void StampImport(CImportSettings& settings)
 {
@@ -684,8 +690,8 @@ namespace
     table.ShowMessage(text);
     throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
 }
+} // namespace
 
-// The file opened for reading; a missing or unreadable file (or a folder) shows message 1124 and throws.
 platform::CInputFile OpenInputFile(CTable& table, const std::filesystem::path& path)
 {
     std::optional<platform::CInputFile> file;
@@ -702,7 +708,22 @@ platform::CInputFile OpenInputFile(CTable& table, const std::filesystem::path& p
     return std::move(*file);
 }
 
-std::string ReadAllOf(CTable& table, const platform::CInputFile& file, const std::filesystem::path& path)
+std::string ReadInputBytes(CTable& table, const platform::CInputFile& file, const std::filesystem::path& path,
+                           uint64_t offset, size_t bytes)
+{
+    try
+    {
+        std::string head(bytes, '\0');
+        head.resize(file.ReadAt(offset, head.data(), head.size()));
+        return head;
+    }
+    catch (const CKorvalinException&)
+    {
+        ThrowCannotRead(table, path);
+    }
+}
+
+std::string ReadWholeInput(CTable& table, const platform::CInputFile& file, const std::filesystem::path& path)
 {
     try
     {
@@ -713,20 +734,23 @@ std::string ReadAllOf(CTable& table, const platform::CInputFile& file, const std
         ThrowCannotRead(table, path);
     }
 }
-} // namespace
 
 std::string ReadInputFile(CTable& table, const std::filesystem::path& path)
 {
-    return ReadAllOf(table, OpenInputFile(table, path), path);
+    return ReadWholeInput(table, OpenInputFile(table, path), path);
 }
 
 void CTextImporter::ReadFile(const std::filesystem::path& path, const CImportSettings& settings,
                              const SReadOptions& options)
 {
-    const platform::CInputFile file = OpenInputFile(m_table, path);
-    const KString name = platform::FromUtf8(path.string());
-    if (!ReadStreamed(file, name, settings, options))
-        ReadOwnedBytes(ReadAllOf(m_table, file, path), name, settings, options);
+    ReadFile(OpenInputFile(m_table, path), platform::FromUtf8(path.string()), settings, options);
+}
+
+void CTextImporter::ReadFile(const platform::CInputFile& file, const KString& fileName,
+                             const CImportSettings& settings, const SReadOptions& options)
+{
+    if (!ReadStreamed(file, fileName, settings, options))
+        ReadOwnedBytes(ReadWholeInput(m_table, file, platform::ToUtf8(fileName)), fileName, settings, options);
 }
 
 bool CTextImporter::ReadStreamed(const platform::CInputFile& file, const KString& fileName,
@@ -758,7 +782,7 @@ bool CTextImporter::ReadStreamed(const platform::CInputFile& file, const KString
     // A file that is not UTF-8 throughout is read whole, where the fallback to Windows-1252 and the count of
     // invalid sequences are decided before the first line is read.
     const bool parallel = m_table.UseMulticores();
-    if (!IsValidUtf8File(file, first, std::max<size_t>(options.m_nWindowBytes, 4) * 2, parallel))
+    if (!IsValidUtf8File(file, first, WindowBytes(options) * 2, parallel))
         return false;
     CUtf8FileStream stream(file, first, parallel);
     Read(std::string_view(), nullptr, &stream, fileName, used, options);
@@ -794,7 +818,7 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
     try
     {
         if (stream)
-            stream->DecodeMore(text, std::max<size_t>(options.m_nWindowBytes, 4)); // the head; the run asks for more
+            stream->DecodeMore(text, WindowBytes(options)); // the head; the run asks for more
         else
             DecodeText(bytes, used, parallel, text, &fellBack, &invalid);
     }
@@ -817,7 +841,7 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
     m_table.CreateCheckpoint();
     auto more = [&](KStringView& view)
     {
-        if (!stream->DecodeMore(text, std::max<size_t>(options.m_nWindowBytes, 4)))
+        if (!stream->DecodeMore(text, WindowBytes(options)))
             return false;
         view = text.View();
         return true;

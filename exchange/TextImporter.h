@@ -45,8 +45,16 @@ struct SReadOptions
     size_t m_nWindowBytes = size_t{8} << 20;
 };
 
-// The bytes of an input file. A missing or unreadable file (or a folder) shows message 1124 through the
-// table and throws CArchiveException naming the file.
+// Input files. A missing or unreadable file (or a folder), and a failed read, show message 1124 through the
+// table and throw CArchiveException naming the file.
+// The file opened for reading.
+platform::CInputFile OpenInputFile(CTable& table, const std::filesystem::path& path);
+// Up to bytes bytes of the opened file from offset (fewer at its end; a pipe: from where it stands).
+std::string ReadInputBytes(CTable& table, const platform::CInputFile& file, const std::filesystem::path& path,
+                           uint64_t offset, size_t bytes);
+// All bytes of the opened file (a pipe: the rest of them).
+std::string ReadWholeInput(CTable& table, const platform::CInputFile& file, const std::filesystem::path& path);
+// All bytes of the file at path.
 std::string ReadInputFile(CTable& table, const std::filesystem::path& path);
 
 class CTextImporter
@@ -60,6 +68,9 @@ public:
     // Reads the file with settings. Throws CArchiveException ("Datei '%1' nicht gefunden!" when it cannot be
     // opened, the file and line for other failures), CUserException when cancelled; the table is then as before.
     void ReadFile(const std::filesystem::path& path, const CImportSettings& settings, const SReadOptions& options);
+    // The same for a file opened with OpenInputFile (at its start); fileName names it.
+    void ReadFile(const platform::CInputFile& file, const KString& fileName, const CImportSettings& settings,
+                  const SReadOptions& options);
 
     // The same for the bytes of a file already in memory; fileName names it in messages and the description.
     void ReadBytes(std::string_view bytes, const KString& fileName, const CImportSettings& settings,

@@ -323,23 +323,22 @@ KString MakeControlCharacterMap(KStringView cell)
 KStringView CTextReader::ReadCell(long line, size_t width, bool trim)
 {
     KStringView cell;
-    if (!m_more)
-    {
-        m_nPosition = ScanCell(m_text.data(), m_nPosition, m_text.size(), m_rules, width, line == 1, trim, m_scratch,
-                               &cell, &m_eTerminator, m_tally);
-        return cell;
-    }
+    // With more text to come, a cell is tallied once it is read whole.
+    SCellTally ahead;
+    SCellTally& tally = m_more ? ahead : m_tally;
+    size_t next = 0;
     for (;;)
     {
-        SCellTally tally;
-        const size_t next = ScanCell(m_text.data(), m_nPosition, m_text.size(), m_rules, width, line == 1, trim,
-                                     m_scratch, &cell, &m_eTerminator, tally);
-        if (next >= m_text.size() && m_more(m_text))
-            continue;
-        m_nPosition = next;
-        m_tally.Add(tally);
-        return cell;
+        next = ScanCell(m_text.data(), m_nPosition, m_text.size(), m_rules, width, line == 1, trim, m_scratch, &cell,
+                        &m_eTerminator, tally);
+        if (!m_more || next < m_text.size() || !m_more(m_text))
+            break;
+        ahead = SCellTally(); // the cell goes on in the text just added: read it again
     }
+    if (m_more)
+        m_tally.Add(ahead);
+    m_nPosition = next;
+    return cell;
 }
 
 bool CTextReader::ReadLine(long line, KString* out)

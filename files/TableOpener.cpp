@@ -3,10 +3,10 @@
 #include "engine/Table.h"
 #include "exchange/ExchangeTexts.h"
 #include "exchange/TextEncoding.h"
+#include "exchange/TextImporter.h"
 #include "files/QtcFile.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
-#include "platform/Resources.h"
 
 #include <algorithm>
 #include <optional>
@@ -24,13 +24,6 @@ std::string LowerExtension(const std::filesystem::path& path)
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension;
-}
-
-[[noreturn]] void ThrowNotFound(CTable& table, const std::filesystem::path& path)
-{
-    const KString text = FormatResource(1124, {platform::FromUtf8(path.string())});
-    table.ShowMessage(text);
-    throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
 }
 } // namespace
 
@@ -58,30 +51,19 @@ void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequ
     }
     // A plain file is read by the importer, which may decode it while reading: here only its head is needed.
     // Anything else (a pipe) can be read once only: all of it, now.
-    std::optional<platform::CInputFile> file;
+    const platform::CInputFile file = exchange::OpenInputFile(table, path);
     std::optional<std::string> all;
     std::string head;
-    try
+    if (file.IsRegular())
     {
-        file = platform::CInputFile::TryOpen(path);
-        if (file && file->IsRegular())
-        {
-            head.resize(static_cast<size_t>(std::min<uint64_t>(kProposalBytes, file->GetSize())));
-            head.resize(file->ReadAt(0, head.data(), head.size()));
-        }
-        else if (file)
-        {
-            all = file->ReadAll();
-            head = all->substr(0, kProposalBytes);
-        }
+        head = exchange::ReadInputBytes(table, file, path, 0, kProposalBytes);
     }
-    catch (const CKorvalinException&)
+    else
     {
-        file.reset();
+        all = exchange::ReadWholeInput(table, file, path);
+        head = all->substr(0, kProposalBytes);
     }
-    if (!file)
-        ThrowNotFound(table, path);
-    const bool wholeHead = all ? head.size() == all->size() : head.size() >= file->GetSize();
+    const bool wholeHead = all ? head.size() == all->size() : head.size() >= file.GetSize();
 
     CImportSettings settings = request.m_settings;
     // The mark is looked for always: it wins over the given encoding (a plain open that ignored it would
@@ -132,7 +114,7 @@ void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequ
     if (all)
         exchange::CTextImporter(table).ReadOwnedBytes(std::move(*all), name, settings, request.m_read);
     else
-        exchange::CTextImporter(table).ReadFile(path, settings, request.m_read);
+        exchange::CTextImporter(table).ReadFile(file, name, settings, request.m_read);
 }
 
 } // namespace files
