@@ -1,5 +1,5 @@
-// Making and destroying tables, the module functions, table-level functions and settings, table permissions,
-// records and their iteration, and the change protocol around TableRefresh.
+// Making and destroying tables, the module functions, names and versions, settings and table permissions. Finders,
+// counts, records and their iteration, the key, capacity, the modified flag and clearing are in cases/records.test.
 
 #include "ApiTestSupport.h"
 
@@ -10,19 +10,6 @@ using namespace apitest;
 
 namespace
 {
-
-// The key values of all records in iteration order: "1 2 3".
-std::wstring Records(CTestTable& table, CAttribute* key)
-{
-    int32_t* counter = nullptr;
-    EXPECT_EQ(TableStartAllRecords(table, &counter), 0);
-    std::wstring keys;
-    CRecord* record = nullptr;
-    while (TableAllRecordsNext(table, counter, &record) == 0 && record)
-        keys += (keys.empty() ? L"" : L" ") + table.Get(key, record);
-    EXPECT_EQ(TableAllRecordsFinish(table, counter), 0);
-    return keys;
-}
 
 TEST(ModuleTest, InitialisationLanguageAndStrings)
 {
@@ -80,38 +67,6 @@ TEST(CreateTableTest, WithoutWindowWithWindowAndDestroyed)
     EXPECT_EQ(TableDestroy(frame), 0);
     EXPECT_EQ(Outcome([&] { return TableDestroy(frame); }), Failure(3, L"API_ILLEGAL_TABLE_ARGUMENT"));
     EXPECT_EQ(TableDestroy(second), 0);
-}
-
-TEST(TableFunctionsTest, CountsFindersAndKey)
-{
-    CTestTable table;
-    CAttribute* missing = reinterpret_cast<CAttribute*>(1);
-    EXPECT_EQ(Outcome([&] { return TableGetKeyAttribute(table, &missing); }), Failure(8, L"API_ATTRIBUTE_NOT_FOUND"));
-    EXPECT_EQ(missing, nullptr);
-
-    CAttribute* key = table.Add(L"Kennung");
-    CAttribute* header = table.AddHeader(L"Gruppe");
-    CAttribute* hidden = table.Add(L"Versteckt", header);
-    ASSERT_EQ(AttributeSetHidden(hidden, true), 0);
-    EXPECT_EQ(Got(TableGetAttributeCount, table), 3);
-    EXPECT_EQ(Got(TableGetLeafAttributeCount, table), 2);
-
-    EXPECT_EQ(Got(TableGetKeyAttribute, table), key);
-    CAttribute* found = nullptr;
-    EXPECT_EQ(TableGetAttribute(table, 1, &found), 0);
-    EXPECT_EQ(found, header);
-    EXPECT_EQ(Outcome([&] { return TableGetAttribute(table, 3, &found); }), Failure(8, L"API_ATTRIBUTE_NOT_FOUND"));
-    EXPECT_EQ(TableGetAttribute(table, -1, &found), 8);
-
-    EXPECT_EQ(TableFindAttribute(table, L"Gruppe", &found), 0);
-    EXPECT_EQ(found, header);
-    EXPECT_EQ(TableFindAttribute(table, L"Versteckt", &found), 0);
-    EXPECT_EQ(found, hidden);
-    EXPECT_EQ(Outcome([&] { return TableFindAttribute(table, L"Fehlt", &found); }),
-              Failure(8, L"API_ATTRIBUTE_NOT_FOUND"));
-    EXPECT_EQ(TableFindAttribute(table, nullptr, &found), 8);
-    EXPECT_EQ(TableFindAttributeByUuid(table, L"00000000-0000-0000-0000-000000000000", &found), 8);
-    EXPECT_EQ(TableFindAttributeByUuid(table, nullptr, &found), 8);
 }
 
 TEST(TableFunctionsTest, NamesVersionsAndFiles)
@@ -260,100 +215,6 @@ TEST(TablePermissionTest, TableFlagsAndOptionFlags)
     }
     for (size_t i = 0; i < std::size(permissions); ++i)
         EXPECT_TRUE(allowed(i)) << permissions[i].m_pName;
-}
-
-TEST(RecordsTest, AddDeleteAndIterate)
-{
-    CTestTable table;
-    CAttribute* key = table.Add(L"Kennung");
-    CRecord* records[4];
-    for (int i = 0; i < 4; ++i)
-    {
-        records[i] = table.AddRecord();
-        table.Set(key, records[i], std::to_wstring(i + 1).c_str());
-    }
-    ASSERT_EQ(TableRefresh(table), 0);
-    EXPECT_EQ(Got(TableGetRecordCount, table), 4);
-    EXPECT_EQ(Got(TableGetQualifiedRecordCount, table), 4);
-    EXPECT_EQ(Got(TableGetSelectedRecordCount, table), 0);
-    EXPECT_EQ(Records(table, key), L"1 2 3 4");
-
-    // Deleting marks; the refresh removes, keeping the order.
-    EXPECT_EQ(TableDeleteRecord(table, records[1]), 0);
-    EXPECT_EQ(TableDeleteRecord(table, records[1]), 0);
-    EXPECT_EQ(Got(TableGetRecordCount, table), 4);
-    ASSERT_EQ(TableRefresh(table), 0);
-    EXPECT_EQ(Got(TableGetRecordCount, table), 3);
-    EXPECT_EQ(Got(TableGetQualifiedRecordCount, table), 3);
-    EXPECT_EQ(Records(table, key), L"1 3 4");
-    EXPECT_EQ(table.Get(key, records[1]), L"2"); // a deleted record stays readable
-
-    EXPECT_EQ(TableDeleteAllRecords(table), 0);
-    EXPECT_EQ(Got(TableGetRecordCount, table), 0);
-    ASSERT_EQ(TableRefresh(table), 0);
-    EXPECT_EQ(Got(TableGetQualifiedRecordCount, table), 0);
-    EXPECT_EQ(Records(table, key), L"");
-}
-
-TEST(RecordsTest, RecordByKeyValue)
-{
-    CTestTable table;
-    CRecord* found = nullptr;
-    EXPECT_EQ(Outcome([&] { return TableGetRecordByKeyValue(table, L"1", &found); }),
-              Failure(35, L"API_ATTRIBUTE_IS_NOT_A_KEY"));
-
-    CAttribute* key = table.Add(L"Kennung");
-    CRecord* a = table.AddRecord();
-    CRecord* b = table.AddRecord();
-    table.Set(key, a, L"A-1");
-    table.Set(key, b, L"B-2");
-    ASSERT_EQ(TableRefresh(table), 0);
-    EXPECT_EQ(TableGetRecordByKeyValue(table, L"B-2", &found), 0);
-    EXPECT_EQ(found, b);
-    EXPECT_EQ(TableGetRecordByKeyValue(table, L"A-1", &found), 0);
-    EXPECT_EQ(found, a);
-    EXPECT_EQ(Outcome([&] { return TableGetRecordByKeyValue(table, L"C-3", &found); }),
-              Failure(29, L"API_VALUE_NOT_FOUND"));
-    EXPECT_EQ(found, nullptr);
-
-    // Duplicate values: the first attribute is no key any more.
-    table.Set(key, b, L"A-1");
-    ASSERT_EQ(TableRefresh(table), 0);
-    EXPECT_EQ(Outcome([&] { return TableGetRecordByKeyValue(table, L"A-1", &found); }),
-              Failure(35, L"API_ATTRIBUTE_IS_NOT_A_KEY"));
-}
-
-TEST(RecordsTest, CapacityAndModifiedFlag)
-{
-    CTestTable table;
-    EXPECT_EQ(TableSetMaxSize(table, 2000), 0);
-    EXPECT_EQ(Got(TableGetMaxSize, table), 2000);
-    EXPECT_EQ(Outcome([&] { return TableSetMaxSize(table, -1); }), Failure(26, L"API_ILLEGAL_ARGUMENT_VALUE"));
-
-    EXPECT_EQ(TableSetModified(table, false), 0);
-    table.AddRecord();
-    EXPECT_TRUE(Got(TableGetModified, table));
-    EXPECT_EQ(TableSetModified(table, false), 0);
-    CAttribute* a = table.Add(L"A");
-    EXPECT_TRUE(Got(TableGetModified, table));
-    EXPECT_EQ(TableSetModified(table, false), 0);
-    EXPECT_EQ(AttributeSetName(a, L"B"), 0);
-    EXPECT_TRUE(Got(TableGetModified, table));
-}
-
-TEST(RecordsTest, ClearingEmptiesTheTable)
-{
-    CTestTable table;
-    CAttribute* key = table.Add(L"Kennung");
-    table.Set(key, table.AddRecord(), L"1");
-    ASSERT_EQ(TableRefresh(table), 0);
-    EXPECT_EQ(TableClear(table), 0);
-    EXPECT_EQ(Got(TableGetAttributeCount, table), 0);
-    EXPECT_EQ(Got(TableGetRecordCount, table), 0);
-    EXPECT_EQ(TableRefresh(table), 0);
-    bool flag = false;
-    EXPECT_EQ(AttributeIsHeader(key, &flag), 4); // the attribute is gone
-    EXPECT_EQ(TableRemoveFormatWarnings(table), 0);
 }
 
 } // namespace
