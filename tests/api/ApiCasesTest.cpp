@@ -346,6 +346,11 @@ const CRegistry& Registry()
         ADD(TableSetImportFileName), ADD(TableSetImportMaxRecords), ADD(TableSetImportQuote);
         ADD(TableSetImportTransposed), ADD(TableSetParentQtxFileName), ADD(TableSetWriteOEMFormat);
         ADD(TableSetWriteVendrathFormat);
+        ADD(AttributeIsCaseDiscrimination), ADD(AttributeIsClassification), ADD(AttributeIsDerived);
+        ADD(AttributeIsDimension), ADD(AttributeIsExpression), ADD(AttributeIsLink), ADD(ErrorGetCode);
+        ADD(ErrorGetMessage), ADD(ErrorSetMessage), ADD(ErrorSetReport), ADD(ErrorSetSimulatedUserAction);
+        ADD(ErrorSetType), ADD(KeyEventGetKeyCode), ADD(KeyEventGetShift), ADD(KeyEventSetKeyCode);
+        ADD(KeyPressEventGetCharCode), ADD(KeyPressEventSetCharCode);
         return registry;
     }();
     return instance;

@@ -1,4 +1,4 @@
-// Attributes found by their uuid, their permissions and their kinds.
+// Attributes found by their uuid, and their permissions.
 
 #include "ApiTestSupport.h"
 
@@ -42,45 +42,6 @@ TEST(AttributePropertyTest, PermissionsDefaultToAllowedAndAreKeptEachOnItsOwn)
         EXPECT_EQ(permissions[i].second(a, false), 0);
         for (size_t j = 0; j < permissions.size(); ++j)
             EXPECT_EQ(Got(permissions[j].first, a), j > i) << i << " " << j;
-    }
-}
-
-TEST(AttributeKindTest, NormalAttributesAndHeaders)
-{
-    CTestTable table;
-    CAttribute* normal = table.Add(L"A");
-    CAttribute* header = table.AddHeader(L"H");
-    CRecord* record = table.AddRecord();
-    table.Set(normal, record, L"|x|y|");
-    ASSERT_EQ(TableRefresh(table), 0);
-
-    using Query = uint16_t (*)(CAttribute*, bool*);
-    struct SKind
-    {
-        const char* m_pName;
-        Query m_query;
-        bool m_bNormal;
-        bool m_bHeader;
-    };
-    const SKind kinds[] = {
-        {"IsHeader", AttributeIsHeader, false, true},
-        {"IsNormal", AttributeIsNormal, true, false},
-        {"IsSummary", AttributeIsSummary, false, false},
-        {"IsExpression", AttributeIsExpression, false, false},
-        {"IsLink", AttributeIsLink, false, false},
-        {"IsClassification", AttributeIsClassification, false, false},
-        {"IsCaseDiscrimination", AttributeIsCaseDiscrimination, false, false},
-        {"IsDrillDown", AttributeIsDrillDown, false, false},
-        {"IsDerived", AttributeIsDerived, false, false},
-        {"IsDimension", AttributeIsDimension, false, false},
-        {"IsAnalysisGroup", AttributeIsAnalysisGroup, false, false},
-        {"HasMultipleValues", AttributeHasMultipleValues, true, false},
-        {"IsRestricted", AttributeIsRestricted, false, false},
-    };
-    for (const SKind& kind : kinds)
-    {
-        EXPECT_EQ(Got(kind.m_query, normal), kind.m_bNormal) << kind.m_pName;
-        EXPECT_EQ(Got(kind.m_query, header), kind.m_bHeader) << kind.m_pName;
     }
 }
 

@@ -1,10 +1,7 @@
-// Making and destroying tables, the module functions, names and versions, settings and table permissions. Finders,
-// counts, records and their iteration, the key, capacity, the modified flag and clearing are in cases/records.test.
+// Making and destroying tables, the module functions and table permissions. Names, versions, settings, finders,
+// counts, records and their iteration, the key, capacity, the modified flag and clearing are in cases/*.test.
 
 #include "ApiTestSupport.h"
-
-#include <functional>
-#include <optional>
 
 using namespace apitest;
 
@@ -66,91 +63,8 @@ TEST(CreateTableTest, WithoutWindowWithWindowAndDestroyed)
 
     EXPECT_EQ(TableDestroy(frame), 0);
     EXPECT_EQ(Outcome([&] { return TableDestroy(frame); }), Failure(3, L"API_ILLEGAL_TABLE_ARGUMENT"));
+    EXPECT_EQ(Got(TableGetProductVersion, second), L"" KORVALIN_VERSION_STRING);
     EXPECT_EQ(TableDestroy(second), 0);
-}
-
-TEST(TableFunctionsTest, NamesVersionsAndFiles)
-{
-    CTestTable table;
-    EXPECT_EQ(Got(TableGetApplicationName, table), L"");
-    EXPECT_EQ(Got(TableGetProductVersion, table), L"" KORVALIN_VERSION_STRING);
-    EXPECT_EQ(Got(TableGetDocumentVersion, table), L"QTX2025/02/25");
-    EXPECT_EQ(Got(TableGetTypeLibraryVersion, table), L"1.0");
-    EXPECT_EQ(TableSetWorkingDirectory(table, L"/daten"), 0);
-    EXPECT_EQ(Got(TableGetWorkingDirectory, table), L"/daten");
-    EXPECT_EQ(TableSetWorkingDirectory(table, nullptr), 0);
-    EXPECT_EQ(Got(TableGetWorkingDirectory, table), L"");
-}
-
-// A setting of the frame read and written as a number: its default after a plain open (where checked), a value
-// to set, and a value out of range that is refused.
-struct SSetting
-{
-    const char* m_pName;
-    std::function<uint16_t(CTableFrame*, int64_t)> m_set;
-    std::function<int64_t(CTableFrame*)> m_get;
-    std::optional<int64_t> m_default;
-    int64_t m_nValue;
-    std::optional<int64_t> m_refused;
-};
-
-template <class V>
-SSetting Setting(const char* name, uint16_t (*set)(CTableFrame*, V), uint16_t (*get)(CTableFrame*, V*),
-                 std::optional<int64_t> defaultValue, int64_t value, std::optional<int64_t> refused = std::nullopt)
-{
-    return {name,
-            [set](CTableFrame* f, int64_t v) { return set(f, static_cast<V>(v)); },
-            [get](CTableFrame* f)
-            {
-                V v{};
-                EXPECT_EQ(get(f, &v), 0);
-                return static_cast<int64_t>(v);
-            },
-            defaultValue,
-            value,
-            refused};
-}
-#define SETTING(name, ...) Setting(#name, TableSet##name, TableGet##name, __VA_ARGS__)
-
-TEST(TableFunctionsTest, ImportAndExportSettings)
-{
-    const auto none = std::nullopt;
-    const SSetting settings[] = {
-        SETTING(ImportDelimiter, L'\t', L';', 0x1F600),
-        SETTING(ImportQuote, L'"', 0),
-        SETTING(ImportAttributeNames, true, false),
-        SETTING(ImportAttributeLine, 1, 3, 0),
-        SETTING(ImportDataLine, 2, 5, -2),
-        SETTING(ImportMaxRecords, -1, 100, -2),
-        SETTING(ImportEncoding, 0, 5, 6),
-        SETTING(ImportCodePage, none, 1252, -1),
-        SETTING(ImportTransposed, true, false),
-        SETTING(ExportDelimiter, none, L','),
-        SETTING(ExportQuote, none, L'\''),
-        SETTING(ExportEncoding, none, 3, 4),
-        SETTING(ExportCodePage, none, 1250, 70000),
-        SETTING(ExportUseImportNames, none, true),
-        SETTING(WriteVendrathFormat, none, true),
-        SETTING(WriteOEMFormat, none, true),
-    };
-    CTestTable table;
-    for (const SSetting& setting : settings)
-    {
-        if (setting.m_default)
-        {
-            EXPECT_EQ(setting.m_get(table), *setting.m_default) << setting.m_pName << " by default";
-        }
-        EXPECT_EQ(setting.m_set(table, setting.m_nValue), 0) << setting.m_pName;
-        if (setting.m_refused)
-        {
-            EXPECT_EQ(Outcome([&] { return setting.m_set(table, *setting.m_refused); }),
-                      Failure(26, L"API_ILLEGAL_ARGUMENT_VALUE"))
-                << setting.m_pName;
-        }
-    }
-    // Read back once all are set: a refused value kept the setting, and no setting overwrote another.
-    for (const SSetting& setting : settings)
-        EXPECT_EQ(setting.m_get(table), setting.m_nValue) << setting.m_pName;
 }
 
 TEST(TablePermissionTest, TableFlagsAndOptionFlags)
