@@ -1,5 +1,5 @@
-// Data-driven tests of the formats: every file of tests/engine/data/formats is one parameterised test,
-// every failing line is reported as file:line.
+// Data-driven tests of the formats and languages: every file of tests/engine/data/formats is one parameterised test
+// or one test, every failing line is reported as file:line.
 
 #include "FormatTestSupport.h"
 #include "TableTestSupport.h"
@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <map>
 #include <memory>
+#include <sstream>
 
 namespace
 {
@@ -255,4 +258,59 @@ TEST(OrderFile, EveryChainIsAscendingAndSortsSo)
         }
     }
     EXPECT_GT(chains, 20);
+}
+
+// ---- languages: language | property [number] | expected text ----
+
+TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
+{
+    const std::vector<SFormatCase> cases = ReadFormatCases("languages.txt");
+    ASSERT_FALSE(cases.empty());
+    for (const SFormatCase& c : cases)
+    {
+        const std::string where = FormatDataFolder() + c.strFile;
+        ASSERT_EQ(c.fields.size(), 3u) << where << ":" << c.nLine;
+        const int id = std::stoi(Utf8(c.fields[0]));
+        std::istringstream request(Utf8(c.fields[1]));
+        std::string property;
+        long long number = 0;
+        request >> property >> number;
+        const CLanguage& language = CLanguage::GetLanguageOrEnglish(id);
+        // The properties of the language itself, and then those that any id has.
+        const std::map<std::string, std::function<KString()>> words = {
+            {"name", [&] { return language.GetName(); }},
+            {"letters", [&] { return language.GetLetters(); }},
+            {"yes", [&] { return language.GetYes(); }},
+            {"month", [&] { return language.GetMonthName(static_cast<int>(number), false); }},
+            {"day", [&] { return language.GetDayName(static_cast<int>(number), false); }},
+            {"day-short", [&] { return language.GetDayName(static_cast<int>(number), true); }},
+            {"currency", [&] { return language.GetCurrency(); }},
+            {"day-letter", [&] { return KString(1, language.GetLetter(LETTER_DAY)); }},
+            {"date-format", [&] { return language.GetStandardFormat(SLOT_DATE); }},
+        };
+        const std::map<std::string, std::function<KString()>> settings = {
+            {"found", [&] { return KString(CLanguage::FindLanguage(id) ? u"yes" : u"no"); }},
+            {"or-english", [&] { return platform::ToKString(language.GetLanguageId()); }},
+            {"decimal", [&] { return regional::GetDecimalSeparator(id); }},
+            {"thousands", [&] { return regional::GetThousandsSeparator(id); }},
+            {"date-separator", [&] { return regional::GetDateSeparator(id); }},
+            {"time-separator", [&] { return regional::GetTimeSeparator(id); }},
+            {"time-type", [&] { return regional::GetTimeType(id); }},
+            {"hour-zeros", [&] { return regional::GetHourZeros(id); }},
+            {"am", [&] { return regional::GetAMString(id); }},
+            {"pm", [&] { return regional::GetPMString(id); }},
+            {"marker-position", [&] { return regional::GetTimeMarkerPos(id); }},
+            {"regional-date", [&] { return regional::GetDateFormatW(id); }},
+            {"regional-time", [&] { return regional::GetTimeFormatW(id); }},
+            {"integer", [&] { return STableInLanguage(id).table->LargeIntegerString(number); }},
+        };
+        const bool word = words.count(property) != 0;
+        const auto it = word ? words.find(property) : settings.find(property);
+        if (it == settings.end())
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "unknown property: " << c.strRaw;
+        else if (word && !CLanguage::FindLanguage(id))
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "unknown language: " << c.strRaw;
+        else if (const KString actual = it->second(); actual != c.fields[2])
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "gives \"" << Utf8(actual) << "\": " << c.strRaw;
+    }
 }

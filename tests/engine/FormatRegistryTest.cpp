@@ -1,5 +1,6 @@
 // The format registry: standard formats of every language, ids and ranks, type defaults, the order in which
-// families are asked, writing limits, independence of the C locale, languages and regional settings.
+// families are asked, writing limits and independence of the C locale. The words, regional settings and large
+// integers of the languages are in data/formats/languages.txt.
 
 #include "TableTestSupport.h"
 
@@ -13,9 +14,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
-#include <limits>
 #include <string>
-#include <tuple>
 
 namespace
 {
@@ -241,76 +240,4 @@ TEST(Registry, ResultsDoNotDependOnTheProcessLocale)
     }
     std::setlocale(LC_ALL, "C");
     EXPECT_GE(locales, 1);
-}
-
-TEST(Languages, FoundByIdWithTheirLettersAndWords)
-{
-    const CLanguage* german = CLanguage::FindLanguage(1031);
-    ASSERT_NE(german, nullptr);
-    EXPECT_EQ(german->GetName(), u"Deutsch");
-    EXPECT_EQ(german->GetLetters(), u"jmtsms");
-    EXPECT_EQ(german->GetYes(), u"ja");
-    EXPECT_EQ(german->GetMonthName(3, false), u"M\u00e4rz");
-    EXPECT_EQ(german->GetDayName(0, true), u"So");
-    EXPECT_EQ(german->GetMonthName(13, false), u"");
-    EXPECT_EQ(german->GetDayName(7, false), u"");
-    EXPECT_EQ(CLanguage::FindLanguage(1045)->GetCurrency(), u"z\u0142");
-    EXPECT_EQ(CLanguage::FindLanguage(1038)->GetLetters(), u"\u00e9hn\u00f3pm");
-    EXPECT_EQ(CLanguage::FindLanguage(1040)->GetLetter(LETTER_DAY), u'g');
-    EXPECT_EQ(CLanguage::FindLanguage(9999), nullptr);
-    EXPECT_EQ(CLanguage::GetLanguageOrEnglish(9999).GetLanguageId(), 1033);
-    const std::pair<int, const char16_t*> dates[] = {{1036, u"dd/mm/yyyy"},
-                                                     {1043, u"d-m-yyyy"},
-                                                     {3082, u"dd/mm/yyyy"},
-                                                     {1040, u"gg/mm/aaaa"},
-                                                     {1046, u"d/m/aa"},
-                                                     {1045, u"rrrr-mm-dd"},
-                                                     {1038, u"\u00e9\u00e9\u00e9\u00e9.hh.nn."}};
-    for (const auto& [id, format] : dates)
-        EXPECT_EQ(CLanguage::FindLanguage(id)->GetStandardFormat(SLOT_DATE), format) << id;
-}
-
-TEST(Languages, RegionalSettingsFollowTheLanguage)
-{
-    EXPECT_EQ(regional::GetDecimalSeparator(1033), u".");
-    EXPECT_EQ(regional::GetThousandsSeparator(1033), u",");
-    EXPECT_EQ(regional::GetDateSeparator(1033), u"/");
-    EXPECT_EQ(regional::GetTimeSeparator(1033), u":");
-    EXPECT_EQ(regional::GetTimeType(1033), u"0");
-    EXPECT_EQ(regional::GetHourZeros(1033), u"0");
-    EXPECT_EQ(regional::GetAMString(1033), u"AM");
-    EXPECT_EQ(regional::GetPMString(1033), u"PM");
-    EXPECT_EQ(regional::GetTimeMarkerPos(1033), u"0");
-    EXPECT_EQ(regional::GetDateFormatW(1033), u"yy/m/d");
-    EXPECT_EQ(regional::GetTimeFormatW(1033), u"hh:mm:ss");
-
-    EXPECT_EQ(regional::GetDecimalSeparator(1031), u",");
-    EXPECT_EQ(regional::GetThousandsSeparator(1031), u".");
-    EXPECT_EQ(regional::GetDateSeparator(1031), u".");
-    EXPECT_EQ(regional::GetTimeType(1031), u"1");
-    EXPECT_EQ(regional::GetHourZeros(1031), u"1");
-    EXPECT_EQ(regional::GetAMString(1031), u"");
-    EXPECT_EQ(regional::GetDateFormatW(1031), u"t.m.jjjj");
-
-    EXPECT_EQ(regional::GetThousandsSeparator(1036), u"\u00A0");
-    EXPECT_EQ(regional::GetThousandsSeparator(1045), u"\u00A0");
-    EXPECT_EQ(regional::GetDateSeparator(1043), u"-");
-    EXPECT_EQ(regional::GetDateSeparator(1038), u".");
-    EXPECT_EQ(regional::GetHourZeros(1038), u"1");
-    EXPECT_EQ(regional::GetDecimalSeparator(4242), u"."); // unknown: English
-}
-
-TEST(LargeIntegerString, WrittenWithTheLanguagesThousands)
-{
-    const std::tuple<int, int64_t, const char16_t*> cases[] = {
-        {1033, 1234567, u"1,234,567"},
-        {1033, 999, u"999"},
-        {1033, -1000, u"-1,000"},
-        {1033, 0, u"0"},
-        {1033, std::numeric_limits<int64_t>::min(), u"-9,223,372,036,854,775,808"},
-        {1033, std::numeric_limits<int64_t>::max(), u"9,223,372,036,854,775,807"},
-        {1031, 1234567, u"1.234.567"},
-        {1036, 1234567, u"1\u00A0234\u00A0567"}};
-    for (const auto& [language, number, text] : cases)
-        EXPECT_EQ(STableInLanguage(language).table->LargeIntegerString(number), text) << language << " " << number;
 }
