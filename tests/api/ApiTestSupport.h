@@ -91,20 +91,17 @@ public:
     CTableFrame* Get() const { return m_pFrame; }
     operator CTableFrame*() const { return m_pFrame; }
 
-    // Adds a text attribute after the last one.
-    CAttribute* Add(const wchar_t* name) { return Make(name, nullptr, nullptr, 0); }
-    // Adds an attribute with a format after the last one.
-    CAttribute* Add(const wchar_t* name, const wchar_t* format) { return Make(name, format, nullptr, 0); }
-    // Adds a text attribute after predecessor.
-    CAttribute* Add(const wchar_t* name, CAttribute* predecessor, int32_t levelsToClose = 0)
-    {
-        return Make(name, nullptr, predecessor, levelsToClose);
-    }
-    CAttribute* AddHeader(const wchar_t* name, CAttribute* predecessor = nullptr, int32_t levelsToClose = 0,
-                          bool open = true)
+    // Adds a text attribute after predecessor (null: after the last one).
+    CAttribute* Add(const wchar_t* name, CAttribute* predecessor = nullptr)
     {
         CAttribute* attribute = nullptr;
-        EXPECT_EQ(TableAddHeader(m_pFrame, &attribute, name, predecessor, levelsToClose, open), 0);
+        EXPECT_EQ(TableAddAttribute(m_pFrame, &attribute, name, predecessor, nullptr, 0, 10), 0);
+        return attribute;
+    }
+    CAttribute* AddHeader(const wchar_t* name, CAttribute* predecessor = nullptr)
+    {
+        CAttribute* attribute = nullptr;
+        EXPECT_EQ(TableAddHeader(m_pFrame, &attribute, name, predecessor, 0, true), 0);
         return attribute;
     }
     CRecord* AddRecord()
@@ -140,13 +137,6 @@ public:
     }
 
 private:
-    CAttribute* Make(const wchar_t* name, const wchar_t* format, CAttribute* predecessor, int32_t levelsToClose)
-    {
-        CAttribute* attribute = nullptr;
-        EXPECT_EQ(TableAddAttribute(m_pFrame, &attribute, name, predecessor, format, levelsToClose, 10), 0);
-        return attribute;
-    }
-
     CTableFrame* m_pFrame = nullptr;
 };
 
