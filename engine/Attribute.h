@@ -225,6 +225,18 @@ public:
     // As AddValue(records[i], texts[i]) for i = 0 .. count-1 in order, for bulk loops: the value hash is asked
     // for the values a few steps ahead, so that its memory arrives while the ones before are stored.
     void AddValues(CRecord* const* records, const KStringView* texts, size_t count);
+    // Bulk storing of a column whose values are mostly distinct (keys, amounts, times). After
+    // BeginAppendingValues, AppendValues makes every text a value of its own without looking for an equal one,
+    // so that no step waits for the memory of a hash; MergeEqualValues then makes the values distinct again.
+    // Every lookup, new hash and sort merges first: until then only the count and the indices of the values
+    // show the difference. AppendValues returns false, storing nothing, when a text is a list or longer than
+    // the limit (AddValues takes those).
+    void BeginAppendingValues();
+    bool AppendValues(CRecord* const* records, const KStringView* texts, size_t count);
+    // Keeps the first of each kind of the values appended (so that they stay in the order they came) and
+    // renumbers the fields. Throws COutOfMemoryException with nothing changed.
+    void MergeEqualValues();
+    bool HasUnmergedValues() const { return m_nMergedValues >= 0; }
 
     long GetFieldValueIndex(const CRecord* record);
     const char16_t* GetFieldValue(const CRecord* record);
@@ -416,11 +428,13 @@ private:
         const CAttribute& m_attribute;
     };
     CValueKeys m_valueKeys{*this};
-    std::unique_ptr<CHashTree> m_pHashTree; // text -> index; made on demand, dropped by a resort
-    CFieldArray m_fieldArray;               // value index + 1 per record number
-    KString m_strLastValue;                 // text of the last added value, when it is not the stored one
-    long m_nLastValueIndex = -1;            // its index, -1 when the cache is empty
-    bool m_bLastValueStored = false;        // the last added text is the stored text of that index
+    std::unique_ptr<CHashTree> m_pHashTree;  // text -> index; made on demand, dropped by a resort
+    CFieldArray m_fieldArray;                // value index + 1 per record number
+    KString m_strLastValue;                  // text of the last added value, when it is not the stored one
+    long m_nLastValueIndex = -1;             // its index, -1 when the cache is empty
+    bool m_bLastValueStored = false;         // the last added text is the stored text of that index
+    long m_nMergedValues = -1;               // while appended values wait for a merge: the (distinct) ones before
+    std::vector<uint32_t> m_vAppendedHashes; // the hash of each appended value, in order
 
     // statistics caches
     bool m_bAbsoluteValid = false;

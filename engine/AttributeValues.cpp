@@ -202,6 +202,72 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     }
 }
 
+void CAttribute::BeginAppendingValues()
+{
+    if (IsHeader() || m_nMergedValues >= 0)
+        return;
+    m_nMergedValues = m_pValueArray->GetSize();
+    m_vAppendedHashes.clear();
+    DropValueHashTree(); // it would miss the values to come
+}
+
+bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts, size_t count)
+{
+    if (IsHeader())
+        return true;
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (!texts[i].empty() && (texts[i][0] == u'|' || static_cast<long>(texts[i].size()) > MAX_VALUE_LENGTH))
+            return false;
+    }
+    BeginAppendingValues();
+    m_bAbsoluteValid = m_bShownValid = false;
+    m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+    m_nLastValueIndex = -1;
+    const long size = m_pValueArray->GetSize();
+    if (size + static_cast<long>(count) > m_pValueArray->GetCapacity())
+        m_pValueArray->SetMaxSize(size + static_cast<long>(count), true);
+    for (size_t i = 0; i < count; ++i)
+    {
+        const long index = m_pValueArray->AddNewValue(m_pValueStore->AllocateValue(texts[i]), false, false, kNaN);
+        m_vAppendedHashes.push_back(CHashTree::HashKey(texts[i]));
+        if (records[i])
+            m_fieldArray.SetAt(records[i], index);
+    }
+    return true;
+}
+
+void CAttribute::MergeEqualValues()
+{
+    if (m_nMergedValues < 0)
+        return;
+    const long n = m_pValueArray->GetSize();
+    // The hashes of the values before the appended ones, then those taken as they came.
+    std::vector<uint32_t> hashes(static_cast<size_t>(m_nMergedValues));
+    for (long i = 0; i < m_nMergedValues; ++i)
+    {
+        const char16_t* key = m_valueKeys.GetKey(i);
+        hashes[static_cast<size_t>(i)] = CHashTree::HashKey(KStringView(key, platform::Length(key)));
+    }
+    hashes.insert(hashes.end(), m_vAppendedHashes.begin(), m_vAppendedHashes.end());
+    std::vector<int32_t> newIndex(static_cast<size_t>(n));
+    const long kept = static_cast<long>(
+        CHashTree::NumberKinds(m_valueKeys, m_pValueArray->GetValues(), hashes.data(), hashes.size(),
+                               m_pTable->UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
+    if (kept < n)
+    {
+        m_fieldArray.SetMaxSize(m_fieldArray.GetSize(), n, true);
+        m_fieldArray.Renumber(newIndex.data(), n);
+        m_pValueArray->KeepFirstOfEqualValues(newIndex.data());
+        InvalidateSortedRecords();
+        if (m_pTable->GetKeyAttribute() == this)
+            m_pTable->InvalidateValueIndexMap();
+    }
+    m_nMergedValues = -1;
+    std::vector<uint32_t>().swap(m_vAppendedHashes);
+    m_nLastValueIndex = -1;
+}
+
 long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber,
                                       double number)
 {
@@ -396,6 +462,7 @@ void CAttribute::CreateValueHashTree(long size)
 {
     if (IsHeader() || m_pHashTree)
         return;
+    MergeEqualValues();
     const long count = m_pValueArray->GetSize();
     if (size <= 0)
         size = std::max(100L, count);
@@ -415,6 +482,11 @@ void CAttribute::Reserve(long records, long values)
     if (values <= m_pValueArray->GetSize())
         return;
     m_pValueArray->SetMaxSize(values, false);
+    if (m_nMergedValues >= 0)
+    {
+        m_vAppendedHashes.reserve(static_cast<size_t>(values - m_nMergedValues));
+        return; // values are appended: the hash comes after the merge
+    }
     if (!m_pHashTree)
         CreateValueHashTree(values);
     else
@@ -482,7 +554,10 @@ int CAttribute::CompareValueIndices(long a, long b)
 
 void CAttribute::RecomputeSortedValues()
 {
-    if (IsHeader() || m_pValueArray->IsSorted())
+    if (IsHeader())
+        return;
+    MergeEqualValues();
+    if (m_pValueArray->IsSorted())
         return;
     CStatusMessageGuard status(*m_pTable, FormatResource(2716, {GetDisplayName(30)}));
     m_nLastValueIndex = -1;
@@ -537,6 +612,8 @@ void CAttribute::ClearValues()
     ++m_nValueGeneration;
     m_pValueStore->FreeMemory();
     m_pValueArray->RemoveAll();
+    m_nMergedValues = -1;
+    m_vAppendedHashes.clear();
     DropValueHashTree();
     m_nLastValueIndex = -1;
     m_strLastValue.clear();
@@ -607,6 +684,15 @@ void CAttribute::RestoreCheckpoint(bool restoreFields)
     {
         if (m_fieldArray.GetAt(r) >= count)
             m_fieldArray.SetUndefined(r);
+    }
+    if (m_nMergedValues >= m_pValueArray->GetSize())
+    {
+        m_nMergedValues = -1; // the appended values are gone
+        m_vAppendedHashes.clear();
+    }
+    else if (m_nMergedValues >= 0)
+    {
+        m_vAppendedHashes.resize(static_cast<size_t>(m_pValueArray->GetSize() - m_nMergedValues));
     }
     DeleteCheckpoint();
     DropValueHashTree();

@@ -1,9 +1,12 @@
 #include "engine/HashTree.h"
 
 #include "platform/Error.h"
+#include "platform/Parallel.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -54,6 +57,140 @@ bool CHashTree::Equal(KStringView key, const char16_t* pStored)
             return false;
     }
     return pStored[n] == 0;
+}
+
+namespace
+{
+// True when two zero-terminated texts are equal.
+bool SameText(const char16_t* a, const char16_t* b)
+{
+    for (;; ++a, ++b)
+    {
+        if (*a != *b)
+            return false;
+        if (*a == 0)
+            return true;
+    }
+}
+} // namespace
+
+size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* stored, const uint32_t* hashes,
+                              size_t count, bool parallel, int32_t* kinds)
+{
+    struct SEntry
+    {
+        uint32_t m_nHash;
+        uint32_t m_nIndex; // + 1 in a table slot, where 0 is empty
+    };
+    struct SPair
+    {
+        uint32_t m_nLater; // a key ...
+        uint32_t m_nFirst; // ... that seems to equal this earlier one (the first of its kind)
+    };
+    constexpr size_t kGroupKeys = 1024; // about this many keys a group: its table stays in the cache
+    constexpr size_t kAhead = 8;        // the texts of pairs are fetched this many pairs ahead
+    const int groupBits = std::min(12, std::countr_zero(std::bit_ceil(std::max<size_t>(count / kGroupKeys, 1))));
+    const size_t groups = size_t{1} << groupBits;
+    auto mix = [](uint32_t hash) { return static_cast<uint64_t>(hash) * 0x9E3779B97F4A7C15ull; };
+    auto groupOf = [&](uint32_t hash)
+    { return groupBits == 0 ? size_t{0} : static_cast<size_t>(mix(hash) >> (64 - groupBits)); };
+    auto each = [&](size_t n, size_t grain, const std::function<void(size_t, size_t)>& body)
+    {
+        if (parallel && n > grain)
+            platform::ParallelFor(0, n, grain, body);
+        else
+            body(0, n);
+    };
+
+    // The keys of each group in index order, one group after the other.
+    std::vector<size_t> starts(groups + 1, 0);
+    for (size_t i = 0; i < count; ++i)
+        ++starts[groupOf(hashes[i]) + 1];
+    for (size_t g = 0; g < groups; ++g)
+        starts[g + 1] += starts[g];
+    std::vector<SEntry> grouped(count);
+    {
+        std::vector<size_t> next(starts.begin(), starts.end() - 1);
+        for (size_t i = 0; i < count; ++i)
+            grouped[next[groupOf(hashes[i])]++] = SEntry{hashes[i], static_cast<uint32_t>(i)};
+    }
+    // Each group: the first key of each hash enters the table and a later key of that hash makes a pair with
+    // it; only then are texts read, for the pairs alone, fetched ahead. When the texts of a pair differ (two
+    // texts of one hash: rare), the group is done again comparing every text as it goes.
+    std::vector<uint8_t> isFirst(count, 0);
+    std::vector<std::vector<SPair>> pairsOfGroup(groups);
+    each(groups, 4,
+         [&](size_t fromGroup, size_t toGroup)
+         {
+             std::vector<SEntry> table;
+             for (size_t g = fromGroup; g < toGroup; ++g)
+             {
+                 const size_t begin = starts[g];
+                 const size_t end = starts[g + 1];
+                 const size_t slots = std::bit_ceil(std::max<size_t>(2 * (end - begin), 16));
+                 const int slotBits = std::countr_zero(slots);
+                 std::vector<SPair>& pairs = pairsOfGroup[g];
+                 auto run = [&](bool compare)
+                 {
+                     table.assign(slots, SEntry{0, 0});
+                     pairs.clear();
+                     for (size_t k = begin; k < end; ++k)
+                     {
+                         const SEntry entry = grouped[k];
+                         // The bits below the group's pick the slot.
+                         size_t s =
+                             static_cast<size_t>(mix(entry.m_nHash) >> (64 - groupBits - slotBits)) & (slots - 1);
+                         for (;; s = (s + 1) & (slots - 1))
+                         {
+                             SEntry& slot = table[s];
+                             if (slot.m_nIndex == 0)
+                             {
+                                 slot = SEntry{entry.m_nHash, entry.m_nIndex + 1};
+                                 isFirst[entry.m_nIndex] = 1;
+                                 break;
+                             }
+                             if (slot.m_nHash == entry.m_nHash &&
+                                 (!compare || SameText(keys.GetKey(entry.m_nIndex), keys.GetKey(slot.m_nIndex - 1))))
+                             {
+                                 isFirst[entry.m_nIndex] = 0;
+                                 pairs.push_back(SPair{entry.m_nIndex, slot.m_nIndex - 1});
+                                 break;
+                             }
+                         }
+                     }
+                 };
+                 run(false);
+                 // Two steps ahead: where the texts are, then the texts.
+                 for (size_t p = 0; p < pairs.size(); ++p)
+                 {
+                     if (p + 2 * kAhead < pairs.size())
+                     {
+                         __builtin_prefetch(stored + pairs[p + 2 * kAhead].m_nLater);
+                         __builtin_prefetch(stored + pairs[p + 2 * kAhead].m_nFirst);
+                     }
+                     if (p + kAhead < pairs.size())
+                     {
+                         __builtin_prefetch(stored[pairs[p + kAhead].m_nLater]);
+                         __builtin_prefetch(stored[pairs[p + kAhead].m_nFirst]);
+                     }
+                     if (!SameText(keys.GetKey(pairs[p].m_nLater), keys.GetKey(pairs[p].m_nFirst)))
+                     {
+                         run(true);
+                         break;
+                     }
+                 }
+             }
+         });
+    std::vector<SEntry>().swap(grouped);
+    int32_t kind = 0;
+    for (size_t i = 0; i < count; ++i)
+        kinds[i] = isFirst[i] ? kind++ : -1;
+    for (const std::vector<SPair>& pairs : pairsOfGroup)
+    {
+        for (const SPair& pair : pairs)
+            kinds[pair.m_nLater] = kinds[pair.m_nFirst];
+    }
+    return static_cast<size_t>(kind);
 }
 
 bool CHashTree::Lookup(KStringView key, uint32_t hash, long* index) const

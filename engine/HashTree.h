@@ -65,6 +65,15 @@ public:
     // h = h * 33 + c over the UTF-16 code units, wrapping at 32 bits, from h = 0.
     static uint32_t HashKey(KStringView key);
 
+    // Numbers the kinds of the keys 0 .. count-1 of keys in the order they first come: kinds[i] is the number
+    // of the kind of key i (equal keys are of one kind); returns the number of kinds. hashes[i] is HashKey of
+    // key i; stored[i] is where the key's text or entry is (fetched ahead). The keys are put into groups by their
+    // hashes, and each group is looked up in a small table of its own that stays in the cache (in parallel tasks when
+    // asked), reading texts only where hashes agree: a hash of all the keys would wait for memory at nearly every key.
+    // Throws std::bad_alloc.
+    static size_t NumberKinds(const IKeySource& keys, const char16_t* const* stored, const uint32_t* hashes,
+                              size_t count, bool parallel, int32_t* kinds);
+
     long GetCount() const { return m_nCount; }
     size_t GetSlotCount() const { return m_nMask + 1; }
     size_t GetAllocatedBytes() const { return GetSlotCount() * sizeof(SSlot); }

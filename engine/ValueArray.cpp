@@ -94,6 +94,22 @@ long CValueArray::AddNewValue(const char16_t* text, bool computeNumber, bool has
     return index;
 }
 
+void CValueArray::KeepFirstOfEqualValues(const int32_t* newIndex)
+{
+    long kept = 0;
+    for (long i = 0; i < m_nCount; ++i)
+    {
+        if (newIndex[i] != kept)
+            continue;
+        m_pValues[kept] = m_pValues[i];
+        if (m_pDoubles)
+            m_pDoubles[kept] = m_pDoubles[i];
+        ++kept;
+    }
+    m_nCount = kept;
+    m_pAttribute->InvalidateStatistics();
+}
+
 void CValueArray::AppendSorted(const char16_t* text, double number, bool hasNumber)
 {
     if (m_nCount == m_nCapacity)

@@ -14,6 +14,7 @@
 #include "platform/Text.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 
 class CAttribute;
@@ -38,6 +39,8 @@ public:
     long GetCapacity() const { return m_nCapacity; }
     // The stored text of a value (for a list, its encoded entry). Borrowed from the value store.
     const char16_t* GetValue(long index) const { return m_pValues[index]; }
+    // All the stored texts, in index order.
+    const char16_t* const* GetValues() const { return m_pValues; }
     const char16_t* GetLastValue() const { return m_nCount > 0 ? m_pValues[m_nCount - 1] : nullptr; }
     // The number of a value; recomputes all numbers first when they are invalid. NaN for text.
     double GetDoubleValue(long index);
@@ -63,6 +66,11 @@ public:
 
     bool IsSorted() const { return m_bSorted; }
     void SetSorted(bool sorted) { m_bSorted = sorted; }
+
+    // Drops the values that equal an earlier one, after they were stored as values of their own: newIndex[i]
+    // is the new index of value i, and a value is kept when its new index is the next one in turn (the first
+    // of each kind, whose index earlier ones never take). The kept ones stay in order.
+    void KeepFirstOfEqualValues(const int32_t* newIndex);
 
     // Makes room for size values (grow: in the usual steps, else exactly).
     void SetMaxSize(long size, bool grow);

@@ -449,6 +449,8 @@ void CReadRun::ReadDataLinesInBulk(long line)
     Advance(windows[current], head, m_reader.GetPosition(), windowUnits);
     ScanWindow(windows[current], pieceUnits, chunkUnits, parallel, pieces[current]);
     std::vector<CRecord*> records;
+    // Columns whose first piece had mostly distinct values: their cells are appended, merged at the end.
+    std::vector<char> appending;
     while (!pieces[current].empty())
     {
         const SWindow& window = windows[current];
@@ -482,6 +484,7 @@ void CReadRun::ReadDataLinesInBulk(long line)
         m_table.AddRecords(pieceRecords, records.data());
         m_nRecords += static_cast<long>(pieceRecords);
         // Each column takes the piece's cells in record order; columns are independent of one another.
+        appending.resize(m_attributes.size(), 0);
         auto fill = [&](size_t column)
         {
             CAttribute* attribute = m_attributes[column];
@@ -492,7 +495,10 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 cells.clear();
                 for (long i = 0; i < chunk.GetRecordCount(); ++i)
                     cells.push_back(chunk.GetCell(column, i));
-                attribute->AddValues(records.data() + r, cells.data(), cells.size());
+                if (appending[column] && !attribute->AppendValues(records.data() + r, cells.data(), cells.size()))
+                    appending[column] = 0; // a list or a long text: looked up from here on
+                if (!appending[column])
+                    attribute->AddValues(records.data() + r, cells.data(), cells.size());
                 r += cells.size();
             }
         };
@@ -539,10 +545,20 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 {
                     CAttribute* attribute = m_attributes[column];
                     const long values = attribute->GetNrOfValues();
-                    const bool many = values * 4 >= static_cast<long>(records.size());
+                    const long pieceRecords = static_cast<long>(records.size());
+                    const bool many = values * 4 >= pieceRecords;
+                    const long recordsExpected =
+                        m_table.GetRecordCount() - pieceRecords + static_cast<long>(expectedRecords * 1.05);
+                    if (values * 2 >= pieceRecords && !attribute->HasMultipleValues())
+                    {
+                        // Mostly distinct: every cell from here on is appended as a value, merged at the end.
+                        attribute->BeginAppendingValues();
+                        appending[column] = 1;
+                        attribute->Reserve(recordsExpected, values + recordsExpected - m_table.GetRecordCount());
+                        return;
+                    }
                     attribute->Reserve(
-                        m_table.GetRecordCount() - static_cast<long>(records.size()) +
-                            static_cast<long>(expectedRecords * 1.05),
+                        recordsExpected,
                         many ? static_cast<long>(std::min(static_cast<double>(values) / share * 1.2, expectedRecords))
                              : 0);
                 });
@@ -557,6 +573,12 @@ void CReadRun::ReadDataLinesInBulk(long line)
             prepare();
         current = 1 - current;
     }
+    auto merge = [&](size_t column) { m_attributes[column]->MergeEqualValues(); };
+    if (parallel)
+        platform::ParallelInOrder(m_attributes.size(), merge);
+    else
+        for (size_t column = 0; column < m_attributes.size(); ++column)
+            merge(column);
 }
 
 void CReadRun::Finish()

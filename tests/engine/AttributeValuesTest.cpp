@@ -2,6 +2,7 @@
 
 #include "engine/Allocator.h"
 #include "engine/Collation.h"
+#include "engine/HashTree.h"
 #include "options/OptionSet.h"
 #include "platform/Error.h"
 
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <random>
+#include <set>
 
 namespace
 {
@@ -508,6 +510,77 @@ TEST(BulkValues, AddValuesStoresWhatSingleAddsStore)
     EXPECT_GE(b->FindValueIndex(u"same"), 0);
 }
 
+TEST(BulkValues, AppendedValuesMergeIntoWhatSingleAddsStore)
+{
+    // Mostly distinct texts with repeats (also of the first piece's, and empty ones), and two texts of one hash.
+    ASSERT_EQ(CHashTree::HashKey(u"Ab"), CHashTree::HashKey(u"BA"));
+    std::mt19937 random(7);
+    std::vector<KString> texts;
+    for (int i = 0; i < 30000; ++i)
+    {
+        const unsigned r = random();
+        texts.push_back(r % 7 == 0 ? u"" : r % 11 == 0 ? (r % 2 ? u"Ab" : u"BA") : platform::ToKString(r % 40000));
+    }
+    CTable single;
+    CTable bulk;
+    CAttribute* a = single.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+    CAttribute* b = bulk.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+    std::vector<CRecord*> records;
+    std::vector<KStringView> views(texts.begin(), texts.end());
+    for (const KString& text : texts)
+    {
+        a->AddValue(single.AddRecord(), text);
+        records.push_back(bulk.AddRecord());
+    }
+    b->AddValues(records.data(), views.data(), 5000);
+    b->BeginAppendingValues();
+    b->Reserve(static_cast<long>(texts.size()), static_cast<long>(texts.size()));
+    for (size_t first = 5000; first < texts.size(); first += 6000)
+        ASSERT_TRUE(b->AppendValues(records.data() + first, views.data() + first,
+                                    std::min<size_t>(6000, texts.size() - first)));
+    // Until merged, every appended text is a value of its own.
+    const std::set<KString> firstPiece(texts.begin(), texts.begin() + 5000);
+    EXPECT_EQ(b->GetNrOfValues(), static_cast<long>(firstPiece.size() + texts.size() - 5000));
+    // A list cannot be appended: nothing is stored.
+    const KStringView list = u"|x|y|";
+    CRecord* extra = nullptr;
+    EXPECT_FALSE(b->AppendValues(&extra, &list, 1));
+    EXPECT_TRUE(b->HasUnmergedValues());
+    // A lookup merges first.
+    EXPECT_EQ(b->FindValueIndex(u"BA"), a->FindValueIndex(u"BA"));
+    EXPECT_FALSE(b->HasUnmergedValues());
+    EXPECT_EQ(ValueList(a), ValueList(b));
+    EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+    b->RecomputeSortedValues();
+    a->RecomputeSortedValues();
+    EXPECT_EQ(ValueList(a), ValueList(b));
+    EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+}
+
+TEST(BulkValues, AppendedValuesGoWithTheCheckpoint)
+{
+    CTable table;
+    CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+    attribute->AddValue(table.AddRecord(), u"b");
+    attribute->AddValue(table.AddRecord(), u"a");
+    table.CreateCheckpoint();
+    std::vector<CRecord*> records = {table.AddRecord(), table.AddRecord(), table.AddRecord()};
+    const std::vector<KStringView> texts = {u"a", u"c", u"c"};
+    ASSERT_TRUE(attribute->AppendValues(records.data(), texts.data(), texts.size()));
+    EXPECT_EQ(attribute->GetNrOfValues(), 5);
+    table.RestoreCheckpoint();
+    EXPECT_FALSE(attribute->HasUnmergedValues());
+    EXPECT_EQ(ValueList(attribute), "b a");
+    EXPECT_EQ(attribute->FindValueIndex(u"a"), 1);
+    EXPECT_EQ(attribute->FindValueIndex(u"c"), -1);
+    // Appended again, then merged by the sort: "a" is the one made before.
+    records = {table.AddRecord(), table.AddRecord(), table.AddRecord()};
+    ASSERT_TRUE(attribute->AppendValues(records.data(), texts.data(), texts.size()));
+    attribute->RecomputeSortedValues();
+    EXPECT_EQ(ValueList(attribute), "a b c");
+    EXPECT_EQ(Indices(table, attribute), "1 0 0 2 2");
+}
+
 TEST(Sorting, ValuesAtTheLengthLimitThatDifferOnlyAtTheEnd)
 {
     // Keyed eight characters at a time, these need more than a thousand rounds of keying their ties.
@@ -533,8 +606,8 @@ TEST(Sorting, NumbersInOrderButForOneAreSortedInFull)
         std::vector<const char16_t*> m_vTexts;
         const char* m_pSorted;
     } cases[] = {
-        {{u"1", u"2", u"7"}, "1 2 7"},          {{u"1", u"2", u"2.0", u"3"}, "1 2 2.0 3"},
-        {{u"1", u"", u"2"}, "1 2 _"},           {{u"1", u"x", u"2"}, "1 2 x"},
+        {{u"1", u"2", u"7"}, "1 2 7"},         {{u"1", u"2", u"2.0", u"3"}, "1 2 2.0 3"},
+        {{u"1", u"", u"2"}, "1 2 _"},          {{u"1", u"x", u"2"}, "1 2 x"},
         {{u"-1", u"-2", u"0.5"}, "-2 -1 0.5"}, {{u"0", u"|1|2|", u"3"}, "0 1 2 3 |1|2|"},
     };
     for (const auto& c : cases)
