@@ -87,7 +87,10 @@ public:
         if (StrictlyAscending(entries.data(), entries.size()))
             return; // numbers that arrived in order (counters, keys)
         if (entries.size() >= kRadixEntries)
+        {
+            ScaleDecimals(entries);
             RadixSortNumbers(entries);
+        }
         else
             SortByKey(entries.data(), entries.size());
         ForEachRun(entries.data(), entries.size(),
@@ -279,6 +282,37 @@ private:
         else
             sortGroups(0, kGroups);
         return true;
+    }
+
+    // When every number is a whole number of hundredths (or of another power of ten up to a millionth), the
+    // keys become those counts less the smallest: numbers with two decimals within a few millions need 21 bits
+    // instead of 64, and the sort passes over the digits they all share. A number n counts c of 1/p exactly
+    // when c / p gives n back; then the counts order like the numbers, and equal numbers have equal counts.
+    void ScaleDecimals(std::vector<SSortEntry>& entries) const
+    {
+        constexpr double kLargest = 9007199254740992.0; // 2^53: counts beyond it are not exact
+        double scale = 1;
+        for (int places = 0; places <= 6; ++places, scale *= 10)
+        {
+            bool exact = true;
+            long long smallest = std::numeric_limits<long long>::max();
+            for (size_t i = 0; i < entries.size() && exact; ++i)
+            {
+                const double number = m_values.GetStoredDoubleValue(static_cast<long>(entries[i].m_nIndex));
+                const double scaled = number * scale;
+                exact = std::fabs(scaled) < kLargest && static_cast<double>(std::llround(scaled)) / scale == number;
+                if (exact)
+                    smallest = std::min(smallest, std::llround(scaled));
+            }
+            if (!exact)
+                continue;
+            for (SSortEntry& entry : entries)
+            {
+                const double number = m_values.GetStoredDoubleValue(static_cast<long>(entry.m_nIndex));
+                entry.m_nHigh = static_cast<uint64_t>(std::llround(number * scale) - smallest);
+            }
+            return;
+        }
     }
 
     // Sorts by the high halves of the keys alone (numbers have no low half), ten bits at a time from the

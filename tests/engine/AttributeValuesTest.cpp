@@ -272,7 +272,8 @@ TEST(Sorting, ParallelAndSequentialGiveTheSameOrder)
 TEST(Sorting, NumbersSortByValueWhateverBytesTheyDifferIn)
 {
     // Whole numbers differ in a few high bytes only, fractions in all of them, a mixture in some: the sort
-    // by bytes passes over those every key shares, and must come out right however many are left.
+    // by bytes passes over those every key shares, and must come out right however many are left. Numbers of
+    // a few decimal places are sorted by their counts of the smallest place, the others by their bits.
     std::mt19937 random(3);
     const std::vector<std::function<std::u16string()>> kinds = {
         [&] { return platform::ToKString(static_cast<int>(random() % 5000)); },
@@ -283,6 +284,15 @@ TEST(Sorting, NumbersSortByValueWhateverBytesTheyDifferIn)
             return platform::FromUtf8(text);
         },
         [&] { return platform::ToKString(static_cast<long long>(random() % 100000) * 1000003) + u".5"; },
+        // Hundredths but for a few with more places than a scale takes; whole numbers beyond 2^53.
+        [&]
+        {
+            char text[32];
+            const int n = static_cast<int>(random() % 2000000) - 1000000;
+            std::snprintf(text, sizeof text, random() % 500 == 0 ? "%.7f" : "%.2f", n / 100.0 + 1e-7);
+            return platform::FromUtf8(text);
+        },
+        [&] { return platform::ToKString((static_cast<long long>(random()) << 13) | (1LL << 45)); },
     };
     for (size_t kind = 0; kind < kinds.size(); ++kind)
     {
