@@ -14,6 +14,7 @@
 // line of the call.
 
 #include "ApiTestSupport.h"
+#include "../CaseFiles.h"
 
 #include <algorithm>
 #include <charconv>
@@ -370,18 +371,6 @@ std::string Layout(CTableFrame* frame)
     return out;
 }
 
-std::vector<std::string> CaseFiles()
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(kCases))
-    {
-        if (entry.path().extension() == ".test")
-            names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class ApiCases : public testing::TestWithParam<std::string>
 {
 };
@@ -434,7 +423,7 @@ TEST_P(ApiCases, EveryCallGivesItsResult)
     EXPECT_GT(calls, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ApiCases, testing::ValuesIn(CaseFiles()),
+INSTANTIATE_TEST_SUITE_P(Files, ApiCases, testing::ValuesIn(ListCaseFiles(kCases)),
                          [](const testing::TestParamInfo<std::string>& info)
                          {
                              std::string name = info.param.substr(0, info.param.find('.'));

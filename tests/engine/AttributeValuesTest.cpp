@@ -471,6 +471,31 @@ TEST(Sorting, LongSharedBeginningsSortInEveryMode)
     CCollation::SetSortMode(SORT_COLLATION);
 }
 
+namespace
+{
+// The same texts stored one at a time as the records of `single`, and records made for them in `bulk`, whose
+// attribute is left for a bulk store to fill.
+struct SSideBySide
+{
+    explicit SSideBySide(const std::vector<KString>& texts) : views(texts.begin(), texts.end())
+    {
+        a = single.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+        b = bulk.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+        for (const KString& text : texts)
+        {
+            a->AddValue(single.AddRecord(), text);
+            records.push_back(bulk.AddRecord());
+        }
+    }
+    CTable single;
+    CTable bulk;
+    CAttribute* a = nullptr;
+    CAttribute* b = nullptr;
+    std::vector<CRecord*> records;
+    std::vector<KStringView> views;
+};
+} // namespace
+
 TEST(BulkValues, AddValuesStoresWhatSingleAddsStore)
 {
     // Runs of equal texts, lists (also unsorted and repeated parts), the undefined value, a text beyond the length
@@ -497,17 +522,8 @@ TEST(BulkValues, AddValuesStoresWhatSingleAddsStore)
             texts.push_back(platform::ToKString(random() % 3000));
         }
     }
-    CTable single;
-    CTable bulk;
-    CAttribute* a = single.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
-    CAttribute* b = bulk.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
-    std::vector<CRecord*> records;
-    std::vector<KStringView> views(texts.begin(), texts.end());
-    for (const KString& text : texts)
-    {
-        a->AddValue(single.AddRecord(), text);
-        records.push_back(bulk.AddRecord());
-    }
+    SSideBySide sides(texts);
+    auto& [single, bulk, a, b, records, views] = sides;
     for (size_t first = 0; first < texts.size(); first += 7000) // pieces, as a bulk read hands them over
         b->AddValues(records.data() + first, views.data() + first, std::min<size_t>(7000, texts.size() - first));
     ASSERT_EQ(a->GetNrOfValues(), b->GetNrOfValues());
@@ -531,17 +547,8 @@ TEST(BulkValues, AppendedValuesMergeIntoWhatSingleAddsStore)
         const unsigned r = random();
         texts.push_back(r % 7 == 0 ? u"" : r % 11 == 0 ? (r % 2 ? u"Ab" : u"BA") : platform::ToKString(r % 40000));
     }
-    CTable single;
-    CTable bulk;
-    CAttribute* a = single.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
-    CAttribute* b = bulk.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
-    std::vector<CRecord*> records;
-    std::vector<KStringView> views(texts.begin(), texts.end());
-    for (const KString& text : texts)
-    {
-        a->AddValue(single.AddRecord(), text);
-        records.push_back(bulk.AddRecord());
-    }
+    SSideBySide sides(texts);
+    auto& [single, bulk, a, b, records, views] = sides;
     b->AddValues(records.data(), views.data(), 5000);
     b->BeginAppendingValues();
     b->Reserve(static_cast<long>(texts.size()), static_cast<long>(texts.size()));

@@ -16,6 +16,7 @@
 #include "exchange/TableJson.h"
 #include "files/TableOpener.h"
 #include "platform/Error.h"
+#include "tests/CaseFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -141,18 +142,6 @@ std::string Outcome(const std::filesystem::path& file, const SCase& c)
     return text + "error " + error + "\n";
 }
 
-std::vector<std::string> CaseFiles()
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(kCases))
-    {
-        if (entry.path().extension() == ".test")
-            names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class ImportCases : public testing::TestWithParam<std::string>
 {
 };
@@ -195,7 +184,7 @@ TEST_P(ImportCases, DumpAndMessagesMatch)
         std::ofstream(file, std::ios::binary) << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ImportCases, testing::ValuesIn(CaseFiles()),
+INSTANTIATE_TEST_SUITE_P(Files, ImportCases, testing::ValuesIn(ListCaseFiles(kCases)),
                          [](const testing::TestParamInfo<std::string>& info)
                          {
                              std::string name = info.param.substr(0, info.param.find('.'));
