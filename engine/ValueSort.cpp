@@ -284,15 +284,16 @@ private:
         return true;
     }
 
-    // When every number is a whole number of hundredths (or of another power of ten up to a millionth), the
-    // keys become those counts less the smallest: numbers with two decimals within a few millions need 21 bits
-    // instead of 64, and the sort passes over the digits they all share. A number n counts c of 1/p exactly
-    // when c / p gives n back; then the counts order like the numbers, and equal numbers have equal counts.
+    // When every number is a whole number of hundredths (or of another power of ten up to a millionth, or of
+    // seconds of a day: times and dates with times), the keys become those counts less the smallest: numbers
+    // with two decimals within a few millions need 21 bits instead of 64, and the sort passes over the digits
+    // they all share. A number n counts c of 1/p exactly when c / p gives n back; then the counts order like
+    // the numbers (rounding never goes down as numbers go up), and equal numbers have equal counts.
     void ScaleDecimals(std::vector<SSortEntry>& entries) const
     {
-        constexpr double kLargest = 9007199254740992.0; // 2^53: counts beyond it are not exact
-        double scale = 1;
-        for (int places = 0; places <= 6; ++places, scale *= 10)
+        constexpr double kLargest = 4503599627370496.0; // 2^52: counts below it round exactly
+        auto count = [](double scaled) { return static_cast<long long>(scaled + (scaled < 0 ? -0.5 : 0.5)); };
+        for (const double scale : {1.0, 10.0, 100.0, 1e3, 1e4, 1e5, 1e6, 86400.0})
         {
             bool exact = true;
             long long smallest = std::numeric_limits<long long>::max();
@@ -300,16 +301,16 @@ private:
             {
                 const double number = m_values.GetStoredDoubleValue(static_cast<long>(entries[i].m_nIndex));
                 const double scaled = number * scale;
-                exact = std::fabs(scaled) < kLargest && static_cast<double>(std::llround(scaled)) / scale == number;
+                exact = std::fabs(scaled) < kLargest && static_cast<double>(count(scaled)) / scale == number;
                 if (exact)
-                    smallest = std::min(smallest, std::llround(scaled));
+                    smallest = std::min(smallest, count(scaled));
             }
             if (!exact)
                 continue;
             for (SSortEntry& entry : entries)
             {
                 const double number = m_values.GetStoredDoubleValue(static_cast<long>(entry.m_nIndex));
-                entry.m_nHigh = static_cast<uint64_t>(std::llround(number * scale) - smallest);
+                entry.m_nHigh = static_cast<uint64_t>(count(number * scale) - smallest);
             }
             return;
         }

@@ -293,6 +293,13 @@ TEST(Sorting, NumbersSortByValueWhateverBytesTheyDifferIn)
             return platform::FromUtf8(text);
         },
         [&] { return platform::ToKString((static_cast<long long>(random()) << 13) | (1LL << 45)); },
+        // Days and seconds, as dates with times are stored.
+        [&]
+        {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.17g", (random() % 20000 + 30000) + (random() % 86400) / 86400.0);
+            return platform::FromUtf8(text);
+        },
     };
     for (size_t kind = 0; kind < kinds.size(); ++kind)
     {
