@@ -44,7 +44,9 @@ void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScann
         while (how == TERMINATOR_DELIMITER)
         {
             KStringView cell;
-            p = ScanCell(text, p, end, rules, 0, false, false, scratch, &cell, &how, chunk.m_tally);
+            const size_t plain = ScanPlainCell(text, p, end, rules, &cell, &how);
+            p = plain != SIZE_MAX ? plain
+                                  : ScanCell(text, p, end, rules, 0, false, false, scratch, &cell, &how, chunk.m_tally);
             if (cells == 0 && cell.empty() && how == TERMINATOR_END)
                 break; // an empty last cell adds no record
             if (cells == 0)

@@ -4,7 +4,8 @@
 // then checked in order:
 // a chunk whose start is not where the chunk before it really ended (a quoted cell ran across the cut) is
 // scanned again from the right place. So the result is always that of one scan from the start; only the
-// work is shared. Every cell is read by ScanCell, the one implementation of the cell rules.
+// work is shared. Every cell is read by ScanCell, the one implementation of the cell rules (plain cells by its
+// shortcut ScanPlainCell).
 // Threading: ScanPiece starts its own tasks and returns when they are done; the result is the caller's.
 
 #include "exchange/TextReader.h"

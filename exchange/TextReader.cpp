@@ -142,6 +142,32 @@ size_t AfterLineEnd(const char16_t* text, size_t p, size_t end)
 
 } // namespace
 
+size_t ScanPlainCell(const char16_t* text, size_t at, size_t end, const SCellRules& rules, KStringView* cell,
+                     ETerminator* terminator)
+{
+    if (at < end && text[at] == rules.m_cQuote)
+        return SIZE_MAX;
+    const size_t q = SkipPlainText(text, at, end, rules.m_cDelimiter);
+    if (q - at > MAX_CELL_LENGTH)
+        return SIZE_MAX;
+    *cell = KStringView(text + at, q - at);
+    if (q >= end)
+    {
+        *terminator = TERMINATOR_END;
+        return end;
+    }
+    const char16_t c = text[q];
+    if (c == rules.m_cDelimiter)
+    {
+        *terminator = TERMINATOR_DELIMITER;
+        return q + 1;
+    }
+    if (c != u'\n' && c != u'\r')
+        return SIZE_MAX; // a bar or a control character: to be counted, perhaps replaced
+    *terminator = TERMINATOR_LINE;
+    return AfterLineEnd(text, q + 1, end);
+}
+
 size_t ScanCell(const char16_t* text, size_t at, size_t end, const SCellRules& rules, size_t width, bool firstLine,
                 bool trim, KString& scratch, KStringView* cell, ETerminator* terminator, SCellTally& tally)
 {

@@ -8,7 +8,8 @@
 // characters and a doubled quote stands for one quote; outside quotes a cell ends at the delimiter, CR or
 // LF; CR LF is one line end; a cell keeps at most 9 999 characters (longer ones end in "..."); NUL becomes
 // U+0003; in fixed-width mode a cell ends after its width and quotes and the delimiter mean nothing.
-// ScanCell is the one implementation of these rules; parallel readers call it on their own pieces.
+// ScanCell is the one implementation of these rules; parallel readers call it on their own pieces, after
+// ScanPlainCell, which takes the cells the rules leave as they are.
 // Threading: one reader per thread; ScanCell itself is a pure function of its arguments.
 
 #include "exchange/TextEncoding.h"
@@ -62,6 +63,12 @@ struct SCellTally
 // whole); the cell's text is a view into text or into scratch, valid until scratch changes.
 size_t ScanCell(const char16_t* text, size_t at, size_t end, const SCellRules& rules, size_t width, bool firstLine,
                 bool trim, KString& scratch, KStringView* cell, ETerminator* terminator, SCellTally& tally);
+
+// The common case of ScanCell, for bulk loops (not fixed-width): a cell that is not quoted, holds no '|', NUL or
+// other control character and is within the length limit, which ScanCell would return as it stands and count
+// nothing for. Returns the position after it, or SIZE_MAX (nothing set) for any other cell: ScanCell reads those.
+size_t ScanPlainCell(const char16_t* text, size_t at, size_t end, const SCellRules& rules, KStringView* cell,
+                     ETerminator* terminator);
 
 // The control-character map of a cell for the import preview: a text of the same length in which each control
 // character is shown visibly (codes 0..26 as '@' + code, 27 '+', 28 '/', 29 '-', 30 '=', 31 U+00D7, 127..152

@@ -1,5 +1,6 @@
 // Large texts are read in pieces scanned in parallel; the result must be that of one scan from the start,
-// whatever the cuts meet: quoted line breaks, CR, LF and CR LF, ragged and empty lines, stray quotes.
+// whatever the cuts meet: quoted line breaks, CR, LF and CR LF, ragged and empty lines, stray quotes, control
+// characters and cells beyond the length limit.
 
 #include "engine/Table.h"
 #include "exchange/BulkReader.h"
@@ -45,6 +46,10 @@ std::string AwkwardCsv(size_t bytes, unsigned seed)
             break;
         default:
             text += "name " + std::to_string(r % 1000);
+            if (r % 89 == 0)
+                text += "\x01\t"; // control characters, counted
+            if (r % 173 == 0)
+                text += std::string(10005, 'u'); // beyond the length limit, unquoted
         }
         if (r % 13 != 0) // some lines are short
             text += ",note " + std::to_string(r % 97) + ",\"\",x";
