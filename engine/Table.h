@@ -285,6 +285,9 @@ public:
     int CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const;
     // The collation in force (built on first use for the collation language). Borrowed, shared, immutable.
     const CCollation& GetCollation() const;
+    // Builds the collation now when values sort by one: its first build in a process takes some tens of
+    // milliseconds, which a read hides beside work of its own instead of holding up its first compare.
+    void PrepareCollation() const;
     // The language id of the collation: as set by SortCharacterSet, else the user-interface language.
     int GetCollationLanguageID() const;
     int GetCodePage() const { return m_nCodePage; }

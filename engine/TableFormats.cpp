@@ -173,6 +173,12 @@ const CCollation& CTable::GetCollation() const
     return *collation;
 }
 
+void CTable::PrepareCollation() const
+{
+    if (CCollation::GetSortMode() == SORT_COLLATION)
+        (void)GetCollation();
+}
+
 int CTable::GetCollationLanguageID() const
 {
     return m_nCollationLanguage != 0 ? m_nCollationLanguage : m_pOptions->m_nLanguage;

@@ -34,6 +34,16 @@ size_t WindowBytes(const SReadOptions& options)
     return std::max<size_t>(options.m_nWindowBytes, 4);
 }
 
+// Runs work, and beside it builds the table's collation when it sorts by one: values are compared from the
+// first piece of a read on, and a first build there would hold up every column.
+void BesideCollation(const CTable& table, bool parallel, const std::function<void()>& work)
+{
+    if (parallel && platform::GetProcessorCount() > 1)
+        platform::ParallelInvoke(work, [&table] { table.PrepareCollation(); });
+    else
+        work();
+}
+
 // Date and time of now as the data-source description keeps them.
 void StampImport(CImportSettings& settings)
 {
@@ -804,7 +814,10 @@ bool CTextImporter::ReadStreamed(const platform::CInputFile& file, const KString
     // A file that is not UTF-8 throughout is read whole, where the fallback to Windows-1252 and the count of
     // invalid sequences are decided before the first line is read.
     const bool parallel = m_table.UseMulticores();
-    if (!IsValidUtf8File(file, first, WindowBytes(options) * 2, parallel))
+    bool valid = false;
+    BesideCollation(m_table, parallel,
+                    [&] { valid = IsValidUtf8File(file, first, WindowBytes(options) * 2, parallel); });
+    if (!valid)
         return false;
     CUtf8FileStream stream(file, first, parallel);
     Read(std::string_view(), nullptr, &stream, fileName, used, options);
@@ -842,7 +855,8 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
         if (stream)
             stream->DecodeMore(text, WindowBytes(options)); // the head; the run asks for more
         else
-            DecodeText(bytes, used, parallel, text, &fellBack, &invalid);
+            BesideCollation(m_table, parallel,
+                            [&] { DecodeText(bytes, used, parallel, text, &fellBack, &invalid); });
     }
     catch (const CKorvalinException& e)
     {
