@@ -271,15 +271,35 @@ std::unique_ptr<CCollation> CCollation::Build(int languageId)
     }
     offsets[kProbes] = static_cast<uint32_t>(keys.size());
 
-    std::vector<uint32_t> order(kProbes);
-    std::iota(order.begin(), order.end(), 0u);
+    // Sorted by the first eight bytes of the keys as one number (most keys differ there), then by the keys.
+    struct SProbe
+    {
+        uint64_t m_nHead;
+        uint32_t m_nProbe;
+    };
     const auto keyOf = [&](uint32_t probe) { return reinterpret_cast<const char*>(keys.data() + offsets[probe]); };
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b)
+    std::vector<SProbe> probes(kProbes);
+    for (uint32_t p = 0; p < kProbes; ++p)
+    {
+        uint64_t head = 0;
+        const uint8_t* key = keys.data() + offsets[p];
+        const uint32_t length = offsets[p + 1] - offsets[p];
+        for (uint32_t i = 0; i < 8; ++i)
+            head = head << 8 | (i < length ? key[i] : 0);
+        probes[p] = SProbe{head, p};
+    }
+    std::sort(probes.begin(), probes.end(),
+              [&](const SProbe& a, const SProbe& b)
               {
-                  const int c = std::strcmp(keyOf(a), keyOf(b)); // sort keys end in a zero byte and hold no other
-                  return c != 0 ? c < 0 : a < b;
+                  if (a.m_nHead != b.m_nHead)
+                      return a.m_nHead < b.m_nHead;
+                  // sort keys end in a zero byte and hold no other
+                  const int c = std::strcmp(keyOf(a.m_nProbe), keyOf(b.m_nProbe));
+                  return c != 0 ? c < 0 : a.m_nProbe < b.m_nProbe;
               });
+    std::vector<uint32_t> order(kProbes);
+    for (size_t i = 0; i < kProbes; ++i)
+        order[i] = probes[i].m_nProbe;
 
     bool afterSecondProbe = true;
     char16_t base = 0;
