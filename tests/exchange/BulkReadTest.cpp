@@ -31,8 +31,10 @@ std::string AwkwardCsv(size_t bytes, unsigned seed)
     for (long id = 0; text.size() < bytes; ++id)
     {
         const unsigned r = random();
-        // Mostly distinct ids, some repeated from far back: such a column is appended and merged afterwards.
-        text += std::to_string(r % 5 == 0 ? id / 3 : id) + ",";
+        // Mostly distinct ids, some repeated from far back: such a column is appended and merged afterwards,
+        // until a list comes (then its values are looked up again).
+        const std::string key = std::to_string(r % 5 == 0 ? id / 3 : id);
+        text += (id > 2000 && r % 997 == 0 ? "|" + key + "|x|" : key) + ",";
         switch (r % 7)
         {
         case 0:
