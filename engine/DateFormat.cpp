@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace
 {
@@ -223,7 +224,68 @@ bool SDateFormat::Has(EDateItem kind) const
     return std::any_of(items.begin(), items.end(), [kind](const SDateFormatItem& item) { return item.eKind == kind; });
 }
 
+namespace
+{
+// Makes SDateFormat::strLayout and anLayoutAt from the items.
+void MakeLayout(SDateFormat& format)
+{
+    KString layout;
+    for (const SDateFormatItem& item : format.items)
+    {
+        int field = -1;
+        size_t digits = 2;
+        switch (item.eKind)
+        {
+        case DATE_ITEM_SPACE:
+            layout += u' ';
+            continue;
+        case DATE_ITEM_SEPARATOR:
+            if (IsDigit(item.strText[0]) || item.strText[0] == u' ')
+                return;
+            layout += item.strText[0];
+            continue;
+        case DATE_ITEM_YEAR:
+            field = 0;
+            digits = static_cast<size_t>(item.nCount);
+            format.nLayoutYearDigits = static_cast<int8_t>(item.nCount);
+            break;
+        case DATE_ITEM_MONTH:
+            field = 1;
+            break;
+        case DATE_ITEM_DAY:
+            field = 2;
+            break;
+        case DATE_ITEM_HOUR:
+            field = 3;
+            break;
+        case DATE_ITEM_MINUTE:
+            field = 4;
+            break;
+        case DATE_ITEM_SECOND:
+            field = 5;
+            break;
+        default:
+            return;
+        }
+        if (format.anLayoutAt[field] >= 0 || layout.size() > 100)
+            return; // a field twice: the items decide
+        format.anLayoutAt[field] = static_cast<int8_t>(layout.size());
+        layout.append(digits, u'9');
+    }
+    if (!layout.empty() && layout[0] != u' ')
+        format.strLayout = std::move(layout);
+}
+} // namespace
+
 std::optional<SDateFormat> SDateFormat::Parse(KStringView format, const CLanguage& language)
+{
+    std::optional<SDateFormat> parsed = ParseItems(format, language);
+    if (parsed)
+        MakeLayout(*parsed);
+    return parsed;
+}
+
+std::optional<SDateFormat> SDateFormat::ParseItems(KStringView format, const CLanguage& language)
 {
     if (format.empty() || format.size() > 100)
         return std::nullopt;
@@ -389,7 +451,33 @@ bool SDateFormat::Read(KStringView text, const CLanguage& language, double& valu
     int meridiem = -1; // 0 AM, 1 PM
     bool negative = false;
     bool ok = true;
-    for (const SDateFormatItem& item : items)
+    // A text that starts with the layout holds every number at its longest: read by position, it gives what the
+    // items give, as each of them would take just those digits.
+    bool laidOut = !strLayout.empty() && n - p >= strLayout.size();
+    for (size_t i = 0; laidOut && i < strLayout.size(); ++i)
+        laidOut = strLayout[i] == u'9' ? IsDigit(text[p + i]) : text[p + i] == strLayout[i];
+    if (laidOut)
+    {
+        auto field = [&](int which, size_t digits) -> int64_t
+        {
+            if (anLayoutAt[which] < 0)
+                return -1;
+            int64_t value = 0;
+            for (size_t k = 0; k < digits; ++k)
+                value = value * 10 + (text[p + static_cast<size_t>(anLayoutAt[which]) + k] - u'0');
+            return value;
+        };
+        year = field(0, static_cast<size_t>(nLayoutYearDigits));
+        if (year >= 0 && nLayoutYearDigits == 2)
+            year += year < 30 ? 2000 : 1900;
+        month = field(1, 2);
+        day = field(2, 2);
+        hours = field(3, 2);
+        minute = field(4, 2);
+        second = field(5, 2);
+        p += strLayout.size();
+    }
+    for (const SDateFormatItem& item : laidOut ? std::span<const SDateFormatItem>() : std::span(items))
     {
         switch (item.eKind)
         {

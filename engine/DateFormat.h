@@ -54,6 +54,13 @@ struct SDateFormat
     EValueType eType = VALUE_DATE;      // VALUE_DATE, VALUE_TIME, VALUE_DATETIME or VALUE_TIMESPAN
     bool bTwelveHour = false;           // the format has an AM/PM marker
     int nRank = 190;                    // 182..200
+    // A value of the format whose numbers all have their longest width, separators and single spaces as given,
+    // '9' for a digit ("9999-99-99 99:99:99"); empty when the format has names, texts, AM/PM or span hours.
+    // A text that starts so is read by position, without going through the items.
+    KString strLayout;
+    // Where in the layout the year, month, day, hour, minute and second begin; -1 for those the format lacks.
+    int8_t anLayoutAt[6] = {-1, -1, -1, -1, -1, -1};
+    int8_t nLayoutYearDigits = 4; // of a year in the layout
 
     // The parsed format in a language's letters, or nothing when the string is not a format of it.
     static std::optional<SDateFormat> Parse(KStringView format, const CLanguage& language);
@@ -64,6 +71,10 @@ struct SDateFormat
     bool Write(double value, const CLanguage& language, KString& text) const;
 
     bool Has(EDateItem kind) const;
+
+private:
+    // Parse without the layout.
+    static std::optional<SDateFormat> ParseItems(KStringView format, const CLanguage& language);
 };
 
 // The date and time formats of one language (its letters, month and day names). Threading: see DF_GenericFormat.
