@@ -234,7 +234,8 @@ public:
     void BeginAppendingValues();
     bool AppendValues(CRecord* const* records, const KStringView* texts, size_t count);
     // Keeps the first of each kind of the values appended (so that they stay in the order they came) and
-    // renumbers the fields. Throws COutOfMemoryException with nothing changed.
+    // renumbers the fields. Throws std::bad_alloc or COutOfMemoryException with the values and the fields
+    // as they were.
     void MergeEqualValues();
     bool HasUnmergedValues() const { return m_nMergedValues >= 0; }
 
