@@ -423,13 +423,6 @@ TEST_P(ApiCases, EveryCallGivesItsResult)
     EXPECT_GT(calls, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ApiCases, testing::ValuesIn(ListCaseFiles(kCases)),
-                         [](const testing::TestParamInfo<std::string>& info)
-                         {
-                             std::string name = info.param.substr(0, info.param.find('.'));
-                             std::replace_if(
-                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, ApiCases, testing::ValuesIn(ListCaseFiles(kCases)), CaseTestName);
 
 } // namespace

@@ -184,13 +184,6 @@ TEST_P(ImportCases, DumpAndMessagesMatch)
         std::ofstream(file, std::ios::binary) << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ImportCases, testing::ValuesIn(ListCaseFiles(kCases)),
-                         [](const testing::TestParamInfo<std::string>& info)
-                         {
-                             std::string name = info.param.substr(0, info.param.find('.'));
-                             std::replace_if(
-                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, ImportCases, testing::ValuesIn(ListCaseFiles(kCases)), CaseTestName);
 
 } // namespace
