@@ -1,5 +1,6 @@
 #include "engine/HashTree.h"
 
+#include "engine/ParallelSort.h"
 #include "platform/Error.h"
 #include "platform/Parallel.h"
 
@@ -103,17 +104,13 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
     };
 
     // The keys of each group in index order, one group after the other.
-    std::vector<size_t> starts(groups + 1, 0);
-    for (size_t i = 0; i < count; ++i)
-        ++starts[groupOf(hashes[i]) + 1];
-    for (size_t g = 0; g < groups; ++g)
-        starts[g + 1] += starts[g];
     std::vector<SEntry> grouped(count);
-    {
-        std::vector<size_t> next(starts.begin(), starts.end() - 1);
-        for (size_t i = 0; i < count; ++i)
-            grouped[next[groupOf(hashes[i])]++] = SEntry{hashes[i], static_cast<uint32_t>(i)};
-    }
+    const std::vector<size_t> starts = GroupStably(
+        count, groups, [&](size_t i) { return groupOf(hashes[i]); },
+        [&](size_t i) {
+            return SEntry{hashes[i], static_cast<uint32_t>(i)};
+        },
+        grouped.data());
     // Each group: the first key of each hash enters the table and a later key of that hash makes a pair with
     // it; only then are texts read, for the pairs alone, fetched ahead. When the texts of a pair differ (two
     // texts of one hash: rare), the group is done again comparing every text as it goes.

@@ -6,7 +6,26 @@
 #include "platform/Parallel.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
+#include <vector>
+
+// Puts the items 0 .. count-1 into groups, keeping their order within each group (a counting sort by group):
+// out[starts[g] .. starts[g + 1]) receives itemOf(i) for the items i with groupOf(i) == g. Returns starts
+// (groups + 1 entries).
+template <class T, class GroupOf, class ItemOf>
+std::vector<size_t> GroupStably(size_t count, size_t groups, const GroupOf& groupOf, const ItemOf& itemOf, T* out)
+{
+    std::vector<size_t> starts(groups + 1, 0);
+    for (size_t i = 0; i < count; ++i)
+        ++starts[groupOf(i) + 1];
+    for (size_t g = 0; g < groups; ++g)
+        starts[g + 1] += starts[g];
+    std::vector<size_t> next(starts.begin(), starts.end() - 1);
+    for (size_t i = 0; i < count; ++i)
+        out[next[groupOf(i)]++] = itemOf(i);
+    return starts;
+}
 
 template <class T, class Less> void ParallelQuickSortInternal(T* data, long lo, long hi, int depth, const Less& less)
 {

@@ -252,16 +252,10 @@ private:
         constexpr size_t kGroups = size_t{1} << kBits;
         const unsigned width = static_cast<unsigned>(std::bit_width(differ)); // bits from the first that differs
         const unsigned shift = width > kBits ? width - kBits : 0;
-        auto groupOf = [shift](const SSortEntry& entry) { return (entry.m_nHigh >> shift) & (kGroups - 1); };
-        std::vector<size_t> starts(kGroups + 1, 0);
-        for (size_t i = 0; i < count; ++i)
-            ++starts[groupOf(first[i]) + 1];
-        for (size_t g = 0; g < kGroups; ++g)
-            starts[g + 1] += starts[g];
         std::vector<SSortEntry> grouped(count);
-        std::vector<size_t> next(starts.begin(), starts.end() - 1);
-        for (size_t i = 0; i < count; ++i)
-            grouped[next[groupOf(first[i])]++] = first[i];
+        const std::vector<size_t> starts = GroupStably(
+            count, kGroups, [&](size_t i) { return (first[i].m_nHigh >> shift) & (kGroups - 1); },
+            [&](size_t i) { return first[i]; }, grouped.data());
         auto sortGroups = [&](size_t from, size_t to)
         {
             for (size_t g = from; g < to; ++g)
