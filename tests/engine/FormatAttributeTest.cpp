@@ -1,5 +1,5 @@
-// Formats of attributes: types, setting formats, reading numbers, values that do not fit, writing values,
-// round trips through every standard format, and malformed input.
+// Formats of attributes: setting formats, reading numbers, values that do not fit, writing values, round trips
+// through every standard format, and malformed input. Types and type predicates: data/formats/attribute-types.txt.
 
 #include "TableTestSupport.h"
 
@@ -14,41 +14,6 @@
 
 #include <cmath>
 #include <random>
-
-TEST(AttributeFormat, TheTypePredicatesFollowTheFormat)
-{
-    STableInLanguage t(1033);
-    CAttribute* a = t.table->CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
-    struct SExpectation
-    {
-        const char16_t* format;
-        EValueType type;
-        bool number, date, time, dateTime, span, dateOrDateTime, dateTimeOnly;
-    };
-    const SExpectation expectations[] = {
-        {u"", VALUE_TEXT, false, false, false, false, false, false, false},
-        {u"####", VALUE_INTEGER, true, false, false, false, false, false, false},
-        {u"#,###.00", VALUE_DOUBLE, true, false, false, false, false, false, false},
-        {u"yyyy-mm-dd", VALUE_DATE, false, true, false, true, false, true, false},
-        {u"hh:mm", VALUE_TIME, false, false, true, true, false, false, false},
-        {u"yyyy-mm-dd hh:mm", VALUE_DATETIME, false, false, false, true, false, true, true},
-        {u"hhh:mm", VALUE_TIMESPAN, false, false, false, true, true, false, false},
-    };
-    for (const SExpectation& e : expectations)
-    {
-        ASSERT_EQ(a->SetFormatString(e.format), 1) << platform::ToUtf8(e.format);
-        EXPECT_EQ(a->GetType(), e.type) << platform::ToUtf8(e.format);
-        EXPECT_EQ(a->IsNumeric(), e.type != VALUE_TEXT);
-        EXPECT_EQ(a->IsNumber(), e.number);
-        EXPECT_EQ(a->IsDate(), e.date);
-        EXPECT_EQ(a->IsTime(), e.time);
-        EXPECT_EQ(a->IsDateTime(), e.dateTime);
-        EXPECT_EQ(a->IsTimeSpan(), e.span);
-        EXPECT_EQ(a->IsDateOrDateTimeOnly(), e.dateOrDateTime);
-        EXPECT_EQ(a->IsDateTimeOnly(), e.dateTimeOnly);
-        EXPECT_EQ(a->GetLanguageID(), 1033);
-    }
-}
 
 TEST(AttributeFormat, StringAndEmptyMakeTextUnknownFormatsAreToldOnce)
 {

@@ -260,6 +260,38 @@ TEST(OrderFile, EveryChainIsAscendingAndSortsSo)
     EXPECT_GT(chains, 20);
 }
 
+// ---- attribute types: format | type name and the predicates that hold ----
+
+TEST(AttributeTypeFile, ThePredicatesFollowTheFormat)
+{
+    const std::vector<SFormatCase> cases = ReadFormatCases("attribute-types.txt");
+    ASSERT_FALSE(cases.empty());
+    STableInLanguage t(1033);
+    CAttribute* a = t.table->CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
+    const char* const names[] = {"Numeric",     "Number", "Date", "Time", "DateTime", "TimeSpan", "DateOrDateTimeOnly",
+                                 "DateTimeOnly"};
+    for (const SFormatCase& c : cases)
+    {
+        const std::string where = FormatDataFolder() + c.strFile;
+        ASSERT_EQ(c.fields.size(), 2u) << where << ":" << c.nLine;
+        ASSERT_EQ(a->SetFormatString(c.fields[0]), 1) << where << ":" << c.nLine;
+        const bool holds[] = {a->IsNumeric(),
+                              a->IsNumber(),
+                              a->IsDate(),
+                              a->IsTime(),
+                              a->IsDateTime(),
+                              a->IsTimeSpan(),
+                              a->IsDateOrDateTimeOnly(),
+                              a->IsDateTimeOnly()};
+        std::string actual = Utf8(GetValueTypeName(a->GetType()));
+        for (size_t i = 0; i < std::size(names); ++i)
+            actual += holds[i] ? std::string(" ") + names[i] : std::string();
+        if (actual != Utf8(c.fields[1]))
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "is " << actual << ": " << c.strRaw;
+    }
+    EXPECT_EQ(a->GetLanguageID(), 1033);
+}
+
 // ---- languages: language | property [number] | expected text ----
 
 TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
