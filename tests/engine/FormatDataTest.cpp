@@ -308,6 +308,12 @@ TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
         long long number = 0;
         request >> property >> number;
         const CLanguage& language = CLanguage::GetLanguageOrEnglish(id);
+        // The string of a format id that a new table in the language picks.
+        auto tableFormat = [&](const std::function<int(const CFormatRegistry&)>& pick)
+        {
+            const STableInLanguage t(id);
+            return t.table->GetFormatRegistry().GetFormat(pick(t.table->GetFormatRegistry()));
+        };
         // The properties of the language itself, and then those that any id has.
         const std::map<std::string, std::function<KString()>> words = {
             {"name", [&] { return language.GetName(); }},
@@ -335,6 +341,10 @@ TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
             {"regional-date", [&] { return regional::GetDateFormatW(id); }},
             {"regional-time", [&] { return regional::GetTimeFormatW(id); }},
             {"integer", [&] { return STableInLanguage(id).table->LargeIntegerString(number); }},
+            {"default-format",
+             [&] { return tableFormat([&](auto& r) { return r.GetDefaultFormatID(EValueType(number)); }); }},
+            {"integer-format", [&] { return tableFormat([](auto& r) { return r.GetIntegerFormatId(); }); }},
+            {"floating-format", [&] { return tableFormat([](auto& r) { return r.GetFloatingFormatId(); }); }},
         };
         const bool word = words.count(property) != 0;
         const auto it = word ? words.find(property) : settings.find(property);
