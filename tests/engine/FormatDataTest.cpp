@@ -260,6 +260,38 @@ TEST(OrderFile, EveryChainIsAscendingAndSortsSo)
     EXPECT_GT(chains, 20);
 }
 
+// ---- attribute types: format | type name and the predicates that hold ----
+
+TEST(AttributeTypeFile, ThePredicatesFollowTheFormat)
+{
+    const std::vector<SFormatCase> cases = ReadFormatCases("attribute-types.txt");
+    ASSERT_FALSE(cases.empty());
+    STableInLanguage t(1033);
+    CAttribute* a = t.table->CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
+    const char* const names[] = {"Numeric",     "Number", "Date", "Time", "DateTime", "TimeSpan", "DateOrDateTimeOnly",
+                                 "DateTimeOnly"};
+    for (const SFormatCase& c : cases)
+    {
+        const std::string where = FormatDataFolder() + c.strFile;
+        ASSERT_EQ(c.fields.size(), 2u) << where << ":" << c.nLine;
+        ASSERT_EQ(a->SetFormatString(c.fields[0]), 1) << where << ":" << c.nLine;
+        const bool holds[] = {a->IsNumeric(),
+                              a->IsNumber(),
+                              a->IsDate(),
+                              a->IsTime(),
+                              a->IsDateTime(),
+                              a->IsTimeSpan(),
+                              a->IsDateOrDateTimeOnly(),
+                              a->IsDateTimeOnly()};
+        std::string actual = Utf8(GetValueTypeName(a->GetType()));
+        for (size_t i = 0; i < std::size(names); ++i)
+            actual += holds[i] ? std::string(" ") + names[i] : std::string();
+        if (actual != Utf8(c.fields[1]))
+            ADD_FAILURE_AT(where.c_str(), c.nLine) << "is " << actual << ": " << c.strRaw;
+    }
+    EXPECT_EQ(a->GetLanguageID(), 1033);
+}
+
 // ---- languages: language | property [number] | expected text ----
 
 TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
@@ -276,6 +308,12 @@ TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
         long long number = 0;
         request >> property >> number;
         const CLanguage& language = CLanguage::GetLanguageOrEnglish(id);
+        // The string of a format id that a new table in the language picks.
+        auto tableFormat = [&](const std::function<int(const CFormatRegistry&)>& pick)
+        {
+            const STableInLanguage t(id);
+            return t.table->GetFormatRegistry().GetFormat(pick(t.table->GetFormatRegistry()));
+        };
         // The properties of the language itself, and then those that any id has.
         const std::map<std::string, std::function<KString()>> words = {
             {"name", [&] { return language.GetName(); }},
@@ -303,6 +341,10 @@ TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
             {"regional-date", [&] { return regional::GetDateFormatW(id); }},
             {"regional-time", [&] { return regional::GetTimeFormatW(id); }},
             {"integer", [&] { return STableInLanguage(id).table->LargeIntegerString(number); }},
+            {"default-format",
+             [&] { return tableFormat([&](auto& r) { return r.GetDefaultFormatID(EValueType(number)); }); }},
+            {"integer-format", [&] { return tableFormat([](auto& r) { return r.GetIntegerFormatId(); }); }},
+            {"floating-format", [&] { return tableFormat([](auto& r) { return r.GetFloatingFormatId(); }); }},
         };
         const bool word = words.count(property) != 0;
         const auto it = word ? words.find(property) : settings.find(property);
