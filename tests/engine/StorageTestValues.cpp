@@ -51,12 +51,26 @@ long Find(const CHashTree& tree, KStringView key)
     return tree.Lookup(key, &index) ? index : -1;
 }
 
+// An allocator with a value store on it.
+class StorageValueStore : public ::testing::Test
+{
+protected:
+    CTableAllocator allocator;
+    CValueStore store{allocator};
+};
+
+// And an empty hash over keys registered in keys.
+class StorageHashTree : public StorageValueStore
+{
+protected:
+    CTestKeys keys;
+    CHashTree tree{allocator, keys, 0};
+};
+
 } // namespace
 
-TEST(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
+TEST_F(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     const KString text = u"Zürich";
     const char16_t* pStored = store.AllocateValue(text);
     EXPECT_NE(pStored, text.data());
@@ -78,10 +92,8 @@ TEST(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
     EXPECT_TRUE(store.Validate());
 }
 
-TEST(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
+TEST_F(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     // 999 characters and the terminator take 2000 bytes: exactly ten to a block.
     std::vector<std::pair<const char16_t*, KString>> vStored;
     for (int i = 0; i < 25; ++i)
@@ -104,10 +116,8 @@ TEST(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
     EXPECT_TRUE(store.Validate());
 }
 
-TEST(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
+TEST_F(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     store.AllocateValue(u"x");
     // 9999 characters and the terminator fill a fresh block exactly.
     const KString fits = Repeat(u'q', 9999);
@@ -132,10 +142,8 @@ TEST(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
     EXPECT_TRUE(store.Validate());
 }
 
-TEST(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
+TEST_F(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     const char16_t* pKept = store.AllocateValue(u"kept");
     store.CreateCheckpoint();
     const size_t nUsed = store.GetUsedBytes();
@@ -171,10 +179,8 @@ TEST(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
     EXPECT_TRUE(empty.Validate());
 }
 
-TEST(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
+TEST_F(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     store.AllocateValue(Repeat(u'a', 9000));
     const long nBlocks = store.GetBlockCount();
     const size_t nUsed = store.GetUsedBytes();
@@ -193,7 +199,7 @@ TEST(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
     EXPECT_EQ(allocator.GetReserveBytes(), CTableAllocator::s_nReserveBytes);
 }
 
-TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
+TEST_F(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
 {
     EXPECT_EQ(CHashTree::HashKey(u""), 0u);
     EXPECT_EQ(CHashTree::HashKey(u"a"), 97u);
@@ -210,16 +216,13 @@ TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
         EXPECT_EQ(CHashTree::HashKey(key), nExpected) << "length " << length;
     }
 
-    CTableAllocator allocator;
-    CTestKeys keys;
+    const size_t nBytes = allocator.GetAllocatedBytes(); // the slots of the fixture's tree
     EXPECT_EQ(CHashTree(allocator, keys, 0).GetSlotCount(), 64u);
     EXPECT_EQ(CHashTree(allocator, keys, 1000).GetSlotCount(), 2048u);
     EXPECT_EQ(CHashTree(allocator, keys, 1025).GetSlotCount(), 4096u);
-    EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), nBytes);
 
     // Growing doubles the slots exactly when a store would pass half of them, and keeps every key.
-    CValueStore store(allocator);
-    CHashTree tree(allocator, keys, 0);
     for (long i = 0; i < 5000; ++i)
     {
         keys.Store(tree, store.AllocateValue(Numbered(i)), i);
@@ -230,12 +233,8 @@ TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
         ASSERT_EQ(Find(tree, Numbered(i)), i);
 }
 
-TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
+TEST_F(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
-    CTestKeys keys;
-    CHashTree tree(allocator, keys, 0);
 
     // "aB" and "b!" have the same hash (97*33+66 == 98*33+33), as do all texts built from those pairs:
     // they all want one slot and make a long probe run from there.
@@ -282,12 +281,8 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
     EXPECT_TRUE(tree.ValidateFull());
 }
 
-TEST(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
+TEST_F(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
-    CTestKeys keys;
-    CHashTree tree(allocator, keys, 10);
     const char16_t* aKeys[] = {u"", u"abc", u"ab", u"abd", u"ABC", u"\u00E9t\u00E9", u"\xD83D\xDE00", u"\xFFFF"};
     for (size_t i = 0; i < std::size(aKeys); ++i)
         keys.Store(tree, store.AllocateValue(aKeys[i]), static_cast<long>(i));
@@ -305,15 +300,11 @@ TEST(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
     EXPECT_EQ(Find(tree, u"\xD83D\xDE00"), 6);
 }
 
-TEST(StorageHashTree, RemoveAllForgetsEveryKey)
+TEST_F(StorageHashTree, RemoveAllForgetsEveryKey)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     for (long nKeys : {5L, 400L})
     {
-        SCOPED_TRACE(nKeys);
-        CTestKeys keys;
-        CHashTree tree(allocator, keys, 100);
+        SCOPED_TRACE(nKeys); // a small tree, then the same one again, grown
         for (long i = 0; i < nKeys; ++i)
             keys.Store(tree, store.AllocateValue(Numbered(i)), i);
         tree.RemoveAll();
@@ -327,12 +318,8 @@ TEST(StorageHashTree, RemoveAllForgetsEveryKey)
     }
 }
 
-TEST(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
+TEST_F(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
-    CTestKeys keys;
-    CHashTree tree(allocator, keys, 0);
     std::vector<const char16_t*> vKeys;
     for (long i = 0; i < 1100; ++i)
         vKeys.push_back(store.AllocateValue(Numbered(i)));
