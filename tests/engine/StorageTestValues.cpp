@@ -19,11 +19,6 @@
 namespace
 {
 
-KString Repeat(char16_t c, size_t n)
-{
-    return KString(n, c);
-}
-
 // The key texts of a hash under test, by index; Store registers the text and stores it.
 class CTestKeys final : public CHashTree::IKeySource
 {
@@ -98,7 +93,7 @@ TEST_F(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
     std::vector<std::pair<const char16_t*, KString>> vStored;
     for (int i = 0; i < 25; ++i)
     {
-        const KString text = Repeat(static_cast<char16_t>(u'a' + i), 999);
+        const KString text = KString(999, static_cast<char16_t>(u'a' + i));
         vStored.emplace_back(store.AllocateValue(text), text);
         EXPECT_EQ(store.GetBlockCount(), i / 10 + 1) << i;
     }
@@ -120,12 +115,12 @@ TEST_F(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
 {
     store.AllocateValue(u"x");
     // 9999 characters and the terminator fill a fresh block exactly.
-    const KString fits = Repeat(u'q', 9999);
+    const KString fits = KString(9999, u'q');
     const char16_t* pFits = store.AllocateValue(fits);
     EXPECT_EQ(KStringView(pFits), fits);
     EXPECT_EQ(store.GetBlockCount(), 2);
     // 10000 characters cannot be stored: the empty text takes their place.
-    const char16_t* pTooLong = store.AllocateValue(Repeat(u'r', 10000));
+    const char16_t* pTooLong = store.AllocateValue(KString(10000, u'r'));
     EXPECT_EQ(KStringView(pTooLong), u"");
     EXPECT_EQ(store.GetValueCount(), 3);
     EXPECT_EQ(store.GetBlockCount(), 3);
@@ -148,7 +143,7 @@ TEST_F(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
     store.CreateCheckpoint();
     const size_t nUsed = store.GetUsedBytes();
     for (int i = 0; i < 30; ++i)
-        store.AllocateValue(Repeat(u'w', 1500));
+        store.AllocateValue(KString(1500, u'w'));
     EXPECT_GT(store.GetBlockCount(), 1);
 
     store.RestoreCheckpoint();
@@ -181,10 +176,10 @@ TEST_F(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
 
 TEST_F(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
 {
-    store.AllocateValue(Repeat(u'a', 9000));
+    store.AllocateValue(KString(9000, u'a'));
     const long nBlocks = store.GetBlockCount();
     const size_t nUsed = store.GetUsedBytes();
-    const int nFailures = RunFailureLoop([&] { store.AllocateValue(Repeat(u'b', 2000)); },
+    const int nFailures = RunFailureLoop([&] { store.AllocateValue(KString(2000, u'b')); },
                                          [&]
                                          {
                                              EXPECT_EQ(store.GetBlockCount(), nBlocks);
