@@ -44,11 +44,17 @@ public:
     std::vector<long> m_vShadow;
 };
 
+// Every field array of a test allocates from the test's allocator.
+class StorageFieldArray : public ::testing::Test
+{
+protected:
+    CTableAllocator allocator;
+};
+
 } // namespace
 
-TEST(StorageFieldArray, WidensThroughEveryWidthKeepingEarlierValues)
+TEST_F(StorageFieldArray, WidensThroughEveryWidthKeepingEarlierValues)
 {
-    CTableAllocator allocator;
     CShadowedFieldArray field(&allocator);
     EXPECT_EQ(field.m_array.GetWidthCode(), CFieldArray::s_nNoWidth);
     EXPECT_EQ(field.m_array.GetAt(0), -1);
@@ -103,9 +109,8 @@ TEST(StorageFieldArray, WidensThroughEveryWidthKeepingEarlierValues)
     }
 }
 
-TEST(StorageFieldArray, JumpsSeveralWidthsAtOnce)
+TEST_F(StorageFieldArray, JumpsSeveralWidthsAtOnce)
 {
-    CTableAllocator allocator;
     for (long nLargest : {200L, 60000L, 70000L, 2147483646L})
     {
         SCOPED_TRACE(nLargest);
@@ -119,7 +124,7 @@ TEST(StorageFieldArray, JumpsSeveralWidthsAtOnce)
     }
 }
 
-TEST(StorageFieldArray, WidthCodesAndBytesPerPlane)
+TEST_F(StorageFieldArray, WidthCodesAndBytesPerPlane)
 {
     // The narrowest width for the largest stored value, at each boundary.
     const std::pair<uint64_t, int> boundaries[] = {{0, -2},    {3, -2},       {4, -1},      {15, -1},
@@ -128,7 +133,6 @@ TEST(StorageFieldArray, WidthCodesAndBytesPerPlane)
     for (const auto& [largest, width] : boundaries)
         EXPECT_EQ(CFieldArray::WidthCodeFor(largest), width) << largest;
 
-    CTableAllocator allocator;
     struct SCase
     {
         long m_nLargestStored;
@@ -165,9 +169,8 @@ TEST(StorageFieldArray, WidthCodesAndBytesPerPlane)
     EXPECT_EQ(yesNo.GetAt(999999), 999999 % 7 == 0 ? 1 : 0);
 }
 
-TEST(StorageFieldArray, CapacityGrowsByMinCapacityAnd100000AtLeast500)
+TEST_F(StorageFieldArray, CapacityGrowsByMinCapacityAnd100000AtLeast500)
 {
-    CTableAllocator allocator;
     CFieldArray field;
     field.SetTable(&allocator);
     const CRecord first = MakeRecord(0);
@@ -204,9 +207,8 @@ TEST(StorageFieldArray, CapacityGrowsByMinCapacityAnd100000AtLeast500)
     EXPECT_TRUE(exact.ValidateFull());
 }
 
-TEST(StorageFieldArray, ReadsUndefinedOutsideAndAfterSetUndefined)
+TEST_F(StorageFieldArray, ReadsUndefinedOutsideAndAfterSetUndefined)
 {
-    CTableAllocator allocator;
     CShadowedFieldArray field(&allocator);
     for (long r = 0; r < 40; ++r)
         field.Set(r, r % 20);
@@ -227,9 +229,8 @@ TEST(StorageFieldArray, ReadsUndefinedOutsideAndAfterSetUndefined)
     field.Check("after SetAt -1");
 }
 
-TEST(StorageFieldArray, SetAtNoGrowStoresWithinRoomAndGrowsOutsideIt)
+TEST_F(StorageFieldArray, SetAtNoGrowStoresWithinRoomAndGrowsOutsideIt)
 {
-    CTableAllocator allocator;
     CFieldArray field;
     field.SetTable(&allocator);
     field.SetMaxSize(100, 10, false);
@@ -251,13 +252,12 @@ TEST(StorageFieldArray, SetAtNoGrowStoresWithinRoomAndGrowsOutsideIt)
     EXPECT_TRUE(field.ValidateFull());
 }
 
-TEST(StorageFieldArray, SetAtNoGrowFromParallelWritersOfNeighbouringRecords)
+TEST_F(StorageFieldArray, SetAtNoGrowFromParallelWritersOfNeighbouringRecords)
 {
     // Records that share a byte are written by different tasks (grain 1); none may lose another's write.
     for (long nLargestStored : {3L, 15L, 200L})
     {
         SCOPED_TRACE(nLargestStored);
-        CTableAllocator allocator;
         CFieldArray field;
         field.SetTable(&allocator);
         const long nRecords = 200001;
@@ -278,9 +278,8 @@ TEST(StorageFieldArray, SetAtNoGrowFromParallelWritersOfNeighbouringRecords)
     }
 }
 
-TEST(StorageFieldArray, CheckpointDropsAppendedRecordsAndKeepsTheWidth)
+TEST_F(StorageFieldArray, CheckpointDropsAppendedRecordsAndKeepsTheWidth)
 {
-    CTableAllocator allocator;
     CShadowedFieldArray field(&allocator);
     for (long r = 0; r < 1000; ++r)
         field.Set(r, r % 3);
@@ -317,12 +316,11 @@ TEST(StorageFieldArray, CheckpointDropsAppendedRecordsAndKeepsTheWidth)
     field.Check("restore without a checkpoint does nothing");
 }
 
-TEST(StorageFieldArray, CheckpointOnSubByteWidthsClearsPartlyUsedBytes)
+TEST_F(StorageFieldArray, CheckpointOnSubByteWidthsClearsPartlyUsedBytes)
 {
     for (long nIndex : {2L, 9L})
     {
         SCOPED_TRACE(nIndex);
-        CTableAllocator allocator;
         CShadowedFieldArray field(&allocator);
         for (long r = 0; r < 5; ++r)
             field.Set(r, nIndex);
@@ -337,9 +335,8 @@ TEST(StorageFieldArray, CheckpointOnSubByteWidthsClearsPartlyUsedBytes)
     }
 }
 
-TEST(StorageFieldArray, FailedGrowthOrWideningLeavesTheArrayUnchanged)
+TEST_F(StorageFieldArray, FailedGrowthOrWideningLeavesTheArrayUnchanged)
 {
-    CTableAllocator allocator;
     CShadowedFieldArray field(&allocator);
     for (long r = 0; r < 700; ++r)
         field.Set(r, r % 15);
@@ -386,9 +383,8 @@ TEST(StorageFieldArray, FailedGrowthOrWideningLeavesTheArrayUnchanged)
     bytes.Check("after the widening");
 }
 
-TEST(StorageFieldArray, SetTableMovesStoredValuesBetweenAllocators)
+TEST_F(StorageFieldArray, SetTableMovesStoredValuesBetweenAllocators)
 {
-    CTableAllocator allocator;
     CShadowedFieldArray field(nullptr);
     for (long r = 0; r < 300; ++r)
         field.Set(r, r * 101);
@@ -403,14 +399,13 @@ TEST(StorageFieldArray, SetTableMovesStoredValuesBetweenAllocators)
     EXPECT_TRUE(field.m_array.ValidateFull());
 }
 
-TEST(StorageFieldArray, RenumberMapsEveryRecordAtEveryWidth)
+TEST_F(StorageFieldArray, RenumberMapsEveryRecordAtEveryWidth)
 {
     // Value counts that make each width code; an odd record count leaves the last packed byte part-used.
     std::mt19937 random(7);
     for (long values : {3L, 15L, 255L, 70000L, 1L << 24})
     {
         SCOPED_TRACE(values);
-        CTableAllocator allocator;
         CShadowedFieldArray field(&allocator);
         const long records = 1001;
         for (long r = 0; r < records; ++r)

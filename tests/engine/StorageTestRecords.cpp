@@ -27,12 +27,32 @@ std::string Numbers(const CRecordArray& records)
     return text;
 }
 
+// An allocator with a record store on it.
+class StorageRecordStore : public ::testing::Test
+{
+protected:
+    CTableAllocator allocator;
+    CRecordStore store{allocator};
+};
+
+// And an empty record array that allocates from the allocator too.
+class StorageRecordArray : public StorageRecordStore
+{
+protected:
+    StorageRecordArray() { records.SetTable(&allocator); }
+    // Appends new records numbered from to to - 1 to the array.
+    void AddRecords(int32_t from, int32_t to)
+    {
+        for (int32_t n = from; n < to; ++n)
+            records.AddRecord(store.AllocateRecord(n));
+    }
+    CRecordArray records;
+};
+
 } // namespace
 
-TEST(StorageRecordStore, RecordsAreInitialisedAndNeverMove)
+TEST_F(StorageRecordStore, RecordsAreInitialisedAndNeverMove)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
     std::vector<CRecord*> vRecords;
     for (int32_t n = 0; n < 50000; ++n)
     {
@@ -65,10 +85,8 @@ TEST(StorageRecordStore, RecordsAreInitialisedAndNeverMove)
     EXPECT_TRUE(store.Validate());
 }
 
-TEST(StorageRecordStore, CheckpointFreesTheBlocksAllocatedAfterIt)
+TEST_F(StorageRecordStore, CheckpointFreesTheBlocksAllocatedAfterIt)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
     EXPECT_FALSE(store.RestoreCheckpoint());
     for (int32_t n = 0; n < 19990; ++n)
         store.AllocateRecord(n);
@@ -98,10 +116,8 @@ TEST(StorageRecordStore, CheckpointFreesTheBlocksAllocatedAfterIt)
     EXPECT_FALSE(store.RestoreCheckpoint());
 }
 
-TEST(StorageRecordStore, FailedBlockAllocationLeavesTheStoreUnchanged)
+TEST_F(StorageRecordStore, FailedBlockAllocationLeavesTheStoreUnchanged)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
     for (int32_t n = 0; n < 20000; ++n)
         store.AllocateRecord(n);
     CRecord* pRecord = nullptr;
@@ -119,10 +135,8 @@ TEST(StorageRecordStore, FailedBlockAllocationLeavesTheStoreUnchanged)
     EXPECT_EQ(store.GetCount(), 20001);
 }
 
-TEST(StorageRecordStore, ManyAtOnceCrossBlocksAndKeepWhatWasMadeOnFailure)
+TEST_F(StorageRecordStore, ManyAtOnceCrossBlocksAndKeepWhatWasMadeOnFailure)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
     store.AllocateRecord(0);
     std::vector<CRecord*> out(45000, nullptr);
     // The second new block fails: the records of the first block's rest and of the next one are kept.
@@ -146,12 +160,8 @@ TEST(StorageRecordStore, ManyAtOnceCrossBlocksAndKeepWhatWasMadeOnFailure)
     }
 }
 
-TEST(StorageRecordArray, GrowsFrom100ByAThirdButAtLeast10000)
+TEST_F(StorageRecordArray, GrowsFrom100ByAThirdButAtLeast10000)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
-    CRecordArray records;
-    records.SetTable(&allocator);
     EXPECT_EQ(records.GetCapacity(), 100);
     EXPECT_TRUE(records.IsEmpty());
     EXPECT_EQ(records.GetLastRecord(), nullptr);
@@ -178,12 +188,8 @@ TEST(StorageRecordArray, GrowsFrom100ByAThirdButAtLeast10000)
     EXPECT_EQ(records.GetSize(), 45000);
 }
 
-TEST(StorageRecordArray, RemoveKeepsOrderAssignCopiesRemoveTailDropsTheLast)
+TEST_F(StorageRecordArray, RemoveKeepsOrderAssignCopiesRemoveTailDropsTheLast)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
-    CRecordArray records;
-    records.SetTable(&allocator);
     std::vector<CRecord*> vRecords;
     for (int32_t n = 0; n < 10; ++n)
     {
@@ -223,18 +229,12 @@ TEST(StorageRecordArray, RemoveKeepsOrderAssignCopiesRemoveTailDropsTheLast)
     EXPECT_TRUE(copy.Validate());
 }
 
-TEST(StorageRecordArray, CheckpointTruncatesToTheRememberedCount)
+TEST_F(StorageRecordArray, CheckpointTruncatesToTheRememberedCount)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
-    CRecordArray records;
-    records.SetTable(&allocator);
     EXPECT_FALSE(records.RestoreCheckpoint());
-    for (int32_t n = 0; n < 5; ++n)
-        records.AddRecord(store.AllocateRecord(n));
+    AddRecords(0, 5);
     records.CreateCheckpoint();
-    for (int32_t n = 5; n < 300; ++n)
-        records.AddRecord(store.AllocateRecord(n));
+    AddRecords(5, 300);
     EXPECT_TRUE(records.RestoreCheckpoint());
     EXPECT_EQ(Numbers(records), "0 1 2 3 4");
 
@@ -248,29 +248,22 @@ TEST(StorageRecordArray, CheckpointTruncatesToTheRememberedCount)
     EXPECT_EQ(records.GetSize(), 5);
 }
 
-TEST(StorageRecordArray, WorksWithoutATableAndMovesIntoOne)
+TEST_F(StorageRecordArray, WorksWithoutATableAndMovesIntoOne)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
-    CRecordArray records;
+    CRecordArray loose;
     for (int32_t n = 0; n < 150; ++n)
-        records.AddRecord(store.AllocateRecord(n));
-    EXPECT_EQ(records.GetCapacity(), 10100);
+        loose.AddRecord(store.AllocateRecord(n));
+    EXPECT_EQ(loose.GetCapacity(), 10100);
     const size_t nStoreBytes = allocator.GetAllocatedBytes();
-    records.SetTable(&allocator);
-    EXPECT_EQ(records.GetSize(), 150);
-    EXPECT_EQ(records.GetRecord(149)->m_nRecordNumber, 149);
+    loose.SetTable(&allocator);
+    EXPECT_EQ(loose.GetSize(), 150);
+    EXPECT_EQ(loose.GetRecord(149)->m_nRecordNumber, 149);
     EXPECT_EQ(allocator.GetAllocatedBytes(), nStoreBytes + 10100 * sizeof(CRecord*));
 }
 
-TEST(StorageRecordArray, FailedGrowthLeavesTheArrayUnchanged)
+TEST_F(StorageRecordArray, FailedGrowthLeavesTheArrayUnchanged)
 {
-    CTableAllocator allocator;
-    CRecordStore store(allocator);
-    CRecordArray records;
-    records.SetTable(&allocator);
-    for (int32_t n = 0; n < 100; ++n)
-        records.AddRecord(store.AllocateRecord(n));
+    AddRecords(0, 100);
     CRecord* pExtra = store.AllocateRecord(100);
     const int nFailures = RunFailureLoop([&] { records.AddRecord(pExtra); },
                                          [&]

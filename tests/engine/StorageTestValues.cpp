@@ -19,11 +19,6 @@
 namespace
 {
 
-KString Repeat(char16_t c, size_t n)
-{
-    return KString(n, c);
-}
-
 // The key texts of a hash under test, by index; Store registers the text and stores it.
 class CTestKeys final : public CHashTree::IKeySource
 {
@@ -51,12 +46,26 @@ long Find(const CHashTree& tree, KStringView key)
     return tree.Lookup(key, &index) ? index : -1;
 }
 
+// An allocator with a value store on it.
+class StorageValueStore : public ::testing::Test
+{
+protected:
+    CTableAllocator allocator;
+    CValueStore store{allocator};
+};
+
+// And an empty hash over keys registered in keys.
+class StorageHashTree : public StorageValueStore
+{
+protected:
+    CTestKeys keys;
+    CHashTree tree{allocator, keys, 0};
+};
+
 } // namespace
 
-TEST(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
+TEST_F(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     const KString text = u"Zürich";
     const char16_t* pStored = store.AllocateValue(text);
     EXPECT_NE(pStored, text.data());
@@ -78,15 +87,13 @@ TEST(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
     EXPECT_TRUE(store.Validate());
 }
 
-TEST(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
+TEST_F(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     // 999 characters and the terminator take 2000 bytes: exactly ten to a block.
     std::vector<std::pair<const char16_t*, KString>> vStored;
     for (int i = 0; i < 25; ++i)
     {
-        const KString text = Repeat(static_cast<char16_t>(u'a' + i), 999);
+        const KString text = KString(999, static_cast<char16_t>(u'a' + i));
         vStored.emplace_back(store.AllocateValue(text), text);
         EXPECT_EQ(store.GetBlockCount(), i / 10 + 1) << i;
     }
@@ -104,18 +111,16 @@ TEST(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
     EXPECT_TRUE(store.Validate());
 }
 
-TEST(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
+TEST_F(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     store.AllocateValue(u"x");
     // 9999 characters and the terminator fill a fresh block exactly.
-    const KString fits = Repeat(u'q', 9999);
+    const KString fits = KString(9999, u'q');
     const char16_t* pFits = store.AllocateValue(fits);
     EXPECT_EQ(KStringView(pFits), fits);
     EXPECT_EQ(store.GetBlockCount(), 2);
     // 10000 characters cannot be stored: the empty text takes their place.
-    const char16_t* pTooLong = store.AllocateValue(Repeat(u'r', 10000));
+    const char16_t* pTooLong = store.AllocateValue(KString(10000, u'r'));
     EXPECT_EQ(KStringView(pTooLong), u"");
     EXPECT_EQ(store.GetValueCount(), 3);
     EXPECT_EQ(store.GetBlockCount(), 3);
@@ -132,15 +137,13 @@ TEST(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
     EXPECT_TRUE(store.Validate());
 }
 
-TEST(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
+TEST_F(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     const char16_t* pKept = store.AllocateValue(u"kept");
     store.CreateCheckpoint();
     const size_t nUsed = store.GetUsedBytes();
     for (int i = 0; i < 30; ++i)
-        store.AllocateValue(Repeat(u'w', 1500));
+        store.AllocateValue(KString(1500, u'w'));
     EXPECT_GT(store.GetBlockCount(), 1);
 
     store.RestoreCheckpoint();
@@ -171,14 +174,12 @@ TEST(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
     EXPECT_TRUE(empty.Validate());
 }
 
-TEST(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
+TEST_F(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
-    store.AllocateValue(Repeat(u'a', 9000));
+    store.AllocateValue(KString(9000, u'a'));
     const long nBlocks = store.GetBlockCount();
     const size_t nUsed = store.GetUsedBytes();
-    const int nFailures = RunFailureLoop([&] { store.AllocateValue(Repeat(u'b', 2000)); },
+    const int nFailures = RunFailureLoop([&] { store.AllocateValue(KString(2000, u'b')); },
                                          [&]
                                          {
                                              EXPECT_EQ(store.GetBlockCount(), nBlocks);
@@ -193,7 +194,7 @@ TEST(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
     EXPECT_EQ(allocator.GetReserveBytes(), CTableAllocator::s_nReserveBytes);
 }
 
-TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
+TEST_F(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
 {
     EXPECT_EQ(CHashTree::HashKey(u""), 0u);
     EXPECT_EQ(CHashTree::HashKey(u"a"), 97u);
@@ -210,16 +211,13 @@ TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
         EXPECT_EQ(CHashTree::HashKey(key), nExpected) << "length " << length;
     }
 
-    CTableAllocator allocator;
-    CTestKeys keys;
+    const size_t nBytes = allocator.GetAllocatedBytes(); // the slots of the fixture's tree
     EXPECT_EQ(CHashTree(allocator, keys, 0).GetSlotCount(), 64u);
     EXPECT_EQ(CHashTree(allocator, keys, 1000).GetSlotCount(), 2048u);
     EXPECT_EQ(CHashTree(allocator, keys, 1025).GetSlotCount(), 4096u);
-    EXPECT_EQ(allocator.GetAllocatedBytes(), 0u);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), nBytes);
 
     // Growing doubles the slots exactly when a store would pass half of them, and keeps every key.
-    CValueStore store(allocator);
-    CHashTree tree(allocator, keys, 0);
     for (long i = 0; i < 5000; ++i)
     {
         keys.Store(tree, store.AllocateValue(Numbered(i)), i);
@@ -230,12 +228,8 @@ TEST(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
         ASSERT_EQ(Find(tree, Numbered(i)), i);
 }
 
-TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
+TEST_F(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
-    CTestKeys keys;
-    CHashTree tree(allocator, keys, 0);
 
     // "aB" and "b!" have the same hash (97*33+66 == 98*33+33), as do all texts built from those pairs:
     // they all want one slot and make a long probe run from there.
@@ -282,12 +276,8 @@ TEST(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
     EXPECT_TRUE(tree.ValidateFull());
 }
 
-TEST(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
+TEST_F(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
-    CTestKeys keys;
-    CHashTree tree(allocator, keys, 10);
     const char16_t* aKeys[] = {u"", u"abc", u"ab", u"abd", u"ABC", u"\u00E9t\u00E9", u"\xD83D\xDE00", u"\xFFFF"};
     for (size_t i = 0; i < std::size(aKeys); ++i)
         keys.Store(tree, store.AllocateValue(aKeys[i]), static_cast<long>(i));
@@ -305,15 +295,11 @@ TEST(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
     EXPECT_EQ(Find(tree, u"\xD83D\xDE00"), 6);
 }
 
-TEST(StorageHashTree, RemoveAllForgetsEveryKey)
+TEST_F(StorageHashTree, RemoveAllForgetsEveryKey)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
     for (long nKeys : {5L, 400L})
     {
-        SCOPED_TRACE(nKeys);
-        CTestKeys keys;
-        CHashTree tree(allocator, keys, 100);
+        SCOPED_TRACE(nKeys); // a small tree, then the same one again, grown
         for (long i = 0; i < nKeys; ++i)
             keys.Store(tree, store.AllocateValue(Numbered(i)), i);
         tree.RemoveAll();
@@ -327,12 +313,8 @@ TEST(StorageHashTree, RemoveAllForgetsEveryKey)
     }
 }
 
-TEST(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
+TEST_F(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
 {
-    CTableAllocator allocator;
-    CValueStore store(allocator);
-    CTestKeys keys;
-    CHashTree tree(allocator, keys, 0);
     std::vector<const char16_t*> vKeys;
     for (long i = 0; i < 1100; ++i)
         vKeys.push_back(store.AllocateValue(Numbered(i)));

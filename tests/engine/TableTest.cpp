@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 TEST(CreateEmpty, MakesTheExampleTable)
 {
@@ -26,15 +27,10 @@ TEST(CreateEmpty, MakesTheExampleTable)
     EXPECT_TRUE(table.GetKeyAttribute()->IsKey());
     EXPECT_EQ(table.GetKeyAttribute()->GetSequenceNumber(), 1);
     EXPECT_EQ(table.FindAttribute(u"Attribut15")->GetSequenceNumber(), 16);
-}
-
-TEST(CreateEmpty, WithoutNumberKeepsTheTitleAndReplacesTheContent)
-{
-    CTable table;
-    table.SetTitle(u"Sales.qtx");
+    // Without a number the title stays and the content is replaced.
     AddColumn(table, u"Old", {u"x"});
     table.CreateEmpty(0);
-    EXPECT_EQ(table.GetTitle(), u"Sales.qtx");
+    EXPECT_EQ(table.GetTitle(), u"Tabelle3.qtx");
     EXPECT_EQ(table.FindAttribute(u"Old"), nullptr);
     EXPECT_EQ(table.GetRecordCount(), 8);
 }
@@ -54,17 +50,6 @@ TEST(AttributeCreation, IdsSkipHeadersAndAreNeverReused)
     EXPECT_FALSE(header->IsDerived());
     table.DeleteAttribute(b);
     EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u"C", nullptr, 10, false)->GetId(), 3);
-}
-
-TEST(AttributeCreation, EmptyNamesAndBareMarkersBecomeQuestionMarks)
-{
-    CTable table;
-    EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u"", nullptr, 1, false)->GetName(), u"???");
-    long indent = 0;
-    CAttribute* bare = table.CreateNewAttribute(ATTR_FROM_NAME, false, u">", &indent, 1, false);
-    EXPECT_EQ(bare->GetName(), u"???");
-    EXPECT_TRUE(bare->IsHeader());
-    EXPECT_EQ(indent, 1);
 }
 
 TEST(AttributeCreation, TreeMarkersSetKindIndentLinesAndOpenFlag)
@@ -93,35 +78,41 @@ TEST(AttributeCreation, TreeMarkersSetKindIndentLinesAndOpenFlag)
     EXPECT_EQ(table.CreateNewAttribute(ATTR_FROM_NAME, false, u"<<<Deep", &indent, 1, false)->GetIndent(), 0);
     EXPECT_EQ(indent, 0);
     EXPECT_EQ(table.CreateNewAttribute(ATTR_FROM_NAME, false, u">Plain", nullptr, 1, false)->GetIndent(), 0);
+    // A bare marker or an empty name becomes "???".
+    CAttribute* bare = table.CreateNewAttribute(ATTR_FROM_NAME, false, u">", &indent, 1, false);
+    EXPECT_EQ(bare->GetName(), u"???");
+    EXPECT_TRUE(bare->IsHeader());
+    EXPECT_EQ(indent, 1);
+    EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u"", nullptr, 1, false)->GetName(), u"???");
     // Markers are read only for kind 7.
     EXPECT_EQ(table.CreateNewAttribute(ATTR_NORMAL, false, u">Raw", nullptr, 1, false)->GetName(), u">Raw");
 }
 
-TEST(UniqueNames, RepeatsGetNumberedSuffixes)
+TEST(UniqueNames, RepeatsGetNumberedSuffixesUntilOneIsFree)
 {
-    CTable table;
-    for (const char16_t* name : {u"A", u"B", u"A", u"A"})
-        table.CreateNewAttribute(ATTR_NORMAL, false, name, nullptr, 1, false);
-    CAttribute* hidden = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 1, false);
-    hidden->SetHidden(true);
-    table.SetUniqueAttributeNames();
-    EXPECT_EQ(table.FindAttributeFromIndex(0)->GetUniqueName(), u"A");
-    EXPECT_EQ(table.FindAttributeFromIndex(2)->GetUniqueName(), u"A_1");
-    EXPECT_EQ(table.FindAttributeFromIndex(3)->GetUniqueName(), u"A_2");
-    EXPECT_EQ(hidden->GetUniqueName(), u"A"); // hidden attributes are left out
-    EXPECT_EQ(table.FindAttributeByUniqueName(u"A_2"), table.FindAttributeFromIndex(3));
-    EXPECT_EQ(table.FindAttributeByUniqueName(u"A_3"), nullptr);
-}
-
-TEST(UniqueNames, SuffixRepeatsWhileTheCandidateIsTaken)
-{
-    CTable table;
-    for (const char16_t* name : {u"A", u"A", u"A_1", u"A_1_1", u"A"})
-        table.CreateNewAttribute(ATTR_NORMAL, false, name, nullptr, 1, false);
-    table.SetUniqueAttributeNames();
-    EXPECT_EQ(table.FindAttributeFromIndex(1)->GetUniqueName(), u"A_1_1_1");
-    EXPECT_EQ(table.FindAttributeFromIndex(2)->GetUniqueName(), u"A_1");
-    EXPECT_EQ(table.FindAttributeFromIndex(4)->GetUniqueName(), u"A_2");
+    // Hidden attributes are left out: they keep their name.
+    const std::tuple<std::vector<const char16_t*>, bool, const char*> aCases[] = {
+        {{u"A", u"B", u"A", u"A", u"A"}, true, "A B A_1 A_2 A"},
+        {{u"A", u"A", u"A_1", u"A_1_1", u"A"}, false, "A A_1_1_1 A_1 A_1_1 A_2"},
+    };
+    for (const auto& [names, lastHidden, expected] : aCases)
+    {
+        CTable table;
+        for (const char16_t* name : names)
+            table.CreateNewAttribute(ATTR_NORMAL, false, name, nullptr, 1, false);
+        table.FindAttributeFromIndex(4)->SetHidden(lastHidden);
+        table.SetUniqueAttributeNames();
+        std::string unique;
+        for (long a = 0; a < table.GetAttributeCount(); ++a)
+        {
+            CAttribute* attribute = table.FindAttributeFromIndex(a);
+            unique += (a ? " " : "") + platform::ToUtf8(attribute->GetUniqueName());
+            if (!attribute->IsHidden())
+                EXPECT_EQ(table.FindAttributeByUniqueName(attribute->GetUniqueName()), attribute) << a;
+        }
+        EXPECT_EQ(unique, expected);
+        EXPECT_EQ(table.FindAttributeByUniqueName(u"A_3"), nullptr);
+    }
 }
 
 TEST(Finders, ByNameUuidPositionAndPrefix)
@@ -204,7 +195,7 @@ TEST(KeyAttribute, GeneratedWhenTheFirstAttributeIsNoKey)
     EXPECT_FALSE(table.GenerateKeyIfNecessary(false)); // it is a key now
 }
 
-TEST(KeyAttribute, GeneratedNameAvoidsTakenNames)
+TEST(KeyAttribute, GeneratedNameAvoidsTakenNamesAndNeedsNoAttributes)
 {
     CTable table;
     AddColumn(table, u"Kennung", {u"x", u"x"});
@@ -212,15 +203,12 @@ TEST(KeyAttribute, GeneratedNameAvoidsTakenNames)
     other->SetImportName(u"Kennung1");
     EXPECT_TRUE(table.GenerateKeyIfNecessary(false));
     EXPECT_EQ(table.GetKeyAttribute()->GetName(), u"Kennung2");
-}
 
-TEST(KeyAttribute, GeneratedForATableWithoutAttributes)
-{
-    CTable table;
-    table.AddRecord();
-    table.AddRecord();
-    EXPECT_TRUE(table.GenerateKeyIfNecessary(false));
-    EXPECT_EQ(RenderTable(table), "Kennung(1)=1,2; records=2");
+    CTable bare; // a table without attributes gets a key too
+    bare.AddRecord();
+    bare.AddRecord();
+    EXPECT_TRUE(bare.GenerateKeyIfNecessary(false));
+    EXPECT_EQ(RenderTable(bare), "Kennung(1)=1,2; records=2");
 }
 
 TEST(KeyAttribute, RecordByKeyValueFollowsNewRecords)

@@ -33,14 +33,10 @@ protected:
 };
 } // namespace
 
-TEST_F(Qualification, NewTableHasEverythingQualifiedAndShown)
-{
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_EQ(Counts(), "qualified 6 shown 6");
-}
-
 TEST_F(Qualification, ValueSetRefusesOtherRecordsAndReleaseBringsThemBack)
 {
+    EXPECT_EQ(RecordStates(table), "QQQQQQ"); // a new table has everything qualified and shown
+    EXPECT_EQ(Counts(), "qualified 6 shown 6");
     Restrict(city, {u"Basel", u"Bonn"});
     EXPECT_EQ(RecordStates(table), "RQRQQR");
     EXPECT_EQ(Counts(), "qualified 3 shown 6");
@@ -63,25 +59,20 @@ TEST_F(Qualification, ValueSetRefusesOtherRecordsAndReleaseBringsThemBack)
     EXPECT_FALSE(table.AreRestrictionsReleased());
 }
 
-TEST_F(Qualification, ExcludeRefusesTheValuesAndListsNeedEveryPart)
+TEST_F(Qualification, ExcludeAndPrefixRestrictions)
 {
-    Restrict(tags, {u"a"}, true);
-    // |a|b| has the excluded part a: refused; "" passes; b, |b|c|, c pass.
-    EXPECT_EQ(RecordStates(table), "RRQQQQ");
-    tags->ReleaseRestrictions();
-    table.Reevaluate();
-    Restrict(tags, {u"a"});
-    EXPECT_EQ(RecordStates(table), "QQRRRR"); // a list passes when any part is a
-}
-
-TEST_F(Qualification, PrefixRestrictionComparesLeadingCharacters)
-{
-    Restrict(city, {u"Berlin"}, false, 3);
-    EXPECT_EQ(RecordStates(table), "QRQRRR"); // Bern and Berlin share "Ber"; Bonn does not
-    city->ReleaseRestrictions();
-    table.Reevaluate();
-    Restrict(city, {u"Berlin"}, true, 2);
-    EXPECT_EQ(RecordStates(table), "RQRQQQ"); // everything but Be...
+    auto statesWith = [&](CAttribute* attribute, const char16_t* value, bool exclude, int prefix)
+    {
+        Restrict(attribute, {value}, exclude, prefix);
+        const std::string states = RecordStates(table);
+        attribute->ReleaseRestrictions();
+        table.Reevaluate();
+        return states;
+    };
+    EXPECT_EQ(statesWith(tags, u"a", true, 0), "RRQQQQ");       // |a|b| has the excluded part a; "" passes
+    EXPECT_EQ(statesWith(tags, u"a", false, 0), "QQRRRR");      // a list passes when any part is a
+    EXPECT_EQ(statesWith(city, u"Berlin", false, 3), "QRQRRR"); // Bern and Berlin share "Ber"; Bonn does not
+    EXPECT_EQ(statesWith(city, u"Berlin", true, 2), "RQRQQQ");  // everything but Be...
 }
 
 TEST_F(Qualification, RangeOnNumbersAndTexts)
@@ -200,7 +191,7 @@ TEST_F(Qualification, DefiningRestrictionAndAffectedRecords)
     EXPECT_EQ(RecordNumbers(affected), "1 3 4 5");
 
     auto fromRecords = table.GetDefiningRestriction(true);
-    EXPECT_EQ(fromRecords->GetAttribute(), city); // the table's first attribute
+    EXPECT_EQ(fromRecords->GetAttribute(), city);       // the table's first attribute
     EXPECT_EQ(fromRecords->GetValues()->GetCount(), 3); // Basel, Bonn and undefined
 
     // An accepted record that is refused sets the result.
@@ -250,8 +241,8 @@ TEST(QualificationStrands, ParallelAndSequentialEvaluationGiveTheSameFlags)
         CAttribute* second = AddColumn(table, u"B", b);
         for (long r = 0; r < 50000; r += 97)
             table.SetRecordOpen(table.GetRecord(r), true);
-        first->AddRestriction(CSetAttributeCommand::MakeValueSet(
-            first, ValuesOf(first, {u"v1", u"v2", u"v3", u"v500", u"v999"})));
+        first->AddRestriction(
+            CSetAttributeCommand::MakeValueSet(first, ValuesOf(first, {u"v1", u"v2", u"v3", u"v500", u"v999"})));
         second->AddRestriction(CSetAttributeCommand::MakeValueSet(second, ValuesOf(second, {u"x", u"3"}), true));
         table.Reevaluate();
         states[parallel] = RecordStates(table) + " " + std::to_string(table.GetNumberQualified()) + " " +
