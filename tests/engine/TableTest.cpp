@@ -108,7 +108,9 @@ TEST(UniqueNames, RepeatsGetNumberedSuffixesUntilOneIsFree)
             CAttribute* attribute = table.FindAttributeFromIndex(a);
             unique += (a ? " " : "") + platform::ToUtf8(attribute->GetUniqueName());
             if (!attribute->IsHidden())
+            {
                 EXPECT_EQ(table.FindAttributeByUniqueName(attribute->GetUniqueName()), attribute) << a;
+            }
         }
         EXPECT_EQ(unique, expected);
         EXPECT_EQ(table.FindAttributeByUniqueName(u"A_3"), nullptr);
