@@ -34,6 +34,14 @@ size_t WindowBytes(const SReadOptions& options)
     return std::max<size_t>(options.m_nWindowBytes, 4);
 }
 
+// Bytes decoded first when a file is decoded while it is read: enough for the names and the first lines (the
+// reader asks for more when a line needs it). The bulk read copies what is left of it into its first window, so
+// a small head saves copying megabytes.
+size_t HeadBytes(const SReadOptions& options)
+{
+    return std::min<size_t>(WindowBytes(options), 1u << 20);
+}
+
 // Runs work, and beside it builds the table's collation when it sorts by one: values are compared from the
 // first piece of a read on, and a first build there would hold up every column.
 void BesideCollation(const CTable& table, bool parallel, const std::function<void()>& work)
@@ -853,7 +861,7 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
     try
     {
         if (stream)
-            stream->DecodeMore(text, WindowBytes(options)); // the head; the run asks for more
+            stream->DecodeMore(text, HeadBytes(options)); // the run asks for more
         else
             BesideCollation(m_table, parallel,
                             [&] { DecodeText(bytes, used, parallel, text, &fellBack, &invalid); });
