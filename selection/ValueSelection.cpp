@@ -407,6 +407,8 @@ void CTable::GetOverallSelectedRecords(CSet& out, bool force)
 
 long CTable::CountSelectedRecords()
 {
+    if (m_nSelectedRecords < 0 && m_valueSelectionList.empty())
+        m_nSelectedRecords = 0; // without a set sized for every record
     if (m_nSelectedRecords < 0)
     {
         CSet records(static_cast<size_t>(GetRecordCount()));
