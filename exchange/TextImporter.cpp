@@ -34,12 +34,12 @@ size_t WindowBytes(const SReadOptions& options)
     return std::max<size_t>(options.m_nWindowBytes, 4);
 }
 
-// Bytes decoded first when a file is decoded while it is read: enough for the names and the first lines (the
-// reader asks for more when a line needs it). The bulk read copies what is left of it into its first window, so
-// a small head saves copying megabytes.
+// Bytes decoded first when a file is decoded while it is read: an eighth of a window (1 MiB by default), enough
+// for the names and the first lines (the reader asks for more when a line needs it). The bulk read copies what is
+// left of it into its first window, so a small head saves copying megabytes.
 size_t HeadBytes(const SReadOptions& options)
 {
-    return std::min<size_t>(WindowBytes(options), 1u << 20);
+    return std::max<size_t>(WindowBytes(options) / 8, 4);
 }
 
 // Runs work, and beside it builds the table's collation when it sorts by one: values are compared from the
