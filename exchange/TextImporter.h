@@ -40,7 +40,8 @@ struct SReadOptions
     // Called now and then with the share of the file read (0..1) and the records so far; false asks to cancel.
     std::function<bool(double fraction, long records)> m_progress;
     // UTF-8 files of at least m_nStreamBytes bytes are decoded while they are read, about m_nWindowBytes at a
-    // time, instead of whole (a whole decoded file takes twice its size). Memory only: the result is the same.
+    // time (an eighth of that first, for the names and first lines), instead of whole (a whole decoded file takes
+    // twice its size). Memory only: the result is the same.
     uint64_t m_nStreamBytes = uint64_t{32} << 20;
     size_t m_nWindowBytes = size_t{8} << 20;
 };
