@@ -53,7 +53,6 @@ TEST_P(CValueFileTest, ReadsAndWritesEveryLine)
     int checked = 0;
     for (const SFormatCase& c : cases)
     {
-        const std::string where = FormatDataFolder() + c.strFile;
         if (c.strDirective == "language")
         {
             registryOwner = std::make_unique<CFormatRegistry>();
@@ -63,7 +62,7 @@ TEST_P(CValueFileTest, ReadsAndWritesEveryLine)
         CFormatRegistry& registry = *registryOwner;
         if (c.fields.size() < 3)
         {
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "malformed line: " << c.strRaw;
+            CASE_FAILURE(c) << "malformed line: " << c.strRaw;
             continue;
         }
         const KString& format = c.fields[0];
@@ -72,7 +71,7 @@ TEST_P(CValueFileTest, ReadsAndWritesEveryLine)
         const KString written = c.fields.size() > 3 ? c.fields[3] : KString();
         if (!registry.AddFormatIfNew(format))
         {
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "format not understood: " << c.strRaw;
+            CASE_FAILURE(c) << "format not understood: " << c.strRaw;
             continue;
         }
         const int id = registry.GetFormatID(format);
@@ -82,7 +81,7 @@ TEST_P(CValueFileTest, ReadsAndWritesEveryLine)
             const std::optional<double> number = ParseExpectedNumber(expected);
             if (!number)
             {
-                ADD_FAILURE_AT(where.c_str(), c.nLine) << "bad expected number: " << c.strRaw;
+                CASE_FAILURE(c) << "bad expected number: " << c.strRaw;
                 continue;
             }
             KString out;
@@ -90,12 +89,12 @@ TEST_P(CValueFileTest, ReadsAndWritesEveryLine)
             if (written == u"-")
             {
                 if (ok)
-                    ADD_FAILURE_AT(where.c_str(), c.nLine) << "written as \"" << Utf8(out) << "\": " << c.strRaw;
+                    CASE_FAILURE(c) << "written as \"" << Utf8(out) << "\": " << c.strRaw;
             }
             else if (!ok || out != written)
             {
-                ADD_FAILURE_AT(where.c_str(), c.nLine)
-                    << (ok ? "written as \"" + Utf8(out) + "\"" : std::string("not written")) << ": " << c.strRaw;
+                CASE_FAILURE(c) << (ok ? "written as \"" + Utf8(out) + "\"" : std::string("not written")) << ": "
+                                << c.strRaw;
             }
             continue;
         }
@@ -103,19 +102,18 @@ TEST_P(CValueFileTest, ReadsAndWritesEveryLine)
         if (expected == "fail")
         {
             if (!std::isnan(value))
-                ADD_FAILURE_AT(where.c_str(), c.nLine) << "read as " << value << ": " << c.strRaw;
+                CASE_FAILURE(c) << "read as " << value << ": " << c.strRaw;
             continue;
         }
         const std::optional<double> number = ParseExpectedNumber(expected);
         if (!number)
         {
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "bad expected number: " << c.strRaw;
+            CASE_FAILURE(c) << "bad expected number: " << c.strRaw;
             continue;
         }
         if (!SameNumber(value, *number))
         {
-            ADD_FAILURE_AT(where.c_str(), c.nLine)
-                << "read as " << value << ", expected " << *number << ": " << c.strRaw;
+            CASE_FAILURE(c) << "read as " << value << ", expected " << *number << ": " << c.strRaw;
             continue;
         }
         if (c.fields.size() > 3)
@@ -123,7 +121,7 @@ TEST_P(CValueFileTest, ReadsAndWritesEveryLine)
             const KString want = written == u"=" ? text : written;
             const KString out = registry.WriteNumber(id, value);
             if (out != want)
-                ADD_FAILURE_AT(where.c_str(), c.nLine) << "written back as \"" << Utf8(out) << "\": " << c.strRaw;
+                CASE_FAILURE(c) << "written back as \"" << Utf8(out) << "\": " << c.strRaw;
         }
     }
     EXPECT_GT(checked, 10);
@@ -142,32 +140,30 @@ TEST(FormatStringFile, EveryStringHasItsType)
     int languageId = 1033;
     for (const SFormatCase& c : cases)
     {
-        const std::string where = FormatDataFolder() + c.strFile;
         if (c.strDirective == "language")
         {
             languageId = std::stoi(c.strDirectiveValue);
             continue;
         }
-        ASSERT_TRUE(c.fields.size() == 2 || c.fields.size() == 3) << where << ":" << c.nLine;
+        ASSERT_TRUE(c.fields.size() == 2 || c.fields.size() == 3) << c.Where();
         CFormatRegistry registry;
         registry.SetLanguage(languageId);
         const EValueType type = registry.GetTypeOfFormat(c.fields[0]);
         const std::string actual = type == VALUE_UNKNOWN ? "invalid" : Utf8(GetValueTypeName(type));
         if (actual != Utf8(c.fields[1]))
         {
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "type " << actual << ": " << c.strRaw;
+            CASE_FAILURE(c) << "type " << actual << ": " << c.strRaw;
             continue;
         }
         // The registry adds exactly the strings some family understands, with the same type.
         const bool added = registry.AddFormatIfNew(c.fields[0]);
         if (added != (type != VALUE_UNKNOWN))
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "added: " << added << ": " << c.strRaw;
+            CASE_FAILURE(c) << "added: " << added << ": " << c.strRaw;
         else if (added && registry.GetType(registry.GetFormatID(c.fields[0])) != type)
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "registered with another type: " << c.strRaw;
+            CASE_FAILURE(c) << "registered with another type: " << c.strRaw;
         else if (c.fields.size() == 3 &&
                  std::to_string(registry.GetRank(registry.GetFormatID(c.fields[0]))) != Utf8(c.fields[2]))
-            ADD_FAILURE_AT(where.c_str(), c.nLine)
-                << "rank " << registry.GetRank(registry.GetFormatID(c.fields[0])) << ": " << c.strRaw;
+            CASE_FAILURE(c) << "rank " << registry.GetRank(registry.GetFormatID(c.fields[0])) << ": " << c.strRaw;
     }
 }
 
@@ -179,17 +175,16 @@ TEST(TruthValueFile, YesAndNoWordsOfEveryLanguage)
     ASSERT_FALSE(cases.empty());
     for (const SFormatCase& c : cases)
     {
-        const std::string where = FormatDataFolder() + c.strFile;
-        ASSERT_EQ(c.fields.size(), 3u) << where << ":" << c.nLine;
+        ASSERT_EQ(c.fields.size(), 3u) << c.Where();
         const CLanguage* language = CLanguage::FindLanguage(std::stoi(Utf8(c.fields[0])));
         if (!language)
         {
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "unknown language: " << c.strRaw;
+            CASE_FAILURE(c) << "unknown language: " << c.strRaw;
             continue;
         }
         const int actual = language->ReadTruthValue(c.fields[1]);
         if (actual != std::stoi(Utf8(c.fields[2])))
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "read as " << actual << ": " << c.strRaw;
+            CASE_FAILURE(c) << "read as " << actual << ": " << c.strRaw;
     }
 }
 
@@ -206,7 +201,6 @@ TEST(OrderFile, EveryChainIsAscendingAndSortsSo)
     int chains = 0;
     for (const SFormatCase& c : cases)
     {
-        const std::string where = FormatDataFolder() + c.strFile;
         if (c.strDirective == "mode")
             mode = std::stoi(c.strDirectiveValue);
         else if (c.strDirective == "language")
@@ -222,7 +216,7 @@ TEST(OrderFile, EveryChainIsAscendingAndSortsSo)
         table.SortCharacterSet(1252, languageId);
         CCollation::SetSortMode(mode);
         CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
-        ASSERT_EQ(attribute->SetFormatString(format), 1) << where << ":" << c.nLine;
+        ASSERT_EQ(attribute->SetFormatString(format), 1) << c.Where();
         // Added in reverse, so that sorting has to reorder them.
         for (size_t i = c.fields.size(); i-- > 0;)
             attribute->AddValue(table.AddRecord(), c.fields[i]);
@@ -238,9 +232,8 @@ TEST(OrderFile, EveryChainIsAscendingAndSortsSo)
                 const int backward = attribute->CompareValueIndices(indices[j], indices[i]);
                 if (forward != -1 || backward != 1)
                 {
-                    ADD_FAILURE_AT(where.c_str(), c.nLine)
-                        << "\"" << Utf8(c.fields[i]) << "\" vs \"" << Utf8(c.fields[j]) << "\" compares " << forward
-                        << "/" << backward << ": " << c.strRaw;
+                    CASE_FAILURE(c) << "\"" << Utf8(c.fields[i]) << "\" vs \"" << Utf8(c.fields[j]) << "\" compares "
+                                    << forward << "/" << backward << ": " << c.strRaw;
                     ordered = false;
                 }
             }
@@ -253,7 +246,7 @@ TEST(OrderFile, EveryChainIsAscendingAndSortsSo)
         {
             const long index = attribute->FindValueIndex(value);
             if (index <= previous)
-                ADD_FAILURE_AT(where.c_str(), c.nLine) << "after sorting \"" << Utf8(value) << "\" is out of order";
+                CASE_FAILURE(c) << "after sorting \"" << Utf8(value) << "\" is out of order";
             previous = index;
         }
     }
@@ -272,9 +265,8 @@ TEST(AttributeTypeFile, ThePredicatesFollowTheFormat)
                                  "DateTimeOnly"};
     for (const SFormatCase& c : cases)
     {
-        const std::string where = FormatDataFolder() + c.strFile;
-        ASSERT_EQ(c.fields.size(), 2u) << where << ":" << c.nLine;
-        ASSERT_EQ(a->SetFormatString(c.fields[0]), 1) << where << ":" << c.nLine;
+        ASSERT_EQ(c.fields.size(), 2u) << c.Where();
+        ASSERT_EQ(a->SetFormatString(c.fields[0]), 1) << c.Where();
         const bool holds[] = {a->IsNumeric(),
                               a->IsNumber(),
                               a->IsDate(),
@@ -287,7 +279,7 @@ TEST(AttributeTypeFile, ThePredicatesFollowTheFormat)
         for (size_t i = 0; i < std::size(names); ++i)
             actual += holds[i] ? std::string(" ") + names[i] : std::string();
         if (actual != Utf8(c.fields[1]))
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "is " << actual << ": " << c.strRaw;
+            CASE_FAILURE(c) << "is " << actual << ": " << c.strRaw;
     }
     EXPECT_EQ(a->GetLanguageID(), 1033);
 }
@@ -300,8 +292,7 @@ TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
     ASSERT_FALSE(cases.empty());
     for (const SFormatCase& c : cases)
     {
-        const std::string where = FormatDataFolder() + c.strFile;
-        ASSERT_EQ(c.fields.size(), 3u) << where << ":" << c.nLine;
+        ASSERT_EQ(c.fields.size(), 3u) << c.Where();
         const int id = std::stoi(Utf8(c.fields[0]));
         std::istringstream request(Utf8(c.fields[1]));
         std::string property;
@@ -349,10 +340,10 @@ TEST(LanguageFile, WordsFormatsRegionalSettingsAndLargeIntegers)
         const bool word = words.count(property) != 0;
         const auto it = word ? words.find(property) : settings.find(property);
         if (it == settings.end())
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "unknown property: " << c.strRaw;
+            CASE_FAILURE(c) << "unknown property: " << c.strRaw;
         else if (word && !CLanguage::FindLanguage(id))
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "unknown language: " << c.strRaw;
+            CASE_FAILURE(c) << "unknown language: " << c.strRaw;
         else if (const KString actual = it->second(); actual != c.fields[2])
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "gives \"" << Utf8(actual) << "\": " << c.strRaw;
+            CASE_FAILURE(c) << "gives \"" << Utf8(actual) << "\": " << c.strRaw;
     }
 }

@@ -56,7 +56,6 @@ TEST(GuessFile, EveryColumnGetsItsFormatAndWritesItsValuesBack)
     int checked = 0;
     for (const SFormatCase& c : cases)
     {
-        const std::string where = FormatDataFolder() + c.strFile;
         if (c.strDirective == "language")
         {
             t = std::make_unique<STableInLanguage>(std::stoi(c.strDirectiveValue));
@@ -64,7 +63,7 @@ TEST(GuessFile, EveryColumnGetsItsFormatAndWritesItsValuesBack)
         }
         if (c.fields.size() < 3)
         {
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "malformed line: " << c.strRaw;
+            CASE_FAILURE(c) << "malformed line: " << c.strRaw;
             continue;
         }
         ++checked;
@@ -73,17 +72,17 @@ TEST(GuessFile, EveryColumnGetsItsFormatAndWritesItsValuesBack)
         const std::string format = FormatOf(attribute);
         if (format != platform::ToUtf8(c.fields[0]))
         {
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "guessed \"" << format << "\": " << c.strRaw;
+            CASE_FAILURE(c) << "guessed \"" << format << "\": " << c.strRaw;
             continue;
         }
         if (!format.empty() && attribute->GetType() == VALUE_TEXT)
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << "format not understood by the table: " << c.strRaw;
+            CASE_FAILURE(c) << "format not understood by the table: " << c.strRaw;
         const long unreadable = attribute->DetermineNoOfIllegalValues();
         if (std::to_string(unreadable) != platform::ToUtf8(c.fields[1]))
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << unreadable << " values cannot be read: " << c.strRaw;
+            CASE_FAILURE(c) << unreadable << " values cannot be read: " << c.strRaw;
         const std::string notWrittenBack = FirstValueNotWrittenBack(attribute, values);
         if (!notWrittenBack.empty())
-            ADD_FAILURE_AT(where.c_str(), c.nLine) << notWrittenBack << ": " << c.strRaw;
+            CASE_FAILURE(c) << notWrittenBack << ": " << c.strRaw;
     }
     EXPECT_GT(checked, 10);
 }

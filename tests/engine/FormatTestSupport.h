@@ -31,7 +31,15 @@ struct SFormatCase
     std::string strDirectiveValue; // the rest of a directive line, trimmed
     std::vector<KString> fields;   // the fields of a case
     std::string strRaw;            // the line as written
+
+    // The data file's path, for failures reported at the case's line.
+    std::string Path() const { return FormatDataFolder() + strFile; }
+    // "path:line", for assertion messages.
+    std::string Where() const { return Path() + ":" + std::to_string(nLine); }
 };
+
+// Reports a failure at the case's line of its data file: CASE_FAILURE(c) << "what went wrong";
+#define CASE_FAILURE(c) ADD_FAILURE_AT((c).Path().c_str(), (c).nLine)
 
 inline std::string TrimAscii(const std::string& text)
 {
