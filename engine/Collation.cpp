@@ -1,10 +1,14 @@
 #include "engine/Collation.h"
 
 #include "engine/Languages.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/System.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
+#include <unicode/uversion.h>
 
 #include <algorithm>
 #include <array>
@@ -13,6 +17,8 @@
 #include <map>
 #include <mutex>
 #include <numeric>
+#include <optional>
+#include <string_view>
 #include <tuple>
 
 namespace
@@ -22,12 +28,16 @@ std::atomic<int> g_sortMode{SORT_COLLATION};
 constexpr size_t kCodeUnits = 65536;
 constexpr size_t kLegacyMaxBytes = 10000;
 
-struct SCollatorCloser
-{
-    void operator()(UCollator* collator) const { ucol_close(collator); }
-};
-using CCollatorPtr = std::unique_ptr<UCollator, SCollatorCloser>;
 
+} // namespace
+
+void SCollatorCloser::operator()(UCollator* collator) const
+{
+    ucol_close(collator);
+}
+
+namespace
+{
 // The characters of code page 1252 at bytes 0x80..0x9F (0 where the byte is undefined).
 constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
@@ -225,15 +235,14 @@ std::string CCollation::LocaleForLanguage(int languageId)
 //    primary class (the capital sharp s), so that the class stays one.
 std::unique_ptr<CCollation> CCollation::Build(int languageId)
 {
+    const CCollatorPtr collator = OpenCollator(languageId);
+    return Build(languageId, collator.get());
+}
+
+std::unique_ptr<CCollation> CCollation::Build(int languageId, UCollator* collator)
+{
     std::unique_ptr<CCollation> collation(new CCollation(languageId));
-    UErrorCode status = U_ZERO_ERROR;
-    CCollatorPtr collator(ucol_open(LocaleForLanguage(languageId).c_str(), &status));
-    if (U_FAILURE(status) || !collator)
-    {
-        status = U_ZERO_ERROR;
-        collator.reset(ucol_open("", &status));
-    }
-    if (U_FAILURE(status) || !collator)
+    if (!collator)
     {
         // No collator at all: the ordinal order.
         for (size_t c = 0; c < kCodeUnits; ++c)
@@ -254,16 +263,16 @@ std::unique_ptr<CCollation> CCollation::Build(int languageId)
     {
         const UChar unit = static_cast<UChar>(c);
         const UChar alone[3] = {unit, u' ', u' '};
-        const bool ignorable = ucol_strcoll(collator.get(), alone, 3, twoSpaces, 2) == UCOL_EQUAL;
+        const bool ignorable = ucol_strcoll(collator, alone, 3, twoSpaces, 2) == UCOL_EQUAL;
         for (int k = 0; k < 2; ++k)
         {
             const UChar probe[4] = {ignorable ? u'i' : u' ', unit, u' ', k == 0 ? u'1' : u'2'};
             int32_t length =
-                ucol_getSortKey(collator.get(), probe, 4, buffer.data(), static_cast<int32_t>(buffer.size()));
+                ucol_getSortKey(collator, probe, 4, buffer.data(), static_cast<int32_t>(buffer.size()));
             if (length > static_cast<int32_t>(buffer.size()))
             {
                 buffer.resize(static_cast<size_t>(length));
-                length = ucol_getSortKey(collator.get(), probe, 4, buffer.data(), static_cast<int32_t>(buffer.size()));
+                length = ucol_getSortKey(collator, probe, 4, buffer.data(), static_cast<int32_t>(buffer.size()));
             }
             offsets[2 * c + k] = static_cast<uint32_t>(keys.size());
             keys.insert(keys.end(), buffer.begin(), buffer.begin() + length);
@@ -352,8 +361,123 @@ const CCollation& CCollation::ForLanguage(int languageId)
     std::lock_guard<std::mutex> guard(lock);
     std::unique_ptr<CCollation>& slot = built[languageId];
     if (!slot)
-        slot = Build(languageId);
+        slot = LoadOrBuild(languageId, platform::GetUserCacheFolder());
     return *slot;
+}
+
+// ---- the tables kept between processes ----
+//
+// A file per language id: the header (kCacheMagic, the language id, the versions of ICU and of the collator,
+// the locale's name and its length), the three tables in the machine's byte order, and a 64-bit FNV-1a sum
+// of everything before it. A file that differs in any of these is built again and replaced.
+
+namespace
+{
+constexpr char kCacheMagic[8] = {'K', 'V', 'C', 'O', 'L', 'L', '0', '1'};
+constexpr size_t kTableBytes = kCodeUnits * sizeof(uint16_t);
+
+uint64_t Fnv1a(std::string_view bytes)
+{
+    uint64_t sum = 0xCBF29CE484222325ull;
+    for (const char b : bytes)
+        sum = (sum ^ static_cast<unsigned char>(b)) * 0x100000001B3ull;
+    return sum;
+}
+
+template <typename T> void AppendBytes(std::string& out, const T& value)
+{
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// What a cache file must begin with to serve the collator of the language id.
+std::string CacheHeader(int languageId, const std::string& locale, const UCollator* collator)
+{
+    UVersionInfo icu = {};
+    UVersionInfo rules = {};
+    u_getVersion(icu);
+    ucol_getVersion(collator, rules);
+    std::string header(kCacheMagic, sizeof kCacheMagic);
+    AppendBytes(header, static_cast<int32_t>(languageId));
+    header.append(reinterpret_cast<const char*>(icu), sizeof icu);
+    header.append(reinterpret_cast<const char*>(rules), sizeof rules);
+    AppendBytes(header, static_cast<uint32_t>(locale.size()));
+    header += locale;
+    return header;
+}
+} // namespace
+
+CCollatorPtr CCollation::OpenCollator(int languageId)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    CCollatorPtr collator(ucol_open(LocaleForLanguage(languageId).c_str(), &status));
+    if (U_FAILURE(status) || !collator)
+    {
+        status = U_ZERO_ERROR;
+        collator.reset(ucol_open("", &status));
+    }
+    if (U_FAILURE(status))
+        collator.reset();
+    return collator;
+}
+
+std::filesystem::path CCollation::CacheFileOf(int languageId, const std::filesystem::path& folder)
+{
+    return folder / ("collation-" + std::to_string(languageId) + ".bin");
+}
+
+std::unique_ptr<CCollation> CCollation::LoadOrBuild(int languageId, const std::filesystem::path& folder)
+{
+    const CCollatorPtr collator = OpenCollator(languageId);
+    if (!collator)
+        return Build(languageId, nullptr); // the ordinal order costs nothing to build
+    const std::string header = CacheHeader(languageId, LocaleForLanguage(languageId), collator.get());
+    const std::filesystem::path path = CacheFileOf(languageId, folder);
+    const size_t size = header.size() + 3 * kTableBytes + sizeof(uint64_t);
+    std::optional<std::string> kept;
+    try
+    {
+        kept = platform::TryReadWholeFile(path);
+    }
+    catch (const CKorvalinException&)
+    {
+        kept.reset(); // unreadable: built again below
+    }
+    if (kept && kept->size() == size && kept->compare(0, header.size(), header) == 0)
+    {
+        uint64_t sum = 0;
+        std::memcpy(&sum, kept->data() + size - sizeof sum, sizeof sum);
+        std::unique_ptr<CCollation> collation(new CCollation(languageId));
+        const char* tables = kept->data() + header.size();
+        std::memcpy(collation->m_secondary.data(), tables, kTableBytes);
+        std::memcpy(collation->m_primary.data(), tables + kTableBytes, kTableBytes);
+        std::memcpy(collation->m_base.data(), tables + 2 * kTableBytes, kTableBytes);
+        // The secondary weights are a permutation of all code units: a second guard beside the sum.
+        std::vector<bool> seen(kCodeUnits, false);
+        bool permutation = true;
+        for (const uint16_t weight : collation->m_secondary)
+        {
+            permutation = permutation && !seen[weight];
+            seen[weight] = true;
+        }
+        if (permutation && sum == Fnv1a(std::string_view(*kept).substr(0, size - sizeof sum)))
+            return collation;
+    }
+    std::unique_ptr<CCollation> collation = Build(languageId, collator.get());
+    std::string bytes = header;
+    bytes.append(reinterpret_cast<const char*>(collation->m_secondary.data()), kTableBytes);
+    bytes.append(reinterpret_cast<const char*>(collation->m_primary.data()), kTableBytes);
+    bytes.append(reinterpret_cast<const char*>(collation->m_base.data()), kTableBytes);
+    AppendBytes(bytes, Fnv1a(bytes));
+    try
+    {
+        std::filesystem::create_directories(folder);
+        platform::WriteFileAtomically(path, bytes);
+    }
+    catch (const std::exception&)
+    {
+        // Only time is lost: the next process builds the tables again.
+    }
+    return collation;
 }
 
 int CCollation::CompareLegacy(const char16_t* a, const char16_t* b)

@@ -9,7 +9,9 @@
 // and ordered by their secondary weights.
 //
 // The tables are built from ICU's collator for the language's locale by
-// sorting probe strings (see Build). A process-wide sort mode chooses between
+// sorting probe strings (see Build), which takes tens of milliseconds; they are
+// kept in the user's cache folder for the next process, as long as ICU and the
+// collator keep their versions (see LoadOrBuild). A process-wide sort mode chooses between
 // three string orders: 0 ordinal, 1 legacy (fixed byte weights over the ANSI
 // code page, for reading files of old versions) and 2 the collation.
 //
@@ -20,9 +22,19 @@
 #include "platform/Text.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
+struct UCollator; // ICU's
+
+// Closes an ICU collator.
+struct SCollatorCloser
+{
+    void operator()(UCollator* collator) const;
+};
+using CCollatorPtr = std::unique_ptr<UCollator, SCollatorCloser>;
 
 enum ESortMode : int
 {
@@ -42,6 +54,11 @@ public:
     static const CCollation& ForLanguage(int languageId);
     // Builds the tables for a language id with ICU (see the algorithm in Collation.cpp). The caller owns it.
     static std::unique_ptr<CCollation> Build(int languageId);
+    // The tables kept in CacheFileOf(languageId, folder) when they were built by the same versions of ICU and
+    // of the locale's collator and arrived whole; otherwise built, and kept there for later (a file that cannot
+    // be written costs only time). The caller owns it. Processes may do this at once: the file is replaced whole.
+    static std::unique_ptr<CCollation> LoadOrBuild(int languageId, const std::filesystem::path& folder);
+    static std::filesystem::path CacheFileOf(int languageId, const std::filesystem::path& folder);
 
     int GetLanguageId() const { return m_nLanguageId; }
     uint16_t GetSecondaryWeight(char16_t c) const { return m_secondary[c]; }
@@ -100,6 +117,10 @@ public:
 
 private:
     explicit CCollation(int languageId);
+    // The collator of the language's locale, else of the root locale; null when ICU has neither.
+    static CCollatorPtr OpenCollator(int languageId);
+    // Null collator: the ordinal order.
+    static std::unique_ptr<CCollation> Build(int languageId, UCollator* collator);
 
     int m_nLanguageId;                 // the language id the tables were built for
     std::vector<uint16_t> m_secondary; // 65536 entries, a permutation of 0..65535

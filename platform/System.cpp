@@ -38,11 +38,14 @@ KString GetComputerName()
     return FromUtf8(name);
 }
 
-std::filesystem::path GetUserConfigFolder()
+namespace
 {
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    if (configHome != nullptr && configHome[0] == '/')
-        return std::filesystem::path(configHome) / "korvalin";
+// The folder named by the variable when it holds an absolute path, else the folder below the home folder.
+std::filesystem::path UserFolder(const char* variable, const char* belowHome)
+{
+    const char* named = std::getenv(variable);
+    if (named != nullptr && named[0] == '/')
+        return std::filesystem::path(named) / "korvalin";
 
     const char* home = std::getenv("HOME");
     std::string homeFolder = home != nullptr ? home : "";
@@ -58,7 +61,18 @@ std::filesystem::path GetUserConfigFolder()
     }
     if (homeFolder.empty())
         homeFolder = "/tmp";
-    return std::filesystem::path(homeFolder) / ".config" / "korvalin";
+    return std::filesystem::path(homeFolder) / belowHome / "korvalin";
+}
+} // namespace
+
+std::filesystem::path GetUserConfigFolder()
+{
+    return UserFolder("XDG_CONFIG_HOME", ".config");
+}
+
+std::filesystem::path GetUserCacheFolder()
+{
+    return UserFolder("XDG_CACHE_HOME", ".cache");
 }
 
 void TuneHeapForLargeTables()

@@ -26,6 +26,10 @@ KString GetComputerName();
 // variable holds an absolute path, else ~/.config/korvalin. The folder may not exist yet.
 std::filesystem::path GetUserConfigFolder();
 
+// The folder for data this program can make again but keeps to save time: $XDG_CACHE_HOME/korvalin when that
+// variable holds an absolute path, else ~/.cache/korvalin. The folder may not exist yet.
+std::filesystem::path GetUserCacheFolder();
+
 // Tunes the C heap of the process for tables of hundreds of megabytes: large blocks come from the heap rather
 // than from mappings of their own, and freed memory is kept for the next blocks rather than given back at
 // once. Fresh pages from the system are what a large read spends most of its system time on, so reusing them

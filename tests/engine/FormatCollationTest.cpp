@@ -6,10 +6,15 @@
 #include "engine/Collation.h"
 #include "engine/Table.h"
 #include "options/OptionSet.h"
+#include "platform/FileSystem.h"
+#include "tests/platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace
@@ -65,6 +70,62 @@ TEST(Collation, TheTablesAreConsistent)
             ASSERT_LE(c.GetPrimaryWeight(unit), secondary) << i;
         }
     }
+}
+
+// The tables are kept in a file for later processes: read back they are the tables ICU gives; a file that was
+// cut short, changed or made for another language is built again and replaced; a folder that cannot be written
+// costs nothing but time.
+TEST(Collation, KeptTablesAreThoseBuilt)
+{
+    auto same = [](const CCollation& a, const CCollation& b)
+    {
+        for (size_t i = 0; i < 65536; ++i)
+        {
+            const char16_t unit = static_cast<char16_t>(i);
+            if (a.GetSecondaryWeight(unit) != b.GetSecondaryWeight(unit) ||
+                a.GetPrimaryWeight(unit) != b.GetPrimaryWeight(unit) ||
+                a.GetBaseCharacter(unit) != b.GetBaseCharacter(unit))
+                return false;
+        }
+        return a.GetLanguageId() == b.GetLanguageId();
+    };
+    CTempFolder folder;
+    const std::unique_ptr<CCollation> german = CCollation::Build(1031);
+    const std::filesystem::path file = CCollation::CacheFileOf(1031, folder / "cache");
+    EXPECT_TRUE(same(*CCollation::LoadOrBuild(1031, folder / "cache"), *german));
+    const std::string kept = platform::ReadWholeFile(file);
+    // Read back, not built again: the file stays as it was.
+    std::filesystem::last_write_time(file, std::filesystem::file_time_type{});
+    EXPECT_TRUE(same(*CCollation::LoadOrBuild(1031, folder / "cache"), *german));
+    EXPECT_EQ(std::filesystem::last_write_time(file), std::filesystem::file_time_type{});
+
+    std::string changed = kept;
+    changed[kept.size() / 2] ^= 1; // a weight, the sum no longer fits
+    std::string swapped = kept;    // two secondary weights given twice, the sum made to fit
+    const size_t header = kept.size() - 3 * 65536 * 2 - 8;
+    swapped[header] = swapped[header + 2];
+    swapped[header + 1] = swapped[header + 3];
+    uint64_t sum = 0xCBF29CE484222325ull; // FNV-1a
+    for (size_t i = 0; i + 8 < swapped.size(); ++i)
+        sum = (sum ^ static_cast<unsigned char>(swapped[i])) * 0x100000001B3ull;
+    std::memcpy(swapped.data() + swapped.size() - 8, &sum, 8);
+    for (const std::string& damaged : {kept.substr(0, kept.size() - 1), changed, swapped, std::string("KVCOLL01")})
+    {
+        platform::WriteFileAtomically(file, damaged);
+        EXPECT_TRUE(same(*CCollation::LoadOrBuild(1031, folder / "cache"), *german));
+        EXPECT_EQ(platform::ReadWholeFile(file), kept) << "replaced";
+    }
+    // Another language's file under this language's name is not taken.
+    const std::unique_ptr<CCollation> swedish = CCollation::Build(1053);
+    (void)CCollation::LoadOrBuild(1053, folder / "other");
+    std::filesystem::copy_file(CCollation::CacheFileOf(1053, folder / "other"), file,
+                               std::filesystem::copy_options::overwrite_existing);
+    EXPECT_TRUE(same(*CCollation::LoadOrBuild(1031, folder / "cache"), *german));
+    EXPECT_FALSE(same(*swedish, *german));
+
+    // A folder that cannot be made: a file stands in its way.
+    platform::WriteFileAtomically(folder / "blocked", "x");
+    EXPECT_TRUE(same(*CCollation::LoadOrBuild(1031, folder / "blocked" / "cache"), *german));
 }
 
 TEST(Collation, CompareStringsWalksBothStrings)

@@ -243,6 +243,16 @@ TEST(Profile, FailedSaveLeavesTheOldProfile)
 
 TEST(Profile, DefaultPathFollowsTheConfigurationFolder)
 {
+    // The cache folder follows its own variable the same way.
+    {
+        CEnvironmentOverride xdg("XDG_CACHE_HOME", "/srv/cache");
+        EXPECT_EQ(GetUserCacheFolder(), std::filesystem::path("/srv/cache/korvalin"));
+    }
+    {
+        CEnvironmentOverride xdg("XDG_CACHE_HOME", "cache"); // not absolute: ignored
+        CEnvironmentOverride home("HOME", "/home/anna");
+        EXPECT_EQ(GetUserCacheFolder(), std::filesystem::path("/home/anna/.cache/korvalin"));
+    }
     {
         CEnvironmentOverride xdg("XDG_CONFIG_HOME", "/srv/cfg");
         EXPECT_EQ(CProfile::GetDefaultPath(), std::filesystem::path("/srv/cfg/korvalin/korvalin.ini"));
