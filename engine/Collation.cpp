@@ -28,7 +28,6 @@ std::atomic<int> g_sortMode{SORT_COLLATION};
 constexpr size_t kCodeUnits = 65536;
 constexpr size_t kLegacyMaxBytes = 10000;
 
-
 } // namespace
 
 void SCollatorCloser::operator()(UCollator* collator) const
@@ -267,8 +266,7 @@ std::unique_ptr<CCollation> CCollation::Build(int languageId, UCollator* collato
         for (int k = 0; k < 2; ++k)
         {
             const UChar probe[4] = {ignorable ? u'i' : u' ', unit, u' ', k == 0 ? u'1' : u'2'};
-            int32_t length =
-                ucol_getSortKey(collator, probe, 4, buffer.data(), static_cast<int32_t>(buffer.size()));
+            int32_t length = ucol_getSortKey(collator, probe, 4, buffer.data(), static_cast<int32_t>(buffer.size()));
             if (length > static_cast<int32_t>(buffer.size()))
             {
                 buffer.resize(static_cast<size_t>(length));

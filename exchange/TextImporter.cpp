@@ -823,8 +823,8 @@ bool CTextImporter::ReadStreamed(const platform::CInputFile& file, const KString
     // invalid sequences are decided before the first line is read.
     const bool parallel = m_table.UseMulticores();
     bool valid = false;
-    BesideCollation(m_table, parallel,
-                    [&] { valid = IsValidUtf8File(file, first, WindowBytes(options) * 2, parallel); });
+    const size_t block = std::min<size_t>(WindowBytes(options) * 2, 1u << 20); // copied and checked in the cache
+    BesideCollation(m_table, parallel, [&] { valid = IsValidUtf8File(file, first, block, parallel); });
     if (!valid)
         return false;
     CUtf8FileStream stream(file, first, parallel);

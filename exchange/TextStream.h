@@ -17,7 +17,8 @@ namespace exchange
 // UTF-8 sequence is cut short (a sequence that is not valid anyway counts as whole).
 size_t WholeUtf8Length(std::string_view bytes);
 
-// True when the bytes of the file from start on are valid UTF-8; reads blocks of about blockBytes.
+// True when the bytes of the file from start on are valid UTF-8; reads blocks of about blockBytes (with parallel,
+// parts of the file side by side).
 bool IsValidUtf8File(const platform::CInputFile& file, uint64_t start, size_t blockBytes, bool parallel);
 
 class CUtf8FileStream

@@ -6,6 +6,7 @@
 #include "exchange/BulkReader.h"
 #include "exchange/TableJson.h"
 #include "exchange/TextImporter.h"
+#include "exchange/TextStream.h"
 #include "options/OptionSet.h"
 #include "tests/platform/TempFolder.h"
 
@@ -13,6 +14,7 @@
 
 #include <climits>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -164,6 +166,52 @@ TEST(BulkRead, FileDecodedWhileReadIsReadAsWhole)
             EXPECT_EQ(messages, wholeMessages);
         }
     }
+}
+
+// A large file is checked for UTF-8 in parts side by side, cut where no character is: whatever damage stands
+// wherever (beside a cut, inside a character a cut would split, at the end), the answer is that of one check
+// of all the bytes.
+TEST(BulkRead, FileCheckedInPartsAnswersAsOneCheck)
+{
+    std::string text;
+    for (int i = 0; i < 12; ++i)
+        text += "a\xC3\xA4\xE2\x82\xAC\xF0\x9D\x84\x9E,";                      // characters of 1 to 4 bytes
+    std::vector<std::string> inputs = {text, text.substr(0, text.size() - 3)}; // whole, and cut inside one
+    for (size_t at = 0; at < text.size(); ++at)
+    {
+        for (const char damage : {'\xFF', '\x80', '\xC3'})
+        {
+            std::string changed = text;
+            changed[at] = damage;
+            inputs.push_back(changed);
+        }
+        inputs.push_back(text.substr(0, at) + "\x80" + text.substr(at)); // a stray continuation byte
+    }
+    CTempFolder folder;
+    const std::filesystem::path path = folder / "check.csv";
+    size_t valid = 0;
+    for (const std::string& bytes : inputs)
+    {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        const std::optional<platform::CInputFile> file = platform::CInputFile::TryOpen(path);
+        ASSERT_TRUE(file);
+        for (const uint64_t start : {uint64_t{0}, uint64_t{3}})
+        {
+            const bool expected = IsValidUtf8(std::string_view(bytes).substr(start), false);
+            valid += expected ? 1 : 0;
+            for (const size_t block : {4u, 5u, 7u, 13u, 1000u})
+            {
+                for (const bool parallel : {false, true})
+                {
+                    ASSERT_EQ(IsValidUtf8File(*file, start, block, parallel), expected)
+                        << "start " << start << ", blocks of " << block << (parallel ? ", in parts" : "") << ", bytes "
+                        << ::testing::PrintToString(bytes);
+                }
+            }
+        }
+    }
+    EXPECT_GT(valid, 2u); // both answers were met
+    EXPECT_LT(valid, inputs.size());
 }
 
 TEST(BulkRead, ChunksRescanWhenACutFallsInsideQuotes)
