@@ -1,5 +1,5 @@
 // Benchmarks of the table document: appending and reading values through an
-// attribute, and sorting distinct values sequentially and in parallel.
+// attribute, merging appended values, and sorting distinct values sequentially and in parallel.
 //
 //   build/bin/table_bench --benchmark_counters_tabular=true
 
@@ -125,4 +125,43 @@ void RecomputeSortedValues(benchmark::State& state)
     }
 }
 BENCHMARK(RecomputeSortedValues)->Unit(benchmark::kMillisecond);
+
+// Merging 1 million appended values into distinct ones, as a read does with a column of mostly distinct values:
+// shape 0 names in random order, 2 % of them repeats; 1 keys in ascending order; 2 amounts, 40 % repeats.
+void MergeAppendedValues(benchmark::State& state)
+{
+    const long count = 1'000'000;
+    std::vector<std::u16string> texts;
+    std::mt19937 random(6);
+    for (long i = 0; i < count; ++i)
+    {
+        const uint32_t r = random();
+        switch (state.range(0))
+        {
+        case 0:
+            texts.push_back(u"Name " + platform::ToKString(r % 50'000'000));
+            break;
+        case 1:
+            texts.push_back(platform::ToKString(i + 1));
+            break;
+        default:
+            texts.push_back(platform::ToKString(r % 1'300'000 / 100.0));
+        }
+    }
+    std::vector<KStringView> views(texts.begin(), texts.end());
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        CTable table;
+        std::vector<CRecord*> records(static_cast<size_t>(count));
+        table.AddRecords(static_cast<size_t>(count), records.data());
+        CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, count, true);
+        attribute->BeginAppendingValues();
+        attribute->AppendValues(records.data(), views.data(), views.size());
+        state.ResumeTiming();
+        attribute->MergeEqualValues();
+        benchmark::DoNotOptimize(attribute->GetNrOfValues());
+    }
+}
+BENCHMARK(MergeAppendedValues)->Arg(0)->Arg(1)->Arg(2)->ArgNames({"shape"})->Unit(benchmark::kMillisecond);
 } // namespace

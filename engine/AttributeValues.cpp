@@ -55,6 +55,36 @@ const char16_t* ListPart(const char16_t* encoded, int part)
 {
     return ReadPointer(encoded + 2 + kPointerUnits * (part + 1));
 }
+
+// Keys, counters and time stamps arrive in order: each key no shorter than the one before and, as long, not
+// smaller by code units. Then equal keys stand side by side, and the first of each run is the first of its
+// kind: gives each key its kind as CHashTree::NumberKinds does, in one pass, and returns the number of kinds.
+// -1 when a key is out of that order (kinds then holds nothing of use).
+long NumberKindsOfOrderedKeys(const CHashTree::IKeySource& keys, long count, int32_t* kinds)
+{
+    int32_t kind = -1;
+    const char16_t* previous = nullptr;
+    size_t previousLength = 0;
+    for (long i = 0; i < count; ++i)
+    {
+        const char16_t* key = keys.GetKey(i);
+        const size_t length = platform::Length(key);
+        int order = 1; // of key against the one before
+        if (previous)
+        {
+            order = length < previousLength ? -1 : length > previousLength ? 1 : 0;
+            for (size_t k = 0; order == 0 && k < length; ++k)
+                order = key[k] < previous[k] ? -1 : key[k] > previous[k] ? 1 : 0;
+        }
+        if (order < 0)
+            return -1;
+        kind += order;
+        kinds[i] = kind;
+        previous = key;
+        previousLength = length;
+    }
+    return kind + 1;
+}
 } // namespace
 
 // ---- lists ----
@@ -242,18 +272,22 @@ void CAttribute::MergeEqualValues()
     if (m_nMergedValues < 0)
         return;
     const long n = m_pValueArray->GetSize();
-    // The hashes of the values before the appended ones, then those taken as they came.
-    std::vector<uint32_t> hashes(static_cast<size_t>(m_nMergedValues));
-    for (long i = 0; i < m_nMergedValues; ++i)
-    {
-        const char16_t* key = m_valueKeys.GetKey(i);
-        hashes[static_cast<size_t>(i)] = CHashTree::HashKey(KStringView(key, platform::Length(key)));
-    }
-    hashes.insert(hashes.end(), m_vAppendedHashes.begin(), m_vAppendedHashes.end());
     std::vector<int32_t> newIndex(static_cast<size_t>(n));
-    const long kept = static_cast<long>(
-        CHashTree::NumberKinds(m_valueKeys, m_pValueArray->GetValues(), hashes.data(), hashes.size(),
-                               m_pTable->UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
+    long kept = NumberKindsOfOrderedKeys(m_valueKeys, n, newIndex.data());
+    if (kept < 0)
+    {
+        // The hashes of the values before the appended ones, then those taken as they came.
+        std::vector<uint32_t> hashes(static_cast<size_t>(m_nMergedValues));
+        for (long i = 0; i < m_nMergedValues; ++i)
+        {
+            const char16_t* key = m_valueKeys.GetKey(i);
+            hashes[static_cast<size_t>(i)] = CHashTree::HashKey(KStringView(key, platform::Length(key)));
+        }
+        hashes.insert(hashes.end(), m_vAppendedHashes.begin(), m_vAppendedHashes.end());
+        kept = static_cast<long>(
+            CHashTree::NumberKinds(m_valueKeys, m_pValueArray->GetValues(), hashes.data(), hashes.size(),
+                                   m_pTable->UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
+    }
     if (kept < n)
     {
         m_fieldArray.SetMaxSize(m_fieldArray.GetSize(), n, true);

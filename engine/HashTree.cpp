@@ -113,8 +113,8 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
         grouped.data());
     // Each group: the first key of each hash enters the table and a later key of that hash makes a pair with
     // it; only then are texts read, for the pairs alone, fetched ahead. When the texts of a pair differ (two
-    // texts of one hash: rare), the group is done again comparing every text as it goes.
-    std::vector<uint8_t> isFirst(count, 0);
+    // texts of one hash: rare), the group is done again comparing every text as it goes. A key is the first of
+    // its kind unless it is the later key of a pair.
     std::vector<std::vector<SPair>> pairsOfGroup(groups);
     each(groups, 4,
          [&](size_t fromGroup, size_t toGroup)
@@ -143,13 +143,11 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
                              if (slot.m_nIndex == 0)
                              {
                                  slot = SEntry{entry.m_nHash, entry.m_nIndex + 1};
-                                 isFirst[entry.m_nIndex] = 1;
                                  break;
                              }
                              if (slot.m_nHash == entry.m_nHash &&
                                  (!compare || SameText(keys.GetKey(entry.m_nIndex), keys.GetKey(slot.m_nIndex - 1))))
                              {
-                                 isFirst[entry.m_nIndex] = 0;
                                  pairs.push_back(SPair{entry.m_nIndex, slot.m_nIndex - 1});
                                  break;
                              }
@@ -179,9 +177,16 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
              }
          });
     std::vector<SEntry>().swap(grouped);
+    // A bit per key (an eighth of a byte array, so that it stays in the cache) marks the later ones.
+    std::vector<uint64_t> later((count + 63) / 64, 0);
+    for (const std::vector<SPair>& pairs : pairsOfGroup)
+    {
+        for (const SPair& pair : pairs)
+            later[pair.m_nLater / 64] |= uint64_t{1} << (pair.m_nLater % 64);
+    }
     int32_t kind = 0;
     for (size_t i = 0; i < count; ++i)
-        kinds[i] = isFirst[i] ? kind++ : -1;
+        kinds[i] = (later[i / 64] >> (i % 64)) & 1 ? -1 : kind++;
     for (const std::vector<SPair>& pairs : pairsOfGroup)
     {
         for (const SPair& pair : pairs)

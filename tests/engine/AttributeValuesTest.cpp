@@ -538,37 +538,51 @@ TEST(BulkValues, AppendedValuesMergeIntoWhatSingleAddsStore)
     // Mostly distinct texts with repeats (also of the first piece's, and empty ones), and two texts of one hash.
     ASSERT_EQ(CHashTree::HashKey(u"Ab"), CHashTree::HashKey(u"BA"));
     std::mt19937 random(7);
-    std::vector<KString> texts;
+    std::vector<KString> shuffled;
     for (int i = 0; i < 30000; ++i)
     {
         const unsigned r = random();
-        texts.push_back(r % 7 == 0 ? u"" : r % 11 == 0 ? (r % 2 ? u"Ab" : u"BA") : platform::ToKString(r % 40000));
+        shuffled.push_back(r % 7 == 0 ? u"" : r % 11 == 0 ? (r % 2 ? u"Ab" : u"BA") : platform::ToKString(r % 40000));
     }
-    SSideBySide sides(texts);
-    auto& [single, bulk, a, b, records, views] = sides;
-    b->AddValues(records.data(), views.data(), 5000);
-    b->BeginAppendingValues();
-    b->Reserve(static_cast<long>(texts.size()), static_cast<long>(texts.size()));
-    for (size_t first = 5000; first < texts.size(); first += 6000)
-        ASSERT_TRUE(b->AppendValues(records.data() + first, views.data() + first,
-                                    std::min<size_t>(6000, texts.size() - first)));
-    // Until merged, every appended text is a value of its own.
-    const std::set<KString> firstPiece(texts.begin(), texts.begin() + 5000);
-    EXPECT_EQ(b->GetNrOfValues(), static_cast<long>(firstPiece.size() + texts.size() - 5000));
-    // A list cannot be appended: nothing is stored.
-    const KStringView list = u"|x|y|";
-    CRecord* extra = nullptr;
-    EXPECT_FALSE(b->AppendValues(&extra, &list, 1));
-    EXPECT_TRUE(b->HasUnmergedValues());
-    // A lookup merges first.
-    EXPECT_EQ(b->FindValueIndex(u"BA"), a->FindValueIndex(u"BA"));
-    EXPECT_FALSE(b->HasUnmergedValues());
-    EXPECT_EQ(ValueList(a), ValueList(b));
-    EXPECT_EQ(Indices(single, a), Indices(bulk, b));
-    b->RecomputeSortedValues();
-    a->RecomputeSortedValues();
-    EXPECT_EQ(ValueList(a), ValueList(b));
-    EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+    // Counters in order, some repeated side by side (also across the end of the first piece), merged in one pass;
+    // and the same with one early value again at the end, out of order, which the pass must leave to the hashes.
+    std::vector<KString> counted = {u""};
+    for (int i = 0; i < 29999; ++i)
+        counted.push_back(platform::ToKString(2000 + i - (i % 5 == 1 ? 1 : 0)));
+    std::vector<KString> disordered = counted;
+    disordered.back() = counted[7];
+    const std::pair<const char*, const std::vector<KString>&> cases[] = {
+        {"shuffled", shuffled}, {"counted", counted}, {"disordered", disordered}};
+    for (const auto& [name, texts] : cases)
+    {
+        SCOPED_TRACE(name);
+        SSideBySide sides(texts);
+        auto& [single, bulk, a, b, records, views] = sides;
+        b->AddValues(records.data(), views.data(), 5000);
+        b->BeginAppendingValues();
+        b->Reserve(static_cast<long>(texts.size()), static_cast<long>(texts.size()));
+        for (size_t first = 5000; first < texts.size(); first += 6000)
+            ASSERT_TRUE(b->AppendValues(records.data() + first, views.data() + first,
+                                        std::min<size_t>(6000, texts.size() - first)));
+        // Until merged, every appended text is a value of its own.
+        const std::set<KString> firstPiece(texts.begin(), texts.begin() + 5000);
+        EXPECT_EQ(b->GetNrOfValues(), static_cast<long>(firstPiece.size() + texts.size() - 5000));
+        // A list cannot be appended: nothing is stored.
+        const KStringView list = u"|x|y|";
+        CRecord* extra = nullptr;
+        EXPECT_FALSE(b->AppendValues(&extra, &list, 1));
+        EXPECT_TRUE(b->HasUnmergedValues());
+        // A lookup merges first.
+        EXPECT_EQ(b->FindValueIndex(texts[4]), a->FindValueIndex(texts[4]));
+        EXPECT_FALSE(b->HasUnmergedValues());
+        EXPECT_EQ(b->GetNrOfValues(), static_cast<long>(std::set<KString>(texts.begin(), texts.end()).size()));
+        EXPECT_EQ(ValueList(a), ValueList(b));
+        EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+        b->RecomputeSortedValues();
+        a->RecomputeSortedValues();
+        EXPECT_EQ(ValueList(a), ValueList(b));
+        EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+    }
 }
 
 TEST(BulkValues, AppendedValuesGoWithTheCheckpoint)
