@@ -371,6 +371,7 @@ const CCollation& CCollation::ForLanguage(int languageId)
 
 namespace
 {
+// Its number goes up whenever Build comes to make other tables from the same collator.
 constexpr char kCacheMagic[8] = {'K', 'V', 'C', 'O', 'L', 'L', '0', '1'};
 constexpr size_t kTableBytes = kCodeUnits * sizeof(uint16_t);
 
