@@ -88,17 +88,23 @@ void CTable::AnalyzeTable()
 {
     const bool guess = m_pOptions->m_bGuessFormatsAtImport;
     const bool check = m_pOptions->m_bCheckFormatsAtImport;
-    // Guessing adds formats to the table's registry: one attribute after the other. Checking the values
-    // against the formats and sorting them touch only the attribute itself: side by side.
+    // Guessing adds formats to the table's registry: one attribute after the other. Looking for lists among
+    // the values (a pass over all of them), checking the values against the formats and sorting them touch
+    // only the attribute itself: side by side.
+    const bool parallel = UseMulticores() && platform::GetProcessorCount() > 1;
     std::vector<CAttribute*> attributes;
     for (auto& attribute : m_attributes)
     {
-        if (attribute->IsHeader())
-            continue;
-        attribute->RecomputeMultipleValueFlag();
-        AnalyzeAttributeFormat(*attribute, guess, false);
-        attributes.push_back(attribute.get());
+        if (!attribute->IsHeader())
+            attributes.push_back(attribute.get());
     }
+    if (parallel && attributes.size() > 1)
+        platform::ParallelInOrder(attributes.size(), [&](size_t i) { attributes[i]->RecomputeMultipleValueFlag(); });
+    else
+        for (CAttribute* attribute : attributes)
+            attribute->RecomputeMultipleValueFlag();
+    for (CAttribute* attribute : attributes)
+        AnalyzeAttributeFormat(*attribute, guess, false);
     auto finish = [&](size_t first, size_t last)
     {
         for (size_t i = first; i < last; ++i)
@@ -108,7 +114,7 @@ void CTable::AnalyzeTable()
             attributes[i]->RecomputeSortedValues();
         }
     };
-    if (UseMulticores() && platform::GetProcessorCount() > 1 && attributes.size() > 1)
+    if (parallel && attributes.size() > 1)
     {
         // The attributes with most values first: they take longest, and the small ones fill the gaps at the end.
         std::stable_sort(attributes.begin(), attributes.end(),
