@@ -3,6 +3,7 @@
 
 #include "engine/Attribute.h"
 
+#include "engine/Collation.h"
 #include "engine/Table.h"
 #include "platform/Parallel.h"
 #include "platform/Resources.h"
@@ -69,13 +70,10 @@ long NumberKindsOfOrderedKeys(const CHashTree::IKeySource& keys, long count, int
     {
         const char16_t* key = keys.GetKey(i);
         const size_t length = platform::Length(key);
-        int order = 1; // of key against the one before
-        if (previous)
-        {
-            order = length < previousLength ? -1 : length > previousLength ? 1 : 0;
-            for (size_t k = 0; order == 0 && k < length; ++k)
-                order = key[k] < previous[k] ? -1 : key[k] > previous[k] ? 1 : 0;
-        }
+        // Of key against the one before: by length, then (as long) by code units.
+        const int order = !previous                  ? 1
+                          : length != previousLength ? (length < previousLength ? -1 : 1)
+                                                     : CCollation::CompareOrdinal(key, previous);
         if (order < 0)
             return -1;
         kind += order;

@@ -446,10 +446,12 @@ std::unique_ptr<CCollation> CCollation::LoadOrBuild(int languageId, const std::f
         uint64_t sum = 0;
         std::memcpy(&sum, kept->data() + size - sizeof sum, sizeof sum);
         std::unique_ptr<CCollation> collation(new CCollation(languageId));
-        const char* tables = kept->data() + header.size();
-        std::memcpy(collation->m_secondary.data(), tables, kTableBytes);
-        std::memcpy(collation->m_primary.data(), tables + kTableBytes, kTableBytes);
-        std::memcpy(collation->m_base.data(), tables + 2 * kTableBytes, kTableBytes);
+        const char* table = kept->data() + header.size();
+        for (void* to : collation->Tables())
+        {
+            std::memcpy(to, table, kTableBytes);
+            table += kTableBytes;
+        }
         // The secondary weights are a permutation of all code units: a second guard beside the sum.
         std::vector<bool> seen(kCodeUnits, false);
         bool permutation = true;
@@ -463,9 +465,8 @@ std::unique_ptr<CCollation> CCollation::LoadOrBuild(int languageId, const std::f
     }
     std::unique_ptr<CCollation> collation = Build(languageId, collator.get());
     std::string bytes = header;
-    bytes.append(reinterpret_cast<const char*>(collation->m_secondary.data()), kTableBytes);
-    bytes.append(reinterpret_cast<const char*>(collation->m_primary.data()), kTableBytes);
-    bytes.append(reinterpret_cast<const char*>(collation->m_base.data()), kTableBytes);
+    for (const void* table : collation->Tables())
+        bytes.append(static_cast<const char*>(table), kTableBytes);
     AppendBytes(bytes, Fnv1a(bytes));
     try
     {

@@ -21,6 +21,7 @@
 
 #include "platform/Text.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -121,6 +122,8 @@ private:
     static CCollatorPtr OpenCollator(int languageId);
     // Null collator: the ordinal order.
     static std::unique_ptr<CCollation> Build(int languageId, UCollator* collator);
+    // The three tables' memory, in the order of a kept file.
+    std::array<void*, 3> Tables() { return {m_secondary.data(), m_primary.data(), m_base.data()}; }
 
     int m_nLanguageId;                 // the language id the tables were built for
     std::vector<uint16_t> m_secondary; // 65536 entries, a permutation of 0..65535

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <optional>
 
 struct CTable::SCheckpoint
 {
@@ -91,41 +93,38 @@ void CTable::AnalyzeTable()
     // Guessing adds formats to the table's registry: one attribute after the other. Looking for lists among
     // the values (a pass over all of them), checking the values against the formats and sorting them touch
     // only the attribute itself: side by side.
-    const bool parallel = UseMulticores() && platform::GetProcessorCount() > 1;
     std::vector<CAttribute*> attributes;
     for (auto& attribute : m_attributes)
     {
         if (!attribute->IsHeader())
             attributes.push_back(attribute.get());
     }
-    if (parallel && attributes.size() > 1)
-        platform::ParallelInOrder(attributes.size(), [&](size_t i) { attributes[i]->RecomputeMultipleValueFlag(); });
-    else
-        for (CAttribute* attribute : attributes)
-            attribute->RecomputeMultipleValueFlag();
+    const bool parallel = UseMulticores() && platform::GetProcessorCount() > 1 && attributes.size() > 1;
+    auto eachAttribute = [&](const std::function<void(CAttribute*)>& body)
+    {
+        if (parallel)
+            platform::ParallelInOrder(attributes.size(), [&](size_t i) { body(attributes[i]); });
+        else
+            std::for_each(attributes.begin(), attributes.end(), body);
+    };
+    eachAttribute([](CAttribute* attribute) { attribute->RecomputeMultipleValueFlag(); });
     for (CAttribute* attribute : attributes)
         AnalyzeAttributeFormat(*attribute, guess, false);
-    auto finish = [&](size_t first, size_t last)
-    {
-        for (size_t i = first; i < last; ++i)
-        {
-            if (check)
-                AnalyzeAttributeFormat(*attributes[i], false, true);
-            attributes[i]->RecomputeSortedValues();
-        }
-    };
-    if (parallel && attributes.size() > 1)
+    std::optional<CStatusMessageGuard> status;
+    if (parallel)
     {
         // The attributes with most values first: they take longest, and the small ones fill the gaps at the end.
         std::stable_sort(attributes.begin(), attributes.end(),
                          [](CAttribute* a, CAttribute* b) { return a->GetNrOfValues() > b->GetNrOfValues(); });
-        CStatusMessageGuard status(*this, FormatResource(2716, {GetTitle()}));
-        platform::ParallelInOrder(attributes.size(), [&](size_t i) { finish(i, i + 1); });
+        status.emplace(*this, FormatResource(2716, {GetTitle()}));
     }
-    else
-    {
-        finish(0, attributes.size());
-    }
+    eachAttribute(
+        [&](CAttribute* attribute)
+        {
+            if (check)
+                AnalyzeAttributeFormat(*attribute, false, true);
+            attribute->RecomputeSortedValues();
+        });
 }
 
 // ---- attributes ----
