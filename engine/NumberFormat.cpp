@@ -199,7 +199,9 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
         // quotient is the correctly rounded number, as from_chars would give it, in a fraction of the time.
         static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        number = static_cast<double>(mantissa) / kPowers[fractionDigits];
+        number = static_cast<double>(mantissa);
+        if (fractionDigits > 0) // a division takes longer than the rest of a short number's reading
+            number /= kPowers[fractionDigits];
         if (negative)
             number = -number;
     }
