@@ -108,23 +108,39 @@ BENCHMARK(SortDistinctValues)
     ->ArgNames({"parallel", "numbers"})
     ->Unit(benchmark::kMillisecond);
 
-// The whole resort of an attribute: sort, rebuild the value array and renumber 1 million records.
+// The whole resort of an attribute: sort, rebuild the value array and renumber 1 million records; the
+// values distinct texts, or numbers with cents (their numbers read before, as the check at import does).
 void RecomputeSortedValues(benchmark::State& state)
 {
     const long count = 1'000'000;
-    const std::vector<std::u16string> texts = MakeTexts(count, 4);
+    const bool numbers = state.range(0) != 0;
+    std::vector<std::u16string> texts = MakeTexts(count, 4);
+    if (numbers)
+    {
+        std::mt19937_64 random(6);
+        for (auto& text : texts)
+        {
+            char digits[32];
+            std::snprintf(digits, sizeof digits, "%.2f", static_cast<double>(random() % 200'000'000) / 100.0 - 1e6);
+            text = platform::FromUtf8(digits);
+        }
+    }
     for (auto _ : state)
     {
         state.PauseTiming();
         CTable table;
         CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, count, true);
+        if (numbers)
+            attribute->SetFormat(u"####.##");
         for (long i = 0; i < count; ++i)
             attribute->AddValue(table.AddRecord(), texts[i]);
+        if (numbers)
+            (void)attribute->CheckFormat();
         state.ResumeTiming();
         attribute->RecomputeSortedValues();
     }
 }
-BENCHMARK(RecomputeSortedValues)->Unit(benchmark::kMillisecond);
+BENCHMARK(RecomputeSortedValues)->Arg(0)->Arg(1)->ArgNames({"numbers"})->Unit(benchmark::kMillisecond);
 
 // Merging 1 million appended values into distinct ones, as a read does with a column of mostly distinct values:
 // shape 0 names in random order, 2 % of them repeats; 1 keys in ascending order; 2 amounts, 40 % repeats.

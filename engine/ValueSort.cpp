@@ -281,25 +281,30 @@ private:
     // When every number is a whole number of hundredths (or of another power of ten up to a millionth, or of
     // seconds of a day: times and dates with times), the keys become those counts less the smallest: numbers
     // with two decimals within a few millions need 21 bits instead of 64, and the sort passes over the digits
-    // they all share. A number n counts c of 1/p exactly when c / p gives n back; then the counts order like
-    // the numbers (rounding never goes down as numbers go up), and equal numbers have equal counts.
+    // they all share. A number n counts c of 1/p when n * p lies within a few units of its last place of c:
+    // a date with a time is its day plus the fraction of the day, two roundings, and often not the double
+    // nearest to c / p. The counts order like the numbers (rounding never goes down as numbers go up), equal
+    // numbers have equal counts, and the few different numbers that share a count are told apart as the runs
+    // of equal keys are, by the full comparison.
     void ScaleDecimals(std::vector<SSortEntry>& entries) const
     {
         constexpr double kLargest = 4503599627370496.0; // 2^52: counts below it round exactly
+        constexpr double kNear = 4 * std::numeric_limits<double>::epsilon();
         auto count = [](double scaled) { return static_cast<long long>(scaled + (scaled < 0 ? -0.5 : 0.5)); };
         for (const double scale : {1.0, 10.0, 100.0, 1e3, 1e4, 1e5, 1e6, 86400.0})
         {
-            bool exact = true;
+            bool counts = true;
             long long smallest = std::numeric_limits<long long>::max();
-            for (size_t i = 0; i < entries.size() && exact; ++i)
+            for (size_t i = 0; i < entries.size() && counts; ++i)
             {
                 const double number = m_values.GetStoredDoubleValue(static_cast<long>(entries[i].m_nIndex));
                 const double scaled = number * scale;
-                exact = std::fabs(scaled) < kLargest && static_cast<double>(count(scaled)) / scale == number;
-                if (exact)
+                counts = std::fabs(scaled) < kLargest &&
+                         std::fabs(static_cast<double>(count(scaled)) - scaled) <= kNear * std::fabs(scaled);
+                if (counts)
                     smallest = std::min(smallest, count(scaled));
             }
-            if (!exact)
+            if (!counts)
                 continue;
             for (SSortEntry& entry : entries)
             {
@@ -311,33 +316,60 @@ private:
     }
 
     // Sorts by the high halves of the keys alone (numbers have no low half), ten bits at a time from the
-    // least significant ones, on entries of key and index only (16 bytes, not 24: each pass moves them all);
-    // digits that every key shares (the exponent of numbers of one size, the low bits of whole numbers) are
-    // passed over. Stable; linear in the count.
+    // least significant ones, on entries of key and index only (16 bytes, not 24: each pass moves them all), or
+    // of 8 bytes when every key fits in 32 bits (counts of hundredths or of seconds, less the smallest). Stable;
+    // linear in the count.
     static void RadixSortNumbers(std::vector<SSortEntry>& entries)
     {
+        const size_t count = entries.size();
+        uint64_t bits = 0;
+        for (const SSortEntry& entry : entries)
+            bits |= entry.m_nHigh;
+        if (bits >> 32 == 0)
+        {
+            std::vector<uint64_t> numbers(count); // key in the upper half, index in the lower
+            std::vector<uint64_t> buffer(count);
+            for (size_t i = 0; i < count; ++i)
+                numbers[i] = entries[i].m_nHigh << 32 | entries[i].m_nIndex;
+            const uint64_t* sorted =
+                SortByDigits(numbers.data(), buffer.data(), count, 32, [](uint64_t n) { return n >> 32; });
+            for (size_t i = 0; i < count; ++i)
+                entries[i] = SSortEntry{sorted[i] >> 32, 0, static_cast<uint32_t>(sorted[i]), 0};
+            return;
+        }
         struct SNumber
         {
             uint64_t m_nKey;
             uint64_t m_nIndex;
         };
-        constexpr unsigned kDigitBits = 10;
-        constexpr size_t kDigits = (64 + kDigitBits - 1) / kDigitBits;
-        constexpr size_t kBuckets = size_t{1} << kDigitBits;
-        const size_t count = entries.size();
         std::vector<SNumber> numbers(count);
         std::vector<SNumber> buffer(count);
-        std::vector<size_t> histograms(kDigits * kBuckets, 0);
+        for (size_t i = 0; i < count; ++i)
+            numbers[i] = SNumber{entries[i].m_nHigh, entries[i].m_nIndex};
+        const SNumber* sorted =
+            SortByDigits(numbers.data(), buffer.data(), count, 64, [](const SNumber& n) { return n.m_nKey; });
+        for (size_t i = 0; i < count; ++i)
+            entries[i] = SSortEntry{sorted[i].m_nKey, 0, static_cast<uint32_t>(sorted[i].m_nIndex), 0};
+    }
+
+    // Sorts items stably by the low keyBits bits of key(item), a digit of ten bits at a time from the least
+    // significant one, moving them between items and buffer; the digits that every key shares (the exponent of
+    // numbers of one size, the low bits of whole numbers) are passed over. Returns where the sorted items are.
+    template <class T, class Key> static T* SortByDigits(T* items, T* buffer, size_t count, unsigned keyBits, Key key)
+    {
+        constexpr unsigned kDigitBits = 10;
+        constexpr size_t kBuckets = size_t{1} << kDigitBits;
+        const size_t digits = (keyBits + kDigitBits - 1) / kDigitBits;
+        std::vector<size_t> histograms(digits * kBuckets, 0);
         for (size_t i = 0; i < count; ++i)
         {
-            const uint64_t key = entries[i].m_nHigh;
-            numbers[i] = SNumber{key, entries[i].m_nIndex};
-            for (size_t digit = 0; digit < kDigits; ++digit)
-                ++histograms[digit * kBuckets + ((key >> (kDigitBits * digit)) & (kBuckets - 1))];
+            const uint64_t k = key(items[i]);
+            for (size_t digit = 0; digit < digits; ++digit)
+                ++histograms[digit * kBuckets + ((k >> (kDigitBits * digit)) & (kBuckets - 1))];
         }
-        SNumber* from = numbers.data();
-        SNumber* to = buffer.data();
-        for (size_t digit = 0; digit < kDigits; ++digit)
+        T* from = items;
+        T* to = buffer;
+        for (size_t digit = 0; digit < digits; ++digit)
         {
             size_t* histogram = &histograms[digit * kBuckets];
             if (std::find(histogram, histogram + kBuckets, count) != histogram + kBuckets)
@@ -347,11 +379,10 @@ private:
                 offset += std::exchange(histogram[b], offset);
             const unsigned shift = kDigitBits * static_cast<unsigned>(digit);
             for (size_t i = 0; i < count; ++i)
-                to[histogram[(from[i].m_nKey >> shift) & (kBuckets - 1)]++] = from[i];
+                to[histogram[(key(from[i]) >> shift) & (kBuckets - 1)]++] = from[i];
             std::swap(from, to);
         }
-        for (size_t i = 0; i < count; ++i)
-            entries[i] = SSortEntry{from[i].m_nKey, 0, static_cast<uint32_t>(from[i].m_nIndex), 0};
+        return from;
     }
 
     // Calls body(first, count) for every run of two or more equal keys, in parallel when there are many.

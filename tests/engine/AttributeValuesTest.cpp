@@ -290,6 +290,19 @@ TEST(Sorting, NumbersSortByValueWhateverBytesTheyDifferIn)
             std::snprintf(text, sizeof text, "%.17g", (random() % 20000 + 30000) + (random() % 86400) / 86400.0);
             return platform::FromUtf8(text);
         },
+        // The same few seconds, also as the nearest double to their count and a unit of the last place either
+        // side: numbers that differ but count the same seconds of a day.
+        [&]
+        {
+            const long long second = 3'500'000'000LL + static_cast<long long>(random() % 3000);
+            double number = random() % 2 == 0 ? static_cast<double>(second / 86400) + (second % 86400) / 86400.0
+                                              : static_cast<double>(second) / 86400.0;
+            if (random() % 3 != 0)
+                number = std::nextafter(number, random() % 2 == 0 ? 0.0 : 1e9);
+            char text[32];
+            std::snprintf(text, sizeof text, "%.17g", number);
+            return platform::FromUtf8(text);
+        },
     };
     for (size_t kind = 0; kind < kinds.size(); ++kind)
     {
