@@ -254,18 +254,9 @@ long CAttribute::CountIllegalValues(const std::vector<KString>* values, bool sto
     if (!values && !m_pValueArray->DoublesValid())
     {
         // The numbers must be read from the texts anyway (for sorting): read them all now, in parallel tasks
-        // where allowed. A value reads whole exactly when its number is not NaN (a read never gives NaN).
-        m_pValueArray->RecomputeDoubleValues();
-        const long n = m_pValueArray->GetSize();
-        long count = 0;
-        for (long i = 0; i < n; ++i)
-        {
-            const char16_t* value = m_pValueArray->GetValue(i);
-            if (value[0] != 0 && !IsEncodedList(value) && std::isnan(m_pValueArray->GetDoubleValue(i)) &&
-                (++count, stopAtFirst))
-                break;
-        }
-        return count;
+        // where allowed, counting the texts that read as none.
+        const long unread = m_pValueArray->RecomputeDoubleValues();
+        return stopAtFirst ? std::min(unread, 1L) : unread;
     }
     // Given texts, or numbers that may have been given with the values: read the texts.
     std::vector<KStringView> texts;

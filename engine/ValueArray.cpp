@@ -7,6 +7,7 @@
 #include "platform/Parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -136,12 +137,12 @@ double CValueArray::GetDoubleValue(long index)
     return m_pDoubles[index];
 }
 
-void CValueArray::RecomputeDoubleValues()
+long CValueArray::RecomputeDoubleValues()
 {
     if (!m_pAttribute->IsNumeric())
     {
         m_bDoublesValid = true;
-        return;
+        return 0;
     }
     if (!m_pDoubles)
     {
@@ -149,28 +150,32 @@ void CValueArray::RecomputeDoubleValues()
         std::fill(m_pDoubles, m_pDoubles + std::max(m_nCapacity, 1L), kUndefinedNumber);
     }
     const long n = m_nCount;
-    auto parse = [this](long i)
+    // Reads the numbers of [from, to); returns how many texts there read as none (a read never gives NaN).
+    auto parse = [this](size_t from, size_t to)
     {
-        const char16_t* text = m_pValues[i];
-        m_pDoubles[i] = CAttribute::IsEncodedList(text) ? kUndefinedNumber : m_pAttribute->ReadNumber(text);
+        long unread = 0;
+        for (size_t i = from; i < to; ++i)
+        {
+            const char16_t* text = m_pValues[i];
+            const bool list = CAttribute::IsEncodedList(text);
+            m_pDoubles[i] = list ? kUndefinedNumber : m_pAttribute->ReadNumber(text);
+            unread += text[0] != 0 && !list && std::isnan(m_pDoubles[i]);
+        }
+        return unread;
     };
-    const bool parallel = n > 1000 && m_pAttribute->GetTable()->UseMulticores();
-    if (parallel)
+    std::atomic<long> unread = 0;
+    if (n > 1000 && m_pAttribute->GetTable()->UseMulticores())
     {
         // Runs of neighbouring values per task: tasks taking every k-th value would write the same cache lines.
         platform::ParallelFor(0, static_cast<size_t>(n), 4096,
-                              [&](size_t from, size_t to)
-                              {
-                                  for (size_t i = from; i < to; ++i)
-                                      parse(static_cast<long>(i));
-                              });
+                              [&](size_t from, size_t to) { unread += parse(from, to); });
     }
     else
     {
-        for (long i = 0; i < n; ++i)
-            parse(i);
+        unread = parse(0, static_cast<size_t>(n));
     }
     m_bDoublesValid = true;
+    return unread;
 }
 
 void CValueArray::RemoveAll()

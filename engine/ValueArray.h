@@ -61,7 +61,8 @@ public:
     bool HasDoubles() const { return m_pDoubles != nullptr; }
     bool DoublesValid() const { return m_bDoublesValid; }
 
-    void RecomputeDoubleValues();
+    // Reads every number from its text again; returns how many texts, neither empty nor lists, read as none.
+    long RecomputeDoubleValues();
     void InvalidateDoubleValues() { m_bDoublesValid = false; }
 
     bool IsSorted() const { return m_bSorted; }

@@ -134,6 +134,16 @@ TEST(AttributeFormat, LargeChecksGiveTheSameResultInParallel)
         ASSERT_EQ(a->SetFormatString(u"####"), 1);
         EXPECT_EQ(a->CheckFormat(), 0) << multicores;
         EXPECT_EQ(a->DetermineNoOfIllegalValues(), 3) << multicores;
+        // Stored in bulk under the format, as an import stores them: the numbers are read by the first count.
+        CAttribute* b = t.table->CreateNewAttribute(ATTR_NORMAL, false, u"B", nullptr, 10, true);
+        ASSERT_EQ(b->SetFormatString(u"####"), 1);
+        const std::vector<KStringView> views(values.begin(), values.end());
+        const std::vector<CRecord*> records(values.size(), nullptr);
+        b->AddValues(records.data(), views.data(), views.size());
+        b->AddValues(records.data(), std::vector<KStringView>{u"", u"|1|x|"}.data(), 2);
+        // The list itself and the empty value are not counted; its part "x", a value of its own, is.
+        EXPECT_EQ(b->DetermineNoOfIllegalValues(), 4) << multicores;
+        EXPECT_EQ(b->GetNumericValue(b->FindValueIndex(u"29999")), 29999) << multicores;
     }
 }
 
