@@ -49,7 +49,6 @@ void CValueArray::SetMaxSize(long size, bool grow)
     {
         m_pDoubles = static_cast<double*>(
             m_allocator.ReallocateMemory(m_pDoubles, m_nCapacity * sizeof(double), capacity * sizeof(double)));
-        std::fill(m_pDoubles + m_nCapacity, m_pDoubles + capacity, kUndefinedNumber);
     }
     m_nCapacity = capacity;
 }
@@ -71,8 +70,9 @@ long CValueArray::AddNewValue(const char16_t* text, bool computeNumber, bool has
     }
     if (known && !m_pDoubles)
     {
+        // Those before now get no number; the others are written as values come.
         m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(m_nCapacity * sizeof(double)));
-        std::fill(m_pDoubles, m_pDoubles + m_nCapacity, kUndefinedNumber);
+        std::fill(m_pDoubles, m_pDoubles + m_nCount, kUndefinedNumber);
         if (m_nCount > 0)
             m_bDoublesValid = false;
     }
@@ -118,7 +118,7 @@ void CValueArray::AppendSorted(const char16_t* text, double number, bool hasNumb
     if (hasNumber && !m_pDoubles)
     {
         m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(m_nCapacity * sizeof(double)));
-        std::fill(m_pDoubles, m_pDoubles + m_nCapacity, kUndefinedNumber);
+        std::fill(m_pDoubles, m_pDoubles + m_nCount, kUndefinedNumber); // as in AddNewValue
     }
     m_pValues[m_nCount] = text;
     if (m_pDoubles)
@@ -144,11 +144,8 @@ long CValueArray::RecomputeDoubleValues()
         m_bDoublesValid = true;
         return 0;
     }
-    if (!m_pDoubles)
-    {
+    if (!m_pDoubles) // every slot up to the count is written below
         m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(std::max(m_nCapacity, 1L) * sizeof(double)));
-        std::fill(m_pDoubles, m_pDoubles + std::max(m_nCapacity, 1L), kUndefinedNumber);
-    }
     const long n = m_nCount;
     // Reads the numbers of [from, to); returns how many texts there read as none (a read never gives NaN).
     auto parse = [this](size_t from, size_t to)

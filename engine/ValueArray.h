@@ -88,7 +88,9 @@ private:
     CTableAllocator& m_allocator;
     CAttribute* m_pAttribute;             // owner; decides numbers and order
     const char16_t** m_pValues = nullptr; // m_nCapacity slots, the first m_nCount set
-    double* m_pDoubles = nullptr;         // null until a number is stored or computed; else m_nCapacity slots
+    // Null until a number is stored or computed; else m_nCapacity slots, the first m_nCount set (a slot beyond
+    // the count is never read: its pages need not be touched).
+    double* m_pDoubles = nullptr;
     long m_nCapacity = 0;                 // slots allocated
     long m_nCount = 0;                    // values stored
     long m_nCheckpointCount = -1;         // count at the checkpoint, -1 when none
