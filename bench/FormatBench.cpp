@@ -10,14 +10,17 @@
 // The data file is made with the shared generator (python3 gen_data.py in a copy of the shared bench folder).
 
 #include "engine/Collation.h"
+#include "engine/FormatRegistry.h"
 #include "engine/Table.h"
 #include "options/OptionSet.h"
+#include "platform/Text.h"
 
 #include <benchmark/benchmark.h>
 #include <unicode/ucol.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -226,6 +229,45 @@ void CheckFormats(benchmark::State& state)
     state.counters["values"] = static_cast<double>(values);
 }
 BENCHMARK(CheckFormats)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Reading a million texts with one format, as the check at import reads the values of a column: arg 0 dates
+// with times ("yyyy-mm-dd hh:mm:ss"), 1 amounts with cents ("####."), 2 whole numbers ("####").
+void ReadValuesOfFormat(benchmark::State& state)
+{
+    static const char* const kFormats[] = {"yyyy-mm-dd hh:mm:ss", "####.", "####"};
+    const int kind = static_cast<int>(state.range(0));
+    COptionSet options;
+    options.m_nLanguage = 1033;
+    CTable table(&options);
+    CFormatRegistry& registry = table.GetFormatRegistry();
+    const KString format = platform::FromUtf8(kFormats[kind]);
+    registry.AddFormatIfNew(format);
+    const int id = registry.GetFormatID(format);
+    std::mt19937 random(8);
+    std::vector<KString> texts;
+    for (int i = 0; i < 1'000'000; ++i)
+    {
+        char text[40];
+        const unsigned r = random();
+        if (kind == 0)
+            std::snprintf(text, sizeof text, "20%02u-%02u-%02u %02u:%02u:%02u", r % 25, 1 + (r >> 5) % 12,
+                          1 + (r >> 9) % 28, (r >> 14) % 24, (r >> 19) % 60, (r >> 25) % 60);
+        else if (kind == 1)
+            std::snprintf(text, sizeof text, "%d.%02u", static_cast<int>(r % 2000000) - 1000000, (r >> 21) % 100);
+        else
+            std::snprintf(text, sizeof text, "%d", static_cast<int>(r % 2000000) - 1000000);
+        texts.push_back(platform::FromUtf8(text));
+    }
+    double sum = 0;
+    for (auto _ : state)
+    {
+        for (const KString& text : texts)
+            sum += registry.ReadNumber(id, text);
+    }
+    benchmark::DoNotOptimize(sum);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * texts.size()));
+}
+BENCHMARK(ReadValuesOfFormat)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // The whole analysis of a freshly loaded table: guess, check, compute numbers and sort every attribute.
 void AnalyzeFreshTable(benchmark::State& state)

@@ -97,11 +97,65 @@ public:
                    [this](SSortEntry* first, size_t count) { SortFully(first, count); });
     }
 
-    void SortTexts(std::vector<SSortEntry>& entries)
+    // Puts every value of order into its class, in the classes' order: 0 numbers (of a numeric attribute
+    // without lists), 1 other single values (texts), 2 lists, 3 the undefined value. The texts are measured on
+    // the way (their lengths and the weights they use), while each is at hand; in parallel tasks where allowed.
+    void Classify(const std::vector<uint32_t>& order, bool numeric, std::vector<SSortEntry> (&classes)[4])
     {
-        RankWeights(entries.data(), entries.size());
-        SortTextRange(entries.data(), entries.size(), 0);
+        const size_t count = order.size();
+        std::vector<uint8_t> classOf(count);
+        std::vector<uint32_t> lengths(count);
+        std::vector<uint64_t> used(65536 / 64, 0);
+        size_t counts[4] = {0, 0, 0, 0};
+        std::mutex lock;
+        auto classify = [&](size_t from, size_t to)
+        {
+            std::vector<uint64_t> local(65536 / 64, 0);
+            size_t localCounts[4] = {0, 0, 0, 0};
+            for (size_t i = from; i < to; ++i)
+            {
+                const uint32_t index = order[i];
+                const char16_t* text = m_values.GetValue(index);
+                uint8_t cls = 1;
+                if (text[0] == 0)
+                    cls = 3;
+                else if (CAttribute::IsEncodedList(text))
+                    cls = 2;
+                else if (numeric && !std::isnan(m_values.GetStoredDoubleValue(index)))
+                    cls = 0;
+                if (cls == 1)
+                {
+                    size_t n = 0;
+                    for (; text[n] != 0; ++n)
+                    {
+                        const uint16_t weight = Weight(text[n]);
+                        local[weight / 64] |= uint64_t{1} << (weight % 64);
+                    }
+                    lengths[i] = static_cast<uint32_t>(n);
+                }
+                classOf[i] = cls;
+                ++localCounts[cls];
+            }
+            std::lock_guard<std::mutex> guard(lock);
+            for (size_t w = 0; w < used.size(); ++w)
+                used[w] |= local[w];
+            for (int cls = 0; cls < 4; ++cls)
+                counts[cls] += localCounts[cls];
+        };
+        if (m_bParallel && count >= kParallelEntries)
+            platform::ParallelFor(0, count, kParallelEntries / 4, classify);
+        else
+            classify(0, count);
+        // Counted first, so that each class is one allocation, written once (not grown by copying).
+        for (int cls = 0; cls < 4; ++cls)
+            classes[cls].reserve(counts[cls]);
+        for (size_t i = 0; i < count; ++i)
+            classes[classOf[i]].push_back(SSortEntry{0, 0, order[i], lengths[i]});
+        RankWeights(used);
     }
+
+    // The texts of Classify's class 1, in order.
+    void SortTexts(std::vector<SSortEntry>& entries) { SortTextRange(entries.data(), entries.size(), 0); }
 
     // The full comparison, for values whose keys cannot tell them apart.
     void SortFully(SSortEntry* first, size_t count)
@@ -122,36 +176,11 @@ private:
 
     uint16_t Weight(char16_t c) const { return m_pCollation ? m_pCollation->GetPrimaryWeight(c) : c; }
 
-    // Measures the texts and ranks the weights they use: a column of names or codes uses a few dozen, so
-    // that a key covers sixteen or more characters instead of eight (weights of 16 bits each), and most
-    // texts are told apart by their first key. Ranks keep the order of the weights; weight 0 keeps rank 0,
-    // as a text that has ended.
-    void RankWeights(SSortEntry* entries, size_t count)
+    // Ranks the weights the texts use: a column of names or codes uses a few dozen, so that a key covers
+    // sixteen or more characters instead of eight (weights of 16 bits each), and most texts are told apart by
+    // their first key. Ranks keep the order of the weights; weight 0 keeps rank 0, as a text that has ended.
+    void RankWeights(const std::vector<uint64_t>& used)
     {
-        std::vector<uint64_t> used(65536 / 64, 0);
-        std::mutex usedLock;
-        auto measure = [&](size_t from, size_t to)
-        {
-            std::vector<uint64_t> local(65536 / 64, 0);
-            for (size_t i = from; i < to; ++i)
-            {
-                const char16_t* text = m_values.GetValue(entries[i].m_nIndex);
-                size_t n = 0;
-                for (; text[n] != 0; ++n)
-                {
-                    const uint16_t weight = Weight(text[n]);
-                    local[weight / 64] |= uint64_t{1} << (weight % 64);
-                }
-                entries[i].m_nLength = static_cast<uint32_t>(n);
-            }
-            std::lock_guard<std::mutex> lock(usedLock);
-            for (size_t w = 0; w < used.size(); ++w)
-                used[w] |= local[w];
-        };
-        if (m_bParallel && count >= kParallelEntries)
-            platform::ParallelFor(0, count, kParallelEntries / 4, measure);
-        else
-            measure(0, count);
         m_vRank.assign(65536, 0);
         uint32_t rank = 0;
         for (uint32_t weight = 1; weight < 65536; ++weight)
@@ -441,7 +470,7 @@ bool AscendingNumbers(const CValueArray& values, const std::vector<uint32_t>& or
 
 void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
 {
-    if (IsNumeric() && !m_pValueArray->DoublesValid())
+    if (IsNumeric() && (!m_pValueArray->DoublesValid() || !m_pValueArray->HasDoubles()))
         m_pValueArray->RecomputeDoubleValues(); // before any task reads the numbers
     const int mode = CCollation::GetSortMode();
     if (m_bSortByDefinitionOrder || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
@@ -454,31 +483,13 @@ void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
         return;
     }
 
-    // The classes in their order: numbers, other single values (texts), lists, the undefined value.
     const bool numeric = IsNumeric() && !m_bMultipleValues;
     if (numeric && AscendingNumbers(*m_pValueArray, order))
         return; // numbers that arrived in order (keys, counters, dates): nothing to sort or to key
 
-    auto classOf = [&](uint32_t index)
-    {
-        const char16_t* text = m_pValueArray->GetValue(index);
-        if (text[0] == 0)
-            return 3;
-        if (IsEncodedList(text))
-            return 2;
-        return numeric && !std::isnan(m_pValueArray->GetDoubleValue(index)) ? 0 : 1;
-    };
-    // Counted first, so that each class is one allocation, written once (not grown by copying).
-    std::vector<uint8_t> classOfEntry(order.size());
-    size_t counts[4] = {0, 0, 0, 0};
-    for (size_t i = 0; i < order.size(); ++i)
-        ++counts[classOfEntry[i] = static_cast<uint8_t>(classOf(order[i]))];
-    std::vector<SSortEntry> classes[4];
-    for (int cls = 0; cls < 4; ++cls)
-        classes[cls].reserve(counts[cls]);
-    for (size_t i = 0; i < order.size(); ++i)
-        classes[classOfEntry[i]].push_back(SSortEntry{0, 0, order[i], 0});
     CClassSorter sorter(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_pTable->GetCollation() : nullptr, parallel);
+    std::vector<SSortEntry> classes[4];
+    sorter.Classify(order, numeric, classes);
     sorter.SortNumbers(classes[0]);
     sorter.SortTexts(classes[1]);
     sorter.SortFully(classes[2].data(), classes[2].size());
