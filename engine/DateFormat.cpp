@@ -8,6 +8,10 @@
 #include <cmath>
 #include <span>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace
 {
 // Bits of the element groups a format may hold once each.
@@ -272,8 +276,36 @@ void MakeLayout(SDateFormat& format)
         format.anLayoutAt[field] = static_cast<int8_t>(layout.size());
         layout.append(digits, u'9');
     }
-    if (!layout.empty() && layout[0] != u' ')
-        format.strLayout = std::move(layout);
+    if (layout.empty() || layout[0] == u' ')
+        return;
+    format.strLayoutLow = layout;
+    std::replace(format.strLayoutLow.begin(), format.strLayoutLow.end(), u'9', u'0');
+    format.strLayout = std::move(layout);
+}
+
+// Whether text (as long as the layout at least) starts as laid out: each unit between the layout's low and
+// high one (a digit where the layout has '9', else the layout's own unit); eight units at a time where the
+// processor allows.
+bool StartsAsLaidOut(const char16_t* text, const KString& low, const KString& high)
+{
+    const size_t n = high.size();
+    size_t i = 0;
+#ifdef __SSE2__
+    for (; i + 8 <= n; i += 8)
+    {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i below = _mm_subs_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low.data() + i)), v);
+        const __m128i above = _mm_subs_epu16(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(high.data() + i)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(below, above), _mm_setzero_si128())) != 0xFFFF)
+            return false;
+    }
+#endif
+    for (; i < n; ++i)
+    {
+        if (text[i] < low[i] || text[i] > high[i])
+            return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -453,9 +485,8 @@ bool SDateFormat::Read(KStringView text, const CLanguage& language, double& valu
     bool ok = true;
     // A text that starts with the layout holds every number at its longest: read by position, it gives what the
     // items give, as each of them would take just those digits.
-    bool laidOut = !strLayout.empty() && n - p >= strLayout.size();
-    for (size_t i = 0; laidOut && i < strLayout.size(); ++i)
-        laidOut = strLayout[i] == u'9' ? IsDigit(text[p + i]) : text[p + i] == strLayout[i];
+    const bool laidOut =
+        !strLayout.empty() && n - p >= strLayout.size() && StartsAsLaidOut(text.data() + p, strLayoutLow, strLayout);
     if (laidOut)
     {
         auto field = [&](int which, size_t digits) -> int64_t

@@ -58,6 +58,8 @@ struct SDateFormat
     // '9' for a digit ("9999-99-99 99:99:99"); empty when the format has names, texts, AM/PM or span hours.
     // A text that starts so is read by position, without going through the items.
     KString strLayout;
+    // The layout with '0' for '9': a text lies between the two, unit by unit, exactly when it starts as laid out.
+    KString strLayoutLow;
     // Where in the layout the year, month, day, hour, minute and second begin; -1 for those the format lacks.
     int8_t anLayoutAt[6] = {-1, -1, -1, -1, -1, -1};
     int8_t nLayoutYearDigits = 4; // of a year in the layout
