@@ -66,6 +66,33 @@ void AppendAndRead(benchmark::State& state)
 }
 BENCHMARK(AppendAndRead)->Arg(1)->Arg(0)->ArgNames({"runs"})->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Storing 1 million cells through the bulk lookup, as a read stores a column with few distinct values: the
+// argument is the number of distinct texts (region names, cities, dates); the records exist already.
+void AddValuesInBulk(benchmark::State& state)
+{
+    const long records = 1'000'000;
+    const long distinct = state.range(0);
+    const std::vector<std::u16string> texts = MakeTexts(distinct, 9);
+    std::vector<KStringView> cells(static_cast<size_t>(records));
+    std::mt19937 random(10);
+    for (KStringView& cell : cells)
+        cell = texts[random() % static_cast<size_t>(distinct)];
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        CTable table;
+        std::vector<CRecord*> added(static_cast<size_t>(records));
+        table.AddRecords(static_cast<size_t>(records), added.data());
+        CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, distinct, true);
+        attribute->Reserve(records, distinct);
+        state.ResumeTiming();
+        attribute->AddValues(added.data(), cells.data(), cells.size());
+        benchmark::DoNotOptimize(attribute->GetNrOfValues());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * records));
+}
+BENCHMARK(AddValuesInBulk)->Arg(6)->Arg(1000)->Arg(10000)->ArgNames({"distinct"})->Unit(benchmark::kMillisecond);
+
 // Sorting 1 million distinct texts or numbers in the table's order (the sort of the distinct values alone).
 void SortDistinctValues(benchmark::State& state)
 {
