@@ -27,6 +27,20 @@ std::vector<std::u16string> MakeTexts(long count, uint32_t seed)
     return texts;
 }
 
+// A table of count records and an empty attribute "A" whose hash expects values, as a read makes them.
+struct SRecordsAndColumn
+{
+    SRecordsAndColumn(long count, long values) : records(static_cast<size_t>(count))
+    {
+        table.AddRecords(records.size(), records.data());
+        attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, values, true);
+    }
+
+    CTable table;
+    std::vector<CRecord*> records;
+    CAttribute* attribute = nullptr;
+};
+
 // 10 million values from 1000 distinct ones, in runs of equal values (as a sorted import delivers them)
 // or in random order; then every record's value is read back.
 void AppendAndRead(benchmark::State& state)
@@ -80,14 +94,11 @@ void AddValuesInBulk(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        CTable table;
-        std::vector<CRecord*> added(static_cast<size_t>(records));
-        table.AddRecords(static_cast<size_t>(records), added.data());
-        CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, distinct, true);
-        attribute->Reserve(records, distinct);
+        SRecordsAndColumn made(records, distinct);
+        made.attribute->Reserve(records, distinct);
         state.ResumeTiming();
-        attribute->AddValues(added.data(), cells.data(), cells.size());
-        benchmark::DoNotOptimize(attribute->GetNrOfValues());
+        made.attribute->AddValues(made.records.data(), cells.data(), cells.size());
+        benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * records));
 }
@@ -195,15 +206,12 @@ void MergeAppendedValues(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        CTable table;
-        std::vector<CRecord*> records(static_cast<size_t>(count));
-        table.AddRecords(static_cast<size_t>(count), records.data());
-        CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, count, true);
-        attribute->BeginAppendingValues();
-        attribute->AppendValues(records.data(), views.data(), views.size());
+        SRecordsAndColumn made(count, count);
+        made.attribute->BeginAppendingValues();
+        made.attribute->AppendValues(made.records.data(), views.data(), views.size());
         state.ResumeTiming();
-        attribute->MergeEqualValues();
-        benchmark::DoNotOptimize(attribute->GetNrOfValues());
+        made.attribute->MergeEqualValues();
+        benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
 }
 BENCHMARK(MergeAppendedValues)->Arg(0)->Arg(1)->Arg(2)->ArgNames({"shape"})->Unit(benchmark::kMillisecond);
