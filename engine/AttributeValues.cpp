@@ -184,6 +184,32 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
         CreateValueHashTree(0);
     m_bAbsoluteValid = m_bShownValid = false;
     m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+    // Stores value i, whose hash is known.
+    auto store = [&](size_t i, const uint32_t* hash)
+    {
+        const KStringView text = texts[i];
+        if (!text.empty() && (text[0] == u'|' || static_cast<long>(text.size()) > MAX_VALUE_LENGTH))
+        {
+            AddValueInternal(records[i], text, false, kNaN, hash); // lists, cut texts
+            return;
+        }
+        // A plain text: no last-value cache here, as the hash is known (and its slot fetched already).
+        const long index = FindOrAddSingleValue(text, *hash, false, false, kNaN);
+        if (records[i])
+            m_fieldArray.SetAt(records[i], index);
+    };
+    // A small hash (its slots and the texts of its values stay in the cache, a column of regions or
+    // categories) gains nothing from fetching ahead: the values are looked up one after the other.
+    constexpr size_t kSmallSlots = 4096;
+    if (m_pHashTree->GetSlotCount() <= kSmallSlots)
+    {
+        for (size_t i = 0; i < count; ++i)
+        {
+            const uint32_t hash = CHashTree::HashKey(texts[i]);
+            store(i, &hash);
+        }
+        return;
+    }
     // A ring of the values to come, in three steps so that no step waits for memory: the slot of value
     // i + kSlotsAhead is fetched; for value i + kEntriesAhead, whose slot has arrived, the value entry of the
     // slot's index is fetched (when the slot holds its hash: likely the value itself); for value
@@ -215,18 +241,8 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
         if (key < count && candidates[key % kRing] >= 0)
             m_pValueArray->PrefetchText(candidates[key % kRing]);
         const size_t i = step - kSlotsAhead;
-        if (i >= count)
-            continue;
-        const KStringView text = texts[i];
-        if (!text.empty() && (text[0] == u'|' || static_cast<long>(text.size()) > MAX_VALUE_LENGTH))
-        {
-            AddValueInternal(records[i], text, false, kNaN, &ring[i % kRing]); // lists, cut texts
-            continue;
-        }
-        // A plain text: no last-value cache here, as the hash is known and its slot fetched already.
-        const long index = FindOrAddSingleValue(text, ring[i % kRing], false, false, kNaN);
-        if (records[i])
-            m_fieldArray.SetAt(records[i], index);
+        if (i < count)
+            store(i, &ring[i % kRing]);
     }
 }
 
