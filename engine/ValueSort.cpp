@@ -189,7 +189,7 @@ private:
                 m_vRank[weight] = static_cast<uint16_t>(++rank);
         }
         m_nRankBits = std::max(1u, static_cast<unsigned>(std::bit_width(rank)));
-        m_nCharactersPerKey = kKeyBits / m_nRankBits;
+        m_nCharactersPerKey = 2 * (kKeyBits / 2 / m_nRankBits); // as many in each half of a key
     }
 
     // Keys every entry on the characters from offset on; a text that has ended weighs 0 there,
@@ -215,15 +215,22 @@ private:
                 __builtin_prefetch(m_values.GetValue(first[i + kTextsAhead].m_nIndex) + offset);
             SSortEntry& entry = first[i];
             const char16_t* text = m_values.GetValue(entry.m_nIndex);
-            unsigned __int128 key = 0; // every key holds as many characters, the first in its top ones
-            for (size_t k = 0; k < m_nCharactersPerKey; ++k)
-            {
-                const size_t at = offset + k;
-                key = (key << m_nRankBits) | (at < entry.m_nLength ? m_vRank[Weight(text[at])] : 0u);
-            }
-            entry.m_nHigh = static_cast<uint64_t>(key >> 64);
-            entry.m_nLow = static_cast<uint64_t>(key);
+            const size_t half = m_nCharactersPerKey / 2;
+            entry.m_nHigh = HalfKey(text, entry.m_nLength, offset, half);
+            entry.m_nLow = HalfKey(text, entry.m_nLength, offset + half, half);
         }
+    }
+
+    // The ranks of the characters [from, from + count) of a text of length characters, the first in the top
+    // bits; characters past the end weigh 0. Each half of a key is made on its own: two chains of shifts that
+    // the processor runs side by side.
+    uint64_t HalfKey(const char16_t* text, size_t length, size_t from, size_t count) const
+    {
+        const size_t end = std::min(from + count, std::max(length, from));
+        uint64_t key = 0;
+        for (size_t k = from; k < end; ++k)
+            key = (key << m_nRankBits) | m_vRank[Weight(text[k])];
+        return end == from ? 0 : key << (64 - m_nRankBits * (end - from));
     }
 
     void SortTextRange(SSortEntry* first, size_t count, size_t offset)
