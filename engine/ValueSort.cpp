@@ -35,7 +35,7 @@ namespace
 constexpr unsigned kKeyBits = 128;         // bits of a key: the characters it covers share them
 constexpr size_t kTextsAhead = 12;         // entries between asking for a text and keying on it
 constexpr size_t kParallelEntries = 20000; // ranges from this size on are keyed and sorted in parallel
-constexpr size_t kRadixEntries = 4096;     // numbers from this many on are sorted by their bytes
+constexpr size_t kRadixEntries = 4096;     // keys from this many on are sorted digit by digit
 
 struct SSortEntry
 {
@@ -263,55 +263,31 @@ private:
         return true;
     }
 
+    // Sorts by the high halves of the keys a digit at a time (passing over the digits they all share), then each
+    // run of equal high halves by the low ones: a few passes over all entries instead of the many of a quicksort.
     void SortByKey(SSortEntry* first, size_t count) const
     {
-        if (count >= kRadixEntries && SortByTopBits(first, count))
-            return;
-        if (m_bParallel && count >= kParallelEntries)
-            ParallelQuickSortInternal(first, 0, static_cast<long>(count) - 1, 0, SKeyLess());
-        else
-            std::sort(first, first + count, SKeyLess());
-    }
-
-    // Distributes the entries by the first ten bits in which their keys differ (the bits before are the same
-    // in all: a shared beginning) and sorts each of the 1024 groups on its own, in parallel where allowed:
-    // one pass over all entries instead of the many of a quicksort, and groups that fit in the cache. False
-    // (nothing done) when the high halves are all the same.
-    bool SortByTopBits(SSortEntry* first, size_t count) const
-    {
-        uint64_t differ = 0;
-        for (size_t i = 1; i < count; ++i)
-            differ |= first[i].m_nHigh ^ first[0].m_nHigh;
-        if (differ == 0)
-            return false;
-        constexpr unsigned kBits = 10;
-        constexpr size_t kGroups = size_t{1} << kBits;
-        const unsigned width = static_cast<unsigned>(std::bit_width(differ)); // bits from the first that differs
-        const unsigned shift = width > kBits ? width - kBits : 0;
-        std::vector<SSortEntry> grouped(count);
-        const std::vector<size_t> starts = GroupStably(
-            count, kGroups, [&](size_t i) { return (first[i].m_nHigh >> shift) & (kGroups - 1); },
-            [&](size_t i) { return first[i]; }, grouped.data());
-        auto sortGroups = [&](size_t from, size_t to)
+        if (count < kRadixEntries)
         {
-            for (size_t g = from; g < to; ++g)
-            {
-                // A large group (most texts share more than their beginning) is distributed again.
-                SSortEntry* group = grouped.data() + starts[g];
-                const size_t size = starts[g + 1] - starts[g];
-                if (size >= kRadixEntries)
-                    SortByKey(group, size);
-                else
-                    std::sort(group, group + size, SKeyLess());
-                std::copy(grouped.begin() + static_cast<ptrdiff_t>(starts[g]),
-                          grouped.begin() + static_cast<ptrdiff_t>(starts[g + 1]), first + starts[g]);
-            }
-        };
-        if (m_bParallel && count >= kParallelEntries)
-            platform::ParallelFor(0, kGroups, 16, sortGroups);
-        else
-            sortGroups(0, kGroups);
-        return true;
+            std::sort(first, first + count, SKeyLess());
+            return;
+        }
+        std::vector<SSortEntry> buffer(count);
+        const SSortEntry* sorted =
+            SortByDigits(first, buffer.data(), count, 64, [](const SSortEntry& entry) { return entry.m_nHigh; });
+        if (sorted != first)
+            std::copy(sorted, sorted + count, first);
+        for (size_t i = 0; i < count;)
+        {
+            size_t j = i + 1;
+            while (j < count && first[j].m_nHigh == first[i].m_nHigh)
+                ++j;
+            if (m_bParallel && j - i >= kParallelEntries)
+                ParallelQuickSortInternal(first + i, 0, static_cast<long>(j - i) - 1, 0, SKeyLess());
+            else if (j - i > 1)
+                std::sort(first + i, first + j, SKeyLess());
+            i = j;
+        }
     }
 
     // When every number is a whole number of hundredths (or of another power of ten up to a millionth, or of

@@ -238,8 +238,8 @@ TEST(SortedRecords, OrderedByValueTiesInTableOrder)
 
 TEST(Sorting, ParallelAndSequentialGiveTheSameOrder)
 {
-    // Spread texts, and texts of which most share a long beginning (one group of the first distribution is
-    // distributed again).
+    // Spread texts, and texts of which most share a long beginning (their keys' high halves are mostly equal:
+    // a run long enough to be sorted in parallel).
     for (const char16_t* shared : {u"", u"Zentralverwaltung Nord "})
     {
         CTable table;
