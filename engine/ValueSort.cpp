@@ -25,6 +25,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <utility>
@@ -77,30 +78,36 @@ public:
     {
     }
 
-    void SortNumbers(std::vector<SSortEntry>& entries)
+    // Sorts the indices of numbers: by keys that order like the numbers, then runs of equal keys (numbers
+    // equal as numbers but not as texts, or that share a count) by the full comparison.
+    void SortNumbers(std::vector<uint32_t>& indices)
     {
-        for (SSortEntry& entry : entries)
-        {
-            entry.m_nHigh = OrderedBits(m_values.GetDoubleValue(static_cast<long>(entry.m_nIndex)));
-            entry.m_nLow = 0;
-        }
-        if (StrictlyAscending(entries.data(), entries.size()))
+        const size_t count = indices.size();
+        std::vector<uint64_t> keys(count);
+        for (size_t i = 0; i < count; ++i)
+            keys[i] = OrderedBits(m_values.GetDoubleValue(static_cast<long>(indices[i])));
+        if (std::adjacent_find(keys.begin(), keys.end(), std::greater_equal<uint64_t>()) == keys.end())
             return; // numbers that arrived in order (counters, keys)
-        if (entries.size() >= kRadixEntries)
+        if (count >= kRadixEntries)
+            ScaleDecimals(indices, keys);
+        SortNumbersByKey(indices, keys);
+        for (size_t i = 0; i < count;)
         {
-            ScaleDecimals(entries);
-            RadixSortNumbers(entries);
+            size_t j = i + 1;
+            while (j < count && keys[j] == keys[i])
+                ++j;
+            if (j - i > 1)
+                std::sort(indices.begin() + static_cast<ptrdiff_t>(i), indices.begin() + static_cast<ptrdiff_t>(j),
+                          [this](uint32_t a, uint32_t b) { return Less(a, b); });
+            i = j;
         }
-        else
-            SortByKey(entries.data(), entries.size());
-        ForEachRun(entries.data(), entries.size(),
-                   [this](SSortEntry* first, size_t count) { SortFully(first, count); });
     }
 
     // Puts every value of order into its class, in the classes' order: 0 numbers (of a numeric attribute
-    // without lists), 1 other single values (texts), 2 lists, 3 the undefined value. The texts are measured on
+    // without lists: into numbers), 1 other single values (texts), 2 lists, 3 the undefined value. The texts are measured on
     // the way (their lengths and the weights they use), while each is at hand; in parallel tasks where allowed.
-    void Classify(const std::vector<uint32_t>& order, bool numeric, std::vector<SSortEntry> (&classes)[4])
+    void Classify(const std::vector<uint32_t>& order, bool numeric, std::vector<uint32_t>& numbers,
+                  std::vector<SSortEntry> (&classes)[4])
     {
         const size_t count = order.size();
         std::vector<uint8_t> classOf(count);
@@ -146,11 +153,18 @@ public:
             platform::ParallelFor(0, count, kParallelEntries / 4, classify);
         else
             classify(0, count);
-        // Counted first, so that each class is one allocation, written once (not grown by copying).
-        for (int cls = 0; cls < 4; ++cls)
+        // Counted first, so that each class is one allocation, written once (not grown by copying). Numbers are
+        // sorted by their indices alone.
+        numbers.reserve(counts[0]);
+        for (int cls = 1; cls < 4; ++cls)
             classes[cls].reserve(counts[cls]);
         for (size_t i = 0; i < count; ++i)
-            classes[classOf[i]].push_back(SSortEntry{0, 0, order[i], lengths[i]});
+        {
+            if (classOf[i] == 0)
+                numbers.push_back(order[i]);
+            else
+                classes[classOf[i]].push_back(SSortEntry{0, 0, order[i], lengths[i]});
+        }
         RankWeights(used);
     }
 
@@ -298,7 +312,7 @@ private:
     // nearest to c / p. The counts order like the numbers (rounding never goes down as numbers go up), equal
     // numbers have equal counts, and the few different numbers that share a count are told apart as the runs
     // of equal keys are, by the full comparison.
-    void ScaleDecimals(std::vector<SSortEntry>& entries) const
+    void ScaleDecimals(const std::vector<uint32_t>& indices, std::vector<uint64_t>& keys) const
     {
         constexpr double kLargest = 4503599627370496.0; // 2^52: counts below it round exactly
         constexpr double kNear = 4 * std::numeric_limits<double>::epsilon();
@@ -307,9 +321,9 @@ private:
         {
             bool counts = true;
             long long smallest = std::numeric_limits<long long>::max();
-            for (size_t i = 0; i < entries.size() && counts; ++i)
+            for (size_t i = 0; i < indices.size() && counts; ++i)
             {
-                const double number = m_values.GetStoredDoubleValue(static_cast<long>(entries[i].m_nIndex));
+                const double number = m_values.GetStoredDoubleValue(static_cast<long>(indices[i]));
                 const double scaled = number * scale;
                 counts = std::fabs(scaled) < kLargest &&
                          std::fabs(static_cast<double>(count(scaled)) - scaled) <= kNear * std::fabs(scaled);
@@ -318,35 +332,40 @@ private:
             }
             if (!counts)
                 continue;
-            for (SSortEntry& entry : entries)
+            for (size_t i = 0; i < indices.size(); ++i)
             {
-                const double number = m_values.GetStoredDoubleValue(static_cast<long>(entry.m_nIndex));
-                entry.m_nHigh = static_cast<uint64_t>(count(number * scale) - smallest);
+                const double number = m_values.GetStoredDoubleValue(static_cast<long>(indices[i]));
+                keys[i] = static_cast<uint64_t>(count(number * scale) - smallest);
             }
             return;
         }
     }
 
-    // Sorts by the high halves of the keys alone (numbers have no low half), ten bits at a time from the
-    // least significant ones, on entries of key and index only (16 bytes, not 24: each pass moves them all), or
-    // of 8 bytes when every key fits in 32 bits (counts of hundredths or of seconds, less the smallest). Stable;
-    // linear in the count.
-    static void RadixSortNumbers(std::vector<SSortEntry>& entries)
+    // Sorts indices and their keys together by the keys: from kRadixEntries on ten bits at a time from the least
+    // significant ones (stable, linear in the count), in items of key and index, 8 bytes when every key fits in
+    // 32 bits (counts of hundredths or of seconds, less the smallest), else 16.
+    static void SortNumbersByKey(std::vector<uint32_t>& indices, std::vector<uint64_t>& keys)
     {
-        const size_t count = entries.size();
+        const size_t count = indices.size();
         uint64_t bits = 0;
-        for (const SSortEntry& entry : entries)
-            bits |= entry.m_nHigh;
+        for (const uint64_t key : keys)
+            bits |= key;
         if (bits >> 32 == 0)
         {
             std::vector<uint64_t> numbers(count); // key in the upper half, index in the lower
-            std::vector<uint64_t> buffer(count);
             for (size_t i = 0; i < count; ++i)
-                numbers[i] = entries[i].m_nHigh << 32 | entries[i].m_nIndex;
-            const uint64_t* sorted =
-                SortByDigits(numbers.data(), buffer.data(), count, 32, [](uint64_t n) { return n >> 32; });
+                numbers[i] = keys[i] << 32 | indices[i];
+            std::vector<uint64_t> buffer(count >= kRadixEntries ? count : 0);
+            const uint64_t* sorted = numbers.data();
+            if (count >= kRadixEntries)
+                sorted = SortByDigits(numbers.data(), buffer.data(), count, 32, [](uint64_t n) { return n >> 32; });
+            else
+                std::sort(numbers.begin(), numbers.end());
             for (size_t i = 0; i < count; ++i)
-                entries[i] = SSortEntry{sorted[i] >> 32, 0, static_cast<uint32_t>(sorted[i]), 0};
+            {
+                keys[i] = sorted[i] >> 32;
+                indices[i] = static_cast<uint32_t>(sorted[i]);
+            }
             return;
         }
         struct SNumber
@@ -355,13 +374,20 @@ private:
             uint64_t m_nIndex;
         };
         std::vector<SNumber> numbers(count);
-        std::vector<SNumber> buffer(count);
         for (size_t i = 0; i < count; ++i)
-            numbers[i] = SNumber{entries[i].m_nHigh, entries[i].m_nIndex};
-        const SNumber* sorted =
-            SortByDigits(numbers.data(), buffer.data(), count, 64, [](const SNumber& n) { return n.m_nKey; });
+            numbers[i] = SNumber{keys[i], indices[i]};
+        std::vector<SNumber> buffer(count >= kRadixEntries ? count : 0);
+        const SNumber* sorted = numbers.data();
+        if (count >= kRadixEntries)
+            sorted = SortByDigits(numbers.data(), buffer.data(), count, 64, [](const SNumber& n) { return n.m_nKey; });
+        else
+            std::sort(numbers.begin(), numbers.end(),
+                      [](const SNumber& a, const SNumber& b) { return a.m_nKey < b.m_nKey; });
         for (size_t i = 0; i < count; ++i)
-            entries[i] = SSortEntry{sorted[i].m_nKey, 0, static_cast<uint32_t>(sorted[i].m_nIndex), 0};
+        {
+            keys[i] = sorted[i].m_nKey;
+            indices[i] = static_cast<uint32_t>(sorted[i].m_nIndex);
+        }
     }
 
     // Sorts items stably by the low keyBits bits of key(item), a digit of ten bits at a time from the least
@@ -471,12 +497,15 @@ void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
         return; // numbers that arrived in order (keys, counters, dates): nothing to sort or to key
 
     CClassSorter sorter(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_pTable->GetCollation() : nullptr, parallel);
+    std::vector<uint32_t> numbers;
     std::vector<SSortEntry> classes[4];
-    sorter.Classify(order, numeric, classes);
-    sorter.SortNumbers(classes[0]);
+    sorter.Classify(order, numeric, numbers, classes);
+    sorter.SortNumbers(numbers);
     sorter.SortTexts(classes[1]);
     sorter.SortFully(classes[2].data(), classes[2].size());
     size_t at = 0;
+    for (const uint32_t index : numbers)
+        order[at++] = index;
     for (const std::vector<SSortEntry>& entries : classes)
     {
         for (const SSortEntry& entry : entries)
