@@ -625,16 +625,7 @@ void CAttribute::RecomputeSortedValues()
 
     auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), this, std::max(n, 1L));
     std::vector<int32_t> newIndex(static_cast<size_t>(n));
-    constexpr long kAhead = 16; // the old entries are visited in sorted order: fetch them ahead
-    for (long i = 0; i < n; ++i)
-    {
-        if (i + kAhead < n)
-            m_pValueArray->Prefetch(order[i + kAhead]);
-        const uint32_t old = order[i];
-        newIndex[old] = static_cast<int32_t>(i);
-        sorted->AppendSorted(m_pValueArray->GetValue(old), m_pValueArray->GetStoredDoubleValue(old),
-                             m_pValueArray->HasDoubles());
-    }
+    sorted->TakeInOrder(*m_pValueArray, order.data(), newIndex.data());
     {
         CStatusMessageGuard replacing(*m_pTable, LoadResourceString(2538));
         m_fieldArray.SetMaxSize(m_fieldArray.GetSize(), n, true);

@@ -111,21 +111,26 @@ void CValueArray::KeepFirstOfEqualValues(const int32_t* newIndex)
     m_pAttribute->InvalidateStatistics();
 }
 
-void CValueArray::AppendSorted(const char16_t* text, double number, bool hasNumber)
+void CValueArray::TakeInOrder(const CValueArray& from, const uint32_t* order, int32_t* newIndex)
 {
-    if (m_nCount == m_nCapacity)
-        SetMaxSize(m_nCount + 1, true);
-    if (hasNumber && !m_pDoubles)
+    const long n = from.m_nCount;
+    SetMaxSize(n, false);
+    if (from.m_pDoubles && !m_pDoubles)
+        m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(std::max(m_nCapacity, 1L) * sizeof(double)));
+    const double* numbers = from.m_pDoubles;
+    constexpr long kAhead = 16; // the old entries are visited in the new order: fetch them ahead
+    for (long i = 0; i < n; ++i)
     {
-        m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(m_nCapacity * sizeof(double)));
-        std::fill(m_pDoubles, m_pDoubles + m_nCount, kUndefinedNumber); // as in AddNewValue
+        if (i + kAhead < n)
+            from.Prefetch(order[i + kAhead]);
+        const uint32_t old = order[i];
+        newIndex[old] = static_cast<int32_t>(i);
+        m_pValues[i] = from.m_pValues[old];
+        if (numbers)
+            m_pDoubles[i] = numbers[old];
     }
-    m_pValues[m_nCount] = text;
-    if (m_pDoubles)
-        m_pDoubles[m_nCount] = number;
-    if (!hasNumber && m_pAttribute->IsNumeric())
-        m_bDoublesValid = false;
-    ++m_nCount;
+    m_nCount = n;
+    m_bDoublesValid = from.m_bDoublesValid;
 }
 
 double CValueArray::GetDoubleValue(long index)

@@ -32,8 +32,9 @@ public:
     // from the text with the attribute's format; with hasNumber it is given.
     long AddNewValue(const char16_t* text, bool computeNumber, bool hasNumber, double number);
 
-    // Appends a value known to follow the last one in order (used when sorting).
-    void AppendSorted(const char16_t* text, double number, bool hasNumber);
+    // Fills this empty array with the values of from in the given order (order[i] is the index in from of
+    // value i), with their numbers, and sets newIndex[order[i]] = i. Used when sorting.
+    void TakeInOrder(const CValueArray& from, const uint32_t* order, int32_t* newIndex);
 
     long GetSize() const { return m_nCount; }
     long GetCapacity() const { return m_nCapacity; }
