@@ -92,9 +92,9 @@ private:
     // Null until a number is stored or computed; else m_nCapacity slots, the first m_nCount set (a slot beyond
     // the count is never read: its pages need not be touched).
     double* m_pDoubles = nullptr;
-    long m_nCapacity = 0;                 // slots allocated
-    long m_nCount = 0;                    // values stored
-    long m_nCheckpointCount = -1;         // count at the checkpoint, -1 when none
-    bool m_bSorted = true;                // true while the values are known to be ascending
-    bool m_bDoublesValid = true;          // false when some number must be recomputed from its text
+    long m_nCapacity = 0;         // slots allocated
+    long m_nCount = 0;            // values stored
+    long m_nCheckpointCount = -1; // count at the checkpoint, -1 when none
+    bool m_bSorted = true;        // true while the values are known to be ascending
+    bool m_bDoublesValid = true;  // false when some number must be recomputed from its text
 };

@@ -103,9 +103,10 @@ public:
         }
     }
 
-    // Puts every value of order into its class, in the classes' order: 0 numbers (of a numeric attribute
-    // without lists: into numbers), 1 other single values (texts), 2 lists, 3 the undefined value. The texts are measured on
-    // the way (their lengths and the weights they use), while each is at hand; in parallel tasks where allowed.
+    // Puts every value of order into its class, in the classes' order: 0 numbers of a numeric attribute without
+    // lists (into numbers; classes[0] stays empty), 1 other single values (texts), 2 lists, 3 the undefined value.
+    // The texts are measured on the way (their lengths and the weights they use), while each is at hand; in
+    // parallel tasks where allowed.
     void Classify(const std::vector<uint32_t>& order, bool numeric, std::vector<uint32_t>& numbers,
                   std::vector<SSortEntry> (&classes)[4])
     {
