@@ -1,11 +1,12 @@
 // Benchmarks of the formats and the collation:
 //  1. the format analysis of a 1-million-record table of 12 attributes (the shared benchmark data,
 //     rows_1000000.csv): reading the file, loading it into a table, guessing the formats alone, checking the
-//     values against them, and the whole AnalyzeTable (guess, check, sort);
+//     values against them, and the whole AnalyzeTable (guess, check, sort); reading a million dates with times,
+//     amounts or whole numbers with one format (no data file needed);
 //  2. comparing and sorting 1 million distinct texts in the table's collation (direct weight-table calls,
 //     CompareStrings) against ICU (sort keys, and the collator's own comparison).
 //
-//   KORVALIN_BENCH_DATA=/tmp/peer-bench/data/rows_1000000.csv build-h3-rel/bin/format_bench
+//   KORVALIN_BENCH_DATA=/tmp/peer-bench/data/rows_1000000.csv build/bin/format_bench
 //
 // The data file is made with the shared generator (python3 gen_data.py in a copy of the shared bench folder).
 

@@ -1,5 +1,5 @@
-// Benchmarks of the table document: appending and reading values through an
-// attribute, merging appended values, and sorting distinct values sequentially and in parallel.
+// Benchmarks of the table document: appending and reading values through an attribute, storing cells in bulk,
+// merging appended values, and sorting distinct values sequentially and in parallel.
 //
 //   build/bin/table_bench --benchmark_counters_tabular=true
 
