@@ -59,6 +59,21 @@ bool KeyEqual(const SSortEntry& a, const SSortEntry& b)
     return a.m_nHigh == b.m_nHigh && a.m_nLow == b.m_nLow;
 }
 
+// Calls body(first, count) for every run of two or more neighbours i, j that same(i, j) finds alike, first
+// among count items.
+template <class Same, class Body> void EachRun(size_t count, const Same& same, const Body& body)
+{
+    for (size_t i = 0; i < count;)
+    {
+        size_t j = i + 1;
+        while (j < count && same(i, j))
+            ++j;
+        if (j - i > 1)
+            body(i, j - i);
+        i = j;
+    }
+}
+
 // The bits of a number, as an unsigned integer that orders like the number (0 and -0 alike).
 uint64_t OrderedBits(double d)
 {
@@ -91,16 +106,13 @@ public:
         if (count >= kRadixEntries)
             ScaleDecimals(indices, keys);
         SortNumbersByKey(indices, keys);
-        for (size_t i = 0; i < count;)
-        {
-            size_t j = i + 1;
-            while (j < count && keys[j] == keys[i])
-                ++j;
-            if (j - i > 1)
-                std::sort(indices.begin() + static_cast<ptrdiff_t>(i), indices.begin() + static_cast<ptrdiff_t>(j),
+        EachRun(
+            count, [&](size_t i, size_t j) { return keys[i] == keys[j]; },
+            [&](size_t first, size_t n)
+            {
+                std::sort(indices.data() + first, indices.data() + first + n,
                           [this](uint32_t a, uint32_t b) { return Less(a, b); });
-            i = j;
-        }
+            });
     }
 
     // Puts every value of order into its class, in the classes' order: 0 numbers of a numeric attribute without
@@ -292,17 +304,15 @@ private:
             SortByDigits(first, buffer.data(), count, 64, [](const SSortEntry& entry) { return entry.m_nHigh; });
         if (sorted != first)
             std::copy(sorted, sorted + count, first);
-        for (size_t i = 0; i < count;)
-        {
-            size_t j = i + 1;
-            while (j < count && first[j].m_nHigh == first[i].m_nHigh)
-                ++j;
-            if (m_bParallel && j - i >= kParallelEntries)
-                ParallelQuickSortInternal(first + i, 0, static_cast<long>(j - i) - 1, 0, SKeyLess());
-            else if (j - i > 1)
-                std::sort(first + i, first + j, SKeyLess());
-            i = j;
-        }
+        EachRun(
+            count, [&](size_t i, size_t j) { return first[i].m_nHigh == first[j].m_nHigh; },
+            [&](size_t at, size_t n)
+            {
+                if (m_bParallel && n >= kParallelEntries)
+                    ParallelQuickSortInternal(first + at, 0, static_cast<long>(n) - 1, 0, SKeyLess());
+                else
+                    std::sort(first + at, first + at + n, SKeyLess());
+            });
     }
 
     // When every number is a whole number of hundredths (or of another power of ten up to a millionth, or of
@@ -428,15 +438,9 @@ private:
     template <class Body> void ForEachRun(SSortEntry* entries, size_t count, const Body& body) const
     {
         std::vector<std::pair<size_t, size_t>> runs;
-        for (size_t i = 0; i < count;)
-        {
-            size_t j = i + 1;
-            while (j < count && KeyEqual(entries[i], entries[j]))
-                ++j;
-            if (j - i > 1)
-                runs.emplace_back(i, j - i);
-            i = j;
-        }
+        EachRun(
+            count, [&](size_t i, size_t j) { return KeyEqual(entries[i], entries[j]); },
+            [&](size_t at, size_t n) { runs.emplace_back(at, n); });
         if (m_bParallel && runs.size() > 1 && count >= kParallelEntries)
         {
             platform::ParallelFor(0, runs.size(), 1,
