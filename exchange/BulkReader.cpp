@@ -26,15 +26,13 @@ size_t AfterNextLineEnd(const char16_t* text, size_t at, size_t end)
 void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScannedChunk& chunk)
 {
     for (size_t c = 0; c < chunk.m_nColumns; ++c)
-    {
-        chunk.m_vColumns[c].m_strText.clear();
-        chunk.m_vColumns[c].m_vEnds.clear();
-    }
+        chunk.m_vColumns[c].Clear();
     chunk.m_nColumns = 0;
     chunk.m_vCellCounts.clear();
     chunk.m_vRecordStarts.clear();
     chunk.m_tally = SCellTally();
     KString scratch;
+    CStopFinder stops(text, end, rules.m_cDelimiter);
     size_t p = chunk.m_nStart;
     while (p < chunk.m_nCut && p < end)
     {
@@ -44,7 +42,7 @@ void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScann
         while (how == TERMINATOR_DELIMITER)
         {
             KStringView cell;
-            const size_t plain = ScanPlainCell(text, p, end, rules, &cell, &how);
+            const size_t plain = ScanPlainCell(text, p, end, rules, stops, &cell, &how);
             p = plain != SIZE_MAX ? plain
                                   : ScanCell(text, p, end, rules, 0, false, false, scratch, &cell, &how, chunk.m_tally);
             if (cells == 0 && cell.empty() && how == TERMINATOR_END)
@@ -56,19 +54,18 @@ void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScann
                 // A column the chunk has not met yet: the records before this one lack its cell.
                 if (chunk.m_nColumns == chunk.m_vColumns.size())
                     chunk.m_vColumns.emplace_back();
-                chunk.m_vColumns[chunk.m_nColumns++].m_vEnds.assign(chunk.m_vCellCounts.size(), 0);
+                SScannedColumn& met = chunk.m_vColumns[chunk.m_nColumns++];
+                met.Clear();
+                met.m_vEnds.assign(chunk.m_vCellCounts.size(), 0);
             }
             SScannedColumn& column = chunk.m_vColumns[cells++];
-            column.m_strText.append(cell);
-            column.m_vEnds.push_back(static_cast<uint32_t>(column.m_strText.size()));
+            // A plain cell lies in the text: it may be copied with what follows it, up to the text's end.
+            column.Append(cell, plain != SIZE_MAX ? static_cast<size_t>(text + end - (cell.data() + cell.size())) : 0);
         }
         if (cells == 0)
             continue;
         for (size_t c = cells; c < chunk.m_nColumns; ++c)
-        {
-            SScannedColumn& column = chunk.m_vColumns[c];
-            column.m_vEnds.push_back(static_cast<uint32_t>(column.m_strText.size()));
-        }
+            chunk.m_vColumns[c].AppendEmpty();
         chunk.m_vCellCounts.push_back(static_cast<uint32_t>(cells));
     }
     chunk.m_nEnd = std::max(p, chunk.m_nStart);

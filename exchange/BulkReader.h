@@ -10,7 +10,9 @@
 
 #include "exchange/TextReader.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace exchange
@@ -21,13 +23,44 @@ namespace exchange
 // text again from memory. A record without this cell has an empty one.
 struct SScannedColumn
 {
-    KString m_strText;             // the texts of the column's cells, one after the other
-    std::vector<uint32_t> m_vEnds; // per record of the chunk: where its cell ends in m_strText
+    std::vector<char16_t> m_vText; // the texts of the column's cells, one after the other, then room to spare
+    size_t m_nUsed = 0;            // units of m_vText the cells take
+    std::vector<uint32_t> m_vEnds; // per record of the chunk: where its cell ends in m_vText
+
+    void Clear()
+    {
+        m_nUsed = 0;
+        m_vEnds.clear();
+    }
+
+    // Appends a cell. spare: the units from cell.data() + cell.size() on that may be read too (they are copied
+    // and then overwritten): short cells are copied in a few whole blocks, not unit by unit.
+    void Append(KStringView cell, size_t spare)
+    {
+        constexpr size_t kBlock = 16;
+        const size_t n = cell.size();
+        if (m_nUsed + n + kBlock > m_vText.size())
+            m_vText.resize(std::max(m_vText.size() * 2, m_nUsed + n + kBlock + 4096));
+        char16_t* to = m_vText.data() + m_nUsed;
+        if (spare >= kBlock)
+        {
+            std::memcpy(to, cell.data(), kBlock * sizeof(char16_t)); // most cells: one block, no loop
+            for (size_t i = kBlock; i < n; i += kBlock)
+                std::memcpy(to + i, cell.data() + i, kBlock * sizeof(char16_t));
+        }
+        else if (n > 0)
+            std::memcpy(to, cell.data(), n * sizeof(char16_t));
+        m_nUsed += n;
+        m_vEnds.push_back(static_cast<uint32_t>(m_nUsed));
+    }
+
+    // Ends a record that lacks this cell: an empty one.
+    void AppendEmpty() { m_vEnds.push_back(static_cast<uint32_t>(m_nUsed)); }
 
     KStringView GetCell(size_t record) const
     {
         const uint32_t begin = record == 0 ? 0 : m_vEnds[record - 1];
-        return KStringView(m_strText.data() + begin, m_vEnds[record] - begin);
+        return KStringView(m_vText.data() + begin, m_vEnds[record] - begin);
     }
 };
 

@@ -214,6 +214,39 @@ TEST(BulkRead, FileCheckedInPartsAnswersAsOneCheck)
     EXPECT_LT(valid, inputs.size());
 }
 
+TEST(BulkRead, CellsAreFoundWhereverTheyMeetTheBlocksOfTheScan)
+{
+    // The scan marks stops 64 units at a time: the same lines, moved one unit further each time, put every cell
+    // end, CR LF pair, long cell and the end of the text at every place of a block.
+    SCellRules rules;
+    rules.m_cDelimiter = u',';
+    std::vector<SScannedChunk> chunks;
+    for (size_t shift = 0; shift < 140; ++shift)
+    {
+        const std::u16string first(shift % 70, u'a');
+        const std::u16string longCell(130, u'c');
+        const std::u16string wide(64, u'g');
+        std::u16string text = first + u",b\r\n" + longCell + u",x|y,\n" + u"d,\u0085e\r" + u"f," + wide + u"\r\nh,i";
+        if (shift >= 70)
+            text += u"\n"; // with and without a line end at the end
+        ScanPiece(text.data(), 0, text.size(), text.size(), text.size(), rules, false, chunks);
+        ASSERT_EQ(chunks.size(), 1u);
+        const SScannedChunk& chunk = chunks[0];
+        const std::vector<std::vector<std::u16string>> expected = {
+            {first, u"b"}, {longCell, u"x|y", u""}, {u"d", u"\u0085e"}, {u"f", wide}, {u"h", u"i"}};
+        ASSERT_EQ(chunk.GetRecordCount(), static_cast<long>(expected.size())) << shift;
+        for (size_t r = 0; r < expected.size(); ++r)
+        {
+            EXPECT_EQ(chunk.GetCellCount(static_cast<long>(r)), expected[r].size()) << shift << " record " << r;
+            for (size_t c = 0; c < expected[r].size(); ++c)
+                EXPECT_EQ(chunk.GetCell(c, static_cast<long>(r)), expected[r][c]) << shift << " record " << r;
+        }
+        EXPECT_EQ(chunk.m_nEnd, text.size());
+        EXPECT_EQ(chunk.m_tally.m_nBars, 1);
+        EXPECT_EQ(chunk.m_tally.m_nControlCharacters, 1);
+    }
+}
+
 TEST(BulkRead, ChunksRescanWhenACutFallsInsideQuotes)
 {
     // Every line but the first holds a quoted cell with line breaks, so most guessed cuts are wrong.
