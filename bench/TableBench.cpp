@@ -1,5 +1,5 @@
-// Benchmarks of the table document: appending and reading values through an attribute, storing cells in bulk,
-// merging appended values, and sorting distinct values sequentially and in parallel.
+// Benchmarks of the table document: appending and reading values through an attribute, storing cells in bulk
+// (looked up or appended), merging appended values, and sorting distinct values sequentially and in parallel.
 //
 //   build/bin/table_bench --benchmark_counters_tabular=true
 
@@ -180,9 +180,9 @@ void RecomputeSortedValues(benchmark::State& state)
 }
 BENCHMARK(RecomputeSortedValues)->Arg(0)->Arg(1)->ArgNames({"numbers"})->Unit(benchmark::kMillisecond);
 
-// Merging 1 million appended values into distinct ones, as a read does with a column of mostly distinct values:
-// shape 0 names in random order, 2 % of them repeats; 1 keys in ascending order; 2 amounts, 40 % repeats.
-void MergeAppendedValues(benchmark::State& state)
+// 1 million texts of a column with mostly distinct values: shape 0 names in random order, 2 % of them repeats;
+// 1 keys in ascending order; 2 amounts, 40 % repeats.
+std::vector<std::u16string> MakeColumnTexts(int64_t shape)
 {
     const long count = 1'000'000;
     std::vector<std::u16string> texts;
@@ -190,7 +190,7 @@ void MergeAppendedValues(benchmark::State& state)
     for (long i = 0; i < count; ++i)
     {
         const uint32_t r = random();
-        switch (state.range(0))
+        switch (shape)
         {
         case 0:
             texts.push_back(u"Name " + platform::ToKString(r % 50'000'000));
@@ -202,7 +202,45 @@ void MergeAppendedValues(benchmark::State& state)
             texts.push_back(platform::ToKString(r % 1'300'000 / 100.0));
         }
     }
+    return texts;
+}
+
+// Appending 1 million cells as values, as a read stores a column with mostly distinct values (shapes as above);
+// the records exist and the attribute has room for them, as the read's sizing gives it. The cells lie one after
+// the other in one buffer with room after the last, as a read's scan leaves them.
+void AppendValuesInBulk(benchmark::State& state)
+{
+    const size_t readable = 16;
+    std::u16string buffer;
+    std::vector<size_t> ends;
+    for (const std::u16string& text : MakeColumnTexts(state.range(0)))
+        ends.push_back((buffer += text).size());
+    buffer.append(readable, u' ');
+    std::vector<KStringView> views;
+    for (size_t i = 0, begin = 0; i < ends.size(); begin = ends[i++])
+        views.emplace_back(buffer.data() + begin, ends[i] - begin);
+    const long count = static_cast<long>(views.size());
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        SRecordsAndColumn made(count, count);
+        made.attribute->BeginAppendingValues();
+        made.attribute->Reserve(count, count);
+        state.ResumeTiming();
+        made.attribute->AppendValues(made.records.data(), views.data(), views.size(), readable);
+        benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * count));
+}
+BENCHMARK(AppendValuesInBulk)->Arg(0)->Arg(1)->Arg(2)->ArgNames({"shape"})->Unit(benchmark::kMillisecond);
+
+// Merging 1 million appended values into distinct ones, as a read does with a column of mostly distinct values
+// (shapes as above).
+void MergeAppendedValues(benchmark::State& state)
+{
+    const std::vector<std::u16string> texts = MakeColumnTexts(state.range(0));
     std::vector<KStringView> views(texts.begin(), texts.end());
+    const long count = static_cast<long>(views.size());
     for (auto _ : state)
     {
         state.PauseTiming();

@@ -255,7 +255,7 @@ void CAttribute::BeginAppendingValues()
     DropValueHashTree(); // it would miss the values to come
 }
 
-bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts, size_t count)
+bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts, size_t count, size_t readable)
 {
     if (IsHeader())
         return true;
@@ -271,13 +271,18 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
     const long size = m_pValueArray->GetSize();
     if (size + static_cast<long>(count) > m_pValueArray->GetCapacity())
         m_pValueArray->SetMaxSize(size + static_cast<long>(count), true);
+    // A text attribute's values, no longer in order (after the first few): only their texts are kept.
+    const bool plain = !IsNumeric() && m_pValueArray->AppendsUnsorted();
     for (size_t i = 0; i < count; ++i)
     {
-        const long index = m_pValueArray->AddNewValue(m_pValueStore->AllocateValue(texts[i]), false, false, kNaN);
+        const char16_t* stored = m_pValueStore->AllocateValue(texts[i], readable);
+        const long index =
+            plain ? m_pValueArray->AppendUnsorted(stored) : m_pValueArray->AddNewValue(stored, false, false, kNaN);
         m_vAppendedHashes.push_back(CHashTree::HashKey(texts[i]));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     }
+    InvalidateStatistics();
     return true;
 }
 

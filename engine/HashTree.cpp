@@ -34,21 +34,6 @@ CHashTree::~CHashTree()
     m_allocator.FreeMemory(m_pSlots);
 }
 
-uint32_t CHashTree::HashKey(KStringView key)
-{
-    // h * 33 + c unit by unit, four units a step: the same value with a quarter of the dependent multiplies.
-    constexpr uint32_t k1 = 33u, k2 = k1 * k1, k3 = k2 * k1, k4 = k3 * k1;
-    const char16_t* p = key.data();
-    const size_t n = key.size();
-    uint32_t h = 0;
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4)
-        h = h * k4 + p[i] * k3 + p[i + 1] * k2 + p[i + 2] * k1 + p[i + 3];
-    for (; i < n; ++i)
-        h = h * k1 + p[i];
-    return h;
-}
-
 bool CHashTree::Equal(KStringView key, const char16_t* pStored)
 {
     const size_t n = key.size();

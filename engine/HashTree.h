@@ -63,7 +63,20 @@ public:
     }
 
     // h = h * 33 + c over the UTF-16 code units, wrapping at 32 bits, from h = 0.
-    static uint32_t HashKey(KStringView key);
+    static uint32_t HashKey(KStringView key)
+    {
+        // Four units a step: the same value with a quarter of the dependent multiplies.
+        constexpr uint32_t k1 = 33u, k2 = k1 * k1, k3 = k2 * k1, k4 = k3 * k1;
+        const char16_t* p = key.data();
+        const size_t n = key.size();
+        uint32_t h = 0;
+        size_t i = 0;
+        for (; i + 4 <= n; i += 4)
+            h = h * k4 + p[i] * k3 + p[i + 1] * k2 + p[i + 2] * k1 + p[i + 3];
+        for (; i < n; ++i)
+            h = h * k1 + p[i];
+        return h;
+    }
 
     // Numbers the kinds of the keys 0 .. count-1 of keys in the order they first come: kinds[i] is the number
     // of the kind of key i (equal keys are of one kind); returns the number of kinds. hashes[i] is HashKey of

@@ -32,6 +32,16 @@ public:
     // from the text with the attribute's format; with hasNumber it is given.
     long AddNewValue(const char16_t* text, bool computeNumber, bool hasNumber, double number);
 
+    // True when AppendUnsorted may append: the array is not flagged sorted and keeps no numbers.
+    bool AppendsUnsorted() const { return !m_bSorted && !m_pDoubles; }
+    // AddNewValue for a value of a text attribute when AppendsUnsorted and there is room (the capacity is above
+    // the count): nothing but the text to keep. The caller clears the attribute's statistics.
+    long AppendUnsorted(const char16_t* text)
+    {
+        m_pValues[m_nCount] = text;
+        return m_nCount++;
+    }
+
     // Fills this empty array with the values of from in the given order (order[i] is the index in from of
     // value i), with their numbers, and sets newIndex[order[i]] = i. Used when sorting.
     void TakeInOrder(const CValueArray& from, const uint32_t* order, int32_t* newIndex);

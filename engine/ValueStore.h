@@ -4,6 +4,8 @@
 #include "engine/Allocator.h"
 #include "platform/Text.h"
 
+#include <cstring>
+
 // Hands out zero-filled space in 2-byte units from blocks of 20000 bytes taken from the table allocator.
 // A request that does not fit into the rest of the current block starts a new block (the rest stays
 // unused); a request larger than a whole block gets a block of its own. Texts are never freed one by one:
@@ -25,6 +27,31 @@ public:
     // Stores a zero-terminated copy of text and returns it; counts one value. A text whose copy with its
     // terminator would exceed a block (10000 units or more) is stored as the empty text.
     const char16_t* AllocateValue(KStringView text);
+
+    // Units that AllocateValue(text, readable) copies at a time.
+    static constexpr size_t s_nCopyUnits = 16;
+
+    // AllocateValue for a text that may be read up to readable units beyond its end. With s_nCopyUnits of them,
+    // and room in the current block, the text is copied in whole steps of s_nCopyUnits units (one for most
+    // values), and the units after it are zeroed again.
+    const char16_t* AllocateValue(KStringView text, size_t readable)
+    {
+        const size_t n = text.size();
+        if (readable < s_nCopyUnits || m_pCurrentBlock == nullptr ||
+            (n + s_nCopyUnits) * sizeof(char16_t) > m_nCurrentBlockBytes - m_nUsedInCurrent)
+            return AllocateValue(text);
+        auto* value = reinterpret_cast<char16_t*>(m_pCurrentBlock + m_nUsedInCurrent);
+        constexpr size_t kStep = s_nCopyUnits * sizeof(char16_t);
+        std::memcpy(value, text.data(), kStep);
+        for (size_t i = s_nCopyUnits; i < n; i += s_nCopyUnits)
+            std::memcpy(value + i, text.data() + i, kStep);
+        std::memset(value + n, 0, kStep); // the terminator, and whatever was copied beyond it
+        const size_t bytes = (n + 1) * sizeof(char16_t);
+        m_nUsedInCurrent += bytes;
+        m_nUsedBytes += bytes;
+        ++m_nValueCount;
+        return value;
+    }
 
     // Frees every block and drops the checkpoint; every pointer handed out becomes invalid.
     void FreeMemory();

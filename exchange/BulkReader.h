@@ -23,6 +23,9 @@ namespace exchange
 // text again from memory. A record without this cell has an empty one.
 struct SScannedColumn
 {
+    // Every cell may be read this many units beyond its end (the last one into the room to spare).
+    static constexpr size_t kReadableAfterCells = 16;
+
     std::vector<char16_t> m_vText; // the texts of the column's cells, one after the other, then room to spare
     size_t m_nUsed = 0;            // units of m_vText the cells take
     std::vector<uint32_t> m_vEnds; // per record of the chunk: where its cell ends in m_vText
@@ -37,7 +40,7 @@ struct SScannedColumn
     // and then overwritten): short cells are copied in a few whole blocks, not unit by unit.
     void Append(KStringView cell, size_t spare)
     {
-        constexpr size_t kBlock = 16;
+        constexpr size_t kBlock = kReadableAfterCells;
         const size_t n = cell.size();
         if (m_nUsed + n + kBlock > m_vText.size())
             m_vText.resize(std::max(m_vText.size() * 2, m_nUsed + n + kBlock + 4096));

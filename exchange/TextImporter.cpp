@@ -513,7 +513,10 @@ void CReadRun::ReadDataLinesInBulk(long line)
                 cells.clear();
                 for (long i = 0; i < chunk.GetRecordCount(); ++i)
                     cells.push_back(chunk.GetCell(column, i));
-                if (appending[column] && !attribute->AppendValues(records.data() + r, cells.data(), cells.size()))
+                // The chunk's own cells lie in its column buffer, with room after them.
+                const size_t readable = column < chunk.m_nColumns ? SScannedColumn::kReadableAfterCells : 0;
+                if (appending[column] &&
+                    !attribute->AppendValues(records.data() + r, cells.data(), cells.size(), readable))
                     appending[column] = 0; // a list or a long text: looked up from here on
                 if (!appending[column])
                     attribute->AddValues(records.data() + r, cells.data(), cells.size());

@@ -87,6 +87,40 @@ TEST_F(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
     EXPECT_TRUE(store.Validate());
 }
 
+TEST_F(StorageValueStore, TextsThatMayBeReadAheadAreCopiedInStepsAndTheRestStaysZero)
+{
+    // Texts of 0 to 70 units one after the other, as a scan leaves them, then room that may be read.
+    KString buffer;
+    std::vector<std::pair<size_t, size_t>> cells;
+    for (int round = 0; round < 40; ++round)
+    {
+        for (size_t n = 0; n <= 70; ++n)
+        {
+            cells.emplace_back(buffer.size(), n);
+            for (size_t i = 0; i < n; ++i)
+                buffer += static_cast<char16_t>(u'a' + (i + n) % 26);
+        }
+    }
+    buffer.append(CValueStore::s_nCopyUnits, u'#');
+    std::vector<const char16_t*> stored;
+    for (const auto& [at, n] : cells)
+        stored.push_back(store.AllocateValue(KStringView(buffer).substr(at, n), CValueStore::s_nCopyUnits));
+    ASSERT_GT(store.GetBlockCount(), 3); // the steps meet the ends of blocks too
+    size_t units = 0;
+    for (size_t i = 0; i < cells.size(); ++i)
+    {
+        ASSERT_EQ(KStringView(stored[i]), KStringView(buffer).substr(cells[i].first, cells[i].second)) << i;
+        units += cells[i].second + 1;
+    }
+    EXPECT_EQ(store.GetValueCount(), static_cast<long>(cells.size()));
+    EXPECT_EQ(store.GetUsedBytes(), units * sizeof(char16_t));
+    // What the steps copied beyond the last text is zero again: the next space handed out is.
+    const char16_t* space = store.AllocateSpace(CValueStore::s_nCopyUnits);
+    for (size_t i = 0; i < CValueStore::s_nCopyUnits; ++i)
+        EXPECT_EQ(space[i], 0) << i;
+    EXPECT_TRUE(store.Validate());
+}
+
 TEST_F(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
 {
     // 999 characters and the terminator take 2000 bytes: exactly ten to a block.
