@@ -27,6 +27,26 @@ std::vector<std::u16string> MakeTexts(long count, uint32_t seed)
     return texts;
 }
 
+// Cells one after the other in one buffer with room after the last, as a read's scan leaves them: each may be
+// read kReadable units beyond its end.
+struct SCellBuffer
+{
+    static constexpr size_t kReadable = 16;
+
+    template <typename Texts> explicit SCellBuffer(const Texts& texts)
+    {
+        std::vector<size_t> ends;
+        for (const auto& text : texts)
+            ends.push_back((buffer += text).size());
+        buffer.append(kReadable, u' ');
+        for (size_t i = 0, begin = 0; i < ends.size(); begin = ends[i++])
+            cells.emplace_back(buffer.data() + begin, ends[i] - begin);
+    }
+
+    std::u16string buffer;
+    std::vector<KStringView> cells;
+};
+
 // A table of count records and an empty attribute "A" whose hash expects values, as a read makes them.
 struct SRecordsAndColumn
 {
@@ -81,23 +101,25 @@ void AppendAndRead(benchmark::State& state)
 BENCHMARK(AppendAndRead)->Arg(1)->Arg(0)->ArgNames({"runs"})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Storing 1 million cells through the bulk lookup, as a read stores a column with few distinct values: the
-// argument is the number of distinct texts (region names, cities, dates); the records exist already.
+// argument is the number of distinct texts (region names, cities, dates); the records exist already, and the
+// cells lie one after the other as a read's scan leaves them.
 void AddValuesInBulk(benchmark::State& state)
 {
     const long records = 1'000'000;
     const long distinct = state.range(0);
     const std::vector<std::u16string> texts = MakeTexts(distinct, 9);
-    std::vector<KStringView> cells(static_cast<size_t>(records));
+    std::vector<KStringView> picked(static_cast<size_t>(records));
     std::mt19937 random(10);
-    for (KStringView& cell : cells)
+    for (KStringView& cell : picked)
         cell = texts[random() % static_cast<size_t>(distinct)];
+    const SCellBuffer cells(picked);
     for (auto _ : state)
     {
         state.PauseTiming();
         SRecordsAndColumn made(records, distinct);
         made.attribute->Reserve(records, distinct);
         state.ResumeTiming();
-        made.attribute->AddValues(made.records.data(), cells.data(), cells.size());
+        made.attribute->AddValues(made.records.data(), cells.cells.data(), cells.cells.size(), SCellBuffer::kReadable);
         benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * records));
@@ -210,15 +232,8 @@ std::vector<std::u16string> MakeColumnTexts(int64_t shape)
 // the other in one buffer with room after the last, as a read's scan leaves them.
 void AppendValuesInBulk(benchmark::State& state)
 {
-    const size_t readable = 16;
-    std::u16string buffer;
-    std::vector<size_t> ends;
-    for (const std::u16string& text : MakeColumnTexts(state.range(0)))
-        ends.push_back((buffer += text).size());
-    buffer.append(readable, u' ');
-    std::vector<KStringView> views;
-    for (size_t i = 0, begin = 0; i < ends.size(); begin = ends[i++])
-        views.emplace_back(buffer.data() + begin, ends[i] - begin);
+    const SCellBuffer cells(MakeColumnTexts(state.range(0)));
+    const std::vector<KStringView>& views = cells.cells;
     const long count = static_cast<long>(views.size());
     for (auto _ : state)
     {
@@ -227,7 +242,7 @@ void AppendValuesInBulk(benchmark::State& state)
         made.attribute->BeginAppendingValues();
         made.attribute->Reserve(count, count);
         state.ResumeTiming();
-        made.attribute->AppendValues(made.records.data(), views.data(), views.size(), readable);
+        made.attribute->AppendValues(made.records.data(), views.data(), views.size(), SCellBuffer::kReadable);
         benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * count));

@@ -223,8 +223,9 @@ public:
     const char16_t* AddValue(CRecord* record, KStringView text, double number);
     const char16_t* AddValue(CRecord* record, KStringView text, bool hasNumber, double number);
     // As AddValue(records[i], texts[i]) for i = 0 .. count-1 in order, for bulk loops: the value hash is asked
-    // for the values a few steps ahead, so that its memory arrives while the ones before are stored.
-    void AddValues(CRecord* const* records, const KStringView* texts, size_t count);
+    // for the values a few steps ahead, so that its memory arrives while the ones before are stored. readable:
+    // as for AppendValues.
+    void AddValues(CRecord* const* records, const KStringView* texts, size_t count, size_t readable = 0);
     // Bulk storing of a column whose values are mostly distinct (keys, amounts, times). After
     // BeginAppendingValues, AppendValues makes every text a value of its own without looking for an equal one,
     // so that no step waits for the memory of a hash; MergeEqualValues then makes the values distinct again.
@@ -377,7 +378,8 @@ private:
                           const uint32_t* knownHash = nullptr);
     // The index of a single (not list) value text, stored first when new (with computeNumber its number read
     // with the format, with hasNumber the number given). hash is CHashTree::HashKey(value).
-    long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number);
+    long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number,
+                              size_t readable = 0);
     long AddListValue(KStringView listText, int parts);
     void RepairMissingValue(const CRecord* record);
     void ComputeStatistics(bool shownOnly);
@@ -425,6 +427,7 @@ private:
     public:
         explicit CValueKeys(const CAttribute& attribute) : m_attribute(attribute) {}
         const char16_t* GetKey(long index) const override;
+        size_t GetReadableAfterKeys() const override { return CValueStore::s_nReadableAfterTexts; }
 
     private:
         const CAttribute& m_attribute;

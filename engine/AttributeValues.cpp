@@ -176,7 +176,7 @@ const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, bool has
     return index < 0 ? nullptr : m_pValueArray->GetValue(index);
 }
 
-void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, size_t count)
+void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, size_t count, size_t readable)
 {
     if (IsHeader() || count == 0)
         return;
@@ -194,7 +194,7 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
             return;
         }
         // A plain text: no last-value cache here, as the hash is known (and its slot fetched already).
-        const long index = FindOrAddSingleValue(text, *hash, false, false, kNaN);
+        const long index = FindOrAddSingleValue(text, *hash, false, false, kNaN, readable);
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     };
@@ -205,7 +205,7 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     {
         for (size_t i = 0; i < count; ++i)
         {
-            const uint32_t hash = CHashTree::HashKey(texts[i]);
+            const uint32_t hash = CHashTree::HashKey(texts[i], readable);
             store(i, &hash);
         }
         return;
@@ -226,7 +226,7 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     {
         if (step < count)
         {
-            ring[step % kRing] = CHashTree::HashKey(texts[step]);
+            ring[step % kRing] = CHashTree::HashKey(texts[step], readable);
             m_pHashTree->Prefetch(ring[step % kRing]);
         }
         const size_t entry = step - (kSlotsAhead - kEntriesAhead); // wraps around below 0: then too large
@@ -278,7 +278,7 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
         const char16_t* stored = m_pValueStore->AllocateValue(texts[i], readable);
         const long index =
             plain ? m_pValueArray->AppendUnsorted(stored) : m_pValueArray->AddNewValue(stored, false, false, kNaN);
-        m_vAppendedHashes.push_back(CHashTree::HashKey(texts[i]));
+        m_vAppendedHashes.push_back(CHashTree::HashKey(texts[i], readable));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     }
@@ -322,13 +322,13 @@ void CAttribute::MergeEqualValues()
 }
 
 long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber,
-                                      double number)
+                                      double number, size_t readable)
 {
     long index = -1;
-    if (m_pHashTree->Lookup(value, hash, &index))
+    if (m_pHashTree->Lookup(value, hash, &index, readable))
         return index;
     m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
-    const char16_t* stored = m_pValueStore->AllocateValue(value);
+    const char16_t* stored = m_pValueStore->AllocateValue(value, readable);
     index = m_pValueArray->AddNewValue(stored, computeNumber, hasNumber, number);
     m_pHashTree->Store(index, hash);
     return index;

@@ -4,7 +4,22 @@
 #include "engine/Allocator.h"
 #include "platform/Text.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
+
+// 33^-k modulo 2^32: the number that undoes k multiplications by 33 in 32-bit arithmetic.
+constexpr uint32_t InversePowerOf33(int k)
+{
+    uint32_t inverse = 33u; // Newton's steps: each doubles the low bits in which 33 * inverse is 1
+    for (int step = 0; step < 5; ++step)
+        inverse *= 2u - 33u * inverse;
+    uint32_t power = 1;
+    for (int i = 0; i < k; ++i)
+        power *= inverse;
+    return power;
+}
+static_assert(InversePowerOf33(1) * 33u == 1u);
 
 // An open-addressing hash of 8-byte slots (the key's hash and its index), probed linearly from the slot that
 // the multiplicative mix of the hash picks. The keys are zero-terminated texts owned by someone else (the
@@ -25,6 +40,8 @@ public:
     {
     public:
         virtual const char16_t* GetKey(long index) const = 0;
+        // How many units after each key's terminator may be read too (keys in blocks with room at their end).
+        virtual size_t GetReadableAfterKeys() const { return 0; }
 
     protected:
         ~IKeySource() = default;
@@ -38,8 +55,14 @@ public:
     CHashTree& operator=(const CHashTree&) = delete;
 
     // True when key is stored; then *index (when not null) receives its index. hash must be HashKey(key).
+    // readable: the units after the key that may be read too; with kCompareUnits - 1 of them, and keys whose
+    // source allows as much, texts are compared kCompareUnits units at a time (then the key must hold no unit 0,
+    // as no cell of a read does).
     bool Lookup(KStringView key, long* index) const { return Lookup(key, HashKey(key), index); }
-    bool Lookup(KStringView key, uint32_t hash, long* index) const;
+    bool Lookup(KStringView key, uint32_t hash, long* index, size_t readable = 0) const;
+
+    // Units compared at a time when keys may be read ahead.
+    static constexpr size_t kCompareUnits = 8;
 
     // Stores the key of index (the text the key source gives for it) -> index. An equal key already stored is
     // overwritten (its index). hash, when given, must be HashKey of that key. Throws COutOfMemoryException with
@@ -78,6 +101,29 @@ public:
         return h;
     }
 
+    // HashKey of a key whose next three units may be read too: its last units, fewer than four, are taken
+    // as a group of four padded with zeros, without a loop whose length varies with the key's. Each zero
+    // multiplies the hash by 33, which the inverse of 33 (modulo 2^32) undoes.
+    static uint32_t HashKey(KStringView key, size_t readable)
+    {
+        if (readable < 3 || std::endian::native != std::endian::little)
+            return HashKey(key);
+        constexpr uint32_t k1 = 33u, k2 = k1 * k1, k3 = k2 * k1, k4 = k3 * k1;
+        const char16_t* p = key.data();
+        const size_t n = key.size();
+        uint32_t h = 0;
+        size_t i = 0;
+        for (; i + 4 <= n; i += 4)
+            h = h * k4 + p[i] * k3 + p[i + 1] * k2 + p[i + 2] * k1 + p[i + 3];
+        const size_t rest = n - i;
+        uint64_t group;
+        std::memcpy(&group, p + i, sizeof group);
+        group &= (uint64_t{1} << (16 * rest)) - 1;
+        h = h * k4 + static_cast<uint32_t>(group & 0xFFFF) * k3 + static_cast<uint32_t>((group >> 16) & 0xFFFF) * k2 +
+            static_cast<uint32_t>((group >> 32) & 0xFFFF) * k1;
+        return h * s_anInversePowers[4 - rest];
+    }
+
     // Numbers the kinds of the keys 0 .. count-1 of keys in the order they first come: kinds[i] is the number
     // of the kind of key i (equal keys are of one kind); returns the number of kinds. hashes[i] is HashKey of
     // key i; stored[i] is where the key's text or entry is (fetched ahead). The keys are put into groups by their
@@ -113,12 +159,19 @@ private:
         return static_cast<size_t>((static_cast<uint64_t>(hash) * 0x9E3779B97F4A7C15ull) >> m_nShift);
     }
     static bool Equal(KStringView key, const char16_t* pStored);
+    // Equal for a key and a stored key that may both be read kCompareUnits - 1 units beyond their ends.
+    static bool EqualInSteps(KStringView key, const char16_t* pStored);
+
+    // 33^-k modulo 2^32 for k = 0 .. 4.
+    static constexpr uint32_t s_anInversePowers[5] = {InversePowerOf33(0), InversePowerOf33(1), InversePowerOf33(2),
+                                                      InversePowerOf33(3), InversePowerOf33(4)};
     void Rehash(size_t slots);
 
     const char16_t* KeyOf(const SSlot& slot) const { return m_keys.GetKey(static_cast<long>(slot.m_nEntry) - 1); }
 
     CTableAllocator& m_allocator; // source of the slot array; outlives the hash
     const IKeySource& m_keys;     // the key texts of the stored indices
+    bool m_bCompareInSteps;       // the keys may be read kCompareUnits - 1 units beyond their terminators
     SSlot* m_pSlots;              // m_nMask + 1 slots, a power of two
     size_t m_nMask;               // slot count - 1
     int m_nShift;                 // 64 - log2(slot count): the top bits of the mixed hash pick the slot

@@ -1,5 +1,7 @@
 #include "engine/ValueStore.h"
 
+#include "platform/Error.h"
+
 #include <cstring>
 
 CValueStore::CValueStore(CTableAllocator& allocator)
@@ -17,7 +19,10 @@ char16_t* CValueStore::AllocateSpace(long units)
     if (m_pCurrentBlock == nullptr || nBytes > m_nCurrentBlockBytes - m_nUsedInCurrent)
     {
         const size_t nBlockBytes = nBytes > s_nBlockBytes ? nBytes : s_nBlockBytes;
-        m_pCurrentBlock = static_cast<char*>(m_blocks.AddBlock(nBlockBytes));
+        constexpr size_t nRoomAfter = s_nReadableAfterTexts * sizeof(char16_t);
+        if (nBlockBytes > SIZE_MAX - nRoomAfter)
+            throw COutOfMemoryException(nBlockBytes);
+        m_pCurrentBlock = static_cast<char*>(m_blocks.AddBlock(nBlockBytes + nRoomAfter));
         m_nCurrentBlockBytes = nBlockBytes;
         m_nUsedInCurrent = 0;
     }

@@ -8,13 +8,16 @@
 
 // Hands out zero-filled space in 2-byte units from blocks of 20000 bytes taken from the table allocator.
 // A request that does not fit into the rest of the current block starts a new block (the rest stays
-// unused); a request larger than a whole block gets a block of its own. Texts are never freed one by one:
+// unused); a request larger than a whole block gets a block of its own. Every block has room for
+// s_nReadableAfterTexts units more than it hands out, so that a stored text may be read that far beyond its
+// terminator (comparisons a few units at a time). Texts are never freed one by one:
 // the store is freed as a whole, or back to a checkpoint. Stored pointers stay valid until then.
 // Threading: single-threaded (the table's thread); stored texts may be read from any thread.
 class CValueStore
 {
 public:
     static constexpr size_t s_nBlockBytes = 20000;
+    static constexpr size_t s_nReadableAfterTexts = 8;
 
     explicit CValueStore(CTableAllocator& allocator);
     CValueStore(const CValueStore&) = delete;

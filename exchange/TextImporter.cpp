@@ -519,7 +519,7 @@ void CReadRun::ReadDataLinesInBulk(long line)
                     !attribute->AppendValues(records.data() + r, cells.data(), cells.size(), readable))
                     appending[column] = 0; // a list or a long text: looked up from here on
                 if (!appending[column])
-                    attribute->AddValues(records.data() + r, cells.data(), cells.size());
+                    attribute->AddValues(records.data() + r, cells.data(), cells.size(), readable);
                 r += cells.size();
             }
         };

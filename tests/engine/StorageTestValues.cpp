@@ -34,6 +34,9 @@ private:
     std::map<long, const char16_t*> m_keys;
 };
 
+// The room a value store's block has beyond the space it hands out.
+constexpr size_t kRoomAfter = CValueStore::s_nReadableAfterTexts * sizeof(char16_t);
+
 KString Numbered(long i)
 {
     return u"value " + platform::ToKString(i);
@@ -77,8 +80,8 @@ TEST_F(StorageValueStore, StoresTerminatedCopiesAndCountsThem)
     EXPECT_EQ(KStringView(store.AllocateValue(KStringView(longer).substr(1, 3))), u"bcd");
     EXPECT_EQ(store.GetValueCount(), 3);
     EXPECT_EQ(store.GetUsedBytes(), (7u + 1u + 4u) * sizeof(char16_t));
-    EXPECT_EQ(store.GetAllocatedBytes(), CValueStore::s_nBlockBytes);
-    EXPECT_EQ(allocator.GetAllocatedBytes(), CValueStore::s_nBlockBytes + 16);
+    EXPECT_EQ(store.GetAllocatedBytes(), CValueStore::s_nBlockBytes + kRoomAfter);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), CValueStore::s_nBlockBytes + kRoomAfter + 16);
     EXPECT_TRUE(store.Validate());
 
     store.FreeMemory();
@@ -162,7 +165,7 @@ TEST_F(StorageValueStore, TextsUpToABlockAreKeptLongerOnesBecomeEmpty)
     // Raw space larger than a block gets a block of its own.
     char16_t* pHuge = store.AllocateSpace(30000);
     pHuge[29999] = u'z';
-    EXPECT_EQ(store.GetAllocatedBytes(), 3 * CValueStore::s_nBlockBytes + 60000);
+    EXPECT_EQ(store.GetAllocatedBytes(), 3 * CValueStore::s_nBlockBytes + 60000 + 4 * kRoomAfter);
     store.AllocateSpace(1);
     EXPECT_EQ(store.GetBlockCount(), 5);
     // A request no block can hold fails as memory exhaustion and changes nothing.
@@ -184,7 +187,7 @@ TEST_F(StorageValueStore, CheckpointFreesLaterBlocksAndClearsReusedSpace)
     EXPECT_EQ(store.GetBlockCount(), 1);
     EXPECT_EQ(store.GetValueCount(), 1);
     EXPECT_EQ(store.GetUsedBytes(), nUsed);
-    EXPECT_EQ(allocator.GetAllocatedBytes(), CValueStore::s_nBlockBytes + 16);
+    EXPECT_EQ(allocator.GetAllocatedBytes(), CValueStore::s_nBlockBytes + kRoomAfter + 16);
     EXPECT_EQ(KStringView(pKept), u"kept");
     EXPECT_TRUE(store.Validate());
 
@@ -244,6 +247,15 @@ TEST_F(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
         nExpected = (nExpected * 33 + unit) % (uint64_t{1} << 32);
         EXPECT_EQ(CHashTree::HashKey(key), nExpected) << "length " << length;
     }
+
+    // A key whose next units may be read too hashes alike at every length, whatever follows it.
+    KString cells;
+    for (int i = 0; i < 60; ++i)
+        cells += static_cast<char16_t>(i % 3 ? 0xFFFF - i : 0x30 + i);
+    for (size_t length = 0; length + 3 <= cells.size(); ++length)
+        EXPECT_EQ(CHashTree::HashKey(KStringView(cells).substr(7, length), 3),
+                  CHashTree::HashKey(KStringView(cells).substr(7, length)))
+            << "length " << length;
 
     const size_t nBytes = allocator.GetAllocatedBytes(); // the slots of the fixture's tree
     EXPECT_EQ(CHashTree(allocator, keys, 0).GetSlotCount(), 64u);
@@ -327,6 +339,80 @@ TEST_F(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
     EXPECT_FALSE(tree.Lookup(u"Abc", nullptr));                   // no case folding
     EXPECT_FALSE(tree.Lookup(KStringView(u"abc\0", 4), nullptr)); // a terminator inside the view is a character
     EXPECT_EQ(Find(tree, u"\xD83D\xDE00"), 6);
+}
+
+TEST_F(StorageHashTree, KeysThatMayBeReadAheadAreComparedInSteps)
+{
+    // Keys in a value store (which has room after every text) of a source that says so, looked up as views
+    // into a buffer with room after them: the comparison goes eight units at a time.
+    class CStoredKeys final : public CHashTree::IKeySource
+    {
+    public:
+        const char16_t* GetKey(long index) const override { return m_keys.at(static_cast<size_t>(index)); }
+        size_t GetReadableAfterKeys() const override { return CValueStore::s_nReadableAfterTexts; }
+        std::vector<const char16_t*> m_keys;
+    } stored;
+    CHashTree steps(allocator, stored, 0);
+    auto add = [&](const KString& key)
+    {
+        stored.m_keys.push_back(store.AllocateValue(key));
+        steps.Store(static_cast<long>(stored.m_keys.size()) - 1);
+    };
+    KString cells; // the texts looked up, one after the other
+    auto find = [&](const KString& key)
+    {
+        cells = key + KString(CHashTree::kCompareUnits, u'~');
+        long index = -1;
+        return steps.Lookup(KStringView(cells).substr(0, key.size()), CHashTree::HashKey(key), &index,
+                            CHashTree::kCompareUnits)
+                   ? index
+                   : -1;
+    };
+
+    // P has the hash 2^27: after a run of P, "aB" and the single unit 97 * 33 + 66 have one hash, so texts of
+    // different lengths that agree up to there meet in a comparison, the difference in any step.
+    const KString p = {char16_t(3734), char16_t(26), char16_t(19), char16_t(29)};
+    ASSERT_EQ(CHashTree::HashKey(p), 1u << 27);
+    std::vector<std::pair<KString, KString>> pairs;
+    KString run;
+    for (int k = 0; k <= 5; ++k, run += p)
+    {
+        for (const KString& tail : {KString(), KString(u"xyz"), KString(u"0123456789")})
+        {
+            pairs.emplace_back(run + u"aB" + tail, run + KString(1, char16_t(97 * 33 + 66)) + tail);
+            // and the pairs "aB" / "b!" of one hash and one length, the difference at the end
+            pairs.emplace_back(run + tail + u"aBaB", run + tail + u"aBb!");
+        }
+    }
+    // And a text that begins another one of its hash (P's hash makes it hold after any run of P): the
+    // shorter is not the longer, the terminator must be where the shorter ends.
+    const KString prefix = {3, 10, 24, 24};
+    const KString longer = prefix + KString{3, 33, 28};
+    run.clear();
+    for (int k = 0; k <= 5; ++k, run += p)
+    {
+        pairs.emplace_back(run + longer, run + prefix);
+    }
+    for (const auto& [first, second] : pairs)
+    {
+        ASSERT_EQ(CHashTree::HashKey(first), CHashTree::HashKey(second));
+        add(first);
+    }
+    for (size_t i = 0; i < pairs.size(); ++i)
+    {
+        EXPECT_EQ(find(pairs[i].first), static_cast<long>(i)) << i;
+        EXPECT_EQ(find(pairs[i].second), -1) << i;
+    }
+    // Texts of every length up to three steps: found, and not found one unit shorter or longer (the stored text
+    // ending within the view's step, or the view within the stored text's).
+    for (size_t length = 0; length <= 3 * CHashTree::kCompareUnits; ++length)
+        add(KString(length, u'q') + u"!");
+    for (size_t length = 0; length <= 3 * CHashTree::kCompareUnits; ++length)
+    {
+        EXPECT_EQ(find(KString(length, u'q') + u"!"), static_cast<long>(pairs.size() + length)) << length;
+        EXPECT_EQ(find(KString(length, u'q')), -1) << length;
+    }
+    EXPECT_TRUE(steps.ValidateFull());
 }
 
 TEST_F(StorageHashTree, RemoveAllForgetsEveryKey)
