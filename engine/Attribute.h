@@ -177,6 +177,8 @@ public:
     bool IsNumeric() const { return m_nFormatId > 0; }
     // Reads the number of a text under this attribute's format; NaN when it cannot.
     double ReadNumber(KStringView text) const;
+    // ReadNumber of one of this attribute's stored values (a text of its value store).
+    double ReadStoredNumber(const char16_t* text) const;
 
     // ---- value types and formats ----
     // The value type of the format; VALUE_TEXT for text and for a format id that no family reports.

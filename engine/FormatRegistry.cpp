@@ -217,6 +217,24 @@ bool CFormatRegistry::Read(int id, KStringView text, double& value, size_t& used
     return entry.pFamily->ReadValue(entry.nIndex, text, value, used);
 }
 
+double CFormatRegistry::ReadStoredNumber(int id, const char16_t* text) const
+{
+    if (id <= 0 || id >= static_cast<int>(m_entries.size()))
+        return std::numeric_limits<double>::quiet_NaN();
+    const SEntry& entry = m_entries[id];
+    return entry.pFamily->ReadStoredNumber(entry.nIndex, text);
+}
+
+double DF_GenericFormat::ReadStoredNumber(int index, const char16_t* text) const
+{
+    const KStringView view(text);
+    double value = 0;
+    size_t used = 0;
+    if (view.empty() || !ReadValue(index, view, value, used) || used != view.size())
+        return std::numeric_limits<double>::quiet_NaN();
+    return value;
+}
+
 double CFormatRegistry::ReadNumber(int id, KStringView text) const
 {
     double value = 0;

@@ -1,9 +1,15 @@
 #include "engine/NumberFormat.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -123,6 +129,84 @@ int SNumberFormat::GetRank() const
         rank = cThousands ? 148 : 150;
     }
     return bPlus ? rank : rank + 1;
+}
+
+namespace
+{
+// The number of leading decimal digits among eight units, and the units as bytes (the first unit lowest).
+unsigned CountDigits(const char16_t* units, uint64_t& bytes)
+{
+#ifdef __SSE2__
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+    // Unsigned 16-bit: a unit is a digit when unit - '0' <= 9, that is when it saturates to 0 after - 9 more.
+    const __m128i offsets = _mm_sub_epi16(v, _mm_set1_epi16(u'0'));
+    const __m128i digits = _mm_cmpeq_epi16(_mm_subs_epu16(offsets, _mm_set1_epi16(9)), _mm_setzero_si128());
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(digits, _mm_setzero_si128())));
+    bytes = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(v, _mm_setzero_si128())));
+    return static_cast<unsigned>(std::countr_zero(~mask)); // at most 8: bits 8 and up of ~mask are set
+#else
+    unsigned count = 0;
+    bytes = 0;
+    for (unsigned i = 0; i < 8; ++i)
+        bytes |= static_cast<uint64_t>(units[i] < 0x100 ? units[i] : 0xFF) << (8 * i);
+    while (count < 8 && IsDigit(units[count]))
+        ++count;
+    return count;
+#endif
+}
+
+// The value of the first count (1 to 8) digits of bytes (as CountDigits gives them), without a loop over them.
+uint32_t ValueOfDigits(uint64_t bytes, unsigned count)
+{
+    // Right-aligned (the digits left out become leading zeros), then pairs, quads and the whole are summed.
+    uint64_t value = (bytes - 0x3030303030303030ull) << (8 * (8 - count)); // a borrow only runs into bytes shifted out
+    value = value * 10 + (value >> 8);
+    value = (((value & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+             (((value >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+            32;
+    return static_cast<uint32_t>(value);
+}
+} // namespace
+
+bool SNumberFormat::ReadPlainStored(const char16_t* text, double& value) const
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+    const bool negative = text[0] == u'-';
+    const char16_t* p = text + (negative || text[0] == u'+' ? 1 : 0);
+    uint64_t bytes;
+    const unsigned integerDigits = CountDigits(p, bytes);
+    // Thousands separators, spaces, exponents and long numbers go to Read, as do numbers of four or more digits
+    // without separators in a format that has them (Read refuses those).
+    if (integerDigits == 0 || integerDigits == 8 || (cThousands && integerDigits >= 4))
+        return false;
+    uint64_t mantissa = ValueOfDigits(bytes, integerDigits);
+    unsigned fractionDigits = 0;
+    const char16_t after = p[integerDigits];
+    if (after != 0)
+    {
+        if (after != cDecimal || cDecimal == 0)
+            return false;
+        const char16_t* fraction = p + integerDigits + 1;
+        fractionDigits = CountDigits(fraction, bytes);
+        if (fractionDigits == 8 || fraction[fractionDigits] != 0)
+            return false;
+        if (fractionDigits > 0)
+            mantissa = mantissa * static_cast<uint64_t>(kPowers[fractionDigits]) + ValueOfDigits(bytes, fractionDigits);
+    }
+    if (cDecimal && nDecimals > 0 &&
+        (bFixed ? fractionDigits != static_cast<unsigned>(nDecimals)
+                : fractionDigits > static_cast<unsigned>(nDecimals)))
+        value = std::numeric_limits<double>::quiet_NaN();
+    else
+    {
+        // As Read: at most 14 digits, a whole number a double holds exactly, divided by an exact power of ten.
+        value = static_cast<double>(mantissa);
+        if (fractionDigits > 0)
+            value /= kPowers[fractionDigits];
+        if (negative)
+            value = -value;
+    }
+    return true;
 }
 
 bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
@@ -361,6 +445,14 @@ void DF_NumberFormat::RemoveFormat(int index)
 bool DF_NumberFormat::ReadValue(int index, KStringView text, double& value, size_t& used) const
 {
     return m_formats[index].Read(text, value, used);
+}
+
+double DF_NumberFormat::ReadStoredNumber(int index, const char16_t* text) const
+{
+    double value;
+    if (m_formats[index].ReadPlainStored(text, value))
+        return value;
+    return DF_GenericFormat::ReadStoredNumber(index, text);
 }
 
 bool DF_NumberFormat::WriteValue(int index, double value, KString& text) const

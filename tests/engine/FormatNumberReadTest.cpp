@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
+
+#include <iterator>
 
 TEST(NumberRead, EveryDigitCountGivesTheCorrectlyRoundedNumber)
 {
@@ -46,4 +49,39 @@ TEST(NumberRead, EveryDigitCountGivesTheCorrectlyRoundedNumber)
     EXPECT_EQ(registry.ReadNumber(grouped, u"1.234.567.890.123.456,75"), 1234567890123456.75);
     EXPECT_EQ(registry.ReadNumber(grouped, u"-9.007.199.254.740.993"), -9007199254740992.0);
     EXPECT_EQ(registry.ReadNumber(grouped, u"-,25"), -0.25);
+}
+
+TEST(NumberRead, StoredValuesReadAsTheirTexts)
+{
+    // Stored values are read eight units at a time where they are plain: the same numbers (and the same
+    // refusals) as the reading of the text, in every kind of number format, whatever follows a terminator.
+    CFormatRegistry registry;
+    const char16_t* formats[] = {u"####", u"####.", u"####.00", u"####.##", u"#,###", u"#.###,", u"#,###.00"};
+    const char* pieces[] = {"0", "7", "12", "123", "1234", "1234567", "12345678", "-", "+", ".", ",", " ", "e", "|"};
+    std::mt19937 random(23);
+    std::vector<KString> texts = {u"", u"-0", u"-0.0", u"5.", u".5", u"1,234", u"1.234,5", u"12.345.678", u"+3,25"};
+    for (int i = 0; i < 20000; ++i)
+    {
+        std::string text;
+        for (int n = 1 + static_cast<int>(random() % 4); n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        texts.push_back(platform::FromUtf8(text));
+    }
+    for (const char16_t* format : formats)
+    {
+        ASSERT_TRUE(registry.AddFormatIfNew(format));
+        const int id = registry.GetFormatID(format);
+        for (const KString& text : texts)
+        {
+            // A terminator, then units that would read as digits.
+            KString stored = text + u'\0' + KString(8, u'9');
+            const double expected = registry.ReadNumber(id, text);
+            const double read = registry.ReadStoredNumber(id, stored.c_str());
+            if (std::isnan(expected))
+                ASSERT_TRUE(std::isnan(read)) << platform::ToUtf8(format) << " " << platform::ToUtf8(text);
+            else
+                ASSERT_EQ(read, expected) << platform::ToUtf8(format) << " " << platform::ToUtf8(text);
+            ASSERT_EQ(std::signbit(read), std::signbit(expected)) << platform::ToUtf8(text);
+        }
+    }
 }
