@@ -31,7 +31,7 @@ std::vector<std::u16string> MakeTexts(long count, uint32_t seed)
 // read kReadable units beyond its end.
 struct SCellBuffer
 {
-    static constexpr size_t kReadable = 16;
+    static constexpr size_t kReadable = 32;
 
     template <typename Texts> explicit SCellBuffer(const Texts& texts)
     {

@@ -32,7 +32,7 @@ public:
     const char16_t* AllocateValue(KStringView text);
 
     // Units that AllocateValue(text, readable) copies at a time.
-    static constexpr size_t s_nCopyUnits = 16;
+    static constexpr size_t s_nCopyUnits = 32;
 
     // AllocateValue for a text that may be read up to readable units beyond its end. With s_nCopyUnits of them,
     // and room in the current block, the text is copied in whole steps of s_nCopyUnits units (one for most

@@ -24,7 +24,7 @@ namespace exchange
 struct SScannedColumn
 {
     // Every cell may be read this many units beyond its end (the last one into the room to spare).
-    static constexpr size_t kReadableAfterCells = 16;
+    static constexpr size_t kReadableAfterCells = 32;
 
     std::vector<char16_t> m_vText; // the texts of the column's cells, one after the other, then room to spare
     size_t m_nUsed = 0;            // units of m_vText the cells take
@@ -47,7 +47,7 @@ struct SScannedColumn
         char16_t* to = m_vText.data() + m_nUsed;
         if (spare >= kBlock)
         {
-            std::memcpy(to, cell.data(), kBlock * sizeof(char16_t)); // most cells: one block, no loop
+            std::memcpy(to, cell.data(), kBlock * sizeof(char16_t)); // nearly every cell: one block, no loop
             for (size_t i = kBlock; i < n; i += kBlock)
                 std::memcpy(to + i, cell.data() + i, kBlock * sizeof(char16_t));
         }
