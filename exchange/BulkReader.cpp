@@ -31,6 +31,7 @@ void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScann
     chunk.m_vCellCounts.clear();
     chunk.m_vRecordStarts.clear();
     chunk.m_tally = SCellTally();
+    chunk.m_nLineEnds = 0;
     KString scratch;
     CStopFinder stops(text, end, rules.m_cDelimiter);
     size_t p = chunk.m_nStart;
@@ -43,8 +44,18 @@ void ScanChunk(const char16_t* text, size_t end, const SCellRules& rules, SScann
         {
             KStringView cell;
             const size_t plain = ScanPlainCell(text, p, end, rules, stops, &cell, &how);
-            p = plain != SIZE_MAX ? plain
-                                  : ScanCell(text, p, end, rules, 0, false, false, scratch, &cell, &how, chunk.m_tally);
+            if (plain != SIZE_MAX)
+            {
+                p = plain;
+                chunk.m_nLineEnds += how == TERMINATOR_LINE; // a plain cell holds no line end of its own
+            }
+            else
+            {
+                // Quoted cells may hold line ends, and whatever ends the cell is counted with them.
+                const size_t at = p;
+                p = ScanCell(text, at, end, rules, 0, false, false, scratch, &cell, &how, chunk.m_tally);
+                chunk.m_nLineEnds += CountPhysicalLineEnds(KStringView(text + at, end - at), p - at);
+            }
             if (cells == 0 && cell.empty() && how == TERMINATOR_END)
                 break; // an empty last cell adds no record
             if (cells == 0)

@@ -77,6 +77,7 @@ struct SScannedChunk
     size_t m_nColumns = 0;                  // the most cells of any record of the chunk
     std::vector<uint32_t> m_vCellCounts;    // per record: its number of cells
     std::vector<size_t> m_vRecordStarts;    // per record: its offset in the text
+    long m_nLineEnds = 0;                   // physical line ends (CR, LF, CR LF) from m_nStart to m_nEnd
     SCellTally m_tally;                     // what the cells met
 
     long GetRecordCount() const { return static_cast<long>(m_vCellCounts.size()); }

@@ -135,8 +135,9 @@ private:
         CUtf16Buffer m_buffer;   // holds m_text when the file is decoded as it is read
         long LineOf(size_t offset) const { return m_nFirstLine + CountPhysicalLineEnds(m_text, offset); }
     };
-    // Makes to the text of from from offset on; decoded text gets about units units.
-    void Advance(SWindow& to, const SWindow& from, size_t offset, size_t units);
+    // Makes to the text of from from offset on; decoded text gets about units units. lineEnds: the physical
+    // line ends of from before offset, when known (counted otherwise).
+    void Advance(SWindow& to, const SWindow& from, size_t offset, size_t units, long lineEnds = -1);
     // Scans a piece of the window; decodes more first when the piece's last record may go on beyond it.
     void ScanWindow(SWindow& window, size_t pieceUnits, size_t chunkUnits, bool parallel,
                     std::vector<SScannedChunk>& chunks);
@@ -392,9 +393,9 @@ bool CReadRun::MayReadInBulk() const
     return size - m_reader.GetPosition() >= kBulkMinimum && size <= MAX_BULK_TEXT;
 }
 
-void CReadRun::Advance(SWindow& to, const SWindow& from, size_t offset, size_t units)
+void CReadRun::Advance(SWindow& to, const SWindow& from, size_t offset, size_t units, long lineEnds)
 {
-    to.m_nFirstLine = from.LineOf(offset);
+    to.m_nFirstLine = lineEnds >= 0 ? from.m_nFirstLine + lineEnds : from.LineOf(offset);
     const KStringView rest = from.m_text.substr(offset);
     if (!m_pStream)
     {
@@ -542,9 +543,13 @@ void CReadRun::ReadDataLinesInBulk(long line)
         const double unitsAhead =
             static_cast<double>(window.m_text.size()) + (m_pStream ? m_pStream->EstimateUnitsLeft() : 0.0);
         SWindow& following = windows[1 - current];
+        // The piece's chunks run from the window's start to next: their line ends are those before next.
+        long lineEnds = 0;
+        for (const SScannedChunk& chunk : chunks)
+            lineEnds += chunk.m_nLineEnds;
         auto prepare = [&]
         {
-            Advance(following, window, next, windowUnits);
+            Advance(following, window, next, windowUnits, lineEnds);
             ScanWindow(following, pieceUnits, chunkUnits, parallel, pieces[1 - current]);
         };
         if (parallel)
