@@ -60,7 +60,7 @@ const char16_t* ListPart(const char16_t* encoded, int part)
 // Keys, counters and time stamps arrive in order: each key no shorter than the one before and, as long, not
 // smaller by code units. Then equal keys stand side by side, and the first of each run is the first of its
 // kind: gives each key its kind as CHashTree::NumberKinds does, in one pass, and returns the number of kinds.
-// -1 when a key is out of that order (kinds then holds nothing of use).
+// -1 when a key is out of that order (kinds then holds nothing of use). keys: texts of a value store.
 long NumberKindsOfOrderedKeys(const CHashTree::IKeySource& keys, long count, int32_t* kinds)
 {
     int32_t kind = -1;
@@ -69,11 +69,11 @@ long NumberKindsOfOrderedKeys(const CHashTree::IKeySource& keys, long count, int
     for (long i = 0; i < count; ++i)
     {
         const char16_t* key = keys.GetKey(i);
-        const size_t length = platform::Length(key);
+        const size_t length = CValueStore::MeasureText(key);
         // Of key against the one before: by length, then (as long) by code units.
         const int order = !previous                  ? 1
                           : length != previousLength ? (length < previousLength ? -1 : 1)
-                                                     : CCollation::CompareOrdinal(key, previous);
+                                                     : CValueStore::CompareTexts(key, previous);
         if (order < 0)
             return -1;
         kind += order;
@@ -300,7 +300,8 @@ void CAttribute::MergeEqualValues()
         for (long i = 0; i < m_nMergedValues; ++i)
         {
             const char16_t* key = m_valueKeys.GetKey(i);
-            hashes[static_cast<size_t>(i)] = CHashTree::HashKey(KStringView(key, platform::Length(key)));
+            hashes[static_cast<size_t>(i)] =
+                CHashTree::HashKey(KStringView(key, CValueStore::MeasureText(key)), CValueStore::s_nReadableAfterTexts);
         }
         hashes.insert(hashes.end(), m_vAppendedHashes.begin(), m_vAppendedHashes.end());
         kept = static_cast<long>(

@@ -1,6 +1,7 @@
 #include "engine/HashTree.h"
 
 #include "engine/ParallelSort.h"
+#include "engine/ValueStore.h"
 #include "platform/Error.h"
 #include "platform/Parallel.h"
 
@@ -85,6 +86,10 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
     auto mix = [](uint32_t hash) { return static_cast<uint64_t>(hash) * 0x9E3779B97F4A7C15ull; };
     auto groupOf = [&](uint32_t hash)
     { return groupBits == 0 ? size_t{0} : static_cast<size_t>(mix(hash) >> (64 - groupBits)); };
+    // Keys of a value store are compared eight units at a time.
+    const bool inSteps = keys.GetReadableAfterKeys() + 1 >= kCompareUnits;
+    auto same = [inSteps](const char16_t* a, const char16_t* b)
+    { return inSteps ? CValueStore::SameText(a, b) : SameText(a, b); };
     auto each = [&](size_t n, size_t grain, const std::function<void(size_t, size_t)>& body)
     {
         if (parallel && n > grain)
@@ -136,7 +141,7 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
                                  break;
                              }
                              if (slot.m_nHash == entry.m_nHash &&
-                                 (!compare || SameText(keys.GetKey(entry.m_nIndex), keys.GetKey(slot.m_nIndex - 1))))
+                                 (!compare || same(keys.GetKey(entry.m_nIndex), keys.GetKey(slot.m_nIndex - 1))))
                              {
                                  pairs.push_back(SPair{entry.m_nIndex, slot.m_nIndex - 1});
                                  break;
@@ -158,7 +163,7 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
                          __builtin_prefetch(stored[pairs[p + kAhead].m_nLater]);
                          __builtin_prefetch(stored[pairs[p + kAhead].m_nFirst]);
                      }
-                     if (!SameText(keys.GetKey(pairs[p].m_nLater), keys.GetKey(pairs[p].m_nFirst)))
+                     if (!same(keys.GetKey(pairs[p].m_nLater), keys.GetKey(pairs[p].m_nFirst)))
                      {
                          run(true);
                          break;

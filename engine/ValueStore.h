@@ -56,6 +56,13 @@ public:
         return value;
     }
 
+    // Texts of a value store (any text that may be read s_nReadableAfterTexts units beyond its terminator and
+    // holds no unit 0 before it), eight units at a time: its length; whether two are equal; -1, 0 or 1 as a
+    // is before, equal to or after b by code units (a text before any longer text that begins with it).
+    static size_t MeasureText(const char16_t* text);
+    static bool SameText(const char16_t* a, const char16_t* b);
+    static int CompareTexts(const char16_t* a, const char16_t* b);
+
     // Frees every block and drops the checkpoint; every pointer handed out becomes invalid.
     void FreeMemory();
 
