@@ -3,6 +3,7 @@
 #include "engine/DateFormat.h"
 #include "engine/Languages.h"
 #include "engine/NumberFormat.h"
+#include "engine/ValueStore.h"
 
 #include <algorithm>
 #include <cmath>
@@ -227,7 +228,7 @@ double CFormatRegistry::ReadStoredNumber(int id, const char16_t* text) const
 
 double DF_GenericFormat::ReadStoredNumber(int index, const char16_t* text) const
 {
-    const KStringView view(text);
+    const KStringView view(text, CValueStore::MeasureText(text));
     double value = 0;
     size_t used = 0;
     if (view.empty() || !ReadValue(index, view, value, used) || used != view.size())
