@@ -1,5 +1,5 @@
 // Benchmarks of text import and export: the full read of a delimited file (decoding, cells, values stored,
-// formats guessed by the table analysis) and the export of the qualified part of it.
+// formats guessed by the table analysis), the scan of its cells alone, and the export of the qualified part of it.
 //
 //   KORVALIN_BENCH_CSV=/tmp/peer-bench/data/rows_1000000.csv build/bin/import_bench
 //
