@@ -233,8 +233,9 @@ public:
     // so that no step waits for the memory of a hash; MergeEqualValues then makes the values distinct again.
     // Every lookup, new hash and sort merges first: until then only the count and the indices of the values
     // show the difference. AppendValues returns false, storing nothing, when a text is a list or longer than
-    // the limit (AddValues takes those). readable: every text may be read this many units beyond its end (a
-    // bulk reader's buffer with room after its cells), which lets short texts be copied in whole steps.
+    // the limit (AddValues takes those). readable: every text may be read this many units beyond its end and
+    // holds no unit 0 (a bulk reader's cells, in a buffer with room after them), which lets texts be copied,
+    // hashed and compared in whole steps.
     void BeginAppendingValues();
     bool AppendValues(CRecord* const* records, const KStringView* texts, size_t count, size_t readable = 0);
     // Keeps the first of each kind of the values appended (so that they stay in the order they came) and
