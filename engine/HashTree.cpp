@@ -29,8 +29,8 @@ size_t SlotsFor(size_t count)
 } // namespace
 
 CHashTree::CHashTree(CTableAllocator& allocator, const IKeySource& keys, size_t expectedCount)
-    : m_allocator(allocator), m_keys(keys), m_bCompareInSteps(keys.GetReadableAfterKeys() + 1 >= kCompareUnits),
-      m_pSlots(nullptr), m_nMask(0), m_nShift(64), m_nCount(0)
+    : m_allocator(allocator), m_keys(keys), m_bCompareInSteps(ComparesInSteps(keys)), m_pSlots(nullptr), m_nMask(0),
+      m_nShift(64), m_nCount(0)
 {
     Rehash(SlotsFor(expectedCount));
 }
@@ -87,7 +87,7 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
     auto groupOf = [&](uint32_t hash)
     { return groupBits == 0 ? size_t{0} : static_cast<size_t>(mix(hash) >> (64 - groupBits)); };
     // Keys of a value store are compared eight units at a time.
-    const bool inSteps = keys.GetReadableAfterKeys() + 1 >= kCompareUnits;
+    const bool inSteps = ComparesInSteps(keys);
     auto same = [inSteps](const char16_t* a, const char16_t* b)
     { return inSteps ? CValueStore::SameText(a, b) : SameText(a, b); };
     auto each = [&](size_t n, size_t grain, const std::function<void(size_t, size_t)>& body)

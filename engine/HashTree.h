@@ -160,6 +160,8 @@ private:
         return h;
     }
 
+    // True when the keys of a source may be read far enough past their terminators to be compared in steps.
+    static bool ComparesInSteps(const IKeySource& keys) { return keys.GetReadableAfterKeys() + 1 >= kCompareUnits; }
     static bool Equal(KStringView key, const char16_t* pStored);
     // Equal for a key and a stored key that may both be read kCompareUnits - 1 units beyond their ends.
     static bool EqualInSteps(KStringView key, const char16_t* pStored);
