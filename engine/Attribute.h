@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class CSet;
@@ -202,9 +203,21 @@ public:
     int SetImportFormatString(KStringView format);
     // True once the format was set or guessed from values; the table's analysis guesses only the others.
     bool IsFormatDecided() const { return m_bFormatDecided; }
+    // Whether the table's analysis would guess the format: a stored attribute without lists whose format is
+    // neither decided nor numeric.
+    bool NeedsFormatGuess() const
+    {
+        return !IsHeader() && !IsDerived() && !m_bFormatDecided && !IsNumeric() && !m_bMultipleValues;
+    }
     // Guesses the format from about 400 of the attribute's distinct values (or of the given texts): the best
     // candidate reading at least half of them, else text. Not for headers or attributes with lists.
     void GuessFormat(const std::vector<KString>* values = nullptr);
+    // The two halves of GuessFormat. ProposeFormats only reads (the attribute's values and the table's format
+    // families): the proposals of several attributes may be made side by side while nothing is added. No
+    // proposal: there was nothing to go by. ApplyFormatGuess takes the best candidate and adds its format to
+    // the table: one attribute at a time.
+    std::optional<std::vector<SFormatCandidate>> ProposeFormats(const std::vector<KString>* values = nullptr) const;
+    void ApplyFormatGuess(const std::optional<std::vector<SFormatCandidate>>& proposal);
     // 1 when every non-empty value (or given text) reads whole with the format, else 0 and the format-warning
     // flag is set. Headers, lists, derived and text attributes pass with the flag cleared.
     int CheckFormat(const std::vector<KString>* values = nullptr);

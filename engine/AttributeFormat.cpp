@@ -174,6 +174,11 @@ void CAttribute::GuessFormat(const std::vector<KString>* values)
 {
     if (IsHeader() || m_bMultipleValues)
         return;
+    ApplyFormatGuess(ProposeFormats(values));
+}
+
+std::optional<std::vector<SFormatCandidate>> CAttribute::ProposeFormats(const std::vector<KString>* values) const
+{
     // Every k-th non-empty value, k = ceil(n / 400). The distinct values hold the empty text at most once, so the
     // stride runs over them directly, stepping past the empty one.
     const long n = values ? static_cast<long>(values->size()) : m_pValueArray->GetSize();
@@ -208,19 +213,24 @@ void CAttribute::GuessFormat(const std::vector<KString>* values)
         }
     }
     if (samples.empty())
-    {
-        // Nothing to go by: text for now, guessed again once there are values.
-        ApplyFormat(KStringView(), 0);
-        return;
-    }
-
+        return std::nullopt;
     const CLanguage& language = m_pTable->GetFormatRegistry().GetLanguage();
     SRecognitionHints hints;
     hints.cDecimal = language.GetDecimalSeparator();
     hints.cThousands = language.GetThousandsSeparator();
     hints.nMinReads = static_cast<int>((samples.size() + 1) / 2); // at least 50 % of the samples
-    const std::vector<SFormatCandidate> candidates =
-        m_pTable->GetFormatRegistry().RecognizeFormats(samples, hints, kGuessCandidates);
+    return m_pTable->GetFormatRegistry().RecognizeFormats(samples, hints, kGuessCandidates);
+}
+
+void CAttribute::ApplyFormatGuess(const std::optional<std::vector<SFormatCandidate>>& proposal)
+{
+    if (!proposal)
+    {
+        // Nothing to go by: text for now, guessed again once there are values.
+        ApplyFormat(KStringView(), 0);
+        return;
+    }
+    const std::vector<SFormatCandidate>& candidates = *proposal;
     m_bFormatDecided = true;
     m_bUnclearFormat = false;
     if (candidates.empty())

@@ -90,9 +90,9 @@ void CTable::AnalyzeTable()
 {
     const bool guess = m_pOptions->m_bGuessFormatsAtImport;
     const bool check = m_pOptions->m_bCheckFormatsAtImport;
-    // Guessing adds formats to the table's registry: one attribute after the other. Looking for lists among
-    // the values (a pass over all of them), checking the values against the formats and sorting them touch
-    // only the attribute itself: side by side.
+    // Looking for lists among the values, proposing formats from them, checking the values against the formats
+    // and sorting them touch only the attribute itself: side by side. Taking a guessed format adds it to the
+    // table's registry: one attribute after the other, in table order.
     std::vector<CAttribute*> attributes;
     for (auto& attribute : m_attributes)
     {
@@ -100,16 +100,39 @@ void CTable::AnalyzeTable()
             attributes.push_back(attribute.get());
     }
     const bool parallel = UseMulticores() && platform::GetProcessorCount() > 1 && attributes.size() > 1;
-    auto eachAttribute = [&](const std::function<void(CAttribute*)>& body)
+    auto eachIndex = [&](const std::function<void(size_t)>& body)
     {
         if (parallel)
-            platform::ParallelInOrder(attributes.size(), [&](size_t i) { body(attributes[i]); });
+            platform::ParallelInOrder(attributes.size(), body);
         else
-            std::for_each(attributes.begin(), attributes.end(), body);
+            for (size_t i = 0; i < attributes.size(); ++i)
+                body(i);
     };
-    eachAttribute([](CAttribute* attribute) { attribute->RecomputeMultipleValueFlag(); });
-    for (CAttribute* attribute : attributes)
-        AnalyzeAttributeFormat(*attribute, guess, false);
+    auto eachAttribute = [&](const std::function<void(CAttribute*)>& body)
+    { eachIndex([&](size_t i) { body(attributes[i]); }); };
+    // Every list added sets the flag, so only the attributes with it need looking through (their lists may be
+    // gone).
+    eachAttribute(
+        [](CAttribute* attribute)
+        {
+            if (attribute->HasMultipleValues())
+                attribute->RecomputeMultipleValueFlag();
+        });
+    if (guess)
+    {
+        std::vector<std::optional<std::vector<SFormatCandidate>>> proposals(attributes.size());
+        eachIndex(
+            [&](size_t i)
+            {
+                if (attributes[i]->NeedsFormatGuess())
+                    proposals[i] = attributes[i]->ProposeFormats();
+            });
+        for (size_t i = 0; i < attributes.size(); ++i)
+        {
+            if (attributes[i]->NeedsFormatGuess())
+                attributes[i]->ApplyFormatGuess(proposals[i]);
+        }
+    }
     std::optional<CStatusMessageGuard> status;
     if (parallel)
     {

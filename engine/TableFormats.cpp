@@ -96,7 +96,7 @@ void CTable::AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool chec
 {
     if (attribute.IsHeader() || attribute.IsDerived())
         return;
-    if (guess && !attribute.IsFormatDecided() && !attribute.IsNumeric())
+    if (guess && attribute.NeedsFormatGuess())
         attribute.GuessFormat();
     if (check)
         (void)attribute.CheckFormat();

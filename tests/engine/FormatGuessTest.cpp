@@ -258,3 +258,55 @@ TEST(AnalyzeTable, ColumnsLikeTheGeneratedBenchmarkData)
     EXPECT_EQ(int2->GetValueText(int2->GetNrOfValues() - 1), u"");
     EXPECT_LT(date->GetNumericValue(0), date->GetNumericValue(1));
 }
+
+TEST(AnalyzeTable, GuessesAlikeOnOneCoreAndOnMany)
+{
+    // Formats beyond the standard ones are added to the registry while the guesses are taken: proposals made
+    // side by side must give each attribute what one core gives it, and the registry the same formats.
+    auto analyzed = [](bool multicores)
+    {
+        auto english = std::make_unique<STableInLanguage>(1033);
+        english->options.m_bUseMulticores = multicores;
+        CTable& table = *english->table;
+        std::vector<std::u16string> dotted, minutes, amounts, lists, fixed, empty, names;
+        for (int i = 0; i < 1200; ++i)
+        {
+            const KString day = platform::ToKString(10 + i % 18), month = platform::ToKString(10 + i % 3);
+            const KString year = platform::ToKString(1990 + i % 30);
+            dotted.push_back(day + u"." + month + u"." + year);
+            minutes.push_back(year + u"-" + month + u"-" + day + u" " + platform::ToKString(10 + i % 13) + u":" +
+                              platform::ToKString(10 + i % 50));
+            amounts.push_back(platform::ToKString(1 + i % 9) + u"," + platform::ToKString(100 + i % 900) + u"." +
+                              platform::ToKString(10 + i % 90));
+            lists.push_back(u"|" + platform::ToKString(i % 7) + u"|x|");
+            fixed.push_back(platform::ToKString(i));
+            empty.push_back(u"");
+            names.push_back(u"n" + platform::ToKString(i % 40));
+        }
+        AddColumn(table, u"dotted", dotted);
+        AddColumn(table, u"minutes", minutes);
+        AddColumn(table, u"amounts", amounts);
+        AddColumn(table, u"lists", lists);
+        EXPECT_EQ(AddColumn(table, u"fixed", fixed)->SetFormatString(u""), 1); // decided: not guessed
+        AddColumn(table, u"empty", empty);
+        AddColumn(table, u"names", names);
+        table.AnalyzeTable();
+        std::string out;
+        for (long a = 0; a < table.GetAttributeCount(); ++a)
+        {
+            const CAttribute* attribute = table.FindAttributeFromIndex(a);
+            out += platform::ToUtf8(attribute->GetName()) + "=" + FormatOf(attribute) + "#" +
+                   std::to_string(attribute->GetFormatId()) + (attribute->IsFormatDecided() ? " " : "? ");
+        }
+        return out + "formats " + std::to_string(table.GetFormatRegistry().GetFormatCount());
+    };
+    const std::string one = analyzed(false);
+    EXPECT_EQ(analyzed(true), one);
+    EXPECT_NE(one.find("dotted=dd.mm.yyyy#"), std::string::npos) << one;
+    EXPECT_NE(one.find("minutes=yyyy-mm-dd hh:mm#"), std::string::npos) << one;
+    EXPECT_NE(one.find("amounts=#,###.#"), std::string::npos) << one;
+    EXPECT_NE(one.find("lists=#0?"), std::string::npos) << one;
+    EXPECT_NE(one.find("fixed=#0 "), std::string::npos) << one;
+    EXPECT_NE(one.find("empty=#0?"), std::string::npos) << one;
+    EXPECT_NE(one.find("names=#0 "), std::string::npos) << one;
+}
