@@ -5,6 +5,7 @@
 
 #include "engine/Table.h"
 #include "options/OptionSet.h"
+#include "platform/System.h"
 #include "platform/Text.h"
 
 #include <benchmark/benchmark.h>
@@ -17,6 +18,9 @@
 
 namespace
 {
+// The heap keeps large blocks as the korvalin command's does: freed tables are not mapped afresh.
+const bool g_bHeapTuned = (platform::TuneHeapForLargeTables(), true);
+
 std::vector<std::u16string> MakeTexts(long count, uint32_t seed)
 {
     std::vector<std::u16string> texts;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #ifdef __SSE2__
@@ -74,13 +75,8 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
         uint32_t m_nHash;
         uint32_t m_nIndex; // + 1 in a table slot, where 0 is empty
     };
-    struct SPair
-    {
-        uint32_t m_nLater; // a key ...
-        uint32_t m_nFirst; // ... that seems to equal this earlier one (the first of its kind)
-    };
     constexpr size_t kGroupKeys = 1024; // about this many keys a group: its table stays in the cache
-    constexpr size_t kAhead = 8;        // the texts of pairs are fetched this many pairs ahead
+    constexpr size_t kAhead = 8;        // the earlier text of a pair is fetched this many keys ahead
     const int groupBits = std::min(12, std::countr_zero(std::bit_ceil(std::max<size_t>(count / kGroupKeys, 1))));
     const size_t groups = size_t{1} << groupBits;
     auto mix = [](uint32_t hash) { return static_cast<uint64_t>(hash) * 0x9E3779B97F4A7C15ull; };
@@ -106,87 +102,83 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
             return SEntry{hashes[i], static_cast<uint32_t>(i)};
         },
         grouped.data());
-    // Each group: the first key of each hash enters the table and a later key of that hash makes a pair with
-    // it; only then are texts read, for the pairs alone, fetched ahead. When the texts of a pair differ (two
-    // texts of one hash: rare), the group is done again comparing every text as it goes. A key is the first of
-    // its kind unless it is the later key of a pair.
-    std::vector<std::vector<SPair>> pairsOfGroup(groups);
+    // Each group: the first key of each hash enters the table, and a later key of that hash takes the first one's
+    // index as its kind for now (the first ones keep -1). A key and its first one are of one kind when their texts
+    // are equal: they are compared afterwards, in key order, so that only the first one's text is out of the way
+    // (fetched ahead). A group whose pair of texts differ (two texts of one hash: rare) is done again comparing
+    // every text as it goes.
+    auto run = [&](size_t g, bool compare, std::vector<SEntry>& table)
+    {
+        const size_t begin = starts[g];
+        const size_t end = starts[g + 1];
+        const size_t slots = std::bit_ceil(std::max<size_t>(2 * (end - begin), 16));
+        const int slotBits = std::countr_zero(slots);
+        table.assign(slots, SEntry{0, 0});
+        for (size_t k = begin; k < end; ++k)
+        {
+            const SEntry entry = grouped[k];
+            // The bits below the group's pick the slot.
+            size_t s = static_cast<size_t>(mix(entry.m_nHash) >> (64 - groupBits - slotBits)) & (slots - 1);
+            for (;; s = (s + 1) & (slots - 1))
+            {
+                SEntry& slot = table[s];
+                if (slot.m_nIndex == 0)
+                {
+                    slot = SEntry{entry.m_nHash, entry.m_nIndex + 1};
+                    if (compare)
+                        kinds[entry.m_nIndex] = -1;
+                    break;
+                }
+                if (slot.m_nHash == entry.m_nHash &&
+                    (!compare || same(keys.GetKey(entry.m_nIndex), keys.GetKey(slot.m_nIndex - 1))))
+                {
+                    kinds[entry.m_nIndex] = static_cast<int32_t>(slot.m_nIndex - 1);
+                    break;
+                }
+            }
+        }
+    };
+    std::fill(kinds, kinds + count, -1); // in order: most keys are first ones, not written again
     each(groups, 4,
          [&](size_t fromGroup, size_t toGroup)
          {
              std::vector<SEntry> table;
              for (size_t g = fromGroup; g < toGroup; ++g)
+                 run(g, false, table);
+         });
+    std::vector<size_t> differing; // groups with a pair of texts that differ
+    std::mutex differingLock;
+    each(count, 1 << 14,
+         [&](size_t first, size_t last)
+         {
+             // Two steps ahead: where the earlier text is, then the text.
+             for (size_t i = first; i < last; ++i)
              {
-                 const size_t begin = starts[g];
-                 const size_t end = starts[g + 1];
-                 const size_t slots = std::bit_ceil(std::max<size_t>(2 * (end - begin), 16));
-                 const int slotBits = std::countr_zero(slots);
-                 std::vector<SPair>& pairs = pairsOfGroup[g];
-                 auto run = [&](bool compare)
+                 if (i + 2 * kAhead < last && kinds[i + 2 * kAhead] >= 0)
+                     __builtin_prefetch(stored + kinds[i + 2 * kAhead]);
+                 if (i + kAhead < last && kinds[i + kAhead] >= 0)
+                     __builtin_prefetch(stored[kinds[i + kAhead]]);
+                 if (kinds[i] >= 0 && !same(keys.GetKey(i), keys.GetKey(static_cast<size_t>(kinds[i]))))
                  {
-                     table.assign(slots, SEntry{0, 0});
-                     pairs.clear();
-                     for (size_t k = begin; k < end; ++k)
-                     {
-                         const SEntry entry = grouped[k];
-                         // The bits below the group's pick the slot.
-                         size_t s =
-                             static_cast<size_t>(mix(entry.m_nHash) >> (64 - groupBits - slotBits)) & (slots - 1);
-                         for (;; s = (s + 1) & (slots - 1))
-                         {
-                             SEntry& slot = table[s];
-                             if (slot.m_nIndex == 0)
-                             {
-                                 slot = SEntry{entry.m_nHash, entry.m_nIndex + 1};
-                                 break;
-                             }
-                             if (slot.m_nHash == entry.m_nHash &&
-                                 (!compare || same(keys.GetKey(entry.m_nIndex), keys.GetKey(slot.m_nIndex - 1))))
-                             {
-                                 pairs.push_back(SPair{entry.m_nIndex, slot.m_nIndex - 1});
-                                 break;
-                             }
-                         }
-                     }
-                 };
-                 run(false);
-                 // Two steps ahead: where the texts are, then the texts.
-                 for (size_t p = 0; p < pairs.size(); ++p)
-                 {
-                     if (p + 2 * kAhead < pairs.size())
-                     {
-                         __builtin_prefetch(stored + pairs[p + 2 * kAhead].m_nLater);
-                         __builtin_prefetch(stored + pairs[p + 2 * kAhead].m_nFirst);
-                     }
-                     if (p + kAhead < pairs.size())
-                     {
-                         __builtin_prefetch(stored[pairs[p + kAhead].m_nLater]);
-                         __builtin_prefetch(stored[pairs[p + kAhead].m_nFirst]);
-                     }
-                     if (!same(keys.GetKey(pairs[p].m_nLater), keys.GetKey(pairs[p].m_nFirst)))
-                     {
-                         run(true);
-                         break;
-                     }
+                     const std::lock_guard<std::mutex> lock(differingLock);
+                     differing.push_back(groupOf(hashes[i]));
                  }
              }
          });
+    std::sort(differing.begin(), differing.end());
+    differing.erase(std::unique(differing.begin(), differing.end()), differing.end());
+    each(differing.size(), 1,
+         [&](size_t from, size_t to)
+         {
+             std::vector<SEntry> table;
+             for (size_t d = from; d < to; ++d)
+                 run(differing[d], true, table);
+         });
     std::vector<SEntry>().swap(grouped);
-    // A bit per key (an eighth of a byte array, so that it stays in the cache) marks the later ones.
-    std::vector<uint64_t> later((count + 63) / 64, 0);
-    for (const std::vector<SPair>& pairs : pairsOfGroup)
-    {
-        for (const SPair& pair : pairs)
-            later[pair.m_nLater / 64] |= uint64_t{1} << (pair.m_nLater % 64);
-    }
+    // A later key's first one comes before it and is numbered by then.
     int32_t kind = 0;
     for (size_t i = 0; i < count; ++i)
-        kinds[i] = (later[i / 64] >> (i % 64)) & 1 ? -1 : kind++;
-    for (const std::vector<SPair>& pairs : pairsOfGroup)
-    {
-        for (const SPair& pair : pairs)
-            kinds[pair.m_nLater] = kinds[pair.m_nFirst];
-    }
+        kinds[i] = kinds[i] < 0 ? kind++ : kinds[kinds[i]];
     return static_cast<size_t>(kind);
 }
 

@@ -564,8 +564,17 @@ TEST(BulkValues, AppendedValuesMergeIntoWhatSingleAddsStore)
         counted.push_back(platform::ToKString(2000 + i - (i % 5 == 1 ? 1 : 0)));
     std::vector<KString> disordered = counted;
     disordered.back() = counted[7];
+    // Pairs of texts of one hash behind many prefixes: in every group of the merge, some in one order, some in
+    // the other, some alone.
+    ASSERT_EQ(CHashTree::HashKey(u"k17Ab"), CHashTree::HashKey(u"k17BA"));
+    std::vector<KString> colliding;
+    for (int i = 0; i < 30000; ++i)
+    {
+        const unsigned r = random();
+        colliding.push_back(u"k" + platform::ToKString(r % 4000) + (r / 4000 % 3 == 0 ? u"Ab" : u"BA"));
+    }
     const std::pair<const char*, const std::vector<KString>&> cases[] = {
-        {"shuffled", shuffled}, {"counted", counted}, {"disordered", disordered}};
+        {"shuffled", shuffled}, {"counted", counted}, {"disordered", disordered}, {"colliding", colliding}};
     for (const auto& [name, texts] : cases)
     {
         SCOPED_TRACE(name);
