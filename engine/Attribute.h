@@ -449,13 +449,13 @@ private:
         const CAttribute& m_attribute;
     };
     CValueKeys m_valueKeys{*this};
-    std::unique_ptr<CHashTree> m_pHashTree;  // text -> index; made on demand, dropped by a resort
-    CFieldArray m_fieldArray;                // value index + 1 per record number
-    KString m_strLastValue;                  // text of the last added value, when it is not the stored one
-    long m_nLastValueIndex = -1;             // its index, -1 when the cache is empty
-    bool m_bLastValueStored = false;         // the last added text is the stored text of that index
-    long m_nMergedValues = -1;               // while appended values wait for a merge: the (distinct) ones before
-    std::vector<uint32_t> m_vAppendedHashes; // the hash of each appended value, in order
+    std::unique_ptr<CHashTree> m_pHashTree; // text -> index; made on demand, dropped by a resort
+    CFieldArray m_fieldArray;               // value index + 1 per record number
+    KString m_strLastValue;                 // text of the last added value, when it is not the stored one
+    long m_nLastValueIndex = -1;            // its index, -1 when the cache is empty
+    bool m_bLastValueStored = false;        // the last added text is the stored text of that index
+    long m_nMergedValues = -1;              // while appended values wait for a merge: the (distinct) ones before
+    std::vector<uint32_t> m_vHashesToMerge; // meanwhile the hash of every value, in index order
 
     // statistics caches
     bool m_bAbsoluteValid = false;

@@ -9,6 +9,7 @@
 #include "platform/Resources.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -251,7 +252,14 @@ void CAttribute::BeginAppendingValues()
     if (IsHeader() || m_nMergedValues >= 0)
         return;
     m_nMergedValues = m_pValueArray->GetSize();
-    m_vAppendedHashes.clear();
+    // The merge takes the hashes of all values, those before the appended ones first.
+    m_vHashesToMerge.resize(static_cast<size_t>(m_nMergedValues));
+    for (long i = 0; i < m_nMergedValues; ++i)
+    {
+        const char16_t* key = m_valueKeys.GetKey(i);
+        m_vHashesToMerge[static_cast<size_t>(i)] =
+            CHashTree::HashKey(KStringView(key, CValueStore::MeasureText(key)), CValueStore::s_nReadableAfterTexts);
+    }
     DropValueHashTree(); // it would miss the values to come
 }
 
@@ -278,7 +286,7 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
         const char16_t* stored = m_pValueStore->AllocateValue(texts[i], readable);
         const long index =
             plain ? m_pValueArray->AppendUnsorted(stored) : m_pValueArray->AddNewValue(stored, false, false, kNaN);
-        m_vAppendedHashes.push_back(CHashTree::HashKey(texts[i], readable));
+        m_vHashesToMerge.push_back(CHashTree::HashKey(texts[i], readable));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     }
@@ -295,18 +303,10 @@ void CAttribute::MergeEqualValues()
     long kept = NumberKindsOfOrderedKeys(m_valueKeys, n, newIndex.data());
     if (kept < 0)
     {
-        // The hashes of the values before the appended ones, then those taken as they came.
-        std::vector<uint32_t> hashes(static_cast<size_t>(m_nMergedValues));
-        for (long i = 0; i < m_nMergedValues; ++i)
-        {
-            const char16_t* key = m_valueKeys.GetKey(i);
-            hashes[static_cast<size_t>(i)] =
-                CHashTree::HashKey(KStringView(key, CValueStore::MeasureText(key)), CValueStore::s_nReadableAfterTexts);
-        }
-        hashes.insert(hashes.end(), m_vAppendedHashes.begin(), m_vAppendedHashes.end());
-        kept = static_cast<long>(
-            CHashTree::NumberKinds(m_valueKeys, m_pValueArray->GetValues(), hashes.data(), hashes.size(),
-                                   m_pTable->UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
+        assert(m_vHashesToMerge.size() == static_cast<size_t>(n));
+        kept = static_cast<long>(CHashTree::NumberKinds(
+            m_valueKeys, m_pValueArray->GetValues(), m_vHashesToMerge.data(), m_vHashesToMerge.size(),
+            m_pTable->UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
     }
     if (kept < n)
     {
@@ -318,7 +318,7 @@ void CAttribute::MergeEqualValues()
             m_pTable->InvalidateValueIndexMap();
     }
     m_nMergedValues = -1;
-    std::vector<uint32_t>().swap(m_vAppendedHashes);
+    std::vector<uint32_t>().swap(m_vHashesToMerge);
     m_nLastValueIndex = -1;
 }
 
@@ -538,7 +538,7 @@ void CAttribute::Reserve(long records, long values)
     m_pValueArray->SetMaxSize(values, false);
     if (m_nMergedValues >= 0)
     {
-        m_vAppendedHashes.reserve(static_cast<size_t>(values - m_nMergedValues));
+        m_vHashesToMerge.reserve(static_cast<size_t>(values));
         return; // values are appended: the hash comes after the merge
     }
     if (!m_pHashTree)
@@ -658,7 +658,7 @@ void CAttribute::ClearValues()
     m_pValueStore->FreeMemory();
     m_pValueArray->RemoveAll();
     m_nMergedValues = -1;
-    m_vAppendedHashes.clear();
+    m_vHashesToMerge.clear();
     DropValueHashTree();
     m_nLastValueIndex = -1;
     m_strLastValue.clear();
@@ -733,11 +733,11 @@ void CAttribute::RestoreCheckpoint(bool restoreFields)
     if (m_nMergedValues >= m_pValueArray->GetSize())
     {
         m_nMergedValues = -1; // the appended values are gone
-        m_vAppendedHashes.clear();
+        m_vHashesToMerge.clear();
     }
     else if (m_nMergedValues >= 0)
     {
-        m_vAppendedHashes.resize(static_cast<size_t>(m_pValueArray->GetSize() - m_nMergedValues));
+        m_vHashesToMerge.resize(static_cast<size_t>(m_pValueArray->GetSize()));
     }
     DeleteCheckpoint();
     DropValueHashTree();
