@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <string_view>
 
 namespace exchange
 {
@@ -219,7 +221,9 @@ public:
                                      "unknown encoding " + std::to_string(options.m_nEncoding));
     }
 
-    std::string Run();
+    // Writes the file's bytes through write, piece by piece in file order. reserve is told the size of the
+    // whole file once the first pieces foretell it.
+    void Run(const std::function<void(std::string_view)>& write, const std::function<void(size_t)>& reserve);
 
 private:
     void ChooseColumns();
@@ -350,7 +354,7 @@ void CExportRun::WriteCell(std::string& out, const SColumn& column, long index, 
     WriteValue(out, value, m_options.m_cDelimiter, m_options.m_cQuote, m_options.m_nEncoding, m_nCodePage);
 }
 
-std::string CExportRun::Run()
+void CExportRun::Run(const std::function<void(std::string_view)>& write, const std::function<void(size_t)>& reserve)
 {
     CStatusMessageGuard status(m_table, FormatResource(3060, {m_strFileName}));
     ChooseColumns();
@@ -458,13 +462,16 @@ std::string CExportRun::Run()
             }
         }
     };
+    write(out);
     const size_t pieces = (records.size() + kRecordsPerPiece - 1) / kRecordsPerPiece;
+    // A batch of pieces at a time, so that progress and cancel are looked at, and each batch is written while
+    // the next one is made. The pieces keep their memory from batch to batch.
+    const size_t batchPieces = parallel ? std::clamp<size_t>(2 * platform::GetProcessorCount(), 4, 16) : 1;
+    std::vector<std::string> encoded(batchPieces);
     size_t done = 0;
     while (done < pieces)
     {
-        // A batch of pieces at a time, so progress and cancel are looked at while writing.
-        const size_t batch = std::min(pieces - done, static_cast<size_t>(parallel ? 16 : 1));
-        std::vector<std::string> encoded(batch);
+        const size_t batch = std::min(pieces - done, batchPieces);
         auto body = [&](size_t a, size_t b)
         {
             for (size_t p = a; p < b; ++p)
@@ -477,19 +484,21 @@ std::string CExportRun::Run()
             platform::ParallelFor(0, batch, 1, body);
         else
             body(0, batch);
-        size_t batchBytes = 0;
-        for (const std::string& piece : encoded)
-            batchBytes += piece.size();
         if (done == 0)
         {
-            // Room for the whole file at once, judged by the first batch (growing by doubling would copy it).
+            // The whole file, judged by the first batch.
+            size_t batchBytes = 0;
+            for (size_t p = 0; p < batch; ++p)
+                batchBytes += encoded[p].size();
             const double share = static_cast<double>(std::min(records.size(), batch * kRecordsPerPiece)) /
                                  static_cast<double>(std::max<size_t>(records.size(), 1));
-            out.reserve(out.size() + static_cast<size_t>(static_cast<double>(batchBytes) / share * 1.05) + 64);
+            reserve(out.size() + static_cast<size_t>(static_cast<double>(batchBytes) / share * 1.05) + 64);
         }
-        out.reserve(out.size() + batchBytes);
-        for (const std::string& piece : encoded)
-            out += piece;
+        for (size_t p = 0; p < batch; ++p)
+        {
+            write(encoded[p]);
+            encoded[p].clear();
+        }
         done += batch;
         const size_t written = std::min(records.size(), done * kRecordsPerPiece);
         m_table.PopStatusMessage();
@@ -502,7 +511,6 @@ std::string CExportRun::Run()
         m_table.ShowMessage(FormatResource(2175, {m_strValueWarning}));
     if (m_pListWarning)
         m_table.ShowMessage(FormatResource(2177, {m_pListWarning->GetName()}));
-    return out;
 }
 
 } // namespace
@@ -510,13 +518,18 @@ std::string CExportRun::Run()
 std::string MakeExportText(CTable& table, const SExportOptions& options, const KString& fileName)
 {
     CExportRun run(table, options, fileName);
-    return run.Run();
+    std::string text;
+    run.Run([&](std::string_view bytes) { text += bytes; }, [&](size_t bytes) { text.reserve(bytes); });
+    return text;
 }
 
 void WriteExportFile(CTable& table, const std::filesystem::path& path, const SExportOptions& options)
 {
-    const std::string bytes = MakeExportText(table, options, platform::FromUtf8(path.string()));
-    platform::WriteFileAtomically(path, bytes);
+    // The file is written as it is made: the text of a large table is never held whole.
+    CExportRun run(table, options, platform::FromUtf8(path.string()));
+    platform::CFileReplacement file(path);
+    run.Run([&](std::string_view bytes) { file.Write(bytes); }, [](size_t) {});
+    file.Commit();
 }
 
 } // namespace exchange

@@ -53,47 +53,6 @@ std::string ErrorText(int error)
                              "cannot write '" + path.string() + "' (" + step + "): " + ErrorText(error));
 }
 
-// Closes a descriptor and removes the temporary file unless released; used on every failure path.
-class CTemporaryFile
-{
-public:
-    CTemporaryFile(int fd, std::filesystem::path path) : m_nFd(fd), m_path(std::move(path)) {}
-    CTemporaryFile(const CTemporaryFile&) = delete;
-    CTemporaryFile& operator=(const CTemporaryFile&) = delete;
-    ~CTemporaryFile()
-    {
-        if (m_nFd >= 0)
-            ::close(m_nFd);
-        if (!m_bKept)
-            ::unlink(m_path.c_str());
-    }
-
-    int GetFd() const { return m_nFd; }
-    const std::filesystem::path& GetPath() const { return m_path; }
-
-    // Closes the descriptor; answers the errno of a failed close, 0 on success.
-    int Close()
-    {
-        const int fd = m_nFd;
-        m_nFd = -1;
-        if (InjectFailure())
-        {
-            const int error = errno;
-            ::close(fd);
-            return error;
-        }
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-    // The file has been renamed into place and must not be removed.
-    void Keep() { m_bKept = true; }
-
-private:
-    int m_nFd;                    // open descriptor of the temporary file, -1 once closed
-    std::filesystem::path m_path; // where the temporary file lies, in the target's folder
-    bool m_bKept = false;         // true once the file became the target
-};
-
 // Writes all bytes, continuing after partial writes and interrupts. Answers 0 or the errno.
 int WriteAll(int fd, std::string_view bytes)
 {
@@ -141,43 +100,88 @@ int GetWriteFailureCountdown()
 
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes)
 {
-    if (path.empty() || !path.has_filename())
-        throw CKorvalinException(EStatus::CannotOpenFile, "cannot write '" + path.string() + "': not a file name");
+    CFileReplacement file(path);
+    file.Write(bytes);
+    file.Commit();
+}
 
-    const std::filesystem::path folder = path.parent_path();
+CFileReplacement::CFileReplacement(std::filesystem::path path) : m_target(std::move(path))
+{
+    if (m_target.empty() || !m_target.has_filename())
+        throw CKorvalinException(EStatus::CannotOpenFile, "cannot write '" + m_target.string() + "': not a file name");
 
     // A replaced file keeps its permissions; a new one gets 0666 less the umask through open().
     struct stat old = {};
-    const bool bReplacing = ::stat(path.c_str(), &old) == 0;
+    const bool bReplacing = ::stat(m_target.c_str(), &old) == 0;
     if (bReplacing && !S_ISREG(old.st_mode))
-        throw CKorvalinException(EStatus::CannotOpenFile, "cannot write '" + path.string() + "': not a regular file");
+        throw CKorvalinException(EStatus::CannotOpenFile,
+                                 "cannot write '" + m_target.string() + "': not a regular file");
 
-    int fd = -1;
-    std::filesystem::path temporary;
-    for (int attempt = 0; fd < 0; ++attempt)
+    const std::filesystem::path folder = m_target.parent_path();
+    for (int attempt = 0; m_nFd < 0; ++attempt)
     {
-        temporary = folder / ("." + path.filename().string() + ".tmp." + std::to_string(::getpid()) + "." +
-                              std::to_string(g_nTemporaryCounter.fetch_add(1)));
+        m_temporary = folder / ("." + m_target.filename().string() + ".tmp." + std::to_string(::getpid()) + "." +
+                                std::to_string(g_nTemporaryCounter.fetch_add(1)));
         if (InjectFailure())
-            ThrowWriteError(path, "create", errno);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt >= 100))
-            ThrowWriteError(path, "create", errno);
+            ThrowWriteError(m_target, "create", errno);
+        m_nFd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_nFd < 0 && (errno != EEXIST || attempt >= 100))
+            ThrowWriteError(m_target, "create", errno);
     }
-    CTemporaryFile file(fd, temporary);
+    if (bReplacing && ::fchmod(m_nFd, old.st_mode & 07777) != 0)
+    {
+        const int error = errno;
+        ::close(m_nFd);
+        ::unlink(m_temporary.c_str());
+        ThrowWriteError(m_target, "permissions", error);
+    }
+}
 
-    if (bReplacing && ::fchmod(file.GetFd(), old.st_mode & 07777) != 0)
-        ThrowWriteError(path, "permissions", errno);
-    if (const int error = WriteAll(file.GetFd(), bytes); error != 0)
-        ThrowWriteError(path, "write", error);
-    if (InjectFailure() || ::fsync(file.GetFd()) != 0)
-        ThrowWriteError(path, "sync", errno);
-    if (const int error = file.Close(); error != 0)
-        ThrowWriteError(path, "close", error);
-    if (InjectFailure() || ::rename(file.GetPath().c_str(), path.c_str()) != 0)
-        ThrowWriteError(path, "rename", errno);
-    file.Keep();
-    SyncFolder(folder);
+CFileReplacement::~CFileReplacement()
+{
+    if (m_nFd >= 0)
+        ::close(m_nFd);
+    if (!m_bCommitted)
+        ::unlink(m_temporary.c_str());
+}
+
+void CFileReplacement::Write(std::string_view bytes)
+{
+    if (m_nFd < 0)
+        ThrowWriteError(m_target, "write", EBADF);
+    if (const int error = WriteAll(m_nFd, bytes); error != 0)
+        ThrowWriteError(m_target, "write", error);
+    m_nWritten += bytes.size();
+    // Whole blocks of a few megabytes are handed to the disk now (without waiting): left to the system, they
+    // would wait in memory for the sync.
+    constexpr uint64_t kHandOn = 8 << 20;
+    if (m_nWritten - m_nHandedOn >= kHandOn)
+    {
+        (void)::sync_file_range(m_nFd, static_cast<off_t>(m_nHandedOn), static_cast<off_t>(m_nWritten - m_nHandedOn),
+                                SYNC_FILE_RANGE_WRITE);
+        m_nHandedOn = m_nWritten;
+    }
+}
+
+void CFileReplacement::Commit()
+{
+    if (m_nFd < 0)
+        ThrowWriteError(m_target, "sync", EBADF);
+    if (InjectFailure() || ::fsync(m_nFd) != 0)
+        ThrowWriteError(m_target, "sync", errno);
+    const int fd = std::exchange(m_nFd, -1);
+    if (InjectFailure())
+    {
+        const int error = errno;
+        ::close(fd);
+        ThrowWriteError(m_target, "close", error);
+    }
+    if (::close(fd) != 0)
+        ThrowWriteError(m_target, "close", errno);
+    if (InjectFailure() || ::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+        ThrowWriteError(m_target, "rename", errno);
+    m_bCommitted = true;
+    SyncFolder(m_target.parent_path());
 }
 
 CInputFile::CInputFile(int fd, std::filesystem::path path, bool regular, uint64_t size)

@@ -22,6 +22,33 @@ namespace platform
 // its message naming the file.
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// A file replaced by what is written to it piece by piece, as WriteFileAtomically replaces it by bytes at
+// hand: the pieces go to a temporary file in the target's folder, which Commit syncs to disk and renames
+// over the target. The disk is asked to write the pieces as they come, so that Commit waits for little.
+// Destroyed without Commit (a failure, or the writer gave up), the temporary file is removed and the target
+// stays as it was. Every failure throws CKorvalinException (status CannotOpenFile) naming the target.
+// One thread at a time.
+class CFileReplacement
+{
+public:
+    explicit CFileReplacement(std::filesystem::path path);
+    ~CFileReplacement();
+    CFileReplacement(const CFileReplacement&) = delete;
+    CFileReplacement& operator=(const CFileReplacement&) = delete;
+
+    void Write(std::string_view bytes);
+    // Makes the written bytes the target's content; nothing may be written after.
+    void Commit();
+
+private:
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    int m_nFd = -1;
+    bool m_bCommitted = false;
+    uint64_t m_nWritten = 0;  // bytes written so far
+    uint64_t m_nHandedOn = 0; // bytes the disk was asked to write
+};
+
 // The whole content of the file. Throws CArchiveException naming the file when it is
 // missing or cannot be read.
 std::string ReadWholeFile(const std::filesystem::path& path);

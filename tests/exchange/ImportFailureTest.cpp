@@ -167,6 +167,32 @@ TEST(ExportFailure, EveryFailedWriteLeavesTheOldFile)
     EXPECT_EQ(platform::ReadWholeFile(path), "a\r\n1\r\n2\r\n");
 }
 
+TEST(ExportFailure, AFailedWriteHalfWayThroughAStreamedFileLeavesTheOldOne)
+{
+    // The file is written piece by piece as it is made: a failure after some pieces are on disk must still
+    // leave the old file, and no temporary one.
+    CTempFolder folder;
+    const std::filesystem::path path = folder / "out.csv";
+    platform::WriteFileAtomically(path, "old content");
+    CTable table;
+    CTextImporter(table).ReadBytes(ManyRecords(120000), u"big.csv", Commas(), {});
+    SExportOptions options;
+    const std::string expected = MakeExportText(table, options);
+    ASSERT_GT(expected.size(), size_t{1} << 21);
+    const int halfWay = 1 + static_cast<int>(expected.size() / 65536 / 2); // a write, after the file was made
+    for (int n : {1, halfWay})
+    {
+        platform::SetWriteFailureCountdown(n);
+        EXPECT_THROW(WriteExportFile(table, path, options), CKorvalinException) << n;
+        platform::SetWriteFailureCountdown(0);
+        EXPECT_EQ(platform::ReadWholeFile(path), "old content");
+        EXPECT_EQ(folder.ListFiles(), "out.csv");
+    }
+    WriteExportFile(table, path, options);
+    EXPECT_TRUE(platform::ReadWholeFile(path) == expected);
+    EXPECT_EQ(folder.ListFiles(), "out.csv");
+}
+
 TEST(ExportFailure, CancelLeavesTheOldFile)
 {
     CTempFolder folder;
