@@ -256,7 +256,7 @@ private:
 
     CTable& m_table;
     const SExportOptions& m_options;
-    const KString& m_strFileName;
+    const KString m_strFileName;
     int32_t m_nCodePage = 65001;                // code page in force for encoding 0
     bool m_bUtf8 = false;                       // the output is UTF-8 (encoding 1, or 0 with code page 65001)
     std::vector<SColumn> m_columns;             // the columns in file order
