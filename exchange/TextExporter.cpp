@@ -426,21 +426,22 @@ void CExportRun::Run(const std::function<void(std::string_view)>& write, const s
             const size_t n = std::min(kBlock, last - block);
             std::fill(indices.begin(), indices.end(), -1);
             std::fill(values.begin(), values.end(), nullptr);
-            // Two rounds over the columns: where each value's text is (fetched ahead), then the text itself.
+            // Two rounds over the columns: where each value's text is, or its encoded text (fetched ahead), then
+            // the text itself.
             for (size_t k = 0; k < columns; ++k)
             {
                 const SColumn& column = m_columns[k];
                 if (!column.m_pAttribute || column.m_pAttribute->IsHeader())
                     continue;
                 const CFieldArray& fields = column.m_pAttribute->GetFieldArray();
-                const char16_t* const* texts =
-                    column.m_vEncoded.empty() ? column.m_pAttribute->GetValueArray()->GetValues() : nullptr;
+                const std::string* encoded = column.m_vEncoded.empty() ? nullptr : column.m_vEncoded.data();
+                const char16_t* const* texts = encoded ? nullptr : column.m_pAttribute->GetValueArray()->GetValues();
                 for (size_t i = 0; i < n; ++i)
                 {
                     const long index = fields.GetAt(records[block + i]->m_nRecordNumber);
                     indices[i * columns + k] = index;
-                    if (texts && index >= 0)
-                        __builtin_prefetch(texts + index);
+                    if (index >= 0)
+                        __builtin_prefetch(encoded ? static_cast<const void*>(encoded + index) : texts + index);
                 }
             }
             for (size_t k = 0; k < columns; ++k)
