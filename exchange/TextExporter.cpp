@@ -416,7 +416,7 @@ void CExportRun::Run(const std::function<void(std::string_view)>& write, const s
         // A block of records at a time: first the value indices and texts, column by column (the lookups are
         // independent of one another, so the memory system overlaps them, and the texts are fetched ahead),
         // then the lines, while those texts are still in the cache.
-        constexpr size_t kBlock = 256;
+        constexpr size_t kBlock = 64;
         const size_t columns = m_columns.size();
         std::vector<long> indices(kBlock * columns);
         std::vector<const char16_t*> values(kBlock * columns);
