@@ -107,6 +107,39 @@ TEST(FileSystem, FailureAtEveryStepLeavesTheOldFileIntact)
     EXPECT_EQ(failures, 8);
 }
 
+TEST(FileSystem, ReplacementWrittenInPiecesTakesEffectOnlyAtCommit)
+{
+    CTempFolder folder;
+    const auto path = folder / "export.csv";
+    WriteFileAtomically(path, "old");
+    // Pieces of every size, past the amount after which the disk is asked to write what came so far.
+    std::string expected;
+    {
+        CFileReplacement file(path);
+        for (size_t size : {size_t{1}, size_t{0}, size_t{65537}, size_t{9} << 20, size_t{3}, size_t{5} << 20})
+        {
+            std::string piece(size, 'x');
+            for (size_t i = 0; i < size; i += 4093)
+                piece[i] = static_cast<char>('a' + expected.size() % 26);
+            file.Write(piece);
+            expected += piece;
+            EXPECT_EQ(ReadWholeFile(path), "old"); // the target is untouched until the commit
+        }
+        file.Commit();
+        EXPECT_THROW(file.Write("late"), CKorvalinException);
+    }
+    EXPECT_TRUE(ReadWholeFile(path) == expected);
+    EXPECT_EQ(folder.ListFiles(), "export.csv");
+
+    // Given up before the commit: the target stays, the temporary file goes.
+    {
+        CFileReplacement file(path);
+        file.Write("half of a new content");
+    }
+    EXPECT_TRUE(ReadWholeFile(path) == expected);
+    EXPECT_EQ(folder.ListFiles(), "export.csv");
+}
+
 TEST(FileSystem, CountdownBeyondTheStepsDoesNotFail)
 {
     SFailureCountdownReset reset;
