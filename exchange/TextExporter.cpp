@@ -479,8 +479,9 @@ void CExportRun::Run(const std::function<void(std::string_view)>& write, const s
     };
     write(out);
     const size_t pieces = (records.size() + kRecordsPerPiece - 1) / kRecordsPerPiece;
-    // A batch of pieces at a time, so that progress and cancel are looked at, and each batch is written while
-    // the next one is made. The pieces keep their memory from batch to batch.
+    // A batch of pieces at a time, so that progress and cancel are looked at, and each batch goes to the file
+    // before the next one is made (the disk writes it meanwhile). The pieces keep their memory from batch to
+    // batch.
     const size_t batchPieces = parallel ? std::clamp<size_t>(2 * platform::GetProcessorCount(), 4, 16) : 1;
     std::vector<std::string> encoded(batchPieces);
     size_t done = 0;
