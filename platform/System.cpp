@@ -30,6 +30,11 @@ int GetDoubleClickTimeMs()
     return 500;
 }
 
+int GetSystemIconWidth()
+{
+    return 32;
+}
+
 KString GetComputerName()
 {
     char name[256] = {};

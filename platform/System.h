@@ -19,6 +19,10 @@ uint64_t GetTickCountMs();
 // The longest gap between two clicks that still makes a double click, in milliseconds.
 int GetDoubleClickTimeMs();
 
+// The width of the system's icons in pixels (32 on Linux desktops); the table's column width starts at three
+// times it.
+int GetSystemIconWidth();
+
 // The name of this computer ("localhost" when the system does not tell).
 KString GetComputerName();
 

@@ -1,0 +1,149 @@
+#include "display/LayoutAccess.h"
+
+#include "engine/Attribute.h"
+#include "engine/Table.h"
+#include "options/OptionSet.h"
+
+#include <cmath>
+#include <limits>
+
+namespace display::access
+{
+
+CRecord* const* ShownRecords(CTable& table, long* count)
+{
+    const CRecordArray& shown = table.GetShownRecords();
+    *count = shown.GetSize();
+    return shown.GetData();
+}
+
+const std::vector<CRecord*>& SortedShownRecords(CAttribute& attribute)
+{
+    return attribute.GetSortedShownRecords();
+}
+
+bool IsCompressed(const CTable& table)
+{
+    return table.IsCompressedMode();
+}
+
+void SetCompressedFlag(CTable& table, bool on)
+{
+    table.SetCompressedMode(on);
+}
+
+bool IsSortAll(const CTable& table)
+{
+    return table.IsSortAllMode();
+}
+
+void SetSortAllFlag(CTable& table, bool on)
+{
+    table.SetSortAllMode(on);
+}
+
+CAttribute* WidthAttribute(const CTable& table)
+{
+    return table.GetWidthAttribute();
+}
+
+void SetWidthAttribute(CTable& table, CAttribute* attribute)
+{
+    table.SetWidthAttribute(attribute);
+}
+
+bool IsHeaderAttribute(const CAttribute& attribute)
+{
+    return attribute.IsHeader();
+}
+
+double NumericValue(CAttribute& attribute, const CRecord* record)
+{
+    const long index = attribute.GetFieldValueIndex(record);
+    if (index < 0 || index >= attribute.GetNrOfValues())
+        return std::numeric_limits<double>::quiet_NaN();
+    return attribute.GetNumericValue(index);
+}
+
+long ValueIndex(CAttribute& attribute, const CRecord* record)
+{
+    return attribute.GetFieldValueIndex(record);
+}
+
+void CloseAllRecords(CTable& table)
+{
+    table.CloseAllRecords();
+}
+
+void SetRecordOpen(CTable& table, CRecord* record, bool open)
+{
+    table.SetRecordOpen(record, open);
+}
+
+void HideRefusedRecords(CTable& table)
+{
+    const CRecordArray& all = table.GetAllRecords();
+    bool changed = false;
+    for (long i = 0; i < all.GetSize(); ++i)
+    {
+        CRecord* record = all.GetRecord(i);
+        if (record->m_bShown && !record->m_bQualified)
+        {
+            table.SetRecordOpen(record, false);
+            record->m_bShown = 0;
+            changed = true;
+        }
+    }
+    if (changed)
+    {
+        table.GetShownRecords().RemoveAll(); // else a list as long as all records is taken for all of them
+        table.RecomputeShownRecords();
+    }
+}
+
+long NumberQualified(const CTable& table)
+{
+    return table.GetNumberQualified();
+}
+
+long NumberOpen(const CTable& table)
+{
+    return table.GetNumberOpen();
+}
+
+int AnimatedOption(const CTable& table)
+{
+    return table.GetOptions().m_nAnimated;
+}
+
+long GuessTwoLineCompression(CTable& table)
+{
+    long changed = 0;
+    for (long i = 0; i < table.GetAttributeCount(); ++i)
+    {
+        CAttribute* attribute = table.FindAttributeFromIndex(i);
+        if (attribute->GetNrOfLines() == 1 && attribute->GetNrOfValues() > 20 && !attribute->IsHeader() &&
+            attribute->GetFormatId() == 0)
+        {
+            attribute->SetNrOfLines(2);
+            ++changed;
+        }
+    }
+    return changed;
+}
+
+void ShowMessage(CTable& table, const KString& text)
+{
+    table.ShowMessage(text);
+}
+
+std::vector<CAttribute*> Attributes(const CTable& table)
+{
+    std::vector<CAttribute*> out;
+    out.reserve(static_cast<size_t>(table.GetAttributeCount()));
+    for (long i = 0; i < table.GetAttributeCount(); ++i)
+        out.push_back(table.FindAttributeFromIndex(i));
+    return out;
+}
+
+} // namespace display::access
