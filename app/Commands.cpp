@@ -62,6 +62,13 @@ const char* const kRunHelp =
     "  deselect                          clear the selection\n"
     "  dump [qualified]                  print the table as korvalin dump does\n"
     "  count                             print: records N qualified Q selected S\n"
+    "  mode full|compressed|overview     switch the view mode (nothing happens when it is the mode already)\n"
+    "  width-attribute ATTRIBUTE [BLEND] let a numeric attribute set the compressed widths; BLEND from 0\n"
+    "                                    (equal widths) to 1 (proportional, the default)\n"
+    "  layout WIDTH                      print the geometry of the mode for a data area of WIDTH pixels,\n"
+    "                                    tab-separated, numbers to 6 decimals: full and compressed table\n"
+    "                                    RECORD LEFT WIDTH per shown record (RECORD its place in the file,\n"
+    "                                    from 1); overview ATTRIBUTE VALUE LEFT WIDTH RECORDS per value bar\n"
     "A failing line prints korvalin: SCRIPT:LINE: message and ends the run with status 1.\n";
 
 } // namespace

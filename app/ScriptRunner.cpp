@@ -1,6 +1,7 @@
 // korvalin run SCRIPT: one command a line, executed against one current table.
 
 #include "app/Commands.h"
+#include "app/LayoutVerbs.h"
 
 #include "engine/Table.h"
 #include "exchange/TableJson.h"
@@ -88,6 +89,7 @@ private:
 
     std::filesystem::path m_folder;   // relative file names are taken from here
     std::unique_ptr<CTable> m_pTable; // the current table, null before the first read
+    CLayoutVerbs m_layoutVerbs;       // the view modes and the layout of the current table
 };
 
 void CScriptRunner::Read(const std::vector<std::string>& words)
@@ -165,6 +167,8 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
         std::cout << "records " << table.GetRecordCount() << " qualified " << qualified << " selected " << selected
                   << '\n';
     }
+    else if (CLayoutVerbs::Handles(verb))
+        m_layoutVerbs.Execute(Table(), words, std::cout);
     else
         throw CScriptError("unknown verb '" + verb + "'");
     std::cout.flush();
