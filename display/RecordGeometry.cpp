@@ -28,6 +28,7 @@ void CRecordGeometry::Clear()
     m_weightRefused.clear();
     m_weightQualified.clear();
     m_positionMap.clear();
+    m_nQualifiedWithoutWeight = 0;
 }
 
 void CRecordGeometry::Build(CRecord* const* records, long count, CAttribute* widthAttribute, bool openAsQualified)
@@ -59,6 +60,8 @@ void CRecordGeometry::Build(CRecord* const* records, long count, CAttribute* wid
         if (widthAttribute)
         {
             const double weight = Weight(access::NumericValue(*widthAttribute, m_records[i]));
+            if (c != CLASS_REFUSED && weight == 0.0)
+                ++m_nQualifiedWithoutWeight;
             if (c == CLASS_REFUSED)
                 weightRefused += weight;
             else if (c == CLASS_QUALIFIED)

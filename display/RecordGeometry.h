@@ -74,6 +74,9 @@ public:
     // Totals over the whole sequence.
     long Count(ERecordClass c) const;
     double SumWeights(ERecordClass c) const; // CLASS_OPEN: always 0 (open records keep their full width)
+    // Qualified records (open ones included) whose width value is not positive or not a number; 0 without
+    // a width attribute.
+    long CountQualifiedWithoutWeight() const { return m_nQualifiedWithoutWeight; }
 
     // The left edge of position (0 <= position <= GetSize(); GetSize() gives the total width).
     double GetLeft(long position, const SWidthRule& rule) const;
@@ -99,6 +102,7 @@ private:
     std::vector<double> m_weightRefused;        // size + 1 or empty: weights of refused records before
     std::vector<double> m_weightQualified;      // size + 1 or empty: weights of qualified records before
     bool m_bOpenAsQualified = false;            // open records were classed as qualified
+    long m_nQualifiedWithoutWeight = 0;         // qualified records of weight 0 (with a width attribute)
     mutable std::vector<int32_t> m_positionMap; // record number -> position, -1; empty until first needed
 };
 

@@ -130,6 +130,8 @@ public:
     long GetShownCount() const { return m_display.GetSize(); }
     long GetQualifiedCount() const;
     long GetOpenCount() const { return m_display.Count(CLASS_OPEN); }
+    // Qualified shown records whose width value is not positive or not a number (0 without a width attribute).
+    long GetQualifiedZeroWidthCount() const { return m_display.CountQualifiedWithoutWeight(); }
 
     // Recomputes the widths for an animation progress in 0..1 (0 when no animation runs; NaN counts as 0).
     // Progress 0 also rebuilds the prefix sums of the records.

@@ -180,6 +180,7 @@ TEST(TableLayout, WidthAttributeWithZeroNegativeAndUndefinedValues)
     layout.SetWidthAttribute(amount, 1.0);
     layout.RecomputeGridWidth(0.0);
     EXPECT_EQ(layout.GetTotalWeight(), 40.0);
+    EXPECT_EQ(layout.GetQualifiedZeroWidthCount(), 3);
     EXPECT_EQ(Widths(layout), "100.0 0.0 0.0 0.0 300.0");
     EXPECT_EQ(layout.GetTotalGridWidth(), 400);
     ExpectSoundLine(layout);
