@@ -4,6 +4,7 @@
 
 #include "options/OptionSet.h"
 #include "platform/Resources.h"
+#include "platform/System.h"
 
 #include <limits>
 
@@ -53,6 +54,7 @@ TEST(TableLayout, StartsAsTheFullTableWithTheDefaults)
     EXPECT_EQ(layout.GetRefusedFactor(), 1.0);
     EXPECT_EQ(layout.GetWidthAttribute(), nullptr);
     EXPECT_EQ(CTableLayout(table, 0).GetColumnWidth(), 3); // a bad icon width counts as 1
+    EXPECT_EQ(CTableLayout(table).GetColumnWidth(), 3 * platform::GetSystemIconWidth());
 }
 
 TEST(TableLayout, FullTableShrinksRefusedRecordsButNotBelowFive)
