@@ -73,9 +73,14 @@ bool CLayoutVerbs::Handles(const std::string& verb)
     return verb == "mode" || verb == "width-attribute" || verb == "layout";
 }
 
+void CLayoutVerbs::Forget()
+{
+    m_pLayout.reset();
+    m_pTable = nullptr;
+}
+
 display::CTableLayout& CLayoutVerbs::Layout(CTable& table)
 {
-    // The runner makes a new table before it lets the old one go, so a new table never has the old address.
     if (!m_pLayout || m_pTable != &table)
     {
         m_pLayout = std::make_unique<display::CTableLayout>(table);

@@ -28,13 +28,15 @@ public:
 
     // Whether verb is one of these verbs.
     static bool Handles(const std::string& verb);
+    // Drops the layout: the table it belonged to is gone (called when the runner replaces its table).
+    void Forget();
     // Executes one line (words[0] is the verb) on the current table, printing to out.
     void Execute(CTable& table, const std::vector<std::string>& words, std::ostream& out);
 
 private:
     display::CTableLayout& Layout(CTable& table);
 
-    CTable* m_pTable = nullptr;                        // the table m_pLayout belongs to; compared, never used
+    CTable* m_pTable = nullptr;                       // the table m_pLayout belongs to; compared, never used
     std::unique_ptr<display::CTableLayout> m_pLayout; // the layout of m_pTable, null before the first verb
 };
 

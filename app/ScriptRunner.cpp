@@ -101,6 +101,7 @@ void CScriptRunner::Read(const std::vector<std::string>& words)
     std::unique_ptr<CTable> table = MakeTable();
     ReadTableFile(*table, Resolve(words[1]), request);
     m_pTable = std::move(table); // the previous table stays when the read fails
+    m_layoutVerbs.Forget();      // its layout went with it
 }
 
 void CScriptRunner::Export(const std::vector<std::string>& words)
