@@ -97,10 +97,18 @@ private:
 // name tab-separated files), comma for other files.
 char16_t ProposeDelimiter(const std::filesystem::path& path);
 
-// Checks a proposed delimiter against the first lines of a file's text (up to 20 lines, quotes respected):
-// when the proposal gives a single column on every line while semicolon, TAB or '|' gives one and the same
-// column count above 1 on every line, that delimiter is returned; otherwise the proposal.
-char16_t CheckProposedDelimiter(KStringView text, char16_t proposal, char16_t quote);
+// The delimiter taken for a file whose settings give none. Every candidate (comma, semicolon, TAB and '|') is
+// judged on the same records: those that start within the first 20 lines of text, the names line included,
+// quotes respected, empty lines left out. A candidate reads the file evenly when every record shows one and the
+// same column count above 1. The proposal is kept when it reads the file evenly (or the text has no record);
+// otherwise the candidate that reads it evenly into the most columns is taken (ties in the order above); when
+// none does, the proposal stays.
+struct SDelimiterChoice
+{
+    char16_t m_cDelimiter = u','; // the delimiter taken
+    bool m_bProposalSplits = false; // the proposal found more than one column in some record
+};
+SDelimiterChoice ChooseDelimiter(KStringView text, char16_t proposal, char16_t quote);
 
 // Decodes a file's bytes as the settings say (the mark of the settings' encoding is dropped). For code page
 // UTF-8 (the default) a text that is not valid UTF-8 is read as Windows-1252; *fellBack then says so and
