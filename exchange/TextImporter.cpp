@@ -711,6 +711,11 @@ void DecodeText(std::string_view bytes, CImportSettings& settings, bool parallel
                 text += static_cast<char16_t>(c);
             }
         }
+        if (body.size() % 4 != 0)
+        {
+            text += u'\uFFFD'; // a cut last character
+            ++bad;
+        }
         out.Append(text);
         return;
     }
