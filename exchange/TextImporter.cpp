@@ -108,9 +108,10 @@ private:
     }
     // Makes the attribute of a column; legacy names carry the tree markup.
     CAttribute* MakeAttribute(KStringView name);
-    // Makes the attribute of a column met first on a data line; the records made so far get the undefined
-    // value. report: the line is not the first data line (the user is told once).
-    CAttribute* MakeExtraAttribute(size_t column, long line, bool report);
+    // Makes the attribute of a column met first on a data line; the first earlier records made get the
+    // undefined value (not the record being read, which gets its cell next). report: the line is not the first
+    // data line (the user is told once).
+    CAttribute* MakeExtraAttribute(size_t column, long line, long earlier, bool report);
     CRecord* MakeRecord();
     // Asks the progress callback; returns false when the read stops here (records kept).
     bool CheckProgress(long line);
@@ -186,12 +187,13 @@ CAttribute* CReadRun::MakeAttribute(KStringView name)
     return attribute;
 }
 
-CAttribute* CReadRun::MakeExtraAttribute(size_t column, long line, bool report)
+CAttribute* CReadRun::MakeExtraAttribute(size_t column, long line, long earlier, bool report)
 {
     const KString name = LoadResourceString(1036) + platform::ToKString(static_cast<long long>(column) + 1);
     CAttribute* attribute = MakeAttribute(name);
-    // The records read before have the undefined value here (the record being read gets its cell next).
-    for (long i = 0; i < m_nRecords; ++i)
+    // The records read before have the undefined value here. The record being read must not get it too: its
+    // cell would replace it and leave an undefined value that no record holds, which the format guess samples.
+    for (long i = 0; i < earlier; ++i)
         attribute->AddValue(m_table.GetRecord(i), KStringView());
     if (report && !m_settings.m_counters.m_bExtraValueReported)
     {
@@ -306,7 +308,7 @@ void CReadRun::ReadDataLines(long line)
         for (;;)
         {
             if (column >= m_attributes.size())
-                MakeExtraAttribute(column, m_reader.GetPhysicalLine(m_nRecordStart), m_nRecords > 1);
+                MakeExtraAttribute(column, m_reader.GetPhysicalLine(m_nRecordStart), m_nRecords - 1, m_nRecords > 1);
             m_attributes[column]->AddValue(record, cell);
             ++column;
             if (m_reader.GetTerminator() != TERMINATOR_DELIMITER)
@@ -489,7 +491,7 @@ void CReadRun::ReadDataLinesInBulk(long line)
                     const long recordLine = window.LineOf(recordStart);
                     const bool report = m_nRecords > 0 || &chunk != &chunks.front() || i > 0;
                     for (size_t column = m_attributes.size(); column < cells; ++column)
-                        MakeExtraAttribute(column, recordLine, report && column == m_attributes.size());
+                        MakeExtraAttribute(column, recordLine, m_nRecords, report && column == m_attributes.size());
                 }
                 else if (cells < m_attributes.size() && !m_settings.m_counters.m_bMissingValueReported)
                 {
