@@ -105,11 +105,11 @@ void CReadRun::StorePieceColumn(size_t column, const std::vector<SScannedChunk>&
         for (long i = 0; i < chunk.GetRecordCount(); ++i)
             cells.push_back(chunk.GetCell(column, i));
         // The chunk's own cells lie in its column buffer, with room after them.
-        const size_t readable = column < chunk.m_nColumns ? SScannedColumn::kReadableAfterCells : 0;
-        if (appending && !attribute->AppendValues(records + r, cells.data(), cells.size(), readable))
+        const platform::CTextPadding padding(column < chunk.m_nColumns ? SScannedColumn::kReadableAfterCells : 0);
+        if (appending && !attribute->AppendValues(records + r, cells.data(), cells.size(), padding))
             appending = 0; // a list or a long text: looked up from here on
         if (!appending)
-            attribute->AddValues(records + r, cells.data(), cells.size(), readable);
+            attribute->AddValues(records + r, cells.data(), cells.size(), padding);
         r += cells.size();
     }
 }
