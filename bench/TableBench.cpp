@@ -123,7 +123,8 @@ void AddValuesInBulk(benchmark::State& state)
         SRecordsAndColumn made(records, distinct);
         made.attribute->Reserve(records, distinct);
         state.ResumeTiming();
-        made.attribute->AddValues(made.records.data(), cells.cells.data(), cells.cells.size(), SCellBuffer::kReadable);
+        made.attribute->AddValues(made.records.data(), cells.cells.data(), cells.cells.size(),
+                                  platform::CTextPadding(SCellBuffer::kReadable));
         benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * records));
@@ -246,7 +247,8 @@ void AppendValuesInBulk(benchmark::State& state)
         made.attribute->BeginAppendingValues();
         made.attribute->Reserve(count, count);
         state.ResumeTiming();
-        made.attribute->AppendValues(made.records.data(), views.data(), views.size(), SCellBuffer::kReadable);
+        made.attribute->AppendValues(made.records.data(), views.data(), views.size(),
+                                     platform::CTextPadding(SCellBuffer::kReadable));
         benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * count));

@@ -170,7 +170,7 @@ double CAttribute::ReadNumber(KStringView text) const
     return m_pTable->GetFormatRegistry().ReadNumber(m_nFormatId, text);
 }
 
-double CAttribute::ReadStoredNumber(const char16_t* text) const
+double CAttribute::ReadStoredNumber(platform::CPaddedString text) const
 {
     return m_pTable->GetFormatRegistry().ReadStoredNumber(m_nFormatId, text);
 }

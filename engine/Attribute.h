@@ -178,8 +178,8 @@ public:
     bool IsNumeric() const { return m_nFormatId > 0; }
     // Reads the number of a text under this attribute's format; NaN when it cannot.
     double ReadNumber(KStringView text) const;
-    // ReadNumber of one of this attribute's stored values (a text of its value store).
-    double ReadStoredNumber(const char16_t* text) const;
+    // ReadNumber of one of this attribute's stored values (a text of its value store: CValueStore::Padded).
+    double ReadStoredNumber(platform::CPaddedString text) const;
 
     // ---- value types and formats ----
     // The value type of the format; VALUE_TEXT for text and for a format id that no family reports.
@@ -238,19 +238,21 @@ public:
     const char16_t* AddValue(CRecord* record, KStringView text, double number);
     const char16_t* AddValue(CRecord* record, KStringView text, bool hasNumber, double number);
     // As AddValue(records[i], texts[i]) for i = 0 .. count-1 in order, for bulk loops: the value hash is asked
-    // for the values a few steps ahead, so that its memory arrives while the ones before are stored. readable:
+    // for the values a few steps ahead, so that its memory arrives while the ones before are stored. padding:
     // as for AppendValues.
-    void AddValues(CRecord* const* records, const KStringView* texts, size_t count, size_t readable = 0);
+    void AddValues(CRecord* const* records, const KStringView* texts, size_t count,
+                   platform::CTextPadding padding = {});
     // Bulk storing of a column whose values are mostly distinct (keys, amounts, times). After
     // BeginAppendingValues, AppendValues makes every text a value of its own without looking for an equal one,
     // so that no step waits for the memory of a hash; MergeEqualValues then makes the values distinct again.
     // Every lookup, new hash and sort merges first: until then only the count and the indices of the values
     // show the difference. AppendValues returns false, storing nothing, when a text is a list or longer than
-    // the limit (AddValues takes those). readable: every text may be read this many units beyond its end and
+    // the limit (AddValues takes those). padding: every text may be read this many units beyond its end and
     // holds no unit 0 (a bulk reader's cells, in a buffer with room after them), which lets texts be copied,
     // hashed and compared in whole steps.
     void BeginAppendingValues();
-    bool AppendValues(CRecord* const* records, const KStringView* texts, size_t count, size_t readable = 0);
+    bool AppendValues(CRecord* const* records, const KStringView* texts, size_t count,
+                      platform::CTextPadding padding = {});
     // Keeps the first of each kind of the values appended (so that they stay in the order they came) and
     // renumbers the fields. Throws std::bad_alloc or COutOfMemoryException with the values and the fields
     // as they were.
@@ -395,7 +397,7 @@ private:
     // The index of a single (not list) value text, stored first when new (with computeNumber its number read
     // with the format, with hasNumber the number given). hash is CHashTree::HashKey(value).
     long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number,
-                              size_t readable = 0);
+                              platform::CTextPadding padding = {});
     long AddListValue(KStringView listText, int parts);
     void RepairMissingValue(const CRecord* record);
     void ComputeStatistics(bool shownOnly);

@@ -206,8 +206,10 @@ std::optional<std::vector<SFormatCandidate>> CAttribute::ProposeFormats(const st
         for (long i = 0; i < n; i += k)
         {
             KStringView text = valueAt(i);
-            if (text.empty() && i + 1 < n)
-                text = valueAt(i + 1);
+            // The undefined value: its neighbour stands in, and the stride goes on from there, so that no
+            // value is sampled twice.
+            if (text.empty() && ++i < n)
+                text = valueAt(i);
             if (!text.empty())
                 samples.push_back(text);
         }

@@ -70,11 +70,12 @@ long NumberKindsOfOrderedKeys(const CHashTree::IKeySource& keys, long count, int
     for (long i = 0; i < count; ++i)
     {
         const char16_t* key = keys.GetKey(i);
-        const size_t length = CValueStore::MeasureText(key);
+        const size_t length = platform::MeasureText(CValueStore::Padded(key));
         // Of key against the one before: by length, then (as long) by code units.
-        const int order = !previous                  ? 1
-                          : length != previousLength ? (length < previousLength ? -1 : 1)
-                                                     : CValueStore::CompareTexts(key, previous);
+        const int order = !previous ? 1
+                          : length != previousLength
+                              ? (length < previousLength ? -1 : 1)
+                              : platform::CompareTexts(CValueStore::Padded(key), CValueStore::Padded(previous));
         if (order < 0)
             return -1;
         kind += order;
@@ -177,7 +178,8 @@ const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, bool has
     return index < 0 ? nullptr : m_pValueArray->GetValue(index);
 }
 
-void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, size_t count, size_t readable)
+void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, size_t count,
+                           platform::CTextPadding padding)
 {
     if (IsHeader() || count == 0)
         return;
@@ -195,7 +197,7 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
             return;
         }
         // A plain text: no last-value cache here, as the hash is known (and its slot fetched already).
-        const long index = FindOrAddSingleValue(text, *hash, false, false, kNaN, readable);
+        const long index = FindOrAddSingleValue(text, *hash, false, false, kNaN, padding);
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     };
@@ -206,7 +208,7 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     {
         for (size_t i = 0; i < count; ++i)
         {
-            const uint32_t hash = CHashTree::HashKey(texts[i], readable);
+            const uint32_t hash = CHashTree::HashKey(platform::CPaddedText(texts[i], padding));
             store(i, &hash);
         }
         return;
@@ -227,7 +229,7 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     {
         if (step < count)
         {
-            ring[step % kRing] = CHashTree::HashKey(texts[step], readable);
+            ring[step % kRing] = CHashTree::HashKey(platform::CPaddedText(texts[step], padding));
             m_pHashTree->Prefetch(ring[step % kRing]);
         }
         const size_t entry = step - (kSlotsAhead - kEntriesAhead); // wraps around below 0: then too large
@@ -257,13 +259,13 @@ void CAttribute::BeginAppendingValues()
     for (long i = 0; i < m_nMergedValues; ++i)
     {
         const char16_t* key = m_valueKeys.GetKey(i);
-        m_vHashesToMerge[static_cast<size_t>(i)] =
-            CHashTree::HashKey(KStringView(key, CValueStore::MeasureText(key)), CValueStore::s_nReadableAfterTexts);
+        m_vHashesToMerge[static_cast<size_t>(i)] = CHashTree::HashKey(CValueStore::PaddedView(key));
     }
     DropValueHashTree(); // it would miss the values to come
 }
 
-bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts, size_t count, size_t readable)
+bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts, size_t count,
+                              platform::CTextPadding padding)
 {
     if (IsHeader())
         return true;
@@ -283,10 +285,10 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
     const bool plain = !IsNumeric() && m_pValueArray->AppendsUnsorted();
     for (size_t i = 0; i < count; ++i)
     {
-        const char16_t* stored = m_pValueStore->AllocateValue(texts[i], readable);
+        const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(texts[i], padding));
         const long index =
             plain ? m_pValueArray->AppendUnsorted(stored) : m_pValueArray->AddNewValue(stored, false, false, kNaN);
-        m_vHashesToMerge.push_back(CHashTree::HashKey(texts[i], readable));
+        m_vHashesToMerge.push_back(CHashTree::HashKey(platform::CPaddedText(texts[i], padding)));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     }
@@ -323,13 +325,13 @@ void CAttribute::MergeEqualValues()
 }
 
 long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber,
-                                      double number, size_t readable)
+                                      double number, platform::CTextPadding padding)
 {
     long index = -1;
-    if (m_pHashTree->Lookup(value, hash, &index, readable))
+    if (m_pHashTree->Lookup(platform::CPaddedText(value, padding), hash, &index))
         return index;
     m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
-    const char16_t* stored = m_pValueStore->AllocateValue(value, readable);
+    const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(value, padding));
     index = m_pValueArray->AddNewValue(stored, computeNumber, hasNumber, number);
     m_pHashTree->Store(index, hash);
     return index;

@@ -3,14 +3,12 @@
 #include "engine/Calendar.h"
 #include "engine/Languages.h"
 #include "engine/TextFold.h"
+#include "platform/PaddedText.h"
 
 #include <algorithm>
 #include <cmath>
 #include <span>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace
 {
@@ -288,24 +286,7 @@ void MakeLayout(SDateFormat& format)
 // processor allows.
 bool StartsAsLaidOut(const char16_t* text, const KString& low, const KString& high)
 {
-    const size_t n = high.size();
-    size_t i = 0;
-#ifdef __SSE2__
-    for (; i + 8 <= n; i += 8)
-    {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i below = _mm_subs_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low.data() + i)), v);
-        const __m128i above = _mm_subs_epu16(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(high.data() + i)));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(below, above), _mm_setzero_si128())) != 0xFFFF)
-            return false;
-    }
-#endif
-    for (; i < n; ++i)
-    {
-        if (text[i] < low[i] || text[i] > high[i])
-            return false;
-    }
-    return true;
+    return platform::UnitsWithin(text, low.data(), high.data(), high.size());
 }
 } // namespace
 

@@ -9,6 +9,7 @@
 // const operations (reading, writing, recognising) are safe from parallel
 // tasks while nothing is added.
 
+#include "platform/PaddedText.h"
 #include "platform/Text.h"
 
 #include <vector>
@@ -58,9 +59,9 @@ public:
     // Reads a value from the start of text with the format of an index. used: characters taken (characters
     // may remain). False when no value could be read; used then tells how far reading got.
     virtual bool ReadValue(int index, KStringView text, double& value, size_t& used) const = 0;
-    // The number of a stored value (zero-terminated, the text of a value store, which may be read seven units
-    // beyond its terminator) read whole with the format of an index; NaN when it does not read whole.
-    virtual double ReadStoredNumber(int index, const char16_t* text) const;
+    // The number of a stored value (the text of a value store, with its padding) read whole with the format of
+    // an index; NaN when it does not read whole.
+    virtual double ReadStoredNumber(int index, platform::CPaddedString text) const;
     // The index of the format string within the family (added when new), or -1 when it is not of this family.
     virtual int AddFormat(KStringView format) = 0;
     virtual const KString& GetFormatString(int index) const = 0;

@@ -218,7 +218,7 @@ bool CFormatRegistry::Read(int id, KStringView text, double& value, size_t& used
     return entry.pFamily->ReadValue(entry.nIndex, text, value, used);
 }
 
-double CFormatRegistry::ReadStoredNumber(int id, const char16_t* text) const
+double CFormatRegistry::ReadStoredNumber(int id, platform::CPaddedString text) const
 {
     if (id <= 0 || id >= static_cast<int>(m_entries.size()))
         return std::numeric_limits<double>::quiet_NaN();
@@ -226,9 +226,9 @@ double CFormatRegistry::ReadStoredNumber(int id, const char16_t* text) const
     return entry.pFamily->ReadStoredNumber(entry.nIndex, text);
 }
 
-double DF_GenericFormat::ReadStoredNumber(int index, const char16_t* text) const
+double DF_GenericFormat::ReadStoredNumber(int index, platform::CPaddedString text) const
 {
-    const KStringView view(text, CValueStore::MeasureText(text));
+    const KStringView view(text.Get(), platform::MeasureText(text));
     double value = 0;
     size_t used = 0;
     if (view.empty() || !ReadValue(index, view, value, used) || used != view.size())

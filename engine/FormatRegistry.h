@@ -84,7 +84,7 @@ public:
     double ReadNumber(int id, KStringView text) const;
     // ReadNumber of a stored value (see DF_GenericFormat::ReadStoredNumber): common numbers without a loop
     // over their units.
-    double ReadStoredNumber(int id, const char16_t* text) const;
+    double ReadStoredNumber(int id, platform::CPaddedString text) const;
     // Writes a value: "INF" or "-INF" for an infinite number, "NAN" for NaN, else the family's text.
     // False (text unchanged) for the text format, unknown ids and values the family cannot write.
     bool Write(int id, double value, KString& text) const;

@@ -11,10 +11,6 @@
 #include <mutex>
 #include <vector>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace
 {
 constexpr size_t kMinimumSlots = 64;
@@ -85,7 +81,7 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
     // Keys of a value store are compared eight units at a time.
     const bool inSteps = ComparesInSteps(keys);
     auto same = [inSteps](const char16_t* a, const char16_t* b)
-    { return inSteps ? CValueStore::SameText(a, b) : SameText(a, b); };
+    { return inSteps ? platform::SameText(platform::CPaddedString(a), platform::CPaddedString(b)) : SameText(a, b); };
     auto each = [&](size_t n, size_t grain, const std::function<void(size_t, size_t)>& body)
     {
         if (parallel && n > grain)
@@ -182,40 +178,16 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
     return static_cast<size_t>(kind);
 }
 
-bool CHashTree::EqualInSteps(KStringView key, const char16_t* pStored)
+bool CHashTree::Lookup(platform::CPaddedText key, uint32_t hash, long* index) const
 {
-#ifdef __SSE2__
-    // A step of the stored key is read only when the steps before matched the key, which has no unit 0: the
-    // stored key is as long as those steps, so its terminator lies at most kCompareUnits - 1 units before the
-    // step's end.
-    static_assert(kCompareUnits == 8);
-    const char16_t* pKey = key.data();
-    for (size_t left = key.size();; left -= kCompareUnits, pKey += kCompareUnits, pStored += kCompareUnits)
-    {
-        const int same = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pKey)),
-                                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(pStored))));
-        if (left < kCompareUnits)
-        {
-            const int needed = (1 << (2 * left)) - 1; // two bits per unit
-            return (same & needed) == needed && pStored[left] == 0;
-        }
-        if (same != 0xFFFF)
-            return false;
-    }
-#else
-    return Equal(key, pStored);
-#endif
-}
-
-bool CHashTree::Lookup(KStringView key, uint32_t hash, long* index, size_t readable) const
-{
-    const bool inSteps = m_bCompareInSteps && readable + 1 >= kCompareUnits;
+    const bool inSteps = m_bCompareInSteps && key.AllowsSteps();
     for (size_t s = SlotOf(hash);; s = (s + 1) & m_nMask)
     {
         const SSlot& slot = m_pSlots[s];
         if (slot.m_nEntry == 0)
             return false;
-        if (slot.m_nHash == hash && (inSteps ? EqualInSteps(key, KeyOf(slot)) : Equal(key, KeyOf(slot))))
+        if (slot.m_nHash == hash && (inSteps ? platform::EqualInSteps(key, platform::CPaddedString(KeyOf(slot)))
+                                             : Equal(key.View(), KeyOf(slot))))
         {
             if (index != nullptr)
                 *index = static_cast<long>(slot.m_nEntry) - 1;

@@ -2,6 +2,7 @@
 // The value lookup of an attribute: value text -> value index.
 
 #include "engine/Allocator.h"
+#include "platform/PaddedText.h"
 #include "platform/Text.h"
 
 #include <bit>
@@ -55,14 +56,13 @@ public:
     CHashTree& operator=(const CHashTree&) = delete;
 
     // True when key is stored; then *index (when not null) receives its index. hash must be HashKey(key).
-    // readable: the units after the key that may be read too; with kCompareUnits - 1 of them, and keys whose
-    // source allows as much, texts are compared kCompareUnits units at a time (then the key must hold no unit 0,
-    // as no cell of a read does).
+    // When the key may be read in steps (its padding) and so may the keys of the source, texts are compared
+    // kCompareUnits units at a time (then the key must hold no unit 0, as no cell of a read does).
     bool Lookup(KStringView key, long* index) const { return Lookup(key, HashKey(key), index); }
-    bool Lookup(KStringView key, uint32_t hash, long* index, size_t readable = 0) const;
+    bool Lookup(platform::CPaddedText key, uint32_t hash, long* index) const;
 
     // Units compared at a time when keys may be read ahead.
-    static constexpr size_t kCompareUnits = 8;
+    static constexpr size_t kCompareUnits = platform::kStepUnits;
 
     // Stores the key of index (the text the key source gives for it) -> index. An equal key already stored is
     // overwritten (its index). hash, when given, must be HashKey of that key. Throws COutOfMemoryException with
@@ -95,12 +95,13 @@ public:
         return h;
     }
 
-    // HashKey of a key whose next three units may be read too: its last units, fewer than four, are taken
+    // HashKey of a key; when its next three units may be read too, its last units, fewer than four, are taken
     // as a group of four padded with zeros, without a loop whose length varies with the key's. Each zero
     // multiplies the hash by 33, which the inverse of 33 (modulo 2^32) undoes.
-    static uint32_t HashKey(KStringView key, size_t readable)
+    static uint32_t HashKey(platform::CPaddedText padded)
     {
-        if (readable < 3 || std::endian::native != std::endian::little)
+        const KStringView key = padded.View();
+        if (!padded.GetPadding().Allows(3) || std::endian::native != std::endian::little)
             return HashKey(key);
         const char16_t* p = key.data();
         const size_t whole = key.size() & ~size_t{3};
@@ -152,6 +153,9 @@ private:
 
     // The hash of the first n / 4 groups of four units, four units a step: the same value as unit by unit with
     // a quarter of the dependent multiplies.
+    // (GCC 12 warns of p[i + 3] past the end of a short literal key, for which the loop never runs.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
     static uint32_t HashWholeGroups(const char16_t* p, size_t n)
     {
         uint32_t h = 0;
@@ -159,12 +163,11 @@ private:
             h = h * kPower4 + p[i] * kPower3 + p[i + 1] * kPower2 + p[i + 2] * kPower1 + p[i + 3];
         return h;
     }
+#pragma GCC diagnostic pop
 
     // True when the keys of a source may be read far enough past their terminators to be compared in steps.
     static bool ComparesInSteps(const IKeySource& keys) { return keys.GetReadableAfterKeys() + 1 >= kCompareUnits; }
     static bool Equal(KStringView key, const char16_t* pStored);
-    // Equal for a key and a stored key that may both be read kCompareUnits - 1 units beyond their ends.
-    static bool EqualInSteps(KStringView key, const char16_t* pStored);
 
     // 33^-k modulo 2^32 for k = 0 .. 4.
     static constexpr uint32_t s_anInversePowers[5] = {InversePowerOf33(0), InversePowerOf33(1), InversePowerOf33(2),

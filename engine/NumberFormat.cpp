@@ -7,9 +7,6 @@
 #include <limits>
 #include <string>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace
 {
@@ -133,28 +130,6 @@ int SNumberFormat::GetRank() const
 
 namespace
 {
-// The number of leading decimal digits among eight units, and the units as bytes (the first unit lowest).
-unsigned CountDigits(const char16_t* units, uint64_t& bytes)
-{
-#ifdef __SSE2__
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
-    // Unsigned 16-bit: a unit is a digit when unit - '0' <= 9, that is when it saturates to 0 after - 9 more.
-    const __m128i offsets = _mm_sub_epi16(v, _mm_set1_epi16(u'0'));
-    const __m128i digits = _mm_cmpeq_epi16(_mm_subs_epu16(offsets, _mm_set1_epi16(9)), _mm_setzero_si128());
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(digits, _mm_setzero_si128())));
-    bytes = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(v, _mm_setzero_si128())));
-    return static_cast<unsigned>(std::countr_zero(~mask)); // at most 8: bits 8 and up of ~mask are set
-#else
-    unsigned count = 0;
-    bytes = 0;
-    for (unsigned i = 0; i < 8; ++i)
-        bytes |= static_cast<uint64_t>(units[i] < 0x100 ? units[i] : 0xFF) << (8 * i);
-    while (count < 8 && IsDigit(units[count]))
-        ++count;
-    return count;
-#endif
-}
-
 // The value of the first count (1 to 8) digits of bytes (as CountDigits gives them), without a loop over them.
 uint32_t ValueOfDigits(uint64_t bytes, unsigned count)
 {
@@ -168,11 +143,12 @@ uint32_t ValueOfDigits(uint64_t bytes, unsigned count)
 }
 } // namespace
 
-bool SNumberFormat::ReadPlainStored(const char16_t* text, double& value) const
+bool SNumberFormat::ReadPlainStored(platform::CPaddedString text, double& value) const
 {
+    using platform::CountDigits;
     static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
     const bool negative = text[0] == u'-';
-    const char16_t* p = text + (negative || text[0] == u'+' ? 1 : 0);
+    const platform::CPaddedString p = text.From(negative || text[0] == u'+' ? 1 : 0);
     uint64_t bytes;
     const unsigned integerDigits = CountDigits(p, bytes);
     // Thousands separators, spaces, exponents and long numbers go to Read, as do numbers of four or more digits
@@ -186,7 +162,7 @@ bool SNumberFormat::ReadPlainStored(const char16_t* text, double& value) const
     {
         if (after != cDecimal || cDecimal == 0)
             return false;
-        const char16_t* fraction = p + integerDigits + 1;
+        const platform::CPaddedString fraction = p.From(integerDigits + 1);
         fractionDigits = CountDigits(fraction, bytes);
         if (fractionDigits == 8 || fraction[fractionDigits] != 0)
             return false;
@@ -447,7 +423,7 @@ bool DF_NumberFormat::ReadValue(int index, KStringView text, double& value, size
     return m_formats[index].Read(text, value, used);
 }
 
-double DF_NumberFormat::ReadStoredNumber(int index, const char16_t* text) const
+double DF_NumberFormat::ReadStoredNumber(int index, platform::CPaddedString text) const
 {
     double value;
     if (m_formats[index].ReadPlainStored(text, value))

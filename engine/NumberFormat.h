@@ -37,7 +37,7 @@ struct SNumberFormat
     // The common numbers of a stored text (see DF_GenericFormat::ReadStoredNumber): a sign, up to seven
     // digits and, with the decimal separator, up to seven more, read eight units at a time. False for any other
     // text (then nothing is set): Read decides those.
-    bool ReadPlainStored(const char16_t* text, double& value) const;
+    bool ReadPlainStored(platform::CPaddedString text, double& value) const;
     // Writes a finite number; false when the result would be longer than kMaxWrittenNumberLength.
     bool Write(double value, KString& text) const;
     // Writes an integer exactly (all its digits) with the thousands separator of the format.
@@ -51,7 +51,7 @@ public:
     void RecognizeFormats(const std::vector<KStringView>& samples, const SRecognitionHints& hints,
                           std::vector<SFormatCandidate>& out) const override;
     bool ReadValue(int index, KStringView text, double& value, size_t& used) const override;
-    double ReadStoredNumber(int index, const char16_t* text) const override;
+    double ReadStoredNumber(int index, platform::CPaddedString text) const override;
     int AddFormat(KStringView format) override;
     const KString& GetFormatString(int index) const override { return m_formats[index].strFormat; }
     void RemoveFormat(int index) override;

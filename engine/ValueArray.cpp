@@ -160,7 +160,7 @@ long CValueArray::RecomputeDoubleValues()
         {
             const char16_t* text = m_pValues[i];
             const bool list = CAttribute::IsEncodedList(text);
-            m_pDoubles[i] = list ? kUndefinedNumber : m_pAttribute->ReadStoredNumber(text);
+            m_pDoubles[i] = list ? kUndefinedNumber : m_pAttribute->ReadStoredNumber(CValueStore::Padded(text));
             unread += text[0] != 0 && !list && std::isnan(m_pDoubles[i]);
         }
         return unread;

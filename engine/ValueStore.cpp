@@ -2,12 +2,7 @@
 
 #include "platform/Error.h"
 
-#include <bit>
 #include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 CValueStore::CValueStore(CTableAllocator& allocator)
     : m_blocks(allocator), m_pCurrentBlock(nullptr), m_nCurrentBlockBytes(0), m_nUsedInCurrent(0), m_nUsedBytes(0),
@@ -46,64 +41,6 @@ const char16_t* CValueStore::AllocateValue(KStringView text)
         std::memcpy(pValue, text.data(), text.size() * sizeof(char16_t));
     ++m_nValueCount;
     return pValue;
-}
-
-namespace
-{
-// The first unit, of eight from a and b, in which they differ or a ends; 8 when there is none. A step is read
-// only when the steps before were equal and went on: both texts reach its start, and it ends at most seven
-// units past a terminator.
-unsigned FirstDifferenceOrEnd(const char16_t* a, const char16_t* b)
-{
-#ifdef __SSE2__
-    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
-    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
-    const __m128i same = _mm_andnot_si128(_mm_cmpeq_epi16(va, _mm_setzero_si128()), _mm_cmpeq_epi16(va, vb));
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(same)) ^ 0xFFFFu;
-    return mask == 0 ? 8u : static_cast<unsigned>(std::countr_zero(mask)) / 2;
-#else
-    unsigned i = 0;
-    while (i < 8 && a[i] == b[i] && a[i] != 0)
-        ++i;
-    return i;
-#endif
-}
-} // namespace
-
-size_t CValueStore::MeasureText(const char16_t* text)
-{
-#ifdef __SSE2__
-    static_assert(s_nReadableAfterTexts >= 7);
-    for (size_t length = 0;; length += 8)
-    {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + length));
-        const auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_setzero_si128())));
-        if (ends != 0)
-            return length + static_cast<size_t>(std::countr_zero(ends)) / 2;
-    }
-#else
-    return platform::Length(text);
-#endif
-}
-
-bool CValueStore::SameText(const char16_t* a, const char16_t* b)
-{
-    for (;; a += 8, b += 8)
-    {
-        const unsigned at = FirstDifferenceOrEnd(a, b);
-        if (at < 8)
-            return a[at] == b[at]; // both end there
-    }
-}
-
-int CValueStore::CompareTexts(const char16_t* a, const char16_t* b)
-{
-    for (;; a += 8, b += 8)
-    {
-        const unsigned at = FirstDifferenceOrEnd(a, b);
-        if (at < 8)
-            return (a[at] > b[at]) - (a[at] < b[at]);
-    }
 }
 
 void CValueStore::FreeMemory()

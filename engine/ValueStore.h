@@ -2,6 +2,7 @@
 // The text pool of one attribute: the characters of all its distinct values.
 
 #include "engine/Allocator.h"
+#include "platform/PaddedText.h"
 #include "platform/Text.h"
 
 #include <cstring>
@@ -18,6 +19,7 @@ class CValueStore
 public:
     static constexpr size_t s_nBlockBytes = 20000;
     static constexpr size_t s_nReadableAfterTexts = 8;
+    static_assert(s_nReadableAfterTexts >= platform::kStepUnits - 1);
 
     explicit CValueStore(CTableAllocator& allocator);
     CValueStore(const CValueStore&) = delete;
@@ -31,16 +33,17 @@ public:
     // terminator would exceed a block (10000 units or more) is stored as the empty text.
     const char16_t* AllocateValue(KStringView text);
 
-    // Units that AllocateValue(text, readable) copies at a time.
+    // Units that AllocateValue(padded text) copies at a time.
     static constexpr size_t s_nCopyUnits = 32;
 
-    // AllocateValue for a text that may be read up to readable units beyond its end. With s_nCopyUnits of them,
-    // and room in the current block, the text is copied in whole steps of s_nCopyUnits units (one for most
-    // values), and the units after it are zeroed again.
-    const char16_t* AllocateValue(KStringView text, size_t readable)
+    // AllocateValue for a text that may be read some units beyond its end. With s_nCopyUnits of them, and room
+    // in the current block, the text is copied in whole steps of s_nCopyUnits units (one for most values), and
+    // the units after it are zeroed again.
+    const char16_t* AllocateValue(platform::CPaddedText padded)
     {
+        const KStringView text = padded.View();
         const size_t n = text.size();
-        if (readable < s_nCopyUnits || m_pCurrentBlock == nullptr ||
+        if (!padded.GetPadding().Allows(s_nCopyUnits) || m_pCurrentBlock == nullptr ||
             (n + s_nCopyUnits) * sizeof(char16_t) > m_nCurrentBlockBytes - m_nUsedInCurrent)
             return AllocateValue(text);
         auto* value = reinterpret_cast<char16_t*>(m_pCurrentBlock + m_nUsedInCurrent);
@@ -56,12 +59,15 @@ public:
         return value;
     }
 
-    // Texts of a value store (any text that may be read s_nReadableAfterTexts units beyond its terminator and
-    // holds no unit 0 before it), eight units at a time: its length; whether two are equal; -1, 0 or 1 as a
-    // is before, equal to or after b by code units (a text before any longer text that begins with it).
-    static size_t MeasureText(const char16_t* text);
-    static bool SameText(const char16_t* a, const char16_t* b);
-    static int CompareTexts(const char16_t* a, const char16_t* b);
+    // A text of a value store (as AllocateValue returns it) with its promise: it may be read
+    // s_nReadableAfterTexts units beyond its terminator (platform/PaddedText.h measures and compares such texts).
+    static platform::CPaddedString Padded(const char16_t* value) { return platform::CPaddedString(value); }
+    // The same text as a view with its padding.
+    static platform::CPaddedText PaddedView(const char16_t* value)
+    {
+        return platform::CPaddedText(KStringView(value, platform::MeasureText(Padded(value))),
+                                     platform::CTextPadding(s_nReadableAfterTexts));
+    }
 
     // Frees every block and drops the checkpoint; every pointer handed out becomes invalid.
     void FreeMemory();

@@ -29,6 +29,12 @@ KString FormatExchangeText(EExchangeText id, std::initializer_list<KStringView> 
                             : u"Die Datei '%1' zeigt mit dem Trennzeichen %2 keine Spalten; sie wurde mit dem "
                               u"Trennzeichen %3 gelesen.";
         break;
+    case TEXT_DELIMITER_UNEVEN:
+        pattern = English() ? u"The file '%1' shows uneven column counts with the delimiter %2; it was read with the "
+                              u"delimiter %3."
+                            : u"Die Datei '%1' zeigt mit dem Trennzeichen %2 ungleich viele Spalten; sie wurde mit "
+                              u"dem Trennzeichen %3 gelesen.";
+        break;
     case TEXT_INVALID_SEQUENCES:
         pattern = English() ? u"The file '%1' holds %2 byte sequence(s) that are not valid in its encoding; they "
                               u"were replaced by \uFFFD."

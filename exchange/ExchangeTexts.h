@@ -14,7 +14,8 @@ namespace exchange
 enum EExchangeText : int
 {
     TEXT_READ_AS_WINDOWS_1252, // %1 file: not valid UTF-8, read as Windows-1252
-    TEXT_DELIMITER_CHANGED,    // %1 file, %2 proposed delimiter, %3 delimiter taken
+    TEXT_DELIMITER_CHANGED,    // %1 file, %2 proposed delimiter (one column everywhere), %3 delimiter taken
+    TEXT_DELIMITER_UNEVEN,     // %1 file, %2 proposed delimiter (uneven column counts), %3 delimiter taken
     TEXT_INVALID_SEQUENCES,    // %1 file, %2 count of undecodable sequences
 };
 

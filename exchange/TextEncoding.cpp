@@ -48,18 +48,18 @@ SByteOrderMark DetectByteOrderMark(std::string_view bytes)
     const size_t n = bytes.size();
     if (n < 2)
         return {};
+    // The UTF-32 marks first: the little-endian one, FF FE 00 00, starts with the UTF-16 little-endian mark. (A
+    // UTF-16 file whose first character is U+0000 reads as UTF-32 so; it could not be told apart.)
+    if (n >= 4 && b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF)
+        return {ENCODING_UTF32_BE, 4};
+    if (n >= 4 && b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0)
+        return {ENCODING_UTF32_LE, 4};
     if (b[0] == 0xFE && b[1] == 0xFF)
         return {ENCODING_UTF16_BE, 2};
     if (b[0] == 0xFF && b[1] == 0xFE)
         return {ENCODING_UTF16_LE, 2};
-    if (n == 2)
-        return {};
-    if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
+    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
         return {ENCODING_UTF8, 3};
-    if (n == 3)
-        return {};
-    if (b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF)
-        return {ENCODING_UTF32_BE, 4};
     return {};
 }
 

@@ -23,8 +23,8 @@ struct SByteOrderMark
     size_t m_nLength = 0;     // bytes of the mark, 0 when there is none
 };
 
-// The mark at the start of bytes, tested in the order FE FF, FF FE, EF BB BF, 00 00 FE FF. FF FE 00 00 counts
-// as UTF-16 little-endian (a UTF-32 text is not read as such).
+// The mark at the start of bytes, tested in the order 00 00 FE FF (UTF-32 big-endian), FF FE 00 00 (UTF-32
+// little-endian), FE FF, FF FE (UTF-16), EF BB BF (UTF-8).
 SByteOrderMark DetectByteOrderMark(std::string_view bytes);
 
 // Looks at the first bytes of the file: 1 when a mark was found (and then sets settings.m_nEncoding and

@@ -1,9 +1,10 @@
 #pragma once
 // CTextImporter: reads a delimited or fixed-width text file into an empty table.
 //
-// The importer decodes the file (byte-order mark, code page through ICU, UTF-8 and UTF-16; a large UTF-8
-// file a window at a time while it is read, else whole), reads it
-// with one record per line (ReadQtcTransposed) or one attribute per line (ReadQtcNormal), tells the user
+// The importer runs the stages of a read: it decodes the file (TextDecoding.h: byte-order mark, code page
+// through ICU, UTF-8, UTF-16, UTF-32; a large UTF-8 file a window at a time while it is read, else whole),
+// reads it (ImportRun.h) with one record per line (ReadQtcTransposed) or one attribute per line
+// (ReadQtcNormal), the data lines of large texts scanned and stored in bulk, tells the user
 // once about over-long cells, stray quotes, extra and missing values and the special characters it met,
 // sets the table's data-source description and import settings, and lets the table guess formats
 // (CTable::AnalyzeTable). A read that fails or is cancelled leaves the table as it was: it runs under a
@@ -12,7 +13,8 @@
 // Threading: the table's thread; the importer starts its own tasks and waits for them.
 
 #include "engine/ImportSettings.h"
-#include "exchange/TextEncoding.h"
+#include "exchange/DelimiterProposal.h"
+#include "exchange/TextDecoding.h"
 #include "platform/Text.h"
 
 #include <cstdint>
@@ -46,18 +48,6 @@ struct SReadOptions
     size_t m_nWindowBytes = size_t{8} << 20;
 };
 
-// Input files. A missing or unreadable file (or a folder), and a failed read, show message 1124 through the
-// table and throw CArchiveException naming the file.
-// The file opened for reading.
-platform::CInputFile OpenInputFile(CTable& table, const std::filesystem::path& path);
-// Up to bytes bytes of the opened file from offset (fewer at its end; a pipe: from where it stands).
-std::string ReadInputBytes(CTable& table, const platform::CInputFile& file, const std::filesystem::path& path,
-                           uint64_t offset, size_t bytes);
-// All bytes of the opened file (a pipe: the rest of them).
-std::string ReadWholeInput(CTable& table, const platform::CInputFile& file, const std::filesystem::path& path);
-// All bytes of the file at path.
-std::string ReadInputFile(CTable& table, const std::filesystem::path& path);
-
 class CTextImporter
 {
 public:
@@ -87,27 +77,9 @@ private:
     // owner, when not null, holds the bytes and is emptied once they are decoded. stream, when not null, gives
     // the text instead of bytes.
     void Read(std::string_view bytes, std::string* owner, CUtf8FileStream* stream, const KString& fileName,
-              const CImportSettings& settings,
-              const SReadOptions& options);
+              const CImportSettings& settings, const SReadOptions& options);
 
     CTable& m_table;
 };
-
-// The delimiter that the import dialog proposes for a file: TAB for ".txt" (and for ".tsv" and ".tab", which
-// name tab-separated files), comma for other files.
-char16_t ProposeDelimiter(const std::filesystem::path& path);
-
-// Checks a proposed delimiter against the first lines of a file's text (up to 20 lines, quotes respected):
-// when the proposal gives a single column on every line while semicolon, TAB or '|' gives one and the same
-// column count above 1 on every line, that delimiter is returned; otherwise the proposal.
-char16_t CheckProposedDelimiter(KStringView text, char16_t proposal, char16_t quote);
-
-// Decodes a file's bytes as the settings say (the mark of the settings' encoding is dropped). For code page
-// UTF-8 (the default) a text that is not valid UTF-8 is read as Windows-1252; *fellBack then says so and
-// settings.m_nCodePage becomes 1252. *invalid (may be null) receives the count of sequences that were not
-// valid in an explicitly given encoding (they became U+FFFD). Throws CKorvalinException for an unknown
-// code page.
-void DecodeText(std::string_view bytes, CImportSettings& settings, bool parallel, CUtf16Buffer& out, bool* fellBack,
-                long* invalid = nullptr);
 
 } // namespace exchange

@@ -1,11 +1,9 @@
 #include "exchange/TextReader.h"
 
+#include "platform/PaddedText.h"
+
 #include <algorithm>
 #include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace exchange
 {
@@ -35,54 +33,6 @@ constexpr char16_t kBrokenBar = u'\u00A6'; // stands for '|' when bars are repla
 bool IsControl(char16_t c)
 {
     return (c < 0x20 && c != 0) || (c >= 0x7F && c <= 0x9F);
-}
-
-bool IsStop(char16_t c, char16_t delimiter)
-{
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == u'|' || c == delimiter;
-}
-
-#ifdef __SSE2__
-// Marks the stops among eight units: 0xFFFF in the lanes of the delimiter, '|' and control characters.
-struct SStopMarker
-{
-    explicit SStopMarker(char16_t delimiter) : m_delimiters(_mm_set1_epi16(static_cast<short>(delimiter))) {}
-
-    __m128i Mark(const char16_t* at) const
-    {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        // Unsigned 16-bit: v <= 0x1F exactly when v - 0x1F saturates to 0; likewise for v - 0x7F <= 0x20.
-        const __m128i c0 = _mm_cmpeq_epi16(_mm_subs_epu16(v, m_c0Top), m_zero);
-        const __m128i c1 = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, m_c1First), m_c1Span), m_zero);
-        return _mm_or_si128(_mm_or_si128(c0, c1),
-                            _mm_or_si128(_mm_cmpeq_epi16(v, m_delimiters), _mm_cmpeq_epi16(v, m_bars)));
-    }
-
-    __m128i m_delimiters;
-    __m128i m_bars = _mm_set1_epi16(static_cast<short>(u'|'));
-    __m128i m_c0Top = _mm_set1_epi16(0x1F);
-    __m128i m_c1First = _mm_set1_epi16(0x7F);
-    __m128i m_c1Span = _mm_set1_epi16(0x9F - 0x7F);
-    __m128i m_zero = _mm_setzero_si128();
-};
-#endif
-
-// The first position from q on (before end) of a stop (see CStopFinder). Ordinary text is passed over eight
-// units at a time where the processor allows.
-size_t SkipPlainText(const char16_t* text, size_t q, size_t end, char16_t delimiter)
-{
-#ifdef __SSE2__
-    const SStopMarker marker(delimiter);
-    for (; q + 8 <= end; q += 8)
-    {
-        const int mask = _mm_movemask_epi8(marker.Mark(text + q));
-        if (mask != 0)
-            return q + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
-    }
-#endif
-    while (q < end && !IsStop(text[q], delimiter))
-        ++q;
-    return q;
 }
 
 bool IsBlank(char16_t c)
@@ -156,29 +106,8 @@ size_t AfterLineEnd(const char16_t* text, size_t p, size_t end)
 
 uint64_t CStopFinder::Mark(size_t base) const
 {
-    const char16_t* units = m_pText + base;
-#ifdef __SSE2__
-    if (base + kBlock <= m_nEnd)
-    {
-        const SStopMarker marker(m_cDelimiter);
-        uint64_t bits = 0;
-        for (size_t k = 0; k < kBlock; k += 16)
-        {
-            // Two vectors of 16-bit marks packed into one of bytes: a bit per unit.
-            const __m128i bytes = _mm_packs_epi16(marker.Mark(units + k), marker.Mark(units + k + 8));
-            bits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(bytes))) << k;
-        }
-        return bits;
-    }
-#endif
-    uint64_t bits = 0;
-    const size_t n = std::min(kBlock, m_nEnd - base);
-    for (size_t i = 0; i < n; ++i)
-    {
-        if (IsStop(units[i], m_cDelimiter))
-            bits |= uint64_t{1} << i;
-    }
-    return bits;
+    static_assert(kBlock == 64);
+    return platform::MarkCellStops(m_pText + base, std::min(kBlock, m_nEnd - base), m_cDelimiter);
 }
 
 size_t ScanPlainCell(const char16_t* text, size_t at, size_t end, const SCellRules& rules, CStopFinder& stops,
@@ -332,7 +261,8 @@ size_t ScanCell(const char16_t* text, size_t at, size_t end, const SCellRules& r
     long nulls = 0;
     long bars = 0;
     long controls = 0;
-    for (q = SkipPlainText(text, q, end, delimiter); q < end; q = SkipPlainText(text, q + 1, end, delimiter))
+    for (q = platform::SkipToCellStop(text, q, end, delimiter); q < end;
+         q = platform::SkipToCellStop(text, q + 1, end, delimiter))
     {
         const char16_t c = text[q];
         if (c == delimiter || c == u'\n' || c == u'\r')

@@ -102,13 +102,14 @@ void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequ
                 const size_t last = view.find_last_of(u"\r\n");
                 view = last == KStringView::npos ? KStringView() : view.substr(0, last + 1);
             }
-            const char16_t taken = exchange::CheckProposedDelimiter(view, proposal, settings.m_cQuote);
+            const exchange::SDelimiterChoice choice = exchange::ChooseDelimiter(view, proposal, settings.m_cQuote);
+            const char16_t taken = choice.m_cDelimiter;
             settings.m_cDelimiter = taken;
             if (taken != proposal)
-                table.ShowMessage(exchange::FormatExchangeText(exchange::TEXT_DELIMITER_CHANGED,
-                                                               {platform::FromUtf8(path.filename().string()),
-                                                                exchange::DescribeCharacter(proposal),
-                                                                exchange::DescribeCharacter(taken)}));
+                table.ShowMessage(exchange::FormatExchangeText(
+                    choice.m_bProposalSplits ? exchange::TEXT_DELIMITER_UNEVEN : exchange::TEXT_DELIMITER_CHANGED,
+                    {platform::FromUtf8(path.filename().string()), exchange::DescribeCharacter(proposal),
+                     exchange::DescribeCharacter(taken)}));
         }
     }
     if (all)

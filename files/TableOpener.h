@@ -2,9 +2,9 @@
 // The one open routine: looks at a file and reads it into an empty table with the reader that fits it
 // (".qtc" legacy tables, otherwise delimited text). An explicit import behaves as the import dialog does:
 // the byte-order mark is looked for and wins over the given encoding, and a delimiter the user did not
-// choose is proposed from the extension (TAB for ".txt", comma otherwise) and checked against the first
-// lines (semicolon, TAB or '|' is taken when the proposal finds one column while it finds the same column
-// count above 1 on every line; a note says so). What was used ends up in the table's import settings.
+// choose is proposed from the extension (TAB for ".txt", comma otherwise) and judged with the other
+// candidates on the first lines (exchange::ChooseDelimiter; a note says when another one is taken). What was
+// used ends up in the table's import settings.
 // Threading: the table's thread.
 
 #include "engine/ImportSettings.h"

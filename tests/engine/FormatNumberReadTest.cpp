@@ -76,7 +76,7 @@ TEST(NumberRead, StoredValuesReadAsTheirTexts)
             // A terminator, then units that would read as digits.
             KString stored = text + u'\0' + KString(8, u'9');
             const double expected = registry.ReadNumber(id, text);
-            const double read = registry.ReadStoredNumber(id, stored.c_str());
+            const double read = registry.ReadStoredNumber(id, platform::CPaddedString(stored.c_str()));
             if (std::isnan(expected))
                 ASSERT_TRUE(std::isnan(read)) << platform::ToUtf8(format) << " " << platform::ToUtf8(text);
             else

@@ -107,7 +107,8 @@ TEST_F(StorageValueStore, TextsThatMayBeReadAheadAreCopiedInStepsAndTheRestStays
     buffer.append(CValueStore::s_nCopyUnits, u'#');
     std::vector<const char16_t*> stored;
     for (const auto& [at, n] : cells)
-        stored.push_back(store.AllocateValue(KStringView(buffer).substr(at, n), CValueStore::s_nCopyUnits));
+        stored.push_back(store.AllocateValue(platform::CPaddedText(KStringView(buffer).substr(at, n),
+                                                                   platform::CTextPadding(CValueStore::s_nCopyUnits))));
     ASSERT_GT(store.GetBlockCount(), 3); // the steps meet the ends of blocks too
     size_t units = 0;
     for (size_t i = 0; i < cells.size(); ++i)
@@ -150,15 +151,17 @@ TEST_F(StorageValueStore, StoredTextsAreMeasuredAndComparedAsTheirUnits)
     std::mt19937 random(5);
     for (size_t i = 0; i < stored.size(); ++i)
     {
-        ASSERT_EQ(CValueStore::MeasureText(stored[i]), texts[i].size()) << i;
+        ASSERT_EQ(platform::MeasureText(CValueStore::Padded(stored[i])), texts[i].size()) << i;
         // Each text against its neighbours (its variants) and a few others.
         for (size_t j : {i, i + 1, i + 2, static_cast<size_t>(random() % stored.size())})
         {
             if (j >= stored.size())
                 continue;
             const int expected = texts[i] < texts[j] ? -1 : texts[j] < texts[i] ? 1 : 0;
-            ASSERT_EQ(CValueStore::CompareTexts(stored[i], stored[j]), expected) << i << " " << j;
-            ASSERT_EQ(CValueStore::SameText(stored[i], stored[j]), expected == 0) << i << " " << j;
+            ASSERT_EQ(platform::CompareTexts(CValueStore::Padded(stored[i]), CValueStore::Padded(stored[j])), expected)
+                << i << " " << j;
+            ASSERT_EQ(platform::SameText(CValueStore::Padded(stored[i]), CValueStore::Padded(stored[j])), expected == 0)
+                << i << " " << j;
         }
     }
 }
@@ -292,8 +295,9 @@ TEST_F(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
     for (int i = 0; i < 60; ++i)
         cells += static_cast<char16_t>(i % 3 ? 0xFFFF - i : 0x30 + i);
     for (size_t length = 0; length + 3 <= cells.size(); ++length)
-        EXPECT_EQ(CHashTree::HashKey(KStringView(cells).substr(7, length), 3),
-                  CHashTree::HashKey(KStringView(cells).substr(7, length)))
+        EXPECT_EQ(
+            CHashTree::HashKey(platform::CPaddedText(KStringView(cells).substr(7, length), platform::CTextPadding(3))),
+            CHashTree::HashKey(KStringView(cells).substr(7, length)))
             << "length " << length;
 
     const size_t nBytes = allocator.GetAllocatedBytes(); // the slots of the fixture's tree
@@ -402,8 +406,9 @@ TEST_F(StorageHashTree, KeysThatMayBeReadAheadAreComparedInSteps)
     {
         cells = key + KString(CHashTree::kCompareUnits, u'~');
         long index = -1;
-        return steps.Lookup(KStringView(cells).substr(0, key.size()), CHashTree::HashKey(key), &index,
-                            CHashTree::kCompareUnits)
+        return steps.Lookup(platform::CPaddedText(KStringView(cells).substr(0, key.size()),
+                                                  platform::CTextPadding(CHashTree::kCompareUnits)),
+                            CHashTree::HashKey(key), &index)
                    ? index
                    : -1;
     };

@@ -97,6 +97,19 @@ TEST(BulkRead, SameAsOneScanFromTheStart)
     }
 }
 
+// A column first met on a data line gives the undefined value to the records before that line only: the
+// record of the line holds its cell, and no value is left that no record holds (the format guess samples them).
+TEST(BulkRead, ColumnsMetOnADataLineHoldOnlyTheirValues)
+{
+    CImportSettings settings;
+    settings.m_cDelimiter = u',';
+    CTable table;
+    CTextImporter(table).ReadBytes("a,b\n1,2,x\n2,3,y\n3,4,y,z\n", u"late.csv", settings, {});
+    ASSERT_EQ(table.GetAttributeCount(), 4);
+    EXPECT_EQ(table.FindAttributeFromIndex(2)->GetNrOfValues(), 2); // x, y
+    EXPECT_EQ(table.FindAttributeFromIndex(3)->GetNrOfValues(), 2); // undefined (lines 2 and 3), z
+}
+
 // Large UTF-8 files are decoded while they are read, a window at a time: cells, characters, CR LF pairs and
 // quoted line breaks cut by a window's end, the head with the names, the line numbers in messages, a byte-order
 // mark, and a file that is not UTF-8 after all (read whole) must all come out as when the text is read whole.

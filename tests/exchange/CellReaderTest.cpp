@@ -109,11 +109,18 @@ TEST(ByteOrderMark, DetectedInTheOrderOfTheRules)
 {
     // Files with each mark are read in cases/encodings.test; here the cases no file shows.
     using namespace std::string_literals;
-    const std::pair<std::string, int> texts[] = {
-        {"\xFF\xFE\x00\x00"s, ENCODING_UTF16_LE}, {"\xEF\xBB"s, -1}, {"a"s, -1}, {"abcd"s, -1}};
+    const std::pair<std::string, int> texts[] = {{"\xFF\xFE\x00\x00"s, ENCODING_UTF32_LE},
+                                                 {"\xFF\xFE\x00"s, ENCODING_UTF16_LE},
+                                                 {"\xFF\xFE\x61\x00"s, ENCODING_UTF16_LE},
+                                                 {"\x00\x00\xFE\xFF"s, ENCODING_UTF32_BE},
+                                                 {"\x00\x00\xFE"s, -1},
+                                                 {"\xEF\xBB"s, -1},
+                                                 {"a"s, -1},
+                                                 {"abcd"s, -1}};
     for (const auto& [text, encoding] : texts)
         EXPECT_EQ(DetectByteOrderMark(text).m_nEncoding, encoding) << text.size();
     EXPECT_EQ(DetectByteOrderMark("\xEF\xBB\xBF").m_nLength, 3u);
+    EXPECT_EQ(DetectByteOrderMark("\xFF\xFE\x00\x00"s).m_nLength, 4u);
 }
 
 TEST(CodePages, DecodeAndEncodeRoundTrip)
