@@ -13,13 +13,11 @@
 
 using namespace api;
 
-// The public status codes are the engine's statuses.
-static_assert(TableExport::API_ILLEGAL_TABLE_ARGUMENT == static_cast<uint16_t>(EStatus::IllegalTableArgument));
-static_assert(TableExport::API_ILLEGAL_RESULT_ARGUMENT == static_cast<uint16_t>(EStatus::IllegalResultArgument));
-static_assert(TableExport::API_TABLE_HAS_NO_WINDOW == static_cast<uint16_t>(EStatus::TableHasNoWindow));
-static_assert(TableExport::API_ILLEGAL_ARGUMENT_VALUE == static_cast<uint16_t>(EStatus::IllegalArgumentValue));
-static_assert(TableExport::API_CANNOT_MODIFY_DRILLDOWN_ATTRIBUTE ==
-              static_cast<uint16_t>(EStatus::CannotModifyDrillDownAttribute));
+// The public status codes are the engine's statuses: both come from the one list of StatusCodes.h.
+#define KORVALIN_SAME_STATUS(NAME, Name, code)                                                                         \
+    static_assert(TableExport::API_##NAME == static_cast<uint16_t>(EStatus::Name));
+KORVALIN_STATUS_CODES(KORVALIN_SAME_STATUS)
+#undef KORVALIN_SAME_STATUS
 
 namespace TableExport
 {

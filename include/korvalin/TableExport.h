@@ -26,6 +26,8 @@
 // - Threading. Every function is called on the thread that called InitKorvalinRegularDll; the callbacks come on
 //   that thread, from inside the function that caused them.
 
+#include "StatusCodes.h"
+
 #include <cstdint>
 
 #if defined(KORVALIN_BUILDING_LIBRARY) || defined(korvalin_EXPORTS)
@@ -48,45 +50,14 @@ namespace TableExport
 KORVALIN_API const char* GetKorvalinVersion();
 
 // ---------------------------------------------------------------------------------------------------------------
-// Status codes, each with the last-error message of the same name.
+// Status codes, each with the last-error message of the same name ("API_ILLEGAL_TABLE_ARGUMENT"); what each means
+// is written beside it in StatusCodes.h.
 enum EApiStatus : uint16_t
 {
     API_OK = 0,
-    API_CANNOT_CREATE_TABLE = 2,              // the frame window or the table view could not be created
-    API_ILLEGAL_TABLE_ARGUMENT = 3,           // null frame, destroyed frame, or a frame without a table
-    API_ILLEGAL_ATTRIBUTE_ARGUMENT = 4,       // null, deleted or foreign attribute
-    API_ILLEGAL_RECORD_ARGUMENT = 5,          // null record
-    API_ILLEGAL_CALLBACK_ARGUMENT = 6,        // null callback object
-    API_ILLEGAL_POSITION_ARGUMENT = 7,        // null, finished or foreign iteration cursor
-    API_ATTRIBUTE_NOT_FOUND = 8,              // no attribute with the given name, uuid or index
-    API_ILLEGAL_MULTIPLE_VALUE_ATTRIBUTE = 9, // an attribute with lists of values where single values are needed
-    API_MUST_SUPPLY_TWO_DIFFERENT_ATTRIBUTES = 10,
-    API_KEY_NOT_ALLOWED = 11,
-    API_ILLEGAL_SUMMARY_TYPE = 12,
-    API_CANNOT_OPEN_FILE = 13,
-    API_NOT_A_HEADER = 14,              // a header operation on a non-header
-    API_SETTING_VALUE_NOT_ALLOWED = 15, // setting a value of a header or derived attribute
-    API_READING_QTP_FILE_NOT_ALLOWED = 16,
-    API_ILLEGAL_RESULT_ARGUMENT = 17, // null out-parameter
-    API_ILLEGAL_FORMAT = 18,          // a format string that no format family understands
-    API_ILLEGAL_EXPRESSION = 19,
-    API_NOT_YET_IMPLEMENTED = 20,
-    API_AMBIGUOUS_ATTRIBUTE_NAME = 21,
-    API_DERIVED_ATTRIBUTE_NOT_ALLOWED_FIRST = 22,
-    API_TABLE_HAS_NO_WINDOW = 23, // a window function on a table made without a window
-    API_ILLEGAL_QTX_FORMAT = 24,
-    API_ILLEGAL_ARGUMENT_VALUE = 26,  // an argument out of range (an hour of 25, a month of 13 ...)
-    API_CANNOT_EXECUTE_COMMAND = 27,  // a command was refused or vetoed
-    API_CANNOT_EXECUTE_FUNCTION = 28, // not possible in the table's state, or out of memory
-    API_VALUE_NOT_FOUND = 29,         // the value is not a value of the attribute
-    API_MUST_CALL_TABLEREFRESH_FIRST = 31,
-    API_ONLY_ONE_PRINT_OR_PREVIEW_ALLOWED = 32,
-    API_FUNCTION_NOT_ALLOWED_IN_EMPTY_TABLE = 33,
-    API_ILLEGAL_ERROR_ARGUMENT = 34, // null error object
-    API_ATTRIBUTE_IS_NOT_A_KEY = 35, // the first attribute is not a key where one is needed
-    API_READING_PROTECTED_FILE_NOT_ALLOWED = 36,
-    API_ILLEGAL_KEYEVENT_ARGUMENT = 37, // null key event
-    API_CANNOT_MODIFY_DRILLDOWN_ATTRIBUTE = 38,
+#define KORVALIN_API_STATUS(NAME, Name, code) API_##NAME = code,
+    KORVALIN_STATUS_CODES(KORVALIN_API_STATUS)
+#undef KORVALIN_API_STATUS
 };
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -440,7 +411,8 @@ KORVALIN_API uint16_t AttributeSetTag(CAttribute* attribute, const wchar_t* tagN
 KORVALIN_API uint16_t AttributeGetPathName(CAttribute* attribute, wchar_t** pathName);
 KORVALIN_API uint16_t AttributeGetComment(CAttribute* attribute, wchar_t** comment);
 KORVALIN_API uint16_t AttributeSetComment(CAttribute* attribute, const wchar_t* comment);
-// The definition of a derived attribute; "" for normal attributes and headers.
+// The definition of a derived attribute; "" for normal attributes and headers. Definitions of derived attributes
+// are not kept by this version: 20 for them.
 KORVALIN_API uint16_t AttributeGetFormulaDefinition(CAttribute* attribute, wchar_t** formula);
 // "STRING", "INTEGER", "DOUBLE", "DATE", "TIME", "DATETIME" or "TIMESPAN".
 KORVALIN_API uint16_t AttributeGetType(CAttribute* attribute, wchar_t** type);
@@ -464,9 +436,10 @@ KORVALIN_API uint16_t AttributeSetShown(CAttribute* attribute, bool shown);
 // Whether the attribute is selected as a row.
 KORVALIN_API uint16_t AttributeGetSelected(CAttribute* attribute, bool* selected);
 KORVALIN_API uint16_t AttributeSetSelected(CAttribute* attribute, bool selected);
-// Whether the records are sorted by this attribute, and in reverse.
+// Whether the records are sorted by this attribute, and in reverse. Not kept by this version: 20.
 KORVALIN_API uint16_t AttributeGetSorted(CAttribute* attribute, bool* sorted, bool* reverse);
 // The leader of the attribute's coupled group and whether the attribute is coupled (the leader is null when not).
+// Coupled groups are not kept by this version: 20, with the leader null.
 KORVALIN_API uint16_t AttributeGetCoupledBlockLeader(CAttribute* attribute, CAttribute** leader, bool* coupled);
 // When a derived attribute is recomputed: 0 by every recompute, 1 automatically, 2 by hand (F9), 3 once when it
 // is defined, 4 after loading data. Any other value sets 1.
@@ -477,8 +450,8 @@ KORVALIN_API uint16_t AttributeSetRegardUndefinedAsZero(CAttribute* attribute, b
 // The room made for distinct values; setting only ever makes more room (a negative size gives 26).
 KORVALIN_API uint16_t AttributeGetMaxSize(CAttribute* attribute, int32_t* size);
 KORVALIN_API uint16_t AttributeSetMaxSize(CAttribute* attribute, int32_t size);
-// Colour coding: whether the attribute is colour-coded, and the colour (0x00BBGGRR) of one of its values (29 when
-// the value is not a value of the attribute, 28 when the attribute is not colour-coded).
+// Colour coding: whether the attribute is colour-coded, and the colour (0x00BBGGRR) of one of its values. Colour
+// coding is not kept by this version: both give 20 (the colour 0).
 KORVALIN_API uint16_t AttributeGetColored(CAttribute* attribute, bool* colored);
 KORVALIN_API uint16_t AttributeGetColor(CAttribute* attribute, const wchar_t* value, uint32_t* color);
 
@@ -504,6 +477,8 @@ KORVALIN_API uint16_t AttributeSetAllowEditComment(CAttribute* attribute, bool a
 // Kinds: header, normal, summary, expression, link, classification, case discrimination, drill-down (a link with a
 // drill-down reference), derived (any of the computed kinds), OLAP dimension, analysis group (a header that a
 // summary groups by); and whether some field holds a list of values, and whether the attribute is restricted.
+// Where this version cannot tell, the answer is 20: drill-down for a link, analysis group for a header with a
+// summary below it, and OLAP dimension always.
 KORVALIN_API uint16_t AttributeIsHeader(CAttribute* attribute, bool* is);
 KORVALIN_API uint16_t AttributeIsNormal(CAttribute* attribute, bool* is);
 KORVALIN_API uint16_t AttributeIsSummary(CAttribute* attribute, bool* is);
