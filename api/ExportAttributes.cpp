@@ -427,8 +427,12 @@ uint16_t AttributeGetEvalMode(CAttribute* attribute, int32_t* mode)
 
 uint16_t AttributeSetEvalMode(CAttribute* attribute, int32_t mode)
 {
-    return ChangeAttribute(attribute, [&](CAttribute& a)
-                           { a.SetEvalMode(mode >= 0 && mode < 5 ? kEvalModeOfInterfaceValue[mode] : 1); });
+    return ChangeAttribute(attribute,
+                           [&](CAttribute& a)
+                           {
+                               CheckValue(mode >= 0 && mode < static_cast<int32_t>(std::size(kEvalModeOfInterfaceValue)));
+                               a.SetEvalMode(kEvalModeOfInterfaceValue[mode]);
+                           });
 }
 
 uint16_t AttributeGetRegardUndefinedAsZero(CAttribute* attribute, bool* on)

@@ -151,7 +151,8 @@ uint16_t TableReleaseCallbacks(CTableFrame* frame, TableCallback* callback)
         [&]
         {
             CTableFrame& live = CheckFrame(frame);
-            if (!callback)
+            // Only the registered object can be released: another one would silently cut off the host that is.
+            if (!callback || callback != live.GetCallback())
                 Fail(EStatus::IllegalCallbackArgument);
             live.SetCallback(nullptr);
         });

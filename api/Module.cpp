@@ -212,9 +212,9 @@ CAttribute& CheckAttribute(CTableFrame& frame, CAttribute* attribute)
     return *attribute;
 }
 
-CRecord& CheckRecord(CRecord* record)
+CRecord& CheckRecord(CTableFrame& frame, CRecord* record)
 {
-    if (!record)
+    if (!record || !frame.GetTable().ContainsRecord(record))
         Fail(EStatus::IllegalRecordArgument);
     return *record;
 }

@@ -148,6 +148,8 @@ public:
     void AddRecords(size_t count, CRecord** out);
     long GetRecordCount() const { return m_allRecords.GetSize(); }
     CRecord* GetRecord(long position) const { return m_allRecords.GetRecord(position); }
+    // Whether record is a record of this table's store (deleted ones included), for any pointer; cheap.
+    bool ContainsRecord(const CRecord* record) const { return m_recordStore.Contains(record); }
     CRecordArray& GetAllRecords() { return m_allRecords; }
     const CRecordArray& GetAllRecords() const { return m_allRecords; }
     CRecordArray& GetShownRecords() { return m_shownRecords; }

@@ -15,7 +15,7 @@
     X(ILLEGAL_ATTRIBUTE_ARGUMENT, IllegalAttributeArgument, 4)                                                         \
     /* null record, or a record that is not one of the table's */                                                   \
     X(ILLEGAL_RECORD_ARGUMENT, IllegalRecordArgument, 5)                                                               \
-    /* null callback object */                                                                                       \
+    /* null callback object, or releasing one that is not registered */                                              \
     X(ILLEGAL_CALLBACK_ARGUMENT, IllegalCallbackArgument, 6)                                                           \
     /* null, finished or foreign iteration cursor */                                                                 \
     X(ILLEGAL_POSITION_ARGUMENT, IllegalPositionArgument, 7)                                                           \

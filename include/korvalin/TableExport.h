@@ -5,8 +5,9 @@
 // - Handles. A table lives in a frame, CTableFrame*, made by CreateNewTable and ended by TableDestroy. Attributes
 //   (CAttribute*) and records (CRecord*) are handed out by the interface itself. An attribute stays valid until it
 //   is deleted or its table is cleared or destroyed; a record until its table is cleared or destroyed (a deleted
-//   record stays readable). Destroyed frames, deleted attributes, attributes of another table and finished cursors
-//   are recognised and give their status; any other stale pointer is a fault of the host.
+//   record stays readable). Destroyed frames, deleted attributes, attributes of another table, records that are not
+//   the table's (of another table, or no record at all) and finished cursors are recognised and
+//   give their status; any other stale pointer is a fault of the host.
 // - Status. Every function except GetKorvalinVersion, GetLastErrorMessage and the String functions returns an
 //   unsigned 16-bit status: 0 for success, else one of the API_ codes below. A function checks its frame (3), then
 //   its attribute and record arguments (4, 5), then its out-parameters (17), then its own rules; the first failing
@@ -158,7 +159,7 @@ KORVALIN_API uint16_t TableDestroy(CTableFrame* frame);
 // Stores the callback object in the frame (6 for null). The object must live until it is released or the frame is
 // destroyed.
 KORVALIN_API uint16_t TableRegisterCallbacks(CTableFrame* frame, TableCallback* callback);
-// Clears the frame's callback object (6 for null).
+// Clears the frame's callback object (6 for null or for an object that is not the registered one).
 KORVALIN_API uint16_t TableReleaseCallbacks(CTableFrame* frame, TableCallback* callback);
 
 // The error object of ReportMessage (34 for a null error). Code: the number of the message's text resource. Type:
@@ -442,7 +443,7 @@ KORVALIN_API uint16_t AttributeGetSorted(CAttribute* attribute, bool* sorted, bo
 // Coupled groups are not kept by this version: 20, with the leader null.
 KORVALIN_API uint16_t AttributeGetCoupledBlockLeader(CAttribute* attribute, CAttribute** leader, bool* coupled);
 // When a derived attribute is recomputed: 0 by every recompute, 1 automatically, 2 by hand (F9), 3 once when it
-// is defined, 4 after loading data. Any other value sets 1.
+// is defined, 4 after loading data. Any other value gives 26 and leaves the mode.
 KORVALIN_API uint16_t AttributeGetEvalMode(CAttribute* attribute, int32_t* mode);
 KORVALIN_API uint16_t AttributeSetEvalMode(CAttribute* attribute, int32_t mode);
 KORVALIN_API uint16_t AttributeGetRegardUndefinedAsZero(CAttribute* attribute, bool* on);
