@@ -187,6 +187,16 @@ uint16_t ErrorGetCode(CError* error, int32_t* code)
         });
 }
 
+uint16_t ErrorGetType(CError* error, int32_t* type)
+{
+    return Guard(
+        [&]
+        {
+            CError& e = CheckError(error);
+            CheckResult(type) = e.m_nType;
+        });
+}
+
 uint16_t ErrorGetMessage(CError* error, wchar_t** message)
 {
     return Guard(
@@ -209,12 +219,25 @@ uint16_t ErrorSetReport(CError* error, bool report)
 
 uint16_t ErrorSetType(CError* error, int32_t type)
 {
-    return Guard([&] { CheckError(error).m_nType = type; });
+    return Guard(
+        [&]
+        {
+            CError& e = CheckError(error);
+            CheckValue(type == MESSAGE_OK || type == MESSAGE_OK_CANCEL || type == MESSAGE_YES_NO_CANCEL ||
+                       type == MESSAGE_YES_NO);
+            e.m_nType = type;
+        });
 }
 
 uint16_t ErrorSetSimulatedUserAction(CError* error, int32_t action)
 {
-    return Guard([&] { CheckError(error).m_nSimulatedUserAction = action; });
+    return Guard(
+        [&]
+        {
+            CError& e = CheckError(error);
+            CheckValue(action == ANSWER_OK || action == ANSWER_CANCEL || action == ANSWER_YES || action == ANSWER_NO);
+            e.m_nSimulatedUserAction = action;
+        });
 }
 
 uint16_t KeyEventGetShift(CKeyEvent* event, int32_t* shift)

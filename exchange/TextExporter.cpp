@@ -147,9 +147,9 @@ std::vector<CAttribute*> GetAttributesToWrite(CTable& table, bool allRecords, bo
     if (static_cast<long>(attributes.size()) < considered)
     {
         const int answer =
-            table.ShowMessage(FormatResource(2278, {platform::ToKString(static_cast<long long>(attributes.size())),
-                                                    platform::ToKString(considered)}),
-                              ANSWER_OK);
+            table.ShowMessage(2278, {platform::ToKString(static_cast<long long>(attributes.size())),
+                                     platform::ToKString(considered)},
+                              MESSAGE_OK_CANCEL, ANSWER_OK);
         if (answer == ANSWER_CANCEL)
             throw CUserException();
     }
@@ -308,7 +308,7 @@ void CExportRun::ChooseColumns()
             text += u"\r\n   - " + leftOut[i]->GetName();
         if (leftOut.size() > 30)
             text += u"\r\n   ... ";
-        m_table.ShowMessage(text);
+        m_table.ShowMessage(SMessage{text, 2196});
     }
 }
 
@@ -386,7 +386,7 @@ void CExportRun::Run(const std::function<void(std::string_view)>& write, const s
         }
         WriteLineEnd(out);
         if (nameWarning)
-            m_table.ShowMessage(FormatResource(2176, {unquotedName}));
+            m_table.ShowMessage(2176, {unquotedName});
     }
 
     // Attributes with few distinct values get every value encoded once.
@@ -524,9 +524,9 @@ void CExportRun::Run(const std::function<void(std::string_view)>& write, const s
             throw CUserException();
     }
     if (m_bValueWarning)
-        m_table.ShowMessage(FormatResource(2175, {m_strValueWarning}));
+        m_table.ShowMessage(2175, {m_strValueWarning});
     if (m_pListWarning)
-        m_table.ShowMessage(FormatResource(2177, {m_pListWarning->GetName()}));
+        m_table.ShowMessage(2177, {m_pListWarning->GetName()});
 }
 
 } // namespace

@@ -110,8 +110,8 @@ public:
     }
     // Slot 5: reserved; never called.
     virtual void Reserved() {}
-    // Slot 6: the engine is about to show a message. Read it with ErrorGetMessage and ErrorGetCode; clear the report
-    // flag (ErrorSetReport) and set ErrorSetSimulatedUserAction to answer it instead of the user.
+    // Slot 6: the engine is about to show a message. Read it with ErrorGetMessage, ErrorGetCode and ErrorGetType;
+    // clear the report flag (ErrorSetReport) and set ErrorSetSimulatedUserAction to answer it instead of the user.
     virtual void ReportMessage(CTableFrame* /*frame*/, CError* /*error*/) {}
     // Slots 7 and 8: a key went down or up in the table window; the table goes on with the key code the host leaves.
     virtual void KeyDown(CTableFrame* /*frame*/, CKeyEvent* /*event*/) {}
@@ -162,10 +162,14 @@ KORVALIN_API uint16_t TableRegisterCallbacks(CTableFrame* frame, TableCallback* 
 // Clears the frame's callback object (6 for null or for an object that is not the registered one).
 KORVALIN_API uint16_t TableReleaseCallbacks(CTableFrame* frame, TableCallback* callback);
 
-// The error object of ReportMessage (34 for a null error). Code: the number of the message's text resource. Type:
-// the message-box style (0 OK, 1 OK/cancel, 4 yes/no, 3 yes/no/cancel). Report flag: 1 shows the message to the
-// user afterwards, 0 takes the simulated user action as the answer (1 OK, 2 cancel, 6 yes, 7 no).
+// The error object of ReportMessage (34 for a null error). Code: the number of the message's string resource, the
+// same in every language (0 for a text that is not one resource). Type: the buttons the message offers, as a
+// message-box style (0 OK, 1 OK/cancel, 3 yes/no/cancel, 4 yes/no); setting it changes only how the message is
+// shown. Report flag: 1 shows the message to the user afterwards, 0 takes the simulated user action as the answer
+// (1 OK, 2 cancel, 6 yes, 7 no); an action that is not one of the message's buttons leaves the message's default
+// answer. Other types and actions give 26.
 KORVALIN_API uint16_t ErrorGetCode(CError* error, int32_t* code);
+KORVALIN_API uint16_t ErrorGetType(CError* error, int32_t* type);
 KORVALIN_API uint16_t ErrorGetMessage(CError* error, wchar_t** message);
 KORVALIN_API uint16_t ErrorSetMessage(CError* error, const wchar_t* message);
 KORVALIN_API uint16_t ErrorSetReport(CError* error, bool report);
