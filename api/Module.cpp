@@ -66,11 +66,14 @@ COptionSet& InitializeModule()
         auto options = std::make_unique<COptionSet>();
         try
         {
-            options->LoadOptions(CProfile());
+            const CProfile profile;
+            options->LoadOptions(profile);
+            options->m_nLanguage = COptionSet::ChooseLanguage(&profile);
         }
         catch (const CKorvalinException&)
         {
-            // An unreadable profile leaves the defaults.
+            // An unreadable profile leaves the defaults, in the language of the locale.
+            options->m_nLanguage = COptionSet::ChooseLanguage(nullptr);
         }
         platform::SetResourceLanguage(platform::LanguageFromId(options->m_nLanguage));
         module.m_pOptions = std::move(options);

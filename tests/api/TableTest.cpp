@@ -3,6 +3,7 @@
 
 #include "ApiTestSupport.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -90,6 +91,24 @@ TEST(StatusCodesTest, OneListNamesEveryStatus)
     EXPECT_EQ(seen, (std::set<uint16_t>{API_ILLEGAL_TABLE_ARGUMENT, API_ILLEGAL_RESULT_ARGUMENT,
                                         API_ILLEGAL_ERROR_ARGUMENT, API_ILLEGAL_KEYEVENT_ARGUMENT,
                                         API_ILLEGAL_ARGUMENT_VALUE}));
+}
+
+// Run by the api.language_* tests, each in a process of its own with the locale and profile it names: the language
+// the library starts in, which its texts (here a new table's name) follow until SetLanguage changes it.
+TEST(ModuleLanguageTest, ChosenByTheProfileOrTheLocale)
+{
+    const char* expected = std::getenv("KORVALIN_EXPECTED_LANGUAGE");
+    if (!expected)
+        GTEST_SKIP() << "run by the api.language_* tests";
+    ASSERT_EQ(InitKorvalinRegularDll(), 0);
+    int32_t language = 0;
+    EXPECT_EQ(GetLanguage(&language), 0);
+    EXPECT_EQ(language, std::atoi(expected));
+    CTestTable table;
+    EXPECT_EQ(Got(TableGetName, table.Get()).rfind(std::atoi(expected) == 1031 ? L"Tabelle" : L"Table", 0), 0u);
+    ASSERT_EQ(SetLanguage(std::atoi(expected) == 1031 ? 1033 : 1031, nullptr, false), 0); // the host decides
+    CTestTable second;
+    EXPECT_EQ(Got(TableGetName, second.Get()).rfind(std::atoi(expected) == 1031 ? L"Table" : L"Tabelle", 0), 0u);
 }
 
 TEST(CreateTableTest, WithoutWindowWithWindowAndDestroyed)
