@@ -237,7 +237,8 @@ KORVALIN_API uint16_t TableSetWorkingDirectory(CTableFrame* frame, const wchar_t
 
 // The frame's settings for importing text files. Delimiter and quote are UTF-16 units (0: the default delimiter
 // TAB, no quote); lines count from 1; maximum records -1 for all; encoding 0 code page, 1 UTF-8, 2/3 UTF-16 big/
-// little endian, 4/5 UTF-32 big/little endian; transposed: one record per line. Out-of-range values give 26.
+// little endian, 4/5 UTF-32 big/little endian; transposed: one record per line. Out-of-range values and code pages
+// that text cannot be converted from or to give 26.
 KORVALIN_API uint16_t TableSetImportDelimiter(CTableFrame* frame, wchar_t delimiter);
 KORVALIN_API uint16_t TableGetImportDelimiter(CTableFrame* frame, wchar_t* delimiter);
 KORVALIN_API uint16_t TableSetImportQuote(CTableFrame* frame, wchar_t quote);
