@@ -16,10 +16,26 @@ CTableFrame& FrameOf(const CAttribute& attribute)
     return *FindAttributeFrame(&attribute);
 }
 
-// A drill-down attribute is a link with a drill-down reference. The engine keeps no link definitions yet, so no
-// attribute is one.
-bool IsDrillDown(const CAttribute& /*attribute*/)
+// A drill-down attribute is a link with a drill-down reference. The engine keeps no link definitions yet: an
+// attribute that is no link is none, and for a link the answer is not known (20).
+bool IsDrillDown(const CAttribute& attribute)
 {
+    if (attribute.GetAttributeType() == ATTR_LINK)
+        Fail(EStatus::NotYetImplemented);
+    return false;
+}
+
+// An analysis group is a header with a summary among its children that groups by it. Summary definitions are not
+// kept yet: a header without a summary below it is none, for one with a summary the answer is not known (20).
+bool IsAnalysisGroup(const CAttribute& attribute)
+{
+    if (!attribute.IsHeader())
+        return false;
+    for (const CAttribute* child : attribute.GetChildren())
+    {
+        if (child->GetAttributeType() == ATTR_SUMMARY)
+            Fail(EStatus::NotYetImplemented);
+    }
     return false;
 }
 
@@ -244,8 +260,14 @@ uint16_t AttributeSetComment(CAttribute* attribute, const wchar_t* comment)
 
 uint16_t AttributeGetFormulaDefinition(CAttribute* attribute, wchar_t** formula)
 {
-    // Derived definitions are not kept by the engine yet; normal attributes and headers have none.
-    return GetAttributeString(attribute, formula, [](CAttribute&) { return KString(); });
+    // Normal attributes and headers have no definition; those of derived attributes are not kept yet (20).
+    return GetAttributeString(attribute, formula,
+                              [](CAttribute& a)
+                              {
+                                  if (a.IsDerived())
+                                      Fail(EStatus::NotYetImplemented);
+                                  return KString();
+                              });
 }
 
 uint16_t AttributeGetType(CAttribute* attribute, wchar_t** type)
@@ -380,11 +402,9 @@ uint16_t AttributeGetSorted(CAttribute* attribute, bool* sorted, bool* reverse)
         [&]
         {
             CheckAttribute(attribute);
-            bool& isSorted = CheckResult(sorted);
-            bool& isReverse = CheckResult(reverse);
-            // The engine does not sort records by an attribute yet.
-            isSorted = false;
-            isReverse = false;
+            CheckResult(sorted);
+            CheckResult(reverse);
+            Fail(EStatus::NotYetImplemented); // the engine does not sort records by an attribute yet
         });
 }
 
@@ -394,11 +414,9 @@ uint16_t AttributeGetCoupledBlockLeader(CAttribute* attribute, CAttribute** lead
         [&]
         {
             CheckAttribute(attribute);
-            CAttribute*& groupLeader = CheckResult(leader);
-            bool& isCoupled = CheckResult(coupled);
-            // The engine has no coupled groups yet.
-            groupLeader = nullptr;
-            isCoupled = false;
+            CheckResult(leader) = nullptr;
+            CheckResult(coupled);
+            Fail(EStatus::NotYetImplemented); // the engine has no coupled groups yet
         });
 }
 
@@ -409,8 +427,12 @@ uint16_t AttributeGetEvalMode(CAttribute* attribute, int32_t* mode)
 
 uint16_t AttributeSetEvalMode(CAttribute* attribute, int32_t mode)
 {
-    return ChangeAttribute(attribute, [&](CAttribute& a)
-                           { a.SetEvalMode(mode >= 0 && mode < 5 ? kEvalModeOfInterfaceValue[mode] : 1); });
+    return ChangeAttribute(attribute,
+                           [&](CAttribute& a)
+                           {
+                               CheckValue(mode >= 0 && mode < static_cast<int32_t>(std::size(kEvalModeOfInterfaceValue)));
+                               a.SetEvalMode(kEvalModeOfInterfaceValue[mode]);
+                           });
 }
 
 uint16_t AttributeGetRegardUndefinedAsZero(CAttribute* attribute, bool* on)
@@ -443,8 +465,9 @@ uint16_t AttributeSetMaxSize(CAttribute* attribute, int32_t size)
 
 uint16_t AttributeGetColored(CAttribute* attribute, bool* colored)
 {
-    // Colour coding is not kept by the engine yet: no attribute is colour-coded.
-    return GetAttributeValue(attribute, colored, [](CAttribute&) { return false; });
+    // Colour coding is not kept by the engine yet.
+    return GetAttributeValue(attribute, colored,
+                             [](CAttribute&) -> bool { Fail(EStatus::NotYetImplemented); });
 }
 
 uint16_t AttributeGetColor(CAttribute* attribute, const wchar_t* value, uint32_t* color)
@@ -452,12 +475,10 @@ uint16_t AttributeGetColor(CAttribute* attribute, const wchar_t* value, uint32_t
     return Guard(
         [&]
         {
-            CAttribute& a = CheckAttribute(attribute);
-            uint32_t& out = CheckResult(color);
-            out = 0;
-            if (a.IsHeader() || a.FindValueIndex(FromHost(value)) < 0)
-                Fail(EStatus::ValueNotFound);
-            Fail(EStatus::CannotExecuteFunction); // not colour-coded
+            CheckAttribute(attribute);
+            CheckResult(color) = 0;
+            static_cast<void>(value);
+            Fail(EStatus::NotYetImplemented); // colour coding is not kept by the engine yet
         });
 }
 
@@ -516,9 +537,9 @@ KORVALIN_ATTRIBUTE_QUERY(AttributeIsClassification, Is(a, ATTR_CLASSIFICATION))
 KORVALIN_ATTRIBUTE_QUERY(AttributeIsCaseDiscrimination, Is(a, ATTR_CASE))
 KORVALIN_ATTRIBUTE_QUERY(AttributeIsDrillDown, IsDrillDown(a))
 KORVALIN_ATTRIBUTE_QUERY(AttributeIsDerived, a.IsDerived())
-// OLAP dimensions and analysis groups need summaries, which the engine does not have yet.
-KORVALIN_ATTRIBUTE_QUERY(AttributeIsDimension, (static_cast<void>(a), false))
-KORVALIN_ATTRIBUTE_QUERY(AttributeIsAnalysisGroup, (static_cast<void>(a), false))
+// OLAP dimensions are not kept by the engine yet (20).
+KORVALIN_ATTRIBUTE_QUERY(AttributeIsDimension, (static_cast<void>(a), Fail(EStatus::NotYetImplemented), false))
+KORVALIN_ATTRIBUTE_QUERY(AttributeIsAnalysisGroup, IsAnalysisGroup(a))
 KORVALIN_ATTRIBUTE_QUERY(AttributeHasMultipleValues, a.HasMultipleValues())
 KORVALIN_ATTRIBUTE_QUERY(AttributeIsRestricted, a.IsRestricted())
 #undef KORVALIN_ATTRIBUTE_QUERY

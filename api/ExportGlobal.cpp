@@ -13,13 +13,11 @@
 
 using namespace api;
 
-// The public status codes are the engine's statuses.
-static_assert(TableExport::API_ILLEGAL_TABLE_ARGUMENT == static_cast<uint16_t>(EStatus::IllegalTableArgument));
-static_assert(TableExport::API_ILLEGAL_RESULT_ARGUMENT == static_cast<uint16_t>(EStatus::IllegalResultArgument));
-static_assert(TableExport::API_TABLE_HAS_NO_WINDOW == static_cast<uint16_t>(EStatus::TableHasNoWindow));
-static_assert(TableExport::API_ILLEGAL_ARGUMENT_VALUE == static_cast<uint16_t>(EStatus::IllegalArgumentValue));
-static_assert(TableExport::API_CANNOT_MODIFY_DRILLDOWN_ATTRIBUTE ==
-              static_cast<uint16_t>(EStatus::CannotModifyDrillDownAttribute));
+// The public status codes are the engine's statuses: both come from the one list of StatusCodes.h.
+#define KORVALIN_SAME_STATUS(NAME, Name, code)                                                                         \
+    static_assert(TableExport::API_##NAME == static_cast<uint16_t>(EStatus::Name));
+KORVALIN_STATUS_CODES(KORVALIN_SAME_STATUS)
+#undef KORVALIN_SAME_STATUS
 
 namespace TableExport
 {
@@ -153,7 +151,8 @@ uint16_t TableReleaseCallbacks(CTableFrame* frame, TableCallback* callback)
         [&]
         {
             CTableFrame& live = CheckFrame(frame);
-            if (!callback)
+            // Only the registered object can be released: another one would silently cut off the host that is.
+            if (!callback || callback != live.GetCallback())
                 Fail(EStatus::IllegalCallbackArgument);
             live.SetCallback(nullptr);
         });
@@ -188,6 +187,16 @@ uint16_t ErrorGetCode(CError* error, int32_t* code)
         });
 }
 
+uint16_t ErrorGetType(CError* error, int32_t* type)
+{
+    return Guard(
+        [&]
+        {
+            CError& e = CheckError(error);
+            CheckResult(type) = e.m_nType;
+        });
+}
+
 uint16_t ErrorGetMessage(CError* error, wchar_t** message)
 {
     return Guard(
@@ -210,12 +219,25 @@ uint16_t ErrorSetReport(CError* error, bool report)
 
 uint16_t ErrorSetType(CError* error, int32_t type)
 {
-    return Guard([&] { CheckError(error).m_nType = type; });
+    return Guard(
+        [&]
+        {
+            CError& e = CheckError(error);
+            CheckValue(type == MESSAGE_OK || type == MESSAGE_OK_CANCEL || type == MESSAGE_YES_NO_CANCEL ||
+                       type == MESSAGE_YES_NO);
+            e.m_nType = type;
+        });
 }
 
 uint16_t ErrorSetSimulatedUserAction(CError* error, int32_t action)
 {
-    return Guard([&] { CheckError(error).m_nSimulatedUserAction = action; });
+    return Guard(
+        [&]
+        {
+            CError& e = CheckError(error);
+            CheckValue(action == ANSWER_OK || action == ANSWER_CANCEL || action == ANSWER_YES || action == ANSWER_NO);
+            e.m_nSimulatedUserAction = action;
+        });
 }
 
 uint16_t KeyEventGetShift(CKeyEvent* event, int32_t* shift)

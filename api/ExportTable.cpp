@@ -2,6 +2,7 @@
 
 #include "api/Module.h"
 #include "api/TableFrame.h"
+#include "exchange/TextEncoding.h"
 #include "korvalin/TableExport.h"
 #include "options/OptionSet.h"
 
@@ -51,9 +52,10 @@ char16_t CheckUnit(wchar_t c)
     return static_cast<char16_t>(c);
 }
 
+// A code page that text can be read and written in (26 for one the conversion does not know, such as 4242).
 void CheckCodePage(int32_t codePage)
 {
-    CheckValue(codePage >= 0 && codePage <= 65535);
+    CheckValue(codePage >= 0 && codePage <= 65535 && exchange::IsKnownCodePage(codePage));
 }
 
 // The part of a document path after its last separator, and the part before it.

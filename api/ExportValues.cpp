@@ -32,7 +32,7 @@ SField CheckField(CTableFrame* frame, CAttribute* attribute, CRecord* record)
 {
     CTableFrame& live = CheckFrame(frame);
     CAttribute& checked = CheckAttribute(live, attribute);
-    return SField{live, checked, CheckRecord(record)};
+    return SField{live, checked, CheckRecord(live, record)};
 }
 
 // Values are set only in normal attributes (15 for headers and derived attributes).
@@ -219,7 +219,7 @@ uint16_t TableDeleteRecord(CTableFrame* frame, CRecord* record)
         [&]
         {
             CTableFrame& live = CheckFrame(frame);
-            const CRecord& checked = CheckRecord(record);
+            const CRecord& checked = CheckRecord(live, record);
             live.MarkRecordForDeletion(&checked);
             live.GetTable().InvalidateValueIndexMap();
             live.MarkChanged();

@@ -20,8 +20,9 @@ public:
     KString m_strMessage;               // the text shown; the host may replace it
     uint8_t m_bReport = 1;              // 1: show the message afterwards; 0: answer with m_nSimulatedUserAction
     int32_t m_nSimulatedUserAction = 1; // the answer when not shown (1 OK, 2 cancel, 6 yes, 7 no)
-    int32_t m_nType;                    // message-box style (0 OK, 1 OK/cancel, 3 yes/no/cancel, 4 yes/no)
-    int32_t m_nCode;                    // number of the message's text resource; 0 when it has none
+    int32_t m_nType;                    // message-box style (0 OK, 1 OK/cancel, 3 yes/no/cancel, 4 yes/no): the
+                                        // buttons of the question; the host may change how it is shown
+    int32_t m_nCode;                    // number of the message's string resource; 0 for a text made otherwise
 };
 
 // A key going down or up.

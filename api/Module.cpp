@@ -66,11 +66,14 @@ COptionSet& InitializeModule()
         auto options = std::make_unique<COptionSet>();
         try
         {
-            options->LoadOptions(CProfile());
+            const CProfile profile;
+            options->LoadOptions(profile);
+            options->m_nLanguage = COptionSet::ChooseLanguage(&profile);
         }
         catch (const CKorvalinException&)
         {
-            // An unreadable profile leaves the defaults.
+            // An unreadable profile leaves the defaults, in the language of the locale.
+            options->m_nLanguage = COptionSet::ChooseLanguage(nullptr);
         }
         platform::SetResourceLanguage(platform::LanguageFromId(options->m_nLanguage));
         module.m_pOptions = std::move(options);
@@ -212,9 +215,9 @@ CAttribute& CheckAttribute(CTableFrame& frame, CAttribute* attribute)
     return *attribute;
 }
 
-CRecord& CheckRecord(CRecord* record)
+CRecord& CheckRecord(CTableFrame& frame, CRecord* record)
 {
-    if (!record)
+    if (!record || !frame.GetTable().ContainsRecord(record))
         Fail(EStatus::IllegalRecordArgument);
     return *record;
 }

@@ -75,8 +75,8 @@ CTableFrame& CheckFrame(CTableFrame* frame);
 CAttribute& CheckAttribute(CAttribute* attribute);
 // A live attribute of the frame's table (4).
 CAttribute& CheckAttribute(CTableFrame& frame, CAttribute* attribute);
-// A record (5).
-CRecord& CheckRecord(CRecord* record);
+// A record of the frame's table (5): null, a pointer into nothing and a record of another table are refused.
+CRecord& CheckRecord(CTableFrame& frame, CRecord* record);
 // A frame that has a window, for the window functions (23 for a table made without one).
 CTableFrame& CheckWindow(CTableFrame& frame);
 // An out-parameter (17).

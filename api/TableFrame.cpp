@@ -11,21 +11,6 @@
 namespace
 {
 
-// Message-box styles by the answer a message expects.
-int StyleForAnswer(int defaultAnswer)
-{
-    switch (defaultAnswer)
-    {
-    case ANSWER_YES:
-    case ANSWER_NO:
-        return 4; // yes/no
-    case ANSWER_CANCEL:
-        return 1; // OK/cancel
-    default:
-        return 0; // OK
-    }
-}
-
 // A library string for a callback, freed when the call is over.
 class CHostString
 {
@@ -47,8 +32,9 @@ CTableFrame::CTableFrame(COptionSet& options, KStringView title)
 {
     m_pTable->SetTitle(title);
     m_pTable->SetObserver(this);
-    m_pTable->SetMessageHandler([this](const KString& text, int defaultAnswer)
-                                { return ReportMessage(text, StyleForAnswer(defaultAnswer), 0, defaultAnswer); });
+    m_pTable->SetMessageHandler(
+        [this](const SMessage& message)
+        { return ReportMessage(message.m_strText, message.m_nType, message.m_nCode, message.m_nDefaultAnswer); });
 }
 
 CTableFrame::~CTableFrame()
@@ -58,7 +44,7 @@ CTableFrame::~CTableFrame()
     for (long i = 0; i < m_pTable->GetAttributeCount(); ++i)
         api::ForgetAttribute(m_pTable->FindAttributeFromIndex(i));
     m_pTable->SetObserver(nullptr);
-    m_pTable->SetMessageHandler(nullptr);
+    m_pTable->SetMessageHandler(std::function<int(const SMessage&)>());
 }
 
 template <class F> bool CTableFrame::CallHost(F&& call)
@@ -241,7 +227,11 @@ int CTableFrame::ReportMessage(KStringView text, int type, int code, int default
     TableExport::CError error(text, type, code);
     if (!CallHost([&](TableExport::TableCallback& host) { host.ReportMessage(this, &error); }))
         return defaultAnswer;
-    return error.m_bReport ? defaultAnswer : error.m_nSimulatedUserAction;
+    // The host's answer goes to the question when it is one of the buttons the question offered (whatever type the
+    // host set for showing it); an answer the question cannot take leaves its default.
+    if (error.m_bReport || !IsAnswerOf(type, error.m_nSimulatedUserAction))
+        return defaultAnswer;
+    return error.m_nSimulatedUserAction;
 }
 
 int CTableFrame::KeyDown(int keyCode, int shift)

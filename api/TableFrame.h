@@ -82,8 +82,9 @@ public:
                 bool before) override;
 
     // ---- from the window layer and the engine's messages ----
-    // Offers a message to the host; returns the answer: the host's simulated user action when it cleared the
-    // report flag, else defaultAnswer (this build has no message boxes).
+    // Offers a message to the host as its error object (text, type: the buttons, code: the string resource's number);
+    // returns the answer: the host's simulated user action when it cleared the report flag and the action is one of
+    // the type's buttons, else defaultAnswer (this build has no message boxes).
     int ReportMessage(KStringView text, int type, int code, int defaultAnswer);
     // Key events; each returns the code the host left in the event.
     int KeyDown(int keyCode, int shift);

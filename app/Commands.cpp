@@ -14,73 +14,21 @@ namespace app
 namespace
 {
 
-const char* const kDumpHelp =
-    "Usage: korvalin dump FILE [--qualified] [SETTING=VALUE ...]\n"
-    "\n"
-    "Read a text file (.csv, .txt, any other) or a legacy table (.qtc) and print it as one JSON\n"
-    "object: {\"records\": N, \"qualified\": Q, \"attributes\": [{\"name\", \"kind\", \"level\", \"type\",\n"
-    "\"format\", \"values\": [...]}, ...]}, one attribute per line. A text file is read as through the\n"
-    "import dialog: a byte-order mark wins, and without delimiter= the delimiter is TAB for .txt, .tsv\n"
-    "and .tab and comma for other files, or semicolon, TAB or '|' when the first lines show columns\n"
-    "only with those.\n"
-    "\n"
-    "  --qualified       print only the values of qualified records\n"
-    "  SETTING=VALUE     an import setting, as for the script verb read (see korvalin run --help)\n";
-
-const char* const kConvertHelp =
-    "Usage: korvalin convert IN OUT [--delimiter C] [--quote C|none] [--encoding E] [--codepage N]\n"
-    "                        [--bom] [--qualified]\n"
-    "\n"
-    "Read IN as korvalin dump does and write the table as OUT, the kind chosen by OUT's extension:\n"
-    ".qtc a legacy table, anything else (.csv, .txt) delimited text. Text is written in UTF-8 without\n"
-    "a byte-order mark, with comma (TAB for .txt, .tsv, .tab) and the double quote, quoting only where\n"
-    "needed.\n"
-    "\n"
-    "  --delimiter C     tab, comma, semicolon, space, pipe or any single character\n"
-    "  --quote C         the text qualifier, or none\n"
-    "  --encoding E      codepage, utf-8, utf-16be or utf-16le\n"
-    "  --codepage N      the code page for --encoding codepage (1252, 1250, ...)\n"
-    "  --bom             begin the file with the byte-order mark of its encoding\n"
-    "  --qualified       write only the qualified records\n"
-    "OUT is replaced only when the whole file could be written.\n";
-
-const char* const kRunHelp =
-    "Usage: korvalin run SCRIPT\n"
-    "\n"
-    "Execute a script: one command a line, '#' starts a comment, words are split at blanks, and a word\n"
-    "in double quotes may hold blanks (\\\" and \\\\ inside it). Relative file names are taken from the\n"
-    "script's folder. Verbs:\n"
-    "  read FILE [SETTING=VALUE ...]     read a file into a new table (the old one stays if it fails)\n"
-    "      delimiter=C  quote=C|none  encoding=codepage|utf-8|utf-16be|utf-16le|utf-32be|utf-32le\n"
-    "      codepage=N  names=yes|no  nameline=N  dataline=N  maxrecords=N (-1 all)\n"
-    "      transposed=yes|no (no: one attribute per line)  fixedwidth=yes|no  widths=N,N,...\n"
-    "      replacebars=yes|no\n"
-    "  export FILE [qualified] [SETTING=VALUE ...]   write the table (.qtc legacy, else text)\n"
-    "      delimiter=C  quote=C|none  encoding=codepage|utf-8|utf-16be|utf-16le  codepage=N\n"
-    "      bom=yes|no  names=yes|no  importlayout=yes|no\n"
-    "  select ATTRIBUTE VALUE ...        select values of an attribute\n"
-    "  deselect                          clear the selection\n"
-    "  dump [qualified]                  print the table as korvalin dump does\n"
-    "  count                             print: records N qualified Q selected S\n"
-    "  mode full|compressed|overview     switch the view mode (nothing happens when it is the mode already)\n"
-    "  width-attribute ATTRIBUTE [BLEND] let a numeric attribute set the compressed widths; BLEND from 0\n"
-    "                                    (equal widths) to 1 (proportional, the default)\n"
-    "  layout WIDTH                      print the geometry of the mode for a data area of WIDTH pixels,\n"
-    "                                    tab-separated, numbers to 6 decimals: full and compressed table\n"
-    "                                    RECORD LEFT WIDTH per shown record (RECORD its place in the file,\n"
-    "                                    from 1); overview ATTRIBUTE VALUE LEFT WIDTH RECORDS per value bar\n"
-    "A failing line prints korvalin: SCRIPT:LINE: message and ends the run with status 1.\n";
+// String resources of the help texts of the subcommands.
+constexpr int kDumpHelp = 9001;
+constexpr int kConvertHelp = 9002;
+constexpr int kRunHelp = 9003;
 
 } // namespace
 
-const char* GetCommandHelp(const std::string& command)
+std::string GetCommandHelp(const std::string& command)
 {
     if (command == "dump")
-        return kDumpHelp;
+        return Text(kDumpHelp);
     if (command == "convert")
-        return kConvertHelp;
+        return Text(kConvertHelp);
     if (command == "run")
-        return kRunHelp;
+        return Text(kRunHelp);
     return "";
 }
 
@@ -94,16 +42,16 @@ int RunDump(const std::vector<std::string>& args)
         if (arg == "--qualified")
             qualified = true;
         else if (arg.size() > 1 && arg[0] == '-')
-            throw CUsageError("dump: unknown option '" + arg + "'");
+            throw CUsageError(Text(9013, {"dump", arg}));
         else if (file.empty())
             file = arg;
         else if (arg.find('=') != std::string::npos)
             settings.push_back(arg);
         else
-            throw CUsageError("dump: unexpected argument '" + arg + "'");
+            throw CUsageError(Text(9014, {"dump", arg}));
     }
     if (file.empty())
-        throw CUsageError("dump: missing FILE (see korvalin dump --help)");
+        throw CUsageError(Text(9015));
     files::SOpenRequest request;
     ApplyReadSettings(settings, request);
     std::unique_ptr<CTable> table = MakeTable();
@@ -123,7 +71,7 @@ int RunConvert(const std::vector<std::string>& args)
         auto value = [&](const char* option) -> const std::string&
         {
             if (i + 1 >= args.size())
-                throw CUsageError(std::string("convert: ") + option + " needs a value");
+                throw CUsageError(Text(9016, {"convert", option}));
             return args[++i];
         };
         if (arg == "--qualified")
@@ -139,12 +87,12 @@ int RunConvert(const std::vector<std::string>& args)
         else if (arg == "--codepage")
             exportSettings.push_back("codepage=" + value("--codepage"));
         else if (arg.size() > 1 && arg[0] == '-')
-            throw CUsageError("convert: unknown option '" + arg + "'");
+            throw CUsageError(Text(9013, {"convert", arg}));
         else
             paths.push_back(arg);
     }
     if (paths.size() != 2)
-        throw CUsageError("convert: expected IN and OUT (see korvalin convert --help)");
+        throw CUsageError(Text(9017));
     exchange::SExportOptions options = DefaultExportOptions(paths[1]);
     for (const std::string& setting : exportSettings)
         ApplyExportSetting(setting, options);

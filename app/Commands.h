@@ -8,10 +8,12 @@
 #include "files/TableOpener.h"
 
 #include <filesystem>
+#include <initializer_list>
 #include <iosfwd>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CTable;
@@ -32,9 +34,16 @@ int RunConvert(const std::vector<std::string>& args);
 int RunScript(const std::vector<std::string>& args);
 
 // The help text of a subcommand ("" for an unknown one).
-const char* GetCommandHelp(const std::string& command);
+std::string GetCommandHelp(const std::string& command);
 
 // ---- shared ----
+
+// Sets the language of every text the command prints: the profile's Language option when it names a known language
+// (an unreadable profile counts as none), else German for a German locale (LC_ALL, LC_MESSAGES, LANG) and English
+// for any other.
+void ChooseMessageLanguage();
+// String resource id in that language, with %1, %2, %3 filled from args (UTF-8 in and out).
+std::string Text(int id, std::initializer_list<std::string_view> args = {});
 
 // A new table whose messages are printed on standard error as notes.
 std::unique_ptr<CTable> MakeTable();

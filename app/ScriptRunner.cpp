@@ -58,7 +58,7 @@ std::vector<std::string> SplitWords(const std::string& line)
             ++i;
         }
         if (quoted)
-            throw CScriptError("unterminated quoted word");
+            throw CScriptError(Text(9021));
         words.push_back(word);
     }
     return words;
@@ -80,7 +80,7 @@ private:
     CTable& Table()
     {
         if (!m_pTable)
-            throw CScriptError("no table has been read yet");
+            throw CScriptError(Text(9022));
         return *m_pTable;
     }
     void Read(const std::vector<std::string>& words);
@@ -95,7 +95,7 @@ private:
 void CScriptRunner::Read(const std::vector<std::string>& words)
 {
     if (words.size() < 2)
-        throw CScriptError("read: missing FILE");
+        throw CScriptError(Text(9023, {"read"}));
     files::SOpenRequest request;
     ApplyReadSettings(std::vector<std::string>(words.begin() + 2, words.end()), request);
     std::unique_ptr<CTable> table = MakeTable();
@@ -107,7 +107,7 @@ void CScriptRunner::Read(const std::vector<std::string>& words)
 void CScriptRunner::Export(const std::vector<std::string>& words)
 {
     if (words.size() < 2)
-        throw CScriptError("export: missing FILE");
+        throw CScriptError(Text(9023, {"export"}));
     const std::filesystem::path path = Resolve(words[1]);
     exchange::SExportOptions options = DefaultExportOptions(path);
     for (size_t i = 2; i < words.size(); ++i)
@@ -123,16 +123,16 @@ void CScriptRunner::Export(const std::vector<std::string>& words)
 void CScriptRunner::Select(const std::vector<std::string>& words)
 {
     if (words.size() < 3)
-        throw CScriptError("select: expected ATTRIBUTE VALUE ...");
+        throw CScriptError(Text(9024));
     CTable& table = Table();
     CAttribute* attribute = table.FindAttribute(platform::FromUtf8(words[1]));
     if (!attribute)
-        throw CScriptError("select: no attribute '" + words[1] + "'");
+        throw CScriptError(Text(9025, {words[1]}));
     for (size_t i = 2; i < words.size(); ++i)
     {
         const long index = attribute->FindValueIndex(platform::FromUtf8(words[i]));
         if (index < 0)
-            throw CScriptError("select: attribute '" + words[1] + "' has no value '" + words[i] + "'");
+            throw CScriptError(Text(9026, {words[1], words[i]}));
         attribute->SelectValue(attribute->GetValue(index), nullptr, true);
     }
 }
@@ -149,19 +149,19 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
     else if (verb == "deselect")
     {
         if (words.size() > 1)
-            throw CScriptError("deselect takes no arguments");
+            throw CScriptError(Text(9010, {"deselect"}));
         Table().DeselectAllValues();
     }
     else if (verb == "dump")
     {
         if (words.size() > 2 || (words.size() == 2 && words[1] != "qualified"))
-            throw CScriptError("dump: expected nothing or 'qualified'");
+            throw CScriptError(Text(9028));
         exchange::WriteTableJson(Table(), std::cout, words.size() == 2);
     }
     else if (verb == "count")
     {
         if (words.size() > 1)
-            throw CScriptError("count takes no arguments");
+            throw CScriptError(Text(9010, {"count"}));
         CTable& table = Table();
         const long qualified = table.CountQualRecords();
         const long selected = table.CountSelectedRecords();
@@ -171,7 +171,7 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
     else if (CLayoutVerbs::Handles(verb))
         m_layoutVerbs.Execute(Table(), words, std::cout);
     else
-        throw CScriptError("unknown verb '" + verb + "'");
+        throw CScriptError(Text(9029, {verb}));
     std::cout.flush();
 }
 
@@ -180,11 +180,11 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
 int RunScript(const std::vector<std::string>& args)
 {
     if (args.size() != 1)
-        throw CUsageError("run: expected SCRIPT (see korvalin run --help)");
+        throw CUsageError(Text(9030));
     const std::filesystem::path script(args[0]);
     std::ifstream in(script);
     if (!in || std::filesystem::is_directory(script))
-        throw CKorvalinException(EStatus::CannotOpenFile, "cannot open script '" + args[0] + "'");
+        throw CKorvalinException(EStatus::CannotOpenFile, Text(9031, {args[0]}));
     CScriptRunner runner(script.parent_path().empty() ? std::filesystem::path(".") : script.parent_path());
     std::string line;
     long number = 0;
@@ -200,7 +200,7 @@ int RunScript(const std::vector<std::string>& args)
         catch (const CUserException&)
         {
             std::cout.flush();
-            std::cerr << "korvalin: " << args[0] << ':' << number << ": cancelled\n";
+            std::cerr << "korvalin: " << args[0] << ':' << number << ": " << Text(9012) << '\n';
             return 1;
         }
         catch (const std::exception& e)

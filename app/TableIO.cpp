@@ -5,7 +5,10 @@
 #include "engine/Table.h"
 #include "exchange/SettingsText.h"
 #include "files/QtcFile.h"
+#include "options/OptionSet.h"
 #include "platform/Error.h"
+#include "platform/Profile.h"
+#include "platform/Resources.h"
 #include "platform/System.h"
 
 #include <unistd.h>
@@ -41,7 +44,7 @@ public:
         const int filled = std::clamp(static_cast<int>(fraction * width), 0, width);
         std::cerr << '\r' << label << " [" << std::string(static_cast<size_t>(filled), '#')
                   << std::string(static_cast<size_t>(width - filled), ' ') << "] " << static_cast<int>(fraction * 100)
-                  << "% " << records << " records" << std::flush;
+                  << "% " << Text(9018, {std::to_string(records)}) << std::flush;
         return true;
     }
     void Clear()
@@ -58,6 +61,33 @@ private:
 };
 
 } // namespace
+
+void ChooseMessageLanguage()
+{
+    int language = 0;
+    try
+    {
+        const CProfile profile;
+        language = COptionSet::ChooseLanguage(&profile);
+    }
+    catch (const CKorvalinException&)
+    {
+        language = COptionSet::ChooseLanguage(nullptr); // an unreadable profile chooses nothing
+    }
+    platform::SetResourceLanguage(platform::LanguageFromId(language));
+}
+
+std::string Text(int id, std::initializer_list<std::string_view> args)
+{
+    KString filled[3];
+    size_t count = 0;
+    for (std::string_view arg : args)
+    {
+        if (count < std::size(filled))
+            filled[count++] = platform::FromUtf8(arg);
+    }
+    return platform::ToUtf8(FormatMessageText(LoadResourceString(id), {filled[0], filled[1], filled[2]}));
+}
 
 void ApplyReadSettings(const std::vector<std::string>& settings, files::SOpenRequest& request)
 {
@@ -173,8 +203,7 @@ void WriteTableFile(CTable& table, const std::filesystem::path& path, const exch
         files::WriteQtcFile(table, path, options.m_bAllRecords);
         return;
     case files::FILE_QTX:
-        throw CKorvalinException(EStatus::NotYetImplemented,
-                                 path.string() + ": Korvalin table files cannot be written by this version yet");
+        throw CKorvalinException(EStatus::NotYetImplemented, Text(9020, {path.string()}));
     case files::FILE_TEXT:
         exchange::WriteExportFile(table, path, options);
         return;

@@ -13,24 +13,8 @@
 
 namespace
 {
-const char* const kUsage =
-    "Usage: korvalin COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Explore tables of data from the terminal and from scripts.\n"
-    "\n"
-    "Commands:\n"
-    "  demo         Make the example table of a new document (a key, Attribut1..Attribut15,\n"
-    "               8 records) and print it transposed: one line per attribute, one column\n"
-    "               per record.\n"
-    "  dump FILE    Read a text (.csv, .txt), or legacy (.qtc) table file and print it as JSON.\n"
-    "  convert IN OUT\n"
-    "               Read IN and write it as OUT (.csv/.txt text, .qtc legacy table).\n"
-    "  run SCRIPT   Execute a script of commands (read, export, select, deselect, dump, count,\n"
-    "               mode, width-attribute, layout).\n"
-    "\n"
-    "Options:\n"
-    "  --help       Show this text and exit; korvalin COMMAND --help describes a command.\n"
-    "  --version    Show the version and exit.\n";
+// The string resource of the command's help text.
+constexpr int kUsage = 9000;
 
 int RunDemo()
 {
@@ -44,9 +28,10 @@ int RunDemo()
 
 int main(int argc, char** argv)
 {
+    app::ChooseMessageLanguage();
     if (argc < 2)
     {
-        std::cerr << kUsage;
+        std::cerr << app::Text(kUsage);
         return 2;
     }
     platform::TuneHeapForLargeTables();
@@ -56,7 +41,7 @@ int main(int argc, char** argv)
     {
         if (command == "--help" || command == "-h" || command == "help")
         {
-            std::cout << kUsage;
+            std::cout << app::Text(kUsage);
             return 0;
         }
         if (command == "--version")
@@ -64,7 +49,7 @@ int main(int argc, char** argv)
             std::cout << "korvalin " << KORVALIN_VERSION_STRING << '\n';
             return 0;
         }
-        if (!args.empty() && (args[0] == "--help" || args[0] == "-h") && *app::GetCommandHelp(command))
+        if (!args.empty() && (args[0] == "--help" || args[0] == "-h") && !app::GetCommandHelp(command).empty())
         {
             std::cout << app::GetCommandHelp(command);
             return 0;
@@ -73,7 +58,7 @@ int main(int argc, char** argv)
         {
             if (!args.empty())
             {
-                std::cerr << "korvalin: demo takes no arguments\n";
+                std::cerr << "korvalin: " << app::Text(9010, {"demo"}) << '\n';
                 return 2;
             }
             return RunDemo();
@@ -84,7 +69,7 @@ int main(int argc, char** argv)
             return app::RunConvert(args);
         if (command == "run")
             return app::RunScript(args);
-        std::cerr << "korvalin: unknown command '" << command << "' (see korvalin --help)\n";
+        std::cerr << "korvalin: " << app::Text(9011, {command}) << '\n';
         return 2;
     }
     catch (const app::CUsageError& e)
@@ -94,7 +79,7 @@ int main(int argc, char** argv)
     }
     catch (const CUserException&)
     {
-        std::cerr << "korvalin: cancelled\n";
+        std::cerr << "korvalin: " << app::Text(9012) << '\n';
         return 1;
     }
     catch (const std::exception& e)

@@ -442,8 +442,7 @@ void CAttribute::RepairMissingValue(const CRecord* record)
     if (!m_bMissingValueReported)
     {
         m_bMissingValueReported = true;
-        m_pTable->ShowMessage(u"Internal Error: Missing FieldValue for Attribute '" + GetDisplayName(50) +
-                              u"' in record " + platform::ToKString(record->m_nRecordNumber) + u"!\nUsing UNDEFINED.");
+        m_pTable->ShowMessage(3600, {GetDisplayName(50), platform::ToKString(record->m_nRecordNumber)});
     }
     AddValue(const_cast<CRecord*>(record), KStringView(), kNaN);
     if (!m_pValueArray->IsSorted())

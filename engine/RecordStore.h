@@ -4,6 +4,8 @@
 #include "engine/Allocator.h"
 #include "engine/Record.h"
 
+#include <vector>
+
 // Hands out records from blocks of 20000 (320000 bytes each) taken from the table allocator. Records are
 // never moved or freed one by one, so a CRecord* stays valid until RemoveAll or until a checkpoint restore
 // gives back the blocks allocated after the checkpoint. Threading: single-threaded (the table's thread).
@@ -40,11 +42,23 @@ public:
     void DeleteCheckpoint() { m_bCheckpoint = false; }
     bool HasCheckpoint() const { return m_bCheckpoint; }
 
+    // Whether record is one this store handed out and still holds: found in the store's blocks, in O(log blocks)
+    // (a table of ten million records has 500 blocks) without reading through the pointer, so any pointer may be
+    // asked about.
+    bool Contains(const CRecord* record) const;
+
     // Cheap consistency check of the counters (tests).
     bool Validate() const;
 
 private:
+    // Adds an empty block and makes it the current one. Throws COutOfMemoryException with the store unchanged.
+    void AddBlock();
+    // Rebuilds m_vBlocksByAddress from m_vBlocks.
+    void SortBlocks();
+
     CBlockChain m_blocks;          // the record blocks, oldest first
+    std::vector<CRecord*> m_vBlocks;                 // the payloads of m_blocks, oldest first
+    std::vector<const CRecord*> m_vBlocksByAddress;  // the same payloads by ascending address (for Contains)
     CRecord* m_pCurrentBlock;      // records of the newest block (the chain's last), null before the first
     long m_nUsedInCurrent;         // records handed out from m_pCurrentBlock, 0..s_nRecordsPerBlock
     long m_nCount;                 // records handed out from all blocks

@@ -606,12 +606,35 @@ void CTable::DeleteCheckpoint()
 
 // ---- messages ----
 
+int CTable::ShowMessage(const SMessage& message)
+{
+    m_messageLog.push_back(message.m_strText);
+    if (!m_messageHandler)
+        return message.m_nDefaultAnswer;
+    const int answer = m_messageHandler(message);
+    return IsAnswerOf(message.m_nType, answer) ? answer : message.m_nDefaultAnswer;
+}
+
+int CTable::ShowMessage(int id, std::initializer_list<KStringView> args, int type, int defaultAnswer)
+{
+    return ShowMessage(SMessage{FormatResource(id, args), id, type, defaultAnswer});
+}
+
 int CTable::ShowMessage(const KString& text, int defaultAnswer)
 {
-    m_messageLog.push_back(text);
-    if (m_messageHandler)
-        return m_messageHandler(text, defaultAnswer);
-    return defaultAnswer;
+    const int type = defaultAnswer == ANSWER_YES || defaultAnswer == ANSWER_NO ? MESSAGE_YES_NO
+                     : defaultAnswer == ANSWER_CANCEL                          ? MESSAGE_OK_CANCEL
+                                                                               : MESSAGE_OK;
+    return ShowMessage(SMessage{text, 0, type, defaultAnswer});
+}
+
+void CTable::SetMessageHandler(std::function<int(const KString&, int)> handler)
+{
+    if (!handler)
+        m_messageHandler = nullptr;
+    else
+        m_messageHandler = [handler = std::move(handler)](const SMessage& message)
+        { return handler(message.m_strText, message.m_nDefaultAnswer); };
 }
 
 void CTable::PushStatusMessage(const KString& text)

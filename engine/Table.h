@@ -17,6 +17,7 @@
 #include "engine/Export.h"
 #include "engine/FormatRegistry.h"
 #include "engine/ImportSettings.h"
+#include "engine/Message.h"
 #include "engine/Record.h"
 #include "engine/RecordArray.h"
 #include "engine/RecordStore.h"
@@ -51,15 +52,6 @@ public:
     {
         return 0;
     }
-};
-
-// Answers of message boxes.
-enum EMessageAnswer : int
-{
-    ANSWER_OK = 1,
-    ANSWER_CANCEL = 2,
-    ANSWER_YES = 6,
-    ANSWER_NO = 7,
 };
 
 class KORVALIN_CLASS CTable
@@ -148,6 +140,8 @@ public:
     void AddRecords(size_t count, CRecord** out);
     long GetRecordCount() const { return m_allRecords.GetSize(); }
     CRecord* GetRecord(long position) const { return m_allRecords.GetRecord(position); }
+    // Whether record is a record of this table's store (deleted ones included), for any pointer; cheap.
+    bool ContainsRecord(const CRecord* record) const { return m_recordStore.Contains(record); }
     CRecordArray& GetAllRecords() { return m_allRecords; }
     const CRecordArray& GetAllRecords() const { return m_allRecords; }
     CRecordArray& GetShownRecords() { return m_shownRecords; }
@@ -317,9 +311,19 @@ public:
     bool HasCheckpoint() const { return m_pCheckpoint != nullptr; }
 
     // ---- messages ----
-    // Shows a message to the user (through the handler when set, else it is only logged). Returns the answer.
+    // Shows a message to the user (through the handler when set, else it is only logged). Returns the answer: the
+    // handler's when it is one of the message's buttons, else the message's default answer.
+    int ShowMessage(const SMessage& message);
+    // The message of string resource id with %1, %2 ... filled from args.
+    int ShowMessage(int id, std::initializer_list<KStringView> args, int type = MESSAGE_OK,
+                    int defaultAnswer = ANSWER_OK);
+    // A message made of other texts (code 0); its buttons follow from the default answer: OK alone for OK, Yes
+    // and No for either, OK and Cancel for Cancel.
     int ShowMessage(const KString& text, int defaultAnswer = ANSWER_OK);
-    void SetMessageHandler(std::function<int(const KString&, int)> handler) { m_messageHandler = std::move(handler); }
+    // The handler sees every message and answers it; null: the default answers.
+    void SetMessageHandler(std::function<int(const SMessage&)> handler) { m_messageHandler = std::move(handler); }
+    // The same for a handler that reads only the text and the default answer.
+    void SetMessageHandler(std::function<int(const KString&, int)> handler);
     const std::vector<KString>& GetMessageLog() const { return m_messageLog; }
     // The status stack belongs to the thread that pushed onto it when it was empty, until it is empty again:
     // the tasks of a parallel step (sorting attributes side by side, say) run under the step's own message and
@@ -381,7 +385,7 @@ private:
     CAttribute* m_pWidthAttribute = nullptr;       // numbers give record widths; may be null
     CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
     CAttribute* m_pCursorAttribute = nullptr;
-    std::function<int(const KString&, int)> m_messageHandler;
+    std::function<int(const SMessage&)> m_messageHandler;
     std::vector<KString> m_messageLog;     // every message shown, in order
     mutable std::mutex m_statusLock;       // guards the two members below
     std::vector<KString> m_statusMessages; // stack of running operations, pushed by m_statusOwner only

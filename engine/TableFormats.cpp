@@ -86,7 +86,7 @@ bool CTable::ReportUnknownFormat(KStringView format, const CAttribute& attribute
     if (m_bUnknownFormatReported)
         return false;
     m_bUnknownFormatReported = true;
-    ShowMessage(FormatResource(2988, {format, attribute.GetDisplayName(50)}));
+    ShowMessage(2988, {format, attribute.GetDisplayName(50)});
     return true;
 }
 

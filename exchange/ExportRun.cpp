@@ -69,7 +69,7 @@ void CExportRun::ChooseColumns()
             text += u"\r\n   - " + leftOut[i]->GetName();
         if (leftOut.size() > 30)
             text += u"\r\n   ... ";
-        m_table.ShowMessage(text);
+        m_table.ShowMessage(SMessage{text, 2196});
     }
 }
 
@@ -98,7 +98,7 @@ std::string CExportRun::MakeHead()
     }
     out += m_format.m_strLineEnd;
     if (nameWarning)
-        m_table.ShowMessage(FormatResource(2176, {unquotedName}));
+        m_table.ShowMessage(2176, {unquotedName});
     return out;
 }
 
@@ -163,9 +163,9 @@ void CExportRun::Run(const std::function<void(std::string_view)>& write, const s
             throw CUserException();
     }
     if (m_warnings.HasValueWarning())
-        m_table.ShowMessage(FormatResource(2175, {m_warnings.GetValueWarning()}));
+        m_table.ShowMessage(2175, {m_warnings.GetValueWarning()});
     if (m_warnings.GetListWarning())
-        m_table.ShowMessage(FormatResource(2177, {m_warnings.GetListWarning()->GetName()}));
+        m_table.ShowMessage(2177, {m_warnings.GetListWarning()->GetName()});
 }
 
 } // namespace exchange

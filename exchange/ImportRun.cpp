@@ -30,7 +30,7 @@ CAttribute* CReadRun::MakeAttribute(KStringView name)
 {
     CImportCounters& counters = m_settings.m_counters;
     if (static_cast<long>(m_attributes.size()) + 1 == kAttributeQuestionAt &&
-        m_table.ShowMessage(FormatResource(1000, {TableName()}), ANSWER_YES) == ANSWER_NO)
+        m_table.ShowMessage(1000, {TableName()}, MESSAGE_YES_NO, ANSWER_YES) == ANSWER_NO)
         throw CUserException();
     KString text(name);
     if (m_options.m_bLegacy && m_attributes.empty() && m_settings.m_bTransposed && !text.empty() && text[0] == u'/')
@@ -57,7 +57,7 @@ CAttribute* CReadRun::MakeExtraAttribute(size_t column, long line, long earlier,
     if (report && !m_settings.m_counters.m_bExtraValueReported)
     {
         m_settings.m_counters.m_bExtraValueReported = true;
-        m_table.ShowMessage(FormatResource(2748, {TableName(), platform::ToKString(line), attribute->GetName()}));
+        m_table.ShowMessage(2748, {TableName(), platform::ToKString(line), attribute->GetName()});
     }
     return attribute;
 }
@@ -74,7 +74,7 @@ void CReadRun::ReportMissingValue(const CAttribute* attribute, const std::functi
     if (m_settings.m_counters.m_bMissingValueReported || attribute->IsHeader())
         return;
     m_settings.m_counters.m_bMissingValueReported = true;
-    m_table.ShowMessage(FormatResource(2064, {TableName(), attribute->GetName(), platform::ToKString(line())}));
+    m_table.ShowMessage(2064, {TableName(), attribute->GetName(), platform::ToKString(line())});
 }
 
 double CReadRun::GetShareRead() const
@@ -98,8 +98,8 @@ bool CReadRun::CheckProgress(long line)
     if (m_nRecords == 0)
         throw CUserException();
     const int percent = static_cast<int>(fraction * 100);
-    const int answer = m_table.ShowMessage(
-        FormatResource(3052, {platform::ToKString(percent), platform::ToKString(m_nRecords)}), ANSWER_YES);
+    const int answer = m_table.ShowMessage(3052, {platform::ToKString(percent), platform::ToKString(m_nRecords)},
+                                           MESSAGE_YES_NO_CANCEL, ANSWER_YES);
     if (answer == ANSWER_NO)
         throw CUserException();
     if (answer == ANSWER_YES)
@@ -259,21 +259,20 @@ void CReadRun::Finish()
     if (cutLine > 0 && !counters.m_bCutValueReported)
     {
         counters.m_bCutValueReported = true;
-        m_table.ShowMessage(FormatResource(2045, {TableName(), platform::ToKString(cutLine)}));
+        m_table.ShowMessage(2045, {TableName(), platform::ToKString(cutLine)});
     }
     const bool headQuote = tally.m_nFirstStrayQuote != SIZE_MAX;
     const long quoteLine = headQuote ? m_reader.GetPhysicalLine(tally.m_nFirstStrayQuote) : m_nFirstQuoteLine;
     if (quoteLine > 0 && !counters.m_bQuoteReported)
     {
         counters.m_bQuoteReported = true;
-        m_table.ShowMessage(
-            FormatResource(1892, {TableName(), platform::ToKString(quoteLine), KString(1, m_settings.m_cQuote),
-                                  headQuote ? tally.m_strStrayQuoteText : m_bulkTally.m_strStrayQuoteText}));
+        m_table.ShowMessage(1892, {TableName(), platform::ToKString(quoteLine), KString(1, m_settings.m_cQuote),
+                                   headQuote ? tally.m_strStrayQuoteText : m_bulkTally.m_strStrayQuoteText});
     }
     if (m_attributes.empty())
     {
         const KString text = FormatResource(2150, {TableName()});
-        m_table.ShowMessage(text);
+        m_table.ShowMessage(SMessage{text, 2150});
         throw CArchiveException(platform::ToUtf8(m_strFileName), 0, 0, platform::ToUtf8(text));
     }
     m_settings.m_nSourceKind = SOURCE_TEXT_FILE;
@@ -282,7 +281,7 @@ void CReadRun::Finish()
     StampImport(m_settings);
     const KString special = DescribeSpecialCharacters(counters);
     if (!special.empty())
-        m_table.ShowMessage(FormatResource(3512, {TableName(), special}));
+        m_table.ShowMessage(3512, {TableName(), special});
 }
 
 } // namespace exchange

@@ -91,7 +91,7 @@ namespace
 [[noreturn]] void ThrowCannotRead(CTable& table, const std::filesystem::path& path)
 {
     const KString text = FormatResource(1124, {platform::FromUtf8(path.string())});
-    table.ShowMessage(text);
+    table.ShowMessage(SMessage{text, 1124});
     throw CArchiveException(path.string(), 0, 0, platform::ToUtf8(text));
 }
 } // namespace

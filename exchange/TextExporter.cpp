@@ -145,9 +145,9 @@ std::vector<CAttribute*> GetAttributesToWrite(CTable& table, bool allRecords, bo
     if (static_cast<long>(attributes.size()) < considered)
     {
         const int answer =
-            table.ShowMessage(FormatResource(2278, {platform::ToKString(static_cast<long long>(attributes.size())),
-                                                    platform::ToKString(considered)}),
-                              ANSWER_OK);
+            table.ShowMessage(2278, {platform::ToKString(static_cast<long long>(attributes.size())),
+                                     platform::ToKString(considered)},
+                              MESSAGE_OK_CANCEL, ANSWER_OK);
         if (answer == ANSWER_CANCEL)
             throw CUserException();
     }

@@ -1,6 +1,7 @@
 #include "OptionSet.h"
 
 #include "platform/Profile.h"
+#include "platform/Resources.h"
 
 #include <string>
 
@@ -201,6 +202,18 @@ bool COptionSet::IsKnownLanguage(int languageId)
         if (id == languageId)
             return true;
     return false;
+}
+
+int COptionSet::ChooseLanguage(const CProfile* profile)
+{
+    if (profile && profile->HasEntry(g_sectionFlags, u"Language"))
+    {
+        const int language = profile->GetInt(g_sectionFlags, u"Language", 0);
+        if (IsKnownLanguage(language))
+            return language;
+    }
+    return platform::LanguageFromEnvironment() == ELanguage::German ? static_cast<int>(ELanguage::German)
+                                                                    : static_cast<int>(ELanguage::English);
 }
 
 CColorScheme* COptionSet::GetColorScheme(int number)

@@ -46,6 +46,11 @@ public:
     // Whether languageId is one of the user-interface languages (1031, 1033, 1036, ...).
     static bool IsKnownLanguage(int languageId);
 
+    // The user-interface language the user chose: the profile's Language entry when it holds a known language,
+    // else that of the locale (platform::LanguageFromEnvironment): 1031 for German, 1033 for English. A null
+    // profile (an unreadable one) leaves the locale.
+    static int ChooseLanguage(const CProfile* profile);
+
     bool operator==(const COptionSet&) const = default;
 
     static constexpr int nChartingColors = 12;

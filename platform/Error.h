@@ -4,6 +4,8 @@
 // exception to its status without a table of its own. Throw only when an
 // operation must end; expected outcomes ("not found") are return values.
 
+#include "korvalin/StatusCodes.h"
+
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -11,44 +13,13 @@
 enum class EStatus : uint16_t
 {
     Ok = 0,
-    CannotCreateTable = 2,
-    IllegalTableArgument = 3,
-    IllegalAttributeArgument = 4,
-    IllegalRecordArgument = 5,
-    IllegalCallbackArgument = 6,
-    IllegalPositionArgument = 7,
-    AttributeNotFound = 8,
-    IllegalMultipleValueAttribute = 9,
-    MustSupplyTwoDifferentAttributes = 10,
-    KeyNotAllowed = 11,
-    IllegalSummaryType = 12,
-    CannotOpenFile = 13,
-    NotAHeader = 14,
-    SettingValueNotAllowed = 15,
-    ReadingQtpFileNotAllowed = 16,
-    IllegalResultArgument = 17,
-    IllegalFormat = 18,
-    IllegalExpression = 19,
-    NotYetImplemented = 20,
-    AmbiguousAttributeName = 21,
-    DerivedAttributeNotAllowedFirst = 22,
-    TableHasNoWindow = 23,
-    IllegalQtxFormat = 24,
-    IllegalArgumentValue = 26,
-    CannotExecuteCommand = 27,
-    CannotExecuteFunction = 28,
-    ValueNotFound = 29,
-    MustCallTableRefreshFirst = 31,
-    OnlyOnePrintOrPreviewAllowed = 32,
-    FunctionNotAllowedInEmptyTable = 33,
-    IllegalErrorArgument = 34,
-    AttributeIsNotAKey = 35,
-    ReadingProtectedFileNotAllowed = 36,
-    IllegalKeyEventArgument = 37,
-    CannotModifyDrillDownAttribute = 38,
+#define KORVALIN_ENGINE_STATUS(NAME, Name, code) Name = code,
+    KORVALIN_STATUS_CODES(KORVALIN_ENGINE_STATUS)
+#undef KORVALIN_ENGINE_STATUS
 };
 
-// The symbolic last-error name of a status ("API_ILLEGAL_TABLE_ARGUMENT"); "" for Ok.
+// The symbolic last-error name of a status ("API_ILLEGAL_TABLE_ARGUMENT"); "" for Ok, and
+// "API_CANNOT_EXECUTE_FUNCTION" for a number that is no status.
 const char* StatusName(EStatus status);
 
 // Base of all engine exceptions. what() is a readable message for people.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 namespace
 {
@@ -44,7 +45,26 @@ namespace platform
 
 ELanguage LanguageFromId(int languageId)
 {
-    return languageId == static_cast<int>(ELanguage::English) ? ELanguage::English : ELanguage::German;
+    constexpr int kPrimaryGerman = 0x07;
+    return (languageId & 0x3FF) == kPrimaryGerman ? ELanguage::German : ELanguage::English;
+}
+
+ELanguage LanguageFromLocaleName(std::string_view locale)
+{
+    const bool german = locale.size() >= 2 && locale.substr(0, 2) == "de" &&
+                        (locale.size() == 2 || locale[2] == '_' || locale[2] == '.' || locale[2] == '@');
+    return german ? ELanguage::German : ELanguage::English;
+}
+
+ELanguage LanguageFromEnvironment()
+{
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+    {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return LanguageFromLocaleName(value);
+    }
+    return ELanguage::English;
 }
 
 void SetResourceLanguage(ELanguage language)

@@ -7,6 +7,7 @@
 #include "platform/Text.h"
 
 #include <cstdint>
+#include <string_view>
 #include <initializer_list>
 #include <vector>
 
@@ -20,8 +21,17 @@ enum class ELanguage : uint16_t
 namespace platform
 {
 
-// The resource language for a language id: English for 1033, German for every other id.
+// The resource language for a language id: German for the German ids (1031, and the Swiss, Austrian ... variants
+// 2055, 3079 ...: primary language 7), English for every other id, since only those two are built in.
 ELanguage LanguageFromId(int languageId);
+
+// The language of a POSIX locale name: German for "de" and "de_..." ("de_DE.UTF-8", "de_AT@euro"), English for
+// every other name ("C", "POSIX", "en_US.UTF-8", "fr_FR", "").
+ELanguage LanguageFromLocaleName(std::string_view locale);
+
+// The language of the user's locale: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty decides,
+// as it does for the C library's messages; English when none is set.
+ELanguage LanguageFromEnvironment();
 
 // The current resource language (German until set).
 void SetResourceLanguage(ELanguage language);

@@ -5,8 +5,9 @@
 // - Handles. A table lives in a frame, CTableFrame*, made by CreateNewTable and ended by TableDestroy. Attributes
 //   (CAttribute*) and records (CRecord*) are handed out by the interface itself. An attribute stays valid until it
 //   is deleted or its table is cleared or destroyed; a record until its table is cleared or destroyed (a deleted
-//   record stays readable). Destroyed frames, deleted attributes, attributes of another table and finished cursors
-//   are recognised and give their status; any other stale pointer is a fault of the host.
+//   record stays readable). Destroyed frames, deleted attributes, attributes of another table, records that are not
+//   the table's (of another table, or no record at all) and finished cursors are recognised and
+//   give their status; any other stale pointer is a fault of the host.
 // - Status. Every function except GetKorvalinVersion, GetLastErrorMessage and the String functions returns an
 //   unsigned 16-bit status: 0 for success, else one of the API_ codes below. A function checks its frame (3), then
 //   its attribute and record arguments (4, 5), then its out-parameters (17), then its own rules; the first failing
@@ -25,6 +26,8 @@
 //   29 December 1899, 06:00).
 // - Threading. Every function is called on the thread that called InitKorvalinRegularDll; the callbacks come on
 //   that thread, from inside the function that caused them.
+
+#include "StatusCodes.h"
 
 #include <cstdint>
 
@@ -48,45 +51,14 @@ namespace TableExport
 KORVALIN_API const char* GetKorvalinVersion();
 
 // ---------------------------------------------------------------------------------------------------------------
-// Status codes, each with the last-error message of the same name.
+// Status codes, each with the last-error message of the same name ("API_ILLEGAL_TABLE_ARGUMENT"); what each means
+// is written beside it in StatusCodes.h.
 enum EApiStatus : uint16_t
 {
     API_OK = 0,
-    API_CANNOT_CREATE_TABLE = 2,              // the frame window or the table view could not be created
-    API_ILLEGAL_TABLE_ARGUMENT = 3,           // null frame, destroyed frame, or a frame without a table
-    API_ILLEGAL_ATTRIBUTE_ARGUMENT = 4,       // null, deleted or foreign attribute
-    API_ILLEGAL_RECORD_ARGUMENT = 5,          // null record
-    API_ILLEGAL_CALLBACK_ARGUMENT = 6,        // null callback object
-    API_ILLEGAL_POSITION_ARGUMENT = 7,        // null, finished or foreign iteration cursor
-    API_ATTRIBUTE_NOT_FOUND = 8,              // no attribute with the given name, uuid or index
-    API_ILLEGAL_MULTIPLE_VALUE_ATTRIBUTE = 9, // an attribute with lists of values where single values are needed
-    API_MUST_SUPPLY_TWO_DIFFERENT_ATTRIBUTES = 10,
-    API_KEY_NOT_ALLOWED = 11,
-    API_ILLEGAL_SUMMARY_TYPE = 12,
-    API_CANNOT_OPEN_FILE = 13,
-    API_NOT_A_HEADER = 14,              // a header operation on a non-header
-    API_SETTING_VALUE_NOT_ALLOWED = 15, // setting a value of a header or derived attribute
-    API_READING_QTP_FILE_NOT_ALLOWED = 16,
-    API_ILLEGAL_RESULT_ARGUMENT = 17, // null out-parameter
-    API_ILLEGAL_FORMAT = 18,          // a format string that no format family understands
-    API_ILLEGAL_EXPRESSION = 19,
-    API_NOT_YET_IMPLEMENTED = 20,
-    API_AMBIGUOUS_ATTRIBUTE_NAME = 21,
-    API_DERIVED_ATTRIBUTE_NOT_ALLOWED_FIRST = 22,
-    API_TABLE_HAS_NO_WINDOW = 23, // a window function on a table made without a window
-    API_ILLEGAL_QTX_FORMAT = 24,
-    API_ILLEGAL_ARGUMENT_VALUE = 26,  // an argument out of range (an hour of 25, a month of 13 ...)
-    API_CANNOT_EXECUTE_COMMAND = 27,  // a command was refused or vetoed
-    API_CANNOT_EXECUTE_FUNCTION = 28, // not possible in the table's state, or out of memory
-    API_VALUE_NOT_FOUND = 29,         // the value is not a value of the attribute
-    API_MUST_CALL_TABLEREFRESH_FIRST = 31,
-    API_ONLY_ONE_PRINT_OR_PREVIEW_ALLOWED = 32,
-    API_FUNCTION_NOT_ALLOWED_IN_EMPTY_TABLE = 33,
-    API_ILLEGAL_ERROR_ARGUMENT = 34, // null error object
-    API_ATTRIBUTE_IS_NOT_A_KEY = 35, // the first attribute is not a key where one is needed
-    API_READING_PROTECTED_FILE_NOT_ALLOWED = 36,
-    API_ILLEGAL_KEYEVENT_ARGUMENT = 37, // null key event
-    API_CANNOT_MODIFY_DRILLDOWN_ATTRIBUTE = 38,
+#define KORVALIN_API_STATUS(NAME, Name, code) API_##NAME = code,
+    KORVALIN_STATUS_CODES(KORVALIN_API_STATUS)
+#undef KORVALIN_API_STATUS
 };
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -138,8 +110,8 @@ public:
     }
     // Slot 5: reserved; never called.
     virtual void Reserved() {}
-    // Slot 6: the engine is about to show a message. Read it with ErrorGetMessage and ErrorGetCode; clear the report
-    // flag (ErrorSetReport) and set ErrorSetSimulatedUserAction to answer it instead of the user.
+    // Slot 6: the engine is about to show a message. Read it with ErrorGetMessage, ErrorGetCode and ErrorGetType;
+    // clear the report flag (ErrorSetReport) and set ErrorSetSimulatedUserAction to answer it instead of the user.
     virtual void ReportMessage(CTableFrame* /*frame*/, CError* /*error*/) {}
     // Slots 7 and 8: a key went down or up in the table window; the table goes on with the key code the host leaves.
     virtual void KeyDown(CTableFrame* /*frame*/, CKeyEvent* /*event*/) {}
@@ -187,13 +159,17 @@ KORVALIN_API uint16_t TableDestroy(CTableFrame* frame);
 // Stores the callback object in the frame (6 for null). The object must live until it is released or the frame is
 // destroyed.
 KORVALIN_API uint16_t TableRegisterCallbacks(CTableFrame* frame, TableCallback* callback);
-// Clears the frame's callback object (6 for null).
+// Clears the frame's callback object (6 for null or for an object that is not the registered one).
 KORVALIN_API uint16_t TableReleaseCallbacks(CTableFrame* frame, TableCallback* callback);
 
-// The error object of ReportMessage (34 for a null error). Code: the number of the message's text resource. Type:
-// the message-box style (0 OK, 1 OK/cancel, 4 yes/no, 3 yes/no/cancel). Report flag: 1 shows the message to the
-// user afterwards, 0 takes the simulated user action as the answer (1 OK, 2 cancel, 6 yes, 7 no).
+// The error object of ReportMessage (34 for a null error). Code: the number of the message's string resource, the
+// same in every language (0 for a text that is not one resource). Type: the buttons the message offers, as a
+// message-box style (0 OK, 1 OK/cancel, 3 yes/no/cancel, 4 yes/no); setting it changes only how the message is
+// shown. Report flag: 1 shows the message to the user afterwards, 0 takes the simulated user action as the answer
+// (1 OK, 2 cancel, 6 yes, 7 no); an action that is not one of the message's buttons leaves the message's default
+// answer. Other types and actions give 26.
 KORVALIN_API uint16_t ErrorGetCode(CError* error, int32_t* code);
+KORVALIN_API uint16_t ErrorGetType(CError* error, int32_t* type);
 KORVALIN_API uint16_t ErrorGetMessage(CError* error, wchar_t** message);
 KORVALIN_API uint16_t ErrorSetMessage(CError* error, const wchar_t* message);
 KORVALIN_API uint16_t ErrorSetReport(CError* error, bool report);
@@ -261,7 +237,8 @@ KORVALIN_API uint16_t TableSetWorkingDirectory(CTableFrame* frame, const wchar_t
 
 // The frame's settings for importing text files. Delimiter and quote are UTF-16 units (0: the default delimiter
 // TAB, no quote); lines count from 1; maximum records -1 for all; encoding 0 code page, 1 UTF-8, 2/3 UTF-16 big/
-// little endian, 4/5 UTF-32 big/little endian; transposed: one record per line. Out-of-range values give 26.
+// little endian, 4/5 UTF-32 big/little endian; transposed: one record per line. Out-of-range values and code pages
+// that text cannot be converted from or to give 26.
 KORVALIN_API uint16_t TableSetImportDelimiter(CTableFrame* frame, wchar_t delimiter);
 KORVALIN_API uint16_t TableGetImportDelimiter(CTableFrame* frame, wchar_t* delimiter);
 KORVALIN_API uint16_t TableSetImportQuote(CTableFrame* frame, wchar_t quote);
@@ -440,7 +417,8 @@ KORVALIN_API uint16_t AttributeSetTag(CAttribute* attribute, const wchar_t* tagN
 KORVALIN_API uint16_t AttributeGetPathName(CAttribute* attribute, wchar_t** pathName);
 KORVALIN_API uint16_t AttributeGetComment(CAttribute* attribute, wchar_t** comment);
 KORVALIN_API uint16_t AttributeSetComment(CAttribute* attribute, const wchar_t* comment);
-// The definition of a derived attribute; "" for normal attributes and headers.
+// The definition of a derived attribute; "" for normal attributes and headers. Definitions of derived attributes
+// are not kept by this version: 20 for them.
 KORVALIN_API uint16_t AttributeGetFormulaDefinition(CAttribute* attribute, wchar_t** formula);
 // "STRING", "INTEGER", "DOUBLE", "DATE", "TIME", "DATETIME" or "TIMESPAN".
 KORVALIN_API uint16_t AttributeGetType(CAttribute* attribute, wchar_t** type);
@@ -464,12 +442,13 @@ KORVALIN_API uint16_t AttributeSetShown(CAttribute* attribute, bool shown);
 // Whether the attribute is selected as a row.
 KORVALIN_API uint16_t AttributeGetSelected(CAttribute* attribute, bool* selected);
 KORVALIN_API uint16_t AttributeSetSelected(CAttribute* attribute, bool selected);
-// Whether the records are sorted by this attribute, and in reverse.
+// Whether the records are sorted by this attribute, and in reverse. Not kept by this version: 20.
 KORVALIN_API uint16_t AttributeGetSorted(CAttribute* attribute, bool* sorted, bool* reverse);
 // The leader of the attribute's coupled group and whether the attribute is coupled (the leader is null when not).
+// Coupled groups are not kept by this version: 20, with the leader null.
 KORVALIN_API uint16_t AttributeGetCoupledBlockLeader(CAttribute* attribute, CAttribute** leader, bool* coupled);
 // When a derived attribute is recomputed: 0 by every recompute, 1 automatically, 2 by hand (F9), 3 once when it
-// is defined, 4 after loading data. Any other value sets 1.
+// is defined, 4 after loading data. Any other value gives 26 and leaves the mode.
 KORVALIN_API uint16_t AttributeGetEvalMode(CAttribute* attribute, int32_t* mode);
 KORVALIN_API uint16_t AttributeSetEvalMode(CAttribute* attribute, int32_t mode);
 KORVALIN_API uint16_t AttributeGetRegardUndefinedAsZero(CAttribute* attribute, bool* on);
@@ -477,8 +456,8 @@ KORVALIN_API uint16_t AttributeSetRegardUndefinedAsZero(CAttribute* attribute, b
 // The room made for distinct values; setting only ever makes more room (a negative size gives 26).
 KORVALIN_API uint16_t AttributeGetMaxSize(CAttribute* attribute, int32_t* size);
 KORVALIN_API uint16_t AttributeSetMaxSize(CAttribute* attribute, int32_t size);
-// Colour coding: whether the attribute is colour-coded, and the colour (0x00BBGGRR) of one of its values (29 when
-// the value is not a value of the attribute, 28 when the attribute is not colour-coded).
+// Colour coding: whether the attribute is colour-coded, and the colour (0x00BBGGRR) of one of its values. Colour
+// coding is not kept by this version: both give 20 (the colour 0).
 KORVALIN_API uint16_t AttributeGetColored(CAttribute* attribute, bool* colored);
 KORVALIN_API uint16_t AttributeGetColor(CAttribute* attribute, const wchar_t* value, uint32_t* color);
 
@@ -504,6 +483,8 @@ KORVALIN_API uint16_t AttributeSetAllowEditComment(CAttribute* attribute, bool a
 // Kinds: header, normal, summary, expression, link, classification, case discrimination, drill-down (a link with a
 // drill-down reference), derived (any of the computed kinds), OLAP dimension, analysis group (a header that a
 // summary groups by); and whether some field holds a list of values, and whether the attribute is restricted.
+// Where this version cannot tell, the answer is 20: drill-down for a link, analysis group for a header with a
+// summary below it, and OLAP dimension always.
 KORVALIN_API uint16_t AttributeIsHeader(CAttribute* attribute, bool* is);
 KORVALIN_API uint16_t AttributeIsNormal(CAttribute* attribute, bool* is);
 KORVALIN_API uint16_t AttributeIsSummary(CAttribute* attribute, bool* is);

@@ -348,7 +348,7 @@ const CRegistry& Registry()
         ADD(TableSetImportTransposed), ADD(TableSetParentQtxFileName), ADD(TableSetWriteOEMFormat);
         ADD(TableSetWriteVendrathFormat);
         ADD(AttributeIsCaseDiscrimination), ADD(AttributeIsClassification), ADD(AttributeIsDerived);
-        ADD(AttributeIsDimension), ADD(AttributeIsExpression), ADD(AttributeIsLink), ADD(ErrorGetCode);
+        ADD(AttributeIsDimension), ADD(AttributeIsExpression), ADD(AttributeIsLink), ADD(ErrorGetCode), ADD(ErrorGetType);
         ADD(ErrorGetMessage), ADD(ErrorSetMessage), ADD(ErrorSetReport), ADD(ErrorSetSimulatedUserAction);
         ADD(ErrorSetType), ADD(KeyEventGetKeyCode), ADD(KeyEventGetShift), ADD(KeyEventSetKeyCode);
         ADD(KeyPressEventGetCharCode), ADD(KeyPressEventSetCharCode);

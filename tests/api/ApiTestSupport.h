@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -38,6 +39,22 @@ template <class H> std::wstring Got(uint16_t (*get)(H, wchar_t**), std::type_ide
     EXPECT_EQ(get(handle, &text), 0);
     return Take(text);
 }
+
+// Every test runs with the library in German, set as a host sets it; the api.language_* runs, which check the
+// language the library starts in, leave it alone.
+class CGermanLibrary : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        if (!std::getenv("KORVALIN_EXPECTED_LANGUAGE"))
+        {
+            ASSERT_EQ(InitKorvalinRegularDll(), 0);
+            ASSERT_EQ(SetLanguage(1031, nullptr, false), 0);
+        }
+    }
+};
+inline const bool g_bGermanLibrary = (testing::AddGlobalTestEnvironment(new CGermanLibrary), true);
 
 inline std::wstring LastError()
 {

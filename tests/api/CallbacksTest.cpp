@@ -22,7 +22,9 @@ public:
         EXPECT_EQ(ErrorGetMessage(error, &text), 0);
         int32_t code = -1;
         EXPECT_EQ(ErrorGetCode(error, &code), 0);
-        Log(L"message(" + std::to_wstring(code) + L": " + Take(text) + L")");
+        int32_t type = -1;
+        EXPECT_EQ(ErrorGetType(error, &type), 0);
+        Log(L"message(" + std::to_wstring(code) + L"/" + std::to_wstring(type) + L": " + Take(text) + L")");
         // The host answers instead of the user, and may rewrite the text.
         EXPECT_EQ(ErrorSetMessage(error, L"umformuliert"), 0);
         EXPECT_EQ(ErrorGetMessage(error, &text), 0);
@@ -61,8 +63,26 @@ TEST(CallbacksTest, AttributesAddedAndDeletedButNotTheRefusedOnes)
     EXPECT_EQ(host.m_strLog, L"");
 }
 
+// Switches the library's language for one test and back.
+class CLanguageForTest
+{
+public:
+    explicit CLanguageForTest(int32_t language)
+    {
+        EXPECT_EQ(GetLanguage(&m_nBefore), 0);
+        EXPECT_EQ(SetLanguage(language, nullptr, false), 0);
+    }
+    ~CLanguageForTest() { EXPECT_EQ(SetLanguage(m_nBefore, nullptr, false), 0); }
+    CLanguageForTest(const CLanguageForTest&) = delete;
+    CLanguageForTest& operator=(const CLanguageForTest&) = delete;
+
+private:
+    int32_t m_nBefore = 1031;
+};
+
 TEST(CallbacksTest, MessagesGoToTheHostFirst)
 {
+    CLanguageForTest english(1033);
     CTestTable table;
     CAttribute* key = table.Add(L"Kennung");
     CAttribute* colour = table.Add(L"Farbe");
@@ -74,11 +94,18 @@ TEST(CallbacksTest, MessagesGoToTheHostFirst)
     // Reading a field that was never set before TableRefresh repairs it: the engine reports that once.
     EXPECT_EQ(table.Get(colour, record), L"");
     EXPECT_EQ(host.m_pFrameSeen, table.Get());
-    EXPECT_EQ(host.m_strLog, L"message(0: Internal Error: Missing FieldValue for Attribute 'Farbe' in record 0!\n"
+    EXPECT_EQ(host.m_strLog, L"message(3600/0: Internal Error: Missing FieldValue for Attribute 'Farbe' in record 0!\n"
                              L"Using UNDEFINED.)");
     host.m_strLog.clear();
     EXPECT_EQ(table.Get(colour, record), L"");
     EXPECT_EQ(host.m_strLog, L"");
+
+    // The code is the resource's number in every language; an unknown format is reported once, as a notice.
+    ASSERT_EQ(SetLanguage(1031, nullptr, false), 0);
+    CAttribute* price = nullptr;
+    EXPECT_EQ(TableAddAttribute(table, &price, L"Preis", nullptr, L"bogus", 0, 0), 0);
+    EXPECT_EQ(host.m_strLog, L"message(2988/0: Unbekanntes Format \"bogus\" für Attribut 'Preis' ignoriert!) "
+                             L"added(Preis after Farbe)");
 }
 
 TEST(CallbacksTest, RefreshFillsMissingValuesSilently)

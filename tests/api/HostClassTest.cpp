@@ -157,4 +157,67 @@ TEST_F(HostClassTest, KeyEventsProgressAndMessages)
     EXPECT_FALSE(m_pFrame->HasWindow());
 }
 
+// A host that answers every question with one action and notes each message's code and type.
+class CAnsweringHost : public TableCallback
+{
+public:
+    void ReportMessage(CTableFrame* /*frame*/, CError* error) override
+    {
+        int32_t code = 0;
+        int32_t type = 0;
+        EXPECT_EQ(ErrorGetCode(error, &code), 0);
+        EXPECT_EQ(ErrorGetType(error, &type), 0);
+        m_strSeen += std::to_wstring(code) + L"/" + std::to_wstring(type) + L" ";
+        EXPECT_EQ(ErrorSetType(error, 0), 0); // shown as a plain notice: the question keeps its buttons
+        EXPECT_EQ(ErrorSetType(error, 2), 26);
+        EXPECT_EQ(ErrorSetSimulatedUserAction(error, 5), 26);
+        EXPECT_EQ(ErrorSetReport(error, false), 0);
+        EXPECT_EQ(ErrorSetSimulatedUserAction(error, m_nAnswer), 0);
+    }
+
+    int32_t m_nAnswer = 1;
+    std::wstring m_strSeen;
+};
+
+// The table's questions reach the host with their resource number and their buttons, and the host's answer reaches
+// the question: Cancel included, and an answer that the question does not offer leaves its default.
+TEST(HostMessagesTest, TheHostsAnswerReachesTheQuestion)
+{
+    CTableFrame* frame = nullptr;
+    ASSERT_EQ(CreateNewTable(&frame, nullptr, nullptr, 0, 0, 0, 0), 0);
+    CAnsweringHost host;
+    ASSERT_EQ(TableRegisterCallbacks(frame, &host), 0);
+    CTable& table = frame->GetTable();
+    struct SCase
+    {
+        int m_nId;
+        int m_nType;
+        int m_nDefault;
+        int32_t m_nAnswer;
+        int m_nExpected;
+    };
+    const SCase cases[] = {
+        {2278, MESSAGE_OK_CANCEL, ANSWER_OK, ANSWER_CANCEL, ANSWER_CANCEL},     // "only some attributes are saved"
+        {2278, MESSAGE_OK_CANCEL, ANSWER_OK, ANSWER_YES, ANSWER_OK},            // not a button: the default
+        {3052, MESSAGE_YES_NO_CANCEL, ANSWER_YES, ANSWER_CANCEL, ANSWER_CANCEL}, // "import what was read?"
+        {3052, MESSAGE_YES_NO_CANCEL, ANSWER_YES, ANSWER_NO, ANSWER_NO},
+        {1000, MESSAGE_YES_NO, ANSWER_YES, ANSWER_NO, ANSWER_NO},               // "1000 attributes found"
+        {1000, MESSAGE_YES_NO, ANSWER_YES, ANSWER_CANCEL, ANSWER_YES},
+        {2988, MESSAGE_OK, ANSWER_OK, ANSWER_NO, ANSWER_OK},                    // a notice is only acknowledged
+    };
+    for (const SCase& c : cases)
+    {
+        host.m_nAnswer = c.m_nAnswer;
+        EXPECT_EQ(table.ShowMessage(c.m_nId, {u"1", u"2"}, c.m_nType, c.m_nDefault), c.m_nExpected) << c.m_nId;
+    }
+    EXPECT_EQ(host.m_strSeen, L"2278/1 2278/1 3052/3 3052/3 1000/4 1000/4 2988/0 ");
+
+    // A text made of several pieces has no single resource: code 0, its buttons from its default answer.
+    host.m_strSeen.clear();
+    host.m_nAnswer = ANSWER_NO;
+    EXPECT_EQ(table.ShowMessage(u"Weiter?", ANSWER_YES), ANSWER_NO);
+    EXPECT_EQ(host.m_strSeen, L"0/4 ");
+    EXPECT_EQ(TableDestroy(frame), 0);
+}
+
 } // namespace

@@ -3,6 +3,12 @@
 
 #include "ApiTestSupport.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+
 using namespace apitest;
 
 namespace
@@ -38,6 +44,71 @@ TEST(ModuleTest, InitialisationLanguageAndStrings)
     StringFree(nullptr);
     EXPECT_EQ(StringGetLength(nullptr), 0u);
     EXPECT_STREQ(GetKorvalinVersion(), KORVALIN_VERSION_STRING);
+}
+
+// The one list of status codes that the public header, the engine and the last-error names are made of: codes
+// ascending without duplicates, names unique, and each failure a host can cause reports the list's name.
+TEST(StatusCodesTest, OneListNamesEveryStatus)
+{
+    struct SStatus
+    {
+        const char* m_pName;
+        uint16_t m_nCode;
+    };
+    const SStatus statuses[] = {
+#define KORVALIN_TEST_STATUS(NAME, Name, code) {"API_" #NAME, API_##NAME},
+        KORVALIN_STATUS_CODES(KORVALIN_TEST_STATUS)
+#undef KORVALIN_TEST_STATUS
+    };
+    std::set<std::string> names;
+    for (size_t i = 0; i < std::size(statuses); ++i)
+    {
+        EXPECT_GT(statuses[i].m_nCode, i == 0 ? 0 : statuses[i - 1].m_nCode) << statuses[i].m_pName;
+        EXPECT_TRUE(names.insert(statuses[i].m_pName).second) << statuses[i].m_pName;
+    }
+    auto nameOf = [&](uint16_t code)
+    {
+        for (const SStatus& status : statuses)
+        {
+            if (status.m_nCode == code)
+                return std::wstring(status.m_pName, status.m_pName + std::strlen(status.m_pName));
+        }
+        return std::wstring(L"<no such status>");
+    };
+    CTestTable table;
+    int32_t number = 0;
+    const std::function<uint16_t()> failures[] = {
+        [&] { return TableGetRecordCount(nullptr, &number); }, [&] { return TableGetRecordCount(table, nullptr); },
+        [&] { return ErrorGetCode(nullptr, &number); },        [&] { return KeyEventGetShift(nullptr, &number); },
+        [&] { return SetLanguage(1, nullptr, false); },         [&] { return TableSetMaxSize(table, -1); }};
+    std::set<uint16_t> seen;
+    for (const auto& fail : failures)
+    {
+        const uint16_t status = fail();
+        EXPECT_EQ(LastError(), nameOf(status));
+        seen.insert(status);
+    }
+    EXPECT_EQ(seen, (std::set<uint16_t>{API_ILLEGAL_TABLE_ARGUMENT, API_ILLEGAL_RESULT_ARGUMENT,
+                                        API_ILLEGAL_ERROR_ARGUMENT, API_ILLEGAL_KEYEVENT_ARGUMENT,
+                                        API_ILLEGAL_ARGUMENT_VALUE}));
+}
+
+// Run by the api.language_* tests, each in a process of its own with the locale and profile it names: the language
+// the library starts in, which its texts (here a new table's name) follow until SetLanguage changes it.
+TEST(ModuleLanguageTest, ChosenByTheProfileOrTheLocale)
+{
+    const char* expected = std::getenv("KORVALIN_EXPECTED_LANGUAGE");
+    if (!expected)
+        GTEST_SKIP() << "run by the api.language_* tests";
+    ASSERT_EQ(InitKorvalinRegularDll(), 0);
+    int32_t language = 0;
+    EXPECT_EQ(GetLanguage(&language), 0);
+    EXPECT_EQ(language, std::atoi(expected));
+    CTestTable table;
+    EXPECT_EQ(Got(TableGetName, table.Get()).rfind(std::atoi(expected) == 1031 ? L"Tabelle" : L"Table", 0), 0u);
+    ASSERT_EQ(SetLanguage(std::atoi(expected) == 1031 ? 1033 : 1031, nullptr, false), 0); // the host decides
+    CTestTable second;
+    EXPECT_EQ(Got(TableGetName, second.Get()).rfind(std::atoi(expected) == 1031 ? L"Table" : L"Tabelle", 0), 0u);
 }
 
 TEST(CreateTableTest, WithoutWindowWithWindowAndDestroyed)

@@ -5,14 +5,21 @@
 #   "#! status N" lines       the exit status (default 0)
 #   "#! stderr REGEX" lines   each must match standard error (else standard error must be empty)
 #   "#! file NAME" lines      a file the script must leave in its folder
+#   "#! language de|en"       the language of the messages (LC_ALL de_DE.UTF-8 or en_US.UTF-8; default de);
+#                             the user's profile is never read
 get_filename_component(name ${SCRIPT} NAME_WE)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 file(COPY ${DATA}/ DESTINATION ${WORK}/data)
 file(COPY ${SCRIPTS}/${SCRIPT} DESTINATION ${WORK})
-execute_process(COMMAND ${KORVALIN} run ${WORK}/${SCRIPT} WORKING_DIRECTORY ${WORK}
-                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 file(STRINGS ${SCRIPTS}/${SCRIPT} directives REGEX "^#! ")
+set(locale de_DE.UTF-8)
+if(";${directives};" MATCHES ";#! language en;")
+    set(locale en_US.UTF-8)
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=${locale} XDG_CONFIG_HOME=${WORK}/no-profile
+                        ${KORVALIN} run ${WORK}/${SCRIPT} WORKING_DIRECTORY ${WORK}
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 set(expected_status 0)
 set(stderr_patterns "")
 foreach(line IN LISTS directives)

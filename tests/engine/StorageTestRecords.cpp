@@ -97,12 +97,20 @@ TEST_F(StorageRecordStore, CheckpointFreesTheBlocksAllocatedAfterIt)
         store.AllocateRecord(n);
     EXPECT_EQ(store.GetBlockCount(), 3);
 
+    CRecord* pInThirdBlock = store.AllocateRecord(45000);
+    EXPECT_TRUE(store.Contains(pInThirdBlock));
     EXPECT_TRUE(store.RestoreCheckpoint());
     EXPECT_EQ(store.GetCount(), 19991);
     EXPECT_EQ(store.GetBlockCount(), 1);
     EXPECT_EQ(allocator.GetAllocatedBytes(), 320000u + 16u);
     EXPECT_EQ(pLastKept->m_nRecordNumber, 19990);
     EXPECT_TRUE(store.Validate());
+    // Only the records still held are the store's: not the dropped ones, nor a pointer between records.
+    EXPECT_TRUE(store.Contains(pLastKept));
+    EXPECT_FALSE(store.Contains(pFirstDropped));
+    EXPECT_FALSE(store.Contains(pInThirdBlock));
+    EXPECT_FALSE(store.Contains(reinterpret_cast<const CRecord*>(reinterpret_cast<const char*>(pLastKept) + 4)));
+    EXPECT_FALSE(store.Contains(nullptr));
 
     // The freed slot is handed out again, initialised afresh.
     CRecord* pAgain = store.AllocateRecord(19991);

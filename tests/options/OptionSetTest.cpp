@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 namespace
@@ -214,4 +216,71 @@ TEST(OptionSet, ResetDefaultsRestoresEverythingButTheLanguage)
     EXPECT_EQ(o.m_nLanguage, 1033);
     o.m_nLanguage = 1031;
     EXPECT_EQ(o, COptionSet());
+}
+
+namespace
+{
+
+// LANG for one test, with LC_ALL and LC_MESSAGES removed; restored afterwards.
+class CLangForTest
+{
+public:
+    explicit CLangForTest(const char* lang)
+    {
+        for (size_t i = 0; i < 3; ++i)
+        {
+            const char* before = std::getenv(kNames[i]);
+            m_before[i] = before ? std::optional<std::string>(before) : std::nullopt;
+            unsetenv(kNames[i]);
+        }
+        setenv("LANG", lang, 1);
+    }
+    ~CLangForTest()
+    {
+        for (size_t i = 0; i < 3; ++i)
+        {
+            if (m_before[i])
+                setenv(kNames[i], m_before[i]->c_str(), 1);
+            else
+                unsetenv(kNames[i]);
+        }
+    }
+    CLangForTest(const CLangForTest&) = delete;
+    CLangForTest& operator=(const CLangForTest&) = delete;
+
+private:
+    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    std::optional<std::string> m_before[3];
+};
+
+} // namespace
+
+// The profile's Language decides when it names a known language; otherwise the locale does.
+TEST(OptionSet, TheLanguageIsTheProfilesOrTheLocales)
+{
+    struct SCase
+    {
+        const char* m_pProfile;
+        const char* m_pLang;
+        int m_nExpected;
+    };
+    const SCase cases[] = {
+        {"", "de_DE.UTF-8", 1031},
+        {"", "en_US.UTF-8", 1033},
+        {"", "C", 1033},
+        {"[Flags]\nLanguage=1033\n", "de_DE.UTF-8", 1033},
+        {"[Flags]\nLanguage=1031\n", "en_US.UTF-8", 1031},
+        {"[Flags]\nLanguage=1036\n", "de_DE.UTF-8", 1036},
+        {"[Flags]\nLanguage=4711\n", "de_DE.UTF-8", 1031}, // not a language: the locale's
+        {"[Flags]\nLanguage=deutsch\n", "en_US.UTF-8", 1033},
+        {"[Color]\nLanguage=1031\n", "en_US.UTF-8", 1033}, // another section's entry is not the option
+    };
+    for (const SCase& c : cases)
+    {
+        const CLangForTest lang(c.m_pLang);
+        EXPECT_EQ(COptionSet::ChooseLanguage(ProfileFromText(c.m_pProfile).get()), c.m_nExpected)
+            << c.m_pProfile << " / " << c.m_pLang;
+    }
+    const CLangForTest lang("de_DE.UTF-8");
+    EXPECT_EQ(COptionSet::ChooseLanguage(nullptr), 1031);
 }

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <set>
+#include <string>
 
 using namespace platform;
 
@@ -119,15 +122,89 @@ TEST(Resources, CurrentLanguageIsProcessWide)
     EXPECT_EQ(GetResourceLanguage(), ELanguage::English);
     EXPECT_EQ(LoadResourceString(1036), u"Attribute");
     EXPECT_EQ(FormatResource(2404, {u"17"}), u"Reading line 17");
-    SetResourceLanguage(LanguageFromId(1036)); // French texts are not built in: German
-    EXPECT_EQ(GetResourceLanguage(), ELanguage::German);
+    SetResourceLanguage(ELanguage::German);
     EXPECT_EQ(FormatResource(2404, {u"17"}), u"Zeile 17 wird gelesen");
+    SetResourceLanguage(static_cast<ELanguage>(3082)); // Spanish texts are not built in: English
+    EXPECT_EQ(GetResourceLanguage(), ELanguage::English);
+}
 
-    EXPECT_EQ(LanguageFromId(1033), ELanguage::English);
-    EXPECT_EQ(LanguageFromId(1031), ELanguage::German);
-    EXPECT_EQ(LanguageFromId(0), ELanguage::German);
-    SetResourceLanguage(static_cast<ELanguage>(3082));
-    EXPECT_EQ(GetResourceLanguage(), ELanguage::German);
+// German only for German: the other languages read the English texts.
+TEST(Resources, LanguagesOfIdsAndLocales)
+{
+    for (int id : {1031, 2055, 3079, 4103, 5127})
+        EXPECT_EQ(LanguageFromId(id), ELanguage::German) << id;
+    for (int id : {1033, 2057, 1036, 1043, 3082, 0, 7 + 1024 + 1})
+        EXPECT_EQ(LanguageFromId(id), ELanguage::English) << id;
+    for (const char* name : {"de", "de_DE", "de_DE.UTF-8", "de_AT@euro", "de_CH.ISO-8859-1", "de.UTF-8"})
+        EXPECT_EQ(LanguageFromLocaleName(name), ELanguage::German) << name;
+    for (const char* name : {"", "C", "C.UTF-8", "POSIX", "en_US.UTF-8", "fr_FR", "dea", "nl_BE", "en_DE.UTF-8", "d"})
+        EXPECT_EQ(LanguageFromLocaleName(name), ELanguage::English) << name;
+}
+
+// Sets (or, for null, removes) the three locale variables for one test and restores them.
+class CLocaleForTest
+{
+public:
+    CLocaleForTest(const char* all, const char* messages, const char* lang)
+    {
+        const char* values[] = {all, messages, lang};
+        for (size_t i = 0; i < 3; ++i)
+        {
+            const char* before = std::getenv(kNames[i]);
+            m_before[i] = before ? std::optional<std::string>(before) : std::nullopt;
+            if (values[i])
+                setenv(kNames[i], values[i], 1);
+            else
+                unsetenv(kNames[i]);
+        }
+    }
+    ~CLocaleForTest()
+    {
+        for (size_t i = 0; i < 3; ++i)
+        {
+            if (m_before[i])
+                setenv(kNames[i], m_before[i]->c_str(), 1);
+            else
+                unsetenv(kNames[i]);
+        }
+    }
+    CLocaleForTest(const CLocaleForTest&) = delete;
+    CLocaleForTest& operator=(const CLocaleForTest&) = delete;
+
+private:
+    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    std::optional<std::string> m_before[3];
+};
+
+// LC_ALL, then LC_MESSAGES, then LANG: the first that is set and not empty decides; nothing set is English.
+TEST(Resources, TheLocaleVariablesDecideInTheirOrder)
+{
+    struct SCase
+    {
+        const char* m_pAll;
+        const char* m_pMessages;
+        const char* m_pLang;
+        ELanguage m_expected;
+    };
+    const SCase cases[] = {
+        {nullptr, nullptr, nullptr, ELanguage::English},
+        {nullptr, nullptr, "de_DE.UTF-8", ELanguage::German},
+        {nullptr, nullptr, "en_GB.UTF-8", ELanguage::English},
+        {nullptr, "de_DE.UTF-8", "en_US.UTF-8", ELanguage::German},
+        {nullptr, "C", "de_DE.UTF-8", ELanguage::English},
+        {"en_US.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8", ELanguage::English},
+        {"de_AT.UTF-8", "en_US.UTF-8", "en_US.UTF-8", ELanguage::German},
+        {"", "", "de_CH.UTF-8", ELanguage::German}, // empty ones do not count
+        {"", "en_US.UTF-8", "de_DE.UTF-8", ELanguage::English},
+        {"C", nullptr, "de_DE.UTF-8", ELanguage::English},
+    };
+    for (const SCase& c : cases)
+    {
+        const CLocaleForTest locale(c.m_pAll, c.m_pMessages, c.m_pLang);
+        EXPECT_EQ(LanguageFromEnvironment(), c.m_expected)
+            << (c.m_pAll ? c.m_pAll : "-") << " " << (c.m_pMessages ? c.m_pMessages : "-") << " "
+            << (c.m_pLang ? c.m_pLang : "-");
+    }
 }
 
 TEST(Resources, PlaceholdersAreFilled)
