@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     cmake g++ ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libicu-dev libtbb-dev uuid-dev
+    libicu-dev libtbb-dev uuid-dev libpcre2-dev
 )
 
 missing=()
