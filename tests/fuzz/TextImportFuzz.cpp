@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <sstream>
 #include <string_view>
 
@@ -34,11 +35,16 @@ CImportSettings SettingsFrom(const uint8_t* head)
     s.m_bTransposed = (flags & 2) == 0;
     s.m_bFixedWidth = (flags & 4) != 0;
     s.m_bReplaceBars = (flags & 8) != 0;
-    s.m_nAttributeNameLine = head[3] % 5;     // 0 (out of range) to 4
-    s.m_nFirstDataLine = head[3] / 5 % 6;     // 0 (out of range) to 5
-    s.m_nMaxRecords = static_cast<int8_t>(head[4]) < 0 ? -1 : head[4] % 20;
+    // Line numbers 0 (out of range) to 4 and 5, or the largest there is; widths -1 to 13, or the largest.
+    constexpr int32_t kLargest = std::numeric_limits<int32_t>::max();
+    s.m_nAttributeNameLine = head[3] >= 250 ? kLargest : head[3] % 5;
+    s.m_nFirstDataLine = head[3] >= 240 ? kLargest : head[3] / 5 % 6;
+    s.m_nMaxRecords = static_cast<int8_t>(head[4]) < 0 ? -1 : head[4] == 127 ? kLargest : head[4] % 20;
     for (int i = 0; i < head[5] % 5; ++i)
-        s.m_vColumnWidths.push_back(static_cast<int32_t>(head[6 + i % 2] >> (i * 2) & 0x0F) - 1); // -1 to 14
+    {
+        const int nibble = head[6 + i % 2] >> (i % 2 == 0 ? 0 : 4) & 0x0F;
+        s.m_vColumnWidths.push_back(nibble == 15 ? kLargest : nibble - 1);
+    }
     s.m_bSettingsGiven = (flags & 16) != 0;
     return s;
 }
