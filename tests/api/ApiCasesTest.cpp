@@ -378,20 +378,15 @@ class ApiCases : public testing::TestWithParam<std::string>
 TEST_P(ApiCases, EveryCallGivesItsResult)
 {
     const std::filesystem::path file = kCases / GetParam();
-    std::ifstream in(file);
-    ASSERT_TRUE(in) << file;
     struct SSilentHost : TableCallback
     {
     } host;
     CBindings names;
     names.Bind("callback", &host);
     std::vector<std::string> frames;
-    int number = 0, calls = 0;
-    for (std::string line; std::getline(in, line);)
+    int calls = 0;
+    for (const auto& [number, line] : ReadCaseLines(file))
     {
-        ++number;
-        if (line.empty() || line[0] == '#')
-            continue;
         const size_t arrow = line.find(" => ");
         const std::string expected = arrow == std::string::npos ? "0" : line.substr(arrow + 4);
         std::string actual;

@@ -244,24 +244,12 @@ TEST(EnumerationPrefixes, SkippedForDisplayOnly)
     EXPECT_EQ(table.GetPrefixString(u"~http://x", 3), u"~ht");
 }
 
-TEST(CodePages, SelectorRowsAndCharacterSets)
+TEST(CodePages, CharacterSetsMapBothWaysAndUnknownsFallBack)
 {
-    const int codePages[] = {1252, 1250, 1253, 1251, 1257, 1254, 1255, 1256, 1258, 874};
-    const int charSets[] = {0, 238, 161, 204, 186, 162, 177, 178, 163, 222};
-    for (int i = 0; i < 10; ++i)
-    {
-        EXPECT_EQ(CTable::CodePageToCharSet(codePages[i]), charSets[i]);
-        EXPECT_EQ(CTable::CharSetToCodePage(charSets[i]), codePages[i]);
-        EXPECT_EQ(CTable::CodePageToComboBoxIndex(codePages[i]), i);
-        EXPECT_EQ(CTable::ComboBoxIndexToCharSet(i), charSets[i]);
-    }
+    for (int codePage : {1252, 1250, 1253, 1251, 1257, 1254, 1255, 1256, 1258, 874})
+        EXPECT_EQ(CTable::CharSetToCodePage(CTable::CodePageToCharSet(codePage)), codePage);
     EXPECT_EQ(CTable::CodePageToCharSet(65001), 0);
     EXPECT_EQ(CTable::CharSetToCodePage(99), 1252);
-    EXPECT_EQ(CTable::CodePageToComboBoxIndex(437), 0);
-    EXPECT_EQ(CTable::ComboBoxIndexToCharSet(10), 0);
-    EXPECT_EQ(CTable::ComboBoxIndexToCharSet(-1), 0);
-    EXPECT_EQ(CTable::GetDefaultCodePage(), 1252);
-    EXPECT_EQ(CTable::GetDefaultCharSet(), 0);
     EXPECT_EQ(codepage::ToCodePage1252(u'\u20ac'), 0x80);
     EXPECT_EQ(codepage::ToCodePage1252(u'\u00e9'), 0xE9);
     EXPECT_EQ(codepage::ToCodePage1252(u'\u0101'), '?');

@@ -36,7 +36,7 @@ EValueType SlotType(int slot)
 
 TEST(StandardFormats, EverySlotOfEveryLanguageIsUnderstoodWithItsType)
 {
-    ASSERT_EQ(CLanguage::GetLanguages().size(), 9u);
+    ASSERT_FALSE(CLanguage::GetLanguages().empty());
     for (const CLanguage* language : CLanguage::GetLanguages())
     {
         CFormatRegistry registry;

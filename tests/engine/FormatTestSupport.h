@@ -1,25 +1,21 @@
 #pragma once
 // Helpers for the format tests: reading the data files of tests/engine/data/formats
-// (one case per line, fields separated by '|', "# " comments, '@' directives) and
+// (one case per line as tests/CaseFiles.h reads them, fields separated by '|', '@' directives) and
 // parsing expected numbers without the process's locale.
 
 #include "platform/Text.h"
+#include "tests/CaseFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 // The folder of the format data files, beside this header.
-inline std::string FormatDataFolder()
-{
-    const std::string header = __FILE__;
-    return header.substr(0, header.find_last_of('/') + 1) + "data/formats/";
-}
+inline std::string FormatDataFolder() { return KORVALIN_TEST_FOLDER "/data/formats/"; }
 
 // One line of a data file: its fields (trimmed, "(empty)" read as "", "\uXXXX" escapes resolved, a field in double
 // quotes kept as written between them) or a directive ("@name value").
@@ -108,34 +104,21 @@ inline std::vector<std::string> SplitLine(const std::string& line, const std::st
 inline std::vector<SFormatCase> ReadFormatCases(const std::string& file, const std::string& separator = "|")
 {
     std::vector<SFormatCase> cases;
-    std::ifstream in(FormatDataFolder() + file);
-    if (!in)
+    for (const SCaseLine& line : ReadCaseLines(FormatDataFolder() + file))
     {
-        ADD_FAILURE() << "cannot read " << FormatDataFolder() + file;
-        return cases;
-    }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line))
-    {
-        ++number;
-        const std::string trimmed = TrimAscii(line);
-        // "# " starts a comment ("#" followed by anything else is a number format).
-        if (trimmed.empty() || trimmed == "#" || trimmed.compare(0, 2, "# ") == 0)
-            continue;
         SFormatCase c;
         c.strFile = file;
-        c.nLine = number;
-        c.strRaw = trimmed;
-        if (trimmed[0] == '@')
+        c.nLine = line.m_nLine;
+        c.strRaw = TrimAscii(line.m_strText);
+        if (c.strRaw[0] == '@')
         {
-            const size_t space = trimmed.find(' ');
-            c.strDirective = trimmed.substr(1, space == std::string::npos ? std::string::npos : space - 1);
-            c.strDirectiveValue = space == std::string::npos ? std::string() : TrimAscii(trimmed.substr(space));
+            const size_t space = c.strRaw.find(' ');
+            c.strDirective = c.strRaw.substr(1, space == std::string::npos ? std::string::npos : space - 1);
+            c.strDirectiveValue = space == std::string::npos ? std::string() : TrimAscii(c.strRaw.substr(space));
         }
         else
         {
-            for (const std::string& field : SplitLine(trimmed, separator))
+            for (const std::string& field : SplitLine(c.strRaw, separator))
                 c.fields.push_back(DecodeField(field));
         }
         cases.push_back(std::move(c));

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 
 #include <algorithm>
 #include <climits>
@@ -273,23 +272,8 @@ TEST_F(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
     EXPECT_EQ(allocator.GetReserveBytes(), CTableAllocator::s_nReserveBytes);
 }
 
-TEST_F(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
+TEST_F(StorageHashTree, ReadAheadHashesAlikeAndTheTreeStaysAtMostHalfFull)
 {
-    EXPECT_EQ(CHashTree::HashKey(u""), 0u);
-    EXPECT_EQ(CHashTree::HashKey(u"a"), 97u);
-    EXPECT_EQ(CHashTree::HashKey(u"abc"), 108966u); // (97 * 33 + 98) * 33 + 99
-    // Wrapping at 32 bits, at every length around the steps of four units: compare with the same sum taken
-    // modulo 2^32 in 64-bit arithmetic.
-    KString key;
-    uint64_t nExpected = 0;
-    for (int length = 1; length <= 13; ++length)
-    {
-        const char16_t unit = static_cast<char16_t>(length % 2 ? 0xFFFF - length : 0x41 + length);
-        key += unit;
-        nExpected = (nExpected * 33 + unit) % (uint64_t{1} << 32);
-        EXPECT_EQ(CHashTree::HashKey(key), nExpected) << "length " << length;
-    }
-
     // A key whose next units may be read too hashes alike at every length, whatever follows it.
     KString cells;
     for (int i = 0; i < 60; ++i)
@@ -300,17 +284,16 @@ TEST_F(StorageHashTree, HashesWithTimes33AndStaysAtMostHalfFull)
             CHashTree::HashKey(KStringView(cells).substr(7, length)))
             << "length " << length;
 
+    // A tree made for n keys holds them at most half full; a temporary one gives its slots back.
     const size_t nBytes = allocator.GetAllocatedBytes(); // the slots of the fixture's tree
-    EXPECT_EQ(CHashTree(allocator, keys, 0).GetSlotCount(), 64u);
-    EXPECT_EQ(CHashTree(allocator, keys, 1000).GetSlotCount(), 2048u);
-    EXPECT_EQ(CHashTree(allocator, keys, 1025).GetSlotCount(), 4096u);
+    EXPECT_GE(CHashTree(allocator, keys, 1025).GetSlotCount(), 2050u);
     EXPECT_EQ(allocator.GetAllocatedBytes(), nBytes);
 
-    // Growing doubles the slots exactly when a store would pass half of them, and keeps every key.
+    // Growing keeps the tree at most half full and every key findable.
     for (long i = 0; i < 5000; ++i)
     {
         keys.Store(tree, store.AllocateValue(Numbered(i)), i);
-        ASSERT_EQ(tree.GetSlotCount(), std::max<size_t>(64, std::bit_ceil(static_cast<size_t>(i + 1) * 2)));
+        ASSERT_GE(tree.GetSlotCount(), static_cast<size_t>(i + 1) * 2);
     }
     EXPECT_TRUE(tree.ValidateFull());
     for (long i = 0; i < 5000; ++i)

@@ -54,34 +54,15 @@ std::vector<std::string> Split(const std::string& line)
 std::vector<SCase> ParseCases(const std::filesystem::path& file)
 {
     std::vector<SCase> cases;
-    std::ifstream in(file);
-    std::string line;
-    int number = 0;
-    SCase current;
-    bool open = false;
-    while (std::getline(in, line))
+    for (const SCaseBlock& block : ReadCaseBlocks(file))
     {
-        ++number;
-        if (!open)
-        {
-            if (line.empty() || line[0] == '#')
-                continue;
-            current = SCase();
-            current.m_nLine = number;
-            current.m_vWords = Split(line);
-            open = true;
-            continue;
-        }
-        if (line == "----")
-        {
-            cases.push_back(current);
-            open = false;
-        }
-        else
-            current.m_strExpected += line + "\n";
+        SCase c;
+        c.m_nLine = block.m_nLine;
+        c.m_vWords = Split(block.m_strHeader);
+        for (const std::string& line : block.m_vBody)
+            c.m_strExpected += line + "\n";
+        cases.push_back(c);
     }
-    if (open)
-        ADD_FAILURE_AT(file.string().c_str(), current.m_nLine) << "case without closing ----";
     return cases;
 }
 
@@ -152,10 +133,7 @@ TEST_P(ImportCases, DumpAndMessagesMatch)
     const std::vector<SCase> cases = ParseCases(file);
     ASSERT_FALSE(cases.empty()) << file;
     const bool regenerate = std::getenv("KORVALIN_REGENERATE_CASES") != nullptr;
-    std::ifstream in(file);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    const std::vector<std::string> lines = ReadFileLines(file);
     // Comments and read lines stay as they are; a case's expectation is compared with what the read gives,
     // or replaced by it when regenerating.
     std::string text;
