@@ -300,23 +300,27 @@ KString WriteDmsPart(double value, char positive, char negative)
 
 std::optional<SGeoPosition> ReadDms(KStringView text)
 {
+    // groups of up to three numbers (degrees, minutes, seconds), each with a hemisphere letter before or after
     const std::vector<SPiece> p = Pieces(text);
     double values[2] = {NAN, NAN};
-    int which = 0;
     std::vector<double> numbers;
-    int sign = 1;
-    auto close = [&](bool isLatitude, int s) -> bool
+    std::string pending; // a hemisphere letter written before its numbers
+    auto close = [&](const std::string& letter) -> bool
     {
         if (numbers.empty() || numbers.size() > 3)
             return false;
         double v = 0, scale = 1;
-        for (double n : numbers)
+        for (size_t i = 0; i < numbers.size(); ++i)
         {
-            if (n < 0 || (scale < 1 && n >= 60))
+            if (numbers[i] < 0 || (i > 0 && numbers[i] >= 60))
                 return false;
-            v += n * scale, scale /= 60;
+            v += numbers[i] * scale, scale /= 60;
         }
-        values[isLatitude ? 0 : 1] = s * v;
+        const bool latitude = letter == "N" || letter == "S";
+        const int sign = letter == "S" || letter == "W" ? -1 : 1;
+        if (!std::isnan(values[latitude ? 0 : 1]))
+            return false;
+        values[latitude ? 0 : 1] = sign * v;
         numbers.clear();
         return true;
     };
@@ -324,28 +328,30 @@ std::optional<SGeoPosition> ReadDms(KStringView text)
     {
         if (piece.bNumber)
         {
-            if (piece.dNumber < 0)
-                sign = -1;
-            numbers.push_back(std::fabs(piece.dNumber));
+            numbers.push_back(piece.dNumber);
             continue;
         }
         const std::string& l = piece.strText;
-        if (l == "N" || l == "S")
-        {
-            if (!close(true, l == "S" ? -1 : sign))
-                return std::nullopt;
-        }
-        else if (l == "E" || l == "W" || l == "O")
-        {
-            if (!close(false, l == "W" ? -1 : sign))
-                return std::nullopt;
-        }
-        else
+        if (l != "N" && l != "S" && l != "E" && l != "W" && l != "O")
             return std::nullopt;
-        sign = 1;
-        ++which;
+        if (numbers.empty())
+        {
+            if (!pending.empty())
+                return std::nullopt;
+            pending = l;
+        }
+        else if (!pending.empty())
+        {
+            if (!close(pending))
+                return std::nullopt;
+            pending = l;
+        }
+        else if (!close(l))
+            return std::nullopt;
     }
-    if (!numbers.empty() || which != 2 || std::isnan(values[0]) || std::isnan(values[1]) || std::fabs(values[0]) > 90 ||
+    if (!pending.empty() && !close(pending))
+        return std::nullopt;
+    if (!numbers.empty() || std::isnan(values[0]) || std::isnan(values[1]) || std::fabs(values[0]) > 90 ||
         std::fabs(values[1]) > 180)
         return std::nullopt;
     return SGeoPosition{values[0], values[1]};

@@ -318,12 +318,14 @@ int CParseval::Lex(KStringView text, bool commaSeparated, std::vector<CParsevalT
             while (j < n && (IsDigit(text[j]) || text[j] == u'.' || text[j] == u','))
                 ++j;
             const KStringView run = text.substr(i, j - i);
+            // Integer formats are asked first, so that "2" is an integer whatever order the formats have.
             int found = -1;
             double value = 0;
-            for (int id = 1; id < m_formats.GetFormatCount() && found < 0; ++id)
+            for (int pass = 0; pass < 2 * m_formats.GetFormatCount() && found < 0; ++pass)
             {
+                const int id = pass % m_formats.GetFormatCount();
                 const EValueType type = m_formats.GetType(id);
-                if (type != VALUE_INTEGER && type != VALUE_DOUBLE)
+                if (id == 0 || type != (pass < m_formats.GetFormatCount() ? VALUE_INTEGER : VALUE_DOUBLE))
                     continue;
                 size_t used = 0;
                 double v = 0;
