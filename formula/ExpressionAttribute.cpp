@@ -72,8 +72,7 @@ void CAttributeInputs::Load(const CRecord* record)
             }
             else
             {
-                token.Text().clear(); // rendered with the attribute's format when a text is asked for
-                token.SetNumber(number);
+                token.SetStoredNumber(number, CAttribute::IsEncodedList(text) ? nullptr : text);
             }
             continue;
         }

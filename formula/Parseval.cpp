@@ -201,6 +201,8 @@ int CParseval::Lex(KStringView text, bool commaSeparated, std::vector<CParsevalT
             }
             CParsevalToken& t = add(TOKEN_STRING, i);
             t.SetText(value);
+            if (value.size() > kMaxFormulaTextLength)
+                t.MarkUndefined(); // no valid text: it enters every operation as undefined
             i = j + 1;
             continue;
         }

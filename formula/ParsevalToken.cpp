@@ -101,6 +101,11 @@ void CParsevalToken::AppendRendering(const CFormatRegistry& formats, KString& ou
         out += m_strText;
         return;
     }
+    if (m_pStoredText && *m_pStoredText)
+    {
+        out += m_pStoredText;
+        return;
+    }
     // A number without a chosen format is written with its type's default format.
     const int id = m_nFormatId > 0 ? m_nFormatId : formats.GetDefaultFormatID(m_eValueType);
     if (id <= 0)

@@ -81,12 +81,14 @@ public:
     // Empty text, number 0, defined; type and format stay.
     void Reset()
     {
+        m_pStoredText = nullptr;
         m_strText.clear();
         m_dNumber = 0;
         m_bUndefined = false;
     }
     void SetNumber(double number)
     {
+        m_pStoredText = nullptr;
         m_dNumber = number;
         m_bUndefined = false;
     }
@@ -94,6 +96,15 @@ public:
     {
         m_strText.assign(text.data(), text.size());
         m_bUndefined = text.empty();
+    }
+    // A number read from an attribute with the text it is stored as (borrowed: valid while the record is
+    // evaluated), so that its rendering is the stored text without copying it.
+    void SetStoredNumber(double number, const char16_t* storedText)
+    {
+        m_dNumber = number;
+        m_bUndefined = false;
+        m_strText.clear();
+        m_pStoredText = storedText;
     }
     // A defined text, even when empty (the empty text some text functions give).
     void SetDefinedText(KStringView text)
@@ -105,10 +116,14 @@ public:
     // The undefined value of the current type: flag set, number 0, text empty.
     void SetUndefined()
     {
+        m_pStoredText = nullptr;
         m_bUndefined = true;
         m_dNumber = 0;
         m_strText.clear();
     }
+    // Sets the undefined flag and keeps number and text (a constant too long to be a value keeps its text for
+    // writing back).
+    void MarkUndefined() { m_bUndefined = true; }
     // A truth value: "yes"/"no" with 1/0, text format.
     void SetTruth(bool value);
     // The value as text (undefined: empty; a text: itself; a number: written with its format, or empty).
@@ -146,4 +161,5 @@ private:
     KString m_strText;                     // literal text, value text or name
     KString m_strFormatName;               // for constants: the name of the format read with
     int32_t m_nPosition = 0;               // character index in the formula text
+    const char16_t* m_pStoredText = nullptr; // a number's stored text (borrowed), used when m_strText is empty
 };
