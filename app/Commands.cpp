@@ -62,7 +62,21 @@ const char* const kRunHelp =
     "  deselect                          clear the selection\n"
     "  dump [qualified]                  print the table as korvalin dump does\n"
     "  count                             print: records N qualified Q selected S\n"
+    "  expression NAME FORMULA           add an expression attribute computed for every record\n"
+    "  eval FORMULA                      print the formula's value for each qualified record, one a line\n"
     "A failing line prints korvalin: SCRIPT:LINE: message and ends the run with status 1.\n";
+
+const char* const kEvalHelp =
+    "Usage: korvalin eval FORMULA [--semicolons] [--json]\n"
+    "\n"
+    "Evaluate a formula over a table of one record without attributes and print its value: numbers with\n"
+    "the fewest digits that read back to the same number and a decimal point, truth values as yes or no,\n"
+    "texts as they are, dates and times in their format (an empty line for an undefined value). Date\n"
+    "constants are written in single quotes in a format of the table, such as '2024-12-31'.\n"
+    "\n"
+    "  --semicolons      arguments are separated by semicolons, numbers read with the table's formats\n"
+    "  --json            print {\"type\": T, \"text\": S, \"number\": N, \"undefined\": B}\n"
+    "A formula that does not compile ends with status 1 and its message and position on standard error.\n";
 
 } // namespace
 
@@ -74,6 +88,8 @@ const char* GetCommandHelp(const std::string& command)
         return kConvertHelp;
     if (command == "run")
         return kRunHelp;
+    if (command == "eval")
+        return kEvalHelp;
     return "";
 }
 

@@ -25,7 +25,9 @@ const char* const kUsage =
     "  dump FILE    Read a text (.csv, .txt), or legacy (.qtc) table file and print it as JSON.\n"
     "  convert IN OUT\n"
     "               Read IN and write it as OUT (.csv/.txt text, .qtc legacy table).\n"
-    "  run SCRIPT   Execute a script of commands (read, export, select, deselect, dump, count).\n"
+    "  run SCRIPT   Execute a script of commands (read, export, select, deselect, dump, count,\n"
+    "               expression, eval).\n"
+    "  eval FORMULA Evaluate a formula and print its value (--json, --semicolons).\n"
     "\n"
     "Options:\n"
     "  --help       Show this text and exit; korvalin COMMAND --help describes a command.\n"
@@ -83,6 +85,8 @@ int main(int argc, char** argv)
             return app::RunConvert(args);
         if (command == "run")
             return app::RunScript(args);
+        if (command == "eval")
+            return app::RunEval(args);
         std::cerr << "korvalin: unknown command '" << command << "' (see korvalin --help)\n";
         return 2;
     }
