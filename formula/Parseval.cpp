@@ -304,13 +304,22 @@ int CParseval::Lex(KStringView text, bool commaSeparated, std::vector<CParsevalT
                 if (point)
                     run += '0';
                 double value = 0;
-                std::from_chars(run.data(), run.data() + run.size(), value);
+                const auto read = std::from_chars(run.data(), run.data() + run.size(), value);
+                if (read.ec == std::errc::result_out_of_range)
+                {
+                    // too large for a double (an invalid value, hence undefined) or too small (zero)
+                    const size_t point = run.find('.');
+                    const bool large = run.substr(0, point).find_first_not_of('0') != std::string::npos;
+                    value = large ? HUGE_VAL : 0.0;
+                }
                 const int type = fraction ? TOKEN_FLOAT : TOKEN_INTEGER;
                 CParsevalToken& t = add(type, i);
                 const int format = m_formats.GetDefaultFormatID(ValueTypeOfTokenType(type));
                 t.SetType(ValueTypeOfTokenType(type), format);
                 t.SetText(text.substr(i, j - i));
                 t.SetNumber(value);
+                if (!IsValidNumber(ValueTypeOfTokenType(type), value))
+                    t.MarkUndefined(); // too large for a double: written back as it stands, undefined as a value
                 if (format > 0)
                     t.SetFormatName(m_formats.GetFormat(format));
                 i = j;
@@ -774,8 +783,8 @@ void CParseval::RoundResult(CParsevalToken& result)
         result.SetUndefined();
         return;
     }
-    if (type == VALUE_INTEGER || type == VALUE_DATE)
-        x = std::floor(x + 0.5);
+    if ((type == VALUE_INTEGER || type == VALUE_DATE) && x != std::trunc(x))
+        x = std::floor(x + 0.5); // whole numbers stay: x + 0.5 loses a unit beyond 2^52
     else if (type == VALUE_TIME || type == VALUE_DATETIME || type == VALUE_TIMESPAN)
     {
         const double ms = std::floor(x * 86400000.0 + 0.5);
