@@ -4,6 +4,7 @@
 
 #include "formula/BuiltinSupport.h"
 #include "formula/FormulaParameters.h"
+#include "formula/QuickExpressions.h"
 #include "platform/Resources.h"
 
 #include <gtest/gtest.h>
@@ -243,6 +244,43 @@ TEST(FormulaExpressionAttribute, ComputesEveryRecordAndTakesTheFormat)
     ASSERT_TRUE(formula::ComputeExpressionAttribute(table, *expression, u"\"p\" + [price]").IsOk());
     EXPECT_EQ(expression->GetFormatString(), u"");
     EXPECT_EQ(expression->GetFieldText(table.GetRecord(1)), u"p2,50");
+}
+
+} // namespace
+
+namespace
+{
+
+// ---- quick expressions ----
+
+TEST(FormulaQuickExpressions, PlaceholderFormulas)
+{
+    EXPECT_EQ(formula::ExpressionForEqualOperator(3), u"[X1] = [X2] and [X1] = [X3]");
+    EXPECT_EQ(formula::SeparatedListOfPlaceholders(u"+", 3), u"[X1] + [X2] + [X3]");
+    EXPECT_EQ(formula::ExpressionWithPlaceholders(u"-", true, 1), u"-[X1]");
+    EXPECT_EQ(formula::ExpressionWithPlaceholders(u"=", false, 2), u"[X1] = [X2]");
+    EXPECT_EQ(formula::ExpressionWithPlaceholders(u"*", false, 2), u"[X1] * [X2]");
+}
+
+TEST(FormulaQuickExpressions, BoundToTheSelectedAttributes)
+{
+    CFormulaTable fixture;
+    fixture.AddAttribute(u"a", u"####", {u"1", u"2"});
+    fixture.AddAttribute(u"b", u"####", {u"3", u"4"});
+    fixture.AddAttribute(u"name", u"", {u"x", u"y"});
+    CTable& table = fixture.Table();
+    CAttribute* a = table.FindAttribute(u"a");
+    CAttribute* b = table.FindAttribute(u"b");
+    CAttribute* name = table.FindAttribute(u"name");
+    EXPECT_EQ(formula::MakeQuickExpression(table, {a, b}, u"+", false), std::optional<KString>(u"[a] + [b]"));
+    EXPECT_EQ(formula::MakeQuickExpression(table, {b, a, b}, u"=", false),
+              std::optional<KString>(u"[b] = [a] and [b] = [b]"));
+    EXPECT_EQ(formula::MakeQuickExpression(table, {a}, u"-", true), std::optional<KString>(u"- [a]"));
+    EXPECT_FALSE(formula::MakeQuickExpression(table, {a}, u"+", false));
+    EXPECT_FALSE(formula::MakeQuickExpression(table, {name}, u"-", true));         // a text cannot be negated
+    EXPECT_FALSE(formula::MakeQuickExpression(table, {a, name}, u"*", false));     // nor multiplied
+    EXPECT_EQ(formula::MakeQuickExpression(table, {name, a}, u"+", false), std::optional<KString>(u"[name] + [a]"));
+    EXPECT_FALSE(formula::MakeQuickExpression(table, {}, u"+", false));
 }
 
 } // namespace
