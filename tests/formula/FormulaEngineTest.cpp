@@ -284,3 +284,61 @@ TEST(FormulaQuickExpressions, BoundToTheSelectedAttributes)
 }
 
 } // namespace
+
+#include "FormulaFuzzBody.h"
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace
+{
+
+// The inputs kept for the fuzz target (seeds and what it once found) run as regression cases, and so does a
+// bounded stream of their random mutations.
+TEST(FormulaFuzzRegression, KeptInputsAndTheirMutations)
+{
+    const std::filesystem::path corpus =
+        std::filesystem::path(KORVALIN_FORMULA_TESTS) / ".." / "fuzz" / "corpus" / "formula";
+    std::vector<std::string> inputs;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus))
+    {
+        std::ifstream in(entry.path(), std::ios::binary);
+        inputs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_FALSE(inputs.empty());
+    std::mt19937 random(20261207);
+    const std::string alphabet = "()[],;\"'+-*/%<>=!. 0123456789abcnotandorIFLEFTROUND\\u|{}";
+    size_t runs = 0;
+    for (const std::string& input : inputs)
+    {
+        formula_fuzz::RunFormulaInput(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+        for (int k = 0; k < 500; ++k)
+        {
+            std::string mutated = input;
+            const int edits = 1 + static_cast<int>(random() % 4);
+            for (int e = 0; e < edits && !mutated.empty(); ++e)
+            {
+                const size_t at = 1 + random() % mutated.size();
+                switch (random() % 3)
+                {
+                case 0:
+                    mutated.insert(std::min(at, mutated.size()), 1, alphabet[random() % alphabet.size()]);
+                    break;
+                case 1:
+                    if (at < mutated.size())
+                        mutated.erase(at, 1);
+                    break;
+                default:
+                    if (at < mutated.size())
+                        mutated[at] = alphabet[random() % alphabet.size()];
+                }
+            }
+            formula_fuzz::RunFormulaInput(reinterpret_cast<const uint8_t*>(mutated.data()), mutated.size());
+            ++runs;
+        }
+    }
+    EXPECT_GT(runs, 1000u);
+}
+
+} // namespace
