@@ -469,6 +469,10 @@ int CParseval::SecondPass(const std::vector<CParsevalToken>& tokens)
             break;
         }
         case TOKEN_FUNCTION:
+            // a function name without its parenthesis ("TODAY - 1") is a syntax error here already, so that
+            // every function token of a parsed formula writes back as a call
+            if (t + 1 >= tokens.size() || tokens[t + 1].GetTokenType() != TOKEN_OPEN)
+                return fail(token);
             dependency = std::max(dependency, m_functions[token.GetIndex()].eTimeDependency);
             infix.push_back(token);
             break;

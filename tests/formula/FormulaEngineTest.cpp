@@ -312,7 +312,8 @@ TEST(FormulaFuzzRegression, KeptInputsAndTheirMutations)
     size_t runs = 0;
     for (const std::string& input : inputs)
     {
-        formula_fuzz::RunFormulaInput(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+        EXPECT_EQ(formula_fuzz::RunFormulaInput(reinterpret_cast<const uint8_t*>(input.data()), input.size()), "")
+            << input;
         for (int k = 0; k < 500; ++k)
         {
             std::string mutated = input;
@@ -334,7 +335,9 @@ TEST(FormulaFuzzRegression, KeptInputsAndTheirMutations)
                         mutated[at] = alphabet[random() % alphabet.size()];
                 }
             }
-            formula_fuzz::RunFormulaInput(reinterpret_cast<const uint8_t*>(mutated.data()), mutated.size());
+            EXPECT_EQ(formula_fuzz::RunFormulaInput(reinterpret_cast<const uint8_t*>(mutated.data()), mutated.size()),
+                      "")
+                << mutated;
             ++runs;
         }
     }

@@ -47,11 +47,11 @@ inline CTable& FuzzTable()
     return *table;
 }
 
-// Runs one input; aborts (for the fuzzer to report) when the written-back formula parses differently.
-inline void RunFormulaInput(const uint8_t* data, size_t size)
+// Runs one input; returns what went wrong when the written-back formula parses differently, else "".
+inline std::string RunFormulaInput(const uint8_t* data, size_t size)
 {
     if (size == 0 || size > 4096)
-        return;
+        return {};
     const bool commas = (data[0] & 1) == 0;
     const KString text = platform::FromUtf8(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
     CTable& table = FuzzTable();
@@ -64,25 +64,26 @@ inline void RunFormulaInput(const uint8_t* data, size_t size)
         formula::DefineBuiltinFunctions(again);
     }
     if (engine.Parse(text, commas) != PARSEVAL_OK)
-        return;
+        return {};
     const KString written = engine.GetExpressionText(true, commas);
+    const std::string shown = "written back as " + platform::ToUtf8(written);
     if (again.Parse(written, commas) != PARSEVAL_OK)
-        std::abort();
+        return shown + ": does not parse";
     const auto& a = engine.GetRepresentation().infix;
     const auto& b = again.GetRepresentation().infix;
     if (a.size() != b.size() || engine.GetNames() != again.GetNames())
-        std::abort();
+        return shown + ": other tokens or names";
     for (size_t i = 0; i < a.size(); ++i)
     {
         if (!a[i].SameToken(b[i]))
-            std::abort();
+            return shown + ": token " + std::to_string(i) + " differs";
     }
     formula::CAttributeInputs inputs;
     if (inputs.Bind(table, engine.GetNames()) >= 0)
-        return;
+        return {};
     CParsevalToken result;
     if (engine.TypeCheck(inputs.GetTokens(), inputs.GetCount(), result) != PARSEVAL_OK)
-        return;
+        return {};
     std::vector<CRecord*> records;
     for (long i = 0; i < table.GetRecordCount(); ++i)
         records.push_back(table.GetRecord(i));
@@ -92,6 +93,7 @@ inline void RunFormulaInput(const uint8_t* data, size_t size)
                                             // rendering must not fail either
                                             (void)formula::FormatResultText(value, table.GetFormatRegistry());
                                         });
+    return {};
 }
 
 } // namespace formula_fuzz

@@ -4,8 +4,11 @@
 
 #include "tests/formula/FormulaFuzzBody.h"
 
+#include <cstdlib>
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    formula_fuzz::RunFormulaInput(data, size);
+    if (!formula_fuzz::RunFormulaInput(data, size).empty())
+        std::abort();
     return 0;
 }
