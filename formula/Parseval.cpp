@@ -143,7 +143,8 @@ int CParseval::Lex(KStringView text, bool commaSeparated, std::vector<CParsevalT
                     break;
                 if (d != u'\\')
                 {
-                    value += d;
+                    if (d != 0) // no text holds a NUL unit: it is dropped
+                        value += d;
                     ++j;
                     continue;
                 }
@@ -194,7 +195,8 @@ int CParseval::Lex(KStringView text, bool commaSeparated, std::vector<CParsevalT
                     [[fallthrough]];
                 default:
                     value += d;
-                    value += e;
+                    if (e != 0)
+                        value += e;
                     j += 2;
                     continue;
                 }
