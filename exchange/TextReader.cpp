@@ -449,9 +449,10 @@ long CountPhysicalLineEnds(KStringView text, size_t end)
             Lanes next;
             std::memcpy(&here, p + i, sizeof here);
             std::memcpy(&next, p + i + 1, sizeof next);
-            const Lanes cr = here == u'\r';
-            sum -= (here == u'\n') | cr;
-            sum += cr & (next == u'\n');
+            // Lanes compare with uint16_t, not char16_t: clang 14 crashes on the mixed comparison.
+            const Lanes cr = here == uint16_t{'\r'};
+            sum -= (here == uint16_t{'\n'}) | cr;
+            sum += cr & (next == uint16_t{'\n'});
         }
         for (int lane = 0; lane < 8; ++lane)
             count += sum[lane];

@@ -8,6 +8,7 @@ packages=(
     cmake g++ ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libicu-dev libtbb-dev uuid-dev libpcre2-dev
+    clang libclang-rt-14-dev
 )
 
 missing=()

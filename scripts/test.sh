@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Korvalin and runs the whole test suite twice: in Release, and again
-# under AddressSanitizer + UndefinedBehaviorSanitizer. Installs what is
-# missing first. Exits non-zero on any failure.
+# under AddressSanitizer + UndefinedBehaviorSanitizer; then fuzzes the readers
+# for a bounded time (KORVALIN_FUZZ_SECONDS per target, default 60; 0 skips).
+# Installs what is missing first. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,5 +30,30 @@ fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVALIN_SANITIZE=ON -DKORVALIN_BUILD_BENCH=OFF
+
+# libFuzzer over the text importer and the legacy table reader, with ASan and UBSan: only the fuzz targets and
+# the libraries they need are built. New inputs go to build-fuzz/corpus (kept between local runs), a failing
+# input to build-fuzz/artifacts; the seeds are tests/fuzz/corpus.
+fuzz_seconds=${KORVALIN_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" -gt 0 ]; then
+    echo "== build-fuzz: configure and build"
+    cmake -S . -B build-fuzz -DKORVALIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        >/dev/null
+    cmake --build build-fuzz -j"$jobs" --target text_import_fuzz qtc_file_fuzz
+    for pair in text_import_fuzz:text qtc_file_fuzz:qtc; do
+        target=${pair%%:*}
+        corpus=${pair##*:}
+        echo "== fuzz: $target for ${fuzz_seconds} s"
+        mkdir -p "build-fuzz/corpus/$corpus" build-fuzz/artifacts
+        if ! "build-fuzz/bin/$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+            -malloc_limit_mb=512 -max_len=4096 -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/ \
+            "build-fuzz/corpus/$corpus" "tests/fuzz/corpus/$corpus" 2>"build-fuzz/$target.log"; then
+            tail -n 60 "build-fuzz/$target.log"
+            status=1
+        else
+            grep -E "^stat::number_of_executed_units|^Done" "build-fuzz/$target.log" || true
+        fi
+    done
+fi
 
 exit $status
