@@ -427,6 +427,8 @@ TEXT_FUNCTION(Repeat, 2, 2, IDX(1), NONE, VALUE_TEXT, 0)
     const double count = a[1]->GetNumber();
     if (count < 0 || count * static_cast<double>(text.size()) > kMaxFormulaTextLength)
         return r.SetUndefined(), PARSEVAL_OK;
+    if (text.empty()) // any count of nothing, without counting to it
+        return SetTextResult(r, u""), PARSEVAL_OK;
     KString& out = r.Text();
     for (double i = 0; i < count; ++i)
         out += text;
