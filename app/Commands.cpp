@@ -18,6 +18,7 @@ namespace
 constexpr int kDumpHelp = 9001;
 constexpr int kConvertHelp = 9002;
 constexpr int kRunHelp = 9003;
+constexpr int kEvalHelp = 9004;
 
 } // namespace
 
@@ -29,6 +30,8 @@ std::string GetCommandHelp(const std::string& command)
         return Text(kConvertHelp);
     if (command == "run")
         return Text(kRunHelp);
+    if (command == "eval")
+        return Text(kEvalHelp);
     return "";
 }
 

@@ -32,6 +32,15 @@ public:
 int RunDump(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
 int RunScript(const std::vector<std::string>& args);
+// korvalin eval FORMULA [--semicolons] [--json]: the value of a formula over a one-record table.
+int RunEval(const std::vector<std::string>& args);
+
+// ---- formulas (FormulaCommands.cpp) ----
+// Adds an expression attribute (kind 3) computed for every record. Throws with the message and the position when
+// the formula does not compile (the table is left as it was).
+void AddExpressionAttribute(CTable& table, const std::string& name, const std::string& formula);
+// Prints a formula's value for every qualified record, one a line (empty for an undefined value).
+void PrintFormulaValues(CTable& table, const std::string& formula, std::ostream& out);
 
 // The help text of a subcommand ("" for an unknown one).
 std::string GetCommandHelp(const std::string& command);

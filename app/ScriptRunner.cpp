@@ -158,6 +158,18 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
             throw CScriptError(Text(9028));
         exchange::WriteTableJson(Table(), std::cout, words.size() == 2);
     }
+    else if (verb == "expression")
+    {
+        if (words.size() != 3)
+            throw CScriptError("expression: expected NAME FORMULA");
+        AddExpressionAttribute(Table(), words[1], words[2]);
+    }
+    else if (verb == "eval")
+    {
+        if (words.size() != 2)
+            throw CScriptError("eval: expected FORMULA (in double quotes when it holds blanks)");
+        PrintFormulaValues(Table(), words[1], std::cout);
+    }
     else if (verb == "count")
     {
         if (words.size() > 1)

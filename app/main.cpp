@@ -69,6 +69,8 @@ int main(int argc, char** argv)
             return app::RunConvert(args);
         if (command == "run")
             return app::RunScript(args);
+        if (command == "eval")
+            return app::RunEval(args);
         std::cerr << "korvalin: " << app::Text(9011, {command}) << '\n';
         return 2;
     }

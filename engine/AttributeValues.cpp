@@ -442,7 +442,7 @@ void CAttribute::RepairMissingValue(const CRecord* record)
     if (!m_bMissingValueReported)
     {
         m_bMissingValueReported = true;
-        m_pTable->ShowMessage(3600, {GetDisplayName(50), platform::ToKString(record->m_nRecordNumber)});
+        m_pTable->ShowMessage(3700, {GetDisplayName(50), platform::ToKString(record->m_nRecordNumber)});
     }
     AddValue(const_cast<CRecord*>(record), KStringView(), kNaN);
     if (!m_pValueArray->IsSorted())

@@ -39,16 +39,16 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVALIN_SANITIZE=ON -DKORVALIN_BUILD_BENCH=OFF
 
-# libFuzzer over the text importer and the legacy table reader, with ASan and UBSan: only the fuzz targets and
-# the libraries they need are built. New inputs go to build-fuzz/corpus (kept between local runs), a failing
+# libFuzzer over the text importer, the legacy table reader and formula text, with ASan and UBSan: only the fuzz
+# targets and the libraries they need are built. New inputs go to build-fuzz/corpus (kept between local runs), a failing
 # input to build-fuzz/artifacts; the seeds are tests/fuzz/corpus.
 fuzz_seconds=${KORVALIN_FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ]; then
     echo "== build-fuzz: configure and build"
     cmake -S . -B build-fuzz -DKORVALIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         >/dev/null
-    cmake --build build-fuzz -j"$jobs" --target text_import_fuzz qtc_file_fuzz
-    for pair in text_import_fuzz:text qtc_file_fuzz:qtc; do
+    cmake --build build-fuzz -j"$jobs" --target text_import_fuzz qtc_file_fuzz formula_fuzz
+    for pair in text_import_fuzz:text qtc_file_fuzz:qtc formula_fuzz:formula; do
         target=${pair%%:*}
         corpus=${pair##*:}
         echo "== fuzz: $target for ${fuzz_seconds} s"

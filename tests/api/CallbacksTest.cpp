@@ -94,7 +94,7 @@ TEST(CallbacksTest, MessagesGoToTheHostFirst)
     // Reading a field that was never set before TableRefresh repairs it: the engine reports that once.
     EXPECT_EQ(table.Get(colour, record), L"");
     EXPECT_EQ(host.m_pFrameSeen, table.Get());
-    EXPECT_EQ(host.m_strLog, L"message(3600/0: Internal Error: Missing FieldValue for Attribute 'Farbe' in record 0!\n"
+    EXPECT_EQ(host.m_strLog, L"message(3700/0: Internal Error: Missing FieldValue for Attribute 'Farbe' in record 0!\n"
                              L"Using UNDEFINED.)");
     host.m_strLog.clear();
     EXPECT_EQ(table.Get(colour, record), L"");

@@ -190,7 +190,7 @@ TEST(MissingValue, ReportedOnceAndRepairedToUndefined)
     CRecord* lonely2 = table.AddRecord();
     EXPECT_EQ(a->GetFieldText(lonely), u"");
     ASSERT_EQ(table.GetMessageLog().size(), 1u);
-    EXPECT_EQ(table.GetMessageLog()[0], FormatResource(3600, {u"Amount", u"2"}));
+    EXPECT_EQ(table.GetMessageLog()[0], FormatResource(3700, {u"Amount", u"2"}));
     EXPECT_EQ(a->GetFieldText(lonely2), u"");
     EXPECT_EQ(table.GetMessageLog().size(), 1u);
     EXPECT_EQ(a->GetFieldText(table.GetRecord(0)), u"b");

@@ -1,0 +1,79 @@
+#pragma once
+// Formulas over the records of a table: CAttributeInputs reads the values of one record of the attributes a
+// formula names into the engine's input tokens; ComputeExpressionAttribute computes the values of an
+// expression attribute for every record (the path the recompute of derived attributes takes);
+// EvaluateFormulaOverRecords evaluates a formula for a list of records.
+//
+// The only place in formula/ that reads attributes and records of a table.
+//
+// Threading: the table's thread (values are read through the attributes' value arrays).
+
+#include "formula/Parseval.h"
+
+#include <functional>
+#include <vector>
+
+class CAttribute;
+struct CRecord;
+class CTable;
+class CValueArray;
+
+namespace formula
+{
+
+// The values of one record, read into one input token per name of a formula.
+class CAttributeInputs
+{
+public:
+    CAttributeInputs() = default;
+    CAttributeInputs(const CAttributeInputs&) = delete;
+    CAttributeInputs& operator=(const CAttributeInputs&) = delete;
+
+    // Binds each name to the table's attribute of that name (headers excluded). Returns the index of the
+    // first name without an attribute, or -1 when all were found. The tokens then carry type and format.
+    int Bind(CTable& table, const std::vector<KString>& names);
+    // With the flag, undefined numeric inputs enter as the defined number 0.
+    void SetRegardUndefinedAsZero(bool on) { m_bUndefinedAsZero = on; }
+    // Reads the record's values into the tokens (numbers without copying their text).
+    void Load(const CRecord* record);
+    CParsevalToken* GetTokens() { return m_tokens.empty() ? nullptr : m_tokens.data(); }
+    int GetCount() const { return static_cast<int>(m_tokens.size()); }
+
+private:
+    struct SInput
+    {
+        CAttribute* pAttribute; // borrowed from the table
+        CValueArray* pValues;   // the attribute's distinct values; null when it has none
+        bool bNumeric;          // the attribute's format is numeric
+    };
+    std::vector<SInput> m_inputs;         // one per name
+    std::vector<CParsevalToken> m_tokens; // one per name; type and format set by Bind
+    bool m_bUndefinedAsZero = false;      // RegardUndefinedAsZero
+};
+
+// The outcome of compiling a formula against a table.
+struct SFormulaStatus
+{
+    int nStatus = PARSEVAL_OK; // EParsevalStatus
+    int nPosition = 0;         // character index of the failure
+    KString strMessage;        // the message the user sees, with the missing attribute's name when one is missing
+    bool IsOk() const { return nStatus == PARSEVAL_OK; }
+};
+
+// Parses and type-checks formula against the table (engine already has its vocabulary). On success the engine
+// holds the compiled formula and inputs are bound; result holds the formula's type and format.
+SFormulaStatus CompileFormula(CTable& table, CParseval& engine, KStringView formula, bool commaSeparated,
+                              CAttributeInputs& inputs, CParsevalToken& result);
+
+// Evaluates the compiled formula for each record and hands the value to sink (a failed evaluation gives the
+// undefined value of the formula's type).
+void EvaluateFormulaOverRecords(CTable& table, CParseval& engine, CAttributeInputs& inputs,
+                                const std::vector<CRecord*>& records, const CParsevalToken& compiled,
+                                const std::function<void(const CRecord*, const CParsevalToken&)>& sink);
+
+// Computes an expression attribute: compiles formula (commas between arguments) with the table's vocabulary,
+// sets the attribute's format to the result's, and stores the value of every record. The attribute's flag
+// RegardUndefinedAsZero is honoured. On failure the attribute's values are left as they were.
+SFormulaStatus ComputeExpressionAttribute(CTable& table, CAttribute& attribute, KStringView formula);
+
+} // namespace formula
