@@ -5,6 +5,7 @@
 #include "engine/Table.h"
 #include "exchange/TableJson.h"
 #include "platform/Error.h"
+#include "selection/TableSelection.h"
 
 #include <fstream>
 #include <iostream>
@@ -130,7 +131,7 @@ void CScriptRunner::Select(const std::vector<std::string>& words)
         const long index = attribute->FindValueIndex(platform::FromUtf8(words[i]));
         if (index < 0)
             throw CScriptError("select: attribute '" + words[1] + "' has no value '" + words[i] + "'");
-        attribute->SelectValue(attribute->GetValue(index), nullptr, true);
+        CAttributeSelection::Of(attribute).SelectValue(attribute->GetValue(index), nullptr, true);
     }
 }
 
@@ -147,7 +148,7 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
     {
         if (words.size() > 1)
             throw CScriptError("deselect takes no arguments");
-        Table().DeselectAllValues();
+        CTableSelection::Of(Table()).DeselectAllValues();
     }
     else if (verb == "dump")
     {
@@ -161,7 +162,7 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
             throw CScriptError("count takes no arguments");
         CTable& table = Table();
         const long qualified = table.CountQualRecords();
-        const long selected = table.CountSelectedRecords();
+        const long selected = CTableSelection::Of(table).CountSelectedRecords();
         std::cout << "records " << table.GetRecordCount() << " qualified " << qualified << " selected " << selected
                   << '\n';
     }

@@ -46,8 +46,8 @@ struct SFixture
 
     void ReleaseAll()
     {
-        attribute->ReleaseRestrictions();
-        table.Reevaluate();
+        Sel(attribute).ReleaseRestrictions();
+        Qual(table).Reevaluate();
     }
 };
 
@@ -65,9 +65,9 @@ void NewRestriction(benchmark::State& state)
     {
         state.PauseTiming();
         f.ReleaseAll();
-        f.attribute->AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
+        f.Sel(attribute).AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
         state.ResumeTiming();
-        f.table.Reevaluate(); // only the shown records are tested
+        f.Qual(table).Reevaluate(); // only the shown records are tested
     }
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -83,11 +83,11 @@ void ReleaseRestriction(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        f.attribute->AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
-        f.table.Reevaluate();
+        f.Sel(attribute).AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
+        f.Qual(table).Reevaluate();
         state.ResumeTiming();
-        f.attribute->ReleaseRestrictions();
-        f.table.Reevaluate(); // a pass over all records
+        f.Sel(attribute).ReleaseRestrictions();
+        f.Qual(table).Reevaluate(); // a pass over all records
     }
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -102,15 +102,15 @@ void CountSelected(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        f.attribute->SelectValues(f.Values(10));
+        f.Sel(attribute).SelectValues(f.Values(10));
         state.ResumeTiming();
-        f.attribute->CountSelectedRecordsIfNecessary();
-        count = f.attribute->GetSelectedRecordCount();
+        f.Sel(attribute).CountSelectedRecordsIfNecessary();
+        count = f.Sel(attribute).GetSelectedRecordCount();
     }
     state.counters["selected"] = static_cast<double>(count);
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    f.table.DeselectAllValues();
+    f.Sel(table).DeselectAllValues();
 }
 BENCHMARK(CountSelected)->Arg(0)->Arg(1)->ArgNames({"parallel"})->Unit(benchmark::kMillisecond)->UseRealTime();
 } // namespace

@@ -13,7 +13,7 @@ CAttribute::CAttribute(CTable* table, AttributeType type, KStringView name, long
 {
     CTableAllocator& allocator = table->GetAllocator();
     m_pValueStore = std::make_unique<CValueStore>(allocator);
-    m_pValueArray = std::make_unique<CValueArray>(allocator, this, type == ATTR_HEADER ? 1 : std::max(expectedValues, 1L));
+    m_pValueArray = std::make_unique<CValueArray>(allocator, type == ATTR_HEADER ? 1 : std::max(expectedValues, 1L));
     m_fieldArray.SetTable(&allocator);
 }
 

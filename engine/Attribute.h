@@ -26,8 +26,6 @@
 #include <optional>
 #include <vector>
 
-class CSet;
-class CSetAttributeCommand;
 class CTable;
 
 enum AttributeType : int32_t
@@ -337,52 +335,6 @@ public:
     // pointers (restrictions) know to look their values up again.
     long GetValueGeneration() const { return m_nValueGeneration; }
 
-    // ---- selection and qualification (the operations live in selection/) ----
-    // Selects one value (a stored value pointer, or null) and/or one record; extend keeps the
-    // attribute's other selected values.
-    void SelectValue(const char16_t* value, CRecord* record, bool extend, bool keepOutOfList = false,
-                     bool refreshValueList = true);
-    // Replaces the selection with values (ownership passes; null deselects).
-    void SelectValues(std::unique_ptr<CSet> values, bool range = false, const char16_t* low = nullptr,
-                      const char16_t* high = nullptr, bool byColour = false);
-    // Selects every value that occurs among the qualified records.
-    void SelectAllValues();
-    void DeselectValue(const char16_t* value, CRecord* record);
-    void DeselectAllValues();
-    // A single value is selected when it is in the set; a list when any of its parts is.
-    bool IsValueSelected(const char16_t* value) const;
-    bool IsValueIndexSelected(long index) const { return IsValueSelected(GetValue(index)); }
-    const CSet* GetSelectedValues() const { return m_pSelectedValues.get(); }
-    bool HasSelection() const { return m_pSelectedValues != nullptr; }
-    bool IsRangeSelection() const { return m_bRangeSelection; }
-    const char16_t* GetRangeLow() const { return m_pRangeLow; }
-    const char16_t* GetRangeHigh() const { return m_pRangeHigh; }
-    int GetGroupingPrefixLength() const { return m_nGroupingPrefixLength; }
-    void SetGroupingPrefixLength(int length) { m_nGroupingPrefixLength = length < 0 ? 0 : (length > 8 ? 8 : length); }
-    int GetSelectionPrefixLength() const { return m_nSelectionPrefixLength; }
-    bool IsSelectedByColour() const { return m_bSelectedByColour; }
-    void ComputeSelectedValuesFromExplicitlySelectedRecords();
-    void RecomputeExplicitlySelectedRecordsIfNecessary();
-    void RecomputeImplicitlySelectedRecordsIfNecessary();
-    // Borrowed caches; null until computed.
-    const CSet* GetExplicitlySelectedRecords() const { return m_pExplicitRecords.get(); }
-    const CSet* GetImplicitlySelectedRecords() const { return m_pImplicitRecords.get(); }
-    void CountSelectedRecordsIfNecessary();
-    long GetSelectedRecordCount() const { return m_nSelectedRecordCount; }
-    bool IsWholeSelection() const { return m_bWholeSelection; }
-    bool IsSelectionDirty() const { return m_bSelectionDirty; }
-
-    // Restrictions in force on this attribute (shared: a disjunction sits in the list of each member).
-    const std::vector<std::shared_ptr<CSetAttributeCommand>>& GetRestrictions() const { return m_restrictions; }
-    void AddRestriction(std::shared_ptr<CSetAttributeCommand> restriction);
-    bool IsRestricted() const { return !m_restrictions.empty(); }
-    bool IsConstant() const;
-    // The union of the value sets of the restrictions (out is emptied first).
-    void GetRestrictedValues(CSet& out) const;
-    void ReleaseRestrictions();
-    // Removes one disjunction from this attribute's list; true when it was there.
-    bool ReleaseDisjunction(const CSetAttributeCommand* disjunction);
-
 private:
     friend class CTable;
     // ---- value types and formats ----
@@ -397,6 +349,19 @@ private:
     long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number,
                               size_t readable = 0);
     long AddListValue(KStringView listText, int parts);
+    // Appends a stored text to the value array, with its number read (computeNumber) or given (hasNumber) when
+    // the attribute is numeric; the statistics go, and the array stays flagged sorted while values come in order.
+    long AppendValueEntry(const char16_t* text, bool computeNumber, bool hasNumber, double number);
+    // Reads the number of every value from its text again (in parallel tasks for many values); returns how
+    // many texts, neither empty nor lists, read as none. Numbers of a text attribute are all NaN.
+    long RecomputeDoubleValues() const;
+    // The number of a value, all numbers read first when they are out of date.
+    double ValueNumber(long index)
+    {
+        if (!m_pValueArray->DoublesValid() || !m_pValueArray->HasDoubles())
+            RecomputeDoubleValues();
+        return m_pValueArray->GetStoredDoubleValue(index);
+    }
     void RepairMissingValue(const CRecord* record);
     void ComputeStatistics(bool shownOnly);
     void BuildSortedRecords(bool shownOnly);
@@ -467,21 +432,6 @@ private:
     int m_nMaxMultipleValues = -1; // -1 when not computed
 
     long m_nValueGeneration = 0; // raised when values are rebuilt
-
-    // selection state
-    std::unique_ptr<CSet> m_pSelectedValues;  // selected value pointers; null when nothing is selected, never empty
-    std::unique_ptr<CSet> m_pExplicitRecords; // records selected in this attribute; null when not computed
-    std::unique_ptr<CSet> m_pImplicitRecords; // shown records whose value is selected; null when not computed
-    bool m_bRangeSelection = false;           // the selection was made as an interval
-    const char16_t* m_pRangeLow = nullptr;    // interval bounds, only with at least two selected values
-    const char16_t* m_pRangeHigh = nullptr;
-    int m_nGroupingPrefixLength = 0;   // 0..8, set by the display
-    int m_nSelectionPrefixLength = -1; // grouping prefix at the last selection; -1 when nothing selected
-    long m_nSelectedRecordCount = 0;   // qualified shown records with a selected value, when not dirty
-    bool m_bWholeSelection = false;    // every qualified shown record has a selected value
-    bool m_bSelectionDirty = false;    // the count must be recomputed
-    bool m_bSelectedByColour = false;  // the selection came from a colour class
-    std::vector<std::shared_ptr<CSetAttributeCommand>> m_restrictions; // in force, in order of addition
 
     // records ordered by value
     std::mutex m_sortLock;                 // guards the sorted shown records, asked for from parallel tasks

@@ -56,7 +56,7 @@ void CAttribute::ComputeStatistics(bool shownOnly)
             maxLength = std::max(maxLength, length);
             if (!numeric)
                 continue;
-            const double number = m_pValueArray->GetDoubleValue(static_cast<long>(i));
+            const double number = ValueNumber(static_cast<long>(i));
             if (std::isnan(number))
                 continue;
             if (defined == 0 || number < minimum)

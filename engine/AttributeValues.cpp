@@ -9,6 +9,7 @@
 #include "platform/Resources.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -285,7 +286,7 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
     {
         const char16_t* stored = m_pValueStore->AllocateValue(texts[i], readable);
         const long index =
-            plain ? m_pValueArray->AppendUnsorted(stored) : m_pValueArray->AddNewValue(stored, false, false, kNaN);
+            plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, false, false, kNaN);
         m_vHashesToMerge.push_back(CHashTree::HashKey(texts[i], readable));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
@@ -313,6 +314,7 @@ void CAttribute::MergeEqualValues()
         m_fieldArray.SetMaxSize(m_fieldArray.GetSize(), n, true);
         m_fieldArray.Renumber(newIndex.data(), n);
         m_pValueArray->KeepFirstOfEqualValues(newIndex.data());
+        InvalidateStatistics();
         InvalidateSortedRecords();
         if (m_pTable->GetKeyAttribute() == this)
             m_pTable->InvalidateValueIndexMap();
@@ -330,7 +332,7 @@ long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool com
         return index;
     m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
     const char16_t* stored = m_pValueStore->AllocateValue(value, readable);
-    index = m_pValueArray->AddNewValue(stored, computeNumber, hasNumber, number);
+    index = AppendValueEntry(stored, computeNumber, hasNumber, number);
     m_pHashTree->Store(index, hash);
     return index;
 }
@@ -415,7 +417,7 @@ long CAttribute::AddListValue(KStringView listText, int parts)
     m_pHashTree->Reserve(1);
     const char16_t* key = m_pValueStore->AllocateValue(listText);
     WritePointer(encoded + 2, key);
-    const long index = m_pValueArray->AddNewValue(encoded, false, true, kNaN);
+    const long index = AppendValueEntry(encoded, false, true, kNaN);
     m_pHashTree->Store(index);
     m_bMultipleValues = true;
     m_bUnclearFormat = false;
@@ -478,7 +480,70 @@ KString CAttribute::GetValueText(long index) const
 
 double CAttribute::GetNumericValue(long index)
 {
-    return m_pValueArray->GetDoubleValue(index);
+    return IsNumeric() ? ValueNumber(index) : kNaN;
+}
+
+long CAttribute::AppendValueEntry(const char16_t* text, bool computeNumber, bool hasNumber, double number)
+{
+    const bool numeric = IsNumeric();
+    bool known = false;
+    if (numeric && computeNumber)
+    {
+        number = IsEncodedList(text) ? kNaN : ReadNumber(text);
+        known = true;
+    }
+    else if (numeric && hasNumber)
+    {
+        known = true;
+    }
+    const long index = m_pValueArray->AddNewValue(text, numeric, known, number);
+    InvalidateStatistics();
+    if (m_pValueArray->IsSorted() && index > 0)
+    {
+        if (numeric && !m_pValueArray->DoublesValid() && !known)
+            m_pValueArray->SetSorted(false);
+        else if (CompareValueIndices(index - 1, index) > 0)
+            m_pValueArray->SetSorted(false);
+    }
+    return index;
+}
+
+long CAttribute::RecomputeDoubleValues() const
+{
+    if (!IsNumeric())
+    {
+        m_pValueArray->SetDoublesValid();
+        return 0;
+    }
+    double* numbers = m_pValueArray->GetDoublesForWriting();
+    const char16_t* const* values = m_pValueArray->GetValues();
+    const long n = m_pValueArray->GetSize();
+    // Reads the numbers of [from, to); returns how many texts there read as none (a read never gives NaN).
+    auto parse = [&](size_t from, size_t to)
+    {
+        long unread = 0;
+        for (size_t i = from; i < to; ++i)
+        {
+            const char16_t* text = values[i];
+            const bool list = IsEncodedList(text);
+            numbers[i] = list ? kNaN : ReadStoredNumber(text);
+            unread += text[0] != 0 && !list && std::isnan(numbers[i]);
+        }
+        return unread;
+    };
+    std::atomic<long> unread = 0;
+    if (n > 1000 && m_pTable->UseMulticores())
+    {
+        // Runs of neighbouring values per task: tasks taking every k-th value would write the same cache lines.
+        platform::ParallelFor(0, static_cast<size_t>(n), 4096,
+                              [&](size_t from, size_t to) { unread += parse(from, to); });
+    }
+    else
+    {
+        unread = parse(0, static_cast<size_t>(n));
+    }
+    m_pValueArray->SetDoublesValid();
+    return unread;
 }
 
 long CAttribute::FindValueIndex(KStringView text)
@@ -594,8 +659,8 @@ int CAttribute::CompareValueIndices(long a, long b)
     }
     if (IsNumeric() && !m_bMultipleValues)
     {
-        const double da = m_pValueArray->GetDoubleValue(a);
-        const double db = m_pValueArray->GetDoubleValue(b);
+        const double da = ValueNumber(a);
+        const double db = ValueNumber(b);
         const bool nanA = std::isnan(da);
         const bool nanB = std::isnan(db);
         if (nanA != nanB)
@@ -629,7 +694,7 @@ void CAttribute::RecomputeSortedValues()
         return;
     }
 
-    auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), this, std::max(n, 1L));
+    auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), std::max(n, 1L));
     std::vector<int32_t> newIndex(static_cast<size_t>(n));
     sorted->TakeInOrder(*m_pValueArray, order.data(), newIndex.data());
     {
@@ -653,7 +718,7 @@ void CAttribute::ClearValues()
 {
     if (IsHeader())
         return;
-    DeselectAllValues(); // the selection points at the values about to go
+    m_pTable->NotifyValuesRebuilt(this); // a selection may point at the values about to go
     ++m_nValueGeneration;
     m_pValueStore->FreeMemory();
     m_pValueArray->RemoveAll();
@@ -715,7 +780,7 @@ void CAttribute::RestoreCheckpoint(bool restoreFields)
     // fields are rolled back.
     if (!m_bResortedSinceCheckpoint && m_pValueArray->GetCheckpointCount() < m_pValueArray->GetSize())
     {
-        DeselectAllValues(); // the selection may point at values about to go
+        m_pTable->NotifyValuesRebuilt(this); // a selection may point at values about to go
         ++m_nValueGeneration;
         m_pValueArray->RestoreCheckpoint();
         m_pValueStore->RestoreCheckpoint();

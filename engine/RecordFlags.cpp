@@ -1,62 +1,10 @@
-// Upkeep of the selection state that the table itself needs: membership of
-// the selection lists, clearing an attribute's selection, record counts and
-// the shown records. The selecting and evaluating operations are in selection/.
+// The records' qualified, shown and open flags and their counts, and the
+// table's companions. Evaluating the flags from restrictions is selection/'s.
 
 #include "engine/Set.h"
 #include "engine/Table.h"
 
 #include <algorithm>
-
-void CAttribute::DeselectAllValues()
-{
-    if (!m_pSelectedValues)
-        return;
-    m_pSelectedValues.reset();
-    m_pExplicitRecords.reset();
-    m_pImplicitRecords.reset();
-    m_bRangeSelection = false;
-    m_pRangeLow = m_pRangeHigh = nullptr;
-    m_nSelectedRecordCount = 0;
-    m_bWholeSelection = false;
-    m_bSelectionDirty = false;
-    m_bSelectedByColour = false;
-    m_nSelectionPrefixLength = -1;
-    m_pTable->RemoveFromValueSelectionList(this);
-    m_pTable->ClearSelectionCounts();
-}
-
-bool CTable::HasSelectedValues(const CAttribute* attribute) const
-{
-    return std::find(m_valueSelectionList.begin(), m_valueSelectionList.end(), attribute) != m_valueSelectionList.end();
-}
-
-void CTable::AddToValueSelectionList(CAttribute* attribute)
-{
-    if (!attribute->IsHeader() && !HasSelectedValues(attribute))
-        m_valueSelectionList.push_back(attribute);
-}
-
-void CTable::RemoveFromValueSelectionList(CAttribute* attribute)
-{
-    m_valueSelectionList.erase(std::remove(m_valueSelectionList.begin(), m_valueSelectionList.end(), attribute),
-                               m_valueSelectionList.end());
-}
-
-bool CTable::IsSelected(const CAttribute* attribute) const
-{
-    return std::find(m_attributeSelection.begin(), m_attributeSelection.end(), attribute) != m_attributeSelection.end();
-}
-
-void CTable::DeselectAttribute(CAttribute* attribute)
-{
-    m_attributeSelection.erase(std::remove(m_attributeSelection.begin(), m_attributeSelection.end(), attribute),
-                               m_attributeSelection.end());
-}
-
-void CTable::DeselectAllAttributes()
-{
-    m_attributeSelection.clear();
-}
 
 long CTable::CountQualRecords()
 {
@@ -97,13 +45,6 @@ void CTable::CloseAllRecords()
     m_nOpen = 0;
 }
 
-void CTable::SetRestrictionsChanged(bool released)
-{
-    m_bRestrictionsChanged = true;
-    if (released)
-        m_bRestrictionsReleased = true;
-}
-
 void CTable::RecomputeShownRecords()
 {
     const long n = m_allRecords.GetSize();
@@ -123,4 +64,27 @@ void CTable::RecomputeShownRecords()
     }
     for (auto& attribute : m_attributes)
         attribute->InvalidateSortedRecords();
+}
+
+// ---- companions ----
+
+CTableCompanion* CTable::FindCompanion(const void* key) const
+{
+    for (const auto& companion : m_companions)
+    {
+        if (companion.first == key)
+            return companion.second.get();
+    }
+    return nullptr;
+}
+
+CTableCompanion& CTable::AttachCompanion(const void* key, std::unique_ptr<CTableCompanion> companion)
+{
+    m_companions.emplace_back(key, std::move(companion));
+    return *m_companions.back().second;
+}
+
+void CTable::NotifyValuesRebuilt(CAttribute* attribute)
+{
+    NotifyCompanions([attribute](CTableCompanion& companion) { companion.OnValuesRebuilt(attribute); });
 }

@@ -30,7 +30,9 @@ CTable::CTable(COptionSet* options) : m_pOptions(options), m_recordStore(m_alloc
 
 CTable::~CTable()
 {
-    // Attributes hold storage from the allocator: release them before it goes.
+    // Companions point at attributes and records: they go first. Attributes hold storage from the allocator:
+    // release them before it goes.
+    m_companions.clear();
     m_attributes.clear();
 }
 
@@ -71,19 +73,13 @@ void CTable::ClearTable()
         if (m_pObserver)
             m_pObserver->OnAttributeDeleted(attribute.get());
     }
-    m_valueSelectionList.clear();
-    m_attributeSelection.clear();
-    m_forcedRecords.clear();
-    m_pWidthAttribute = nullptr;
-    ResetCursor();
+    NotifyCompanions([](CTableCompanion& companion) { companion.OnTableCleared(); });
     m_attributes.clear();
     m_allRecords.RemoveAll();
     m_shownRecords.RemoveAll();
     m_recordStore.RemoveAll();
     m_keyRecordMap.clear();
-    m_nQualified = m_nQualifiedZeroWidth = m_nOpen = 0;
-    m_bRestrictionsChanged = m_bRestrictionsReleased = false;
-    ClearSelectionCounts();
+    m_nQualified = m_nOpen = 0;
 }
 
 void CTable::AnalyzeTable()
@@ -413,16 +409,10 @@ CAttribute* CTable::FindAttributePrefix(KStringView prefix) const
     return nullptr;
 }
 
-// Drops every reference of the table's own lists to an attribute that is going away.
+// Drops every reference of the table's companions to an attribute that is going away.
 void CTable::ForgetAttribute(CAttribute* attribute)
 {
-    RemoveFromValueSelectionList(attribute);
-    DeselectAttribute(attribute);
-    if (m_pWidthAttribute == attribute)
-        m_pWidthAttribute = nullptr;
-    if (m_pCursorAttribute == attribute)
-        ResetCursor();
-    ClearSelectionCounts();
+    NotifyCompanions([attribute](CTableCompanion& companion) { companion.OnAttributeDeleted(attribute); });
 }
 
 // ---- records ----
@@ -487,7 +477,7 @@ CRecord* CTable::AppendNewRecord()
 
 void CTable::ForgetRecordDerivedState()
 {
-    ClearSelectionCounts();
+    NotifyCompanions([](CTableCompanion& companion) { companion.OnRecordsChanged(false); });
     m_keyRecordMap.clear();
     InvalidateSortedRecords();
 }
@@ -583,10 +573,8 @@ void CTable::RestoreCheckpoint()
         m_nOpen = 0;
         for (long i = 0; i < m_allRecords.GetSize(); ++i)
             m_nOpen += m_allRecords.GetRecord(i)->m_bOpen ? 1 : 0;
-        m_forcedRecords.clear();
-        ResetCursor();
     }
-    ClearSelectionCounts();
+    NotifyCompanions([recordsRestored](CTableCompanion& companion) { companion.OnRecordsChanged(recordsRestored); });
     m_allocator.RefillReserve();
     ClearStatusMessages();
     DeleteCheckpoint();

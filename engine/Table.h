@@ -20,6 +20,7 @@
 #include "engine/Record.h"
 #include "engine/RecordArray.h"
 #include "engine/RecordStore.h"
+#include "engine/TableCompanion.h"
 #include "options/TablePermissions.h"
 #include "platform/Text.h"
 
@@ -33,7 +34,6 @@
 class CCollation;
 class COptionSet;
 class CSet;
-class CSetAttributeCommand;
 
 // Told of every attribute added to, moved in or deleted from a table, and of the host events around actions
 // (the hosting frame).
@@ -159,87 +159,31 @@ public:
     // Drops every attribute's records-by-value cache.
     void InvalidateSortedRecords();
 
-    // ---- selection and qualification (the operations live in selection/) ----
-    bool HasSelectedValues(const CAttribute* attribute) const;
-    // The attributes with selected values, in the order in which each got its first one. Borrowed.
-    const std::vector<CAttribute*>& GetValueSelectionList() const { return m_valueSelectionList; }
-    void AddToValueSelectionList(CAttribute* attribute);
-    void RemoveFromValueSelectionList(CAttribute* attribute);
-    // Clears the selection of every attribute.
-    void DeselectAllValues();
-    // Drops the selections of constant attributes (all selections when fewer than two attributes have one).
-    void DeselectConstants();
-    // Row selection (attributes selected as objects).
-    bool IsSelected(const CAttribute* attribute) const;
-    void SelectAttribute(CAttribute* attribute, bool keep);
-    void SelectAttributes(const std::vector<CAttribute*>& attributes);
-    void SelectAllAttributes();
-    void DeselectAttribute(CAttribute* attribute);
-    void DeselectAllAttributes();
-    const std::vector<CAttribute*>& GetAttributeSelection() const { return m_attributeSelection; }
-    CAttribute* GetLeadAttribute() const { return m_attributeSelection.empty() ? nullptr : m_attributeSelection[0]; }
-    // Qualified records (all-records order) whose value in some attribute of the value-selection list is selected.
-    void ComputeSelectedRecordsFromSelectedValues(CSet& out);
-    // The selected records of the whole table (value rule in compressed mode, record caches otherwise).
-    void GetOverallSelectedRecords(CSet& out, bool force = false);
-    // The number of overall selected records (cached until the selection changes).
-    long CountSelectedRecords();
-    CRecord* GetFirstSelectedRecord(bool qualifiedOnly);
-    // The run of adjacent qualified shown records around the cursor record that share its value.
-    void GetRecordsSelectedByKeyboard(std::vector<CRecord*>& out);
-    // A restriction that would select exactly the current selection; null when nothing is selected.
-    std::shared_ptr<CSetAttributeCommand> GetDefiningRestriction(bool fromRecords);
-    // The records a restriction accepts; returns true when an accepted record was refused.
-    bool GetAffectedRecords(const CSetAttributeCommand& restriction, CSet& out, bool includeRefused,
-                            const CRecordArray* records = nullptr);
-    // Applies the attribute's restrictions to the qualified records of records; returns how many it refused.
-    long EvaluateAttribute(CAttribute* attribute, const CRecordArray& records,
-                           std::vector<const CSetAttributeCommand*>& done);
-    // Recomputes every qualified flag from the restrictions.
-    void Evaluate();
-    // Evaluate, then the shown records follow (and refused records are hidden when asked).
-    void Reevaluate(bool animate = false);
+    // ---- record flags (plain data of the records; selection/ evaluates them) ----
+    // Counts the qualified flags anew and keeps the count.
     long CountQualRecords();
-    long CountQualZeroWidthRecords();
+    // Qualifies every record.
     void QualAllRecords();
+    // Closes every open record.
     void CloseAllRecords();
-    void HideRefusedRecords(bool animate = false);
-    void ShowAllRefusedRecords();
+    // Opens or closes a record's column (keeps the open count).
+    void SetRecordOpen(CRecord* record, bool open);
+    // The shown records follow the shown flags again; every attribute's records-by-value cache goes.
     void RecomputeShownRecords();
-    CAttribute* FindFirstSelectedRestrictedAttribute() const;
-    void HideIdenticalAttributes(bool emptyOnly);
-    void HideCompleteAttributes();
-    void HideEmptyHeaders();
-    void ShowAllHiddenAttributes(bool selectThem);
-    void CountSelectedRecordsIfNecessary();
-    // Marks that a restriction was added (refuses only) or released (may qualify again).
-    void SetRestrictionsChanged(bool released);
-    bool AreRestrictionsChanged() const { return m_bRestrictionsChanged; }
-    bool AreRestrictionsReleased() const { return m_bRestrictionsReleased; }
     long GetNumberQualified() const { return m_nQualified; }
+    // Sets the kept count of qualified records (after an evaluation that counted what it refused).
+    void SetNumberQualified(long count) { m_nQualified = count; }
     long GetNumberShown() const { return m_shownRecords.GetSize(); }
     long GetNumberOpen() const { return m_nOpen; }
     long CountQualifiedRecords() const { return m_nQualified; }
-    // Records kept qualified by the last evaluation (open records). Borrowed.
-    const std::vector<CRecord*>& GetForcedRecords() const { return m_forcedRecords; }
-    bool IsCompressedMode() const { return m_bCompressedMode; }
-    void SetCompressedMode(bool on) { m_bCompressedMode = on; }
-    bool IsSortAllMode() const { return m_bSortAllMode; }
-    void SetSortAllMode(bool on) { m_bSortAllMode = on; }
-    bool IsAutoHideRefused() const { return m_bAutoHideRefused; }
-    void SetAutoHideRefused(bool on) { m_bAutoHideRefused = on; }
-    // Opens or closes a record's column (keeps the open count).
-    void SetRecordOpen(CRecord* record, bool open);
-    // The attribute whose numbers give the record widths; null when none.
-    CAttribute* GetWidthAttribute() const { return m_pWidthAttribute; }
-    void SetWidthAttribute(CAttribute* attribute) { m_pWidthAttribute = attribute; }
-    // The keyboard cursor of the display.
-    CRecord* GetCursorRecord() const { return m_pCursorRecord; }
-    CAttribute* GetCursorAttribute() const { return m_pCursorAttribute; }
-    void SetCursor(CRecord* record, CAttribute* attribute) { m_pCursorRecord = record, m_pCursorAttribute = attribute; }
-    void ResetCursor() { SetCursor(nullptr, nullptr); }
-    // Drops the cached selection counts of the table.
-    void ClearSelectionCounts() { m_nSelectedRecords = -1; }
+
+    // ---- companions (state other folders keep per table; see TableCompanion.h) ----
+    // The companion attached under key, null when none.
+    CTableCompanion* FindCompanion(const void* key) const;
+    // Attaches a companion under key (which must be free); the table owns it. Returns it.
+    CTableCompanion& AttachCompanion(const void* key, std::unique_ptr<CTableCompanion> companion);
+    // Tells the companions that the attribute's stored values are about to be freed or rolled back.
+    void NotifyValuesRebuilt(CAttribute* attribute);
 
     // ---- order of texts ----
     // -1, 0 or 1: the order of two value texts in the table's string order.
@@ -336,6 +280,13 @@ private:
     CRecord* AppendNewRecord();
     // Forgets what was worked out from the records (selection counts, key map, sorted records).
     void ForgetRecordDerivedState();
+    // Tells the companions about a change.
+    template <class Notice>
+    void NotifyCompanions(const Notice& notice)
+    {
+        for (auto& companion : m_companions)
+            notice(*companion.second);
+    }
 
     std::unique_ptr<COptionSet> m_pOwnOptions;             // used when no option set was given
     COptionSet* m_pOptions;                                // options in force, never null
@@ -364,28 +315,16 @@ private:
     int m_nCollationLanguage = 0;          // set by SortCharacterSet; 0 = the user-interface language
     int m_nCodePage = 1252;                // code page given with the collation language
     bool m_bUnknownFormatReported = false; // message 2988 was shown in this table
-    // selection and qualification
-    std::vector<CAttribute*> m_valueSelectionList; // attributes with a selected-value set, no repeats
-    std::vector<CAttribute*> m_attributeSelection; // rows selected as objects; [0] is the lead
-    std::vector<CRecord*> m_forcedRecords;         // set qualified again after evaluation
-    std::mutex m_evaluationLock;                   // guards m_forcedRecords during parallel evaluation
-    long m_nQualified = 0;                         // records with the qualified flag
-    long m_nQualifiedZeroWidth = 0;                // qualified records without a positive width
-    long m_nOpen = 0;                              // records with the open flag
-    long m_nSelectedRecords = -1;                  // cached overall selected count, -1 when unknown
-    bool m_bCompressedMode = false;                // compressed table or overview
-    bool m_bSortAllMode = false;                   // overview
-    bool m_bAutoHideRefused = false;               // hide refused records after every evaluation
-    bool m_bRestrictionsChanged = false;           // a restriction was added or removed
-    bool m_bRestrictionsReleased = false;          // a restriction was removed: evaluate all records
-    CAttribute* m_pWidthAttribute = nullptr;       // numbers give record widths; may be null
-    CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
-    CAttribute* m_pCursorAttribute = nullptr;
+    // record flags
+    long m_nQualified = 0; // records with the qualified flag
+    long m_nOpen = 0;      // records with the open flag
     std::function<int(const KString&, int)> m_messageHandler;
     std::vector<KString> m_messageLog;     // every message shown, in order
     mutable std::mutex m_statusLock;       // guards the two members below
     std::vector<KString> m_statusMessages; // stack of running operations, pushed by m_statusOwner only
     std::thread::id m_statusOwner;         // the thread that pushed onto the empty stack; none while it is empty
+    // Last, so that they go before the attributes and records they point at.
+    std::vector<std::pair<const void*, std::unique_ptr<CTableCompanion>>> m_companions;
 };
 
 // Keeps a status message on the table's stack while an operation runs.
