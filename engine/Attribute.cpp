@@ -8,8 +8,7 @@
 #include <algorithm>
 
 CAttribute::CAttribute(CTable* table, AttributeType type, KStringView name, long expectedValues)
-    : m_pTable(table), m_eType(type), m_strName(name), m_strUniqueName(name), m_strUuid(platform::NewUuid()),
-      m_strImportName(name)
+    : m_pTable(table), m_eType(type), m_names(name, platform::NewUuid())
 {
     CTableAllocator& allocator = table->GetAllocator();
     m_pValueStore = std::make_unique<CValueStore>(allocator);
@@ -21,9 +20,9 @@ CAttribute::~CAttribute() = default;
 
 KString CAttribute::GetDisplayName(int maxLength, bool replaceControls) const
 {
-    if (m_strName.empty())
+    if (GetName().empty())
         return u"\u2014\u2014";
-    KString name = m_strName;
+    KString name = GetName();
     if (replaceControls)
     {
         for (char16_t& c : name)

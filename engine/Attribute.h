@@ -9,11 +9,14 @@
 // Threading: the table's thread. Reading values and comparing value indices is
 // safe from parallel tasks while nothing is added; sorting runs its own tasks.
 
+#include "engine/AttributeNames.h"
+#include "engine/AttributeStatistics.h"
 #include "engine/Export.h"
 #include "engine/FieldArray.h"
 #include "engine/FormatFamily.h"
-#include "engine/HashTree.h"
+#include "engine/ValueHashTable.h"
 #include "engine/Record.h"
+#include "engine/RecordOrder.h"
 #include "engine/ValueArray.h"
 #include "engine/ValueStore.h"
 #include "platform/Text.h"
@@ -68,47 +71,8 @@ public:
     CAttribute(const CAttribute&) = delete;
     CAttribute& operator=(const CAttribute&) = delete;
 
-    // ---- identity and text ----
+    // ---- identity and text (the names and ids are kept by CAttributeNames) ----
     CTable* GetTable() const { return m_pTable; }
-    const KString& GetName() const { return m_strName; }
-    void SetName(KStringView name) { m_strName = name; }
-    const KString& GetUniqueName() const { return m_strUniqueName; }
-    void SetUniqueName(KStringView name) { m_strUniqueName = name; }
-    const KString& GetUuid() const { return m_strUuid; }
-    void SetUuid(KStringView uuid) { m_strUuid = uuid; }
-    const KString& GetImportName() const { return m_strImportName; }
-    void SetImportName(KStringView name) { m_strImportName = name; }
-    const KString& GetImportNameOrName() const { return m_strImportName.empty() ? m_strName : m_strImportName; }
-    const KString& GetComment() const { return m_strComment; }
-    void SetComment(KStringView comment) { m_strComment = comment; }
-    long GetImportIndex() const { return m_nImportIndex; }
-    void SetImportIndex(long index) { m_nImportIndex = index; }
-    const KString& GetValueListTitle() const { return m_strValueListTitle; }
-    void SetValueListTitle(KStringView title) { m_strValueListTitle = title; }
-    // The tag dictionary: free name/value pairs. An absent tag reads as ""; setting "" removes the tag.
-    KString GetTag(KStringView name) const
-    {
-        const auto it = m_tags.find(name);
-        return it == m_tags.end() ? KString() : it->second;
-    }
-    void SetTag(KStringView name, KStringView value)
-    {
-        if (value.empty())
-        {
-            const auto it = m_tags.find(name);
-            if (it != m_tags.end())
-                m_tags.erase(it);
-        }
-        else
-        {
-            m_tags.insert_or_assign(KString(name), KString(value));
-        }
-    }
-    const std::map<KString, KString, std::less<>>& GetTags() const { return m_tags; }
-    int32_t GetId() const { return m_nId; }
-    void SetId(int32_t id) { m_nId = id; }
-    int32_t GetSequenceNumber() const { return m_nSequenceNumber; }
-    void SetSequenceNumber(int32_t n) { m_nSequenceNumber = n; }
     // The name for display: "——" when empty; cut to maxLength-3 characters and "..." when longer (maxLength >= 10; 0 =
     // no limit).
     KString GetDisplayName(int maxLength = 0, bool replaceControls = false) const;
@@ -294,29 +258,11 @@ public:
     void RestoreCheckpoint(bool restoreFields);
     void DeleteCheckpoint();
 
-    // ---- statistics ----
-    double GetAbsoluteMinimum();
-    double GetAbsoluteMaximum();
-    double GetAbsoluteAverage();
-    long GetAbsoluteMaxValueLength();
-    double GetShownMinimum();
-    double GetShownMaximum();
-    double GetShownAverage();
-    long GetShownMaxValueLength();
-    int GetMaxMultipleValues();
-    void RecomputeAbsoluteMinMaxAverageMaxLength();
-    void RecomputeShownMinMax();
+    // ---- statistics (kept by CAttributeStatistics) ----
     void RecomputeMultipleValueFlag();
-    void InvalidateStatistics();
     // Whether the qualified records hold more than one value / some value that is not undefined.
     bool HasMoreThanOneValue();
     bool HasNonEmptyValue();
-
-    // ---- records ordered by value ----
-    // All records (or the shown ones) ordered by value, ties in table order. Borrowed; valid until invalidated.
-    const std::vector<CRecord*>& GetSortedRecords();
-    const std::vector<CRecord*>& GetSortedShownRecords();
-    void InvalidateSortedRecords();
 
     // ---- lists of values ----
     // True for a stored entry that is a list.
@@ -335,17 +281,64 @@ public:
     // pointers (restrictions) know to look their values up again.
     long GetValueGeneration() const { return m_nValueGeneration; }
 
+    // ---- the parts ----
+    CAttributeNames& GetNames() { return m_names; }
+    const CAttributeNames& GetNames() const { return m_names; }
+    CAttributeStatistics& GetStatistics() { return m_statistics; }
+    CRecordOrder& GetRecordOrder() { return m_recordOrder; }
+
+    // ---- forwards to the parts, under the names callers know (described in the parts' headers) ----
+    double GetAbsoluteMinimum();
+    double GetAbsoluteMaximum();
+    double GetAbsoluteAverage();
+    long GetAbsoluteMaxValueLength();
+    double GetShownMinimum();
+    double GetShownMaximum();
+    double GetShownAverage();
+    long GetShownMaxValueLength();
+    int GetMaxMultipleValues();
+    void RecomputeAbsoluteMinMaxAverageMaxLength();
+    void RecomputeShownMinMax();
+    const std::vector<CRecord*>& GetSortedRecords();
+    const std::vector<CRecord*>& GetSortedShownRecords();
+    void InvalidateStatistics() { m_statistics.Invalidate(); }
+    void InvalidateSortedRecords() { m_recordOrder.Invalidate(); }
+    // names and ids (CAttributeNames)
+    const KString& GetName() const { return m_names.GetName(); }
+    void SetName(KStringView name) { m_names.SetName(name); }
+    const KString& GetUniqueName() const { return m_names.GetUniqueName(); }
+    void SetUniqueName(KStringView name) { m_names.SetUniqueName(name); }
+    const KString& GetUuid() const { return m_names.GetUuid(); }
+    void SetUuid(KStringView uuid) { m_names.SetUuid(uuid); }
+    const KString& GetImportName() const { return m_names.GetImportName(); }
+    void SetImportName(KStringView name) { m_names.SetImportName(name); }
+    const KString& GetImportNameOrName() const { return m_names.GetImportNameOrName(); }
+    const KString& GetComment() const { return m_names.GetComment(); }
+    void SetComment(KStringView comment) { m_names.SetComment(comment); }
+    long GetImportIndex() const { return m_names.GetImportIndex(); }
+    void SetImportIndex(long index) { m_names.SetImportIndex(index); }
+    const KString& GetValueListTitle() const { return m_names.GetValueListTitle(); }
+    void SetValueListTitle(KStringView title) { m_names.SetValueListTitle(title); }
+    KString GetTag(KStringView name) const { return m_names.GetTag(name); }
+    void SetTag(KStringView name, KStringView value) { m_names.SetTag(name, value); }
+    const std::map<KString, KString, std::less<>>& GetTags() const { return m_names.GetTags(); }
+    int32_t GetId() const { return m_names.GetId(); }
+    void SetId(int32_t id) { m_names.SetId(id); }
+    int32_t GetSequenceNumber() const { return m_names.GetSequenceNumber(); }
+    void SetSequenceNumber(int32_t n) { m_names.SetSequenceNumber(n); }
+    // ---- end of the forwards ----
+
 private:
     friend class CTable;
     // ---- value types and formats ----
     void ApplyFormat(KStringView format, int id);
     // Values (or given texts) that do not read whole with the format; stops at the first one when asked.
     long CountIllegalValues(const std::vector<KString>* values, bool stopAtFirst) const;
-    // Returns the value index (-1 for a header). knownHash, when given, is CHashTree::HashKey(text).
+    // Returns the value index (-1 for a header). knownHash, when given, is CValueHashTable::HashKey(text).
     long AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
                           const uint32_t* knownHash = nullptr);
     // The index of a single (not list) value text, stored first when new (with computeNumber its number read
-    // with the format, with hasNumber the number given). hash is CHashTree::HashKey(value).
+    // with the format, with hasNumber the number given). hash is CValueHashTable::HashKey(value).
     long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number,
                               size_t readable = 0);
     long AddListValue(KStringView listText, int parts);
@@ -363,21 +356,10 @@ private:
         return m_pValueArray->GetStoredDoubleValue(index);
     }
     void RepairMissingValue(const CRecord* record);
-    void ComputeStatistics(bool shownOnly);
-    void BuildSortedRecords(bool shownOnly);
 
     CTable* m_pTable;                               // owning table, never null
     AttributeType m_eType;                          // kind of the attribute
-    KString m_strName;                              // displayed name, never empty
-    KString m_strUniqueName;                        // unique among non-hidden attributes after SetUniqueAttributeNames
-    KString m_strUuid;                              // made at construction
-    KString m_strComment;                           // free text
-    KString m_strImportName;                        // column name in the import source
-    long m_nImportIndex = -1;                       // column number in the import source
-    KString m_strValueListTitle;                    // title of the attribute's value list window; may be empty
-    std::map<KString, KString, std::less<>> m_tags; // tag dictionary; no tag maps to ""
-    int32_t m_nId = 0;                              // from the table's id counter; -1 for headers
-    int32_t m_nSequenceNumber = 0;                  // sequence counter after this attribute was counted; 0 for headers
+    CAttributeNames m_names;                        // name, ids, import name, comment, tags
     int32_t m_nIndent = 0;                          // tree level from 0
     int32_t m_nLines = 1;                           // height of the row in text lines, at least 1
     bool m_bHeaderOpen = false;                     // header subtree expanded
@@ -403,7 +385,7 @@ private:
     std::unique_ptr<CValueStore> m_pValueStore; // texts of the distinct values
     std::unique_ptr<CValueArray> m_pValueArray; // distinct values in index order
     // The hash's keys: the texts of the values (of a list its bar form), whichever value array is current.
-    class CValueKeys final : public CHashTree::IKeySource
+    class CValueKeys final : public CValueHashTable::IKeySource
     {
     public:
         explicit CValueKeys(const CAttribute& attribute) : m_attribute(attribute) {}
@@ -414,7 +396,7 @@ private:
         const CAttribute& m_attribute;
     };
     CValueKeys m_valueKeys{*this};
-    std::unique_ptr<CHashTree> m_pHashTree; // text -> index; made on demand, dropped by a resort
+    std::unique_ptr<CValueHashTable> m_pValueHash; // text -> index; made on demand, dropped by a resort
     CFieldArray m_fieldArray;               // value index + 1 per record number
     KString m_strLastValue;                 // text of the last added value, when it is not the stored one
     long m_nLastValueIndex = -1;            // its index, -1 when the cache is empty
@@ -422,21 +404,9 @@ private:
     long m_nMergedValues = -1;              // while appended values wait for a merge: the (distinct) ones before
     std::vector<uint32_t> m_vHashesToMerge; // meanwhile the hash of every value, in index order
 
-    // statistics caches
-    bool m_bAbsoluteValid = false;
-    double m_dAbsoluteMin = 0, m_dAbsoluteMax = 0, m_dAbsoluteAverage = 0;
-    long m_nAbsoluteMaxLength = 0;
-    bool m_bShownValid = false;
-    double m_dShownMin = 0, m_dShownMax = 0, m_dShownAverage = 0;
-    long m_nShownMaxLength = 0;
-    int m_nMaxMultipleValues = -1; // -1 when not computed
+    CAttributeStatistics m_statistics; // cached figures of the values
 
     long m_nValueGeneration = 0; // raised when values are rebuilt
 
-    // records ordered by value
-    std::mutex m_sortLock;                 // guards the sorted shown records, asked for from parallel tasks
-    std::vector<CRecord*> m_sortedRecords; // valid while m_bSortedRecordsValid
-    std::vector<CRecord*> m_sortedShownRecords;
-    bool m_bSortedRecordsValid = false;
-    bool m_bSortedShownRecordsValid = false;
+    CRecordOrder m_recordOrder; // records ordered by value
 };

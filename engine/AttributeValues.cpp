@@ -61,9 +61,9 @@ const char16_t* ListPart(const char16_t* encoded, int part)
 
 // Keys, counters and time stamps arrive in order: each key no shorter than the one before and, as long, not
 // smaller by code units. Then equal keys stand side by side, and the first of each run is the first of its
-// kind: gives each key its kind as CHashTree::NumberKinds does, in one pass, and returns the number of kinds.
+// kind: gives each key its kind as CValueHashTable::NumberKinds does, in one pass, and returns the number of kinds.
 // -1 when a key is out of that order (kinds then holds nothing of use). keys: texts of a value store.
-long NumberKindsOfOrderedKeys(const CHashTree::IKeySource& keys, long count, int32_t* kinds)
+long NumberKindsOfOrderedKeys(const CValueHashTable::IKeySource& keys, long count, int32_t* kinds)
 {
     int32_t kind = -1;
     const char16_t* previous = nullptr;
@@ -182,10 +182,10 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
 {
     if (IsHeader() || count == 0)
         return;
-    if (!m_pHashTree)
+    if (!m_pValueHash)
         CreateValueHashTree(0);
-    m_bAbsoluteValid = m_bShownValid = false;
-    m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+    m_statistics.InvalidateFigures();
+    m_recordOrder.Invalidate();
     // Stores value i, whose hash is known.
     auto store = [&](size_t i, const uint32_t* hash)
     {
@@ -203,11 +203,11 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     // A small hash (its slots and the texts of its values stay in the cache, a column of regions or
     // categories) gains nothing from fetching ahead: the values are looked up one after the other.
     constexpr size_t kSmallSlots = 4096;
-    if (m_pHashTree->GetSlotCount() <= kSmallSlots)
+    if (m_pValueHash->GetSlotCount() <= kSmallSlots)
     {
         for (size_t i = 0; i < count; ++i)
         {
-            const uint32_t hash = CHashTree::HashKey(texts[i], readable);
+            const uint32_t hash = CValueHashTable::HashKey(texts[i], readable);
             store(i, &hash);
         }
         return;
@@ -228,13 +228,13 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     {
         if (step < count)
         {
-            ring[step % kRing] = CHashTree::HashKey(texts[step], readable);
-            m_pHashTree->Prefetch(ring[step % kRing]);
+            ring[step % kRing] = CValueHashTable::HashKey(texts[step], readable);
+            m_pValueHash->Prefetch(ring[step % kRing]);
         }
         const size_t entry = step - (kSlotsAhead - kEntriesAhead); // wraps around below 0: then too large
         if (entry < count)
         {
-            const long candidate = m_pHashTree->FirstCandidate(ring[entry % kRing]);
+            const long candidate = m_pValueHash->FirstCandidate(ring[entry % kRing]);
             candidates[entry % kRing] = candidate;
             if (candidate >= 0)
                 m_pValueArray->Prefetch(candidate);
@@ -259,7 +259,7 @@ void CAttribute::BeginAppendingValues()
     {
         const char16_t* key = m_valueKeys.GetKey(i);
         m_vHashesToMerge[static_cast<size_t>(i)] =
-            CHashTree::HashKey(KStringView(key, CValueStore::MeasureText(key)), CValueStore::s_nReadableAfterTexts);
+            CValueHashTable::HashKey(KStringView(key, CValueStore::MeasureText(key)), CValueStore::s_nReadableAfterTexts);
     }
     DropValueHashTree(); // it would miss the values to come
 }
@@ -274,8 +274,8 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
             return false;
     }
     BeginAppendingValues();
-    m_bAbsoluteValid = m_bShownValid = false;
-    m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+    m_statistics.InvalidateFigures();
+    m_recordOrder.Invalidate();
     m_nLastValueIndex = -1;
     const long size = m_pValueArray->GetSize();
     if (size + static_cast<long>(count) > m_pValueArray->GetCapacity())
@@ -287,7 +287,7 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
         const char16_t* stored = m_pValueStore->AllocateValue(texts[i], readable);
         const long index =
             plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, false, false, kNaN);
-        m_vHashesToMerge.push_back(CHashTree::HashKey(texts[i], readable));
+        m_vHashesToMerge.push_back(CValueHashTable::HashKey(texts[i], readable));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     }
@@ -305,7 +305,7 @@ void CAttribute::MergeEqualValues()
     if (kept < 0)
     {
         assert(m_vHashesToMerge.size() == static_cast<size_t>(n));
-        kept = static_cast<long>(CHashTree::NumberKinds(
+        kept = static_cast<long>(CValueHashTable::NumberKinds(
             m_valueKeys, m_pValueArray->GetValues(), m_vHashesToMerge.data(), m_vHashesToMerge.size(),
             m_pTable->UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
     }
@@ -328,12 +328,12 @@ long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool com
                                       double number, size_t readable)
 {
     long index = -1;
-    if (m_pHashTree->Lookup(value, hash, &index, readable))
+    if (m_pValueHash->Lookup(value, hash, &index, readable))
         return index;
-    m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
+    m_pValueHash->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
     const char16_t* stored = m_pValueStore->AllocateValue(value, readable);
     index = AppendValueEntry(stored, computeNumber, hasNumber, number);
-    m_pHashTree->Store(index, hash);
+    m_pValueHash->Store(index, hash);
     return index;
 }
 
@@ -344,8 +344,8 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
         return -1;
     if (record)
     {
-        m_bAbsoluteValid = m_bShownValid = false;
-        m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+        m_statistics.InvalidateFigures();
+        m_recordOrder.Invalidate();
     }
     if (m_nLastValueIndex >= 0 &&
         (m_bLastValueStored ? IsStoredText(text, m_pValueArray->GetValue(m_nLastValueIndex)) : text == m_strLastValue))
@@ -377,13 +377,13 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
         m_bUnclearFormat = false;
     }
 
-    if (!m_pHashTree)
+    if (!m_pValueHash)
         CreateValueHashTree(0);
     long index = -1;
-    const uint32_t hash = knownHash && value.data() == text.data() ? *knownHash : CHashTree::HashKey(value);
+    const uint32_t hash = knownHash && value.data() == text.data() ? *knownHash : CValueHashTable::HashKey(value);
     if (!isList)
         index = FindOrAddSingleValue(value, hash, false, hasNumber, number);
-    else if (!m_pHashTree->Lookup(value, hash, &index))
+    else if (!m_pValueHash->Lookup(value, hash, &index))
         index = AddListValue(value, parts);
     if (record)
         m_fieldArray.SetAt(record, index);
@@ -409,16 +409,16 @@ long CAttribute::AddListValue(KStringView listText, int parts)
     {
         const size_t end = listText.find(u'|', start);
         const KStringView text = listText.substr(start, end - start);
-        const long partIndex = FindOrAddSingleValue(text, CHashTree::HashKey(text), IsNumeric(), false, kNaN);
+        const long partIndex = FindOrAddSingleValue(text, CValueHashTable::HashKey(text), IsNumeric(), false, kNaN);
         WritePointer(encoded + 2 + kPointerUnits * (part + 1), m_pValueArray->GetValue(partIndex));
         start = end + 1;
         ++part;
     }
-    m_pHashTree->Reserve(1);
+    m_pValueHash->Reserve(1);
     const char16_t* key = m_pValueStore->AllocateValue(listText);
     WritePointer(encoded + 2, key);
     const long index = AppendValueEntry(encoded, false, true, kNaN);
-    m_pHashTree->Store(index);
+    m_pValueHash->Store(index);
     m_bMultipleValues = true;
     m_bUnclearFormat = false;
     return index;
@@ -557,10 +557,10 @@ long CAttribute::FindValueIndex(KStringView text)
         MakeMultipleValuesUnique(normalised);
         text = normalised;
     }
-    if (!m_pHashTree)
+    if (!m_pValueHash)
         CreateValueHashTree(0);
     long index = -1;
-    return m_pHashTree->Lookup(text, &index) ? index : -1;
+    return m_pValueHash->Lookup(text, &index) ? index : -1;
 }
 
 const char16_t* CAttribute::FindValue(KStringView text)
@@ -579,15 +579,15 @@ const char16_t* CAttribute::CValueKeys::GetKey(long index) const
 
 void CAttribute::CreateValueHashTree(long size)
 {
-    if (IsHeader() || m_pHashTree)
+    if (IsHeader() || m_pValueHash)
         return;
     MergeEqualValues();
     const long count = m_pValueArray->GetSize();
     if (size <= 0)
         size = std::max(100L, count);
-    m_pHashTree = std::make_unique<CHashTree>(m_pTable->GetAllocator(), m_valueKeys, static_cast<size_t>(size));
+    m_pValueHash = std::make_unique<CValueHashTable>(m_pTable->GetAllocator(), m_valueKeys, static_cast<size_t>(size));
     for (long i = 0; i < count; ++i)
-        m_pHashTree->Store(i);
+        m_pValueHash->Store(i);
     if (m_pTable->GetKeyAttribute() == this)
         m_pTable->InvalidateValueIndexMap();
 }
@@ -606,15 +606,15 @@ void CAttribute::Reserve(long records, long values)
         m_vHashesToMerge.reserve(static_cast<size_t>(values));
         return; // values are appended: the hash comes after the merge
     }
-    if (!m_pHashTree)
+    if (!m_pValueHash)
         CreateValueHashTree(values);
     else
-        m_pHashTree->Reserve(static_cast<size_t>(values - m_pHashTree->GetCount()));
+        m_pValueHash->Reserve(static_cast<size_t>(values - m_pValueHash->GetCount()));
 }
 
 void CAttribute::DropValueHashTree()
 {
-    m_pHashTree.reset();
+    m_pValueHash.reset();
 }
 
 // ---- order ----
@@ -729,7 +729,7 @@ void CAttribute::ClearValues()
     m_strLastValue.clear();
     m_fieldArray.RemoveAll();
     m_bMultipleValues = false;
-    m_nMaxMultipleValues = -1;
+    m_statistics.InvalidateMaxMultipleValues();
     InvalidateStatistics();
     InvalidateSortedRecords();
 }

@@ -21,6 +21,8 @@
 #include "engine/RecordArray.h"
 #include "engine/RecordStore.h"
 #include "engine/TableCompanion.h"
+#include "engine/TableFormats.h"
+#include "engine/TableMessages.h"
 #include "options/TablePermissions.h"
 #include "platform/Text.h"
 
@@ -74,8 +76,8 @@ public:
     COptionSet& GetOptions() const { return *m_pOptions; }
     bool UseMulticores() const;
     CTableAllocator& GetAllocator() { return m_allocator; }
-    CFormatRegistry& GetFormatRegistry() { return m_formats; }
-    const CFormatRegistry& GetFormatRegistry() const { return m_formats; }
+    CFormatRegistry& GetFormatRegistry() { return m_formats.GetRegistry(); }
+    const CFormatRegistry& GetFormatRegistry() const { return m_formats.GetRegistry(); }
     // How the table was read from a text file and where it came from (filled by the text reader).
     CImportSettings& GetImportSettings() { return m_importSettings; }
     const CImportSettings& GetImportSettings() const { return m_importSettings; }
@@ -185,73 +187,6 @@ public:
     // Tells the companions that the attribute's stored values are about to be freed or rolled back.
     void NotifyValuesRebuilt(CAttribute* attribute);
 
-    // ---- order of texts ----
-    // -1, 0 or 1: the order of two value texts in the table's string order.
-    int CompareStringValues(const char16_t* a, const char16_t* b) const;
-    // -1, 0 or 1 comparing character by character (primary: letters only, case aside); a positive
-    // maxLength stops after that many equal characters with the result equal.
-    int CompareStrings(const char16_t* a, const char16_t* b, int maxLength, bool primary) const;
-
-    // ---- formats and collation ----
-    // 0 for "", the id of a known format string, -1 when unknown.
-    int GetFormatID(KStringView format) const;
-    // The format string of an id ("" for 0 and unknown ids).
-    KString GetFormat(int id) const;
-    // 1 when the format is known or could be added, 0 when no family understands it. With sort the ids are
-    // re-sorted by rank (every attribute takes its id again).
-    int AddFormatIfNew(KStringView format, bool sort);
-    // Orders the formats by rank; every attribute takes its format id again.
-    void SortFormatsAndRecomputeIDs();
-    // Sets the registry's language to the user-interface language and adds its standard formats.
-    void AddStandardFormats();
-    // The language of the table's formats.
-    int GetLanguageID() const;
-    // The number written with the language's thousands format ("1.234.567" in German).
-    KString LargeIntegerString(int64_t value) const;
-    // Tells the user about a format string no family understands, the first time in this table only.
-    // Returns true when the message was shown.
-    bool ReportUnknownFormat(KStringView format, const CAttribute& attribute);
-    // Guesses the attribute's format from its values when guess is set and the format was never set or guessed,
-    // then checks the values against the format when check is set (setting the format-warning flag).
-    void AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool check);
-    // AnalyzeAttributeFormat for every attribute.
-    void CheckAllFormats(bool guess, bool check);
-    void RemoveFormatWarnings();
-    // Whether the values of all these attributes can be converted to one new format of their kind (numbers,
-    // dates and date-times, times, time spans): typed, single-valued, stored (not derived) attributes of one
-    // kind whose every value reads with its format. False for an empty list.
-    bool TransformPossible(const std::vector<CAttribute*>& attributes) const;
-    // Whether the texts of all these attributes can be read anew with another format (or as plain text):
-    // stored attributes with values, without multiple values. False for an empty list.
-    bool InterpretPossible(const std::vector<CAttribute*>& attributes) const;
-    // -1, 0 or 1 for two values and their numbers: undefined (empty) last, NaN after numbers, numbers in
-    // numeric order, else the string order.
-    int CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const;
-    // The collation in force (built on first use for the collation language). Borrowed, shared, immutable.
-    const CCollation& GetCollation() const;
-    // Builds the collation now when values sort by one: its first build in a process takes some tens of
-    // milliseconds, which a read hides beside work of its own instead of holding up its first compare.
-    void PrepareCollation() const;
-    // The language id of the collation: as set by SortCharacterSet, else the user-interface language.
-    int GetCollationLanguageID() const;
-    int GetCodePage() const { return m_nCodePage; }
-    // Builds the collation of a language (nothing when the language is unchanged) and re-sorts every attribute.
-    void SortCharacterSet(int codePage, int languageId);
-    // The locale's language name, "/", its sort order's name.
-    KString GetLanguageAndSorting(int languageId) const;
-    // With the option SkipEnumeration: the part after "#key#" of a value "#key#text"; otherwise the value.
-    const char16_t* SkipEnumeration(const char16_t* value) const;
-    // The first length characters of a stored value as shown (enumeration and URL tilde skipped; the first part of
-    // a list, one character fewer); "——" for the undefined value.
-    KString GetPrefixString(const char16_t* value, int length) const;
-    // Code pages of the code-page selector and their font character sets (unknown ones map to 1252 / 0).
-    static int GetDefaultCodePage();
-    static int GetDefaultCharSet();
-    static int CodePageToCharSet(int codePage);
-    static int CharSetToCodePage(int charSet);
-    static int CodePageToComboBoxIndex(int codePage);
-    static int ComboBoxIndexToCharSet(int index);
-
     // ---- checkpoints ----
     // Records the sizes of records, attributes and values so that appended data can be rolled back.
     void CreateCheckpoint();
@@ -260,18 +195,53 @@ public:
     void DeleteCheckpoint();
     bool HasCheckpoint() const { return m_pCheckpoint != nullptr; }
 
-    // ---- messages ----
-    // Shows a message to the user (through the handler when set, else it is only logged). Returns the answer.
+    // ---- the parts ----
+    CTableFormats& GetFormats() { return m_formats; }
+    const CTableFormats& GetFormats() const { return m_formats; }
+    CTableMessages& GetMessages() { return m_messages; }
+    const CTableMessages& GetMessages() const { return m_messages; }
+
+    // ---- forwards to the parts, under the names callers know (described in the parts' headers) ----
+    // formats and collation (CTableFormats)
+    int GetFormatID(KStringView format) const;
+    KString GetFormat(int id) const;
+    int AddFormatIfNew(KStringView format, bool sort);
+    void SortFormatsAndRecomputeIDs();
+    void AddStandardFormats();
+    int GetLanguageID() const;
+    KString LargeIntegerString(int64_t value) const;
+    bool ReportUnknownFormat(KStringView format, const CAttribute& attribute);
+    void AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool check);
+    void CheckAllFormats(bool guess, bool check);
+    void RemoveFormatWarnings();
+    bool TransformPossible(const std::vector<CAttribute*>& attributes) const;
+    bool InterpretPossible(const std::vector<CAttribute*>& attributes) const;
+    int CompareStringValues(const char16_t* a, const char16_t* b) const;
+    int CompareStrings(const char16_t* a, const char16_t* b, int maxLength, bool primary) const;
+    int CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const;
+    const CCollation& GetCollation() const;
+    void PrepareCollation() const;
+    int GetCollationLanguageID() const;
+    void SortCharacterSet(int codePage, int languageId);
+    KString GetLanguageAndSorting(int languageId) const;
+    const char16_t* SkipEnumeration(const char16_t* value) const;
+    KString GetPrefixString(const char16_t* value, int length) const;
+    static int GetDefaultCodePage();
+    static int GetDefaultCharSet();
+    static int CodePageToCharSet(int codePage);
+    static int CharSetToCodePage(int charSet);
+    static int CodePageToComboBoxIndex(int codePage);
+    static int ComboBoxIndexToCharSet(int index);
+    int GetCodePage() const { return m_formats.GetCodePage(); }
+    // messages (CTableMessages)
     int ShowMessage(const KString& text, int defaultAnswer = ANSWER_OK);
-    void SetMessageHandler(std::function<int(const KString&, int)> handler) { m_messageHandler = std::move(handler); }
-    const std::vector<KString>& GetMessageLog() const { return m_messageLog; }
-    // The status stack belongs to the thread that pushed onto it when it was empty, until it is empty again:
-    // the tasks of a parallel step (sorting attributes side by side, say) run under the step's own message and
-    // their pushes and pops are ignored. Any thread may push, pop and read.
+    void SetMessageHandler(std::function<int(const KString&, int)> handler);
+    const std::vector<KString>& GetMessageLog() const;
     void PushStatusMessage(const KString& text);
     void PopStatusMessage();
     std::vector<KString> GetStatusMessages() const;
     void ClearStatusMessages();
+    // ---- end of the forwards ----
 
 private:
     struct SCheckpoint;
@@ -291,7 +261,7 @@ private:
     std::unique_ptr<COptionSet> m_pOwnOptions;             // used when no option set was given
     COptionSet* m_pOptions;                                // options in force, never null
     CTableAllocator m_allocator;                           // bulk memory of values and records
-    CFormatRegistry m_formats;                             // known formats
+    CTableFormats m_formats{*this};                        // formats and collation
     CImportSettings m_importSettings;                      // import settings and data-source description
     std::vector<std::unique_ptr<CAttribute>> m_attributes; // display order; [0] is the key
     CRecordStore m_recordStore;                            // owns every record
@@ -310,19 +280,10 @@ private:
     CTableObserver* m_pObserver = nullptr;                 // borrowed; may be null
     std::vector<CRecord*> m_keyRecordMap;                  // key value index -> record; empty when invalid
     std::unique_ptr<SCheckpoint> m_pCheckpoint;            // sizes at the checkpoint
-    // formats and collation
-    mutable std::atomic<const CCollation*> m_pCollation{nullptr}; // the string order; null until first needed
-    int m_nCollationLanguage = 0;          // set by SortCharacterSet; 0 = the user-interface language
-    int m_nCodePage = 1252;                // code page given with the collation language
-    bool m_bUnknownFormatReported = false; // message 2988 was shown in this table
     // record flags
     long m_nQualified = 0; // records with the qualified flag
     long m_nOpen = 0;      // records with the open flag
-    std::function<int(const KString&, int)> m_messageHandler;
-    std::vector<KString> m_messageLog;     // every message shown, in order
-    mutable std::mutex m_statusLock;       // guards the two members below
-    std::vector<KString> m_statusMessages; // stack of running operations, pushed by m_statusOwner only
-    std::thread::id m_statusOwner;         // the thread that pushed onto the empty stack; none while it is empty
+    CTableMessages m_messages;                             // messages and status messages
     // Last, so that they go before the attributes and records they point at.
     std::vector<std::pair<const void*, std::unique_ptr<CTableCompanion>>> m_companions;
 };
