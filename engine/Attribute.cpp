@@ -135,7 +135,7 @@ CAttribute* CAttribute::GetPrevious(bool skipHidden) const
     for (long i = m_pTable->FindAttributeIndex(this) - 1; i >= 0; --i)
     {
         CAttribute* candidate = m_pTable->FindAttributeFromIndex(i);
-        if (!skipHidden || !candidate->m_bHidden)
+        if (!skipHidden || !candidate->IsHidden())
             return candidate;
     }
     return nullptr;
@@ -146,7 +146,7 @@ CAttribute* CAttribute::GetNext(bool skipHidden) const
     for (long i = m_pTable->FindAttributeIndex(this) + 1; i < m_pTable->GetAttributeCount(); ++i)
     {
         CAttribute* candidate = m_pTable->FindAttributeFromIndex(i);
-        if (!skipHidden || !candidate->m_bHidden)
+        if (!skipHidden || !candidate->IsHidden())
             return candidate;
     }
     return nullptr;

@@ -10,6 +10,7 @@
 // safe from parallel tasks while nothing is added; sorting runs its own tasks.
 
 #include "engine/AttributeNames.h"
+#include "engine/AttributeSettings.h"
 #include "engine/AttributeStatistics.h"
 #include "engine/Export.h"
 #include "engine/FieldArray.h"
@@ -43,20 +44,6 @@ enum AttributeType : int32_t
     ATTR_FROM_NAME = 7,      // only as an argument: kind and tree position read from the name
 };
 
-// The eight permission flags, in their fixed order.
-enum EPermission : int
-{
-    PERMIT_EDIT = 0,
-    PERMIT_RENAME,
-    PERMIT_DELETE,
-    PERMIT_CHANGE_FORMAT,
-    PERMIT_MOVE,
-    PERMIT_REDEFINE,
-    PERMIT_INSPECT_DEFINITION,
-    PERMIT_EDIT_COMMENT,
-    PERMISSION_COUNT
-};
-
 // Longest text stored as a value, in UTF-16 units; longer texts become undefined.
 constexpr long MAX_VALUE_LENGTH = 9999;
 // Most parts a list of values may have.
@@ -85,10 +72,6 @@ public:
     bool IsKey() const;
     int32_t GetIndent() const { return m_nIndent; }
     void SetIndent(int32_t indent) { m_nIndent = indent; }
-    bool IsHeaderOpen() const { return m_bHeaderOpen; }
-    void SetHeaderOpen(bool open) { m_bHeaderOpen = open; }
-    int32_t GetNrOfLines() const { return m_nLines; }
-    void SetNrOfLines(int32_t lines) { m_nLines = lines < 1 ? 1 : lines; }
 
     CAttribute* GetDirectParent() const;
     bool HasChildren() const;
@@ -106,29 +89,11 @@ public:
     bool Above(const CAttribute* other) const;
 
     // ---- flags ----
-    bool IsHidden() const { return m_bHidden; }
-    void SetHidden(bool hidden) { m_bHidden = hidden; }
-    bool IsShown() const { return m_bShown; }
-    void SetShown(bool shown) { m_bShown = shown; }
-    // A suppressed attribute stays hidden when hidden attributes are shown again.
-    bool IsSuppressed() const { return m_bSuppressed; }
-    void SetSuppressed(bool suppressed) { m_bSuppressed = suppressed; }
-    bool GetPermission(EPermission p) const { return m_bPermissions[p]; }
-    void SetPermission(EPermission p, bool allowed) { m_bPermissions[p] = allowed; }
     bool HasMultipleValues() const { return m_bMultipleValues; }
     bool HasUnclearFormat() const { return m_bUnclearFormat; }
     void SetUnclearFormat(bool unclear) { m_bUnclearFormat = unclear; }
     bool HasFormatWarning() const { return m_bFormatWarning; }
     void SetFormatWarning(bool warning) { m_bFormatWarning = warning; }
-    bool IsGeneratedKey() const { return m_bGeneratedKey; }
-    void SetGeneratedKey(bool generated) { m_bGeneratedKey = generated; }
-    // Evaluation settings of derived attributes: the eval mode (0 ... 4) and whether undefined counts as zero.
-    int32_t GetEvalMode() const { return m_nEvalMode; }
-    void SetEvalMode(int32_t mode) { m_nEvalMode = mode; }
-    bool IsRegardUndefinedAsZero() const { return m_bRegardUndefinedAsZero; }
-    void SetRegardUndefinedAsZero(bool on) { m_bRegardUndefinedAsZero = on; }
-    bool IsSortByDefinitionOrder() const { return m_bSortByDefinitionOrder; }
-    void SetSortByDefinitionOrder(bool set) { m_bSortByDefinitionOrder = set; }
 
     // ---- format ----
     const KString& GetFormatString() const { return m_strFormat; }
@@ -282,6 +247,8 @@ public:
     long GetValueGeneration() const { return m_nValueGeneration; }
 
     // ---- the parts ----
+    CAttributeSettings& GetSettings() { return m_settings; }
+    const CAttributeSettings& GetSettings() const { return m_settings; }
     CAttributeNames& GetNames() { return m_names; }
     const CAttributeNames& GetNames() const { return m_names; }
     CAttributeStatistics& GetStatistics() { return m_statistics; }
@@ -326,6 +293,27 @@ public:
     void SetId(int32_t id) { m_names.SetId(id); }
     int32_t GetSequenceNumber() const { return m_names.GetSequenceNumber(); }
     void SetSequenceNumber(int32_t n) { m_names.SetSequenceNumber(n); }
+    // the row, permissions and evaluation settings (CAttributeSettings)
+    bool IsHeaderOpen() const { return m_settings.IsHeaderOpen(); }
+    void SetHeaderOpen(bool open) { m_settings.SetHeaderOpen(open); }
+    int32_t GetNrOfLines() const { return m_settings.GetNrOfLines(); }
+    void SetNrOfLines(int32_t lines) { m_settings.SetNrOfLines(lines); }
+    bool IsHidden() const { return m_settings.IsHidden(); }
+    void SetHidden(bool hidden) { m_settings.SetHidden(hidden); }
+    bool IsShown() const { return m_settings.IsShown(); }
+    void SetShown(bool shown) { m_settings.SetShown(shown); }
+    bool IsSuppressed() const { return m_settings.IsSuppressed(); }
+    void SetSuppressed(bool suppressed) { m_settings.SetSuppressed(suppressed); }
+    bool GetPermission(EPermission p) const { return m_settings.GetPermission(p); }
+    void SetPermission(EPermission p, bool allowed) { m_settings.SetPermission(p, allowed); }
+    bool IsGeneratedKey() const { return m_settings.IsGeneratedKey(); }
+    void SetGeneratedKey(bool generated) { m_settings.SetGeneratedKey(generated); }
+    int32_t GetEvalMode() const { return m_settings.GetEvalMode(); }
+    void SetEvalMode(int32_t mode) { m_settings.SetEvalMode(mode); }
+    bool IsRegardUndefinedAsZero() const { return m_settings.IsRegardUndefinedAsZero(); }
+    void SetRegardUndefinedAsZero(bool on) { m_settings.SetRegardUndefinedAsZero(on); }
+    bool IsSortByDefinitionOrder() const { return m_settings.IsSortByDefinitionOrder(); }
+    void SetSortByDefinitionOrder(bool set) { m_settings.SetSortByDefinitionOrder(set); }
     // ---- end of the forwards ----
 
 private:
@@ -361,19 +349,10 @@ private:
     AttributeType m_eType;                          // kind of the attribute
     CAttributeNames m_names;                        // name, ids, import name, comment, tags
     int32_t m_nIndent = 0;                          // tree level from 0
-    int32_t m_nLines = 1;                           // height of the row in text lines, at least 1
-    bool m_bHeaderOpen = false;                     // header subtree expanded
-    bool m_bHidden = false;                         // left out of unique naming and searches
-    bool m_bShown = true;                           // row currently displayed
-    bool m_bSuppressed = false;                     // kept hidden by ShowAllHiddenAttributes
-    bool m_bPermissions[PERMISSION_COUNT] = {true, true, true, true, true, true, true, true};
+    CAttributeSettings m_settings;                  // the row, permissions and evaluation settings
     bool m_bMultipleValues = false;        // some field holds a list
     bool m_bUnclearFormat = false;         // a format string given was not understood
     bool m_bFormatWarning = false;         // some value could not be read with the format
-    bool m_bGeneratedKey = false;          // made by GenerateKeyIfNecessary
-    int32_t m_nEvalMode = 1;               // lowest recompute mode that recomputes a derived attribute, 0 ... 4
-    bool m_bRegardUndefinedAsZero = false; // undefined numeric inputs of a derived attribute count as 0
-    bool m_bSortByDefinitionOrder = false;
     bool m_bMissingValueReported = false;    // the missing-value message was shown once
     bool m_bResortedSinceCheckpoint = false; // values were renumbered after the checkpoint
 

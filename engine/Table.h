@@ -23,6 +23,7 @@
 #include "engine/TableCompanion.h"
 #include "engine/TableFormats.h"
 #include "engine/TableMessages.h"
+#include "engine/TableRecords.h"
 #include "options/TablePermissions.h"
 #include "platform/Text.h"
 
@@ -142,17 +143,12 @@ public:
     CAttribute* FindAttributeOrHeader(KStringView name) const;
     CAttribute* FindAttributePrefix(KStringView prefix) const;
 
-    // ---- records ----
+    // ---- records (kept by CTableRecords) ----
     // Takes a new record from the store, numbers it and appends it to all and shown records.
     CRecord* AddRecord();
     // The same for count records at once (a bulk read), written to out in order. On failure the records
     // added so far stay and the exception is passed on.
     void AddRecords(size_t count, CRecord** out);
-    long GetRecordCount() const { return m_allRecords.GetSize(); }
-    CRecord* GetRecord(long position) const { return m_allRecords.GetRecord(position); }
-    CRecordArray& GetAllRecords() { return m_allRecords; }
-    const CRecordArray& GetAllRecords() const { return m_allRecords; }
-    CRecordArray& GetShownRecords() { return m_shownRecords; }
     // The display text of the record's value in the key attribute.
     KString GetRecordName(const CRecord* record) const;
     // The record whose key value has this index, null when none (uses a map made on demand).
@@ -161,23 +157,8 @@ public:
     // Drops every attribute's records-by-value cache.
     void InvalidateSortedRecords();
 
-    // ---- record flags (plain data of the records; selection/ evaluates them) ----
-    // Counts the qualified flags anew and keeps the count.
-    long CountQualRecords();
-    // Qualifies every record.
-    void QualAllRecords();
-    // Closes every open record.
-    void CloseAllRecords();
-    // Opens or closes a record's column (keeps the open count).
-    void SetRecordOpen(CRecord* record, bool open);
     // The shown records follow the shown flags again; every attribute's records-by-value cache goes.
     void RecomputeShownRecords();
-    long GetNumberQualified() const { return m_nQualified; }
-    // Sets the kept count of qualified records (after an evaluation that counted what it refused).
-    void SetNumberQualified(long count) { m_nQualified = count; }
-    long GetNumberShown() const { return m_shownRecords.GetSize(); }
-    long GetNumberOpen() const { return m_nOpen; }
-    long CountQualifiedRecords() const { return m_nQualified; }
 
     // ---- companions (state other folders keep per table; see TableCompanion.h) ----
     // The companion attached under key, null when none.
@@ -196,6 +177,8 @@ public:
     bool HasCheckpoint() const { return m_pCheckpoint != nullptr; }
 
     // ---- the parts ----
+    CTableRecords& GetRecords() { return m_records; }
+    const CTableRecords& GetRecords() const { return m_records; }
     CTableFormats& GetFormats() { return m_formats; }
     const CTableFormats& GetFormats() const { return m_formats; }
     CTableMessages& GetMessages() { return m_messages; }
@@ -233,6 +216,21 @@ public:
     static int CodePageToComboBoxIndex(int codePage);
     static int ComboBoxIndexToCharSet(int index);
     int GetCodePage() const { return m_formats.GetCodePage(); }
+    // records and their flags (CTableRecords)
+    long GetRecordCount() const { return m_records.GetCount(); }
+    CRecord* GetRecord(long position) const { return m_records.GetRecord(position); }
+    CRecordArray& GetAllRecords() { return m_records.GetAll(); }
+    const CRecordArray& GetAllRecords() const { return m_records.GetAll(); }
+    CRecordArray& GetShownRecords() { return m_records.GetShown(); }
+    long CountQualRecords();
+    void QualAllRecords();
+    void CloseAllRecords();
+    void SetRecordOpen(CRecord* record, bool open);
+    long GetNumberQualified() const { return m_records.GetNumberQualified(); }
+    void SetNumberQualified(long count) { m_records.SetNumberQualified(count); }
+    long GetNumberShown() const { return m_records.GetShown().GetSize(); }
+    long GetNumberOpen() const { return m_records.GetNumberOpen(); }
+    long CountQualifiedRecords() const { return m_records.GetNumberQualified(); }
     // messages (CTableMessages)
     int ShowMessage(const KString& text, int defaultAnswer = ANSWER_OK);
     void SetMessageHandler(std::function<int(const KString&, int)> handler);
@@ -246,8 +244,6 @@ public:
 private:
     struct SCheckpoint;
     void ForgetAttribute(CAttribute* attribute);
-    // A new record appended to all and shown records; what depends on the records is not yet forgotten.
-    CRecord* AppendNewRecord();
     // Forgets what was worked out from the records (selection counts, key map, sorted records).
     void ForgetRecordDerivedState();
     // Tells the companions about a change.
@@ -264,10 +260,7 @@ private:
     CTableFormats m_formats{*this};                        // formats and collation
     CImportSettings m_importSettings;                      // import settings and data-source description
     std::vector<std::unique_ptr<CAttribute>> m_attributes; // display order; [0] is the key
-    CRecordStore m_recordStore;                            // owns every record
-    CRecordArray m_allRecords;                             // live records in table order
-    CRecordArray m_shownRecords;                           // records with the shown flag, same order
-    int32_t m_nNextRecordNumber = 0;                       // number of the next record made
+    CTableRecords m_records;                               // the records and their flags
     int32_t m_nLastAttributeId = 0;                        // last id handed out
     int32_t m_nAttributeSequence = 0;                      // non-header attributes ever made
     long m_nNextImportIndex = 0;                           // next import column number handed to a clone
@@ -280,9 +273,6 @@ private:
     CTableObserver* m_pObserver = nullptr;                 // borrowed; may be null
     std::vector<CRecord*> m_keyRecordMap;                  // key value index -> record; empty when invalid
     std::unique_ptr<SCheckpoint> m_pCheckpoint;            // sizes at the checkpoint
-    // record flags
-    long m_nQualified = 0; // records with the qualified flag
-    long m_nOpen = 0;      // records with the open flag
     CTableMessages m_messages;                             // messages and status messages
     // Last, so that they go before the attributes and records they point at.
     std::vector<std::pair<const void*, std::unique_ptr<CTableCompanion>>> m_companions;

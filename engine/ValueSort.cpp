@@ -487,7 +487,7 @@ void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
     if (IsNumeric() && (!m_pValueArray->DoublesValid() || !m_pValueArray->HasDoubles()))
         RecomputeDoubleValues(); // before any task reads the numbers
     const int mode = CCollation::GetSortMode();
-    if (m_bSortByDefinitionOrder || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
+    if (IsSortByDefinitionOrder() || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
     {
         auto less = [this](uint32_t a, uint32_t b) { return CompareValueIndices(a, b) < 0; };
         if (parallel)
