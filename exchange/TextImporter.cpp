@@ -80,8 +80,8 @@ public:
             m_reader.SetMoreText(std::move(more));
     }
 
-    void ReadQtcTransposed();
-    void ReadQtcNormal();
+    void ReadRecordPerLine();
+    void ReadAttributePerLine();
     // Messages and the description after a successful read.
     void Finish();
     // The physical line at which reading stands (for errors).
@@ -265,7 +265,7 @@ void CReadRun::ReadNamesLine(long line)
     }
 }
 
-void CReadRun::ReadQtcTransposed()
+void CReadRun::ReadRecordPerLine()
 {
     const long namesLine = m_settings.m_bAttributeNames ? std::max(1, m_settings.m_nAttributeNameLine) : 0;
     long firstData = std::max(1, m_settings.m_nFirstDataLine);
@@ -326,7 +326,7 @@ void CReadRun::ReadDataLines(long line)
     }
 }
 
-void CReadRun::ReadQtcNormal()
+void CReadRun::ReadAttributePerLine()
 {
     const long maxRecords = m_settings.m_nMaxRecords;
     CStatusMessageGuard status(m_table, FormatResource(2404, {platform::ToKString(1)}));
@@ -903,9 +903,9 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
     try
     {
         if (used.m_bTransposed)
-            run.ReadQtcTransposed();
+            run.ReadRecordPerLine();
         else
-            run.ReadQtcNormal();
+            run.ReadAttributePerLine();
         run.Finish();
         // Every value is stored by now: the decoded text (twice the file's size) goes before the analysis
         // needs memory of its own. The run must not look at its text from here on.

@@ -3,7 +3,7 @@
 //
 // The importer decodes the file (byte-order mark, code page through ICU, UTF-8 and UTF-16; a large UTF-8
 // file a window at a time while it is read, else whole), reads it
-// with one record per line (ReadQtcTransposed) or one attribute per line (ReadQtcNormal), tells the user
+// with one record per line (ReadRecordPerLine) or one attribute per line (ReadAttributePerLine), tells the user
 // once about over-long cells, stray quotes, extra and missing values and the special characters it met,
 // sets the table's data-source description and import settings, and lets the table guess formats
 // (CTable::AnalyzeTable). A read that fails or is cancelled leaves the table as it was: it runs under a
