@@ -3,8 +3,12 @@
 //
 // An attribute owns the values of its column: the distinct values (a value
 // store of texts and a CValueArray of entries), an optional hash from text to
-// value index, and a CFieldArray with the value index of every record. The
-// attribute tree is given by indents in the table's flat attribute list.
+// value index, and a CFieldArray with the value index of every record. Beside
+// them it keeps its names (CAttributeNames), its row and evaluation settings
+// (CAttributeSettings), its cached figures (CAttributeStatistics) and its
+// records ordered by value (CRecordOrder). The attribute tree is given by
+// indents in the table's flat attribute list. Its selection and restrictions
+// are selection/'s (CAttributeSelection).
 //
 // Threading: the table's thread. Reading values and comparing value indices is
 // safe from parallel tasks while nothing is added; sorting runs its own tasks.

@@ -2,11 +2,12 @@
 // CTable: one loaded table, the document of the system (its data side).
 //
 // The table owns its attributes (an ordered list, headers included; the first
-// is the key attribute), its records (a record store and two record arrays:
-// all records in table order and the shown records), its format registry and
-// the allocator from which all bulk storage of values and records comes.
-// Records never move once allocated; attribute ids and record numbers are
-// never reused within the life of a table.
+// is the key attribute), its records (CTableRecords), its formats and
+// collation (CTableFormats), its messages (CTableMessages), the allocator from
+// which all bulk storage of values and records comes, and the companions that
+// other folders keep for it (CTableCompanion: the selection). Records never
+// move once allocated; attribute ids and record numbers are never reused
+// within the life of a table.
 //
 // Threading: one thread (the table window's, which is also the flat
 // interface's). Long loops split themselves into tasks where the option
@@ -27,11 +28,9 @@
 #include "options/TablePermissions.h"
 #include "platform/Text.h"
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
+#include <utility>
 #include <vector>
 
 class CCollation;
