@@ -4,6 +4,7 @@
 #include "api/TableFrame.h"
 #include "engine/FormatFamily.h"
 #include "korvalin/TableExport.h"
+#include "selection/TableSelection.h"
 
 using namespace api;
 
@@ -380,7 +381,8 @@ uint16_t AttributeSetShown(CAttribute* attribute, bool shown)
 
 uint16_t AttributeGetSelected(CAttribute* attribute, bool* selected)
 {
-    return GetAttributeValue(attribute, selected, [](CAttribute& a) { return a.GetTable()->IsSelected(&a); });
+    return GetAttributeValue(attribute, selected,
+                             [](CAttribute& a) { return CTableSelection::Of(*a.GetTable()).IsSelected(&a); });
 }
 
 uint16_t AttributeSetSelected(CAttribute* attribute, bool selected)
@@ -390,9 +392,9 @@ uint16_t AttributeSetSelected(CAttribute* attribute, bool selected)
         {
             CAttribute& a = CheckAttribute(attribute);
             if (selected)
-                a.GetTable()->SelectAttribute(&a, true);
+                CTableSelection::Of(*a.GetTable()).SelectAttribute(&a, true);
             else
-                a.GetTable()->DeselectAttribute(&a);
+                CTableSelection::Of(*a.GetTable()).DeselectAttribute(&a);
         });
 }
 
@@ -541,7 +543,7 @@ KORVALIN_ATTRIBUTE_QUERY(AttributeIsDerived, a.IsDerived())
 KORVALIN_ATTRIBUTE_QUERY(AttributeIsDimension, (static_cast<void>(a), Fail(EStatus::NotYetImplemented), false))
 KORVALIN_ATTRIBUTE_QUERY(AttributeIsAnalysisGroup, IsAnalysisGroup(a))
 KORVALIN_ATTRIBUTE_QUERY(AttributeHasMultipleValues, a.HasMultipleValues())
-KORVALIN_ATTRIBUTE_QUERY(AttributeIsRestricted, a.IsRestricted())
+KORVALIN_ATTRIBUTE_QUERY(AttributeIsRestricted, CAttributeSelection::Of(a).IsRestricted())
 #undef KORVALIN_ATTRIBUTE_QUERY
 
 } // namespace TableExport

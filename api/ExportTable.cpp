@@ -5,6 +5,7 @@
 #include "exchange/TextEncoding.h"
 #include "korvalin/TableExport.h"
 #include "options/OptionSet.h"
+#include "selection/TableSelection.h"
 
 using namespace api;
 
@@ -168,7 +169,7 @@ uint16_t TableGetQualifiedRecordCount(CTableFrame* frame, int32_t* count)
 uint16_t TableGetSelectedRecordCount(CTableFrame* frame, int32_t* count)
 {
     return GetFromFrame(frame, count,
-                        [](CTableFrame& live) { return static_cast<int32_t>(live.GetTable().CountSelectedRecords()); });
+                        [](CTableFrame& live) { return static_cast<int32_t>(CTableSelection::Of(live.GetTable()).CountSelectedRecords()); });
 }
 
 uint16_t TableGetAttribute(CTableFrame* frame, int32_t index, CAttribute** attribute)
@@ -188,7 +189,7 @@ uint16_t TableGetAttribute(CTableFrame* frame, int32_t index, CAttribute** attri
 
 uint16_t TableGetSelectedAttribute(CTableFrame* frame, CAttribute** attribute)
 {
-    return GetFromFrame(frame, attribute, [](CTableFrame& live) { return live.GetTable().GetLeadAttribute(); });
+    return GetFromFrame(frame, attribute, [](CTableFrame& live) { return CTableSelection::Of(live.GetTable()).GetLeadAttribute(); });
 }
 
 uint16_t TableGetKeyAttribute(CTableFrame* frame, CAttribute** attribute)

@@ -6,6 +6,7 @@
 #include "engine/Calendar.h"
 #include "korvalin/TableExport.h"
 #include "platform/Automation.h"
+#include "selection/TableSelection.h"
 
 #include <cmath>
 #include <limits>
@@ -233,7 +234,7 @@ uint16_t TableDeleteAllRecords(CTableFrame* frame)
         {
             CTableFrame& live = CheckFrame(frame);
             CTable& table = live.GetTable();
-            table.DeselectAllValues();
+            CTableSelection::Of(table).DeselectAllValues();
             table.GetAllRecords().RemoveAll();
             table.GetShownRecords().RemoveAll();
             table.InvalidateValueIndexMap();

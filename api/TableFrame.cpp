@@ -4,6 +4,7 @@
 #include "api/Module.h"
 #include "options/OptionSet.h"
 #include "platform/Automation.h"
+#include "selection/TableSelection.h"
 
 #include <algorithm>
 #include <cmath>
@@ -103,7 +104,7 @@ void CTableFrame::Refresh()
         }
         table.CountQualRecords();
         table.RecomputeShownRecords();
-        table.ClearSelectionCounts();
+        CTableSelection::Of(table).ClearSelectionCounts();
         for (long a = 0; a < table.GetAttributeCount(); ++a)
         {
             CAttribute* attribute = table.FindAttributeFromIndex(a);

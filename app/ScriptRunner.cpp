@@ -6,6 +6,7 @@
 #include "engine/Table.h"
 #include "exchange/TableJson.h"
 #include "platform/Error.h"
+#include "selection/TableSelection.h"
 
 #include <fstream>
 #include <iostream>
@@ -133,7 +134,7 @@ void CScriptRunner::Select(const std::vector<std::string>& words)
         const long index = attribute->FindValueIndex(platform::FromUtf8(words[i]));
         if (index < 0)
             throw CScriptError(Text(9026, {words[1], words[i]}));
-        attribute->SelectValue(attribute->GetValue(index), nullptr, true);
+        CAttributeSelection::Of(attribute).SelectValue(attribute->GetValue(index), nullptr, true);
     }
 }
 
@@ -150,7 +151,7 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
     {
         if (words.size() > 1)
             throw CScriptError(Text(9010, {"deselect"}));
-        Table().DeselectAllValues();
+        CTableSelection::Of(Table()).DeselectAllValues();
     }
     else if (verb == "dump")
     {
@@ -176,7 +177,7 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
             throw CScriptError(Text(9010, {"count"}));
         CTable& table = Table();
         const long qualified = table.CountQualRecords();
-        const long selected = table.CountSelectedRecords();
+        const long selected = CTableSelection::Of(table).CountSelectedRecords();
         std::cout << "records " << table.GetRecordCount() << " qualified " << qualified << " selected " << selected
                   << '\n';
     }

@@ -7,6 +7,7 @@
 #include "engine/Table.h"
 #include "options/OptionSet.h"
 #include "selection/SetAttributeCommand.h"
+#include "selection/TableSelection.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,8 +47,8 @@ struct SFixture
 
     void ReleaseAll()
     {
-        attribute->ReleaseRestrictions();
-        table.Reevaluate();
+        CAttributeSelection::Of(attribute).ReleaseRestrictions();
+        CTableSelection::Of(table).GetQualification().Reevaluate();
     }
 };
 
@@ -65,9 +66,9 @@ void NewRestriction(benchmark::State& state)
     {
         state.PauseTiming();
         f.ReleaseAll();
-        f.attribute->AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
+        CAttributeSelection::Of(f.attribute).AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
         state.ResumeTiming();
-        f.table.Reevaluate(); // only the shown records are tested
+        CTableSelection::Of(f.table).GetQualification().Reevaluate(); // only the shown records are tested
     }
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -83,11 +84,11 @@ void ReleaseRestriction(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        f.attribute->AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
-        f.table.Reevaluate();
+        CAttributeSelection::Of(f.attribute).AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
+        CTableSelection::Of(f.table).GetQualification().Reevaluate();
         state.ResumeTiming();
-        f.attribute->ReleaseRestrictions();
-        f.table.Reevaluate(); // a pass over all records
+        CAttributeSelection::Of(f.attribute).ReleaseRestrictions();
+        CTableSelection::Of(f.table).GetQualification().Reevaluate(); // a pass over all records
     }
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -102,15 +103,15 @@ void CountSelected(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        f.attribute->SelectValues(f.Values(10));
+        CAttributeSelection::Of(f.attribute).SelectValues(f.Values(10));
         state.ResumeTiming();
-        f.attribute->CountSelectedRecordsIfNecessary();
-        count = f.attribute->GetSelectedRecordCount();
+        CAttributeSelection::Of(f.attribute).CountSelectedRecordsIfNecessary();
+        count = CAttributeSelection::Of(f.attribute).GetSelectedRecordCount();
     }
     state.counters["selected"] = static_cast<double>(count);
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    f.table.DeselectAllValues();
+    CTableSelection::Of(f.table).DeselectAllValues();
 }
 BENCHMARK(CountSelected)->Arg(0)->Arg(1)->ArgNames({"parallel"})->Unit(benchmark::kMillisecond)->UseRealTime();
 } // namespace

@@ -3,6 +3,7 @@
 #include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "options/OptionSet.h"
+#include "selection/TableSelection.h"
 
 #include <cmath>
 #include <limits>
@@ -22,34 +23,43 @@ const std::vector<CRecord*>& SortedShownRecords(CAttribute& attribute)
     return attribute.GetSortedShownRecords();
 }
 
+namespace
+{
+// The mode flags and the width attribute are the selection's, which reads them too; made on first use.
+CTableSelection& SelectionOf(const CTable& table)
+{
+    return CTableSelection::Of(const_cast<CTable&>(table));
+}
+} // namespace
+
 bool IsCompressed(const CTable& table)
 {
-    return table.IsCompressedMode();
+    return SelectionOf(table).IsCompressedMode();
 }
 
 void SetCompressedFlag(CTable& table, bool on)
 {
-    table.SetCompressedMode(on);
+    SelectionOf(table).SetCompressedMode(on);
 }
 
 bool IsSortAll(const CTable& table)
 {
-    return table.IsSortAllMode();
+    return SelectionOf(table).IsSortAllMode();
 }
 
 void SetSortAllFlag(CTable& table, bool on)
 {
-    table.SetSortAllMode(on);
+    SelectionOf(table).SetSortAllMode(on);
 }
 
 CAttribute* WidthAttribute(const CTable& table)
 {
-    return table.GetWidthAttribute();
+    return SelectionOf(table).GetQualification().GetWidthAttribute();
 }
 
 void SetWidthAttribute(CTable& table, CAttribute* attribute)
 {
-    table.SetWidthAttribute(attribute);
+    SelectionOf(table).GetQualification().SetWidthAttribute(attribute);
 }
 
 bool IsHeaderAttribute(const CAttribute& attribute)

@@ -8,12 +8,11 @@
 #include <algorithm>
 
 CAttribute::CAttribute(CTable* table, AttributeType type, KStringView name, long expectedValues)
-    : m_pTable(table), m_eType(type), m_strName(name), m_strUniqueName(name), m_strUuid(platform::NewUuid()),
-      m_strImportName(name)
+    : m_pTable(table), m_eType(type), m_names(name, platform::NewUuid())
 {
     CTableAllocator& allocator = table->GetAllocator();
     m_pValueStore = std::make_unique<CValueStore>(allocator);
-    m_pValueArray = std::make_unique<CValueArray>(allocator, this, type == ATTR_HEADER ? 1 : std::max(expectedValues, 1L));
+    m_pValueArray = std::make_unique<CValueArray>(allocator, type == ATTR_HEADER ? 1 : std::max(expectedValues, 1L));
     m_fieldArray.SetTable(&allocator);
 }
 
@@ -21,9 +20,9 @@ CAttribute::~CAttribute() = default;
 
 KString CAttribute::GetDisplayName(int maxLength, bool replaceControls) const
 {
-    if (m_strName.empty())
+    if (GetName().empty())
         return u"\u2014\u2014";
-    KString name = m_strName;
+    KString name = GetName();
     if (replaceControls)
     {
         for (char16_t& c : name)
@@ -136,7 +135,7 @@ CAttribute* CAttribute::GetPrevious(bool skipHidden) const
     for (long i = m_pTable->FindAttributeIndex(this) - 1; i >= 0; --i)
     {
         CAttribute* candidate = m_pTable->FindAttributeFromIndex(i);
-        if (!skipHidden || !candidate->m_bHidden)
+        if (!skipHidden || !candidate->IsHidden())
             return candidate;
     }
     return nullptr;
@@ -147,7 +146,7 @@ CAttribute* CAttribute::GetNext(bool skipHidden) const
     for (long i = m_pTable->FindAttributeIndex(this) + 1; i < m_pTable->GetAttributeCount(); ++i)
     {
         CAttribute* candidate = m_pTable->FindAttributeFromIndex(i);
-        if (!skipHidden || !candidate->m_bHidden)
+        if (!skipHidden || !candidate->IsHidden())
             return candidate;
     }
     return nullptr;

@@ -3,17 +3,25 @@
 //
 // An attribute owns the values of its column: the distinct values (a value
 // store of texts and a CValueArray of entries), an optional hash from text to
-// value index, and a CFieldArray with the value index of every record. The
-// attribute tree is given by indents in the table's flat attribute list.
+// value index, and a CFieldArray with the value index of every record. Beside
+// them it keeps its names (CAttributeNames), its row and evaluation settings
+// (CAttributeSettings), its cached figures (CAttributeStatistics) and its
+// records ordered by value (CRecordOrder). The attribute tree is given by
+// indents in the table's flat attribute list. Its selection and restrictions
+// are selection/'s (CAttributeSelection).
 //
 // Threading: the table's thread. Reading values and comparing value indices is
 // safe from parallel tasks while nothing is added; sorting runs its own tasks.
 
+#include "engine/AttributeNames.h"
+#include "engine/AttributeSettings.h"
+#include "engine/AttributeStatistics.h"
 #include "engine/Export.h"
 #include "engine/FieldArray.h"
 #include "engine/FormatFamily.h"
-#include "engine/HashTree.h"
+#include "engine/ValueHashTable.h"
 #include "engine/Record.h"
+#include "engine/RecordOrder.h"
 #include "engine/ValueArray.h"
 #include "engine/ValueStore.h"
 #include "platform/Text.h"
@@ -26,8 +34,6 @@
 #include <optional>
 #include <vector>
 
-class CSet;
-class CSetAttributeCommand;
 class CTable;
 
 enum AttributeType : int32_t
@@ -40,20 +46,6 @@ enum AttributeType : int32_t
     ATTR_CLASSIFICATION = 5, // value ranges
     ATTR_CASE = 6,           // case discrimination
     ATTR_FROM_NAME = 7,      // only as an argument: kind and tree position read from the name
-};
-
-// The eight permission flags, in their fixed order.
-enum EPermission : int
-{
-    PERMIT_EDIT = 0,
-    PERMIT_RENAME,
-    PERMIT_DELETE,
-    PERMIT_CHANGE_FORMAT,
-    PERMIT_MOVE,
-    PERMIT_REDEFINE,
-    PERMIT_INSPECT_DEFINITION,
-    PERMIT_EDIT_COMMENT,
-    PERMISSION_COUNT
 };
 
 // Longest text stored as a value, in UTF-16 units; longer texts become undefined.
@@ -70,47 +62,8 @@ public:
     CAttribute(const CAttribute&) = delete;
     CAttribute& operator=(const CAttribute&) = delete;
 
-    // ---- identity and text ----
+    // ---- identity and text (the names and ids are kept by CAttributeNames) ----
     CTable* GetTable() const { return m_pTable; }
-    const KString& GetName() const { return m_strName; }
-    void SetName(KStringView name) { m_strName = name; }
-    const KString& GetUniqueName() const { return m_strUniqueName; }
-    void SetUniqueName(KStringView name) { m_strUniqueName = name; }
-    const KString& GetUuid() const { return m_strUuid; }
-    void SetUuid(KStringView uuid) { m_strUuid = uuid; }
-    const KString& GetImportName() const { return m_strImportName; }
-    void SetImportName(KStringView name) { m_strImportName = name; }
-    const KString& GetImportNameOrName() const { return m_strImportName.empty() ? m_strName : m_strImportName; }
-    const KString& GetComment() const { return m_strComment; }
-    void SetComment(KStringView comment) { m_strComment = comment; }
-    long GetImportIndex() const { return m_nImportIndex; }
-    void SetImportIndex(long index) { m_nImportIndex = index; }
-    const KString& GetValueListTitle() const { return m_strValueListTitle; }
-    void SetValueListTitle(KStringView title) { m_strValueListTitle = title; }
-    // The tag dictionary: free name/value pairs. An absent tag reads as ""; setting "" removes the tag.
-    KString GetTag(KStringView name) const
-    {
-        const auto it = m_tags.find(name);
-        return it == m_tags.end() ? KString() : it->second;
-    }
-    void SetTag(KStringView name, KStringView value)
-    {
-        if (value.empty())
-        {
-            const auto it = m_tags.find(name);
-            if (it != m_tags.end())
-                m_tags.erase(it);
-        }
-        else
-        {
-            m_tags.insert_or_assign(KString(name), KString(value));
-        }
-    }
-    const std::map<KString, KString, std::less<>>& GetTags() const { return m_tags; }
-    int32_t GetId() const { return m_nId; }
-    void SetId(int32_t id) { m_nId = id; }
-    int32_t GetSequenceNumber() const { return m_nSequenceNumber; }
-    void SetSequenceNumber(int32_t n) { m_nSequenceNumber = n; }
     // The name for display: "——" when empty; cut to maxLength-3 characters and "..." when longer (maxLength >= 10; 0 =
     // no limit).
     KString GetDisplayName(int maxLength = 0, bool replaceControls = false) const;
@@ -123,10 +76,6 @@ public:
     bool IsKey() const;
     int32_t GetIndent() const { return m_nIndent; }
     void SetIndent(int32_t indent) { m_nIndent = indent; }
-    bool IsHeaderOpen() const { return m_bHeaderOpen; }
-    void SetHeaderOpen(bool open) { m_bHeaderOpen = open; }
-    int32_t GetNrOfLines() const { return m_nLines; }
-    void SetNrOfLines(int32_t lines) { m_nLines = lines < 1 ? 1 : lines; }
 
     CAttribute* GetDirectParent() const;
     bool HasChildren() const;
@@ -144,29 +93,11 @@ public:
     bool Above(const CAttribute* other) const;
 
     // ---- flags ----
-    bool IsHidden() const { return m_bHidden; }
-    void SetHidden(bool hidden) { m_bHidden = hidden; }
-    bool IsShown() const { return m_bShown; }
-    void SetShown(bool shown) { m_bShown = shown; }
-    // A suppressed attribute stays hidden when hidden attributes are shown again.
-    bool IsSuppressed() const { return m_bSuppressed; }
-    void SetSuppressed(bool suppressed) { m_bSuppressed = suppressed; }
-    bool GetPermission(EPermission p) const { return m_bPermissions[p]; }
-    void SetPermission(EPermission p, bool allowed) { m_bPermissions[p] = allowed; }
     bool HasMultipleValues() const { return m_bMultipleValues; }
     bool HasUnclearFormat() const { return m_bUnclearFormat; }
     void SetUnclearFormat(bool unclear) { m_bUnclearFormat = unclear; }
     bool HasFormatWarning() const { return m_bFormatWarning; }
     void SetFormatWarning(bool warning) { m_bFormatWarning = warning; }
-    bool IsGeneratedKey() const { return m_bGeneratedKey; }
-    void SetGeneratedKey(bool generated) { m_bGeneratedKey = generated; }
-    // Evaluation settings of derived attributes: the eval mode (0 ... 4) and whether undefined counts as zero.
-    int32_t GetEvalMode() const { return m_nEvalMode; }
-    void SetEvalMode(int32_t mode) { m_nEvalMode = mode; }
-    bool IsRegardUndefinedAsZero() const { return m_bRegardUndefinedAsZero; }
-    void SetRegardUndefinedAsZero(bool on) { m_bRegardUndefinedAsZero = on; }
-    bool IsSortByDefinitionOrder() const { return m_bSortByDefinitionOrder; }
-    void SetSortByDefinitionOrder(bool set) { m_bSortByDefinitionOrder = set; }
 
     // ---- format ----
     const KString& GetFormatString() const { return m_strFormat; }
@@ -298,29 +229,11 @@ public:
     void RestoreCheckpoint(bool restoreFields);
     void DeleteCheckpoint();
 
-    // ---- statistics ----
-    double GetAbsoluteMinimum();
-    double GetAbsoluteMaximum();
-    double GetAbsoluteAverage();
-    long GetAbsoluteMaxValueLength();
-    double GetShownMinimum();
-    double GetShownMaximum();
-    double GetShownAverage();
-    long GetShownMaxValueLength();
-    int GetMaxMultipleValues();
-    void RecomputeAbsoluteMinMaxAverageMaxLength();
-    void RecomputeShownMinMax();
+    // ---- statistics (kept by CAttributeStatistics) ----
     void RecomputeMultipleValueFlag();
-    void InvalidateStatistics();
     // Whether the qualified records hold more than one value / some value that is not undefined.
     bool HasMoreThanOneValue();
     bool HasNonEmptyValue();
-
-    // ---- records ordered by value ----
-    // All records (or the shown ones) ordered by value, ties in table order. Borrowed; valid until invalidated.
-    const std::vector<CRecord*>& GetSortedRecords();
-    const std::vector<CRecord*>& GetSortedShownRecords();
-    void InvalidateSortedRecords();
 
     // ---- lists of values ----
     // True for a stored entry that is a list.
@@ -339,51 +252,75 @@ public:
     // pointers (restrictions) know to look their values up again.
     long GetValueGeneration() const { return m_nValueGeneration; }
 
-    // ---- selection and qualification (the operations live in selection/) ----
-    // Selects one value (a stored value pointer, or null) and/or one record; extend keeps the
-    // attribute's other selected values.
-    void SelectValue(const char16_t* value, CRecord* record, bool extend, bool keepOutOfList = false,
-                     bool refreshValueList = true);
-    // Replaces the selection with values (ownership passes; null deselects).
-    void SelectValues(std::unique_ptr<CSet> values, bool range = false, const char16_t* low = nullptr,
-                      const char16_t* high = nullptr, bool byColour = false);
-    // Selects every value that occurs among the qualified records.
-    void SelectAllValues();
-    void DeselectValue(const char16_t* value, CRecord* record);
-    void DeselectAllValues();
-    // A single value is selected when it is in the set; a list when any of its parts is.
-    bool IsValueSelected(const char16_t* value) const;
-    bool IsValueIndexSelected(long index) const { return IsValueSelected(GetValue(index)); }
-    const CSet* GetSelectedValues() const { return m_pSelectedValues.get(); }
-    bool HasSelection() const { return m_pSelectedValues != nullptr; }
-    bool IsRangeSelection() const { return m_bRangeSelection; }
-    const char16_t* GetRangeLow() const { return m_pRangeLow; }
-    const char16_t* GetRangeHigh() const { return m_pRangeHigh; }
-    int GetGroupingPrefixLength() const { return m_nGroupingPrefixLength; }
-    void SetGroupingPrefixLength(int length) { m_nGroupingPrefixLength = length < 0 ? 0 : (length > 8 ? 8 : length); }
-    int GetSelectionPrefixLength() const { return m_nSelectionPrefixLength; }
-    bool IsSelectedByColour() const { return m_bSelectedByColour; }
-    void ComputeSelectedValuesFromExplicitlySelectedRecords();
-    void RecomputeExplicitlySelectedRecordsIfNecessary();
-    void RecomputeImplicitlySelectedRecordsIfNecessary();
-    // Borrowed caches; null until computed.
-    const CSet* GetExplicitlySelectedRecords() const { return m_pExplicitRecords.get(); }
-    const CSet* GetImplicitlySelectedRecords() const { return m_pImplicitRecords.get(); }
-    void CountSelectedRecordsIfNecessary();
-    long GetSelectedRecordCount() const { return m_nSelectedRecordCount; }
-    bool IsWholeSelection() const { return m_bWholeSelection; }
-    bool IsSelectionDirty() const { return m_bSelectionDirty; }
+    // ---- the parts ----
+    CAttributeSettings& GetSettings() { return m_settings; }
+    const CAttributeSettings& GetSettings() const { return m_settings; }
+    CAttributeNames& GetNames() { return m_names; }
+    const CAttributeNames& GetNames() const { return m_names; }
+    CAttributeStatistics& GetStatistics() { return m_statistics; }
+    CRecordOrder& GetRecordOrder() { return m_recordOrder; }
 
-    // Restrictions in force on this attribute (shared: a disjunction sits in the list of each member).
-    const std::vector<std::shared_ptr<CSetAttributeCommand>>& GetRestrictions() const { return m_restrictions; }
-    void AddRestriction(std::shared_ptr<CSetAttributeCommand> restriction);
-    bool IsRestricted() const { return !m_restrictions.empty(); }
-    bool IsConstant() const;
-    // The union of the value sets of the restrictions (out is emptied first).
-    void GetRestrictedValues(CSet& out) const;
-    void ReleaseRestrictions();
-    // Removes one disjunction from this attribute's list; true when it was there.
-    bool ReleaseDisjunction(const CSetAttributeCommand* disjunction);
+    // ---- forwards to the parts, under the names callers know (described in the parts' headers) ----
+    double GetAbsoluteMinimum();
+    double GetAbsoluteMaximum();
+    double GetAbsoluteAverage();
+    long GetAbsoluteMaxValueLength();
+    double GetShownMinimum();
+    double GetShownMaximum();
+    double GetShownAverage();
+    long GetShownMaxValueLength();
+    int GetMaxMultipleValues();
+    void RecomputeAbsoluteMinMaxAverageMaxLength();
+    void RecomputeShownMinMax();
+    const std::vector<CRecord*>& GetSortedRecords();
+    const std::vector<CRecord*>& GetSortedShownRecords();
+    void InvalidateStatistics() { m_statistics.Invalidate(); }
+    void InvalidateSortedRecords() { m_recordOrder.Invalidate(); }
+    // names and ids (CAttributeNames)
+    const KString& GetName() const { return m_names.GetName(); }
+    void SetName(KStringView name) { m_names.SetName(name); }
+    const KString& GetUniqueName() const { return m_names.GetUniqueName(); }
+    void SetUniqueName(KStringView name) { m_names.SetUniqueName(name); }
+    const KString& GetUuid() const { return m_names.GetUuid(); }
+    void SetUuid(KStringView uuid) { m_names.SetUuid(uuid); }
+    const KString& GetImportName() const { return m_names.GetImportName(); }
+    void SetImportName(KStringView name) { m_names.SetImportName(name); }
+    const KString& GetImportNameOrName() const { return m_names.GetImportNameOrName(); }
+    const KString& GetComment() const { return m_names.GetComment(); }
+    void SetComment(KStringView comment) { m_names.SetComment(comment); }
+    long GetImportIndex() const { return m_names.GetImportIndex(); }
+    void SetImportIndex(long index) { m_names.SetImportIndex(index); }
+    const KString& GetValueListTitle() const { return m_names.GetValueListTitle(); }
+    void SetValueListTitle(KStringView title) { m_names.SetValueListTitle(title); }
+    KString GetTag(KStringView name) const { return m_names.GetTag(name); }
+    void SetTag(KStringView name, KStringView value) { m_names.SetTag(name, value); }
+    const std::map<KString, KString, std::less<>>& GetTags() const { return m_names.GetTags(); }
+    int32_t GetId() const { return m_names.GetId(); }
+    void SetId(int32_t id) { m_names.SetId(id); }
+    int32_t GetSequenceNumber() const { return m_names.GetSequenceNumber(); }
+    void SetSequenceNumber(int32_t n) { m_names.SetSequenceNumber(n); }
+    // the row, permissions and evaluation settings (CAttributeSettings)
+    bool IsHeaderOpen() const { return m_settings.IsHeaderOpen(); }
+    void SetHeaderOpen(bool open) { m_settings.SetHeaderOpen(open); }
+    int32_t GetNrOfLines() const { return m_settings.GetNrOfLines(); }
+    void SetNrOfLines(int32_t lines) { m_settings.SetNrOfLines(lines); }
+    bool IsHidden() const { return m_settings.IsHidden(); }
+    void SetHidden(bool hidden) { m_settings.SetHidden(hidden); }
+    bool IsShown() const { return m_settings.IsShown(); }
+    void SetShown(bool shown) { m_settings.SetShown(shown); }
+    bool IsSuppressed() const { return m_settings.IsSuppressed(); }
+    void SetSuppressed(bool suppressed) { m_settings.SetSuppressed(suppressed); }
+    bool GetPermission(EPermission p) const { return m_settings.GetPermission(p); }
+    void SetPermission(EPermission p, bool allowed) { m_settings.SetPermission(p, allowed); }
+    bool IsGeneratedKey() const { return m_settings.IsGeneratedKey(); }
+    void SetGeneratedKey(bool generated) { m_settings.SetGeneratedKey(generated); }
+    int32_t GetEvalMode() const { return m_settings.GetEvalMode(); }
+    void SetEvalMode(int32_t mode) { m_settings.SetEvalMode(mode); }
+    bool IsRegardUndefinedAsZero() const { return m_settings.IsRegardUndefinedAsZero(); }
+    void SetRegardUndefinedAsZero(bool on) { m_settings.SetRegardUndefinedAsZero(on); }
+    bool IsSortByDefinitionOrder() const { return m_settings.IsSortByDefinitionOrder(); }
+    void SetSortByDefinitionOrder(bool set) { m_settings.SetSortByDefinitionOrder(set); }
+    // ---- end of the forwards ----
 
 private:
     friend class CTable;
@@ -391,44 +328,37 @@ private:
     void ApplyFormat(KStringView format, int id);
     // Values (or given texts) that do not read whole with the format; stops at the first one when asked.
     long CountIllegalValues(const std::vector<KString>* values, bool stopAtFirst) const;
-    // Returns the value index (-1 for a header). knownHash, when given, is CHashTree::HashKey(text).
+    // Returns the value index (-1 for a header). knownHash, when given, is CValueHashTable::HashKey(text).
     long AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
                           const uint32_t* knownHash = nullptr);
     // The index of a single (not list) value text, stored first when new (with computeNumber its number read
-    // with the format, with hasNumber the number given). hash is CHashTree::HashKey(value).
+    // with the format, with hasNumber the number given). hash is CValueHashTable::HashKey(value).
     long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number,
                               platform::CTextPadding padding = {});
     long AddListValue(KStringView listText, int parts);
+    // Appends a stored text to the value array, with its number read (computeNumber) or given (hasNumber) when
+    // the attribute is numeric; the statistics go, and the array stays flagged sorted while values come in order.
+    long AppendValueEntry(const char16_t* text, bool computeNumber, bool hasNumber, double number);
+    // Reads the number of every value from its text again (in parallel tasks for many values); returns how
+    // many texts, neither empty nor lists, read as none. Numbers of a text attribute are all NaN.
+    long RecomputeDoubleValues() const;
+    // The number of a value, all numbers read first when they are out of date.
+    double ValueNumber(long index)
+    {
+        if (!m_pValueArray->DoublesValid() || !m_pValueArray->HasDoubles())
+            RecomputeDoubleValues();
+        return m_pValueArray->GetStoredDoubleValue(index);
+    }
     void RepairMissingValue(const CRecord* record);
-    void ComputeStatistics(bool shownOnly);
-    void BuildSortedRecords(bool shownOnly);
 
     CTable* m_pTable;                               // owning table, never null
     AttributeType m_eType;                          // kind of the attribute
-    KString m_strName;                              // displayed name, never empty
-    KString m_strUniqueName;                        // unique among non-hidden attributes after SetUniqueAttributeNames
-    KString m_strUuid;                              // made at construction
-    KString m_strComment;                           // free text
-    KString m_strImportName;                        // column name in the import source
-    long m_nImportIndex = -1;                       // column number in the import source
-    KString m_strValueListTitle;                    // title of the attribute's value list window; may be empty
-    std::map<KString, KString, std::less<>> m_tags; // tag dictionary; no tag maps to ""
-    int32_t m_nId = 0;                              // from the table's id counter; -1 for headers
-    int32_t m_nSequenceNumber = 0;                  // sequence counter after this attribute was counted; 0 for headers
+    CAttributeNames m_names;                        // name, ids, import name, comment, tags
     int32_t m_nIndent = 0;                          // tree level from 0
-    int32_t m_nLines = 1;                           // height of the row in text lines, at least 1
-    bool m_bHeaderOpen = false;                     // header subtree expanded
-    bool m_bHidden = false;                         // left out of unique naming and searches
-    bool m_bShown = true;                           // row currently displayed
-    bool m_bSuppressed = false;                     // kept hidden by ShowAllHiddenAttributes
-    bool m_bPermissions[PERMISSION_COUNT] = {true, true, true, true, true, true, true, true};
+    CAttributeSettings m_settings;                  // the row, permissions and evaluation settings
     bool m_bMultipleValues = false;        // some field holds a list
     bool m_bUnclearFormat = false;         // a format string given was not understood
     bool m_bFormatWarning = false;         // some value could not be read with the format
-    bool m_bGeneratedKey = false;          // made by GenerateKeyIfNecessary
-    int32_t m_nEvalMode = 1;               // lowest recompute mode that recomputes a derived attribute, 0 ... 4
-    bool m_bRegardUndefinedAsZero = false; // undefined numeric inputs of a derived attribute count as 0
-    bool m_bSortByDefinitionOrder = false;
     bool m_bMissingValueReported = false;    // the missing-value message was shown once
     bool m_bResortedSinceCheckpoint = false; // values were renumbered after the checkpoint
 
@@ -440,7 +370,7 @@ private:
     std::unique_ptr<CValueStore> m_pValueStore; // texts of the distinct values
     std::unique_ptr<CValueArray> m_pValueArray; // distinct values in index order
     // The hash's keys: the texts of the values (of a list its bar form), whichever value array is current.
-    class CValueKeys final : public CHashTree::IKeySource
+    class CValueKeys final : public CValueHashTable::IKeySource
     {
     public:
         explicit CValueKeys(const CAttribute& attribute) : m_attribute(attribute) {}
@@ -451,7 +381,7 @@ private:
         const CAttribute& m_attribute;
     };
     CValueKeys m_valueKeys{*this};
-    std::unique_ptr<CHashTree> m_pHashTree; // text -> index; made on demand, dropped by a resort
+    std::unique_ptr<CValueHashTable> m_pValueHash; // text -> index; made on demand, dropped by a resort
     CFieldArray m_fieldArray;               // value index + 1 per record number
     KString m_strLastValue;                 // text of the last added value, when it is not the stored one
     long m_nLastValueIndex = -1;            // its index, -1 when the cache is empty
@@ -459,36 +389,9 @@ private:
     long m_nMergedValues = -1;              // while appended values wait for a merge: the (distinct) ones before
     std::vector<uint32_t> m_vHashesToMerge; // meanwhile the hash of every value, in index order
 
-    // statistics caches
-    bool m_bAbsoluteValid = false;
-    double m_dAbsoluteMin = 0, m_dAbsoluteMax = 0, m_dAbsoluteAverage = 0;
-    long m_nAbsoluteMaxLength = 0;
-    bool m_bShownValid = false;
-    double m_dShownMin = 0, m_dShownMax = 0, m_dShownAverage = 0;
-    long m_nShownMaxLength = 0;
-    int m_nMaxMultipleValues = -1; // -1 when not computed
+    CAttributeStatistics m_statistics; // cached figures of the values
 
     long m_nValueGeneration = 0; // raised when values are rebuilt
 
-    // selection state
-    std::unique_ptr<CSet> m_pSelectedValues;  // selected value pointers; null when nothing is selected, never empty
-    std::unique_ptr<CSet> m_pExplicitRecords; // records selected in this attribute; null when not computed
-    std::unique_ptr<CSet> m_pImplicitRecords; // shown records whose value is selected; null when not computed
-    bool m_bRangeSelection = false;           // the selection was made as an interval
-    const char16_t* m_pRangeLow = nullptr;    // interval bounds, only with at least two selected values
-    const char16_t* m_pRangeHigh = nullptr;
-    int m_nGroupingPrefixLength = 0;   // 0..8, set by the display
-    int m_nSelectionPrefixLength = -1; // grouping prefix at the last selection; -1 when nothing selected
-    long m_nSelectedRecordCount = 0;   // qualified shown records with a selected value, when not dirty
-    bool m_bWholeSelection = false;    // every qualified shown record has a selected value
-    bool m_bSelectionDirty = false;    // the count must be recomputed
-    bool m_bSelectedByColour = false;  // the selection came from a colour class
-    std::vector<std::shared_ptr<CSetAttributeCommand>> m_restrictions; // in force, in order of addition
-
-    // records ordered by value
-    std::mutex m_sortLock;                 // guards the sorted shown records, asked for from parallel tasks
-    std::vector<CRecord*> m_sortedRecords; // valid while m_bSortedRecordsValid
-    std::vector<CRecord*> m_sortedShownRecords;
-    bool m_bSortedRecordsValid = false;
-    bool m_bSortedShownRecordsValid = false;
+    CRecordOrder m_recordOrder; // records ordered by value
 };

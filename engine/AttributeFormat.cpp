@@ -267,7 +267,7 @@ long CAttribute::CountIllegalValues(const std::vector<KString>* values, bool sto
     {
         // The numbers must be read from the texts anyway (for sorting): read them all now, in parallel tasks
         // where allowed, counting the texts that read as none.
-        const long unread = m_pValueArray->RecomputeDoubleValues();
+        const long unread = RecomputeDoubleValues();
         return stopAtFirst ? std::min(unread, 1L) : unread;
     }
     // Given texts, or numbers that may have been given with the values: read the texts.

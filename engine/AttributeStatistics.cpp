@@ -1,5 +1,7 @@
 // Cached statistics of an attribute and its records ordered by value.
 
+#include "engine/AttributeStatistics.h"
+
 #include "engine/Attribute.h"
 
 #include "engine/Table.h"
@@ -25,38 +27,33 @@ std::vector<long> CountValueIndices(CAttribute& attribute, const CRecordArray& r
 }
 } // namespace
 
-void CAttribute::InvalidateStatistics()
+void CAttributeStatistics::Compute(CAttribute& attribute, bool shownOnly)
 {
-    m_bAbsoluteValid = false;
-    m_bShownValid = false;
-    m_nMaxMultipleValues = -1;
-}
-
-void CAttribute::ComputeStatistics(bool shownOnly)
-{
-    const CRecordArray& records = shownOnly ? m_pTable->GetShownRecords() : m_pTable->GetAllRecords();
+    CTable& table = *attribute.GetTable();
+    const CRecordArray& records = shownOnly ? table.GetShownRecords() : table.GetAllRecords();
     double minimum = std::numeric_limits<double>::quiet_NaN();
     double maximum = minimum;
     double sum = 0;
     long defined = 0;
     long maxLength = 0;
-    if (!IsHeader())
+    if (!attribute.IsHeader())
     {
-        const std::vector<long> counts = CountValueIndices(*this, records);
-        const bool numeric = IsNumeric();
+        const std::vector<long> counts = CountValueIndices(attribute, records);
+        const bool numeric = attribute.IsNumeric();
         for (size_t i = 0; i < counts.size(); ++i)
         {
             if (counts[i] == 0)
                 continue;
-            const char16_t* value = m_pValueArray->GetValue(static_cast<long>(i));
+            const char16_t* value = attribute.GetValue(static_cast<long>(i));
             if (value[0] == 0)
                 continue;
-            const long length = IsEncodedList(value) ? static_cast<long>(DecodeMultipleValues(value).size())
+            const long length = CAttribute::IsEncodedList(value)
+                                    ? static_cast<long>(CAttribute::DecodeMultipleValues(value).size())
                                                      : static_cast<long>(platform::Length(value));
             maxLength = std::max(maxLength, length);
             if (!numeric)
                 continue;
-            const double number = m_pValueArray->GetDoubleValue(static_cast<long>(i));
+            const double number = attribute.GetNumericValue(static_cast<long>(i));
             if (std::isnan(number))
                 continue;
             if (defined == 0 || number < minimum)
@@ -81,83 +78,73 @@ void CAttribute::ComputeStatistics(bool shownOnly)
     }
 }
 
-void CAttribute::RecomputeAbsoluteMinMaxAverageMaxLength()
-{
-    ComputeStatistics(false);
-}
-
-void CAttribute::RecomputeShownMinMax()
-{
-    ComputeStatistics(true);
-}
-
-double CAttribute::GetAbsoluteMinimum()
+double CAttributeStatistics::GetAbsoluteMinimum(CAttribute& attribute)
 {
     if (!m_bAbsoluteValid)
-        ComputeStatistics(false);
+        Compute(attribute, false);
     return m_dAbsoluteMin;
 }
 
-double CAttribute::GetAbsoluteMaximum()
+double CAttributeStatistics::GetAbsoluteMaximum(CAttribute& attribute)
 {
     if (!m_bAbsoluteValid)
-        ComputeStatistics(false);
+        Compute(attribute, false);
     return m_dAbsoluteMax;
 }
 
-double CAttribute::GetAbsoluteAverage()
+double CAttributeStatistics::GetAbsoluteAverage(CAttribute& attribute)
 {
     if (!m_bAbsoluteValid)
-        ComputeStatistics(false);
+        Compute(attribute, false);
     return m_dAbsoluteAverage;
 }
 
-long CAttribute::GetAbsoluteMaxValueLength()
+long CAttributeStatistics::GetAbsoluteMaxValueLength(CAttribute& attribute)
 {
     if (!m_bAbsoluteValid)
-        ComputeStatistics(false);
+        Compute(attribute, false);
     return m_nAbsoluteMaxLength;
 }
 
-double CAttribute::GetShownMinimum()
+double CAttributeStatistics::GetShownMinimum(CAttribute& attribute)
 {
     if (!m_bShownValid)
-        ComputeStatistics(true);
+        Compute(attribute, true);
     return m_dShownMin;
 }
 
-double CAttribute::GetShownMaximum()
+double CAttributeStatistics::GetShownMaximum(CAttribute& attribute)
 {
     if (!m_bShownValid)
-        ComputeStatistics(true);
+        Compute(attribute, true);
     return m_dShownMax;
 }
 
-double CAttribute::GetShownAverage()
+double CAttributeStatistics::GetShownAverage(CAttribute& attribute)
 {
     if (!m_bShownValid)
-        ComputeStatistics(true);
+        Compute(attribute, true);
     return m_dShownAverage;
 }
 
-long CAttribute::GetShownMaxValueLength()
+long CAttributeStatistics::GetShownMaxValueLength(CAttribute& attribute)
 {
     if (!m_bShownValid)
-        ComputeStatistics(true);
+        Compute(attribute, true);
     return m_nShownMaxLength;
 }
 
-int CAttribute::GetMaxMultipleValues()
+int CAttributeStatistics::GetMaxMultipleValues(const CAttribute& attribute)
 {
     if (m_nMaxMultipleValues < 0)
     {
         int most = 0;
-        const long n = GetNrOfValues();
-        for (long i = 0; i < n && !IsHeader(); ++i)
+        const long n = attribute.GetNrOfValues();
+        for (long i = 0; i < n && !attribute.IsHeader(); ++i)
         {
-            const char16_t* value = m_pValueArray->GetValue(i);
-            if (IsEncodedList(value))
-                most = std::max(most, CountEncodedMultipleValues(value));
+            const char16_t* value = attribute.GetValue(i);
+            if (CAttribute::IsEncodedList(value))
+                most = std::max(most, CAttribute::CountEncodedMultipleValues(value));
         }
         m_nMaxMultipleValues = most;
     }
@@ -176,7 +163,7 @@ void CAttribute::RecomputeMultipleValueFlag()
             break;
         }
     }
-    m_nMaxMultipleValues = -1;
+    m_statistics.InvalidateMaxMultipleValues();
 }
 
 bool CAttribute::HasMoreThanOneValue()
@@ -216,20 +203,21 @@ bool CAttribute::HasNonEmptyValue()
 
 // ---- records ordered by value ----
 
-void CAttribute::BuildSortedRecords(bool shownOnly)
+void CRecordOrder::Build(CAttribute& attribute, bool shownOnly)
 {
     std::vector<CRecord*>& sorted = shownOnly ? m_sortedShownRecords : m_sortedRecords;
-    const CRecordArray& records = shownOnly ? m_pTable->GetShownRecords() : m_pTable->GetAllRecords();
+    CTable& table = *attribute.GetTable();
+    const CRecordArray& records = shownOnly ? table.GetShownRecords() : table.GetAllRecords();
     sorted.clear();
     const long n = records.GetSize();
-    if (IsHeader())
+    if (attribute.IsHeader())
     {
         sorted.assign(records.GetData(), records.GetData() + n);
         return;
     }
-    RecomputeSortedValues();
+    attribute.RecomputeSortedValues();
     // Value indices follow the order of values: a counting sort keeps ties in table order.
-    std::vector<long> start = CountValueIndices(*this, records);
+    std::vector<long> start = CountValueIndices(attribute, records);
     long offset = 0;
     for (long& count : start)
     {
@@ -241,33 +229,94 @@ void CAttribute::BuildSortedRecords(bool shownOnly)
     for (long i = 0; i < n; ++i)
     {
         CRecord* record = records.GetRecord(i);
-        sorted[start[GetFieldValueIndex(record)]++] = record;
+        sorted[start[attribute.GetFieldValueIndex(record)]++] = record;
     }
 }
 
-const std::vector<CRecord*>& CAttribute::GetSortedRecords()
+const std::vector<CRecord*>& CRecordOrder::GetSortedRecords(CAttribute& attribute)
 {
     if (!m_bSortedRecordsValid)
     {
-        BuildSortedRecords(false);
+        Build(attribute, false);
         m_bSortedRecordsValid = true;
     }
     return m_sortedRecords;
 }
 
-const std::vector<CRecord*>& CAttribute::GetSortedShownRecords()
+const std::vector<CRecord*>& CRecordOrder::GetSortedShownRecords(CAttribute& attribute)
 {
     std::lock_guard<std::mutex> lock(m_sortLock);
     if (!m_bSortedShownRecordsValid)
     {
-        BuildSortedRecords(true);
+        Build(attribute, true);
         m_bSortedShownRecordsValid = true;
     }
     return m_sortedShownRecords;
 }
 
-void CAttribute::InvalidateSortedRecords()
+// ---- the attribute's forwards ----
+
+double CAttribute::GetAbsoluteMinimum()
 {
-    m_bSortedRecordsValid = false;
-    m_bSortedShownRecordsValid = false;
+    return m_statistics.GetAbsoluteMinimum(*this);
+}
+
+double CAttribute::GetAbsoluteMaximum()
+{
+    return m_statistics.GetAbsoluteMaximum(*this);
+}
+
+double CAttribute::GetAbsoluteAverage()
+{
+    return m_statistics.GetAbsoluteAverage(*this);
+}
+
+long CAttribute::GetAbsoluteMaxValueLength()
+{
+    return m_statistics.GetAbsoluteMaxValueLength(*this);
+}
+
+double CAttribute::GetShownMinimum()
+{
+    return m_statistics.GetShownMinimum(*this);
+}
+
+double CAttribute::GetShownMaximum()
+{
+    return m_statistics.GetShownMaximum(*this);
+}
+
+double CAttribute::GetShownAverage()
+{
+    return m_statistics.GetShownAverage(*this);
+}
+
+long CAttribute::GetShownMaxValueLength()
+{
+    return m_statistics.GetShownMaxValueLength(*this);
+}
+
+int CAttribute::GetMaxMultipleValues()
+{
+    return m_statistics.GetMaxMultipleValues(*this);
+}
+
+void CAttribute::RecomputeAbsoluteMinMaxAverageMaxLength()
+{
+    m_statistics.Compute(*this, false);
+}
+
+void CAttribute::RecomputeShownMinMax()
+{
+    m_statistics.Compute(*this, true);
+}
+
+const std::vector<CRecord*>& CAttribute::GetSortedRecords()
+{
+    return m_recordOrder.GetSortedRecords(*this);
+}
+
+const std::vector<CRecord*>& CAttribute::GetSortedShownRecords()
+{
+    return m_recordOrder.GetSortedShownRecords(*this);
 }

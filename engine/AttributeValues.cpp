@@ -9,6 +9,7 @@
 #include "platform/Resources.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -60,9 +61,9 @@ const char16_t* ListPart(const char16_t* encoded, int part)
 
 // Keys, counters and time stamps arrive in order: each key no shorter than the one before and, as long, not
 // smaller by code units. Then equal keys stand side by side, and the first of each run is the first of its
-// kind: gives each key its kind as CHashTree::NumberKinds does, in one pass, and returns the number of kinds.
+// kind: gives each key its kind as CValueHashTable::NumberKinds does, in one pass, and returns the number of kinds.
 // -1 when a key is out of that order (kinds then holds nothing of use). keys: texts of a value store.
-long NumberKindsOfOrderedKeys(const CHashTree::IKeySource& keys, long count, int32_t* kinds)
+long NumberKindsOfOrderedKeys(const CValueHashTable::IKeySource& keys, long count, int32_t* kinds)
 {
     int32_t kind = -1;
     const char16_t* previous = nullptr;
@@ -183,10 +184,10 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
 {
     if (IsHeader() || count == 0)
         return;
-    if (!m_pHashTree)
+    if (!m_pValueHash)
         CreateValueHashTree(0);
-    m_bAbsoluteValid = m_bShownValid = false;
-    m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+    m_statistics.InvalidateFigures();
+    m_recordOrder.Invalidate();
     // Stores value i, whose hash is known.
     auto store = [&](size_t i, const uint32_t* hash)
     {
@@ -204,11 +205,11 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     // A small hash (its slots and the texts of its values stay in the cache, a column of regions or
     // categories) gains nothing from fetching ahead: the values are looked up one after the other.
     constexpr size_t kSmallSlots = 4096;
-    if (m_pHashTree->GetSlotCount() <= kSmallSlots)
+    if (m_pValueHash->GetSlotCount() <= kSmallSlots)
     {
         for (size_t i = 0; i < count; ++i)
         {
-            const uint32_t hash = CHashTree::HashKey(platform::CPaddedText(texts[i], padding));
+            const uint32_t hash = CValueHashTable::HashKey(platform::CPaddedText(texts[i], padding));
             store(i, &hash);
         }
         return;
@@ -229,13 +230,13 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     {
         if (step < count)
         {
-            ring[step % kRing] = CHashTree::HashKey(platform::CPaddedText(texts[step], padding));
-            m_pHashTree->Prefetch(ring[step % kRing]);
+            ring[step % kRing] = CValueHashTable::HashKey(platform::CPaddedText(texts[step], padding));
+            m_pValueHash->Prefetch(ring[step % kRing]);
         }
         const size_t entry = step - (kSlotsAhead - kEntriesAhead); // wraps around below 0: then too large
         if (entry < count)
         {
-            const long candidate = m_pHashTree->FirstCandidate(ring[entry % kRing]);
+            const long candidate = m_pValueHash->FirstCandidate(ring[entry % kRing]);
             candidates[entry % kRing] = candidate;
             if (candidate >= 0)
                 m_pValueArray->Prefetch(candidate);
@@ -259,7 +260,7 @@ void CAttribute::BeginAppendingValues()
     for (long i = 0; i < m_nMergedValues; ++i)
     {
         const char16_t* key = m_valueKeys.GetKey(i);
-        m_vHashesToMerge[static_cast<size_t>(i)] = CHashTree::HashKey(CValueStore::PaddedView(key));
+        m_vHashesToMerge[static_cast<size_t>(i)] = CValueHashTable::HashKey(CValueStore::PaddedView(key));
     }
     DropValueHashTree(); // it would miss the values to come
 }
@@ -275,8 +276,8 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
             return false;
     }
     BeginAppendingValues();
-    m_bAbsoluteValid = m_bShownValid = false;
-    m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+    m_statistics.InvalidateFigures();
+    m_recordOrder.Invalidate();
     m_nLastValueIndex = -1;
     const long size = m_pValueArray->GetSize();
     if (size + static_cast<long>(count) > m_pValueArray->GetCapacity())
@@ -287,8 +288,8 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
     {
         const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(texts[i], padding));
         const long index =
-            plain ? m_pValueArray->AppendUnsorted(stored) : m_pValueArray->AddNewValue(stored, false, false, kNaN);
-        m_vHashesToMerge.push_back(CHashTree::HashKey(platform::CPaddedText(texts[i], padding)));
+            plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, false, false, kNaN);
+        m_vHashesToMerge.push_back(CValueHashTable::HashKey(platform::CPaddedText(texts[i], padding)));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     }
@@ -306,7 +307,7 @@ void CAttribute::MergeEqualValues()
     if (kept < 0)
     {
         assert(m_vHashesToMerge.size() == static_cast<size_t>(n));
-        kept = static_cast<long>(CHashTree::NumberKinds(
+        kept = static_cast<long>(CValueHashTable::NumberKinds(
             m_valueKeys, m_pValueArray->GetValues(), m_vHashesToMerge.data(), m_vHashesToMerge.size(),
             m_pTable->UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
     }
@@ -315,6 +316,7 @@ void CAttribute::MergeEqualValues()
         m_fieldArray.SetMaxSize(m_fieldArray.GetSize(), n, true);
         m_fieldArray.Renumber(newIndex.data(), n);
         m_pValueArray->KeepFirstOfEqualValues(newIndex.data());
+        InvalidateStatistics();
         InvalidateSortedRecords();
         if (m_pTable->GetKeyAttribute() == this)
             m_pTable->InvalidateValueIndexMap();
@@ -328,12 +330,12 @@ long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool com
                                       double number, platform::CTextPadding padding)
 {
     long index = -1;
-    if (m_pHashTree->Lookup(platform::CPaddedText(value, padding), hash, &index))
+    if (m_pValueHash->Lookup(platform::CPaddedText(value, padding), hash, &index))
         return index;
-    m_pHashTree->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
+    m_pValueHash->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
     const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(value, padding));
-    index = m_pValueArray->AddNewValue(stored, computeNumber, hasNumber, number);
-    m_pHashTree->Store(index, hash);
+    index = AppendValueEntry(stored, computeNumber, hasNumber, number);
+    m_pValueHash->Store(index, hash);
     return index;
 }
 
@@ -344,8 +346,8 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
         return -1;
     if (record)
     {
-        m_bAbsoluteValid = m_bShownValid = false;
-        m_bSortedRecordsValid = m_bSortedShownRecordsValid = false;
+        m_statistics.InvalidateFigures();
+        m_recordOrder.Invalidate();
     }
     if (m_nLastValueIndex >= 0 &&
         (m_bLastValueStored ? IsStoredText(text, m_pValueArray->GetValue(m_nLastValueIndex)) : text == m_strLastValue))
@@ -377,13 +379,13 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
         m_bUnclearFormat = false;
     }
 
-    if (!m_pHashTree)
+    if (!m_pValueHash)
         CreateValueHashTree(0);
     long index = -1;
-    const uint32_t hash = knownHash && value.data() == text.data() ? *knownHash : CHashTree::HashKey(value);
+    const uint32_t hash = knownHash && value.data() == text.data() ? *knownHash : CValueHashTable::HashKey(value);
     if (!isList)
         index = FindOrAddSingleValue(value, hash, false, hasNumber, number);
-    else if (!m_pHashTree->Lookup(value, hash, &index))
+    else if (!m_pValueHash->Lookup(value, hash, &index))
         index = AddListValue(value, parts);
     if (record)
         m_fieldArray.SetAt(record, index);
@@ -409,16 +411,16 @@ long CAttribute::AddListValue(KStringView listText, int parts)
     {
         const size_t end = listText.find(u'|', start);
         const KStringView text = listText.substr(start, end - start);
-        const long partIndex = FindOrAddSingleValue(text, CHashTree::HashKey(text), IsNumeric(), false, kNaN);
+        const long partIndex = FindOrAddSingleValue(text, CValueHashTable::HashKey(text), IsNumeric(), false, kNaN);
         WritePointer(encoded + 2 + kPointerUnits * (part + 1), m_pValueArray->GetValue(partIndex));
         start = end + 1;
         ++part;
     }
-    m_pHashTree->Reserve(1);
+    m_pValueHash->Reserve(1);
     const char16_t* key = m_pValueStore->AllocateValue(listText);
     WritePointer(encoded + 2, key);
-    const long index = m_pValueArray->AddNewValue(encoded, false, true, kNaN);
-    m_pHashTree->Store(index);
+    const long index = AppendValueEntry(encoded, false, true, kNaN);
+    m_pValueHash->Store(index);
     m_bMultipleValues = true;
     m_bUnclearFormat = false;
     return index;
@@ -479,7 +481,70 @@ KString CAttribute::GetValueText(long index) const
 
 double CAttribute::GetNumericValue(long index)
 {
-    return m_pValueArray->GetDoubleValue(index);
+    return IsNumeric() ? ValueNumber(index) : kNaN;
+}
+
+long CAttribute::AppendValueEntry(const char16_t* text, bool computeNumber, bool hasNumber, double number)
+{
+    const bool numeric = IsNumeric();
+    bool known = false;
+    if (numeric && computeNumber)
+    {
+        number = IsEncodedList(text) ? kNaN : ReadNumber(text);
+        known = true;
+    }
+    else if (numeric && hasNumber)
+    {
+        known = true;
+    }
+    const long index = m_pValueArray->AddNewValue(text, numeric, known, number);
+    InvalidateStatistics();
+    if (m_pValueArray->IsSorted() && index > 0)
+    {
+        if (numeric && !m_pValueArray->DoublesValid() && !known)
+            m_pValueArray->SetSorted(false);
+        else if (CompareValueIndices(index - 1, index) > 0)
+            m_pValueArray->SetSorted(false);
+    }
+    return index;
+}
+
+long CAttribute::RecomputeDoubleValues() const
+{
+    if (!IsNumeric())
+    {
+        m_pValueArray->SetDoublesValid();
+        return 0;
+    }
+    double* numbers = m_pValueArray->GetDoublesForWriting();
+    const char16_t* const* values = m_pValueArray->GetValues();
+    const long n = m_pValueArray->GetSize();
+    // Reads the numbers of [from, to); returns how many texts there read as none (a read never gives NaN).
+    auto parse = [&](size_t from, size_t to)
+    {
+        long unread = 0;
+        for (size_t i = from; i < to; ++i)
+        {
+            const char16_t* text = values[i];
+            const bool list = IsEncodedList(text);
+            numbers[i] = list ? kNaN : ReadStoredNumber(CValueStore::Padded(text));
+            unread += text[0] != 0 && !list && std::isnan(numbers[i]);
+        }
+        return unread;
+    };
+    std::atomic<long> unread = 0;
+    if (n > 1000 && m_pTable->UseMulticores())
+    {
+        // Runs of neighbouring values per task: tasks taking every k-th value would write the same cache lines.
+        platform::ParallelFor(0, static_cast<size_t>(n), 4096,
+                              [&](size_t from, size_t to) { unread += parse(from, to); });
+    }
+    else
+    {
+        unread = parse(0, static_cast<size_t>(n));
+    }
+    m_pValueArray->SetDoublesValid();
+    return unread;
 }
 
 long CAttribute::FindValueIndex(KStringView text)
@@ -493,10 +558,10 @@ long CAttribute::FindValueIndex(KStringView text)
         MakeMultipleValuesUnique(normalised);
         text = normalised;
     }
-    if (!m_pHashTree)
+    if (!m_pValueHash)
         CreateValueHashTree(0);
     long index = -1;
-    return m_pHashTree->Lookup(text, &index) ? index : -1;
+    return m_pValueHash->Lookup(text, &index) ? index : -1;
 }
 
 const char16_t* CAttribute::FindValue(KStringView text)
@@ -515,15 +580,15 @@ const char16_t* CAttribute::CValueKeys::GetKey(long index) const
 
 void CAttribute::CreateValueHashTree(long size)
 {
-    if (IsHeader() || m_pHashTree)
+    if (IsHeader() || m_pValueHash)
         return;
     MergeEqualValues();
     const long count = m_pValueArray->GetSize();
     if (size <= 0)
         size = std::max(100L, count);
-    m_pHashTree = std::make_unique<CHashTree>(m_pTable->GetAllocator(), m_valueKeys, static_cast<size_t>(size));
+    m_pValueHash = std::make_unique<CValueHashTable>(m_pTable->GetAllocator(), m_valueKeys, static_cast<size_t>(size));
     for (long i = 0; i < count; ++i)
-        m_pHashTree->Store(i);
+        m_pValueHash->Store(i);
     if (m_pTable->GetKeyAttribute() == this)
         m_pTable->InvalidateValueIndexMap();
 }
@@ -542,15 +607,15 @@ void CAttribute::Reserve(long records, long values)
         m_vHashesToMerge.reserve(static_cast<size_t>(values));
         return; // values are appended: the hash comes after the merge
     }
-    if (!m_pHashTree)
+    if (!m_pValueHash)
         CreateValueHashTree(values);
     else
-        m_pHashTree->Reserve(static_cast<size_t>(values - m_pHashTree->GetCount()));
+        m_pValueHash->Reserve(static_cast<size_t>(values - m_pValueHash->GetCount()));
 }
 
 void CAttribute::DropValueHashTree()
 {
-    m_pHashTree.reset();
+    m_pValueHash.reset();
 }
 
 // ---- order ----
@@ -595,8 +660,8 @@ int CAttribute::CompareValueIndices(long a, long b)
     }
     if (IsNumeric() && !m_bMultipleValues)
     {
-        const double da = m_pValueArray->GetDoubleValue(a);
-        const double db = m_pValueArray->GetDoubleValue(b);
+        const double da = ValueNumber(a);
+        const double db = ValueNumber(b);
         const bool nanA = std::isnan(da);
         const bool nanB = std::isnan(db);
         if (nanA != nanB)
@@ -630,7 +695,7 @@ void CAttribute::RecomputeSortedValues()
         return;
     }
 
-    auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), this, std::max(n, 1L));
+    auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), std::max(n, 1L));
     std::vector<int32_t> newIndex(static_cast<size_t>(n));
     sorted->TakeInOrder(*m_pValueArray, order.data(), newIndex.data());
     {
@@ -654,7 +719,7 @@ void CAttribute::ClearValues()
 {
     if (IsHeader())
         return;
-    DeselectAllValues(); // the selection points at the values about to go
+    m_pTable->NotifyValuesRebuilt(this); // a selection may point at the values about to go
     ++m_nValueGeneration;
     m_pValueStore->FreeMemory();
     m_pValueArray->RemoveAll();
@@ -665,7 +730,7 @@ void CAttribute::ClearValues()
     m_strLastValue.clear();
     m_fieldArray.RemoveAll();
     m_bMultipleValues = false;
-    m_nMaxMultipleValues = -1;
+    m_statistics.InvalidateMaxMultipleValues();
     InvalidateStatistics();
     InvalidateSortedRecords();
 }
@@ -716,7 +781,7 @@ void CAttribute::RestoreCheckpoint(bool restoreFields)
     // fields are rolled back.
     if (!m_bResortedSinceCheckpoint && m_pValueArray->GetCheckpointCount() < m_pValueArray->GetSize())
     {
-        DeselectAllValues(); // the selection may point at values about to go
+        m_pTable->NotifyValuesRebuilt(this); // a selection may point at values about to go
         ++m_nValueGeneration;
         m_pValueArray->RestoreCheckpoint();
         m_pValueStore->RestoreCheckpoint();

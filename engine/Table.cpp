@@ -16,21 +16,21 @@ struct CTable::SCheckpoint
     int32_t attributeSequence = 0;
 };
 
-CTable::CTable(COptionSet* options) : m_pOptions(options), m_recordStore(m_allocator)
+CTable::CTable(COptionSet* options) : m_pOptions(options), m_records(m_allocator)
 {
     if (!m_pOptions)
     {
         m_pOwnOptions = std::make_unique<COptionSet>();
         m_pOptions = m_pOwnOptions.get();
     }
-    m_allRecords.SetTable(&m_allocator);
-    m_shownRecords.SetTable(&m_allocator);
     AddStandardFormats();
 }
 
 CTable::~CTable()
 {
-    // Attributes hold storage from the allocator: release them before it goes.
+    // Companions point at attributes and records: they go first. Attributes hold storage from the allocator:
+    // release them before it goes.
+    m_companions.clear();
     m_attributes.clear();
 }
 
@@ -71,19 +71,10 @@ void CTable::ClearTable()
         if (m_pObserver)
             m_pObserver->OnAttributeDeleted(attribute.get());
     }
-    m_valueSelectionList.clear();
-    m_attributeSelection.clear();
-    m_forcedRecords.clear();
-    m_pWidthAttribute = nullptr;
-    ResetCursor();
+    NotifyCompanions([](CTableCompanion& companion) { companion.OnTableCleared(); });
     m_attributes.clear();
-    m_allRecords.RemoveAll();
-    m_shownRecords.RemoveAll();
-    m_recordStore.RemoveAll();
+    m_records.Clear();
     m_keyRecordMap.clear();
-    m_nQualified = m_nQualifiedZeroWidth = m_nOpen = 0;
-    m_bRestrictionsChanged = m_bRestrictionsReleased = false;
-    ClearSelectionCounts();
 }
 
 void CTable::AnalyzeTable()
@@ -337,7 +328,7 @@ bool CTable::GenerateKeyIfNecessary(bool analyseFirst)
     key->SetImportFormat(u"####");
     MoveAttribute(key, 0);
     for (long i = 0; i < records; ++i)
-        key->AddValue(m_allRecords.GetRecord(i), platform::ToKString(i + 1), static_cast<double>(i + 1));
+        key->AddValue(GetRecord(i), platform::ToKString(i + 1), static_cast<double>(i + 1));
     key->RecomputeMultipleValueFlag();
     key->RecomputeSortedValues();
     key->SetGeneratedKey(true);
@@ -413,81 +404,44 @@ CAttribute* CTable::FindAttributePrefix(KStringView prefix) const
     return nullptr;
 }
 
-// Drops every reference of the table's own lists to an attribute that is going away.
+// Drops every reference of the table's companions to an attribute that is going away.
 void CTable::ForgetAttribute(CAttribute* attribute)
 {
-    RemoveFromValueSelectionList(attribute);
-    DeselectAttribute(attribute);
-    if (m_pWidthAttribute == attribute)
-        m_pWidthAttribute = nullptr;
-    if (m_pCursorAttribute == attribute)
-        ResetCursor();
-    ClearSelectionCounts();
+    NotifyCompanions([attribute](CTableCompanion& companion) { companion.OnAttributeDeleted(attribute); });
 }
 
 // ---- records ----
 
 CRecord* CTable::AddRecord()
 {
-    CRecord* record = AppendNewRecord();
+    CRecord* record = m_records.AddRecord();
     ForgetRecordDerivedState();
     return record;
 }
 
 void CTable::AddRecords(size_t count, CRecord** out)
 {
-    // Both lists make room first: a failure then leaves records in the store alone, which the checkpoint
-    // of the read takes back, and never a record in one list but not the other.
-    const long n = static_cast<long>(count);
-    for (CRecordArray* list : {&m_allRecords, &m_shownRecords})
-    {
-        if (list->GetSize() + n > list->GetCapacity())
-            list->SetMaxSize(std::max(list->GetSize() + n, list->GetCapacity() * 3 / 2));
-    }
-    const long before = m_recordStore.GetCount();
-    auto enlist = [&]
-    {
-        const long made = m_recordStore.GetCount() - before;
-        m_allRecords.AddRecords(out, made);
-        m_shownRecords.AddRecords(out, made);
-        m_nNextRecordNumber += static_cast<int32_t>(made);
-        m_nQualified += made;
-        ForgetRecordDerivedState();
-    };
     try
     {
-        m_recordStore.AllocateRecords(count, m_nNextRecordNumber, out);
+        m_records.AddRecords(count, out);
     }
     catch (...)
     {
-        enlist();
+        ForgetRecordDerivedState(); // of the records made before the failure
         throw;
     }
-    enlist();
+    ForgetRecordDerivedState();
 }
 
-CRecord* CTable::AppendNewRecord()
+void CTable::RecomputeShownRecords()
 {
-    CRecord* record = m_recordStore.AllocateRecord(m_nNextRecordNumber);
-    try
-    {
-        m_allRecords.AddRecord(record);
-        m_shownRecords.AddRecord(record);
-    }
-    catch (...)
-    {
-        if (m_allRecords.GetSize() > 0 && m_allRecords.GetLastRecord() == record)
-            m_allRecords.RemoveTail();
-        throw;
-    }
-    ++m_nNextRecordNumber;
-    ++m_nQualified;
-    return record;
+    m_records.RecomputeShown();
+    InvalidateSortedRecords();
 }
 
 void CTable::ForgetRecordDerivedState()
 {
-    ClearSelectionCounts();
+    NotifyCompanions([](CTableCompanion& companion) { companion.OnRecordsChanged(false); });
     m_keyRecordMap.clear();
     InvalidateSortedRecords();
 }
@@ -508,10 +462,11 @@ CRecord* CTable::FindRecordByKeyIndex(long index)
     if (m_keyRecordMap.empty())
     {
         m_keyRecordMap.assign(static_cast<size_t>(key->GetNrOfValues()), nullptr);
-        const long n = m_allRecords.GetSize();
+        const CRecordArray& all = m_records.GetAll();
+        const long n = all.GetSize();
         for (long i = 0; i < n; ++i)
         {
-            CRecord* record = m_allRecords.GetRecord(i);
+            CRecord* record = all.GetRecord(i);
             const long valueIndex = key->GetFieldValueIndex(record);
             if (static_cast<size_t>(valueIndex) < m_keyRecordMap.size() && !m_keyRecordMap[valueIndex])
                 m_keyRecordMap[valueIndex] = record;
@@ -535,9 +490,7 @@ void CTable::CreateCheckpoint()
         checkpoint->attributes.push_back(attribute.get());
     checkpoint->lastAttributeId = m_nLastAttributeId;
     checkpoint->attributeSequence = m_nAttributeSequence;
-    m_allRecords.CreateCheckpoint();
-    m_shownRecords.CreateCheckpoint();
-    m_recordStore.CreateCheckpoint();
+    m_records.CreateCheckpoint();
     for (auto& attribute : m_attributes)
         attribute->CreateCheckpoint();
     m_pCheckpoint = std::move(checkpoint);
@@ -547,12 +500,7 @@ void CTable::RestoreCheckpoint()
 {
     if (!m_pCheckpoint)
         return;
-    const bool recordsRestored = m_allRecords.RestoreCheckpoint();
-    if (recordsRestored)
-    {
-        (void)m_shownRecords.RestoreCheckpoint();
-        m_recordStore.RestoreCheckpoint();
-    }
+    const bool recordsRestored = m_records.RestoreCheckpoint(); // the counts of the flags are recounted
     const std::vector<CAttribute*>& kept = m_pCheckpoint->attributes;
     std::vector<std::unique_ptr<CAttribute>> restored;
     restored.reserve(kept.size());
@@ -577,16 +525,7 @@ void CTable::RestoreCheckpoint()
     m_nLastAttributeId = m_pCheckpoint->lastAttributeId;
     m_nAttributeSequence = m_pCheckpoint->attributeSequence;
     m_keyRecordMap.clear();
-    if (recordsRestored)
-    {
-        CountQualRecords();
-        m_nOpen = 0;
-        for (long i = 0; i < m_allRecords.GetSize(); ++i)
-            m_nOpen += m_allRecords.GetRecord(i)->m_bOpen ? 1 : 0;
-        m_forcedRecords.clear();
-        ResetCursor();
-    }
-    ClearSelectionCounts();
+    NotifyCompanions([recordsRestored](CTableCompanion& companion) { companion.OnRecordsChanged(recordsRestored); });
     m_allocator.RefillReserve();
     ClearStatusMessages();
     DeleteCheckpoint();
@@ -596,76 +535,31 @@ void CTable::DeleteCheckpoint()
 {
     if (!m_pCheckpoint)
         return;
-    m_allRecords.DeleteCheckpoint();
-    m_shownRecords.DeleteCheckpoint();
-    m_recordStore.DeleteCheckpoint();
+    m_records.DeleteCheckpoint();
     for (auto& attribute : m_attributes)
         attribute->DeleteCheckpoint();
     m_pCheckpoint.reset();
 }
 
-// ---- messages ----
+// ---- companions ----
 
-int CTable::ShowMessage(const SMessage& message)
+CTableCompanion* CTable::FindCompanion(const void* key) const
 {
-    m_messageLog.push_back(message.m_strText);
-    if (!m_messageHandler)
-        return message.m_nDefaultAnswer;
-    const int answer = m_messageHandler(message);
-    return IsAnswerOf(message.m_nType, answer) ? answer : message.m_nDefaultAnswer;
+    for (const auto& companion : m_companions)
+    {
+        if (companion.first == key)
+            return companion.second.get();
+    }
+    return nullptr;
 }
 
-int CTable::ShowMessage(int id, std::initializer_list<KStringView> args, int type, int defaultAnswer)
+CTableCompanion& CTable::AttachCompanion(const void* key, std::unique_ptr<CTableCompanion> companion)
 {
-    return ShowMessage(SMessage{FormatResource(id, args), id, type, defaultAnswer});
+    m_companions.emplace_back(key, std::move(companion));
+    return *m_companions.back().second;
 }
 
-int CTable::ShowMessage(const KString& text, int defaultAnswer)
+void CTable::NotifyValuesRebuilt(CAttribute* attribute)
 {
-    const int type = defaultAnswer == ANSWER_YES || defaultAnswer == ANSWER_NO ? MESSAGE_YES_NO
-                     : defaultAnswer == ANSWER_CANCEL                          ? MESSAGE_OK_CANCEL
-                                                                               : MESSAGE_OK;
-    return ShowMessage(SMessage{text, 0, type, defaultAnswer});
-}
-
-void CTable::SetMessageHandler(std::function<int(const KString&, int)> handler)
-{
-    if (!handler)
-        m_messageHandler = nullptr;
-    else
-        m_messageHandler = [handler = std::move(handler)](const SMessage& message)
-        { return handler(message.m_strText, message.m_nDefaultAnswer); };
-}
-
-void CTable::PushStatusMessage(const KString& text)
-{
-    const std::lock_guard<std::mutex> guard(m_statusLock);
-    if (m_statusMessages.empty())
-        m_statusOwner = std::this_thread::get_id();
-    else if (m_statusOwner != std::this_thread::get_id())
-        return;
-    m_statusMessages.push_back(text);
-}
-
-void CTable::PopStatusMessage()
-{
-    const std::lock_guard<std::mutex> guard(m_statusLock);
-    if (m_statusOwner != std::this_thread::get_id() || m_statusMessages.empty())
-        return;
-    m_statusMessages.pop_back();
-    if (m_statusMessages.empty())
-        m_statusOwner = std::thread::id();
-}
-
-std::vector<KString> CTable::GetStatusMessages() const
-{
-    const std::lock_guard<std::mutex> guard(m_statusLock);
-    return m_statusMessages;
-}
-
-void CTable::ClearStatusMessages()
-{
-    const std::lock_guard<std::mutex> guard(m_statusLock);
-    m_statusMessages.clear();
-    m_statusOwner = std::thread::id();
+    NotifyCompanions([attribute](CTableCompanion& companion) { companion.OnValuesRebuilt(attribute); });
 }

@@ -2,11 +2,12 @@
 // CTable: one loaded table, the document of the system (its data side).
 //
 // The table owns its attributes (an ordered list, headers included; the first
-// is the key attribute), its records (a record store and two record arrays:
-// all records in table order and the shown records), its format registry and
-// the allocator from which all bulk storage of values and records comes.
-// Records never move once allocated; attribute ids and record numbers are
-// never reused within the life of a table.
+// is the key attribute), its records (CTableRecords), its formats and
+// collation (CTableFormats), its messages (CTableMessages), the allocator from
+// which all bulk storage of values and records comes, and the companions that
+// other folders keep for it (CTableCompanion: the selection). Records never
+// move once allocated; attribute ids and record numbers are never reused
+// within the life of a table.
 //
 // Threading: one thread (the table window's, which is also the flat
 // interface's). Long loops split themselves into tasks where the option
@@ -21,20 +22,21 @@
 #include "engine/Record.h"
 #include "engine/RecordArray.h"
 #include "engine/RecordStore.h"
+#include "engine/TableCompanion.h"
+#include "engine/TableFormats.h"
+#include "engine/TableMessages.h"
+#include "engine/TableRecords.h"
 #include "options/TablePermissions.h"
 #include "platform/Text.h"
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
+#include <utility>
 #include <vector>
 
 class CCollation;
 class COptionSet;
 class CSet;
-class CSetAttributeCommand;
 
 // Told of every attribute added to, moved in or deleted from a table, and of the host events around actions
 // (the hosting frame).
@@ -66,8 +68,8 @@ public:
     COptionSet& GetOptions() const { return *m_pOptions; }
     bool UseMulticores() const;
     CTableAllocator& GetAllocator() { return m_allocator; }
-    CFormatRegistry& GetFormatRegistry() { return m_formats; }
-    const CFormatRegistry& GetFormatRegistry() const { return m_formats; }
+    CFormatRegistry& GetFormatRegistry() { return m_formats.GetRegistry(); }
+    const CFormatRegistry& GetFormatRegistry() const { return m_formats.GetRegistry(); }
     // How the table was read from a text file and where it came from (filled by the text reader).
     CImportSettings& GetImportSettings() { return m_importSettings; }
     const CImportSettings& GetImportSettings() const { return m_importSettings; }
@@ -132,19 +134,12 @@ public:
     CAttribute* FindAttributeOrHeader(KStringView name) const;
     CAttribute* FindAttributePrefix(KStringView prefix) const;
 
-    // ---- records ----
+    // ---- records (kept by CTableRecords) ----
     // Takes a new record from the store, numbers it and appends it to all and shown records.
     CRecord* AddRecord();
     // The same for count records at once (a bulk read), written to out in order. On failure the records
     // added so far stay and the exception is passed on.
     void AddRecords(size_t count, CRecord** out);
-    long GetRecordCount() const { return m_allRecords.GetSize(); }
-    CRecord* GetRecord(long position) const { return m_allRecords.GetRecord(position); }
-    // Whether record is a record of this table's store (deleted ones included), for any pointer; cheap.
-    bool ContainsRecord(const CRecord* record) const { return m_recordStore.Contains(record); }
-    CRecordArray& GetAllRecords() { return m_allRecords; }
-    const CRecordArray& GetAllRecords() const { return m_allRecords; }
-    CRecordArray& GetShownRecords() { return m_shownRecords; }
     // The display text of the record's value in the key attribute.
     KString GetRecordName(const CRecord* record) const;
     // The record whose key value has this index, null when none (uses a map made on demand).
@@ -153,154 +148,16 @@ public:
     // Drops every attribute's records-by-value cache.
     void InvalidateSortedRecords();
 
-    // ---- selection and qualification (the operations live in selection/) ----
-    bool HasSelectedValues(const CAttribute* attribute) const;
-    // The attributes with selected values, in the order in which each got its first one. Borrowed.
-    const std::vector<CAttribute*>& GetValueSelectionList() const { return m_valueSelectionList; }
-    void AddToValueSelectionList(CAttribute* attribute);
-    void RemoveFromValueSelectionList(CAttribute* attribute);
-    // Clears the selection of every attribute.
-    void DeselectAllValues();
-    // Drops the selections of constant attributes (all selections when fewer than two attributes have one).
-    void DeselectConstants();
-    // Row selection (attributes selected as objects).
-    bool IsSelected(const CAttribute* attribute) const;
-    void SelectAttribute(CAttribute* attribute, bool keep);
-    void SelectAttributes(const std::vector<CAttribute*>& attributes);
-    void SelectAllAttributes();
-    void DeselectAttribute(CAttribute* attribute);
-    void DeselectAllAttributes();
-    const std::vector<CAttribute*>& GetAttributeSelection() const { return m_attributeSelection; }
-    CAttribute* GetLeadAttribute() const { return m_attributeSelection.empty() ? nullptr : m_attributeSelection[0]; }
-    // Qualified records (all-records order) whose value in some attribute of the value-selection list is selected.
-    void ComputeSelectedRecordsFromSelectedValues(CSet& out);
-    // The selected records of the whole table (value rule in compressed mode, record caches otherwise).
-    void GetOverallSelectedRecords(CSet& out, bool force = false);
-    // The number of overall selected records (cached until the selection changes).
-    long CountSelectedRecords();
-    CRecord* GetFirstSelectedRecord(bool qualifiedOnly);
-    // The run of adjacent qualified shown records around the cursor record that share its value.
-    void GetRecordsSelectedByKeyboard(std::vector<CRecord*>& out);
-    // A restriction that would select exactly the current selection; null when nothing is selected.
-    std::shared_ptr<CSetAttributeCommand> GetDefiningRestriction(bool fromRecords);
-    // The records a restriction accepts; returns true when an accepted record was refused.
-    bool GetAffectedRecords(const CSetAttributeCommand& restriction, CSet& out, bool includeRefused,
-                            const CRecordArray* records = nullptr);
-    // Applies the attribute's restrictions to the qualified records of records; returns how many it refused.
-    long EvaluateAttribute(CAttribute* attribute, const CRecordArray& records,
-                           std::vector<const CSetAttributeCommand*>& done);
-    // Recomputes every qualified flag from the restrictions.
-    void Evaluate();
-    // Evaluate, then the shown records follow (and refused records are hidden when asked).
-    void Reevaluate(bool animate = false);
-    long CountQualRecords();
-    long CountQualZeroWidthRecords();
-    void QualAllRecords();
-    void CloseAllRecords();
-    void HideRefusedRecords(bool animate = false);
-    void ShowAllRefusedRecords();
+    // The shown records follow the shown flags again; every attribute's records-by-value cache goes.
     void RecomputeShownRecords();
-    CAttribute* FindFirstSelectedRestrictedAttribute() const;
-    void HideIdenticalAttributes(bool emptyOnly);
-    void HideCompleteAttributes();
-    void HideEmptyHeaders();
-    void ShowAllHiddenAttributes(bool selectThem);
-    void CountSelectedRecordsIfNecessary();
-    // Marks that a restriction was added (refuses only) or released (may qualify again).
-    void SetRestrictionsChanged(bool released);
-    bool AreRestrictionsChanged() const { return m_bRestrictionsChanged; }
-    bool AreRestrictionsReleased() const { return m_bRestrictionsReleased; }
-    long GetNumberQualified() const { return m_nQualified; }
-    long GetNumberShown() const { return m_shownRecords.GetSize(); }
-    long GetNumberOpen() const { return m_nOpen; }
-    long CountQualifiedRecords() const { return m_nQualified; }
-    // Records kept qualified by the last evaluation (open records). Borrowed.
-    const std::vector<CRecord*>& GetForcedRecords() const { return m_forcedRecords; }
-    bool IsCompressedMode() const { return m_bCompressedMode; }
-    void SetCompressedMode(bool on) { m_bCompressedMode = on; }
-    bool IsSortAllMode() const { return m_bSortAllMode; }
-    void SetSortAllMode(bool on) { m_bSortAllMode = on; }
-    bool IsAutoHideRefused() const { return m_bAutoHideRefused; }
-    void SetAutoHideRefused(bool on) { m_bAutoHideRefused = on; }
-    // Opens or closes a record's column (keeps the open count).
-    void SetRecordOpen(CRecord* record, bool open);
-    // The attribute whose numbers give the record widths; null when none.
-    CAttribute* GetWidthAttribute() const { return m_pWidthAttribute; }
-    void SetWidthAttribute(CAttribute* attribute) { m_pWidthAttribute = attribute; }
-    // The keyboard cursor of the display.
-    CRecord* GetCursorRecord() const { return m_pCursorRecord; }
-    CAttribute* GetCursorAttribute() const { return m_pCursorAttribute; }
-    void SetCursor(CRecord* record, CAttribute* attribute) { m_pCursorRecord = record, m_pCursorAttribute = attribute; }
-    void ResetCursor() { SetCursor(nullptr, nullptr); }
-    // Drops the cached selection counts of the table.
-    void ClearSelectionCounts() { m_nSelectedRecords = -1; }
 
-    // ---- order of texts ----
-    // -1, 0 or 1: the order of two value texts in the table's string order.
-    int CompareStringValues(const char16_t* a, const char16_t* b) const;
-    // -1, 0 or 1 comparing character by character (primary: letters only, case aside); a positive
-    // maxLength stops after that many equal characters with the result equal.
-    int CompareStrings(const char16_t* a, const char16_t* b, int maxLength, bool primary) const;
-
-    // ---- formats and collation ----
-    // 0 for "", the id of a known format string, -1 when unknown.
-    int GetFormatID(KStringView format) const;
-    // The format string of an id ("" for 0 and unknown ids).
-    KString GetFormat(int id) const;
-    // 1 when the format is known or could be added, 0 when no family understands it. With sort the ids are
-    // re-sorted by rank (every attribute takes its id again).
-    int AddFormatIfNew(KStringView format, bool sort);
-    // Orders the formats by rank; every attribute takes its format id again.
-    void SortFormatsAndRecomputeIDs();
-    // Sets the registry's language to the user-interface language and adds its standard formats.
-    void AddStandardFormats();
-    // The language of the table's formats.
-    int GetLanguageID() const;
-    // The number written with the language's thousands format ("1.234.567" in German).
-    KString LargeIntegerString(int64_t value) const;
-    // Tells the user about a format string no family understands, the first time in this table only.
-    // Returns true when the message was shown.
-    bool ReportUnknownFormat(KStringView format, const CAttribute& attribute);
-    // Guesses the attribute's format from its values when guess is set and the format was never set or guessed,
-    // then checks the values against the format when check is set (setting the format-warning flag).
-    void AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool check);
-    // AnalyzeAttributeFormat for every attribute.
-    void CheckAllFormats(bool guess, bool check);
-    void RemoveFormatWarnings();
-    // Whether the values of all these attributes can be converted to one new format of their kind (numbers,
-    // dates and date-times, times, time spans): typed, single-valued, stored (not derived) attributes of one
-    // kind whose every value reads with its format. False for an empty list.
-    bool TransformPossible(const std::vector<CAttribute*>& attributes) const;
-    // Whether the texts of all these attributes can be read anew with another format (or as plain text):
-    // stored attributes with values, without multiple values. False for an empty list.
-    bool InterpretPossible(const std::vector<CAttribute*>& attributes) const;
-    // -1, 0 or 1 for two values and their numbers: undefined (empty) last, NaN after numbers, numbers in
-    // numeric order, else the string order.
-    int CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const;
-    // The collation in force (built on first use for the collation language). Borrowed, shared, immutable.
-    const CCollation& GetCollation() const;
-    // Builds the collation now when values sort by one: its first build in a process takes some tens of
-    // milliseconds, which a read hides beside work of its own instead of holding up its first compare.
-    void PrepareCollation() const;
-    // The language id of the collation: as set by SortCharacterSet, else the user-interface language.
-    int GetCollationLanguageID() const;
-    int GetCodePage() const { return m_nCodePage; }
-    // Builds the collation of a language (nothing when the language is unchanged) and re-sorts every attribute.
-    void SortCharacterSet(int codePage, int languageId);
-    // The locale's language name, "/", its sort order's name.
-    KString GetLanguageAndSorting(int languageId) const;
-    // With the option SkipEnumeration: the part after "#key#" of a value "#key#text"; otherwise the value.
-    const char16_t* SkipEnumeration(const char16_t* value) const;
-    // The first length characters of a stored value as shown (enumeration and URL tilde skipped; the first part of
-    // a list, one character fewer); "——" for the undefined value.
-    KString GetPrefixString(const char16_t* value, int length) const;
-    // Code pages of the code-page selector and their font character sets (unknown ones map to 1252 / 0).
-    static int GetDefaultCodePage();
-    static int GetDefaultCharSet();
-    static int CodePageToCharSet(int codePage);
-    static int CharSetToCodePage(int charSet);
-    static int CodePageToComboBoxIndex(int codePage);
-    static int ComboBoxIndexToCharSet(int index);
+    // ---- companions (state other folders keep per table; see TableCompanion.h) ----
+    // The companion attached under key, null when none.
+    CTableCompanion* FindCompanion(const void* key) const;
+    // Attaches a companion under key (which must be free); the table owns it. Returns it.
+    CTableCompanion& AttachCompanion(const void* key, std::unique_ptr<CTableCompanion> companion);
+    // Tells the companions that the attribute's stored values are about to be freed or rolled back.
+    void NotifyValuesRebuilt(CAttribute* attribute);
 
     // ---- checkpoints ----
     // Records the sizes of records, attributes and values so that appended data can be rolled back.
@@ -310,47 +167,98 @@ public:
     void DeleteCheckpoint();
     bool HasCheckpoint() const { return m_pCheckpoint != nullptr; }
 
-    // ---- messages ----
-    // Shows a message to the user (through the handler when set, else it is only logged). Returns the answer: the
-    // handler's when it is one of the message's buttons, else the message's default answer.
+    // ---- the parts ----
+    CTableRecords& GetRecords() { return m_records; }
+    const CTableRecords& GetRecords() const { return m_records; }
+    CTableFormats& GetFormats() { return m_formats; }
+    const CTableFormats& GetFormats() const { return m_formats; }
+    CTableMessages& GetMessages() { return m_messages; }
+    const CTableMessages& GetMessages() const { return m_messages; }
+
+    // ---- forwards to the parts, under the names callers know (described in the parts' headers) ----
+    // formats and collation (CTableFormats)
+    int GetFormatID(KStringView format) const;
+    KString GetFormat(int id) const;
+    int AddFormatIfNew(KStringView format, bool sort);
+    void SortFormatsAndRecomputeIDs();
+    void AddStandardFormats();
+    int GetLanguageID() const;
+    KString LargeIntegerString(int64_t value) const;
+    bool ReportUnknownFormat(KStringView format, const CAttribute& attribute);
+    void AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool check);
+    void CheckAllFormats(bool guess, bool check);
+    void RemoveFormatWarnings();
+    bool TransformPossible(const std::vector<CAttribute*>& attributes) const;
+    bool InterpretPossible(const std::vector<CAttribute*>& attributes) const;
+    int CompareStringValues(const char16_t* a, const char16_t* b) const;
+    int CompareStrings(const char16_t* a, const char16_t* b, int maxLength, bool primary) const;
+    int CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const;
+    const CCollation& GetCollation() const;
+    void PrepareCollation() const;
+    int GetCollationLanguageID() const;
+    void SortCharacterSet(int codePage, int languageId);
+    KString GetLanguageAndSorting(int languageId) const;
+    const char16_t* SkipEnumeration(const char16_t* value) const;
+    KString GetPrefixString(const char16_t* value, int length) const;
+    static int GetDefaultCodePage();
+    static int GetDefaultCharSet();
+    static int CodePageToCharSet(int codePage);
+    static int CharSetToCodePage(int charSet);
+    static int CodePageToComboBoxIndex(int codePage);
+    static int ComboBoxIndexToCharSet(int index);
+    int GetCodePage() const { return m_formats.GetCodePage(); }
+    // records and their flags (CTableRecords)
+    long GetRecordCount() const { return m_records.GetCount(); }
+    CRecord* GetRecord(long position) const { return m_records.GetRecord(position); }
+    CRecordArray& GetAllRecords() { return m_records.GetAll(); }
+    const CRecordArray& GetAllRecords() const { return m_records.GetAll(); }
+    CRecordArray& GetShownRecords() { return m_records.GetShown(); }
+    // Whether record is a record of this table's store (deleted ones included), for any pointer; cheap.
+    bool ContainsRecord(const CRecord* record) const { return m_records.ContainsRecord(record); }
+    long CountQualRecords();
+    void QualAllRecords();
+    void CloseAllRecords();
+    void SetRecordOpen(CRecord* record, bool open);
+    long GetNumberQualified() const { return m_records.GetNumberQualified(); }
+    void SetNumberQualified(long count) { m_records.SetNumberQualified(count); }
+    long GetNumberShown() const { return m_records.GetShown().GetSize(); }
+    long GetNumberOpen() const { return m_records.GetNumberOpen(); }
+    long CountQualifiedRecords() const { return m_records.GetNumberQualified(); }
+    // messages (CTableMessages)
     int ShowMessage(const SMessage& message);
     // The message of string resource id with %1, %2 ... filled from args.
     int ShowMessage(int id, std::initializer_list<KStringView> args, int type = MESSAGE_OK,
                     int defaultAnswer = ANSWER_OK);
-    // A message made of other texts (code 0); its buttons follow from the default answer: OK alone for OK, Yes
-    // and No for either, OK and Cancel for Cancel.
     int ShowMessage(const KString& text, int defaultAnswer = ANSWER_OK);
-    // The handler sees every message and answers it; null: the default answers.
-    void SetMessageHandler(std::function<int(const SMessage&)> handler) { m_messageHandler = std::move(handler); }
-    // The same for a handler that reads only the text and the default answer.
+    void SetMessageHandler(std::function<int(const SMessage&)> handler);
     void SetMessageHandler(std::function<int(const KString&, int)> handler);
-    const std::vector<KString>& GetMessageLog() const { return m_messageLog; }
-    // The status stack belongs to the thread that pushed onto it when it was empty, until it is empty again:
-    // the tasks of a parallel step (sorting attributes side by side, say) run under the step's own message and
-    // their pushes and pops are ignored. Any thread may push, pop and read.
+    const std::vector<KString>& GetMessageLog() const;
     void PushStatusMessage(const KString& text);
     void PopStatusMessage();
     std::vector<KString> GetStatusMessages() const;
     void ClearStatusMessages();
+    // ---- end of the forwards ----
 
 private:
     struct SCheckpoint;
     void ForgetAttribute(CAttribute* attribute);
-    // A new record appended to all and shown records; what depends on the records is not yet forgotten.
-    CRecord* AppendNewRecord();
     // Forgets what was worked out from the records (selection counts, key map, sorted records).
     void ForgetRecordDerivedState();
+    // Tells the companions about a change.
+    template <class Notice>
+    void NotifyCompanions(const Notice& notice)
+    {
+        for (auto& companion : m_companions)
+            notice(*companion.second);
+    }
 
     std::unique_ptr<COptionSet> m_pOwnOptions;             // used when no option set was given
     COptionSet* m_pOptions;                                // options in force, never null
     CTableAllocator m_allocator;                           // bulk memory of values and records
-    CFormatRegistry m_formats;                             // known formats
+    CTableFormats m_formats{*this};                        // formats and collation
     CImportSettings m_importSettings;                      // import settings and data-source description
     std::vector<std::unique_ptr<CAttribute>> m_attributes; // display order; [0] is the key
-    CRecordStore m_recordStore;                            // owns every record
-    CRecordArray m_allRecords;                             // live records in table order
-    CRecordArray m_shownRecords;                           // records with the shown flag, same order
-    int32_t m_nNextRecordNumber = 0;                       // number of the next record made
+    CTableRecords m_records;                               // the records and their flags
     int32_t m_nLastAttributeId = 0;                        // last id handed out
     int32_t m_nAttributeSequence = 0;                      // non-header attributes ever made
     long m_nNextImportIndex = 0;                           // next import column number handed to a clone
@@ -363,33 +271,9 @@ private:
     CTableObserver* m_pObserver = nullptr;                 // borrowed; may be null
     std::vector<CRecord*> m_keyRecordMap;                  // key value index -> record; empty when invalid
     std::unique_ptr<SCheckpoint> m_pCheckpoint;            // sizes at the checkpoint
-    // formats and collation
-    mutable std::atomic<const CCollation*> m_pCollation{nullptr}; // the string order; null until first needed
-    int m_nCollationLanguage = 0;          // set by SortCharacterSet; 0 = the user-interface language
-    int m_nCodePage = 1252;                // code page given with the collation language
-    bool m_bUnknownFormatReported = false; // message 2988 was shown in this table
-    // selection and qualification
-    std::vector<CAttribute*> m_valueSelectionList; // attributes with a selected-value set, no repeats
-    std::vector<CAttribute*> m_attributeSelection; // rows selected as objects; [0] is the lead
-    std::vector<CRecord*> m_forcedRecords;         // set qualified again after evaluation
-    std::mutex m_evaluationLock;                   // guards m_forcedRecords during parallel evaluation
-    long m_nQualified = 0;                         // records with the qualified flag
-    long m_nQualifiedZeroWidth = 0;                // qualified records without a positive width
-    long m_nOpen = 0;                              // records with the open flag
-    long m_nSelectedRecords = -1;                  // cached overall selected count, -1 when unknown
-    bool m_bCompressedMode = false;                // compressed table or overview
-    bool m_bSortAllMode = false;                   // overview
-    bool m_bAutoHideRefused = false;               // hide refused records after every evaluation
-    bool m_bRestrictionsChanged = false;           // a restriction was added or removed
-    bool m_bRestrictionsReleased = false;          // a restriction was removed: evaluate all records
-    CAttribute* m_pWidthAttribute = nullptr;       // numbers give record widths; may be null
-    CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
-    CAttribute* m_pCursorAttribute = nullptr;
-    std::function<int(const SMessage&)> m_messageHandler;
-    std::vector<KString> m_messageLog;     // every message shown, in order
-    mutable std::mutex m_statusLock;       // guards the two members below
-    std::vector<KString> m_statusMessages; // stack of running operations, pushed by m_statusOwner only
-    std::thread::id m_statusOwner;         // the thread that pushed onto the empty stack; none while it is empty
+    CTableMessages m_messages;                             // messages and status messages
+    // Last, so that they go before the attributes and records they point at.
+    std::vector<std::pair<const void*, std::unique_ptr<CTableCompanion>>> m_companions;
 };
 
 // Keeps a status message on the table's stack while an operation runs.

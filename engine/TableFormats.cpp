@@ -1,6 +1,8 @@
 // The table's formats and collation: the format registry's standard formats and ids, format guessing and
 // checking over all attributes, the string order of values, enumeration prefixes and code pages.
 
+#include "engine/TableFormats.h"
+
 #include "engine/Table.h"
 
 #include <algorithm>
@@ -15,84 +17,84 @@
 
 // ---- formats ----
 
-int CTable::GetFormatID(KStringView format) const
+int CTableFormats::GetFormatID(KStringView format) const
 {
-    return m_formats.GetFormatID(format);
+    return m_registry.GetFormatID(format);
 }
 
-KString CTable::GetFormat(int id) const
+KString CTableFormats::GetFormat(int id) const
 {
-    return m_formats.GetFormat(id);
+    return m_registry.GetFormat(id);
 }
 
-int CTable::AddFormatIfNew(KStringView format, bool sort)
+int CTableFormats::AddFormatIfNew(KStringView format, bool sort)
 {
-    if (!m_formats.AddFormatIfNew(format))
+    if (!m_registry.AddFormatIfNew(format))
         return 0;
     if (sort)
         SortFormatsAndRecomputeIDs();
     return 1;
 }
 
-void CTable::SortFormatsAndRecomputeIDs()
+void CTableFormats::SortFormatsAndRecomputeIDs()
 {
-    m_formats.SortByRank();
-    for (auto& attribute : m_attributes)
-        attribute->RecomputeFormatID();
+    m_registry.SortByRank();
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
+        m_table.FindAttributeFromIndex(i)->RecomputeFormatID();
     // Recorded commands that name formats (history lists and stored queries) refresh their ids here once
     // the command layer keeps such commands.
 }
 
-void CTable::AddStandardFormats()
+void CTableFormats::AddStandardFormats()
 {
-    const CLanguage& language = CLanguage::GetLanguageOrEnglish(m_pOptions->m_nLanguage);
-    m_formats.SetLanguage(language.GetLanguageId());
+    const CLanguage& language = CLanguage::GetLanguageOrEnglish(m_table.GetOptions().m_nLanguage);
+    m_registry.SetLanguage(language.GetLanguageId());
     auto addSlots = [&](int first, int last)
     {
         for (int slot = first; slot <= last; ++slot)
-            m_formats.AddFormatIfNew(language.GetStandardFormat(slot));
+            m_registry.AddFormatIfNew(language.GetStandardFormat(slot));
     };
     addSlots(SLOT_INTEGER, SLOT_FLOATING_2);
     addSlots(SLOT_THOUSANDS_FIXED_TWO, SLOT_FIXED_TWO_2);
-    m_formats.AddFormatIfNew(u"#\u00A0###");
-    m_formats.AddFormatIfNew(u"#\u2019###");
-    m_formats.AddFormatIfNew(u"#'###");
+    m_registry.AddFormatIfNew(u"#\u00A0###");
+    m_registry.AddFormatIfNew(u"#\u2019###");
+    m_registry.AddFormatIfNew(u"#'###");
     addSlots(SLOT_DATE, SLOT_MONTH);
-    m_formats.AddFormatIfNew(u"jjjj-mm-tt");
+    m_registry.AddFormatIfNew(u"jjjj-mm-tt");
     addSlots(SLOT_TIME, SLOT_TIMESPAN);
-    m_formats.AddFormatIfNew(u"####");
-    m_formats.AddFormatIfNew(u"####.");
+    m_registry.AddFormatIfNew(u"####");
+    m_registry.AddFormatIfNew(u"####.");
     SortFormatsAndRecomputeIDs();
     for (int slot : {SLOT_INTEGER, SLOT_FLOATING, SLOT_DATE, SLOT_TIME, SLOT_DATETIME, SLOT_TIMESPAN})
-        m_formats.SetTypeDefault(m_formats.GetFormatID(language.GetStandardFormat(slot)));
+        m_registry.SetTypeDefault(m_registry.GetFormatID(language.GetStandardFormat(slot)));
 }
 
-int CTable::GetLanguageID() const
+int CTableFormats::GetLanguageID() const
 {
-    return m_formats.GetLanguageId();
+    return m_registry.GetLanguageId();
 }
 
-KString CTable::LargeIntegerString(int64_t value) const
+KString CTableFormats::LargeIntegerString(int64_t value) const
 {
     const std::optional<SNumberFormat> thousands =
-        SNumberFormat::Parse(m_formats.GetLanguage().GetStandardFormat(SLOT_INTEGER_THOUSANDS));
+        SNumberFormat::Parse(m_registry.GetLanguage().GetStandardFormat(SLOT_INTEGER_THOUSANDS));
     if (thousands)
         return thousands->WriteInteger(value);
     return platform::ToKString(value);
 }
 
-bool CTable::ReportUnknownFormat(KStringView format, const CAttribute& attribute)
+bool CTableFormats::ReportUnknownFormat(KStringView format, const CAttribute& attribute)
 {
     if (m_bUnknownFormatReported)
         return false;
     m_bUnknownFormatReported = true;
-    ShowMessage(2988, {format, attribute.GetDisplayName(50)});
+    m_table.ShowMessage(2988, {format, attribute.GetDisplayName(50)});
     return true;
 }
 
 // ---- guessing and checking ----
 
-void CTable::AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool check)
+void CTableFormats::AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool check)
 {
     if (attribute.IsHeader() || attribute.IsDerived())
         return;
@@ -102,10 +104,10 @@ void CTable::AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool chec
         (void)attribute.CheckFormat();
 }
 
-void CTable::CheckAllFormats(bool guess, bool check)
+void CTableFormats::CheckAllFormats(bool guess, bool check)
 {
-    for (auto& attribute : m_attributes)
-        AnalyzeAttributeFormat(*attribute, guess, check);
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
+        AnalyzeAttributeFormat(*m_table.FindAttributeFromIndex(i), guess, check);
 }
 
 namespace
@@ -136,7 +138,7 @@ bool Stored(const CAttribute* attribute)
 }
 } // namespace
 
-bool CTable::TransformPossible(const std::vector<CAttribute*>& attributes) const
+bool CTableFormats::TransformPossible(const std::vector<CAttribute*>& attributes) const
 {
     if (attributes.empty())
         return false;
@@ -148,20 +150,20 @@ bool CTable::TransformPossible(const std::vector<CAttribute*>& attributes) const
                        { return Stored(a) && KindOf(a->GetType()) == kind && a->DetermineNoOfIllegalValues() == 0; });
 }
 
-bool CTable::InterpretPossible(const std::vector<CAttribute*>& attributes) const
+bool CTableFormats::InterpretPossible(const std::vector<CAttribute*>& attributes) const
 {
     return !attributes.empty() && std::all_of(attributes.begin(), attributes.end(), Stored);
 }
 
-void CTable::RemoveFormatWarnings()
+void CTableFormats::RemoveFormatWarnings()
 {
-    for (auto& attribute : m_attributes)
-        attribute->SetFormatWarning(false);
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
+        m_table.FindAttributeFromIndex(i)->SetFormatWarning(false);
 }
 
 // ---- order of texts ----
 
-const CCollation& CTable::GetCollation() const
+const CCollation& CTableFormats::GetCollation() const
 {
     const CCollation* collation = m_pCollation.load(std::memory_order_acquire);
     if (!collation)
@@ -173,18 +175,18 @@ const CCollation& CTable::GetCollation() const
     return *collation;
 }
 
-void CTable::PrepareCollation() const
+void CTableFormats::PrepareCollation() const
 {
     if (CCollation::GetSortMode() == SORT_COLLATION)
         (void)GetCollation();
 }
 
-int CTable::GetCollationLanguageID() const
+int CTableFormats::GetCollationLanguageID() const
 {
-    return m_nCollationLanguage != 0 ? m_nCollationLanguage : m_pOptions->m_nLanguage;
+    return m_nCollationLanguage != 0 ? m_nCollationLanguage : m_table.GetOptions().m_nLanguage;
 }
 
-void CTable::SortCharacterSet(int codePage, int languageId)
+void CTableFormats::SortCharacterSet(int codePage, int languageId)
 {
     m_nCodePage = codePage;
     const bool unchanged = languageId == GetCollationLanguageID();
@@ -192,27 +194,28 @@ void CTable::SortCharacterSet(int codePage, int languageId)
     if (unchanged)
         return;
     m_pCollation.store(&CCollation::ForLanguage(languageId), std::memory_order_release);
-    for (auto& attribute : m_attributes)
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
     {
+        CAttribute* attribute = m_table.FindAttributeFromIndex(i);
         if (attribute->IsHeader())
             continue;
         attribute->GetValueArray()->SetSorted(false);
         attribute->RecomputeSortedValues();
     }
-    InvalidateSortedRecords();
+    m_table.InvalidateSortedRecords();
 }
 
-KString CTable::GetLanguageAndSorting(int languageId) const
+KString CTableFormats::GetLanguageAndSorting(int languageId) const
 {
-    return CCollation::GetLanguageAndSorting(languageId, m_pOptions->m_nLanguage);
+    return CCollation::GetLanguageAndSorting(languageId, m_table.GetOptions().m_nLanguage);
 }
 
-int CTable::CompareStrings(const char16_t* a, const char16_t* b, int maxLength, bool primary) const
+int CTableFormats::CompareStrings(const char16_t* a, const char16_t* b, int maxLength, bool primary) const
 {
     return GetCollation().CompareStrings(a, b, maxLength, primary);
 }
 
-int CTable::CompareStringValues(const char16_t* a, const char16_t* b) const
+int CTableFormats::CompareStringValues(const char16_t* a, const char16_t* b) const
 {
     switch (CCollation::GetSortMode())
     {
@@ -225,7 +228,7 @@ int CTable::CompareStringValues(const char16_t* a, const char16_t* b) const
     }
 }
 
-int CTable::CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const
+int CTableFormats::CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const
 {
     const bool emptyA = a[0] == 0;
     const bool emptyB = b[0] == 0;
@@ -244,9 +247,9 @@ int CTable::CompareNumericValues(const char16_t* a, double da, const char16_t* b
 
 // ---- enumeration prefixes ----
 
-const char16_t* CTable::SkipEnumeration(const char16_t* value) const
+const char16_t* CTableFormats::SkipEnumeration(const char16_t* value) const
 {
-    if (!value || !m_pOptions->m_bSkipEnumeration || value[0] != u'#' || value[1] == u'#' || value[1] == 0)
+    if (!value || !m_table.GetOptions().m_bSkipEnumeration || value[0] != u'#' || value[1] == u'#' || value[1] == 0)
         return value;
     for (const char16_t* p = value + 1; *p; ++p)
     {
@@ -256,7 +259,7 @@ const char16_t* CTable::SkipEnumeration(const char16_t* value) const
     return value;
 }
 
-KString CTable::GetPrefixString(const char16_t* value, int length) const
+KString CTableFormats::GetPrefixString(const char16_t* value, int length) const
 {
     if (!value || value[0] == 0)
         return u"\u2014\u2014";
@@ -269,7 +272,7 @@ KString CTable::GetPrefixString(const char16_t* value, int length) const
         --length;
     }
     const char16_t* shown = SkipEnumeration(value);
-    if (m_pOptions->m_bUnderlineURLs && shown[0] == u'~' && shown[1] != 0)
+    if (m_table.GetOptions().m_bUnderlineURLs && shown[0] == u'~' && shown[1] != 0)
         ++shown;
     KString prefix(shown);
     if (length >= 0 && prefix.size() > static_cast<size_t>(length))
@@ -280,32 +283,179 @@ KString CTable::GetPrefixString(const char16_t* value, int length) const
 
 // ---- code pages ----
 
-int CTable::GetDefaultCodePage()
+int CTableFormats::GetDefaultCodePage()
 {
     return codepage::GetDefaultCodePage();
 }
 
-int CTable::GetDefaultCharSet()
+int CTableFormats::GetDefaultCharSet()
 {
     return codepage::GetDefaultCharSet();
 }
 
-int CTable::CodePageToCharSet(int codePage)
+int CTableFormats::CodePageToCharSet(int codePage)
 {
     return codepage::CodePageToCharSet(codePage);
 }
 
-int CTable::CharSetToCodePage(int charSet)
+int CTableFormats::CharSetToCodePage(int charSet)
 {
     return codepage::CharSetToCodePage(charSet);
 }
 
-int CTable::CodePageToComboBoxIndex(int codePage)
+int CTableFormats::CodePageToComboBoxIndex(int codePage)
 {
     return codepage::CodePageToComboBoxIndex(codePage);
 }
 
-int CTable::ComboBoxIndexToCharSet(int index)
+int CTableFormats::ComboBoxIndexToCharSet(int index)
 {
     return codepage::ComboBoxIndexToCharSet(index);
+}
+
+// ---- the table's forwards ----
+
+int CTable::GetFormatID(KStringView format) const
+{
+    return m_formats.GetFormatID(format);
+}
+
+KString CTable::GetFormat(int id) const
+{
+    return m_formats.GetFormat(id);
+}
+
+int CTable::AddFormatIfNew(KStringView format, bool sort)
+{
+    return m_formats.AddFormatIfNew(format, sort);
+}
+
+void CTable::SortFormatsAndRecomputeIDs()
+{
+    m_formats.SortFormatsAndRecomputeIDs();
+}
+
+void CTable::AddStandardFormats()
+{
+    m_formats.AddStandardFormats();
+}
+
+int CTable::GetLanguageID() const
+{
+    return m_formats.GetLanguageID();
+}
+
+KString CTable::LargeIntegerString(int64_t value) const
+{
+    return m_formats.LargeIntegerString(value);
+}
+
+bool CTable::ReportUnknownFormat(KStringView format, const CAttribute& attribute)
+{
+    return m_formats.ReportUnknownFormat(format, attribute);
+}
+
+void CTable::AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bool check)
+{
+    m_formats.AnalyzeAttributeFormat(attribute, guess, check);
+}
+
+void CTable::CheckAllFormats(bool guess, bool check)
+{
+    m_formats.CheckAllFormats(guess, check);
+}
+
+void CTable::RemoveFormatWarnings()
+{
+    m_formats.RemoveFormatWarnings();
+}
+
+bool CTable::TransformPossible(const std::vector<CAttribute*>& attributes) const
+{
+    return m_formats.TransformPossible(attributes);
+}
+
+bool CTable::InterpretPossible(const std::vector<CAttribute*>& attributes) const
+{
+    return m_formats.InterpretPossible(attributes);
+}
+
+int CTable::CompareStringValues(const char16_t* a, const char16_t* b) const
+{
+    return m_formats.CompareStringValues(a, b);
+}
+
+int CTable::CompareStrings(const char16_t* a, const char16_t* b, int maxLength, bool primary) const
+{
+    return m_formats.CompareStrings(a, b, maxLength, primary);
+}
+
+int CTable::CompareNumericValues(const char16_t* a, double da, const char16_t* b, double db) const
+{
+    return m_formats.CompareNumericValues(a, da, b, db);
+}
+
+const CCollation& CTable::GetCollation() const
+{
+    return m_formats.GetCollation();
+}
+
+void CTable::PrepareCollation() const
+{
+    m_formats.PrepareCollation();
+}
+
+int CTable::GetCollationLanguageID() const
+{
+    return m_formats.GetCollationLanguageID();
+}
+
+void CTable::SortCharacterSet(int codePage, int languageId)
+{
+    m_formats.SortCharacterSet(codePage, languageId);
+}
+
+KString CTable::GetLanguageAndSorting(int languageId) const
+{
+    return m_formats.GetLanguageAndSorting(languageId);
+}
+
+const char16_t* CTable::SkipEnumeration(const char16_t* value) const
+{
+    return m_formats.SkipEnumeration(value);
+}
+
+KString CTable::GetPrefixString(const char16_t* value, int length) const
+{
+    return m_formats.GetPrefixString(value, length);
+}
+
+int CTable::GetDefaultCodePage()
+{
+    return CTableFormats::GetDefaultCodePage();
+}
+
+int CTable::GetDefaultCharSet()
+{
+    return CTableFormats::GetDefaultCharSet();
+}
+
+int CTable::CodePageToCharSet(int codePage)
+{
+    return CTableFormats::CodePageToCharSet(codePage);
+}
+
+int CTable::CharSetToCodePage(int charSet)
+{
+    return CTableFormats::CharSetToCodePage(charSet);
+}
+
+int CTable::CodePageToComboBoxIndex(int codePage)
+{
+    return CTableFormats::CodePageToComboBoxIndex(codePage);
+}
+
+int CTable::ComboBoxIndexToCharSet(int index)
+{
+    return CTableFormats::ComboBoxIndexToCharSet(index);
 }

@@ -1,14 +1,8 @@
 #include "engine/ValueArray.h"
 
 #include "engine/Allocator.h"
-#include "engine/Attribute.h"
-#include "engine/Table.h"
-#include "options/OptionSet.h"
-#include "platform/Parallel.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cmath>
 #include <limits>
 
 namespace
@@ -23,8 +17,7 @@ long GrownCapacity(long capacity, long wanted)
 }
 } // namespace
 
-CValueArray::CValueArray(CTableAllocator& allocator, CAttribute* attribute, long capacity)
-    : m_allocator(allocator), m_pAttribute(attribute)
+CValueArray::CValueArray(CTableAllocator& allocator, long capacity) : m_allocator(allocator)
 {
     if (capacity > 0)
         SetMaxSize(capacity, false);
@@ -53,21 +46,11 @@ void CValueArray::SetMaxSize(long size, bool grow)
     m_nCapacity = capacity;
 }
 
-long CValueArray::AddNewValue(const char16_t* text, bool computeNumber, bool hasNumber, double number)
+long CValueArray::AddNewValue(const char16_t* text, bool numeric, bool known, double number)
 {
     if (m_nCount == m_nCapacity)
         SetMaxSize(m_nCount + 1, true);
-    const bool numeric = m_pAttribute->IsNumeric();
-    bool known = false;
-    if (numeric && computeNumber)
-    {
-        number = CAttribute::IsEncodedList(text) ? kUndefinedNumber : m_pAttribute->ReadNumber(text);
-        known = true;
-    }
-    else if (numeric && hasNumber)
-    {
-        known = true;
-    }
+    known = known && numeric;
     if (known && !m_pDoubles)
     {
         // Those before now get no number; the others are written as values come.
@@ -83,15 +66,6 @@ long CValueArray::AddNewValue(const char16_t* text, bool computeNumber, bool has
     if (numeric && !known)
         m_bDoublesValid = false;
     ++m_nCount;
-    m_pAttribute->InvalidateStatistics();
-
-    if (m_bSorted && m_nCount > 1)
-    {
-        if (numeric && !m_bDoublesValid && !known)
-            m_bSorted = false;
-        else if (m_pAttribute->CompareValueIndices(index - 1, index) > 0)
-            m_bSorted = false;
-    }
     return index;
 }
 
@@ -108,7 +82,6 @@ void CValueArray::KeepFirstOfEqualValues(const int32_t* newIndex)
         ++kept;
     }
     m_nCount = kept;
-    m_pAttribute->InvalidateStatistics();
 }
 
 void CValueArray::TakeInOrder(const CValueArray& from, const uint32_t* order, int32_t* newIndex)
@@ -133,51 +106,11 @@ void CValueArray::TakeInOrder(const CValueArray& from, const uint32_t* order, in
     m_bDoublesValid = from.m_bDoublesValid;
 }
 
-double CValueArray::GetDoubleValue(long index)
+double* CValueArray::GetDoublesForWriting()
 {
-    if (!m_pAttribute->IsNumeric())
-        return kUndefinedNumber;
-    if (!m_bDoublesValid || !m_pDoubles)
-        RecomputeDoubleValues();
-    return m_pDoubles[index];
-}
-
-long CValueArray::RecomputeDoubleValues()
-{
-    if (!m_pAttribute->IsNumeric())
-    {
-        m_bDoublesValid = true;
-        return 0;
-    }
-    if (!m_pDoubles) // every slot up to the count is written below
+    if (!m_pDoubles)
         m_pDoubles = static_cast<double*>(m_allocator.AllocateMemory(std::max(m_nCapacity, 1L) * sizeof(double)));
-    const long n = m_nCount;
-    // Reads the numbers of [from, to); returns how many texts there read as none (a read never gives NaN).
-    auto parse = [this](size_t from, size_t to)
-    {
-        long unread = 0;
-        for (size_t i = from; i < to; ++i)
-        {
-            const char16_t* text = m_pValues[i];
-            const bool list = CAttribute::IsEncodedList(text);
-            m_pDoubles[i] = list ? kUndefinedNumber : m_pAttribute->ReadStoredNumber(CValueStore::Padded(text));
-            unread += text[0] != 0 && !list && std::isnan(m_pDoubles[i]);
-        }
-        return unread;
-    };
-    std::atomic<long> unread = 0;
-    if (n > 1000 && m_pAttribute->GetTable()->UseMulticores())
-    {
-        // Runs of neighbouring values per task: tasks taking every k-th value would write the same cache lines.
-        platform::ParallelFor(0, static_cast<size_t>(n), 4096,
-                              [&](size_t from, size_t to) { unread += parse(from, to); });
-    }
-    else
-    {
-        unread = parse(0, static_cast<size_t>(n));
-    }
-    m_bDoublesValid = true;
-    return unread;
+    return m_pDoubles;
 }
 
 void CValueArray::RemoveAll()

@@ -2,13 +2,15 @@
 // CValueArray: the distinct values of one attribute in index order.
 //
 // Each entry points at text in the attribute's value store; numeric attributes
-// keep a double beside each text. Worked example: values added in the order
+// keep a double beside each text. The array knows nothing of formats: its
+// owner (CAttribute) reads the numbers and decides the order, and tells the
+// array what it found. Worked example: values added in the order
 // "b", "a", "b", "" to four records give the array ["b", "a", ""] and the
 // record indices [0, 1, 0, 2]; after sorting the array is ["a", "b", ""] and
 // the indices become [1, 0, 1, 2] (undefined sorts last).
 //
-// Threading: used from the table's thread; RecomputeDoubleValues splits its
-// work over parallel tasks that write disjoint slots.
+// Threading: used from the table's thread; the owner may fill the numbers from
+// parallel tasks that write disjoint slots (GetDoublesForWriting).
 
 #include "engine/Export.h"
 #include "platform/Text.h"
@@ -17,20 +19,19 @@
 #include <cstdint>
 #include <limits>
 
-class CAttribute;
 class CTableAllocator;
 
 class KORVALIN_CLASS CValueArray
 {
 public:
-    CValueArray(CTableAllocator& allocator, CAttribute* attribute, long capacity);
+    CValueArray(CTableAllocator& allocator, long capacity);
     ~CValueArray();
     CValueArray(const CValueArray&) = delete;
     CValueArray& operator=(const CValueArray&) = delete;
 
-    // Appends a value; returns its index. With computeNumber the number is read
-    // from the text with the attribute's format; with hasNumber it is given.
-    long AddNewValue(const char16_t* text, bool computeNumber, bool hasNumber, double number);
+    // Appends a value; returns its index. numeric: the values carry numbers; known: number is the value's (else
+    // its number is to be read from the text later). The sorted flag is the caller's to clear.
+    long AddNewValue(const char16_t* text, bool numeric, bool known, double number);
 
     // True when AppendUnsorted may append: the array is not flagged sorted and keeps no numbers.
     bool AppendsUnsorted() const { return !m_bSorted && !m_pDoubles; }
@@ -53,9 +54,7 @@ public:
     // All the stored texts, in index order.
     const char16_t* const* GetValues() const { return m_pValues; }
     const char16_t* GetLastValue() const { return m_nCount > 0 ? m_pValues[m_nCount - 1] : nullptr; }
-    // The number of a value; recomputes all numbers first when they are invalid. NaN for text.
-    double GetDoubleValue(long index);
-    // The number as stored, without recomputing.
+    // The number as stored (valid when DoublesValid); NaN without numbers.
     double GetStoredDoubleValue(long index) const
     {
         return m_pDoubles ? m_pDoubles[index] : std::numeric_limits<double>::quiet_NaN();
@@ -72,8 +71,10 @@ public:
     bool HasDoubles() const { return m_pDoubles != nullptr; }
     bool DoublesValid() const { return m_bDoublesValid; }
 
-    // Reads every number from its text again; returns how many texts, neither empty nor lists, read as none.
-    long RecomputeDoubleValues();
+    // The numbers of all values, for the owner to fill (made, undefined, when there were none); then
+    // SetDoublesValid. Every slot up to the count is to be written.
+    double* GetDoublesForWriting();
+    void SetDoublesValid() { m_bDoublesValid = true; }
     void InvalidateDoubleValues() { m_bDoublesValid = false; }
 
     bool IsSorted() const { return m_bSorted; }
@@ -97,7 +98,6 @@ public:
 
 private:
     CTableAllocator& m_allocator;
-    CAttribute* m_pAttribute;             // owner; decides numbers and order
     const char16_t** m_pValues = nullptr; // m_nCapacity slots, the first m_nCount set
     // Null until a number is stored or computed; else m_nCapacity slots, the first m_nCount set (a slot beyond
     // the count is never read: its pages need not be touched).

@@ -100,7 +100,7 @@ public:
         const size_t count = indices.size();
         std::vector<uint64_t> keys(count);
         for (size_t i = 0; i < count; ++i)
-            keys[i] = OrderedBits(m_values.GetDoubleValue(static_cast<long>(indices[i])));
+            keys[i] = OrderedBits(m_values.GetStoredDoubleValue(static_cast<long>(indices[i])));
         if (std::adjacent_find(keys.begin(), keys.end(), std::greater_equal<uint64_t>()) == keys.end())
             return; // numbers that arrived in order (counters, keys)
         if (count >= kRadixEntries)
@@ -485,9 +485,9 @@ bool AscendingNumbers(const CValueArray& values, const std::vector<uint32_t>& or
 void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
 {
     if (IsNumeric() && (!m_pValueArray->DoublesValid() || !m_pValueArray->HasDoubles()))
-        m_pValueArray->RecomputeDoubleValues(); // before any task reads the numbers
+        RecomputeDoubleValues(); // before any task reads the numbers
     const int mode = CCollation::GetSortMode();
-    if (m_bSortByDefinitionOrder || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
+    if (IsSortByDefinitionOrder() || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
     {
         auto less = [this](uint32_t a, uint32_t b) { return CompareValueIndices(a, b) < 0; };
         if (parallel)

@@ -126,7 +126,7 @@ void CReadRun::ReadNamesLine(long line)
     }
 }
 
-void CReadRun::ReadQtcTransposed()
+void CReadRun::ReadRecordPerLine()
 {
     const long namesLine = m_settings.m_bAttributeNames ? std::max(1, m_settings.m_nAttributeNameLine) : 0;
     long firstData = std::max(1, m_settings.m_nFirstDataLine);
@@ -187,7 +187,7 @@ void CReadRun::ReadDataLines(long line)
     }
 }
 
-void CReadRun::ReadQtcNormal()
+void CReadRun::ReadAttributePerLine()
 {
     const long maxRecords = m_settings.m_nMaxRecords;
     CStatusMessageGuard status(m_table, FormatResource(2404, {platform::ToKString(1)}));

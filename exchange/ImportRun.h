@@ -40,8 +40,8 @@ public:
             m_reader.SetMoreText(std::move(more));
     }
 
-    void ReadQtcTransposed();
-    void ReadQtcNormal();
+    void ReadRecordPerLine();
+    void ReadAttributePerLine();
     // Messages and the description after a successful read.
     void Finish();
     // The physical line at which reading stands (for errors).

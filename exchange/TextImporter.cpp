@@ -167,9 +167,9 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
     try
     {
         if (used.m_bTransposed)
-            run.ReadQtcTransposed();
+            run.ReadRecordPerLine();
         else
-            run.ReadQtcNormal();
+            run.ReadAttributePerLine();
         run.Finish();
         // Every value is stored by now: the decoded text (twice the file's size) goes before the analysis
         // needs memory of its own. The run must not look at its text from here on.

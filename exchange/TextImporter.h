@@ -3,8 +3,8 @@
 //
 // The importer runs the stages of a read: it decodes the file (TextDecoding.h: byte-order mark, code page
 // through ICU, UTF-8, UTF-16, UTF-32; a large UTF-8 file a window at a time while it is read, else whole),
-// reads it (ImportRun.h) with one record per line (ReadQtcTransposed) or one attribute per line
-// (ReadQtcNormal), the data lines of large texts scanned and stored in bulk, tells the user
+// reads it (ImportRun.h) with one record per line (ReadRecordPerLine) or one attribute per line
+// (ReadAttributePerLine), the data lines of large texts scanned and stored in bulk, tells the user
 // once about over-long cells, stray quotes, extra and missing values and the special characters it met,
 // sets the table's data-source description and import settings, and lets the table guess formats
 // (CTable::AnalyzeTable). A read that fails or is cancelled leaves the table as it was: it runs under a

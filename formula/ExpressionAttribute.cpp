@@ -36,7 +36,7 @@ int CAttributeInputs::Bind(CTable& table, const std::vector<KString>& names)
         CValueArray* values = attribute->GetNrOfValues() > 0 ? attribute->GetValueArray() : nullptr;
         const bool numeric = attribute->IsNumeric();
         if (numeric && values)
-            values->GetDoubleValue(0); // brings every number up to date once, not per record
+            attribute->GetNumericValue(0); // brings every number up to date once, not per record
         m_inputs.push_back({attribute, values, numeric});
         m_tokens[i].SetType(attribute->GetType(), attribute->GetFormatId());
         m_tokens[i].SetTokenType(TokenTypeOfValueType(attribute->GetType()));

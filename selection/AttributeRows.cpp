@@ -1,8 +1,9 @@
 // Attributes selected as rows, and hiding attributes by their content.
 
 #include "engine/Table.h"
+#include "selection/TableSelection.h"
 
-void CTable::SelectAttribute(CAttribute* attribute, bool keep)
+void CTableSelection::SelectAttribute(CAttribute* attribute, bool keep)
 {
     if (!attribute)
         return;
@@ -14,7 +15,7 @@ void CTable::SelectAttribute(CAttribute* attribute, bool keep)
         m_attributeSelection.push_back(attribute);
 }
 
-void CTable::SelectAttributes(const std::vector<CAttribute*>& attributes)
+void CTableSelection::SelectAttributes(const std::vector<CAttribute*>& attributes)
 {
     DeselectAllValues();
     m_attributeSelection.clear();
@@ -22,14 +23,15 @@ void CTable::SelectAttributes(const std::vector<CAttribute*>& attributes)
         SelectAttribute(attribute, true);
 }
 
-void CTable::SelectAllAttributes()
+void CTableSelection::SelectAllAttributes()
 {
     DeselectAllValues();
     m_attributeSelection.clear();
-    for (auto& attribute : m_attributes)
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
     {
+        CAttribute* attribute = m_table.FindAttributeFromIndex(i);
         if (attribute->IsShown() && !attribute->IsSuppressed())
-            m_attributeSelection.push_back(attribute.get());
+            m_attributeSelection.push_back(attribute);
     }
 }
 
@@ -65,38 +67,41 @@ void HideHeadersWithoutShownChildren(CTable& table, bool suppress)
 
 // Hides the shown, unrestricted, non-header attributes for which hide answers true.
 template <class Hide>
-static void HideAttributesBy(CTable& table, const Hide& hide)
+static void HideAttributesBy(CTableSelection& selection, const Hide& hide)
 {
+    CTable& table = selection.GetTable();
     for (long i = 0; i < table.GetAttributeCount(); ++i)
     {
         CAttribute* attribute = table.FindAttributeFromIndex(i);
         if (!attribute->IsShown() || attribute->IsHeader())
             continue;
-        if (table.HasSelectedValues(attribute))
-            table.DeselectAllValues();
-        if (table.IsSelected(attribute))
-            table.DeselectAllAttributes();
-        if (!attribute->IsRestricted() && hide(attribute))
+        if (selection.HasSelectedValues(attribute))
+            selection.DeselectAllValues();
+        if (selection.IsSelected(attribute))
+            selection.DeselectAllAttributes();
+        const CAttributeSelection* state = selection.Find(*attribute);
+        if (!(state && state->IsRestricted()) && hide(attribute))
             attribute->SetShown(false);
     }
     HideHeadersWithoutShownChildren(table, false);
 }
 
-void CTable::HideIdenticalAttributes(bool emptyOnly)
+void CTableSelection::HideIdenticalAttributes(bool emptyOnly)
 {
     HideAttributesBy(*this, [emptyOnly](CAttribute* attribute) {
         return emptyOnly ? !attribute->HasNonEmptyValue() : !attribute->HasMoreThanOneValue();
     });
 }
 
-void CTable::HideCompleteAttributes()
+void CTableSelection::HideCompleteAttributes()
 {
     HideAttributesBy(*this, [this](CAttribute* attribute) {
         // Complete: there are qualified records and none of them lacks a value.
         bool any = false;
-        for (long i = 0; i < m_allRecords.GetSize(); ++i)
+        const CRecordArray& all = m_table.GetAllRecords();
+        for (long i = 0; i < all.GetSize(); ++i)
         {
-            const CRecord* record = m_allRecords.GetRecord(i);
+            const CRecord* record = all.GetRecord(i);
             if (!record->m_bQualified)
                 continue;
             any = true;
@@ -107,24 +112,25 @@ void CTable::HideCompleteAttributes()
     });
 }
 
-void CTable::HideEmptyHeaders()
+void CTableSelection::HideEmptyHeaders()
 {
-    HideHeadersWithoutShownChildren(*this, true);
+    HideHeadersWithoutShownChildren(m_table, true);
 }
 
-void CTable::ShowAllHiddenAttributes(bool selectThem)
+void CTableSelection::ShowAllHiddenAttributes(bool selectThem)
 {
     if (selectThem)
     {
         DeselectAllValues();
         m_attributeSelection.clear();
     }
-    for (auto& attribute : m_attributes)
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
     {
+        CAttribute* attribute = m_table.FindAttributeFromIndex(i);
         if (attribute->IsSuppressed() || attribute->IsShown())
             continue;
         attribute->SetShown(true);
         if (selectThem)
-            m_attributeSelection.push_back(attribute.get());
+            m_attributeSelection.push_back(attribute);
     }
 }

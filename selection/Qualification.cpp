@@ -6,21 +6,22 @@
 #include "platform/Resources.h"
 #include "selection/RecordScan.h"
 #include "selection/SetAttributeCommand.h"
+#include "selection/TableSelection.h"
 
 #include <algorithm>
 #include <cmath>
 
 // ---- restriction lists ----
 
-void CAttribute::AddRestriction(std::shared_ptr<CSetAttributeCommand> restriction)
+void CAttributeSelection::AddRestriction(std::shared_ptr<CSetAttributeCommand> restriction)
 {
-    if (IsHeader() || !restriction)
+    if (m_attribute.IsHeader() || !restriction)
         return;
     m_restrictions.push_back(std::move(restriction));
-    m_pTable->SetRestrictionsChanged(false);
+    m_owner.GetQualification().SetRestrictionsChanged(false);
 }
 
-bool CAttribute::IsConstant() const
+bool CAttributeSelection::IsConstant() const
 {
     bool anyValueSet = false;
     for (const auto& restriction : m_restrictions)
@@ -35,7 +36,7 @@ bool CAttribute::IsConstant() const
     return anyValueSet;
 }
 
-void CAttribute::GetRestrictedValues(CSet& out) const
+void CAttributeSelection::GetRestrictedValues(CSet& out) const
 {
     out.RemoveAll();
     for (const auto& restriction : m_restrictions)
@@ -46,7 +47,7 @@ void CAttribute::GetRestrictedValues(CSet& out) const
     }
 }
 
-void CAttribute::ReleaseRestrictions()
+void CAttributeSelection::ReleaseRestrictions()
 {
     if (m_restrictions.empty())
         return;
@@ -58,22 +59,47 @@ void CAttribute::ReleaseRestrictions()
             continue;
         for (const auto& member : restriction->GetMembers())
         {
-            if (member->GetAttribute() != this)
-                member->GetAttribute()->ReleaseDisjunction(restriction.get());
+            if (member->GetAttribute() != &m_attribute)
+                m_owner.For(*member->GetAttribute()).ReleaseDisjunction(restriction.get());
         }
     }
-    m_pTable->SetRestrictionsChanged(true);
+    m_owner.GetQualification().SetRestrictionsChanged(true);
 }
 
-bool CAttribute::ReleaseDisjunction(const CSetAttributeCommand* disjunction)
+bool CAttributeSelection::ReleaseDisjunction(const CSetAttributeCommand* disjunction)
 {
     const auto it = std::find_if(m_restrictions.begin(), m_restrictions.end(),
                                  [&](const auto& r) { return r.get() == disjunction; });
     if (it == m_restrictions.end())
         return false;
     m_restrictions.erase(it);
-    m_pTable->SetRestrictionsChanged(true);
+    m_owner.GetQualification().SetRestrictionsChanged(true);
     return true;
+}
+
+// ---- the evaluation's state ----
+
+CQualification::CQualification(CTableSelection& owner, CTable& table) : m_owner(owner), m_table(table) {}
+
+void CQualification::SetRestrictionsChanged(bool released)
+{
+    m_bRestrictionsChanged = true;
+    if (released)
+        m_bRestrictionsReleased = true;
+}
+
+void CQualification::Clear()
+{
+    m_forcedRecords.clear();
+    m_pWidthAttribute = nullptr;
+    m_nQualifiedZeroWidth = 0;
+    m_bRestrictionsChanged = m_bRestrictionsReleased = false;
+}
+
+void CQualification::ForgetAttribute(const CAttribute* attribute)
+{
+    if (m_pWidthAttribute == attribute)
+        m_pWidthAttribute = nullptr;
 }
 
 // ---- evaluation ----
@@ -85,11 +111,10 @@ namespace
 // without one are answered by repair(record) on the table's thread afterwards.
 // Returns the number of records refused.
 template <class Test, class Repair>
-long RefuseRecords(CTable& table, const CFieldArray& fields, const CRecordArray& records, std::mutex& lock,
+long RefuseRecords(CTable& table, bool keepOpen, const CFieldArray& fields, const CRecordArray& records, std::mutex& lock,
                    std::vector<CRecord*>& forced, const Test& test, const Repair& repair)
 {
     const long n = records.GetSize();
-    const bool keepOpen = !table.IsSortAllMode();
     std::vector<CRecord*> missing;
     long refused = 0;
     auto refuse = [&](CRecord* record, std::vector<CRecord*>& localForced) {
@@ -131,16 +156,17 @@ long RefuseRecords(CTable& table, const CFieldArray& fields, const CRecordArray&
 }
 } // namespace
 
-long CTable::EvaluateAttribute(CAttribute* attribute, const CRecordArray& records,
+long CQualification::EvaluateAttribute(CAttribute* attribute, const CRecordArray& records,
                                std::vector<const CSetAttributeCommand*>& done)
 {
-    if (attribute->IsHeader() || !attribute->IsRestricted())
+    const CAttributeSelection* state = m_owner.Find(*attribute);
+    if (attribute->IsHeader() || !state || !state->IsRestricted())
         return 0;
     long refused = 0;
-    CStatusMessageGuard status(*this, FormatResource(1302, {attribute->GetDisplayName(30)}));
+    CStatusMessageGuard status(m_table, FormatResource(1302, {attribute->GetDisplayName(30)}));
     std::vector<const CSetAttributeCommand*> valueRestrictions;
     std::vector<const CSetAttributeCommand*> disjunctions;
-    for (const auto& restriction : attribute->GetRestrictions())
+    for (const auto& restriction : state->GetRestrictions())
     {
         if (std::find(done.begin(), done.end(), restriction.get()) != done.end())
             continue;
@@ -167,7 +193,7 @@ long CTable::EvaluateAttribute(CAttribute* attribute, const CRecordArray& record
                 accepted[i] &= own[i];
         }
         refused += RefuseRecords(
-            *this, attribute->GetFieldArray(), records, m_evaluationLock, m_forcedRecords,
+            m_table, !m_owner.IsSortAllMode(), attribute->GetFieldArray(), records, m_evaluationLock, m_forcedRecords,
             [&](CRecord*, long index) { return accepted[index] != 0; },
             [&](CRecord* record) {
                 const char16_t* value = attribute->GetFieldValue(record);
@@ -193,7 +219,7 @@ long CTable::EvaluateAttribute(CAttribute* attribute, const CRecordArray& record
             members.push_back({memberAttribute, member->ComputeAcceptedValues(memberAttribute)});
         }
         refused += RefuseRecords(
-            *this, attribute->GetFieldArray(), records, m_evaluationLock, m_forcedRecords,
+            m_table, !m_owner.IsSortAllMode(), attribute->GetFieldArray(), records, m_evaluationLock, m_forcedRecords,
             [&](CRecord* record, long) {
                 for (const SMember& member : members)
                 {
@@ -208,21 +234,25 @@ long CTable::EvaluateAttribute(CAttribute* attribute, const CRecordArray& record
     return refused;
 }
 
-void CTable::Evaluate()
+void CQualification::Evaluate()
 {
-    CStatusMessageGuard status(*this, LoadResourceString(1672));
+    CStatusMessageGuard status(m_table, LoadResourceString(1672));
     m_forcedRecords.clear();
-    const CRecordArray& records = m_bRestrictionsReleased ? m_allRecords : m_shownRecords;
+    const CRecordArray& records = m_bRestrictionsReleased ? m_table.GetAllRecords() : m_table.GetShownRecords();
     std::vector<const CSetAttributeCommand*> done;
     // Records outside the tested ones are refused already (they are not shown), so the count
     // follows from the records refused now.
     long refused = 0;
-    for (auto& attribute : m_attributes)
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
     {
-        if (attribute->IsRestricted())
-            refused += EvaluateAttribute(attribute.get(), records, done);
-        if (!attribute->IsHeader() && attribute->HasSelection())
-            attribute->m_bSelectionDirty = true;
+        CAttribute* attribute = m_table.FindAttributeFromIndex(i);
+        CAttributeSelection* state = attribute->IsHeader() ? nullptr : m_owner.Find(*attribute);
+        if (!state)
+            continue;
+        if (state->IsRestricted())
+            refused += EvaluateAttribute(attribute, records, done);
+        if (state->HasSelection())
+            state->SetSelectionDirty();
     }
     for (CRecord* record : m_forcedRecords)
     {
@@ -232,84 +262,81 @@ void CTable::Evaluate()
             --refused;
         }
     }
-    m_nQualified -= refused;
-    ClearSelectionCounts();
+    m_table.SetNumberQualified(m_table.GetNumberQualified() - refused);
+    m_owner.ClearSelectionCounts();
 }
 
-void CTable::Reevaluate(bool animate)
+void CQualification::Reevaluate(bool animate)
 {
     const bool released = m_bRestrictionsReleased;
     if (released)
-        QualAllRecords();
+        m_table.QualAllRecords();
     Evaluate();
     if (released)
     {
         // Records that qualify again come back on screen; refused ones still shown stay.
-        const long n = m_allRecords.GetSize();
-        CRecord* const* records = m_allRecords.GetData();
-        m_shownRecords.RemoveAll();
-        m_shownRecords.SetMaxSize(n);
+        const long n = m_table.GetAllRecords().GetSize();
+        CRecord* const* records = m_table.GetAllRecords().GetData();
+        m_table.GetShownRecords().RemoveAll();
+        m_table.GetShownRecords().SetMaxSize(n);
         for (long i = 0; i < n; ++i)
         {
             CRecord* record = records[i];
             record->m_bShown |= record->m_bQualified;
             if (record->m_bShown)
-                m_shownRecords.AddRecord(record);
+                m_table.GetShownRecords().AddRecord(record);
         }
     }
-    for (auto& attribute : m_attributes)
-        attribute->InvalidateSortedRecords();
-    if (m_bAutoHideRefused || m_bSortAllMode)
+    m_table.InvalidateSortedRecords();
+    if (m_bAutoHideRefused || m_owner.IsSortAllMode())
         HideRefusedRecords(animate);
     m_bRestrictionsChanged = false;
     m_bRestrictionsReleased = false;
 }
 
-void CTable::HideRefusedRecords(bool animate)
+void CQualification::HideRefusedRecords(bool animate)
 {
     (void)animate; // the animation belongs to the display
-    if (GetNumberShown() <= m_nQualified)
+    if (m_table.GetNumberShown() <= m_table.GetNumberQualified())
         return;
-    const long n = m_allRecords.GetSize();
-    CRecord* const* records = m_allRecords.GetData();
+    const long n = m_table.GetAllRecords().GetSize();
+    CRecord* const* records = m_table.GetAllRecords().GetData();
     for (long i = 0; i < n; ++i)
     {
         CRecord* record = records[i];
         if (record->m_bShown && !record->m_bQualified && record->m_bOpen)
         {
-            record->m_bOpen = 0;
-            --m_nOpen;
+            m_table.SetRecordOpen(record, false);
         }
         record->m_bShown = record->m_bQualified;
     }
-    m_shownRecords.RemoveAll();
-    RecomputeShownRecords();
+    m_table.GetShownRecords().RemoveAll();
+    m_table.RecomputeShownRecords();
 }
 
-void CTable::ShowAllRefusedRecords()
+void CQualification::ShowAllRefusedRecords()
 {
-    const long n = m_allRecords.GetSize();
-    CRecord* const* records = m_allRecords.GetData();
+    const long n = m_table.GetAllRecords().GetSize();
+    CRecord* const* records = m_table.GetAllRecords().GetData();
     for (long i = 0; i < n; ++i)
     {
         records[i]->m_bShown = 1;
         records[i]->m_bQualified = 1;
     }
-    m_shownRecords.Assign(m_allRecords);
-    m_nQualified = n;
-    ClearSelectionCounts();
-    for (auto& attribute : m_attributes)
-        attribute->InvalidateSortedRecords();
+    m_table.GetShownRecords().Assign(m_table.GetAllRecords());
+    m_table.SetNumberQualified(n);
+    m_owner.ClearSelectionCounts();
+    m_table.InvalidateSortedRecords();
 }
 
-long CTable::CountQualZeroWidthRecords()
+long CQualification::CountQualZeroWidthRecords()
 {
     long count = 0;
     if (m_pWidthAttribute && !m_pWidthAttribute->IsHeader())
     {
-        for (long i = 0; i < m_allRecords.GetSize(); ++i)
+        for (long i = 0; i < m_table.GetAllRecords().GetSize(); ++i)
         {
-            CRecord* record = m_allRecords.GetRecord(i);
+            CRecord* record = m_table.GetAllRecords().GetRecord(i);
             if (!record->m_bQualified)
                 continue;
             const double width = m_pWidthAttribute->GetNumericValue(m_pWidthAttribute->GetFieldValueIndex(record));
@@ -321,21 +348,23 @@ long CTable::CountQualZeroWidthRecords()
     return count;
 }
 
-CAttribute* CTable::FindFirstSelectedRestrictedAttribute() const
+CAttribute* CQualification::FindFirstSelectedRestrictedAttribute() const
 {
-    for (const auto& attribute : m_attributes)
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
     {
-        if (attribute->IsRestricted() && attribute->HasSelection())
-            return attribute.get();
+        CAttribute* attribute = m_table.FindAttributeFromIndex(i);
+        const CAttributeSelection* state = m_owner.Find(*attribute);
+        if (state && state->IsRestricted() && state->HasSelection())
+            return attribute;
     }
     return nullptr;
 }
 
-bool CTable::GetAffectedRecords(const CSetAttributeCommand& restriction, CSet& out, bool includeRefused,
+bool CQualification::GetAffectedRecords(const CSetAttributeCommand& restriction, CSet& out, bool includeRefused,
                                 const CRecordArray* records)
 {
     out.RemoveAll();
-    const CRecordArray& tested = records ? *records : m_allRecords;
+    const CRecordArray& tested = records ? *records : m_table.GetAllRecords();
     const_cast<CSetAttributeCommand&>(restriction).Prepare();
     bool refusedAccepted = false;
     for (long i = 0; i < tested.GetSize(); ++i)
@@ -353,7 +382,7 @@ bool CTable::GetAffectedRecords(const CSetAttributeCommand& restriction, CSet& o
     return refusedAccepted;
 }
 
-std::shared_ptr<CSetAttributeCommand> CTable::GetDefiningRestriction(bool fromRecords)
+std::shared_ptr<CSetAttributeCommand> CTableSelection::GetDefiningRestriction(bool fromRecords)
 {
     if (m_valueSelectionList.empty())
         return nullptr;
@@ -366,17 +395,15 @@ std::shared_ptr<CSetAttributeCommand> CTable::GetDefiningRestriction(bool fromRe
     if (fromRecords)
     {
         CAttribute* first = nullptr;
-        for (auto& attribute : m_attributes)
+        for (long i = 0; i < m_table.GetAttributeCount() && !first; ++i)
         {
+            CAttribute* attribute = m_table.FindAttributeFromIndex(i);
             if (!attribute->IsHeader())
-            {
-                first = attribute.get();
-                break;
-            }
+                first = attribute;
         }
         if (!first)
             return nullptr;
-        CSet records(static_cast<size_t>(GetRecordCount()));
+        CSet records(static_cast<size_t>(m_table.GetRecordCount()));
         GetOverallSelectedRecords(records, true);
         auto values = std::make_unique<CSet>(static_cast<size_t>(records.GetCount()));
         for (long i = 0; i < records.GetCount(); ++i)
@@ -387,14 +414,15 @@ std::shared_ptr<CSetAttributeCommand> CTable::GetDefiningRestriction(bool fromRe
     {
         std::vector<std::shared_ptr<CSetAttributeCommand>> members;
         for (CAttribute* attribute : m_valueSelectionList)
-            members.push_back(CSetAttributeCommand::MakeValueSet(attribute, copyOf(*attribute->GetSelectedValues())));
+            members.push_back(CSetAttributeCommand::MakeValueSet(attribute, copyOf(*For(*attribute).GetSelectedValues())));
         restriction = CSetAttributeCommand::MakeDisjunction(std::move(members));
     }
     else
     {
         CAttribute* attribute = m_valueSelectionList.front();
-        restriction = CSetAttributeCommand::MakeValueSet(attribute, copyOf(*attribute->GetSelectedValues()));
-        restriction->SetFromRange(attribute->IsRangeSelection());
+        const CAttributeSelection& state = For(*attribute);
+        restriction = CSetAttributeCommand::MakeValueSet(attribute, copyOf(*state.GetSelectedValues()));
+        restriction->SetFromRange(state.IsRangeSelection());
     }
     restriction->Prepare();
     return restriction;

@@ -4,6 +4,7 @@
 #include "engine/Table.h"
 #include "platform/Resources.h"
 #include "selection/RecordScan.h"
+#include "selection/TableSelection.h"
 
 #include <mutex>
 #include <unordered_map>
@@ -11,23 +12,58 @@
 namespace
 {
 // Per value index of the attribute: 1 when the value is selected (lists part by part).
-std::vector<uint8_t> SelectedValueIndices(const CAttribute& attribute)
+std::vector<uint8_t> SelectedValueIndices(const CAttributeSelection& selection)
 {
-    const long n = attribute.GetNrOfValues();
+    const long n = selection.GetAttribute().GetNrOfValues();
     std::vector<uint8_t> selected(static_cast<size_t>(n), 0);
     for (long i = 0; i < n; ++i)
-        selected[i] = attribute.IsValueIndexSelected(i) ? 1 : 0;
+        selected[i] = selection.IsValueIndexSelected(i) ? 1 : 0;
     return selected;
 }
 } // namespace
 
-bool CAttribute::IsValueSelected(const char16_t* value) const
+CAttributeSelection::CAttributeSelection(CTableSelection& owner, CAttribute& attribute)
+    : m_owner(owner), m_attribute(attribute)
+{
+}
+
+CAttributeSelection::~CAttributeSelection() = default;
+
+CTable& CAttributeSelection::Table() const
+{
+    return m_owner.GetTable();
+}
+
+bool CAttributeSelection::IsValueIndexSelected(long index) const
+{
+    return IsValueSelected(m_attribute.GetValue(index));
+}
+
+void CAttributeSelection::DeselectAllValues()
+{
+    if (!m_pSelectedValues)
+        return;
+    m_pSelectedValues.reset();
+    m_pExplicitRecords.reset();
+    m_pImplicitRecords.reset();
+    m_bRangeSelection = false;
+    m_pRangeLow = m_pRangeHigh = nullptr;
+    m_nSelectedRecordCount = 0;
+    m_bWholeSelection = false;
+    m_bSelectionDirty = false;
+    m_bSelectedByColour = false;
+    m_nSelectionPrefixLength = -1;
+    m_owner.RemoveFromValueSelectionList(&m_attribute);
+    m_owner.ClearSelectionCounts();
+}
+
+bool CAttributeSelection::IsValueSelected(const char16_t* value) const
 {
     if (!m_pSelectedValues || !value)
         return false;
-    if (!IsEncodedList(value))
+    if (!CAttribute::IsEncodedList(value))
         return m_pSelectedValues->Find(value);
-    for (const char16_t* part : GetEncodedMultipleValues(value))
+    for (const char16_t* part : CAttribute::GetEncodedMultipleValues(value))
     {
         if (m_pSelectedValues->Find(part))
             return true;
@@ -35,28 +71,28 @@ bool CAttribute::IsValueSelected(const char16_t* value) const
     return false;
 }
 
-void CAttribute::SelectValue(const char16_t* value, CRecord* record, bool extend, bool keepOutOfList,
+void CAttributeSelection::SelectValue(const char16_t* value, CRecord* record, bool extend, bool keepOutOfList,
                              bool refreshValueList)
 {
     (void)refreshValueList; // the value list window belongs to the display
-    if (IsHeader())
+    if (m_attribute.IsHeader())
         return;
-    if (!extend && m_pTable->GetLeadAttribute())
-        m_pTable->DeselectAllAttributes();
-    m_pTable->ResetCursor();
-    const bool byRecord = record && !m_pTable->IsCompressedMode() && extend;
+    if (!extend && m_owner.GetLeadAttribute())
+        m_owner.DeselectAllAttributes();
+    m_owner.ResetCursor();
+    const bool byRecord = record && !m_owner.IsCompressedMode() && extend;
     if (byRecord)
         RecomputeExplicitlySelectedRecordsIfNecessary();
     if (!(value && m_pSelectedValues && m_pSelectedValues->Find(value)))
     {
         if (!keepOutOfList && value)
-            m_pTable->AddToValueSelectionList(this);
+            m_owner.AddToValueSelectionList(&m_attribute);
         if (!extend)
             m_pSelectedValues.reset();
         if (value)
         {
             if (!m_pSelectedValues)
-                m_pSelectedValues = std::make_unique<CSet>(static_cast<size_t>(GetNrOfValues()));
+                m_pSelectedValues = std::make_unique<CSet>(static_cast<size_t>(m_attribute.GetNrOfValues()));
             m_pSelectedValues->AddTail(value);
             m_bSelectionDirty = true;
         }
@@ -75,25 +111,25 @@ void CAttribute::SelectValue(const char16_t* value, CRecord* record, bool extend
     if (!m_pSelectedValues)
     {
         // Nothing is left selected: the attribute leaves the list.
-        m_pTable->RemoveFromValueSelectionList(this);
+        m_owner.RemoveFromValueSelectionList(&m_attribute);
         m_nSelectionPrefixLength = -1;
     }
-    else if (!m_pTable->HasSelectedValues(this) && !keepOutOfList)
+    else if (!m_owner.HasSelectedValues(&m_attribute) && !keepOutOfList)
     {
-        m_pTable->AddToValueSelectionList(this);
+        m_owner.AddToValueSelectionList(&m_attribute);
     }
-    m_pTable->ClearSelectionCounts();
+    m_owner.ClearSelectionCounts();
     m_pImplicitRecords.reset();
     m_bSelectedByColour = false;
     m_bSelectionDirty = true;
 }
 
-void CAttribute::DeselectValue(const char16_t* value, CRecord* record)
+void CAttributeSelection::DeselectValue(const char16_t* value, CRecord* record)
 {
-    if (IsHeader())
+    if (m_attribute.IsHeader())
         return;
-    m_pTable->ResetCursor();
-    if (!m_bMultipleValues && !m_pTable->IsCompressedMode() && record)
+    m_owner.ResetCursor();
+    if (!m_attribute.HasMultipleValues() && !m_owner.IsCompressedMode() && record)
     {
         RecomputeExplicitlySelectedRecordsIfNecessary();
         m_pExplicitRecords->Remove(record);
@@ -105,7 +141,7 @@ void CAttribute::DeselectValue(const char16_t* value, CRecord* record)
         {
             if (m_pSelectedValues->IsEmpty())
             {
-                m_pTable->RemoveFromValueSelectionList(this);
+                m_owner.RemoveFromValueSelectionList(&m_attribute);
                 m_nSelectionPrefixLength = -1;
                 m_pSelectedValues.reset();
                 m_bRangeSelection = false;
@@ -118,30 +154,30 @@ void CAttribute::DeselectValue(const char16_t* value, CRecord* record)
         }
         m_pExplicitRecords.reset();
     }
-    m_pTable->ClearSelectionCounts();
+    m_owner.ClearSelectionCounts();
     m_pImplicitRecords.reset();
     m_bSelectionDirty = true;
     m_bWholeSelection = false;
     m_bSelectedByColour = false;
 }
 
-void CAttribute::SelectValues(std::unique_ptr<CSet> values, bool range, const char16_t* low, const char16_t* high,
+void CAttributeSelection::SelectValues(std::unique_ptr<CSet> values, bool range, const char16_t* low, const char16_t* high,
                               bool byColour)
 {
-    if (IsHeader())
+    if (m_attribute.IsHeader())
         return;
     if (values && values->IsEmpty())
         values.reset(); // an empty set is never kept
-    m_pTable->DeselectAllAttributes();
-    m_pTable->ResetCursor();
+    m_owner.DeselectAllAttributes();
+    m_owner.ResetCursor();
     if (values)
     {
-        m_pTable->AddToValueSelectionList(this);
+        m_owner.AddToValueSelectionList(&m_attribute);
         m_nSelectionPrefixLength = m_nGroupingPrefixLength;
     }
     else
     {
-        m_pTable->RemoveFromValueSelectionList(this);
+        m_owner.RemoveFromValueSelectionList(&m_attribute);
         m_nSelectionPrefixLength = -1;
     }
     m_pSelectedValues = std::move(values);
@@ -149,29 +185,29 @@ void CAttribute::SelectValues(std::unique_ptr<CSet> values, bool range, const ch
     const bool bounds = range && m_pSelectedValues && m_pSelectedValues->GetCount() >= 2;
     m_pRangeLow = bounds ? low : nullptr;
     m_pRangeHigh = bounds ? high : nullptr;
-    m_pTable->ClearSelectionCounts();
+    m_owner.ClearSelectionCounts();
     m_pExplicitRecords.reset();
     m_pImplicitRecords.reset();
     m_bSelectedByColour = byColour;
     m_bSelectionDirty = true;
 }
 
-void CAttribute::SelectAllValues()
+void CAttributeSelection::SelectAllValues()
 {
-    if (IsHeader())
+    if (m_attribute.IsHeader())
         return;
-    m_pTable->ResetCursor();
+    m_owner.ResetCursor();
     // Every value that occurs among the qualified records, in value order.
-    std::vector<uint8_t> occurs(static_cast<size_t>(GetNrOfValues()), 0);
-    const CRecordArray& all = m_pTable->GetAllRecords();
+    std::vector<uint8_t> occurs(static_cast<size_t>(m_attribute.GetNrOfValues()), 0);
+    const CRecordArray& all = Table().GetAllRecords();
     for (long i = 0; i < all.GetSize(); ++i)
     {
         const CRecord* record = all.GetRecord(i);
         if (record->m_bQualified)
         {
-            const long index = GetFieldValueIndex(record);
+            const long index = m_attribute.GetFieldValueIndex(record);
             if (static_cast<size_t>(index) >= occurs.size())
-                occurs.resize(static_cast<size_t>(GetNrOfValues()), 0);
+                occurs.resize(static_cast<size_t>(m_attribute.GetNrOfValues()), 0);
             occurs[index] = 1;
         }
     }
@@ -179,87 +215,88 @@ void CAttribute::SelectAllValues()
     for (size_t i = 0; i < occurs.size(); ++i)
     {
         if (occurs[i])
-            values->AddTail(GetValue(static_cast<long>(i)));
+            values->AddTail(m_attribute.GetValue(static_cast<long>(i)));
     }
     m_pSelectedValues = values->IsEmpty() ? nullptr : std::move(values);
     if (m_pSelectedValues)
-        m_pTable->AddToValueSelectionList(this);
+        m_owner.AddToValueSelectionList(&m_attribute);
     else
-        m_pTable->RemoveFromValueSelectionList(this);
+        m_owner.RemoveFromValueSelectionList(&m_attribute);
     m_bRangeSelection = false;
     m_pRangeLow = m_pRangeHigh = nullptr;
     m_nSelectionPrefixLength = m_pSelectedValues ? 0 : -1;
     m_pExplicitRecords.reset();
     m_pImplicitRecords.reset();
-    m_pTable->ClearSelectionCounts();
-    m_pTable->DeselectAllAttributes();
-    m_nSelectedRecordCount = m_pTable->GetNumberShown();
+    m_owner.ClearSelectionCounts();
+    m_owner.DeselectAllAttributes();
+    m_nSelectedRecordCount = Table().GetNumberShown();
     m_bSelectionDirty = false;
     m_bWholeSelection = m_pSelectedValues != nullptr;
     m_bSelectedByColour = false;
 }
 
 // The shown records whose value in attribute is selected.
-static std::unique_ptr<CSet> CollectSelectedShownRecords(CAttribute& attribute, CTable& table)
+static std::unique_ptr<CSet> CollectSelectedShownRecords(const CAttributeSelection& selection, CTable& table)
 {
     auto records = std::make_unique<CSet>(static_cast<size_t>(table.GetRecordCount()));
     const CRecordArray& shown = table.GetShownRecords();
-    if (attribute.HasSelection())
+    CAttribute& attribute = selection.GetAttribute();
+    if (selection.HasSelection())
     {
         for (long i = 0; i < shown.GetSize(); ++i)
         {
             CRecord* record = shown.GetRecord(i);
-            if (attribute.IsValueSelected(attribute.GetFieldValue(record)))
+            if (selection.IsValueSelected(attribute.GetFieldValue(record)))
                 records->AddTail(record);
         }
     }
     return records;
 }
 
-void CAttribute::RecomputeExplicitlySelectedRecordsIfNecessary()
+void CAttributeSelection::RecomputeExplicitlySelectedRecordsIfNecessary()
 {
     if (!m_pExplicitRecords)
-        m_pExplicitRecords = CollectSelectedShownRecords(*this, *m_pTable);
+        m_pExplicitRecords = CollectSelectedShownRecords(*this, Table());
 }
 
-void CAttribute::RecomputeImplicitlySelectedRecordsIfNecessary()
+void CAttributeSelection::RecomputeImplicitlySelectedRecordsIfNecessary()
 {
     if (!m_pImplicitRecords)
-        m_pImplicitRecords = CollectSelectedShownRecords(*this, *m_pTable);
+        m_pImplicitRecords = CollectSelectedShownRecords(*this, Table());
 }
 
-void CAttribute::ComputeSelectedValuesFromExplicitlySelectedRecords()
+void CAttributeSelection::ComputeSelectedValuesFromExplicitlySelectedRecords()
 {
     RecomputeExplicitlySelectedRecordsIfNecessary();
-    std::vector<uint8_t> found(static_cast<size_t>(GetNrOfValues()), 0);
+    std::vector<uint8_t> found(static_cast<size_t>(m_attribute.GetNrOfValues()), 0);
     for (long i = 0; i < m_pExplicitRecords->GetCount(); ++i)
     {
         const auto* record = static_cast<const CRecord*>(m_pExplicitRecords->GetAt(i));
         if (!record->m_bQualified)
             continue;
-        const char16_t* value = GetFieldValue(record);
-        if (found.size() < static_cast<size_t>(GetNrOfValues()))
-            found.resize(static_cast<size_t>(GetNrOfValues()), 0);
-        if (IsEncodedList(value))
+        const char16_t* value = m_attribute.GetFieldValue(record);
+        if (found.size() < static_cast<size_t>(m_attribute.GetNrOfValues()))
+            found.resize(static_cast<size_t>(m_attribute.GetNrOfValues()), 0);
+        if (CAttribute::IsEncodedList(value))
         {
-            for (const char16_t* part : GetEncodedMultipleValues(value))
-                found[FindValueIndex(part)] = 1;
+            for (const char16_t* part : CAttribute::GetEncodedMultipleValues(value))
+                found[m_attribute.FindValueIndex(part)] = 1;
         }
         else
         {
-            found[GetFieldValueIndex(record)] = 1;
+            found[m_attribute.GetFieldValueIndex(record)] = 1;
         }
     }
     auto values = std::make_unique<CSet>(found.size());
     for (size_t i = 0; i < found.size(); ++i)
     {
         if (found[i])
-            values->AddTail(GetValue(static_cast<long>(i)));
+            values->AddTail(m_attribute.GetValue(static_cast<long>(i)));
     }
     if (values->IsEmpty())
     {
         m_pSelectedValues.reset();
-        m_pTable->RemoveFromValueSelectionList(this);
+        m_owner.RemoveFromValueSelectionList(&m_attribute);
         m_nSelectionPrefixLength = -1;
     }
     else
@@ -269,9 +306,9 @@ void CAttribute::ComputeSelectedValuesFromExplicitlySelectedRecords()
     m_bSelectionDirty = true;
 }
 
-void CAttribute::CountSelectedRecordsIfNecessary()
+void CAttributeSelection::CountSelectedRecordsIfNecessary()
 {
-    if (IsHeader() || !m_pSelectedValues)
+    if (m_attribute.IsHeader() || !m_pSelectedValues)
     {
         m_nSelectedRecordCount = 0;
         m_bWholeSelection = false;
@@ -280,25 +317,25 @@ void CAttribute::CountSelectedRecordsIfNecessary()
     }
     if (!m_bSelectionDirty)
         return;
-    CStatusMessageGuard status(*m_pTable, FormatResource(1372, {GetDisplayName(30)}));
+    CStatusMessageGuard status(Table(), FormatResource(1372, {m_attribute.GetDisplayName(30)}));
     const std::vector<uint8_t> selected = SelectedValueIndices(*this);
-    const std::vector<CRecord*>& forced = m_pTable->GetForcedRecords();
+    const std::vector<CRecord*>& forced = m_owner.GetQualification().GetForcedRecords();
     CSet forcedSet(forced.size());
     for (CRecord* record : forced)
         forcedSet.AddTail(record);
 
     const bool hasForced = !forcedSet.IsEmpty();
-    const CRecordArray& shown = m_pTable->GetShownRecords();
+    const CRecordArray& shown = Table().GetShownRecords();
     const long n = shown.GetSize();
     long count = 0;
     bool whole = true;
     std::mutex lock;
     std::vector<CRecord*> missing;
-    RunStrands(StrandCount(m_pTable->UseMulticores(), n, 1), n, [&](long begin, long end) {
+    RunStrands(StrandCount(Table().UseMulticores(), n, 1), n, [&](long begin, long end) {
         long localCount = 0;
         bool localWhole = true;
         std::vector<CRecord*> localMissing;
-        ScanValueIndices(m_fieldArray, shown.GetData(), begin, end, [&](CRecord* record, long index) {
+        ScanValueIndices(m_attribute.GetFieldArray(), shown.GetData(), begin, end, [&](CRecord* record, long index) {
             if (!record->m_bQualified)
                 return;
             if (index < 0)
@@ -315,7 +352,7 @@ void CAttribute::CountSelectedRecordsIfNecessary()
     });
     for (CRecord* record : missing) // records without a value get one here, on this thread
     {
-        if (IsValueSelected(GetFieldValue(record)))
+        if (IsValueSelected(m_attribute.GetFieldValue(record)))
             ++count;
         else if (!forcedSet.Find(record))
             whole = false;
@@ -327,16 +364,16 @@ void CAttribute::CountSelectedRecordsIfNecessary()
 
 // ---- the table's selected records ----
 
-void CTable::DeselectAllValues()
+void CTableSelection::DeselectAllValues()
 {
     const std::vector<CAttribute*> attributes = m_valueSelectionList;
     for (CAttribute* attribute : attributes)
-        attribute->DeselectAllValues();
+        For(*attribute).DeselectAllValues();
     m_valueSelectionList.clear();
     ClearSelectionCounts();
 }
 
-void CTable::DeselectConstants()
+void CTableSelection::DeselectConstants()
 {
     if (m_valueSelectionList.size() < 2)
     {
@@ -346,24 +383,29 @@ void CTable::DeselectConstants()
     const std::vector<CAttribute*> attributes = m_valueSelectionList;
     for (CAttribute* attribute : attributes)
     {
-        if (attribute->IsConstant())
-            attribute->DeselectAllValues();
+        CAttributeSelection& selection = For(*attribute);
+        if (selection.IsConstant())
+            selection.DeselectAllValues();
     }
     ClearSelectionCounts();
 }
 
-void CTable::ComputeSelectedRecordsFromSelectedValues(CSet& out)
+void CTableSelection::ComputeSelectedRecordsFromSelectedValues(CSet& out)
 {
     out.RemoveAll();
     if (m_valueSelectionList.empty())
         return;
     std::vector<std::vector<uint8_t>> selected;
+    std::vector<const CAttributeSelection*> states;
     for (CAttribute* attribute : m_valueSelectionList)
-        selected.push_back(SelectedValueIndices(*attribute));
-    const long n = m_allRecords.GetSize();
+    {
+        states.push_back(&For(*attribute));
+        selected.push_back(SelectedValueIndices(*states.back()));
+    }
+    const long n = m_table.GetAllRecords().GetSize();
     for (long i = 0; i < n; ++i)
     {
-        CRecord* record = m_allRecords.GetRecord(i);
+        CRecord* record = m_table.GetAllRecords().GetRecord(i);
         if (!record->m_bQualified)
             continue;
         for (size_t a = 0; a < m_valueSelectionList.size(); ++a)
@@ -371,7 +413,7 @@ void CTable::ComputeSelectedRecordsFromSelectedValues(CSet& out)
             const long index = m_valueSelectionList[a]->GetFieldValueIndex(record);
             const bool hit = static_cast<size_t>(index) < selected[a].size()
                                  ? selected[a][index] != 0
-                                 : m_valueSelectionList[a]->IsValueIndexSelected(index);
+                                 : states[a]->IsValueIndexSelected(index);
             if (hit)
             {
                 out.AddTail(record);
@@ -381,7 +423,7 @@ void CTable::ComputeSelectedRecordsFromSelectedValues(CSet& out)
     }
 }
 
-void CTable::GetOverallSelectedRecords(CSet& out, bool force)
+void CTableSelection::GetOverallSelectedRecords(CSet& out, bool force)
 {
     out.RemoveAll();
     if (m_valueSelectionList.empty())
@@ -394,8 +436,9 @@ void CTable::GetOverallSelectedRecords(CSet& out, bool force)
     const std::vector<CAttribute*> attributes = m_valueSelectionList;
     for (CAttribute* attribute : attributes)
     {
-        attribute->RecomputeExplicitlySelectedRecordsIfNecessary();
-        const CSet* records = attribute->GetExplicitlySelectedRecords();
+        CAttributeSelection& selection = For(*attribute);
+        selection.RecomputeExplicitlySelectedRecordsIfNecessary();
+        const CSet* records = selection.GetExplicitlySelectedRecords();
         for (long i = 0; i < records->GetCount(); ++i)
         {
             const auto* record = static_cast<const CRecord*>(records->GetAt(i));
@@ -405,20 +448,20 @@ void CTable::GetOverallSelectedRecords(CSet& out, bool force)
     }
 }
 
-long CTable::CountSelectedRecords()
+long CTableSelection::CountSelectedRecords()
 {
     if (m_nSelectedRecords < 0 && m_valueSelectionList.empty())
         m_nSelectedRecords = 0; // without a set sized for every record
     if (m_nSelectedRecords < 0)
     {
-        CSet records(static_cast<size_t>(GetRecordCount()));
+        CSet records(static_cast<size_t>(m_table.GetRecordCount()));
         GetOverallSelectedRecords(records);
         m_nSelectedRecords = records.GetCount();
     }
     return m_nSelectedRecords;
 }
 
-CRecord* CTable::GetFirstSelectedRecord(bool qualifiedOnly)
+CRecord* CTableSelection::GetFirstSelectedRecord(bool qualifiedOnly)
 {
     if (m_valueSelectionList.empty())
         return nullptr;
@@ -426,8 +469,9 @@ CRecord* CTable::GetFirstSelectedRecord(bool qualifiedOnly)
     {
         for (CAttribute* attribute : m_valueSelectionList)
         {
-            attribute->RecomputeExplicitlySelectedRecordsIfNecessary();
-            const CSet* records = attribute->GetExplicitlySelectedRecords();
+            CAttributeSelection& selection = For(*attribute);
+            selection.RecomputeExplicitlySelectedRecordsIfNecessary();
+            const CSet* records = selection.GetExplicitlySelectedRecords();
             for (long i = 0; i < records->GetCount(); ++i)
             {
                 auto* record = static_cast<CRecord*>(const_cast<void*>(records->GetAt(i)));
@@ -437,31 +481,31 @@ CRecord* CTable::GetFirstSelectedRecord(bool qualifiedOnly)
         }
         return nullptr;
     }
-    for (long i = 0; i < m_allRecords.GetSize(); ++i)
+    for (long i = 0; i < m_table.GetAllRecords().GetSize(); ++i)
     {
-        CRecord* record = m_allRecords.GetRecord(i);
+        CRecord* record = m_table.GetAllRecords().GetRecord(i);
         if (qualifiedOnly && !record->m_bQualified)
             continue;
         for (CAttribute* attribute : m_valueSelectionList)
         {
-            if (attribute->IsValueSelected(attribute->GetFieldValue(record)))
+            if (For(*attribute).IsValueSelected(attribute->GetFieldValue(record)))
                 return record;
         }
     }
     return nullptr;
 }
 
-void CTable::GetRecordsSelectedByKeyboard(std::vector<CRecord*>& out)
+void CTableSelection::GetRecordsSelectedByKeyboard(std::vector<CRecord*>& out)
 {
     out.clear();
-    if (m_shownRecords.IsEmpty() || m_valueSelectionList.empty() || !m_pCursorRecord)
+    if (m_table.GetShownRecords().IsEmpty() || m_valueSelectionList.empty() || !m_pCursorRecord)
         return;
     CAttribute* attribute = m_valueSelectionList.front();
     std::vector<CRecord*> order;
     if (m_bSortAllMode)
         order = attribute->GetSortedShownRecords();
     else
-        order.assign(m_shownRecords.GetData(), m_shownRecords.GetData() + m_shownRecords.GetSize());
+        order.assign(m_table.GetShownRecords().GetData(), m_table.GetShownRecords().GetData() + m_table.GetShownRecords().GetSize());
     const auto cursor = std::find(order.begin(), order.end(), m_pCursorRecord);
     if (cursor == order.end())
         return;
@@ -479,11 +523,12 @@ void CTable::GetRecordsSelectedByKeyboard(std::vector<CRecord*>& out)
     }
 }
 
-void CTable::CountSelectedRecordsIfNecessary()
+void CTableSelection::CountSelectedRecordsIfNecessary()
 {
-    for (auto& attribute : m_attributes)
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
     {
+        CAttribute* attribute = m_table.FindAttributeFromIndex(i);
         if (!attribute->IsHeader())
-            attribute->CountSelectedRecordsIfNecessary();
+            For(*attribute).CountSelectedRecordsIfNecessary();
     }
 }

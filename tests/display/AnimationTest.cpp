@@ -4,6 +4,7 @@
 
 #include "display/LayoutAnimation.h"
 #include "options/OptionSet.h"
+#include "selection/TableSelection.h"
 
 using namespace display;
 
@@ -281,7 +282,7 @@ TEST(CompressionAnimation, QualifiedWidthsMoveBetweenTheModesAndEndExactly)
         fresh.RecomputeGridWidth(0.0);
         EXPECT_EQ(LayoutState(layout), LayoutState(fresh));
         EXPECT_EQ(layout.GetColumnWidth(), 96);
-        table.SetCompressedMode(false);
+        CTableSelection::Of(table).SetCompressedMode(false);
     }
 }
 

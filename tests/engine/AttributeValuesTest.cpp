@@ -2,7 +2,7 @@
 
 #include "engine/Allocator.h"
 #include "engine/Collation.h"
-#include "engine/HashTree.h"
+#include "engine/ValueHashTable.h"
 #include "options/OptionSet.h"
 #include "platform/Error.h"
 #include "platform/Resources.h"
@@ -549,7 +549,7 @@ TEST(BulkValues, AddValuesStoresWhatSingleAddsStore)
 TEST(BulkValues, AppendedValuesMergeIntoWhatSingleAddsStore)
 {
     // Mostly distinct texts with repeats (also of the first piece's, and empty ones), and two texts of one hash.
-    ASSERT_EQ(CHashTree::HashKey(u"Ab"), CHashTree::HashKey(u"BA"));
+    ASSERT_EQ(CValueHashTable::HashKey(u"Ab"), CValueHashTable::HashKey(u"BA"));
     std::mt19937 random(7);
     std::vector<KString> shuffled;
     for (int i = 0; i < 30000; ++i)
@@ -566,7 +566,7 @@ TEST(BulkValues, AppendedValuesMergeIntoWhatSingleAddsStore)
     disordered.back() = counted[7];
     // Pairs of texts of one hash behind many prefixes: in every group of the merge, some in one order, some in
     // the other, some alone.
-    ASSERT_EQ(CHashTree::HashKey(u"k17Ab"), CHashTree::HashKey(u"k17BA"));
+    ASSERT_EQ(CValueHashTable::HashKey(u"k17Ab"), CValueHashTable::HashKey(u"k17BA"));
     std::vector<KString> colliding;
     for (int i = 0; i < 30000; ++i)
     {

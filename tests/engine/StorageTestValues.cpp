@@ -1,6 +1,6 @@
 // The text pool of an attribute and the hash from value text to value index.
 
-#include "engine/HashTree.h"
+#include "engine/ValueHashTable.h"
 #include "engine/ValueStore.h"
 #include "tests/engine/StorageTestSupport.h"
 
@@ -19,11 +19,11 @@ namespace
 {
 
 // The key texts of a hash under test, by index; Store registers the text and stores it.
-class CTestKeys final : public CHashTree::IKeySource
+class CTestKeys final : public CValueHashTable::IKeySource
 {
 public:
     const char16_t* GetKey(long index) const override { return m_keys.at(index); }
-    void Store(CHashTree& tree, const char16_t* key, long index)
+    void Store(CValueHashTable& tree, const char16_t* key, long index)
     {
         m_keys[index] = key;
         tree.Store(index);
@@ -42,7 +42,7 @@ KString Numbered(long i)
 }
 
 // The index stored for key, or -1 when the tree does not find it.
-long Find(const CHashTree& tree, KStringView key)
+long Find(const CValueHashTable& tree, KStringView key)
 {
     long index = -1;
     return tree.Lookup(key, &index) ? index : -1;
@@ -57,11 +57,11 @@ protected:
 };
 
 // And an empty hash over keys registered in keys.
-class StorageHashTree : public StorageValueStore
+class StorageValueHashTable : public StorageValueStore
 {
 protected:
     CTestKeys keys;
-    CHashTree tree{allocator, keys, 0};
+    CValueHashTable tree{allocator, keys, 0};
 };
 
 } // namespace
@@ -272,7 +272,7 @@ TEST_F(StorageValueStore, FailedBlockAllocationLeavesTheStoreUnchanged)
     EXPECT_EQ(allocator.GetReserveBytes(), CTableAllocator::s_nReserveBytes);
 }
 
-TEST_F(StorageHashTree, ReadAheadHashesAlikeAndTheTreeStaysAtMostHalfFull)
+TEST_F(StorageValueHashTable, ReadAheadHashesAlikeAndTheTreeStaysAtMostHalfFull)
 {
     // A key whose next units may be read too hashes alike at every length, whatever follows it.
     KString cells;
@@ -280,13 +280,13 @@ TEST_F(StorageHashTree, ReadAheadHashesAlikeAndTheTreeStaysAtMostHalfFull)
         cells += static_cast<char16_t>(i % 3 ? 0xFFFF - i : 0x30 + i);
     for (size_t length = 0; length + 3 <= cells.size(); ++length)
         EXPECT_EQ(
-            CHashTree::HashKey(platform::CPaddedText(KStringView(cells).substr(7, length), platform::CTextPadding(3))),
-            CHashTree::HashKey(KStringView(cells).substr(7, length)))
+            CValueHashTable::HashKey(platform::CPaddedText(KStringView(cells).substr(7, length), platform::CTextPadding(3))),
+            CValueHashTable::HashKey(KStringView(cells).substr(7, length)))
             << "length " << length;
 
     // A tree made for n keys holds them at most half full; a temporary one gives its slots back.
     const size_t nBytes = allocator.GetAllocatedBytes(); // the slots of the fixture's tree
-    EXPECT_GE(CHashTree(allocator, keys, 1025).GetSlotCount(), 2050u);
+    EXPECT_GE(CValueHashTable(allocator, keys, 1025).GetSlotCount(), 2050u);
     EXPECT_EQ(allocator.GetAllocatedBytes(), nBytes);
 
     // Growing keeps the tree at most half full and every key findable.
@@ -300,7 +300,7 @@ TEST_F(StorageHashTree, ReadAheadHashesAlikeAndTheTreeStaysAtMostHalfFull)
         ASSERT_EQ(Find(tree, Numbered(i)), i);
 }
 
-TEST_F(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
+TEST_F(StorageValueHashTable, StoresLooksUpAndOverwritesInCollidingBuckets)
 {
 
     // "aB" and "b!" have the same hash (97*33+66 == 98*33+33), as do all texts built from those pairs:
@@ -313,9 +313,9 @@ TEST_F(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
             text += (bits >> k & 1) != 0 ? u"aB" : u"b!";
         vColliding.push_back(store.AllocateValue(text));
     }
-    const uint32_t nHash = CHashTree::HashKey(vColliding[0]);
+    const uint32_t nHash = CValueHashTable::HashKey(vColliding[0]);
     for (const char16_t* pKey : vColliding)
-        ASSERT_EQ(CHashTree::HashKey(pKey), nHash);
+        ASSERT_EQ(CValueHashTable::HashKey(pKey), nHash);
     std::mt19937 random(7);
     std::vector<size_t> vOrder(vColliding.size());
     for (size_t i = 0; i < vOrder.size(); ++i)
@@ -348,7 +348,7 @@ TEST_F(StorageHashTree, StoresLooksUpAndOverwritesInCollidingBuckets)
     EXPECT_TRUE(tree.ValidateFull());
 }
 
-TEST_F(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
+TEST_F(StorageValueHashTable, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
 {
     const char16_t* aKeys[] = {u"", u"abc", u"ab", u"abd", u"ABC", u"\u00E9t\u00E9", u"\xD83D\xDE00", u"\xFFFF"};
     for (size_t i = 0; i < std::size(aKeys); ++i)
@@ -367,18 +367,18 @@ TEST_F(StorageHashTree, LooksUpByViewComparingLengthAndCodeUnitsOrdinally)
     EXPECT_EQ(Find(tree, u"\xD83D\xDE00"), 6);
 }
 
-TEST_F(StorageHashTree, KeysThatMayBeReadAheadAreComparedInSteps)
+TEST_F(StorageValueHashTable, KeysThatMayBeReadAheadAreComparedInSteps)
 {
     // Keys in a value store (which has room after every text) of a source that says so, looked up as views
     // into a buffer with room after them: the comparison goes eight units at a time.
-    class CStoredKeys final : public CHashTree::IKeySource
+    class CStoredKeys final : public CValueHashTable::IKeySource
     {
     public:
         const char16_t* GetKey(long index) const override { return m_keys.at(static_cast<size_t>(index)); }
         size_t GetReadableAfterKeys() const override { return CValueStore::s_nReadableAfterTexts; }
         std::vector<const char16_t*> m_keys;
     } stored;
-    CHashTree steps(allocator, stored, 0);
+    CValueHashTable steps(allocator, stored, 0);
     auto add = [&](const KString& key)
     {
         stored.m_keys.push_back(store.AllocateValue(key));
@@ -387,11 +387,11 @@ TEST_F(StorageHashTree, KeysThatMayBeReadAheadAreComparedInSteps)
     KString cells; // the texts looked up, one after the other
     auto find = [&](const KString& key)
     {
-        cells = key + KString(CHashTree::kCompareUnits, u'~');
+        cells = key + KString(CValueHashTable::kCompareUnits, u'~');
         long index = -1;
         return steps.Lookup(platform::CPaddedText(KStringView(cells).substr(0, key.size()),
-                                                  platform::CTextPadding(CHashTree::kCompareUnits)),
-                            CHashTree::HashKey(key), &index)
+                                                  platform::CTextPadding(CValueHashTable::kCompareUnits)),
+                            CValueHashTable::HashKey(key), &index)
                    ? index
                    : -1;
     };
@@ -399,7 +399,7 @@ TEST_F(StorageHashTree, KeysThatMayBeReadAheadAreComparedInSteps)
     // P has the hash 2^27: after a run of P, "aB" and the single unit 97 * 33 + 66 have one hash, so texts of
     // different lengths that agree up to there meet in a comparison, the difference in any step.
     const KString p = {char16_t(3734), char16_t(26), char16_t(19), char16_t(29)};
-    ASSERT_EQ(CHashTree::HashKey(p), 1u << 27);
+    ASSERT_EQ(CValueHashTable::HashKey(p), 1u << 27);
     std::vector<std::pair<KString, KString>> pairs;
     KString run;
     for (int k = 0; k <= 5; ++k, run += p)
@@ -422,7 +422,7 @@ TEST_F(StorageHashTree, KeysThatMayBeReadAheadAreComparedInSteps)
     }
     for (const auto& [first, second] : pairs)
     {
-        ASSERT_EQ(CHashTree::HashKey(first), CHashTree::HashKey(second));
+        ASSERT_EQ(CValueHashTable::HashKey(first), CValueHashTable::HashKey(second));
         add(first);
     }
     for (size_t i = 0; i < pairs.size(); ++i)
@@ -432,9 +432,9 @@ TEST_F(StorageHashTree, KeysThatMayBeReadAheadAreComparedInSteps)
     }
     // Texts of every length up to three steps: found, and not found one unit shorter or longer (the stored text
     // ending within the view's step, or the view within the stored text's).
-    for (size_t length = 0; length <= 3 * CHashTree::kCompareUnits; ++length)
+    for (size_t length = 0; length <= 3 * CValueHashTable::kCompareUnits; ++length)
         add(KString(length, u'q') + u"!");
-    for (size_t length = 0; length <= 3 * CHashTree::kCompareUnits; ++length)
+    for (size_t length = 0; length <= 3 * CValueHashTable::kCompareUnits; ++length)
     {
         EXPECT_EQ(find(KString(length, u'q') + u"!"), static_cast<long>(pairs.size() + length)) << length;
         EXPECT_EQ(find(KString(length, u'q')), -1) << length;
@@ -442,7 +442,7 @@ TEST_F(StorageHashTree, KeysThatMayBeReadAheadAreComparedInSteps)
     EXPECT_TRUE(steps.ValidateFull());
 }
 
-TEST_F(StorageHashTree, RemoveAllForgetsEveryKey)
+TEST_F(StorageValueHashTable, RemoveAllForgetsEveryKey)
 {
     for (long nKeys : {5L, 400L})
     {
@@ -460,7 +460,7 @@ TEST_F(StorageHashTree, RemoveAllForgetsEveryKey)
     }
 }
 
-TEST_F(StorageHashTree, FailedStoreLeavesTheTreeUnchanged)
+TEST_F(StorageValueHashTable, FailedStoreLeavesTheTreeUnchanged)
 {
     std::vector<const char16_t*> vKeys;
     for (long i = 0; i < 1100; ++i)

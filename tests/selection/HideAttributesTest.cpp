@@ -40,22 +40,22 @@ protected:
 
 TEST_F(HideAttributes, IdenticalHidesAttributesWithOneValue)
 {
-    table.HideIdenticalAttributes(false);
+    Sel(table).HideIdenticalAttributes(false);
     EXPECT_EQ(Rows(table), "Group [Same] [Empty] Full Gaps");
-    table.ShowAllHiddenAttributes(false);
+    Sel(table).ShowAllHiddenAttributes(false);
     EXPECT_EQ(Rows(table), "Group Same Empty Full Gaps");
 }
 
 TEST_F(HideAttributes, EmptyOnlyHidesAttributesWithoutValues)
 {
-    table.HideIdenticalAttributes(true);
+    Sel(table).HideIdenticalAttributes(true);
     EXPECT_EQ(Rows(table), "Group Same [Empty] Full Gaps");
 }
 
 TEST_F(HideAttributes, OnlyTheQualifiedRecordsCount)
 {
     Restrict(gaps, {u"a", u"c"}); // record 1 refused
-    table.HideCompleteAttributes();
+    Sel(table).HideCompleteAttributes();
     // Gaps is restricted and stays; the others hold a value in every qualified record, but Empty does not.
     EXPECT_EQ(Rows(table), "Group [Same] Empty [Full] Gaps");
 }
@@ -64,28 +64,28 @@ TEST_F(HideAttributes, RestrictedAttributesStayAndHeadersFollowTheirChildren)
 {
     Restrict(same, {u"x"});
     full->SetShown(false);
-    table.HideIdenticalAttributes(false);
+    Sel(table).HideIdenticalAttributes(false);
     EXPECT_EQ(Rows(table), "Group Same [Empty] [Full] Gaps");
-    same->ReleaseRestrictions();
-    table.Reevaluate();
-    table.HideIdenticalAttributes(false);
+    Sel(same).ReleaseRestrictions();
+    Qual(table).Reevaluate();
+    Sel(table).HideIdenticalAttributes(false);
     EXPECT_EQ(Rows(table), "[Group] [Same] [Empty] [Full] Gaps"); // no shown child: the header goes too
 }
 
 TEST_F(HideAttributes, EmptyHeadersAreSuppressedAndStayHidden)
 {
     same->SetShown(false), empty->SetShown(false), full->SetShown(false);
-    table.HideEmptyHeaders();
+    Sel(table).HideEmptyHeaders();
     CAttribute* group = table.FindAttributeFromIndex(0);
     EXPECT_TRUE(group->IsSuppressed());
-    table.ShowAllHiddenAttributes(true);
+    Sel(table).ShowAllHiddenAttributes(true);
     EXPECT_EQ(Rows(table), "[Group] Same Empty Full Gaps");
-    EXPECT_EQ(table.GetAttributeSelection(), (std::vector<CAttribute*>{same, empty, full}));
+    EXPECT_EQ(Sel(table).GetAttributeSelection(), (std::vector<CAttribute*>{same, empty, full}));
 }
 
 TEST_F(HideAttributes, HidingClearsTheSelections)
 {
-    full->SelectValue(full->FindValue(u"1"), nullptr, false);
-    table.HideIdenticalAttributes(false);
-    EXPECT_TRUE(table.GetValueSelectionList().empty());
+    Sel(full).SelectValue(full->FindValue(u"1"), nullptr, false);
+    Sel(table).HideIdenticalAttributes(false);
+    EXPECT_TRUE(Sel(table).GetValueSelectionList().empty());
 }

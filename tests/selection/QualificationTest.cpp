@@ -40,10 +40,10 @@ TEST_F(Qualification, ValueSetRefusesOtherRecordsAndReleaseBringsThemBack)
     Restrict(city, {u"Basel", u"Bonn"});
     EXPECT_EQ(RecordStates(table), "RQRQQR");
     EXPECT_EQ(Counts(), "qualified 3 shown 6");
-    EXPECT_TRUE(city->IsRestricted());
-    EXPECT_FALSE(table.AreRestrictionsChanged());
+    EXPECT_TRUE(Sel(city).IsRestricted());
+    EXPECT_FALSE(Qual(table).AreRestrictionsChanged());
 
-    table.HideRefusedRecords();
+    Qual(table).HideRefusedRecords();
     EXPECT_EQ(RecordStates(table), "-Q-QQ-");
     EXPECT_EQ(Counts(), "qualified 3 shown 3");
 
@@ -51,12 +51,12 @@ TEST_F(Qualification, ValueSetRefusesOtherRecordsAndReleaseBringsThemBack)
     Restrict(city, {u"Basel"});
     EXPECT_EQ(RecordStates(table), "-Q-RQ-");
 
-    city->ReleaseRestrictions();
-    EXPECT_TRUE(table.AreRestrictionsReleased());
-    table.Reevaluate();
+    Sel(city).ReleaseRestrictions();
+    EXPECT_TRUE(Qual(table).AreRestrictionsReleased());
+    Qual(table).Reevaluate();
     EXPECT_EQ(RecordStates(table), "QQQQQQ");
     EXPECT_EQ(Counts(), "qualified 6 shown 6");
-    EXPECT_FALSE(table.AreRestrictionsReleased());
+    EXPECT_FALSE(Qual(table).AreRestrictionsReleased());
 }
 
 TEST_F(Qualification, ExcludeAndPrefixRestrictions)
@@ -65,8 +65,8 @@ TEST_F(Qualification, ExcludeAndPrefixRestrictions)
     {
         Restrict(attribute, {value}, exclude, prefix);
         const std::string states = RecordStates(table);
-        attribute->ReleaseRestrictions();
-        table.Reevaluate();
+        Sel(attribute).ReleaseRestrictions();
+        Qual(table).Reevaluate();
         return states;
     };
     EXPECT_EQ(statesWith(tags, u"a", true, 0), "RRQQQQ");       // |a|b| has the excluded part a; "" passes
@@ -78,20 +78,20 @@ TEST_F(Qualification, ExcludeAndPrefixRestrictions)
 TEST_F(Qualification, RangeOnNumbersAndTexts)
 {
     auto low = CSetAttributeCommand::MakeRange(amount, KString(u"9"), std::nullopt);
-    amount->AddRestriction(low);
-    table.Reevaluate();
+    Sel(amount).AddRestriction(low);
+    Qual(table).Reevaluate();
     // 10, 9, 250 and 40 are at or above 9 numerically; -3 is below; undefined sorts after every number.
     EXPECT_EQ(RecordStates(table), "QQQQRQ");
-    amount->ReleaseRestrictions();
-    table.Reevaluate();
-    amount->AddRestriction(CSetAttributeCommand::MakeRange(amount, KString(u"0"), KString(u"40"), true));
-    table.Reevaluate();
+    Sel(amount).ReleaseRestrictions();
+    Qual(table).Reevaluate();
+    Sel(amount).AddRestriction(CSetAttributeCommand::MakeRange(amount, KString(u"0"), KString(u"40"), true));
+    Qual(table).Reevaluate();
     EXPECT_EQ(RecordStates(table), "RRQQQR"); // outside 0..40: 250, undefined, -3
 
     auto text = CSetAttributeCommand::MakeRange(city, KString(u"Bas"), KString(u"Bern"));
-    city->AddRestriction(text);
-    amount->ReleaseRestrictions();
-    table.Reevaluate();
+    Sel(city).AddRestriction(text);
+    Sel(amount).ReleaseRestrictions();
+    Qual(table).Reevaluate();
     EXPECT_EQ(RecordStates(table), "QQQRQR"); // Basel, Berlin, Bern lie within; Bonn and undefined after
 }
 
@@ -108,14 +108,14 @@ TEST_F(Qualification, DisjunctionAcceptsARecordThatPassesAnyMember)
     auto onCity = CSetAttributeCommand::MakeValueSet(city, ValuesOf(city, {u"Bern"}));
     auto onTags = CSetAttributeCommand::MakeValueSet(tags, ValuesOf(tags, {u"c"}));
     auto both = CSetAttributeCommand::MakeDisjunction({onCity, onTags});
-    city->AddRestriction(both);
-    tags->AddRestriction(both);
-    table.Reevaluate();
+    Sel(city).AddRestriction(both);
+    Sel(tags).AddRestriction(both);
+    Qual(table).Reevaluate();
     EXPECT_EQ(RecordStates(table), "QRRQRQ");
     // Releasing it from one attribute releases it from the other too.
-    city->ReleaseRestrictions();
-    EXPECT_FALSE(tags->IsRestricted());
-    table.Reevaluate();
+    Sel(city).ReleaseRestrictions();
+    EXPECT_FALSE(Sel(tags).IsRestricted());
+    Qual(table).Reevaluate();
     EXPECT_EQ(RecordStates(table), "QQQQQQ");
 }
 
@@ -124,13 +124,13 @@ TEST_F(Qualification, OpenRecordsStayQualifiedExceptInSortAllMode)
     table.SetRecordOpen(table.GetRecord(1), true);
     Restrict(city, {u"Bern"});
     EXPECT_EQ(RecordStates(table), "QQoRRRR");
-    EXPECT_EQ(table.GetForcedRecords().size(), 1u);
+    EXPECT_EQ(Qual(table).GetForcedRecords().size(), 1u);
     // In sort-all mode an open record is not kept, and refused records are hidden (and closed).
-    table.SetSortAllMode(true);
-    table.Reevaluate();
+    Sel(table).SetSortAllMode(true);
+    Qual(table).Reevaluate();
     EXPECT_EQ(RecordStates(table), "Q-----");
     EXPECT_EQ(table.GetNumberOpen(), 0);
-    EXPECT_TRUE(table.GetForcedRecords().empty());
+    EXPECT_TRUE(Qual(table).GetForcedRecords().empty());
 }
 
 TEST_F(Qualification, HidingRefusedRecordsClosesThemAndIsIdempotent)
@@ -138,19 +138,19 @@ TEST_F(Qualification, HidingRefusedRecordsClosesThemAndIsIdempotent)
     Restrict(city, {u"Basel"});
     table.SetRecordOpen(table.GetRecord(0), true); // a refused record opened after evaluation
     EXPECT_EQ(table.GetNumberOpen(), 1);
-    table.HideRefusedRecords();
+    Qual(table).HideRefusedRecords();
     EXPECT_EQ(RecordStates(table), "-Q--Q-");
     EXPECT_EQ(table.GetNumberOpen(), 0);
-    table.HideRefusedRecords();
+    Qual(table).HideRefusedRecords();
     EXPECT_EQ(RecordStates(table), "-Q--Q-");
-    table.ShowAllRefusedRecords();
+    Qual(table).ShowAllRefusedRecords();
     EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_TRUE(city->IsRestricted()); // restrictions are untouched
+    EXPECT_TRUE(Sel(city).IsRestricted()); // restrictions are untouched
 }
 
 TEST_F(Qualification, AutoHideHidesAfterEveryEvaluation)
 {
-    table.SetAutoHideRefused(true);
+    Qual(table).SetAutoHideRefused(true);
     Restrict(tags, {u"c"});
     EXPECT_EQ(RecordStates(table), "---Q-Q");
     EXPECT_EQ(table.GetNumberShown(), 2);
@@ -166,60 +166,60 @@ TEST_F(Qualification, RestrictionsSurviveAValueRebuild)
     city->ClearValues();
     for (long r = 0; r < table.GetRecordCount(); ++r)
         city->AddValue(table.GetRecord(r), texts[r]);
-    city->ReleaseRestrictions();
-    city->AddRestriction(restriction);
-    table.Reevaluate();
+    Sel(city).ReleaseRestrictions();
+    Sel(city).AddRestriction(restriction);
+    Qual(table).Reevaluate();
     EXPECT_EQ(RecordStates(table), "RQRRQR");
 }
 
 TEST_F(Qualification, DefiningRestrictionAndAffectedRecords)
 {
-    EXPECT_EQ(table.GetDefiningRestriction(false), nullptr);
-    city->SelectValue(city->FindValue(u"Basel"), nullptr, false);
-    auto single = table.GetDefiningRestriction(false);
+    EXPECT_EQ(Sel(table).GetDefiningRestriction(false), nullptr);
+    Sel(city).SelectValue(city->FindValue(u"Basel"), nullptr, false);
+    auto single = Sel(table).GetDefiningRestriction(false);
     ASSERT_NE(single, nullptr);
     EXPECT_EQ(single->GetAttribute(), city);
     CSet affected;
-    EXPECT_FALSE(table.GetAffectedRecords(*single, affected, false));
+    EXPECT_FALSE(Qual(table).GetAffectedRecords(*single, affected, false));
     EXPECT_EQ(RecordNumbers(affected), "1 4");
 
-    tags->SelectValue(tags->FindValue(u"c"), nullptr, false);
-    auto both = table.GetDefiningRestriction(false);
+    Sel(tags).SelectValue(tags->FindValue(u"c"), nullptr, false);
+    auto both = Sel(table).GetDefiningRestriction(false);
     EXPECT_TRUE(both->IsDisjunction());
     EXPECT_EQ(both->GetMembers().size(), 2u);
-    EXPECT_FALSE(table.GetAffectedRecords(*both, affected, false));
+    EXPECT_FALSE(Qual(table).GetAffectedRecords(*both, affected, false));
     EXPECT_EQ(RecordNumbers(affected), "1 3 4 5");
 
-    auto fromRecords = table.GetDefiningRestriction(true);
+    auto fromRecords = Sel(table).GetDefiningRestriction(true);
     EXPECT_EQ(fromRecords->GetAttribute(), city);       // the table's first attribute
     EXPECT_EQ(fromRecords->GetValues()->GetCount(), 3); // Basel, Bonn and undefined
 
     // An accepted record that is refused sets the result.
     Restrict(city, {u"Bern"});
-    EXPECT_TRUE(table.GetAffectedRecords(*single, affected, true));
+    EXPECT_TRUE(Qual(table).GetAffectedRecords(*single, affected, true));
     EXPECT_EQ(RecordNumbers(affected), "");
 }
 
 TEST_F(Qualification, ConstantAttributes)
 {
-    EXPECT_FALSE(city->IsConstant());
+    EXPECT_FALSE(Sel(city).IsConstant());
     Restrict(city, {u"Bern"});
-    EXPECT_TRUE(city->IsConstant());
+    EXPECT_TRUE(Sel(city).IsConstant());
     Restrict(city, {u"Bern", u"Basel"});
-    EXPECT_FALSE(city->IsConstant());
+    EXPECT_FALSE(Sel(city).IsConstant());
     Restrict(tags, {u"a"}, true);
-    EXPECT_FALSE(tags->IsConstant());
+    EXPECT_FALSE(Sel(tags).IsConstant());
     CSet values;
-    city->GetRestrictedValues(values);
+    Sel(city).GetRestrictedValues(values);
     EXPECT_EQ(values.GetCount(), 2);
 }
 
 TEST_F(Qualification, ZeroWidthRecords)
 {
-    table.SetWidthAttribute(amount);
-    EXPECT_EQ(table.CountQualZeroWidthRecords(), 2); // undefined and -3
+    Qual(table).SetWidthAttribute(amount);
+    EXPECT_EQ(Qual(table).CountQualZeroWidthRecords(), 2); // undefined and -3
     Restrict(city, {u"Bern", u"Bonn"});
-    EXPECT_EQ(table.CountQualZeroWidthRecords(), 1); // Bonn's amount is undefined
+    EXPECT_EQ(Qual(table).CountQualZeroWidthRecords(), 1); // Bonn's amount is undefined
 }
 
 TEST(QualificationStrands, ParallelAndSequentialEvaluationGiveTheSameFlags)
@@ -241,15 +241,15 @@ TEST(QualificationStrands, ParallelAndSequentialEvaluationGiveTheSameFlags)
         CAttribute* second = AddColumn(table, u"B", b);
         for (long r = 0; r < 50000; r += 97)
             table.SetRecordOpen(table.GetRecord(r), true);
-        first->AddRestriction(
+        Sel(first).AddRestriction(
             CSetAttributeCommand::MakeValueSet(first, ValuesOf(first, {u"v1", u"v2", u"v3", u"v500", u"v999"})));
-        second->AddRestriction(CSetAttributeCommand::MakeValueSet(second, ValuesOf(second, {u"x", u"3"}), true));
-        table.Reevaluate();
+        Sel(second).AddRestriction(CSetAttributeCommand::MakeValueSet(second, ValuesOf(second, {u"x", u"3"}), true));
+        Qual(table).Reevaluate();
         states[parallel] = RecordStates(table) + " " + std::to_string(table.GetNumberQualified()) + " " +
-                           std::to_string(table.GetForcedRecords().size());
-        first->SelectValue(first->FindValue(u"v2"), nullptr, false);
-        first->CountSelectedRecordsIfNecessary();
-        states[parallel] += " " + std::to_string(first->GetSelectedRecordCount());
+                           std::to_string(Qual(table).GetForcedRecords().size());
+        Sel(first).SelectValue(first->FindValue(u"v2"), nullptr, false);
+        Sel(first).CountSelectedRecordsIfNecessary();
+        states[parallel] += " " + std::to_string(Sel(first).GetSelectedRecordCount());
     }
     EXPECT_EQ(states[0], states[1]);
     EXPECT_NE(states[0].find('R'), std::string::npos);

@@ -6,11 +6,26 @@
 
 #include "engine/Set.h"
 #include "selection/SetAttributeCommand.h"
+#include "selection/TableSelection.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+
+// The selection state of a table, of an attribute, and the table's qualification.
+inline CTableSelection& Sel(CTable& table)
+{
+    return CTableSelection::Of(table);
+}
+inline CAttributeSelection& Sel(CAttribute* attribute)
+{
+    return CAttributeSelection::Of(*attribute);
+}
+inline CQualification& Qual(CTable& table)
+{
+    return CTableSelection::Of(table).GetQualification();
+}
 
 // One letter per record in table order: Q qualified and shown, R refused but shown, - not shown,
 // and o after an open record.
@@ -62,7 +77,7 @@ inline std::shared_ptr<CSetAttributeCommand> Restrict(CAttribute* attribute,
                                                       bool exclude = false, int prefix = 0)
 {
     auto restriction = CSetAttributeCommand::MakeValueSet(attribute, ValuesOf(attribute, texts), exclude, prefix);
-    attribute->AddRestriction(restriction);
-    attribute->GetTable()->Reevaluate();
+    Sel(attribute).AddRestriction(restriction);
+    Qual(*attribute->GetTable()).Reevaluate();
     return restriction;
 }

@@ -1,4 +1,4 @@
-#include "engine/HashTree.h"
+#include "engine/ValueHashTable.h"
 
 #include "engine/ParallelSort.h"
 #include "engine/ValueStore.h"
@@ -25,19 +25,19 @@ size_t SlotsFor(size_t count)
 }
 } // namespace
 
-CHashTree::CHashTree(CTableAllocator& allocator, const IKeySource& keys, size_t expectedCount)
+CValueHashTable::CValueHashTable(CTableAllocator& allocator, const IKeySource& keys, size_t expectedCount)
     : m_allocator(allocator), m_keys(keys), m_bCompareInSteps(ComparesInSteps(keys)), m_pSlots(nullptr), m_nMask(0),
       m_nShift(64), m_nCount(0)
 {
     Rehash(SlotsFor(expectedCount));
 }
 
-CHashTree::~CHashTree()
+CValueHashTable::~CValueHashTable()
 {
     m_allocator.FreeMemory(m_pSlots);
 }
 
-bool CHashTree::Equal(KStringView key, const char16_t* pStored)
+bool CValueHashTable::Equal(KStringView key, const char16_t* pStored)
 {
     const size_t n = key.size();
     for (size_t i = 0; i < n; ++i)
@@ -63,7 +63,7 @@ bool SameText(const char16_t* a, const char16_t* b)
 }
 } // namespace
 
-size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* stored, const uint32_t* hashes,
+size_t CValueHashTable::NumberKinds(const IKeySource& keys, const char16_t* const* stored, const uint32_t* hashes,
                               size_t count, bool parallel, int32_t* kinds)
 {
     struct SEntry
@@ -178,7 +178,7 @@ size_t CHashTree::NumberKinds(const IKeySource& keys, const char16_t* const* sto
     return static_cast<size_t>(kind);
 }
 
-bool CHashTree::Lookup(platform::CPaddedText key, uint32_t hash, long* index) const
+bool CValueHashTable::Lookup(platform::CPaddedText key, uint32_t hash, long* index) const
 {
     const bool inSteps = m_bCompareInSteps && key.AllowsSteps();
     for (size_t s = SlotOf(hash);; s = (s + 1) & m_nMask)
@@ -196,13 +196,13 @@ bool CHashTree::Lookup(platform::CPaddedText key, uint32_t hash, long* index) co
     }
 }
 
-void CHashTree::Store(long index)
+void CValueHashTable::Store(long index)
 {
     const char16_t* key = m_keys.GetKey(index);
     Store(index, HashKey(KStringView(key, platform::Length(key))));
 }
 
-void CHashTree::Store(long index, uint32_t hash)
+void CValueHashTable::Store(long index, uint32_t hash)
 {
     Reserve(1);
     const char16_t* key = m_keys.GetKey(index);
@@ -222,13 +222,13 @@ void CHashTree::Store(long index, uint32_t hash)
     ++m_nCount;
 }
 
-void CHashTree::Reserve(size_t count)
+void CValueHashTable::Reserve(size_t count)
 {
     if ((static_cast<size_t>(m_nCount) + count) * 2 > GetSlotCount())
         Rehash(SlotsFor(static_cast<size_t>(m_nCount) + count));
 }
 
-void CHashTree::Rehash(size_t slots)
+void CValueHashTable::Rehash(size_t slots)
 {
     auto* pNew = static_cast<SSlot*>(m_allocator.AllocateMemory(slots * sizeof(SSlot))); // zero: all empty
     const size_t oldSlots = m_pSlots != nullptr ? GetSlotCount() : 0;
@@ -248,19 +248,19 @@ void CHashTree::Rehash(size_t slots)
     m_allocator.FreeMemory(pOld);
 }
 
-void CHashTree::RemoveAll()
+void CValueHashTable::RemoveAll()
 {
     std::memset(static_cast<void*>(m_pSlots), 0, GetSlotCount() * sizeof(SSlot));
     m_nCount = 0;
 }
 
-bool CHashTree::Validate() const
+bool CValueHashTable::Validate() const
 {
     return m_pSlots != nullptr && std::has_single_bit(GetSlotCount()) && m_nCount >= 0 &&
            static_cast<size_t>(m_nCount) * 2 <= GetSlotCount() && m_nShift == 64 - std::countr_zero(GetSlotCount());
 }
 
-bool CHashTree::ValidateFull() const
+bool CValueHashTable::ValidateFull() const
 {
     if (!Validate())
         return false;

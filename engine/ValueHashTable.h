@@ -33,7 +33,7 @@ static_assert(InversePowerOf33(1) * 33u == 1u);
 // of slots, not 32.
 // Threading: Lookup and Prefetch may run from several threads at once; Store, Reserve and RemoveAll on one
 // thread at a time with no lookup running.
-class CHashTree
+class CValueHashTable
 {
 public:
     // Where the keys are: the zero-terminated key text of a stored index.
@@ -50,10 +50,10 @@ public:
 
     // Makes room for expectedCount keys before the first growth. keys must outlive the hash. Throws
     // COutOfMemoryException.
-    CHashTree(CTableAllocator& allocator, const IKeySource& keys, size_t expectedCount);
-    ~CHashTree();
-    CHashTree(const CHashTree&) = delete;
-    CHashTree& operator=(const CHashTree&) = delete;
+    CValueHashTable(CTableAllocator& allocator, const IKeySource& keys, size_t expectedCount);
+    ~CValueHashTable();
+    CValueHashTable(const CValueHashTable&) = delete;
+    CValueHashTable& operator=(const CValueHashTable&) = delete;
 
     // True when key is stored; then *index (when not null) receives its index. hash must be HashKey(key).
     // When the key may be read in steps (its padding) and so may the keys of the source, texts are compared

@@ -1,0 +1,132 @@
+// The table's selection state: finding it, its attributes' states, and keeping
+// it consistent when the table drops what it points at.
+
+#include "selection/TableSelection.h"
+
+#include "engine/Set.h"
+#include "engine/Table.h"
+
+#include <algorithm>
+
+namespace
+{
+// The key under which the selection state is attached to a table.
+const char s_companionKey = 0;
+} // namespace
+
+CTableSelection::CTableSelection(CTable& table) : m_table(table), m_qualification(*this, table) {}
+
+CTableSelection::~CTableSelection() = default;
+
+CTableSelection& CTableSelection::Of(CTable& table)
+{
+    if (CTableCompanion* companion = table.FindCompanion(&s_companionKey))
+        return static_cast<CTableSelection&>(*companion);
+    return static_cast<CTableSelection&>(
+        table.AttachCompanion(&s_companionKey, std::make_unique<CTableSelection>(table)));
+}
+
+const CTableSelection* CTableSelection::Find(const CTable& table)
+{
+    return static_cast<const CTableSelection*>(table.FindCompanion(&s_companionKey));
+}
+
+CAttributeSelection& CTableSelection::For(CAttribute& attribute)
+{
+    std::unique_ptr<CAttributeSelection>& state = m_attributes[&attribute];
+    if (!state)
+        state = std::make_unique<CAttributeSelection>(*this, attribute);
+    return *state;
+}
+
+CAttributeSelection* CTableSelection::Find(const CAttribute& attribute)
+{
+    const auto it = m_attributes.find(&attribute);
+    return it == m_attributes.end() ? nullptr : it->second.get();
+}
+
+const CAttributeSelection* CTableSelection::Find(const CAttribute& attribute) const
+{
+    const auto it = m_attributes.find(&attribute);
+    return it == m_attributes.end() ? nullptr : it->second.get();
+}
+
+CAttributeSelection& CAttributeSelection::Of(CAttribute& attribute)
+{
+    return CTableSelection::Of(*attribute.GetTable()).For(attribute);
+}
+
+// ---- lists ----
+
+bool CTableSelection::HasSelectedValues(const CAttribute* attribute) const
+{
+    return std::find(m_valueSelectionList.begin(), m_valueSelectionList.end(), attribute) != m_valueSelectionList.end();
+}
+
+void CTableSelection::AddToValueSelectionList(CAttribute* attribute)
+{
+    if (!attribute->IsHeader() && !HasSelectedValues(attribute))
+        m_valueSelectionList.push_back(attribute);
+}
+
+void CTableSelection::RemoveFromValueSelectionList(CAttribute* attribute)
+{
+    m_valueSelectionList.erase(std::remove(m_valueSelectionList.begin(), m_valueSelectionList.end(), attribute),
+                               m_valueSelectionList.end());
+}
+
+bool CTableSelection::IsSelected(const CAttribute* attribute) const
+{
+    return std::find(m_attributeSelection.begin(), m_attributeSelection.end(), attribute) != m_attributeSelection.end();
+}
+
+void CTableSelection::DeselectAttribute(CAttribute* attribute)
+{
+    m_attributeSelection.erase(std::remove(m_attributeSelection.begin(), m_attributeSelection.end(), attribute),
+                               m_attributeSelection.end());
+}
+
+void CTableSelection::DeselectAllAttributes()
+{
+    m_attributeSelection.clear();
+}
+
+// ---- the table's notices ----
+
+void CTableSelection::OnTableCleared()
+{
+    m_valueSelectionList.clear();
+    m_attributeSelection.clear();
+    m_attributes.clear();
+    m_qualification.Clear();
+    ResetCursor();
+    ClearSelectionCounts();
+}
+
+void CTableSelection::OnAttributeDeleted(CAttribute* attribute)
+{
+    RemoveFromValueSelectionList(attribute);
+    DeselectAttribute(attribute);
+    m_qualification.ForgetAttribute(attribute);
+    if (m_pCursorAttribute == attribute)
+        ResetCursor();
+    m_attributes.erase(attribute);
+    ClearSelectionCounts();
+}
+
+void CTableSelection::OnValuesRebuilt(CAttribute* attribute)
+{
+    const auto it = m_attributes.find(attribute);
+    if (it != m_attributes.end())
+        it->second->DeselectAllValues(); // the selection points at the values about to go
+}
+
+void CTableSelection::OnRecordsChanged(bool removed)
+{
+    if (removed)
+    {
+        m_qualification.ForgetRecords();
+        ResetCursor();
+    }
+    ClearSelectionCounts();
+}

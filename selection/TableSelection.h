@@ -1,0 +1,121 @@
+#pragma once
+// CTableSelection: everything the user has selected and restricted in one
+// table, and the operations on it: the attributes with selected values (in the
+// order they got them), the attributes selected as rows, the keyboard cursor,
+// the view modes selecting follows, each attribute's CAttributeSelection
+// (selected values and restrictions) and the CQualification that evaluates the
+// restrictions. This is the table's selection-side document: the command
+// histories and the submitting of commands belong here as well.
+//
+// The table owns it as a companion (engine/TableCompanion.h): Of(table) makes
+// it on first use, and the table tells it when attributes, values or records
+// it points at go away. It holds borrowed pointers to attributes and records
+// of its table only.
+//
+// Threading: the table's thread.
+
+#include "engine/TableCompanion.h"
+#include "selection/AttributeSelection.h"
+#include "selection/Qualification.h"
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class CAttribute;
+class CRecord;
+class CSet;
+class CSetAttributeCommand;
+class CTable;
+
+class CTableSelection final : public CTableCompanion
+{
+public:
+    explicit CTableSelection(CTable& table);
+    ~CTableSelection() override;
+
+    // The selection state of a table (made and attached on first use).
+    static CTableSelection& Of(CTable& table);
+    // The selection state of a table when it has one, else null.
+    static const CTableSelection* Find(const CTable& table);
+
+    CTable& GetTable() const { return m_table; }
+    CQualification& GetQualification() { return m_qualification; }
+    const CQualification& GetQualification() const { return m_qualification; }
+    // The selection state of one of the table's attributes (made on first use); Find: null when none yet.
+    CAttributeSelection& For(CAttribute& attribute);
+    CAttributeSelection* Find(const CAttribute& attribute);
+    const CAttributeSelection* Find(const CAttribute& attribute) const;
+
+    // ---- selected values ----
+    bool HasSelectedValues(const CAttribute* attribute) const;
+    // The attributes with selected values, in the order in which each got its first one. Borrowed.
+    const std::vector<CAttribute*>& GetValueSelectionList() const { return m_valueSelectionList; }
+    void AddToValueSelectionList(CAttribute* attribute);
+    void RemoveFromValueSelectionList(CAttribute* attribute);
+    // Clears the selection of every attribute.
+    void DeselectAllValues();
+    // Drops the selections of constant attributes (all selections when fewer than two attributes have one).
+    void DeselectConstants();
+    // Qualified records (all-records order) whose value in some attribute of the value-selection list is selected.
+    void ComputeSelectedRecordsFromSelectedValues(CSet& out);
+    // The selected records of the whole table (value rule in compressed mode, record caches otherwise).
+    void GetOverallSelectedRecords(CSet& out, bool force = false);
+    // The number of overall selected records (cached until the selection changes).
+    long CountSelectedRecords();
+    CRecord* GetFirstSelectedRecord(bool qualifiedOnly);
+    // The run of adjacent qualified shown records around the cursor record that share its value.
+    void GetRecordsSelectedByKeyboard(std::vector<CRecord*>& out);
+    // A restriction that would select exactly the current selection; null when nothing is selected.
+    std::shared_ptr<CSetAttributeCommand> GetDefiningRestriction(bool fromRecords);
+    // Counts the selected records of every attribute whose count is out of date.
+    void CountSelectedRecordsIfNecessary();
+    // Drops the cached selection counts of the table.
+    void ClearSelectionCounts() { m_nSelectedRecords = -1; }
+
+    // ---- attributes selected as rows ----
+    bool IsSelected(const CAttribute* attribute) const;
+    void SelectAttribute(CAttribute* attribute, bool keep);
+    void SelectAttributes(const std::vector<CAttribute*>& attributes);
+    void SelectAllAttributes();
+    void DeselectAttribute(CAttribute* attribute);
+    void DeselectAllAttributes();
+    const std::vector<CAttribute*>& GetAttributeSelection() const { return m_attributeSelection; }
+    CAttribute* GetLeadAttribute() const { return m_attributeSelection.empty() ? nullptr : m_attributeSelection[0]; }
+
+    // ---- hiding attributes by content ----
+    void HideIdenticalAttributes(bool emptyOnly);
+    void HideCompleteAttributes();
+    void HideEmptyHeaders();
+    void ShowAllHiddenAttributes(bool selectThem);
+
+    // ---- view modes and the cursor ----
+    bool IsCompressedMode() const { return m_bCompressedMode; }
+    void SetCompressedMode(bool on) { m_bCompressedMode = on; }
+    bool IsSortAllMode() const { return m_bSortAllMode; }
+    void SetSortAllMode(bool on) { m_bSortAllMode = on; }
+    // The keyboard cursor of the display.
+    CRecord* GetCursorRecord() const { return m_pCursorRecord; }
+    CAttribute* GetCursorAttribute() const { return m_pCursorAttribute; }
+    void SetCursor(CRecord* record, CAttribute* attribute) { m_pCursorRecord = record, m_pCursorAttribute = attribute; }
+    void ResetCursor() { SetCursor(nullptr, nullptr); }
+
+private:
+    // CTableCompanion
+    void OnTableCleared() override;
+    void OnAttributeDeleted(CAttribute* attribute) override;
+    void OnValuesRebuilt(CAttribute* attribute) override;
+    void OnRecordsChanged(bool removed) override;
+
+    CTable& m_table;
+    CQualification m_qualification;
+    // Per attribute that was asked for; an entry goes with its attribute.
+    std::unordered_map<const CAttribute*, std::unique_ptr<CAttributeSelection>> m_attributes;
+    std::vector<CAttribute*> m_valueSelectionList; // attributes with a selected-value set, no repeats
+    std::vector<CAttribute*> m_attributeSelection; // rows selected as objects; [0] is the lead
+    long m_nSelectedRecords = -1;                  // cached overall selected count, -1 when unknown
+    bool m_bCompressedMode = false;                // compressed table or overview
+    bool m_bSortAllMode = false;                   // overview
+    CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
+    CAttribute* m_pCursorAttribute = nullptr;
+};
