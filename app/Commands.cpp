@@ -62,6 +62,16 @@ const char* const kRunHelp =
     "  deselect                          clear the selection\n"
     "  dump [qualified]                  print the table as korvalin dump does\n"
     "  count                             print: records N qualified Q selected S\n"
+    "  zoom-in | exclude                 restrict to (or refuse) the selected values, as the window's buttons\n"
+    "  zoom-out                          release the first restricted attribute with selected values\n"
+    "  reset                             end the query: every record qualified, no restriction\n"
+    "  back | forward                    step back over the last zoom (replaying the query) or forward again\n"
+    "  rewind | fast-forward             to the start or the end of the current query\n"
+    "  undo | redo                       undo or redo the last change of data or definitions\n"
+    "  history                           print 'back:' and the back list (oldest first) followed by the steps\n"
+    "                                    gone back over, then 'undo:' and the undo and redo lists; one name a\n"
+    "                                    line, '> ' marks the last step in effect (a lone '>': none)\n"
+    "A verb that is not possible now (back at the start, undo with nothing to undo) fails its line.\n"
     "A failing line prints korvalin: SCRIPT:LINE: message and ends the run with status 1.\n";
 
 } // namespace

@@ -31,6 +31,11 @@ int RunDump(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
 int RunScript(const std::vector<std::string>& args);
 
+// The script verbs of the zooms and histories (HistoryVerbs.cpp): whether verb is one, and running one line
+// of it on table (history prints to out). A verb that is not possible now throws with a message.
+bool IsHistoryVerb(const std::string& verb);
+void RunHistoryVerb(CTable& table, const std::vector<std::string>& words, std::ostream& out);
+
 // The help text of a subcommand ("" for an unknown one).
 const char* GetCommandHelp(const std::string& command);
 

@@ -166,6 +166,8 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
         std::cout << "records " << table.GetRecordCount() << " qualified " << qualified << " selected " << selected
                   << '\n';
     }
+    else if (IsHistoryVerb(verb))
+        RunHistoryVerb(Table(), words, std::cout); // zooms, back, forward, undo, redo, history
     else
         throw CScriptError("unknown verb '" + verb + "'");
     std::cout.flush();
