@@ -7,6 +7,7 @@
 #include "engine/Table.h"
 #include "options/OptionSet.h"
 #include "selection/SetAttributeCommand.h"
+#include "selection/TableSelection.h"
 
 #include <benchmark/benchmark.h>
 
@@ -44,10 +45,13 @@ struct SFixture
         return set;
     }
 
+    CAttributeSelection& Sel() { return CAttributeSelection::Of(attribute); }
+    CQualification& Qual() { return CTableSelection::Of(table).GetQualification(); }
+
     void ReleaseAll()
     {
-        Sel(attribute).ReleaseRestrictions();
-        Qual(table).Reevaluate();
+        Sel().ReleaseRestrictions();
+        Qual().Reevaluate();
     }
 };
 
@@ -65,9 +69,9 @@ void NewRestriction(benchmark::State& state)
     {
         state.PauseTiming();
         f.ReleaseAll();
-        f.Sel(attribute).AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
+        f.Sel().AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
         state.ResumeTiming();
-        f.Qual(table).Reevaluate(); // only the shown records are tested
+        f.Qual().Reevaluate(); // only the shown records are tested
     }
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -83,11 +87,11 @@ void ReleaseRestriction(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        f.Sel(attribute).AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
-        f.Qual(table).Reevaluate();
+        f.Sel().AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
+        f.Qual().Reevaluate();
         state.ResumeTiming();
-        f.Sel(attribute).ReleaseRestrictions();
-        f.Qual(table).Reevaluate(); // a pass over all records
+        f.Sel().ReleaseRestrictions();
+        f.Qual().Reevaluate(); // a pass over all records
     }
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -102,15 +106,15 @@ void CountSelected(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        f.Sel(attribute).SelectValues(f.Values(10));
+        f.Sel().SelectValues(f.Values(10));
         state.ResumeTiming();
-        f.Sel(attribute).CountSelectedRecordsIfNecessary();
-        count = f.Sel(attribute).GetSelectedRecordCount();
+        f.Sel().CountSelectedRecordsIfNecessary();
+        count = f.Sel().GetSelectedRecordCount();
     }
     state.counters["selected"] = static_cast<double>(count);
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    f.Sel(table).DeselectAllValues();
+    CTableSelection::Of(f.table).DeselectAllValues();
 }
 BENCHMARK(CountSelected)->Arg(0)->Arg(1)->ArgNames({"parallel"})->Unit(benchmark::kMillisecond)->UseRealTime();
 } // namespace
