@@ -114,6 +114,17 @@ public:
     // Releases every command of all four lists.
     void Clear();
 
+    // ---- saving a table with its history ----
+    // Lists the modifications made since the last reset (message 1791, OK and Cancel) before a save; throws
+    // CUserException when the user cancels. Nothing is asked when there are none or the back list ends with a
+    // reset.
+    void FindModificationsDuringCurrentQuery();
+    // Bracket a save: when the back list does not end with a reset (and, with onlyIfModified, the current
+    // query holds modifications), the forward list is set aside and a reset submitted, so that the table is
+    // written in its reset state; afterwards going back undoes the reset and the forward list comes back.
+    void SaveFutureAndReset(bool onlyIfModified);
+    void GoBackAndReinstallFuture();
+
     // ---- state read by commands and the display ----
     bool IsGoingBack() const { return m_bGoingBack; }
     bool IsReplaying() const { return m_nReplaying > 0; }
@@ -163,6 +174,9 @@ private:
     // valid checkpoint among them, and appends them to the back list.
     void ReplayForwardHead(long n);
     void WarnLongQueryIfNecessary(const CCommand& command);
+    // The tick count, or one more than the last time handed out when the clock has not moved on (so that a
+    // command executed after another always has a later time).
+    uint64_t NextExecutionTime();
     // Takes a checkpoint of the table's state after command when the state allows it.
     void TakeCheckpoint(CCommand& command);
     bool IsCheckpointValid(const CCommand& command) const;
@@ -187,4 +201,7 @@ private:
     bool m_bFastReplay = true;            // replays start from checkpoints
     uint64_t m_nDataGeneration = 1;       // grows when checkpoints go stale
     long m_nReplayedCommands = 0;         // commands executed again by replays
+    uint64_t m_nLastExecutionTime = 0;    // the latest execution time handed out (they grow strictly)
+    CCommandList m_savedFuture;           // the forward list set aside during a save
+    bool m_bSaveReset = false;            // SaveFutureAndReset submitted a reset that the save's end undoes
 };

@@ -512,3 +512,58 @@ TEST_F(CommandHistory, TheActionLogIsWrittenOnlyWhileLoggingIsOn)
     EXPECT_EQ(lines, "\tZoomIn\tKind = a\n\tZoomIn - Back\tKind = a\n\tQuery Rewind\t\n");
     std::filesystem::remove(path);
 }
+
+TEST_F(CommandHistory, ASaveAsksAboutModificationsAndIsMadeInTheResetState)
+{
+    std::vector<std::string> asked;
+    int answer = ANSWER_CANCEL;
+    table.SetMessageHandler([&](const KString& text, int) {
+        asked.push_back(platform::ToUtf8(text));
+        return answer;
+    });
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"Before")));
+    ASSERT_TRUE(SubmitReset(table));
+    History(table).FindModificationsDuringCurrentQuery(); // the back list ends with a reset: nothing asked
+    EXPECT_TRUE(asked.empty());
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"After")));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    EXPECT_THROW(History(table).FindModificationsDuringCurrentQuery(), CUserException);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].rfind("Die folgenden Modifikationen wurden seit dem letzten Reset vorgenommen:\n\n"
+                             "  - Title After\n\nFalls",
+                             0),
+              0u)
+        << asked[0];
+    answer = ANSWER_OK;
+    EXPECT_NO_THROW(History(table).FindModificationsDuringCurrentQuery());
+
+    // The table is written in its reset state; afterwards the query and the steps ahead come back.
+    ASSERT_TRUE(SubmitZoom(amount, {u"1"}, true));
+    ASSERT_TRUE(History(table).GoBack());
+    const std::string states = RecordStates(table);
+    const std::string lists = BackForward(table);
+    History(table).SaveFutureAndReset(true); // no modification in the query: nothing to do
+    EXPECT_EQ(BackForward(table), lists);
+    History(table).SaveFutureAndReset(false);
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Reset, Kind = a, Reset |");
+    History(table).GoBackAndReinstallFuture();
+    EXPECT_EQ(RecordStates(table), states);
+    EXPECT_EQ(BackForward(table), lists);
+    EXPECT_EQ(lists, "City in {Bern,Basel}, Reset, Kind = a | Amount ¬= 1");
+}
+
+TEST_F(CommandHistory, ValuesRenamedInTheAttributeAreFollowedByTheZoomsOfTheHistory)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(History(table).GoBack());
+    const char16_t* zurich = city->FindValue(u"Zürich");
+    History(table).TransformCommands(city, city->FindValue(u"Bern"), zurich, true);
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind = a");
+    History(table).TransformCommands(kind, kind->FindValue(u"a"), kind->FindValue(u"b"), true);
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind = a"); // the forward list is left
+    History(table).TransformCommands(kind, kind->FindValue(u"a"), kind->FindValue(u"b"), false);
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind in {a,b}");
+}
