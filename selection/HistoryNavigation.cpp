@@ -163,7 +163,10 @@ bool CCommandHistory::FastForward()
         {
             ExecuteReplayed(*command, m_forward.empty(), u" - Forward");
             if (!last)
+            {
                 ReevaluateAndRecomputeIfNecessary();
+                TakeCheckpoint(*command);
+            }
         }
         m_back.push_back(command);
         first = false;
@@ -197,7 +200,10 @@ bool CCommandHistory::FastForwardNext()
         {
             ExecuteReplayed(*command, m_forward.empty(), u" - Forward");
             if (!last)
+            {
                 ReevaluateAndRecomputeIfNecessary();
+                TakeCheckpoint(*command);
+            }
         }
         m_back.push_back(command);
     }
@@ -267,7 +273,10 @@ bool CCommandHistory::JumpForward(long n)
         {
             ExecuteReplayed(*command, last, u" - Forward");
             if (!last)
+            {
                 ReevaluateAndRecomputeIfNecessary();
+                TakeCheckpoint(*command);
+            }
         }
         m_back.push_back(command);
     }
