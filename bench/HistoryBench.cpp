@@ -4,9 +4,11 @@
 // n - 1 zooms before it are executed again.
 //
 //   build/bin/history_bench --benchmark_counters_tabular=true
+//   KORVALIN_BENCH_CSV=data.csv build/bin/history_bench --benchmark_filter=HarnessScenario
 
 #include "engine/Set.h"
 #include "engine/Table.h"
+#include "files/TableOpener.h"
 #include "options/OptionSet.h"
 #include "selection/CommandHistory.h"
 #include "selection/SetAttributeCommand.h"
@@ -14,6 +16,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <random>
 
@@ -113,4 +117,83 @@ void SubmitZoom(benchmark::State& state)
     state.counters["qualified"] = static_cast<double>(f.table.GetNumberQualified());
 }
 BENCHMARK(SubmitZoom)->Unit(benchmark::kMillisecond)->UseRealTime();
+} // namespace
+
+// The scenario of the history on a file of the shared benchmark harness (gen_data.py; KORVALIN_BENCH_CSV names
+// it): zoom in on 2 of the 5 regions, then on 10 of the 50 categories, back, forward, and 20 steps back over a
+// query of 20 zooms (excluding one category each). The counters are milliseconds of each step.
+namespace
+{
+double Milliseconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+void HarnessScenario(benchmark::State& state)
+{
+    const char* path = std::getenv("KORVALIN_BENCH_CSV");
+    if (!path)
+    {
+        state.SkipWithError("set KORVALIN_BENCH_CSV to a file made by gen_data.py");
+        return;
+    }
+    static CTable table;
+    static bool read = false;
+    if (!read)
+    {
+        files::SOpenRequest request;
+        request.m_bExplicitImport = true;
+        files::ReadTable(table, path, request);
+        read = true;
+    }
+    CTableSelection& selection = CTableSelection::Of(table);
+    CCommandHistory& history = selection.GetHistory();
+    CAttribute* region = table.FindAttribute(u"region");
+    CAttribute* category = table.FindAttribute(u"category");
+    if (!region || !category || category->GetNrOfValues() < 20)
+    {
+        state.SkipWithError("the file has no region and category columns");
+        return;
+    }
+    auto select = [&](CAttribute* attribute, long first, long count) {
+        selection.DeselectAllValues();
+        for (long i = first; i < first + count; ++i)
+            CAttributeSelection::Of(attribute).SelectValue(attribute->GetValue(i), nullptr, true);
+    };
+    double regions = 0, categories = 0, back = 0, forward = 0, back20 = 0;
+    for (auto _ : state)
+    {
+        history.Submit(std::make_shared<CResetCommand>(&table));
+        select(region, 0, 2);
+        auto start = std::chrono::steady_clock::now();
+        selection.ZoomIn();
+        regions = Milliseconds(start);
+        select(category, 0, 10);
+        start = std::chrono::steady_clock::now();
+        selection.ZoomIn();
+        categories = Milliseconds(start);
+        start = std::chrono::steady_clock::now();
+        history.GoBack();
+        back = Milliseconds(start);
+        start = std::chrono::steady_clock::now();
+        history.GoForward();
+        forward = Milliseconds(start);
+        history.Submit(std::make_shared<CResetCommand>(&table));
+        for (long i = 0; i < 20; ++i)
+        {
+            select(category, i, 1);
+            selection.Exclude();
+        }
+        start = std::chrono::steady_clock::now();
+        for (long i = 0; i < 20; ++i)
+            history.GoBack();
+        back20 = Milliseconds(start);
+    }
+    state.counters["zoom_regions_ms"] = regions;
+    state.counters["zoom_categories_ms"] = categories;
+    state.counters["back_ms"] = back;
+    state.counters["forward_ms"] = forward;
+    state.counters["back_20_ms"] = back20;
+}
+BENCHMARK(HarnessScenario)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 } // namespace
