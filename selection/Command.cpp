@@ -76,6 +76,17 @@ CAttribute* CCommand::MapAttribute(CAttribute* attribute) const
     return m_pTable->FindAttribute(attribute->GetName(), nullptr, true, attribute->IsHeader());
 }
 
+std::vector<CAttribute*> CCommand::MapAttributes(const std::vector<CAttribute*>& attributes) const
+{
+    std::vector<CAttribute*> mapped;
+    for (CAttribute* attribute : attributes)
+    {
+        if (CAttribute* counterpart = MapAttribute(attribute))
+            mapped.push_back(counterpart);
+    }
+    return mapped;
+}
+
 bool CCommand::RefersTo(const CAttribute* attribute) const
 {
     return m_pAttribute && m_pAttribute == attribute;

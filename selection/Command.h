@@ -42,6 +42,15 @@ public:
     virtual std::shared_ptr<CCommand> Clone(CTable* table) const;
     // Copies attribute (mapped to this table), class name, name and flags.
     virtual void CopyFrom(const CCommand& other);
+    // A command that defines an attribute makes a copy of it in table; the base has none.
+    virtual void TransferAttribute(CTable* table) {}
+    // The user text a command holds (an attribute name, a comment, a formula) for translation; empty for none.
+    virtual KString GetParameterToTranslate() const { return {}; }
+    virtual void SetTranslatedParameter(const KString& text) {}
+    // Commands holding attributes recompute their format ids.
+    virtual void RecomputeFormats() {}
+    // Whether the table's file-format version stores this command (the stored form comes with table files).
+    virtual bool IsStorableInFormat() const { return true; }
     // Sets the name; form 0 short, 1 long (log), 2 uncut. The base leaves it as it is.
     virtual void ComputeName(int form);
     // The name computed in the long form (the current name stays).
@@ -53,6 +62,8 @@ public:
     virtual bool IsValid() const;
     // An attribute of this table stays; one of another table is replaced by its namesake here, or null.
     CAttribute* MapAttribute(CAttribute* attribute) const;
+    // MapAttribute for each attribute, dropping those without a counterpart.
+    std::vector<CAttribute*> MapAttributes(const std::vector<CAttribute*>& attributes) const;
     // The command defines an attribute that exists only within the current query.
     virtual bool DefinesTemporaryAttribute() const { return false; }
     // Scrolls the attribute into view (the display's work; nothing without a window).
