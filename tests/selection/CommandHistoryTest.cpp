@@ -567,3 +567,34 @@ TEST_F(CommandHistory, ValuesRenamedInTheAttributeAreFollowedByTheZoomsOfTheHist
     History(table).TransformCommands(kind, kind->FindValue(u"a"), kind->FindValue(u"b"), false);
     EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind in {a,b}");
 }
+
+TEST_F(CommandHistory, CaptionsExistInGermanAndEnglish)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T")));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(History(table).GoBack());
+    ASSERT_TRUE(History(table).Undo());
+    auto captions = [&] {
+        std::string out;
+        for (const KString& caption : {History(table).GetBackCaption(), History(table).GetForwardCaption(),
+                                       History(table).GetUndoCaption(), History(table).GetRedoCaption()})
+            out += platform::ToUtf8(caption) + "|";
+        for (auto operation : {CCommandHistory::OP_REWIND, CCommandHistory::OP_FAST_FORWARD,
+                               CCommandHistory::OP_NEXT_QUERY, CCommandHistory::OP_PREVIOUS_QUERY,
+                               CCommandHistory::OP_JUMP_BACK, CCommandHistory::OP_JUMP_FORWARD})
+            out += platform::ToUtf8(CCommandHistory::GetOperationCaption(operation)) + "|";
+        return out;
+    };
+    EXPECT_EQ(captions(), "Zurück: City = Bern|Vor: Kind = a||Wiederholen: Title T|Zum Anfang der Anfrage|"
+                          "Zum Ende der Anfrage|Zur nächsten Anfrage gehen|Zur vorherigen Anfrage gehen|Zurück|Vor|");
+    platform::SetResourceLanguage(ELanguage::English);
+    EXPECT_EQ(captions(), "Back: City = Bern|Forward: Kind = a||Redo: Title T|To the start of the query|"
+                          "To the end of the query|Go to the next query|Go to the previous query|Back|Forward|");
+    platform::SetResourceLanguage(ELanguage::German);
+
+    // A vetoed jump changes nothing.
+    host.m_veto = {"JumpBack"};
+    EXPECT_FALSE(History(table).JumpBack(1));
+    EXPECT_EQ(BackForward(table), "City = Bern | Kind = a");
+}
