@@ -37,6 +37,7 @@ struct SFixture
     SFixture()
     {
         options.m_bWarnLongHistory = false;
+        options.m_bUseMulticores = false; // one thread: the CPU column is the whole work
         for (int a = 0; a < kAttributes; ++a)
             attributes.push_back(
                 table.CreateNewAttribute(ATTR_NORMAL, false, u"A" + platform::ToKString(a), nullptr, kValues, true));
