@@ -146,14 +146,15 @@ bool CCommandHistory::Submit(const std::shared_ptr<CCommand>& command, bool inte
     const bool ownCheckpoint = !m_table.HasCheckpoint();
     if (ownCheckpoint)
         m_table.CreateCheckpoint();
-    const std::unique_ptr<SSavedState> saved = SaveState();
+    std::unique_ptr<SSavedState> saved; // taken once the host agreed
     CStatusMessageGuard status(m_table, command->GetName().empty() ? command->GetClassName() : command->GetName());
     command->m_bInteractive = interactive;
     command->m_bFinalStep = interactive;
     command->m_bInEffect = false;
     bool done = false;
     auto recover = [&] {
-        RestoreState(*saved);
+        if (saved)
+            RestoreState(*saved);
         if (ownCheckpoint)
             m_table.RestoreCheckpoint();
         command->m_bInEffect = false;
@@ -163,6 +164,7 @@ bool CCommandHistory::Submit(const std::shared_ptr<CCommand>& command, bool inte
         command->Prepare();
         if (Event(u"Command", command->GetClassName(), command.get(), true) == 0)
         {
+            saved = SaveState();
             if (command->Do())
             {
                 if (IsActionLoggingActive())
