@@ -198,6 +198,7 @@ private:
     bool m_bLongQueryWarningGiven = false; // message 3066 was shown for this table
     bool m_bUndoBlocked = false;          // Undo and Redo are not possible
     bool m_bSubmitting = false;           // a submission runs (no nested submissions)
+    bool m_bUndoingTemporary = false;     // UndoTemporaryModifications runs
     bool m_bFastReplay = true;            // replays start from checkpoints
     uint64_t m_nDataGeneration = 1;       // grows when checkpoints go stale
     long m_nReplayedCommands = 0;         // commands executed again by replays

@@ -422,10 +422,18 @@ bool CCommandHistory::TemporaryModificationsExist() const
 
 void CCommandHistory::UndoTemporaryModifications(CCommandList& list)
 {
+    if (m_bUndoingTemporary)
+        return; // a modification that undoes itself by a replay must not start another
+    m_bUndoingTemporary = true;
+    struct SUndoing
+    {
+        bool& flag;
+        ~SUndoing() { flag = false; }
+    } undoing{m_bUndoingTemporary};
     for (auto it = list.rbegin(); it != list.rend() && !IsReset(*it); ++it)
     {
         CCommand& command = **it;
-        if (!command.m_bModification || !command.CheckApplicable(false))
+        if (!command.m_bModification || !command.m_bInEffect || !command.CheckApplicable(false))
             continue;
         command.m_bInteractive = false;
         command.m_bFinalStep = false;

@@ -78,7 +78,12 @@ void CCommandHistory::ReplayForwardHead(long n)
     long from = 0;
     if (m_bFastReplay)
     {
-        for (long k = n - 1; k >= 0; --k)
+        // A checkpoint holds restrictions and flags only: the commands it skips must be zooms and the like, so
+        // the search stops before the first modification (whose effect the reset undid).
+        long limit = 0;
+        while (limit < n && !m_forward[limit]->m_bModification)
+            ++limit;
+        for (long k = limit - 1; k >= 0; --k)
         {
             if (IsCheckpointValid(*m_forward[k]))
             {

@@ -598,3 +598,28 @@ TEST_F(CommandHistory, CaptionsExistInGermanAndEnglish)
     EXPECT_FALSE(History(table).JumpBack(1));
     EXPECT_EQ(BackForward(table), "City = Bern | Kind = a");
 }
+
+TEST_F(CommandHistory, AResetUndoesTheModificationsOfTheQueryItEnds)
+{
+    // A modification defining something within the query sits in the back list; a reset undoes it, and going
+    // back over the reset executes it again.
+    class CTemporaryTitle : public CRetitleCommand
+    {
+    public:
+        using CRetitleCommand::CRetitleCommand;
+        bool DefinesTemporaryAttribute() const override { return true; }
+    };
+    auto temporary = std::make_shared<CTemporaryTitle>(&table, u"Temp");
+    temporary->m_bQueryCommand = true;
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
+    ASSERT_TRUE(History(table).Submit(temporary));
+    EXPECT_EQ(BackForward(table), "City = Bern, Title Temp |");
+    EXPECT_TRUE(History(table).TemporaryModificationsExist());
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "Temp");
+    ASSERT_TRUE(SubmitReset(table));
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "");
+    EXPECT_FALSE(History(table).TemporaryModificationsExist());
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "Temp");
+    EXPECT_EQ(RecordStates(table), "Q--Q--");
+}
