@@ -42,6 +42,11 @@ void AddExpressionAttribute(CTable& table, const std::string& name, const std::s
 // Prints a formula's value for every qualified record, one a line (empty for an undefined value).
 void PrintFormulaValues(CTable& table, const std::string& formula, std::ostream& out);
 
+// The script verbs of the zooms and histories (HistoryVerbs.cpp): whether verb is one, and running one line
+// of it on table (history prints to out). A verb that is not possible now throws with a message.
+bool IsHistoryVerb(const std::string& verb);
+void RunHistoryVerb(CTable& table, const std::vector<std::string>& words, std::ostream& out);
+
 // The help text of a subcommand ("" for an unknown one).
 std::string GetCommandHelp(const std::string& command);
 

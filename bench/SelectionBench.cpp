@@ -45,10 +45,13 @@ struct SFixture
         return set;
     }
 
+    CAttributeSelection& Sel() { return CAttributeSelection::Of(attribute); }
+    CQualification& Qual() { return CTableSelection::Of(table).GetQualification(); }
+
     void ReleaseAll()
     {
-        CAttributeSelection::Of(attribute).ReleaseRestrictions();
-        CTableSelection::Of(table).GetQualification().Reevaluate();
+        Sel().ReleaseRestrictions();
+        Qual().Reevaluate();
     }
 };
 
@@ -66,9 +69,9 @@ void NewRestriction(benchmark::State& state)
     {
         state.PauseTiming();
         f.ReleaseAll();
-        CAttributeSelection::Of(f.attribute).AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
+        f.Sel().AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
         state.ResumeTiming();
-        CTableSelection::Of(f.table).GetQualification().Reevaluate(); // only the shown records are tested
+        f.Qual().Reevaluate(); // only the shown records are tested
     }
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -84,11 +87,11 @@ void ReleaseRestriction(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        CAttributeSelection::Of(f.attribute).AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
-        CTableSelection::Of(f.table).GetQualification().Reevaluate();
+        f.Sel().AddRestriction(CSetAttributeCommand::MakeValueSet(f.attribute, f.Values(2)));
+        f.Qual().Reevaluate();
         state.ResumeTiming();
-        CAttributeSelection::Of(f.attribute).ReleaseRestrictions();
-        CTableSelection::Of(f.table).GetQualification().Reevaluate(); // a pass over all records
+        f.Sel().ReleaseRestrictions();
+        f.Qual().Reevaluate(); // a pass over all records
     }
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -103,10 +106,10 @@ void CountSelected(benchmark::State& state)
     for (auto _ : state)
     {
         state.PauseTiming();
-        CAttributeSelection::Of(f.attribute).SelectValues(f.Values(10));
+        f.Sel().SelectValues(f.Values(10));
         state.ResumeTiming();
-        CAttributeSelection::Of(f.attribute).CountSelectedRecordsIfNecessary();
-        count = CAttributeSelection::Of(f.attribute).GetSelectedRecordCount();
+        f.Sel().CountSelectedRecordsIfNecessary();
+        count = f.Sel().GetSelectedRecordCount();
     }
     state.counters["selected"] = static_cast<double>(count);
     state.counters["ns_per_record"] = benchmark::Counter(static_cast<double>(kRecords) * state.iterations(),

@@ -86,6 +86,15 @@ public:
     // The union of the value sets of the restrictions (out is emptied first).
     void GetRestrictedValues(CSet& out) const;
     void ReleaseRestrictions();
+    // Removes one restriction of this attribute (a disjunction only from this list); true when it was there.
+    bool RemoveRestriction(const CSetAttributeCommand* restriction);
+    // Empties the list without touching other attributes' lists and without raising the flags (a reset).
+    void ClearRestrictions() { m_restrictions.clear(); }
+    // Installs a list as it was (a history checkpoint); raises no flags.
+    void SetRestrictions(std::vector<std::shared_ptr<CSetAttributeCommand>> restrictions)
+    {
+        m_restrictions = std::move(restrictions);
+    }
     // Removes one disjunction from this attribute's list; true when it was there.
     bool ReleaseDisjunction(const CSetAttributeCommand* disjunction);
 

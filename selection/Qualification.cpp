@@ -66,6 +66,11 @@ void CAttributeSelection::ReleaseRestrictions()
     m_owner.GetQualification().SetRestrictionsChanged(true);
 }
 
+bool CAttributeSelection::RemoveRestriction(const CSetAttributeCommand* restriction)
+{
+    return ReleaseDisjunction(restriction);
+}
+
 bool CAttributeSelection::ReleaseDisjunction(const CSetAttributeCommand* disjunction)
 {
     const auto it = std::find_if(m_restrictions.begin(), m_restrictions.end(),
@@ -170,7 +175,7 @@ long CQualification::EvaluateAttribute(CAttribute* attribute, const CRecordArray
     {
         if (std::find(done.begin(), done.end(), restriction.get()) != done.end())
             continue;
-        restriction->Prepare();
+        restriction->PrepareTest();
         if (restriction->IsDisjunction())
         {
             disjunctions.push_back(restriction.get());
@@ -365,7 +370,7 @@ bool CQualification::GetAffectedRecords(const CSetAttributeCommand& restriction,
 {
     out.RemoveAll();
     const CRecordArray& tested = records ? *records : m_table.GetAllRecords();
-    const_cast<CSetAttributeCommand&>(restriction).Prepare();
+    const_cast<CSetAttributeCommand&>(restriction).PrepareTest();
     bool refusedAccepted = false;
     for (long i = 0; i < tested.GetSize(); ++i)
     {

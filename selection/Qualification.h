@@ -50,9 +50,12 @@ public:
     // Marks that a restriction was added (refuses only) or released (may qualify again).
     void SetRestrictionsChanged(bool released);
     bool AreRestrictionsChanged() const { return m_bRestrictionsChanged; }
+    // The restrictions and the flags agree again (a reset released all and qualified every record).
+    void ClearRestrictionsChanged() { m_bRestrictionsChanged = m_bRestrictionsReleased = false; }
     bool AreRestrictionsReleased() const { return m_bRestrictionsReleased; }
     // Records kept qualified by the last evaluation (open records). Borrowed.
     const std::vector<CRecord*>& GetForcedRecords() const { return m_forcedRecords; }
+    void ClearForcedRecords() { m_forcedRecords.clear(); }
     bool IsAutoHideRefused() const { return m_bAutoHideRefused; }
     void SetAutoHideRefused(bool on) { m_bAutoHideRefused = on; }
     // The attribute whose numbers give the record widths; null when none.

@@ -39,13 +39,15 @@ bool PrefixMatches(const CTable& table, const char16_t* a, const char16_t* b, in
 }
 } // namespace
 
+CSetAttributeCommand::CSetAttributeCommand(CTable* table) : CCommand(table, u"CSetAttributeCommand") {}
+
 CSetAttributeCommand::~CSetAttributeCommand() = default;
 
 std::shared_ptr<CSetAttributeCommand> CSetAttributeCommand::MakeValueSet(CAttribute* attribute,
                                                                          std::unique_ptr<CSet> values, bool exclude,
                                                                          int prefixLength)
 {
-    std::shared_ptr<CSetAttributeCommand> restriction(new CSetAttributeCommand());
+    auto restriction = std::make_shared<CSetAttributeCommand>(attribute->GetTable());
     restriction->m_eKind = RESTRICT_VALUES;
     restriction->m_pAttribute = attribute;
     restriction->m_bExclude = exclude;
@@ -62,7 +64,7 @@ std::shared_ptr<CSetAttributeCommand> CSetAttributeCommand::MakeRange(CAttribute
                                                                       std::optional<KString> low,
                                                                       std::optional<KString> high, bool exclude)
 {
-    std::shared_ptr<CSetAttributeCommand> restriction(new CSetAttributeCommand());
+    auto restriction = std::make_shared<CSetAttributeCommand>(attribute->GetTable());
     restriction->m_eKind = RESTRICT_RANGE;
     restriction->m_pAttribute = attribute;
     restriction->m_bExclude = exclude;
@@ -74,9 +76,19 @@ std::shared_ptr<CSetAttributeCommand> CSetAttributeCommand::MakeRange(CAttribute
 std::shared_ptr<CSetAttributeCommand> CSetAttributeCommand::MakeDisjunction(
     std::vector<std::shared_ptr<CSetAttributeCommand>> members)
 {
-    std::shared_ptr<CSetAttributeCommand> restriction(new CSetAttributeCommand());
+    CAttribute* first = members.empty() ? nullptr : members.front()->GetAttribute();
+    auto restriction = std::make_shared<CSetAttributeCommand>(first ? first->GetTable() : nullptr);
     restriction->m_eKind = RESTRICT_DISJUNCTION;
+    restriction->m_pAttribute = first;
     restriction->m_members = std::move(members);
+    return restriction;
+}
+
+std::shared_ptr<CSetAttributeCommand> CSetAttributeCommand::MakeRelease(CAttribute* attribute)
+{
+    auto restriction = std::make_shared<CSetAttributeCommand>(attribute->GetTable());
+    restriction->m_eKind = RESTRICT_RELEASE;
+    restriction->m_pAttribute = attribute;
     return restriction;
 }
 
@@ -106,10 +118,12 @@ void CSetAttributeCommand::Intern()
     m_nValueGeneration = m_pAttribute->GetValueGeneration();
 }
 
-void CSetAttributeCommand::Prepare()
+void CSetAttributeCommand::PrepareTest()
 {
     switch (m_eKind)
     {
+    case RESTRICT_RELEASE:
+        break;
     case RESTRICT_VALUES:
         if (m_nValueGeneration != m_pAttribute->GetValueGeneration())
             Intern();
@@ -120,7 +134,7 @@ void CSetAttributeCommand::Prepare()
         break;
     case RESTRICT_DISJUNCTION:
         for (auto& member : m_members)
-            member->Prepare();
+            member->PrepareTest();
         break;
     }
 }

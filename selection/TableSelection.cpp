@@ -5,6 +5,7 @@
 
 #include "engine/Set.h"
 #include "engine/Table.h"
+#include "selection/CommandHistory.h"
 
 #include <algorithm>
 
@@ -14,9 +15,16 @@ namespace
 const char s_companionKey = 0;
 } // namespace
 
-CTableSelection::CTableSelection(CTable& table) : m_table(table), m_qualification(*this, table) {}
+CTableSelection::CTableSelection(CTable& table)
+    : m_table(table), m_qualification(*this, table), m_pHistory(std::make_unique<CCommandHistory>(*this, table))
+{
+}
 
-CTableSelection::~CTableSelection() = default;
+CTableSelection::~CTableSelection()
+{
+    // Commands hold restrictions that the attribute states hold too: the histories go first.
+    m_pHistory->Clear();
+}
 
 CTableSelection& CTableSelection::Of(CTable& table)
 {
@@ -49,6 +57,15 @@ const CAttributeSelection* CTableSelection::Find(const CAttribute& attribute) co
 {
     const auto it = m_attributes.find(&attribute);
     return it == m_attributes.end() ? nullptr : it->second.get();
+}
+
+std::vector<CAttributeSelection*> CTableSelection::GetAttributeStates() const
+{
+    std::vector<CAttributeSelection*> states;
+    states.reserve(m_attributes.size());
+    for (const auto& entry : m_attributes)
+        states.push_back(entry.second.get());
+    return states;
 }
 
 CAttributeSelection& CAttributeSelection::Of(CAttribute& attribute)
@@ -95,6 +112,7 @@ void CTableSelection::DeselectAllAttributes()
 
 void CTableSelection::OnTableCleared()
 {
+    m_pHistory->Clear();
     m_valueSelectionList.clear();
     m_attributeSelection.clear();
     m_attributes.clear();
@@ -105,6 +123,11 @@ void CTableSelection::OnTableCleared()
 
 void CTableSelection::OnAttributeDeleted(CAttribute* attribute)
 {
+    // Disjunctions that name the attribute go from the other attributes' lists; commands that refer to it are
+    // skipped from now on.
+    if (CAttributeSelection* state = Find(*attribute))
+        state->ReleaseRestrictions();
+    m_pHistory->ForgetAttribute(attribute);
     RemoveFromValueSelectionList(attribute);
     DeselectAttribute(attribute);
     m_qualification.ForgetAttribute(attribute);
@@ -119,10 +142,12 @@ void CTableSelection::OnValuesRebuilt(CAttribute* attribute)
     const auto it = m_attributes.find(attribute);
     if (it != m_attributes.end())
         it->second->DeselectAllValues(); // the selection points at the values about to go
+    m_pHistory->InvalidateCheckpoints();
 }
 
 void CTableSelection::OnRecordsChanged(bool removed)
 {
+    m_pHistory->InvalidateCheckpoints();
     if (removed)
     {
         m_qualification.ForgetRecords();

@@ -3,9 +3,10 @@
 // table, and the operations on it: the attributes with selected values (in the
 // order they got them), the attributes selected as rows, the keyboard cursor,
 // the view modes selecting follows, each attribute's CAttributeSelection
-// (selected values and restrictions) and the CQualification that evaluates the
-// restrictions. This is the table's selection-side document: the command
-// histories and the submitting of commands belong here as well.
+// (selected values and restrictions), the CQualification that evaluates the
+// restrictions and the CCommandHistory that submits commands and keeps the
+// back, forward, undo and redo lists. This is the table's selection-side
+// document.
 //
 // The table owns it as a companion (engine/TableCompanion.h): Of(table) makes
 // it on first use, and the table tells it when attributes, values or records
@@ -23,6 +24,7 @@
 #include <vector>
 
 class CAttribute;
+class CCommandHistory;
 class CRecord;
 class CSet;
 class CSetAttributeCommand;
@@ -45,6 +47,8 @@ public:
     // The selection state of one of the table's attributes (made on first use); Find: null when none yet.
     CAttributeSelection& For(CAttribute& attribute);
     CAttributeSelection* Find(const CAttribute& attribute);
+    // Every attribute state made so far (borrowed), in no particular order.
+    std::vector<CAttributeSelection*> GetAttributeStates() const;
     const CAttributeSelection* Find(const CAttribute& attribute) const;
 
     // ---- selected values ----
@@ -89,7 +93,33 @@ public:
     void HideEmptyHeaders();
     void ShowAllHiddenAttributes(bool selectThem);
 
+    // ---- commands and zooms ----
+    // The command histories and the submitting of commands.
+    CCommandHistory& GetHistory() { return *m_pHistory; }
+    const CCommandHistory& GetHistory() const { return *m_pHistory; }
+    // Turns the current value selection into a restriction and submits it (toggle: a single-click zoom that
+    // zooms out of a fully selected restricted attribute). False when nothing was submitted or it failed.
+    bool EvaluateSelection(bool toggle, bool exclude);
+    bool ZoomIn() { return EvaluateSelection(false, false); }
+    bool Exclude() { return EvaluateSelection(false, true); }
+    // Submits a release of the first restricted attribute with selected values; false when there is none.
+    bool ZoomOut();
+    // Submits a CResetCommand.
+    bool SubmitReset();
+    bool ZoomInPossible();
+    bool ExcludePossible() const;
+    bool ZoomOutPossible() const;
+    // The table-side reset (the effect of CResetCommand): the temporary modifications of the current query are
+    // undone, selections cleared (deselect), every restriction released, every record qualified and shown,
+    // hidden attributes shown and the remembered view mode restored.
+    void Reset(bool deselect, bool sortAgain);
+
     // ---- view modes and the cursor ----
+    // 1 full table, 2 compressed table, 3 overview; remember: a reset restores it.
+    void SetViewMode(int mode, bool remember);
+    int GetViewMode() const;
+    int GetRememberedViewMode() const { return m_nRememberedViewMode; }
+    void SetRememberedViewMode(int mode) { m_nRememberedViewMode = mode; }
     bool IsCompressedMode() const { return m_bCompressedMode; }
     void SetCompressedMode(bool on) { m_bCompressedMode = on; }
     bool IsSortAllMode() const { return m_bSortAllMode; }
@@ -109,6 +139,7 @@ private:
 
     CTable& m_table;
     CQualification m_qualification;
+    std::unique_ptr<CCommandHistory> m_pHistory; // never null
     // Per attribute that was asked for; an entry goes with its attribute.
     std::unordered_map<const CAttribute*, std::unique_ptr<CAttributeSelection>> m_attributes;
     std::vector<CAttribute*> m_valueSelectionList; // attributes with a selected-value set, no repeats
@@ -116,6 +147,7 @@ private:
     long m_nSelectedRecords = -1;                  // cached overall selected count, -1 when unknown
     bool m_bCompressedMode = false;                // compressed table or overview
     bool m_bSortAllMode = false;                   // overview
+    int m_nRememberedViewMode = 1;                 // the view mode a reset restores (1, 2 or 3)
     CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
     CAttribute* m_pCursorAttribute = nullptr;
 };

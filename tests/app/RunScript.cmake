@@ -1,6 +1,8 @@
 # Runs one script of tests/app/scripts with the korvalin command, as a user runs it, and compares.
-#   cmake -DKORVALIN=path -DSCRIPT=name.kvs -DSCRIPTS=folder -DDATA=folder -DWORK=folder -P RunScript.cmake
-# The script runs in a fresh copy of WORK holding the script and data/ (a copy of DATA). Expectations:
+#   cmake -DKORVALIN=path -DSCRIPT=name.kvs -DSCRIPTS=folder -DDATA=folder [-DAPPDATA=folder] -DWORK=folder
+#         -P RunScript.cmake
+# The script runs in a fresh copy of WORK holding the script and data/ (a copy of DATA, and of APPDATA when
+# given). Expectations:
 #   SCRIPTS/name.out          standard output, exactly
 #   "#! status N" lines       the exit status (default 0)
 #   "#! stderr REGEX" lines   each must match standard error (else standard error must be empty)
@@ -11,6 +13,9 @@ get_filename_component(name ${SCRIPT} NAME_WE)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 file(COPY ${DATA}/ DESTINATION ${WORK}/data)
+if(APPDATA)
+    file(COPY ${APPDATA}/ DESTINATION ${WORK}/data) # the app's own data beside the shared files
+endif()
 file(COPY ${SCRIPTS}/${SCRIPT} DESTINATION ${WORK})
 file(STRINGS ${SCRIPTS}/${SCRIPT} directives REGEX "^#! ")
 set(locale de_DE.UTF-8)

@@ -1,0 +1,625 @@
+#include "HistoryTestSupport.h"
+
+#include "options/OptionSet.h"
+#include "platform/Resources.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace
+{
+class CommandHistory : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        city = AddColumn(table, u"City", {u"Bern", u"Basel", u"Zürich", u"Bern", u"Genf", u"Basel"});
+        kind = AddColumn(table, u"Kind", {u"a", u"b", u"a", u"c", u"b", u"a"});
+        amount = AddColumn(table, u"Amount", {u"1", u"2", u"3", u"4", u"5", u"6"});
+        EXPECT_TRUE(amount->SetFormat(u"####"));
+        table.AnalyzeTable();
+        table.SetObserver(&host);
+    }
+    void TearDown() override { table.SetObserver(nullptr); }
+    std::string Messages()
+    {
+        std::string out;
+        for (const KString& message : table.GetMessageLog())
+            out += platform::ToUtf8(message) + "\n";
+        return out;
+    }
+
+    CTable table;
+    CEventRecorder host;
+    CAttribute* city = nullptr;
+    CAttribute* kind = nullptr;
+    CAttribute* amount = nullptr;
+};
+
+// A modification for the undo list: renames the table, and undoes itself directly.
+class CRetitleCommand : public CCommand
+{
+public:
+    CRetitleCommand(CTable* table, KString title) : CCommand(table, u"CRetitleCommand"), m_strTitle(std::move(title))
+    {
+        m_bModification = true;
+        m_bQueryCommand = false;
+    }
+    void Prepare() override { m_strName = u"Title " + m_strTitle; }
+    bool IsValid() const override { return true; }
+    bool Do() override
+    {
+        m_strPrevious = m_pTable->GetTitle();
+        m_pTable->SetTitle(m_strTitle);
+        return true;
+    }
+    void Undo() override { m_pTable->SetTitle(m_strPrevious); }
+    KString m_strTitle;
+    KString m_strPrevious;
+};
+
+// A command that edits the restriction lists half-way and then fails with a fault.
+class CFaultyCommand : public CCommand
+{
+public:
+    CFaultyCommand(CTable* table, CAttribute* attribute, bool plainFailure)
+        : CCommand(table, u"CFaultyCommand"), m_bPlainFailure(plainFailure)
+    {
+        m_pAttribute = attribute;
+    }
+    void Prepare() override { m_strName = u"Faulty"; }
+    bool Do() override
+    {
+        if (m_bPlainFailure)
+            return false;
+        Selection().For(*m_pAttribute).ReleaseRestrictions();
+        Selection().For(*m_pAttribute).AddRestriction(
+            CSetAttributeCommand::MakeValueSet(m_pAttribute, ValuesOf(m_pAttribute, {u"Genf"})));
+        throw std::runtime_error("disk on fire");
+    }
+    bool m_bPlainFailure;
+};
+} // namespace
+
+TEST_F(CommandHistory, ZoomsGoToTheBackListAndBackAndForwardReplayThem)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    EXPECT_EQ(RecordStates(table), "QQRQRQ");
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    EXPECT_EQ(RecordStates(table), "QRRRRQ");
+    ASSERT_TRUE(SubmitZoom(amount, {u"1"}, true));
+    EXPECT_EQ(RecordStates(table), "RRRRRQ");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Amount ¬= 1 |");
+    EXPECT_EQ(UndoRedo(table), "|");
+    EXPECT_EQ(platform::ToUtf8(History(table).GetBackCaption()), "Zurück: Amount ¬= 1");
+
+    // Going back resets (refused records are hidden from then on) and replays the rest of the query.
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(RecordStates(table), "Q----Q");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Amount ¬= 1");
+    EXPECT_EQ(platform::ToUtf8(History(table).GetForwardCaption()), "Vor: Amount ¬= 1");
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(RecordStates(table), "QQ-Q-Q");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel} | Kind = a, Amount ¬= 1");
+    ASSERT_TRUE(History(table).GoForward());
+    EXPECT_EQ(RecordStates(table), "Q----Q");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Amount ¬= 1");
+    ASSERT_TRUE(History(table).GoBack());
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+    EXPECT_EQ(BackForward(table), "| City in {Bern,Basel}, Kind = a, Amount ¬= 1");
+    EXPECT_FALSE(History(table).GoBackPossible());
+    EXPECT_FALSE(History(table).GoBack()); // at the start: nothing happens
+    EXPECT_EQ(RenderRestrictions(table), "City[]Kind[]Amount[]");
+
+    ASSERT_TRUE(History(table).FastForward());
+    EXPECT_EQ(RecordStates(table), "-----Q");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Amount ¬= 1 |");
+    EXPECT_EQ(RenderRestrictions(table), "City[City in {Bern,Basel};]Kind[Kind = a;]Amount[Amount ¬= 1;]");
+    EXPECT_FALSE(History(table).GoForward());
+    ASSERT_TRUE(History(table).Rewind());
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+    EXPECT_EQ(BackForward(table), "| City in {Bern,Basel}, Kind = a, Amount ¬= 1");
+    ASSERT_TRUE(History(table).JumpForward(2));
+    EXPECT_EQ(RecordStates(table), "Q----Q");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Amount ¬= 1");
+    ASSERT_TRUE(History(table).GoForward());
+    ASSERT_TRUE(History(table).JumpBack(2));
+    EXPECT_EQ(RecordStates(table), "QQ-Q-Q");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel} | Kind = a, Amount ¬= 1");
+    EXPECT_EQ(Messages(), "");
+}
+
+TEST_F(CommandHistory, EventsAnnounceEveryStepAndAVetoChangesNothing)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
+    EXPECT_EQ(host.m_events, (std::vector<std::string>{"before Command CSetAttributeCommand City = Bern",
+                                                       "after Command CSetAttributeCommand City = Bern"}));
+    host.m_events.clear();
+    host.m_veto = {"Command"};
+    EXPECT_FALSE(SubmitZoom(kind, {u"a"}));
+    EXPECT_EQ(host.m_events, (std::vector<std::string>{"before Command CSetAttributeCommand Kind = a",
+                                                       "after CommandNotSubmitted CSetAttributeCommand Kind = a"}));
+    EXPECT_EQ(RecordStates(table), "QRRQRR");
+    EXPECT_EQ(BackForward(table), "City = Bern |");
+    EXPECT_EQ(RenderRestrictions(table), "City[City = Bern;]Kind[]Amount[]");
+
+    // A quiet command fails without telling the host.
+    auto quiet = CSetAttributeCommand::MakeValueSet(kind, ValuesOf(kind, {u"a"}));
+    quiet->m_bQuiet = true;
+    host.m_events.clear();
+    EXPECT_FALSE(History(table).Submit(quiet));
+    EXPECT_EQ(host.m_events, (std::vector<std::string>{"before Command CSetAttributeCommand Kind = a"}));
+
+    host.m_veto = {"GoBack"};
+    host.m_events.clear();
+    EXPECT_FALSE(History(table).GoBack());
+    EXPECT_EQ(host.m_events, (std::vector<std::string>{"before GoBack CSetAttributeCommand City = Bern"}));
+    EXPECT_EQ(RecordStates(table), "QRRQRR");
+    EXPECT_EQ(BackForward(table), "City = Bern |");
+
+    host.m_veto.clear();
+    host.m_events.clear();
+    ASSERT_TRUE(History(table).GoBack());
+    ASSERT_TRUE(History(table).GoForward());
+    ASSERT_TRUE(History(table).Rewind());
+    ASSERT_TRUE(History(table).FastForward());
+    EXPECT_EQ(host.m_events, (std::vector<std::string>{
+                                 "before GoBack CSetAttributeCommand City = Bern",
+                                 "after GoBack CSetAttributeCommand City = Bern",
+                                 "before GoForward CSetAttributeCommand City = Bern",
+                                 "after GoForward CSetAttributeCommand City = Bern",
+                                 "before Rewind",
+                                 "after Rewind",
+                                 "before FastForward",
+                                 "after FastForward",
+                             }));
+    host.m_veto = {"FastForward", "Rewind", "GoForward", "JumpBack"};
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_FALSE(History(table).GoForward());
+    EXPECT_FALSE(History(table).FastForward());
+    EXPECT_EQ(BackForward(table), "| City = Bern");
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+}
+
+TEST_F(CommandHistory, AFailingCommandLeavesTableAndHistoriesAsTheyWere)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T1")));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(History(table).GoBack());
+    const std::string states = RecordStates(table);
+    const std::string restrictions = RenderRestrictions(table);
+    const std::string lists = BackForward(table) + " / " + UndoRedo(table);
+    EXPECT_EQ(lists, "City in {Bern,Basel} | Kind = a / Title T1 |");
+
+    // A fault half-way through: the restriction lists it touched are restored and the failure is reported.
+    host.m_events.clear();
+    EXPECT_FALSE(History(table).Submit(std::make_shared<CFaultyCommand>(&table, city, false)));
+    EXPECT_EQ(RecordStates(table), states);
+    EXPECT_EQ(RenderRestrictions(table), restrictions);
+    EXPECT_EQ(BackForward(table) + " / " + UndoRedo(table), lists);
+    EXPECT_EQ(Messages(), "Dieses Kommando konnte nicht ausgeführt werden:\nFaulty\n\nGrund: disk on fire\n");
+    EXPECT_EQ(host.m_events.back(), "after CommandNotSubmitted CFaultyCommand Faulty");
+    EXPECT_FALSE(table.HasCheckpoint());
+
+    // A plain failure: nothing recorded, the forward list stays.
+    EXPECT_FALSE(History(table).Submit(std::make_shared<CFaultyCommand>(&table, city, true)));
+    EXPECT_EQ(RecordStates(table), states);
+    EXPECT_EQ(BackForward(table) + " / " + UndoRedo(table), lists);
+
+    // The histories still work afterwards.
+    ASSERT_TRUE(History(table).GoForward());
+    EXPECT_EQ(RecordStates(table), "Q----Q");
+}
+
+TEST_F(CommandHistory, ModificationsUndoThemselvesAndANewOneDropsTheRedoList)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
+    table.SetModified(false);
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T1")));
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T2")));
+    EXPECT_TRUE(table.IsModified());
+    EXPECT_EQ(UndoRedo(table), "Title T1, Title T2 |");
+    EXPECT_EQ(BackForward(table), "City = Bern |"); // the zoom stays where it is
+    EXPECT_EQ(platform::ToUtf8(History(table).GetUndoCaption()), "Rückgängig: Title T2");
+    EXPECT_EQ(platform::ToUtf8(History(table).GetUndoCommandName()), "Title T2");
+
+    host.m_veto = {"Undo"};
+    EXPECT_FALSE(History(table).Undo());
+    EXPECT_EQ(UndoRedo(table), "Title T1, Title T2 |");
+    host.m_veto.clear();
+
+    ASSERT_TRUE(History(table).Undo());
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "T1");
+    EXPECT_EQ(UndoRedo(table), "Title T1 | Title T2");
+    EXPECT_EQ(RecordStates(table), "QRRQRR"); // a direct undo does not replay the query
+    ASSERT_TRUE(History(table).Undo());
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "");
+    EXPECT_FALSE(History(table).UndoPossible());
+    EXPECT_FALSE(History(table).Undo());
+    EXPECT_EQ(platform::ToUtf8(History(table).GetRedoCaption()), "Wiederholen: Title T1");
+    ASSERT_TRUE(History(table).Redo());
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "T1");
+    EXPECT_EQ(UndoRedo(table), "Title T1 | Title T2");
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T3")));
+    EXPECT_EQ(UndoRedo(table), "Title T1, Title T3 |");
+    EXPECT_FALSE(History(table).Redo());
+    History(table).SetUndoBlocked(true);
+    EXPECT_FALSE(History(table).UndoPossible());
+}
+
+TEST_F(CommandHistory, BackAcrossAResetReplaysThePreviousQuery)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(SubmitReset(table));
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+    EXPECT_EQ(RenderRestrictions(table), "City[]Kind[]Amount[]");
+    ASSERT_TRUE(SubmitZoom(amount, {u"5", u"6"}));
+    EXPECT_EQ(RecordStates(table), "----QQ");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Reset, Amount in {5,6} |");
+    EXPECT_EQ(History(table).CountCurrentQuery(), 1);
+    EXPECT_EQ(History(table).GetBackwardCommandNames().size(), 1u);
+
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+    EXPECT_TRUE(History(table).GetBackwardCommandNames().empty()); // the back list ends with a reset
+    ASSERT_TRUE(History(table).GoBackPossible());
+    ASSERT_TRUE(History(table).GoBack()); // over the reset: the query before it comes back
+    EXPECT_EQ(RecordStates(table), "Q----Q");
+    EXPECT_EQ(RenderRestrictions(table), "City[City in {Bern,Basel};]Kind[Kind = a;]Amount[]");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Reset, Amount in {5,6}");
+    EXPECT_EQ(History(table).GetForwardCommandNames(), std::vector<KString>{});
+
+    ASSERT_TRUE(History(table).FastForwardNext()); // the reset and the query after it
+    EXPECT_EQ(RecordStates(table), "----QQ");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Reset, Amount in {5,6} |");
+    ASSERT_TRUE(History(table).PreviousQueryPossible());
+    ASSERT_TRUE(History(table).PreviousQuery());
+    EXPECT_EQ(RecordStates(table), "Q----Q");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Reset, Amount in {5,6}");
+    EXPECT_FALSE(History(table).PreviousQueryPossible());
+
+    // Rewinding at the end of a query stops at its start; a second rewind goes to the previous one.
+    ASSERT_TRUE(History(table).FastForward()); // stops before nothing: the reset is the first taken
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Reset, Amount in {5,6} |");
+    ASSERT_TRUE(History(table).Rewind());
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Reset | Amount in {5,6}");
+    ASSERT_TRUE(History(table).Rewind());
+    EXPECT_EQ(BackForward(table), "| City in {Bern,Basel}, Kind = a, Reset, Amount in {5,6}");
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+    ASSERT_TRUE(History(table).FastForward()); // the first query, stopping before the reset
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Reset, Amount in {5,6}");
+    EXPECT_EQ(RecordStates(table), "Q----Q");
+    EXPECT_EQ(Messages(), "");
+}
+
+TEST_F(CommandHistory, ANewCommandAfterGoingBackDropsTheForwardPart)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(SubmitZoom(amount, {u"6"}));
+    ASSERT_TRUE(History(table).GoBack());
+    ASSERT_TRUE(History(table).GoBack());
+    std::weak_ptr<CCommand> dropped = History(table).GetForwardList().front();
+    ASSERT_TRUE(SubmitZoom(kind, {u"b"}));
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = b |");
+    EXPECT_TRUE(dropped.expired()); // nothing else holds the dropped commands
+    EXPECT_EQ(RecordStates(table), "-Q----"); // refused records are hidden since the reset of going back
+    EXPECT_FALSE(History(table).GoForwardPossible());
+}
+
+TEST_F(CommandHistory, ZoomsThroughTheSelectionAndTheirNames)
+{
+    // Zoom in on two attributes' selections: one disjunction restricting both.
+    Sel(city).SelectValue(city->FindValue(u"Genf"), nullptr, true);
+    Sel(kind).SelectValue(kind->FindValue(u"c"), nullptr, true);
+    ASSERT_TRUE(Sel(table).ZoomInPossible());
+    EXPECT_FALSE(Sel(table).ExcludePossible());
+    ASSERT_TRUE(Sel(table).ZoomIn());
+    EXPECT_EQ(BackForward(table), "City = Genf oder Kind = c |");
+    EXPECT_EQ(RecordStates(table), "RRRQQR");
+    EXPECT_EQ(RenderRestrictions(table), "City[City = Genf oder Kind = c;]Kind[City = Genf oder Kind = c;]Amount[]");
+    EXPECT_EQ(History(table).GetBackList().back()->GetDisplayClassName(), u"ZoomIn");
+
+    // Zoom out of one member releases the disjunction from both.
+    Sel(table).DeselectAllValues();
+    Sel(kind).SelectValue(kind->FindValue(u"c"), nullptr, true);
+    ASSERT_TRUE(Sel(table).ZoomOutPossible());
+    ASSERT_TRUE(Sel(table).ZoomOut());
+    EXPECT_EQ(BackForward(table), "City = Genf oder Kind = c, Einschränkung von 'Kind' aufheben |");
+    EXPECT_EQ(History(table).GetBackList().back()->GetDisplayClassName(), u"ZoomOut");
+    EXPECT_EQ(RenderRestrictions(table), "City[]Kind[]Amount[]");
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+    EXPECT_TRUE(Sel(table).HasSelectedValues(kind)); // the values zoomed out of appear selected
+    EXPECT_FALSE(Sel(table).ZoomOutPossible());
+    EXPECT_FALSE(Sel(table).ZoomOut()); // nothing restricted: nothing submitted
+
+    // Exclude twice: both stay, and the excluded values are selected again when going back.
+    ASSERT_TRUE(SelectAndZoom(city, {u"Bern", u"Zürich", u"Genf"}, true));
+    ASSERT_TRUE(SelectAndZoom(city, {u"Basel"}, true));
+    EXPECT_EQ(RenderRestrictions(table),
+              "City[City nicht in {Bern,Zürich,Genf};City ¬= Basel (alle angezeigten Werte);]Kind[]Amount[]");
+    EXPECT_EQ(History(table).GetBackList().back()->GetDisplayClassName(), u"ZoomExclude");
+    EXPECT_EQ(RecordStates(table), "RRRRRR");
+    Sel(table).DeselectAllValues();
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(RecordStates(table), "-Q---Q");
+    ASSERT_TRUE(Sel(table).HasSelectedValues(city));
+    EXPECT_TRUE(Sel(city).IsValueSelected(city->FindValue(u"Basel")));
+    EXPECT_EQ(Sel(city).GetSelectedValues()->GetCount(), 1);
+
+    // A plain value set replaces the earlier restrictions of its attribute.
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Genf"}));
+    EXPECT_EQ(RenderRestrictions(table), "City[City in {Bern,Genf};]Kind[]Amount[]");
+    EXPECT_EQ(RecordStates(table), "Q--QQ-");
+
+    // Long names and cut lists.
+    auto many = CSetAttributeCommand::MakeValueSet(amount, ValuesOf(amount, {u"1", u"2", u"3", u"4"}));
+    many->ComputeName(0);
+    EXPECT_EQ(many->GetName(), u"Amount in {1,2,...,4}");
+    EXPECT_EQ(many->GetLongName(), u"Amount in {1,2,3,4}");
+    EXPECT_EQ(many->GetName(), u"Amount in {1,2,...,4}");
+    auto three = CSetAttributeCommand::MakeValueSet(amount, ValuesOf(amount, {u"1", u"2", u"3"}));
+    three->ComputeName(0);
+    EXPECT_EQ(three->GetName(), u"Amount in {1,2,3}"); // one more than the limit is written in full
+    auto range = CSetAttributeCommand::MakeRange(amount, KString(u"2"), KString(u"4"));
+    range->ComputeName(0);
+    EXPECT_EQ(range->GetName(), u"2 <= Amount <= 4");
+    auto notAbove = CSetAttributeCommand::MakeRange(amount, std::nullopt, KString(u"4"), true);
+    notAbove->ComputeName(0);
+    EXPECT_EQ(notAbove->GetName(), u"nicht Amount <= 4");
+    platform::SetResourceLanguage(ELanguage::English);
+    notAbove->ComputeName(0);
+    EXPECT_EQ(notAbove->GetName(), u"not Amount <= 4");
+    auto release = CSetAttributeCommand::MakeRelease(city);
+    release->ComputeName(0);
+    EXPECT_EQ(release->GetName(), u"Release the restriction of 'City'");
+    platform::SetResourceLanguage(ELanguage::German);
+}
+
+TEST_F(CommandHistory, TheFactoryMakesKnownClassesOnly)
+{
+    for (const char16_t* name : {u"CSetAttributeCommand", u"CResetCommand"})
+    {
+        std::shared_ptr<CCommand> command = CreateCommand(&table, name);
+        EXPECT_EQ(command->GetClassName(), name);
+        EXPECT_FALSE(command->m_bFresh);
+        EXPECT_EQ(command->GetTable(), &table);
+    }
+    try
+    {
+        CreateCommand(&table, u"CSortCommandX");
+        FAIL() << "an unknown class was made";
+    }
+    catch (const CCommandClassError& e)
+    {
+        EXPECT_STREQ(e.what(), "Unbekannte Kommandoklasse 'CSortCommandX'.");
+    }
+    EXPECT_FALSE(IsKnownCommandClass(u"CCommand"));
+    EXPECT_EQ(DisplayClassNameOf(u"CSetAttributeCommand"), u"Attribute Set");
+    EXPECT_EQ(DisplayClassNameOf(u"CHideRecordsCommand"), u"Records Hide");
+    EXPECT_EQ(DisplayClassNameOf(u"CResetCommand"), u"Reset");
+    EXPECT_EQ(CResetCommand(&table).GetDisplayClassName(), u"Reset");
+
+    // A clone into another table maps the attribute by name and keeps the values by text.
+    CTable other;
+    CAttribute* otherCity = AddColumn(other, u"City", {u"Genf", u"Bern"});
+    other.AnalyzeTable();
+    auto zoom = CSetAttributeCommand::MakeValueSet(city, ValuesOf(city, {u"Bern"}));
+    zoom->ComputeName(0);
+    auto copy = std::static_pointer_cast<CSetAttributeCommand>(zoom->Clone(&other));
+    EXPECT_EQ(copy->GetAttribute(), otherCity);
+    EXPECT_EQ(copy->GetName(), u"City = Bern");
+    EXPECT_TRUE(copy->AcceptsRecord(other.GetRecord(1)));
+    EXPECT_FALSE(copy->AcceptsRecord(other.GetRecord(0)));
+    ASSERT_TRUE(History(other).Submit(copy));
+    EXPECT_EQ(RecordStates(other), "RQ");
+}
+
+TEST_F(CommandHistory, ACommandOnADeletedAttributeIsSkippedWithAMessage)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(SubmitZoom(amount, {u"1"}, true));
+    table.DeleteAttribute(kind);
+    // Going back replays the query; the zoom on the deleted attribute is skipped silently.
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(RecordStates(table), "QQ-Q-Q");
+    EXPECT_EQ(Messages(), "");
+    // Going back over it names it.
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(Messages(), "Dieses Kommando ist nicht ausführbar und wird übersprungen:\n\n - Zurück: Kind = a\n\n"
+                          "Möglicherweise existiert das betroffene Attribut nicht mehr.\n");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel} | Kind = a, Amount ¬= 1");
+    EXPECT_EQ(RecordStates(table), "QQ-Q-Q");
+    ASSERT_TRUE(History(table).GoForward());
+    EXPECT_NE(Messages().find("übersprungen:\n\n - Kind = a"), std::string::npos);
+    ASSERT_TRUE(History(table).GoForward());
+    EXPECT_EQ(RecordStates(table), "-Q-Q-Q");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Amount ¬= 1 |");
+    EXPECT_EQ(RenderRestrictions(table), "City[City in {Bern,Basel};]Amount[Amount ¬= 1;]");
+}
+
+TEST_F(CommandHistory, AResetTrimsOldQueriesAndALongQueryWarnsOnce)
+{
+    // Three queries of 15 zooms, each started by a reset.
+    for (int q = 0; q < 3; ++q)
+    {
+        ASSERT_TRUE(SubmitReset(table));
+        for (int i = 0; i < 15; ++i)
+            ASSERT_TRUE(SubmitZoom(city, {i % 2 ? u"Bern" : u"Basel"}));
+    }
+    EXPECT_EQ(History(table).GetBackList().size(), 48u);
+    // Walking back from the last reset and counting: 17 at the second reset (17 + 15 is below 40), 33 at the
+    // first (33 + 15 reaches 40): it is cut with everything before it (nothing).
+    ASSERT_TRUE(SubmitReset(table));
+    EXPECT_EQ(History(table).GetBackList().size(), 48u);
+    EXPECT_TRUE(History(table).GetBackList().front()->IsKindOf(u"CSetAttributeCommand"));
+    // Another query of 15: from its reset back, 17 at the third reset, 33 at the second: cut there, the oldest
+    // query goes.
+    for (int i = 0; i < 15; ++i)
+        ASSERT_TRUE(SubmitZoom(amount, {i % 2 ? u"1" : u"2"}));
+    ASSERT_TRUE(SubmitReset(table));
+    EXPECT_EQ(History(table).GetBackList().size(), 48u);
+    EXPECT_EQ(History(table).CountCurrentQuery(), 0);
+    EXPECT_EQ(platform::ToUtf8(History(table).GetBackList().front()->GetName()), "City = Basel");
+    long resets = 0;
+    for (const auto& command : History(table).GetBackList())
+        resets += command->IsKindOf(u"CResetCommand") ? 1 : 0;
+    EXPECT_EQ(resets, 3);
+
+    // A zoom out that shows every record again after more than 40 commands warns once.
+    for (int i = 0; i < 20; ++i)
+    {
+        ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+        ASSERT_TRUE(SubmitZoomOut(kind));
+    }
+    EXPECT_EQ(Messages(), "");
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(SubmitZoomOut(kind));
+    EXPECT_EQ(History(table).CountCurrentQuery(), 42);
+    const std::string warning = Messages();
+    EXPECT_EQ(warning.rfind("Hinweis:\nDie aktuelle Anfrage enthält bereits 42 Kommandos!", 0), 0u) << warning;
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(SubmitZoomOut(kind));
+    EXPECT_EQ(Messages(), warning);
+}
+
+TEST_F(CommandHistory, TheActionLogIsWrittenOnlyWhileLoggingIsOn)
+{
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "korvalin_action_log_test.txt";
+    std::filesystem::remove(path);
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    CCommandHistory::EnableActionLogging(platform::FromUtf8(path.string()));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(History(table).GoBack());
+    ASSERT_TRUE(History(table).Rewind());
+    CCommandHistory::DisableActionLogging();
+    ASSERT_TRUE(History(table).FastForward());
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string lines;
+    std::string line;
+    while (std::getline(text, line))
+        lines += line.substr(line.find('\t') + 1) + "\n"; // without the time
+    EXPECT_EQ(lines, "\tZoomIn\tKind = a\n\tZoomIn - Back\tKind = a\n\tQuery Rewind\t\n");
+    std::filesystem::remove(path);
+}
+
+TEST_F(CommandHistory, ASaveAsksAboutModificationsAndIsMadeInTheResetState)
+{
+    std::vector<std::string> asked;
+    int answer = ANSWER_CANCEL;
+    table.SetMessageHandler([&](const KString& text, int) {
+        asked.push_back(platform::ToUtf8(text));
+        return answer;
+    });
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"Before")));
+    ASSERT_TRUE(SubmitReset(table));
+    History(table).FindModificationsDuringCurrentQuery(); // the back list ends with a reset: nothing asked
+    EXPECT_TRUE(asked.empty());
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"After")));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    EXPECT_THROW(History(table).FindModificationsDuringCurrentQuery(), CUserException);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].rfind("Die folgenden Modifikationen wurden seit dem letzten Reset vorgenommen:\n\n"
+                             "  - Title After\n\nFalls",
+                             0),
+              0u)
+        << asked[0];
+    answer = ANSWER_OK;
+    EXPECT_NO_THROW(History(table).FindModificationsDuringCurrentQuery());
+
+    // The table is written in its reset state; afterwards the query and the steps ahead come back.
+    ASSERT_TRUE(SubmitZoom(amount, {u"1"}, true));
+    ASSERT_TRUE(History(table).GoBack());
+    const std::string states = RecordStates(table);
+    const std::string lists = BackForward(table);
+    History(table).SaveFutureAndReset(true); // no modification in the query: nothing to do
+    EXPECT_EQ(BackForward(table), lists);
+    History(table).SaveFutureAndReset(false);
+    EXPECT_EQ(RecordStates(table), "QQQQQQ");
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Reset, Kind = a, Reset |");
+    History(table).GoBackAndReinstallFuture();
+    EXPECT_EQ(RecordStates(table), states);
+    EXPECT_EQ(BackForward(table), lists);
+    EXPECT_EQ(lists, "City in {Bern,Basel}, Reset, Kind = a | Amount ¬= 1");
+}
+
+TEST_F(CommandHistory, ValuesRenamedInTheAttributeAreFollowedByTheZoomsOfTheHistory)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(History(table).GoBack());
+    const char16_t* zurich = city->FindValue(u"Zürich");
+    History(table).TransformCommands(city, city->FindValue(u"Bern"), zurich, true);
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind = a");
+    History(table).TransformCommands(kind, kind->FindValue(u"a"), kind->FindValue(u"b"), true);
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind = a"); // the forward list is left
+    History(table).TransformCommands(kind, kind->FindValue(u"a"), kind->FindValue(u"b"), false);
+    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind in {a,b}");
+}
+
+TEST_F(CommandHistory, CaptionsExistInGermanAndEnglish)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T")));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
+    ASSERT_TRUE(History(table).GoBack());
+    ASSERT_TRUE(History(table).Undo());
+    auto captions = [&] {
+        std::string out;
+        for (const KString& caption : {History(table).GetBackCaption(), History(table).GetForwardCaption(),
+                                       History(table).GetUndoCaption(), History(table).GetRedoCaption()})
+            out += platform::ToUtf8(caption) + "|";
+        for (auto operation : {CCommandHistory::OP_REWIND, CCommandHistory::OP_FAST_FORWARD,
+                               CCommandHistory::OP_NEXT_QUERY, CCommandHistory::OP_PREVIOUS_QUERY,
+                               CCommandHistory::OP_JUMP_BACK, CCommandHistory::OP_JUMP_FORWARD})
+            out += platform::ToUtf8(CCommandHistory::GetOperationCaption(operation)) + "|";
+        return out;
+    };
+    EXPECT_EQ(captions(), "Zurück: City = Bern|Vor: Kind = a||Wiederholen: Title T|Zum Anfang der Anfrage|"
+                          "Zum Ende der Anfrage|Zur nächsten Anfrage gehen|Zur vorherigen Anfrage gehen|Zurück|Vor|");
+    platform::SetResourceLanguage(ELanguage::English);
+    EXPECT_EQ(captions(), "Back: City = Bern|Forward: Kind = a||Redo: Title T|To the start of the query|"
+                          "To the end of the query|Go to the next query|Go to the previous query|Back|Forward|");
+    platform::SetResourceLanguage(ELanguage::German);
+
+    // A vetoed jump changes nothing.
+    host.m_veto = {"JumpBack"};
+    EXPECT_FALSE(History(table).JumpBack(1));
+    EXPECT_EQ(BackForward(table), "City = Bern | Kind = a");
+}
+
+TEST_F(CommandHistory, AResetUndoesTheModificationsOfTheQueryItEnds)
+{
+    // A modification defining something within the query sits in the back list; a reset undoes it, and going
+    // back over the reset executes it again.
+    class CTemporaryTitle : public CRetitleCommand
+    {
+    public:
+        using CRetitleCommand::CRetitleCommand;
+        bool DefinesTemporaryAttribute() const override { return true; }
+    };
+    auto temporary = std::make_shared<CTemporaryTitle>(&table, u"Temp");
+    temporary->m_bQueryCommand = true;
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
+    ASSERT_TRUE(History(table).Submit(temporary));
+    EXPECT_EQ(BackForward(table), "City = Bern, Title Temp |");
+    EXPECT_TRUE(History(table).TemporaryModificationsExist());
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "Temp");
+    ASSERT_TRUE(SubmitReset(table));
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "");
+    EXPECT_FALSE(History(table).TemporaryModificationsExist());
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "Temp");
+    EXPECT_EQ(RecordStates(table), "Q--Q--");
+}
