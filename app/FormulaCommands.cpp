@@ -61,10 +61,10 @@ int RunEval(const std::vector<std::string>& args)
         else if (!haveFormula)
             formula = arg, haveFormula = true;
         else
-            throw CUsageError("eval: expected one FORMULA (see korvalin eval --help)");
+            throw CUsageError(Text(9040));
     }
     if (!haveFormula)
-        throw CUsageError("eval: missing FORMULA (see korvalin eval --help)");
+        throw CUsageError(Text(9041));
     std::unique_ptr<CTable> table = MakeTable();
     table->AddRecord();
     CParseval engine(table->GetFormatRegistry());
@@ -94,7 +94,7 @@ void AddExpressionAttribute(CTable& table, const std::string& name, const std::s
 {
     const KString attributeName = platform::FromUtf8(name);
     if (table.FindAttribute(attributeName, nullptr, true, true))
-        throw std::runtime_error("expression: an attribute '" + name + "' exists already");
+        throw std::runtime_error(Text(9042, {name}));
     CAttribute* attribute = table.CreateNewAttribute(ATTR_EXPRESSION, false, attributeName, nullptr, 16, true);
     const formula::SFormulaStatus status =
         formula::ComputeExpressionAttribute(table, *attribute, platform::FromUtf8(formula));

@@ -2,6 +2,7 @@
 
 #include "app/LayoutVerbs.h"
 
+#include "app/Commands.h"
 #include "display/TableLayout.h"
 #include "engine/Table.h"
 #include "exchange/TableJson.h"
@@ -96,7 +97,7 @@ void CLayoutVerbs::Execute(CTable& table, const std::vector<std::string>& words,
     if (verb == "mode")
     {
         if (words.size() != 2)
-            throw std::runtime_error("mode: expected full, compressed or overview");
+            throw std::runtime_error(Text(9045));
         display::EViewMode mode;
         if (words[1] == "full")
             mode = display::VIEW_FULL;
@@ -105,18 +106,18 @@ void CLayoutVerbs::Execute(CTable& table, const std::vector<std::string>& words,
         else if (words[1] == "overview")
             mode = display::VIEW_OVERVIEW;
         else
-            throw std::runtime_error("mode: expected full, compressed or overview, not '" + words[1] + "'");
+            throw std::runtime_error(Text(9046, {words[1]}));
         layout.SetViewMode(mode, true, true);
     }
     else if (verb == "width-attribute")
     {
         if (words.size() < 2 || words.size() > 3)
-            throw std::runtime_error("width-attribute: expected ATTRIBUTE [BLEND]");
+            throw std::runtime_error(Text(9047));
         CAttribute* attribute = table.FindAttribute(platform::FromUtf8(words[1]));
         if (!attribute)
-            throw std::runtime_error("width-attribute: no attribute '" + words[1] + "'");
+            throw std::runtime_error(Text(9048, {words[1]}));
         if (!attribute->IsNumeric())
-            throw std::runtime_error("width-attribute: attribute '" + words[1] + "' has no numeric format");
+            throw std::runtime_error(Text(9049, {words[1]}));
         double blend = 1.0;
         if (words.size() == 3)
         {
@@ -124,8 +125,7 @@ void CLayoutVerbs::Execute(CTable& table, const std::vector<std::string>& words,
             errno = 0;
             blend = std::strtod(words[2].c_str(), &end);
             if (words[2].empty() || *end != 0 || errno != 0 || !(blend >= 0.0 && blend <= 1.0))
-                throw std::runtime_error("width-attribute: BLEND must be a number from 0 to 1, not '" + words[2] +
-                                         "'");
+                throw std::runtime_error(Text(9050, {words[2]}));
         }
         layout.SetWidthAttribute(attribute, blend);
         layout.RecomputeGridWidth(0.0);
@@ -133,12 +133,12 @@ void CLayoutVerbs::Execute(CTable& table, const std::vector<std::string>& words,
     else
     {
         if (words.size() != 2)
-            throw std::runtime_error("layout: expected WIDTH");
+            throw std::runtime_error(Text(9051));
         char* end = nullptr;
         errno = 0;
         const long width = std::strtol(words[1].c_str(), &end, 10);
         if (words[1].empty() || *end != 0 || errno != 0 || width < 0 || width > 1000000000)
-            throw std::runtime_error("layout: WIDTH must be a whole number of pixels from 0, not '" + words[1] + "'");
+            throw std::runtime_error(Text(9052, {words[1]}));
         layout.SetDataAreaWidth(static_cast<int>(width));
         layout.RecomputeGridWidth(0.0); // at rest: any animation has ended
         if (layout.GetViewMode() == display::VIEW_OVERVIEW)

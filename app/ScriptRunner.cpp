@@ -162,13 +162,13 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
     else if (verb == "expression")
     {
         if (words.size() != 3)
-            throw CScriptError("expression: expected NAME FORMULA");
+            throw CScriptError(Text(9043));
         AddExpressionAttribute(Table(), words[1], words[2]);
     }
     else if (verb == "eval")
     {
         if (words.size() != 2)
-            throw CScriptError("eval: expected FORMULA (in double quotes when it holds blanks)");
+            throw CScriptError(Text(9044));
         PrintFormulaValues(Table(), words[1], std::cout);
     }
     else if (verb == "count")
