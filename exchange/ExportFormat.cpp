@@ -7,9 +7,6 @@
 namespace exchange
 {
 
-namespace
-{
-// The parts of a stored list value.
 std::vector<KStringView> PartsOf(const char16_t* value)
 {
     std::vector<KStringView> parts;
@@ -17,7 +14,6 @@ std::vector<KStringView> PartsOf(const char16_t* value)
         parts.emplace_back(part);
     return parts;
 }
-} // namespace
 
 KString MakeControlsVisible(KStringView text)
 {

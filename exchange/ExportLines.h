@@ -62,6 +62,8 @@ private:
 
 // Turns the control characters of a value into visible ones for a warning.
 KString MakeControlsVisible(KStringView text);
+// The parts of a stored list value, each a view of its stored text.
+std::vector<KStringView> PartsOf(const char16_t* value);
 
 // Encodes every value of each column with few distinct values once (SExportColumn::m_vEncoded): those whose
 // attribute has at most a quarter as many values as records are written.

@@ -1,5 +1,6 @@
 #include "exchange/TextExporter.h"
 
+#include "exchange/ExportLines.h"
 #include "exchange/ExportRun.h"
 
 #include "engine/Attribute.h"
@@ -87,18 +88,6 @@ void WriteWithDuplicateQuotesIfNecessary(std::string& out, KStringView text, cha
     else
         WriteEncoded(out, text, encoding, codePage);
 }
-
-namespace
-{
-// The parts of a stored list value.
-std::vector<KStringView> PartsOf(const char16_t* value)
-{
-    std::vector<KStringView> parts;
-    for (const char16_t* part : CAttribute::GetEncodedMultipleValues(value))
-        parts.emplace_back(part);
-    return parts;
-}
-} // namespace
 
 void WriteValue(std::string& out, const char16_t* value, char16_t delimiter, char16_t quote, int32_t encoding,
                 int32_t codePage)
