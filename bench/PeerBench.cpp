@@ -1,22 +1,31 @@
 // Korvalin as a peer of the shared benchmark harness: korvalin_peer_bench DATA.csv OUTDIR prints one JSON
-// line {"peer", "version", "tasks": {"T1": s, "T2": s, "T7": s}, "checks": {...}} as the other peers do.
+// line {"peer", "version", "tasks": {"T1": s, "T2": s, "T4": s, "T7": s}, "checks": {...}} as the other peers do.
 //   T1  the full read: the file decoded, its cells scanned, the values stored, the formats guessed
 //   T2  a zoom in on the values North and East of region (through the command history); the count of the
 //       qualified records is checked
+//   T4  two expression attributes over all records, computed as `korvalin run expression` does:
+//       d1 = [float1]*2 + [int1] and d2 = [region] + "-" + [category] (undefined where an input is); sum(d1)
+//       (to two decimals) and the count of defined d2 are checked. Both are deleted again (untimed), so that
+//       T7 writes the 12 columns of the file.
 //   T7  the qualified records written as CSV
 // The remaining tasks of the harness need commands that later versions add. bench/compare_peers.py runs
 // this beside the peers and prints the ratios.
 
+#include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "exchange/TextExporter.h"
 #include "files/TableOpener.h"
+#include "formula/ExpressionAttribute.h"
 #include "korvalin/TableExport.h"
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "selection/TableSelection.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace
@@ -24,6 +33,31 @@ namespace
 double Seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// T4's d2. Texts join with +; a + keeps the defined part when one side is undefined, so the undefined
+// inputs are tested first ("" is the undefined text).
+constexpr const char16_t* kD2 = u"IF(UNDEFINED([region]) or UNDEFINED([category]), \"\", [region] + \"-\" + [category])";
+
+// An expression attribute named name with the values of formula for every record; throws when the formula
+// does not compile (an input missing from the file).
+CAttribute& AddExpression(CTable& table, const char16_t* name, const char16_t* formula)
+{
+    CAttribute* attribute = table.CreateNewAttribute(ATTR_EXPRESSION, false, name, nullptr, 16, true);
+    const formula::SFormulaStatus status = formula::ComputeExpressionAttribute(table, *attribute, formula);
+    if (!status.IsOk())
+    {
+        table.DeleteAttribute(attribute);
+        throw std::runtime_error("T4 formula does not compile: " + platform::ToUtf8(status.strMessage));
+    }
+    return *attribute;
+}
+
+// The index of a record's value in the attribute's values, -1 when the record has none.
+long ValueIndex(CAttribute& attribute, const CRecord* record)
+{
+    const long index = attribute.GetFieldValueIndex(record);
+    return index >= 0 && index < attribute.GetNrOfValues() ? index : -1;
 }
 } // namespace
 
@@ -65,6 +99,28 @@ int main(int argc, char** argv)
         const double t2 = Seconds(start);
 
         start = std::chrono::steady_clock::now();
+        CAttribute& d1 = AddExpression(table, u"d1", u"[float1]*2 + [int1]");
+        CAttribute& d2 = AddExpression(table, u"d2", kD2);
+        const double t4 = Seconds(start);
+        double sumD1 = 0;
+        long definedD2 = 0;
+        const CRecordArray& all = table.GetAllRecords();
+        for (long i = 0; i < all.GetSize(); ++i)
+        {
+            const CRecord* record = all.GetRecord(i);
+            const long k1 = ValueIndex(d1, record);
+            const double number = k1 < 0 ? std::nan("") : d1.GetNumericValue(k1);
+            if (!std::isnan(number))
+                sumD1 += number;
+            const long k2 = ValueIndex(d2, record);
+            const char16_t* text = k2 < 0 ? nullptr : d2.GetValue(k2);
+            if (text && *text)
+                ++definedD2;
+        }
+        table.DeleteAttribute(&d1);
+        table.DeleteAttribute(&d2);
+
+        start = std::chrono::steady_clock::now();
         exchange::SExportOptions options;
         options.m_bAllRecords = false;
         const std::filesystem::path out = outdir / "t7_korvalin.csv";
@@ -72,9 +128,10 @@ int main(int argc, char** argv)
         const double t7 = Seconds(start);
 
         std::printf("{\"peer\": \"korvalin\", \"version\": \"%s\", \"tasks\": {\"T1\": %.6f, \"T2\": %.6f, "
-                    "\"T7\": %.6f}, \"checks\": {\"rows\": %ld, \"T2_count\": %ld, \"T7_bytes\": %lld}}\n",
-                    KORVALIN_VERSION_STRING, t1, t2, t7, table.GetRecordCount(), qualified,
-                    static_cast<long long>(std::filesystem::file_size(out)));
+                    "\"T4\": %.6f, \"T7\": %.6f}, \"checks\": {\"rows\": %ld, \"T2_count\": %ld, \"T7_bytes\": %lld, "
+                    "\"T4_sum_d1\": %.2f, \"T4_d2_defined\": %ld}}\n",
+                    KORVALIN_VERSION_STRING, t1, t2, t4, t7, table.GetRecordCount(), qualified,
+                    static_cast<long long>(std::filesystem::file_size(out)), std::round(sumD1 * 100) / 100, definedD2);
         return 0;
     }
     catch (const std::exception& e)

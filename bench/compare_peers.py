@@ -8,8 +8,9 @@ Usage (from the repository root, after a Release build with the benchmarks):
 It copies ../shared/bench to /tmp/peer-bench (once), generates the data file when it is missing, adds
 Korvalin (build/bin/korvalin_peer_bench) to the copy's peer list, runs the peers that are installed and
 Korvalin interleaved under the harness's run_bench.py, and prints min / median seconds of the tasks that
-Korvalin does (T1 full read, T7 CSV export of the T2 records) with each peer's ratio to Korvalin (above 1:
-Korvalin is faster). --install installs the peers as the harness's README says (Debian packages and the
+Korvalin does (T1 full read, T4 two derived columns over all records, T7 CSV export of the T2 records) with
+each peer's ratio to Korvalin (above 1: Korvalin is faster) and the cross-checks (rows, T2 count, sum(d1) and
+defined d2 of T4, T7 bytes). --install installs the peers as the harness's README says (Debian packages and the
 npm packages pinned in the peers' package.json files).
 """
 import argparse, json, os, re, shutil, statistics, subprocess, sys
@@ -99,6 +100,7 @@ def main():
     print("| task | " + " | ".join(order) + " |")
     print("|---|" + "---|" * len(order))
     for task, name in (("T1", "T1 load CSV (Korvalin: full read, formats guessed)"),
+                       ("T4", "T4 d1 = float1*2 + int1, d2 = region-category (expression attributes)"),
                        ("T7", "T7 write the T2 records as CSV")):
         own = stats("korvalin", task)
         cells = []
@@ -115,7 +117,8 @@ def main():
         "%.0f" % statistics.median(r["peak_rss_mib"] for r in records[p]) for p in order))
     print()
     print("Checks: " + "; ".join("%s %s" % (p, json.dumps({k: v for k, v in records[p][0].get("checks", {}).items()
-                                                         if k in ("rows", "T2_count", "T7_bytes")}))
+                                                         if k in ("rows", "T2_count", "T4_sum_d1", "T4_d2_defined",
+                                                                  "T7_bytes")}))
                                  for p in order))
     if missing:
         print("Not installed (left out): " + ", ".join(missing))
