@@ -14,7 +14,7 @@
 #include <vector>
 
 class CAttribute;
-class CRecord;
+struct CRecord;
 
 class CRecordOrder
 {

@@ -15,7 +15,7 @@
 #include <vector>
 
 class CAttribute;
-class CRecord;
+struct CRecord;
 
 namespace exchange
 {

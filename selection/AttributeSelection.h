@@ -18,7 +18,7 @@
 #include <vector>
 
 class CAttribute;
-class CRecord;
+struct CRecord;
 class CSet;
 class CSetAttributeCommand;
 class CTable;

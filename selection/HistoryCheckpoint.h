@@ -17,7 +17,7 @@
 #include <vector>
 
 class CAttribute;
-class CRecord;
+struct CRecord;
 class CSetAttributeCommand;
 
 struct SHistoryCheckpoint

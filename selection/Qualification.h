@@ -18,7 +18,7 @@
 #include <vector>
 
 class CAttribute;
-class CRecord;
+struct CRecord;
 class CRecordArray;
 class CSet;
 class CSetAttributeCommand;

@@ -29,7 +29,7 @@
 #include <vector>
 
 class CAttribute;
-class CRecord;
+struct CRecord;
 class CSet;
 
 class CSetAttributeCommand final : public CCommand

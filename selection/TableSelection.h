@@ -25,7 +25,7 @@
 
 class CAttribute;
 class CCommandHistory;
-class CRecord;
+struct CRecord;
 class CSet;
 class CSetAttributeCommand;
 class CTable;

@@ -6,6 +6,7 @@
 // (a crash, a sanitizer report, a hang, memory without bound) is a fault.
 
 #include "engine/Table.h"
+#include "exchange/DelimiterProposal.h"
 #include "exchange/TableJson.h"
 #include "exchange/TextEncoding.h"
 #include "exchange/TextImporter.h"
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             CImportSettings probe = settings;
             exchange::CUtf16Buffer text;
             exchange::DecodeText(bytes, probe, false, text, nullptr);
-            settings.m_cDelimiter = exchange::CheckProposedDelimiter(text.View(), u',', settings.m_cQuote);
+            settings.m_cDelimiter = exchange::ChooseDelimiter(text.View(), u',', settings.m_cQuote).m_cDelimiter;
         }
         exchange::CTextImporter(table).ReadBytes(bytes, u"fuzz.csv", settings, options);
     }
