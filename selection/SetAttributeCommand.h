@@ -89,7 +89,7 @@ public:
     // "Stadt = Bern", "Stadt nicht in {Basel,Bern}", "3 <= Menge <= 9", "... oder ...", releases "Einschränkung
     // von 'Stadt' aufheben"; form 0 cuts names to 30 and values to 20 characters, 1 to 200, 2 not at all.
     void ComputeName(int form) override;
-    // The specification text of the restriction in form (no release wording).
+    // The text that states the restriction in form (no release wording).
     KString GetSpecification(int form) const;
     // Computes the name and remembers the attribute's last restriction.
     void Prepare() override;
