@@ -89,15 +89,6 @@ TEST(Easing, FollowsTheSineWithItsConstantAndTruncation)
     }
 }
 
-TEST(Easing, SpeedFactorsOfTheOption)
-{
-    EXPECT_EQ(AnimationSpeedFactor(0), 0.0);
-    EXPECT_EQ(AnimationSpeedFactor(-1), 0.0);
-    EXPECT_EQ(AnimationSpeedFactor(1), 2.0);
-    EXPECT_EQ(AnimationSpeedFactor(2), 1.0);
-    EXPECT_EQ(AnimationSpeedFactor(3), 0.5);
-}
-
 TEST(AnimationTimeline, SkippedFramesMoveTheStartBack)
 {
     // Forward in the table: e = 0 is drawn, e = 1 never comes.

@@ -18,14 +18,6 @@ TEST(ColorScheme, UnknownNumbersGetTheDefaultAndResetRestoresAScheme)
     EXPECT_EQ(scheme, CColorScheme(2));
 }
 
-TEST(ColorScheme, ColorsAreRedInTheLowestByte)
-{
-    EXPECT_EQ(MakeColor(0x12, 0x34, 0x56), 0x00563412u);
-    EXPECT_EQ(ColorRed(0x00563412u), 0x12);
-    EXPECT_EQ(ColorGreen(0x00563412u), 0x34);
-    EXPECT_EQ(ColorBlue(0x00563412u), 0x56);
-}
-
 TEST(ColorScheme, SetGetAndCopy)
 {
     CColorScheme scheme(1);

@@ -87,21 +87,6 @@ TEST(Resources, ListResourcesHaveTheSameNumberOfItems)
     EXPECT_EQ(LoadResourceString(1173, ELanguage::German).substr(0, 8), u"Westlich");
 }
 
-TEST(Resources, GermanTextsAreTheSystemsOwn)
-{
-    // Also seen elsewhere: the key's name, "Attribut", the new table's name and the import messages.
-    EXPECT_EQ(LoadResourceString(1300, ELanguage::German), u"überprüfen, ob '%1' als Kennung geeignet ist");
-    EXPECT_EQ(LoadResourceString(2988, ELanguage::German), u"Unbekanntes Format \"%1\" für Attribut '%2' ignoriert!");
-    EXPECT_EQ(LoadResourceString(3513, ELanguage::German), u"Ein Nullzeichen wurde durch Textende (\\u0003) ersetzt.");
-    EXPECT_EQ(LoadResourceString(2414, ELanguage::German)
-                  .rfind(u"Möchten Sie wirklich die ausgewählten Objekte aus der Tabelle löschen?", 0),
-              0u);
-    EXPECT_NE(LoadResourceString(3066, ELanguage::German).find(u"des Befehls \"Zurück\".\n\n"), KString::npos);
-    EXPECT_EQ(LoadResourceString(2162, ELanguage::German),
-              u"Warnung: Attribut '%1' ist keine eindeutige Kennung mehr!");
-    EXPECT_EQ(LoadResourceString(2008, ELanguage::English), u"Key");
-}
-
 TEST(Resources, UnknownIdsGiveEmptyText)
 {
     for (int id : {0, -1, 999, 1001, 4000, 10000})
