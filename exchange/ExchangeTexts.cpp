@@ -5,46 +5,6 @@
 namespace exchange
 {
 
-namespace
-{
-bool English()
-{
-    return platform::GetResourceLanguage() == ELanguage::English;
-}
-} // namespace
-
-KString FormatExchangeText(EExchangeText id, std::initializer_list<KStringView> args)
-{
-    const char16_t* pattern = u"";
-    switch (id)
-    {
-    case TEXT_READ_AS_WINDOWS_1252:
-        pattern = English() ? u"The file '%1' is not valid UTF-8 text.\nIt was read as Windows-1252 (Western)."
-                            : u"Die Datei '%1' enthält kein gültiges UTF-8.\nSie wurde als Windows-1252 (Westlich) "
-                              u"gelesen.";
-        break;
-    case TEXT_DELIMITER_CHANGED:
-        pattern = English() ? u"The file '%1' shows no column with the delimiter %2; it was read with the "
-                              u"delimiter %3."
-                            : u"Die Datei '%1' zeigt mit dem Trennzeichen %2 keine Spalten; sie wurde mit dem "
-                              u"Trennzeichen %3 gelesen.";
-        break;
-    case TEXT_DELIMITER_UNEVEN:
-        pattern = English() ? u"The file '%1' shows uneven column counts with the delimiter %2; it was read with the "
-                              u"delimiter %3."
-                            : u"Die Datei '%1' zeigt mit dem Trennzeichen %2 ungleich viele Spalten; sie wurde mit "
-                              u"dem Trennzeichen %3 gelesen.";
-        break;
-    case TEXT_INVALID_SEQUENCES:
-        pattern = English() ? u"The file '%1' holds %2 byte sequence(s) that are not valid in its encoding; they "
-                              u"were replaced by \uFFFD."
-                            : u"Die Datei '%1' enthält %2 in ihrer Kodierung ungültige Bytefolge(n); sie wurden "
-                              u"durch \uFFFD ersetzt.";
-        break;
-    }
-    return FormatMessageText(pattern, args);
-}
-
 KString DescribeSpecialCharacters(const CImportCounters& counters)
 {
     KString text;
@@ -77,13 +37,13 @@ KString DescribeCharacter(char16_t c)
     case u'\t':
         return u"TAB";
     case u',':
-        return English() ? u"comma (,)" : u"Komma (,)";
+        return LoadResourceString(3524);
     case u';':
-        return English() ? u"semicolon (;)" : u"Semikolon (;)";
+        return LoadResourceString(3525);
     case u'|':
-        return English() ? u"vertical bar (|)" : u"senkrechter Strich (|)";
+        return LoadResourceString(3526);
     case u' ':
-        return English() ? u"blank" : u"Leerzeichen";
+        return LoadResourceString(3527);
     default:
         return KString(1, c);
     }

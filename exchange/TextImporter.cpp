@@ -149,10 +149,9 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
     }
     m_table.SetTitle(FileNameOf(fileName));
     if (fellBack)
-        m_table.ShowMessage(FormatExchangeText(TEXT_READ_AS_WINDOWS_1252, {FileNameOf(fileName)}));
+        m_table.ShowMessage(TEXT_READ_AS_WINDOWS_1252, {FileNameOf(fileName)});
     if (invalid > 0)
-        m_table.ShowMessage(
-            FormatExchangeText(TEXT_INVALID_SEQUENCES, {FileNameOf(fileName), platform::ToKString(invalid)}));
+        m_table.ShowMessage(TEXT_INVALID_SEQUENCES, {FileNameOf(fileName), platform::ToKString(invalid)});
 
     m_table.CreateCheckpoint();
     auto more = [&](KStringView& view)

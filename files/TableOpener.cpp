@@ -106,10 +106,10 @@ void ReadTable(CTable& table, const std::filesystem::path& path, const SOpenRequ
             const char16_t taken = choice.m_cDelimiter;
             settings.m_cDelimiter = taken;
             if (taken != proposal)
-                table.ShowMessage(exchange::FormatExchangeText(
+                table.ShowMessage(
                     choice.m_bProposalSplits ? exchange::TEXT_DELIMITER_UNEVEN : exchange::TEXT_DELIMITER_CHANGED,
                     {platform::FromUtf8(path.filename().string()), exchange::DescribeCharacter(proposal),
-                     exchange::DescribeCharacter(taken)}));
+                     exchange::DescribeCharacter(taken)});
         }
     }
     if (all)
