@@ -1,9 +1,25 @@
 #include "exchange/ExchangeTexts.h"
 
+#include "platform/Error.h"
 #include "platform/Resources.h"
+
+#include <iterator>
 
 namespace exchange
 {
+
+[[noreturn]] void ThrowBadSetting(int id, std::initializer_list<std::string> args)
+{
+    KString texts[3];
+    size_t n = 0;
+    for (const std::string& arg : args)
+    {
+        if (n < std::size(texts))
+            texts[n++] = platform::FromUtf8(arg);
+    }
+    throw CKorvalinException(EStatus::IllegalArgumentValue,
+                             platform::ToUtf8(FormatResource(id, {texts[0], texts[1], texts[2]})));
+}
 
 KString DescribeSpecialCharacters(const CImportCounters& counters)
 {

@@ -7,6 +7,7 @@
 #include "platform/Text.h"
 
 #include <initializer_list>
+#include <string>
 
 namespace exchange
 {
@@ -19,6 +20,10 @@ enum EExchangeText : int
     TEXT_DELIMITER_UNEVEN = 3522,     // %1 file, %2 proposed delimiter (uneven column counts), %3 delimiter taken
     TEXT_INVALID_SEQUENCES = 3523,    // %1 file, %2 count of undecodable sequences
 };
+
+// Throws CKorvalinException (IllegalArgumentValue) with resource text id filled with the UTF-8 args (at most three), in the
+// current resource language: a read or export setting that cannot be used.
+[[noreturn]] void ThrowBadSetting(int id, std::initializer_list<std::string> args);
 
 // The lines of the special-characters message (strings 3513..3518, 2046, 2047) for what a read counted;
 // empty when there is nothing to report.

@@ -4,6 +4,7 @@
 #include "engine/Table.h"
 #include "exchange/ParallelWork.h"
 #include "exchange/TextEncoding.h"
+#include "exchange/ExchangeTexts.h"
 #include "platform/Error.h"
 #include "platform/Resources.h"
 
@@ -19,11 +20,10 @@ CExportRun::CExportRun(CTable& table, const SExportOptions& options, const KStri
     m_format.m_nCodePage =
         encoding == 0 ? (options.m_nCodePage > 0 ? options.m_nCodePage : GetDefaultCodePage()) : options.m_nCodePage;
     if (encoding == 0 && !IsKnownCodePage(m_format.m_nCodePage))
-        throw CKorvalinException(EStatus::IllegalArgumentValue,
-                                 "unknown code page " + std::to_string(m_format.m_nCodePage));
+        ThrowBadSetting(3546, {std::to_string(m_format.m_nCodePage)});
     m_format.m_bUtf8 = encoding == 1 || (encoding == 0 && m_format.m_nCodePage == 65001);
     if (encoding < 0 || encoding > 3)
-        throw CKorvalinException(EStatus::IllegalArgumentValue, "unknown encoding " + std::to_string(encoding));
+        ThrowBadSetting(3550, {std::to_string(encoding)});
     m_format.m_cDelimiter = options.m_cDelimiter;
     m_format.m_cQuote = options.m_cQuote;
     m_format.m_nEncoding = encoding;

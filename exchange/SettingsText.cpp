@@ -1,5 +1,6 @@
 #include "exchange/SettingsText.h"
 
+#include "exchange/ExchangeTexts.h"
 #include "exchange/TextEncoding.h"
 #include "platform/Error.h"
 
@@ -24,7 +25,7 @@ std::pair<std::string, std::string> SplitSetting(const std::string& setting)
 {
     const size_t equals = setting.find('=');
     if (equals == std::string::npos || equals == 0)
-        throw CKorvalinException(EStatus::IllegalArgumentValue, "bad setting '" + setting + "' (expected name=value)");
+        ThrowBadSetting(3541, {setting});
     return {Lower(setting.substr(0, equals)), setting.substr(equals + 1)};
 }
 
@@ -35,8 +36,7 @@ bool ParseFlag(const std::string& name, const std::string& value)
         return true;
     if (v == "no" || v == "0" || v == "false" || v == "off")
         return false;
-    throw CKorvalinException(EStatus::IllegalArgumentValue,
-                             "bad value '" + value + "' for " + name + " (expected yes or no)");
+    ThrowBadSetting(3542, {value, name});
 }
 
 long ParseNumber(const std::string& name, const std::string& value, long low)
@@ -44,9 +44,7 @@ long ParseNumber(const std::string& name, const std::string& value, long low)
     long number = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (error != std::errc() || end != value.data() + value.size() || number < low)
-        throw CKorvalinException(EStatus::IllegalArgumentValue, "bad value '" + value + "' for " + name +
-                                                                    " (expected a number from " + std::to_string(low) +
-                                                                    ")");
+        ThrowBadSetting(3543, {value, name, std::to_string(low)});
     return number;
 }
 
@@ -67,9 +65,7 @@ char16_t ParseCharacterName(const std::string& word, const char* what)
         return u'|';
     const KString text = platform::FromUtf8(word);
     if (text.size() != 1)
-        throw CKorvalinException(EStatus::IllegalArgumentValue, std::string("bad ") + what + " '" + word +
-                                                                    "' (expected one character or tab, comma, "
-                                                                    "semicolon, space, pipe)");
+        ThrowBadSetting(3544, {what, word});
     return text[0];
 }
 
@@ -88,9 +84,7 @@ int ParseEncodingName(const std::string& word)
         return ENCODING_UTF32_BE;
     if (w == "5" || w == "utf-32le" || w == "utf32le")
         return ENCODING_UTF32_LE;
-    throw CKorvalinException(EStatus::IllegalArgumentValue,
-                             "unknown encoding '" + word +
-                                 "' (expected codepage, utf-8, utf-16be, utf-16le, utf-32be or utf-32le)");
+    ThrowBadSetting(3545, {word});
 }
 
 namespace
@@ -115,7 +109,7 @@ void ApplyImportSetting(const std::string& setting, CImportSettings& s, bool* de
     {
         s.m_nCodePage = static_cast<int32_t>(ParseNumber(name, value, 1));
         if (!IsKnownCodePage(s.m_nCodePage))
-            throw CKorvalinException(EStatus::IllegalArgumentValue, "unknown code page " + value);
+            ThrowBadSetting(3546, {value});
         s.m_nEncoding = ENCODING_CODE_PAGE;
     }
     else if (name == "names")
@@ -148,7 +142,7 @@ void ApplyImportSetting(const std::string& setting, CImportSettings& s, bool* de
         s.m_bFixedWidth = true;
     }
     else
-        throw CKorvalinException(EStatus::IllegalArgumentValue, "unknown read setting '" + name + "'");
+        ThrowBadSetting(3547, {name});
 }
 } // namespace
 
@@ -179,13 +173,13 @@ void ApplyExportSetting(const std::string& setting, SExportOptions& options)
     {
         options.m_nEncoding = ParseEncodingName(value);
         if (options.m_nEncoding > ENCODING_UTF16_LE)
-            throw CKorvalinException(EStatus::IllegalArgumentValue, "text cannot be written in UTF-32");
+            ThrowBadSetting(3548, {});
     }
     else if (name == "codepage")
     {
         options.m_nCodePage = static_cast<int32_t>(ParseNumber(name, value, 1));
         if (!IsKnownCodePage(options.m_nCodePage))
-            throw CKorvalinException(EStatus::IllegalArgumentValue, "unknown code page " + value);
+            ThrowBadSetting(3546, {value});
         options.m_nEncoding = ENCODING_CODE_PAGE;
     }
     else if (name == "bom")
@@ -195,7 +189,7 @@ void ApplyExportSetting(const std::string& setting, SExportOptions& options)
     else if (name == "importlayout")
         options.m_bImportLayout = ParseFlag(name, value);
     else
-        throw CKorvalinException(EStatus::IllegalArgumentValue, "unknown export setting '" + name + "'");
+        ThrowBadSetting(3549, {name});
 }
 
 } // namespace exchange

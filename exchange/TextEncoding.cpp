@@ -1,5 +1,6 @@
 #include "exchange/TextEncoding.h"
 
+#include "exchange/ExchangeTexts.h"
 #include "platform/Error.h"
 #include "platform/Parallel.h"
 
@@ -212,7 +213,7 @@ std::shared_ptr<const SCodePage> FindCodePage(int32_t codePage)
 
 [[noreturn]] void ThrowUnknownCodePage(int32_t codePage)
 {
-    throw CKorvalinException(EStatus::IllegalArgumentValue, "unknown code page " + std::to_string(codePage));
+    ThrowBadSetting(3546, {std::to_string(codePage)});
 }
 
 // ---- UTF-8 ----
