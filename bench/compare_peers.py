@@ -3,14 +3,15 @@
 
 Usage (from the repository root, after a Release build with the benchmarks):
     python3 bench/compare_peers.py [--build build] [--rows 1000000] [--runs 3] [--install]
-                                   [--peers pandas,duckdb,polars,sqlite,miller]
+                                   [--peers pandas,duckdb,polars,sqlite,miller] [--baseline OTHER_BUILD]
 
 It copies ../shared/bench to /tmp/peer-bench (once), generates the data file when it is missing, adds
 Korvalin (build/bin/korvalin_peer_bench) to the copy's peer list, runs the peers that are installed and
 Korvalin interleaved under the harness's run_bench.py, and prints min / median seconds of the tasks that
 Korvalin does (T1 full read, T4 two derived columns over all records, T7 CSV export of the T2 records) with
 each peer's ratio to Korvalin (above 1: Korvalin is faster) and the cross-checks (rows, T2 count, sum(d1) and
-defined d2 of T4, T7 bytes). --install installs the peers as the harness's README says (Debian packages and the
+defined d2 of T4, T7 bytes). --baseline adds the korvalin_peer_bench of another build (an earlier commit) as the
+peer "korvalin_before", interleaved with the rest, for before-and-after figures in one run. --install installs the peers as the harness's README says (Debian packages and the
 npm packages pinned in the peers' package.json files).
 """
 import argparse, json, os, re, shutil, statistics, subprocess, sys
@@ -49,6 +50,7 @@ def main():
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--peers", default="pandas,duckdb,polars,sqlite,miller")
     ap.add_argument("--install", action="store_true")
+    ap.add_argument("--baseline", help="another build folder whose korvalin_peer_bench runs as korvalin_before")
     a = ap.parse_args()
 
     binary = os.path.join(os.path.abspath(a.build), "bin", "korvalin_peer_bench")
@@ -63,13 +65,19 @@ def main():
     if not os.path.exists(data):
         subprocess.run([sys.executable, "gen_data.py", "--rows", str(a.rows)], cwd=WORK, check=True)
 
-    # Korvalin joins the copy's peer list.
+    # Korvalin (and the baseline build) join the copy's peer list.
+    own = {"korvalin": binary}
+    if a.baseline:
+        own["korvalin_before"] = os.path.join(os.path.abspath(a.baseline), "bin", "korvalin_peer_bench")
+        if not os.path.exists(own["korvalin_before"]):
+            sys.exit("missing %s" % own["korvalin_before"])
     runner = os.path.join(WORK, "run_bench.py")
     text = open(runner).read()
-    if '"korvalin"' not in text:
-        text = text.replace('PEERS = {\n', 'PEERS = {\n    "korvalin": [%r],\n' % binary, 1)
-    else:
-        text = re.sub(r'"korvalin": \[.*?\],', '"korvalin": [%r],' % binary, text)
+    for name, path in own.items():
+        if '"%s"' % name not in text:
+            text = text.replace('PEERS = {\n', 'PEERS = {\n    "%s": [%r],\n' % (name, path), 1)
+        else:
+            text = re.sub(r'"%s": \[.*?\],' % name, '"%s": [%r],' % (name, path), text)
     open(runner, "w").write(text)
 
     peers = [p for p in a.peers.split(",") if installed(p)]
@@ -77,7 +85,7 @@ def main():
     raw = os.path.join(WORK, "results", "raw", "rows_%d" % a.rows)
     shutil.rmtree(raw, ignore_errors=True)  # only this run counts
     subprocess.run([sys.executable, "run_bench.py", "--rows", str(a.rows), "--runs", str(a.runs),
-                    "--peers", ",".join(["korvalin"] + peers)], cwd=WORK, check=True)
+                    "--peers", ",".join(list(own) + peers)], cwd=WORK, check=True)
 
     records = {}
     for name in os.listdir(raw):
@@ -96,7 +104,7 @@ def main():
     print("Rows: %d, runs: %d, one interleaved run of run_bench.py. Seconds min / median; ratio = peer median /"
           " Korvalin median." % (a.rows, a.runs))
     print()
-    order = ["korvalin"] + [p for p in peers if p in records]
+    order = [p for p in own if p in records] + [p for p in peers if p in records]
     print("| task | " + " | ".join(order) + " |")
     print("|---|" + "---|" * len(order))
     for task, name in (("T1", "T1 load CSV (Korvalin: full read, formats guessed)"),
