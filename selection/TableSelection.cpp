@@ -148,10 +148,25 @@ void CTableSelection::OnValuesRebuilt(CAttribute* attribute)
 void CTableSelection::OnRecordsChanged(bool removed)
 {
     m_pHistory->InvalidateCheckpoints();
+    // The records a selection selects follow from its values again (records given back to the store must not
+    // stay in a cache, new ones carrying selected values are selected).
+    for (auto& entry : m_attributes)
+        entry.second->ForgetRecords();
     if (removed)
     {
         m_qualification.ForgetRecords();
         ResetCursor();
     }
+    ClearSelectionCounts();
+}
+
+void CTableSelection::OnRecordsDetached(const CSet& records)
+{
+    m_pHistory->InvalidateCheckpoints();
+    m_qualification.ForgetRecords(records);
+    for (auto& entry : m_attributes)
+        entry.second->ForgetRecords();
+    if (m_pCursorRecord && records.Find(m_pCursorRecord))
+        ResetCursor();
     ClearSelectionCounts();
 }

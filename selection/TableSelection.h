@@ -136,6 +136,7 @@ private:
     void OnAttributeDeleted(CAttribute* attribute) override;
     void OnValuesRebuilt(CAttribute* attribute) override;
     void OnRecordsChanged(bool removed) override;
+    void OnRecordsDetached(const CSet& records) override;
 
     CTable& m_table;
     CQualification m_qualification;
