@@ -66,6 +66,40 @@ CSet SetOf(const std::vector<CRecord*>& records)
         set.AddTail(record);
     return set;
 }
+// The refused records on screen, in display order.
+std::vector<CRecord*> RefusedShownRecords(CTable& table)
+{
+    std::vector<CRecord*> refused;
+    const CRecordArray& shown = table.GetShownRecords();
+    for (long i = 0; i < shown.GetSize(); ++i)
+    {
+        if (!shown.GetRecord(i)->m_bQualified)
+            refused.push_back(shown.GetRecord(i));
+    }
+    return refused;
+}
+
+// Shows again those of the records that are in the table, refused and hidden.
+void ShowAgain(CTable& table, const std::vector<CRecord*>& hidden)
+{
+    if (hidden.empty())
+        return;
+    const CSet set = SetOf(hidden);
+    const CRecordArray& all = table.GetAllRecords();
+    bool shown = false;
+    for (long i = 0; i < all.GetSize(); ++i)
+    {
+        CRecord* record = all.GetRecord(i);
+        if (!record->m_bQualified && !record->m_bShown && set.Find(record))
+            record->m_bShown = 1, shown = true;
+    }
+    if (shown)
+    {
+        table.GetShownRecords().RemoveAll();
+        table.RecomputeShownRecords();
+        CTableSelection::Of(table).ClearSelectionCounts();
+    }
+}
 } // namespace
 
 // ---- hiding refused records ----
@@ -82,9 +116,21 @@ bool CHideRecordsCommand::Do()
     CQualification& qualification = Selection().GetQualification();
     if (!qualification.HideRecordsPossible())
         return false;
+    m_bAutoHideBefore = qualification.IsAutoHideRefused();
+    m_hidden = RefusedShownRecords(*m_pTable);
     qualification.HideRefusedRecords(m_bInteractive);
     History().SetHistoryChanged();
     return true;
+}
+
+void CHideRecordsCommand::Undo()
+{
+    CCommand::Undo();
+    CQualification& qualification = Selection().GetQualification();
+    if (m_bAutoHideBefore || !qualification.IsAutoHideRefused())
+        return;
+    qualification.SetAutoHideRefused(false);
+    ShowAgain(*m_pTable, m_hidden);
 }
 
 // ---- the automatic hiding switch ----
@@ -115,12 +161,7 @@ bool CToggleAutoHideRecordsCommand::Do()
     m_hidden.clear();
     if (m_bNewValue && qualification.HideRecordsPossible())
     {
-        const CRecordArray& shown = m_pTable->GetShownRecords();
-        for (long i = 0; i < shown.GetSize(); ++i)
-        {
-            if (!shown.GetRecord(i)->m_bQualified)
-                m_hidden.push_back(shown.GetRecord(i));
-        }
+        m_hidden = RefusedShownRecords(*m_pTable);
         qualification.HideRefusedRecords(m_bInteractive);
     }
     qualification.SetAutoHideRefused(m_bNewValue);
@@ -144,23 +185,7 @@ void CToggleAutoHideRecordsCommand::Undo()
     // The flag was off before this command (a reset switches it on, so the replay cannot know that): off again,
     // and the refused records it hid come back on screen.
     qualification.SetAutoHideRefused(false);
-    if (m_hidden.empty())
-        return;
-    const CSet hidden = SetOf(m_hidden);
-    const CRecordArray& all = m_pTable->GetAllRecords();
-    bool shown = false;
-    for (long i = 0; i < all.GetSize(); ++i)
-    {
-        CRecord* record = all.GetRecord(i);
-        if (!record->m_bQualified && !record->m_bShown && hidden.Find(record))
-            record->m_bShown = 1, shown = true;
-    }
-    if (shown)
-    {
-        m_pTable->GetShownRecords().RemoveAll();
-        m_pTable->RecomputeShownRecords();
-        Selection().ClearSelectionCounts();
-    }
+    ShowAgain(*m_pTable, m_hidden);
 }
 
 // ---- the records a record command keeps ----

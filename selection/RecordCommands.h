@@ -32,6 +32,13 @@ public:
     bool IsApplicable(bool) override { return true; }
     // False (nothing changes) when no refused record is shown.
     bool Do() override;
+    // The query is replayed; when automatic hiding was off before this command (a reset, and so the replay,
+    // switches it on), it is off again and the records this command hid come back on screen.
+    void Undo() override;
+
+private:
+    std::vector<CRecord*> m_hidden; // the refused records the last Do took off the screen
+    bool m_bAutoHideBefore = false; // the automatic hiding was on when Do ran
 };
 
 // Switches the table's automatic hiding of refused records to the negation of its value at creation.
