@@ -190,6 +190,18 @@ void CToggleAutoHideRecordsCommand::Undo()
 
 // ---- the records a record command keeps ----
 
+CKeptRecords::~CKeptRecords()
+{
+    Unregister();
+}
+
+void CKeptRecords::Unregister()
+{
+    if (m_pRegistry)
+        m_pRegistry->RemoveKeptRecords(this);
+    m_pRegistry = nullptr;
+}
+
 void CKeptRecords::Detach(CTable& table)
 {
     m_places = table.DetachRecords(SetOf(m_records));
@@ -197,19 +209,32 @@ void CKeptRecords::Detach(CTable& table)
     for (const SRecordPlace& place : m_places)
         m_records.push_back(place.m_pRecord);
     m_columns.clear();
-    for (long i = 0; i < table.GetAttributeCount(); ++i)
+    if (!m_pRegistry && !m_records.empty())
     {
-        CAttribute* attribute = table.FindAttributeFromIndex(i);
-        if (attribute->IsHeader())
-            continue;
-        SColumn column;
-        column.m_pAttribute = attribute;
-        column.m_nValueGeneration = attribute->GetValueGeneration();
-        column.m_texts.reserve(m_records.size());
-        for (CRecord* record : m_records)
-            column.m_texts.push_back(attribute->GetFieldText(record));
-        m_columns.push_back(std::move(column));
+        m_pRegistry = &CTableSelection::Of(table);
+        m_pRegistry->AddKeptRecords(this);
     }
+}
+
+void CKeptRecords::SaveValues(CAttribute& attribute)
+{
+    if (attribute.IsHeader())
+        return;
+    for (const SColumn& column : m_columns)
+    {
+        if (column.m_pAttribute == &attribute)
+            return; // kept at an earlier rebuild: the fields no longer hold them
+    }
+    SColumn column;
+    column.m_pAttribute = &attribute;
+    column.m_texts.reserve(m_records.size());
+    for (CRecord* record : m_records)
+    {
+        // An attribute made while the records were out has no value for them: undefined.
+        const bool stored = attribute.GetFieldArray().GetAt(record->m_nRecordNumber) >= 0;
+        column.m_texts.push_back(stored ? attribute.GetFieldText(record) : KString());
+    }
+    m_columns.push_back(std::move(column));
 }
 
 void CKeptRecords::Attach(CTable& table)
@@ -218,14 +243,15 @@ void CKeptRecords::Attach(CTable& table)
     for (SColumn& column : m_columns)
     {
         CAttribute* attribute = column.m_pAttribute;
-        if (table.FindAttributeIndex(attribute) < 0 || attribute->GetValueGeneration() == column.m_nValueGeneration)
+        if (table.FindAttributeIndex(attribute) < 0)
             continue;
-        // The attribute's values were rebuilt while the records were out: their fields went with them.
         for (size_t i = 0; i < m_records.size(); ++i)
             attribute->AddValue(m_records[i], column.m_texts[i]);
         if (!attribute->AreValuesSorted())
             attribute->RecomputeSortedValues();
     }
+    m_columns.clear();
+    Unregister();
 }
 
 void CKeptRecords::ReplaceValue(CAttribute* attribute, const char16_t* oldValue, const char16_t* newValue)

@@ -66,33 +66,45 @@ private:
     std::vector<CRecord*> m_hidden; // the refused records the last Do took off the screen
 };
 
-// What a record command keeps of its records: the records themselves, where they stood when they were last
-// taken out, and their values then, so that they come back exactly even when an attribute's values were
-// rebuilt while they were out.
+// What a record command keeps of its records: the records themselves and where they stood when they were last
+// taken out. While they are out, the table's fields keep their values; only when an attribute's values are
+// rebuilt (CTableSelection tells every keeper first) are the records' values in it kept here as texts, to be
+// stored again when the records come back.
 class CKeptRecords
 {
 public:
+    CKeptRecords() = default;
+    ~CKeptRecords();
+    CKeptRecords(const CKeptRecords&) = delete;
+    CKeptRecords& operator=(const CKeptRecords&) = delete;
+
     // The records (in the table now), in ascending position.
     void SetRecords(std::vector<CRecord*> records) { m_records = std::move(records); }
-    // Takes the records out of the table, remembering their places and values.
+    // Takes the records out of the table, remembering their places.
     void Detach(CTable& table);
-    // Puts the records back at their places; the values of an attribute rebuilt since are stored again.
+    // Puts the records back at their places, with the values kept of attributes rebuilt meanwhile.
     void Attach(CTable& table);
     const std::vector<CRecord*>& GetRecords() const { return m_records; }
     long GetCount() const { return static_cast<long>(m_records.size()); }
+    // The attribute's values are about to be rebuilt: the records' values in it are kept as texts.
+    void SaveValues(CAttribute& attribute);
+    // The selection state that knows of this keeper goes away.
+    void ForgetRegistry() { m_pRegistry = nullptr; }
     // The kept texts of attribute equal to oldValue become newValue (the value was renamed).
     void ReplaceValue(CAttribute* attribute, const char16_t* oldValue, const char16_t* newValue);
 
 private:
+    void Unregister();
+
     struct SColumn
     {
         CAttribute* m_pAttribute = nullptr; // borrowed; skipped once the table no longer has it
-        long m_nValueGeneration = 0;        // the attribute's value generation when the records went out
-        std::vector<KString> m_texts;       // the value of each record, in the order of m_places
+        std::vector<KString> m_texts;       // the value of each record, in the order of m_records
     };
-    std::vector<CRecord*> m_records;    // the records, ascending position; never freed while the table lives
-    std::vector<SRecordPlace> m_places; // where they stood when last taken out, ascending
-    std::vector<SColumn> m_columns;     // their values then, per non-header attribute
+    std::vector<CRecord*> m_records;       // the records, ascending position; never freed while the table lives
+    std::vector<SRecordPlace> m_places;    // where they stood when last taken out, ascending
+    std::vector<SColumn> m_columns;        // values of attributes rebuilt while the records were out
+    CTableSelection* m_pRegistry = nullptr; // the selection state told of rebuilt values while the records are out
 };
 
 // Adds records: empty records at the end, or a duplicate of each record selected by a defining restriction, directly

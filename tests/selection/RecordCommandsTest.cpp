@@ -288,3 +288,19 @@ TEST_F(RecordCommands, TableViewClicksSelectAndZoomOnASingleClick)
     EXPECT_FALSE(gesture.HasZoomed());
     EXPECT_EQ(BackForward(clicked), "City = Bern |");
 }
+
+TEST_F(RecordCommands, TheFactoryMakesTheRecordCommands)
+{
+    for (const char16_t* name : {u"CHideRecordsCommand", u"CToggleAutoHideRecordsCommand", u"CInsertRecordsCommand",
+                                 u"CDeleteRecordsCommand", u"CSelectValuesCommand"})
+    {
+        ASSERT_TRUE(IsKnownCommandClass(name));
+        std::shared_ptr<CCommand> command = CreateCommand(&table, name);
+        EXPECT_EQ(command->GetClassName(), KString(name));
+        EXPECT_FALSE(command->m_bFresh);
+        EXPECT_EQ(command->Clone(&table)->GetClassName(), KString(name));
+    }
+    // The gesture made by the factory has no list: as a command it fails and records nothing.
+    EXPECT_FALSE(History(table).Submit(CreateCommand(&table, u"CSelectValuesCommand")));
+    EXPECT_EQ(Lists(), "| / |");
+}
