@@ -47,6 +47,11 @@ void PrintFormulaValues(CTable& table, const std::string& formula, std::ostream&
 bool IsHistoryVerb(const std::string& verb);
 void RunHistoryVerb(CTable& table, const std::vector<std::string>& words, std::ostream& out);
 
+// The script verbs about records (RecordVerbs.cpp): hide-refused, auto-hide on|off, insert-records N,
+// delete-selected. A verb that cannot act now throws with a message.
+bool IsRecordVerb(const std::string& verb);
+void RunRecordVerb(CTable& table, const std::vector<std::string>& words);
+
 // The help text of a subcommand ("" for an unknown one).
 std::string GetCommandHelp(const std::string& command);
 

@@ -151,6 +151,20 @@ public:
     // The shown records follow the shown flags again; every attribute's records-by-value cache goes.
     void RecomputeShownRecords();
 
+    // ---- records taken out and put back, for commands that delete and insert records (RecordPlaces.cpp) ----
+    // Takes the records of the set out of the table: out of the all- and shown-records arrays, their flags
+    // cleared, the companions told (OnRecordsDetached) and what was worked out from the records forgotten.
+    // The store keeps them with their values, so AttachRecords can put them back. Returns their places.
+    std::vector<SRecordPlace> DetachRecords(const CSet& records);
+    // Puts detached records back at their places with their flags. An attribute that has no value for one of
+    // them (made while it was out) gets the undefined value. Throws COutOfMemoryException, the table unchanged.
+    void AttachRecords(const std::vector<SRecordPlace>& places);
+    // Makes one new record for each entry of sources: a copy of the source record's values (the source must be
+    // a record of this table), or every value undefined for null. positions[i] is where the i-th new record
+    // stands in the all-records array afterwards (ascending). Returns their places (to detach and attach them
+    // again). On failure the exception is passed on; the records made stay out of the table.
+    std::vector<SRecordPlace> InsertNewRecords(const std::vector<CRecord*>& sources, const std::vector<long>& positions);
+
     // ---- companions (state other folders keep per table; see TableCompanion.h) ----
     // The companion attached under key, null when none.
     CTableCompanion* FindCompanion(const void* key) const;

@@ -18,8 +18,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+class CSet;
 class CTableAllocator;
+
+// Where a record stood in the all-records array and the flags it had there (qualified | shown << 1 | open << 2),
+// so that a record taken out can be put back exactly.
+struct SRecordPlace
+{
+    CRecord* m_pRecord = nullptr; // owned by the store; stays valid while it is out
+    long m_nPosition = 0;         // its index in the all-records array, counted with the records put back before it
+    uint8_t m_nFlags = 0;         // its flags then
+};
 
 class CTableRecords
 {
@@ -55,6 +66,17 @@ public:
     long GetNumberQualified() const { return m_nQualified; }
     void SetNumberQualified(long count) { m_nQualified = count; }
     long GetNumberOpen() const { return m_nOpen; }
+
+    // ---- taking records out and putting them back (RecordPlaces.cpp) ----
+    // Takes the records of the set out of both arrays (the store keeps them, numbers and values unchanged) and
+    // clears their flags. Returns their places in ascending position. Does not throw.
+    std::vector<SRecordPlace> Detach(const CSet& records);
+    // Puts records back at their places (ascending positions; a position past the end appends), with the flags
+    // they had. Throws COutOfMemoryException with both arrays unchanged.
+    void Attach(const std::vector<SRecordPlace>& places);
+    // Takes count new records from the store, numbered on from the last, qualified and shown, into out; they
+    // are in no array yet (Attach puts them there). Throws COutOfMemoryException.
+    void MakeDetachedRecords(size_t count, std::vector<CRecord*>& out);
 
     // Drops every record.
     void Clear();

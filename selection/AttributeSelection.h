@@ -76,6 +76,8 @@ public:
     bool IsSelectionDirty() const { return m_bSelectionDirty; }
     // The count must be recomputed (the qualified records changed).
     void SetSelectionDirty() { m_bSelectionDirty = true; }
+    // Records came or went: both record caches go (they are worked out again from the selected values).
+    void ForgetRecords();
 
     // ---- restrictions ----
     // Restrictions in force on this attribute (shared: a disjunction sits in the list of each member).

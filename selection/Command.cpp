@@ -6,6 +6,8 @@
 #include "platform/Resources.h"
 #include "selection/CommandHistory.h"
 #include "selection/HistoryCheckpoint.h"
+#include "selection/MouseCommands.h"
+#include "selection/RecordCommands.h"
 #include "selection/SetAttributeCommand.h"
 #include "selection/TableSelection.h"
 
@@ -180,7 +182,9 @@ bool CResetCommand::Do()
 
 namespace
 {
-const char16_t* const kKnownClasses[] = {u"CSetAttributeCommand", u"CResetCommand"};
+const char16_t* const kKnownClasses[] = {
+    u"CSetAttributeCommand",  u"CResetCommand",          u"CHideRecordsCommand",  u"CToggleAutoHideRecordsCommand",
+    u"CInsertRecordsCommand", u"CDeleteRecordsCommand", u"CSelectValuesCommand"};
 } // namespace
 
 CCommandClassError::CCommandClassError(const KString& className)
@@ -206,6 +210,16 @@ std::shared_ptr<CCommand> CreateCommand(CTable* table, KStringView className)
         command = std::make_shared<CSetAttributeCommand>(table);
     else if (className == u"CResetCommand")
         command = std::make_shared<CResetCommand>(table);
+    else if (className == u"CHideRecordsCommand")
+        command = std::make_shared<CHideRecordsCommand>(table);
+    else if (className == u"CToggleAutoHideRecordsCommand")
+        command = std::make_shared<CToggleAutoHideRecordsCommand>(table);
+    else if (className == u"CInsertRecordsCommand")
+        command = std::make_shared<CInsertRecordsCommand>(table);
+    else if (className == u"CDeleteRecordsCommand")
+        command = std::make_shared<CDeleteRecordsCommand>(table);
+    else if (className == u"CSelectValuesCommand")
+        command = std::make_shared<CSelectValuesCommand>(table);
     else
         throw CCommandClassError(KString(className));
     command->m_bFresh = false;

@@ -28,6 +28,8 @@
 
 class CAttribute;
 class CCommand;
+class CMouseCommand;
+struct SMousePoint;
 class CTable;
 class CTableSelection;
 struct SHistoryCheckpoint;
@@ -50,6 +52,9 @@ public:
     // a fault the table and the histories stay as they were (a fault is reported with message 1117).
     bool Submit(const std::shared_ptr<CCommand>& command, bool interactive = true, bool addToHistory = true,
                 bool waitCursor = true);
+    // Hands one pointer event to a gesture (MouseCommands.h: kind is an EMouseEvent, item the place of the item
+    // under the pointer). Gestures change selections directly and never enter a history. Always true.
+    bool Submit(CMouseCommand& gesture, unsigned keyFlags, SMousePoint point, int kind, int item);
 
     // ---- the navigation history ----
     // Each returns false when it did nothing (nothing to do, or the host vetoed it).
@@ -180,6 +185,8 @@ private:
     // Takes a checkpoint of the table's state after command when the state allows it.
     void TakeCheckpoint(CCommand& command);
     bool IsCheckpointValid(const CCommand& command) const;
+    // Whether command or a step of the current query before it switches the automatic hiding of records.
+    bool SwitchesAutoHideInQuery(const CCommand& command) const;
     void RestoreCheckpoint(const CCommand& command);
     // The state of the restrictions and record flags before a submission, to restore after a fault.
     struct SSavedState;

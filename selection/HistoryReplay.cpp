@@ -125,6 +125,10 @@ void CCommandHistory::TakeCheckpoint(CCommand& command)
     if (!m_bFastReplay || qualification.AreRestrictionsChanged() || m_table.GetNumberOpen() != 0 ||
         !qualification.GetForcedRecords().empty())
         return;
+    // Automatic hiding switched off by a step of this query keeps refused records on screen, which a
+    // checkpoint (shown = qualified, the flag as a reset leaves it) cannot give back.
+    if (!qualification.IsAutoHideRefused() && SwitchesAutoHideInQuery(command))
+        return;
     auto checkpoint = std::make_unique<SHistoryCheckpoint>();
     checkpoint->m_nDataGeneration = m_nDataGeneration;
     checkpoint->m_nRecords = m_table.GetRecordCount();
@@ -161,6 +165,18 @@ void CCommandHistory::TakeCheckpoint(CCommand& command)
         }
     }
     command.m_pCheckpoint = std::move(checkpoint);
+}
+
+bool CCommandHistory::SwitchesAutoHideInQuery(const CCommand& command) const
+{
+    if (command.IsKindOf(u"CToggleAutoHideRecordsCommand"))
+        return true;
+    for (auto it = m_back.rbegin(); it != m_back.rend() && !IsReset(*it); ++it)
+    {
+        if ((*it)->IsKindOf(u"CToggleAutoHideRecordsCommand"))
+            return true;
+    }
+    return false;
 }
 
 bool CCommandHistory::IsCheckpointValid(const CCommand& command) const

@@ -432,3 +432,15 @@ std::shared_ptr<CSetAttributeCommand> CTableSelection::GetDefiningRestriction(bo
     restriction->Prepare();
     return restriction;
 }
+
+void CQualification::ForgetRecords(const CSet& records)
+{
+    m_forcedRecords.erase(std::remove_if(m_forcedRecords.begin(), m_forcedRecords.end(),
+                                         [&records](const CRecord* record) { return records.Find(record); }),
+                          m_forcedRecords.end());
+}
+
+bool CQualification::HideRecordsPossible() const
+{
+    return m_table.GetNumberShown() > m_table.GetNumberQualified();
+}

@@ -43,6 +43,8 @@ public:
     // Evaluate, then the shown records follow (and refused records are hidden when asked).
     void Reevaluate(bool animate = false);
     void HideRefusedRecords(bool animate = false);
+    // Whether some refused record is shown (HideRefusedRecords would change something).
+    bool HideRecordsPossible() const;
     void ShowAllRefusedRecords();
     long CountQualZeroWidthRecords();
     CAttribute* FindFirstSelectedRestrictedAttribute() const;
@@ -66,6 +68,8 @@ public:
     void Clear();
     void ForgetAttribute(const CAttribute* attribute);
     void ForgetRecords() { m_forcedRecords.clear(); }
+    // The records of the set left the table: they are no longer forced.
+    void ForgetRecords(const CSet& records);
 
 private:
     CTableSelection& m_owner;

@@ -6,6 +6,7 @@
 #include "engine/Set.h"
 #include "engine/Table.h"
 #include "selection/CommandHistory.h"
+#include "selection/RecordCommands.h"
 
 #include <algorithm>
 
@@ -23,6 +24,9 @@ CTableSelection::CTableSelection(CTable& table)
 CTableSelection::~CTableSelection()
 {
     // Commands hold restrictions that the attribute states hold too: the histories go first.
+    for (CKeptRecords* kept : m_keptRecords)
+        kept->ForgetRegistry();
+    m_keptRecords.clear();
     m_pHistory->Clear();
 }
 
@@ -137,8 +141,15 @@ void CTableSelection::OnAttributeDeleted(CAttribute* attribute)
     ClearSelectionCounts();
 }
 
+void CTableSelection::RemoveKeptRecords(CKeptRecords* kept)
+{
+    m_keptRecords.erase(std::remove(m_keptRecords.begin(), m_keptRecords.end(), kept), m_keptRecords.end());
+}
+
 void CTableSelection::OnValuesRebuilt(CAttribute* attribute)
 {
+    for (CKeptRecords* kept : std::vector<CKeptRecords*>(m_keptRecords))
+        kept->SaveValues(*attribute);
     const auto it = m_attributes.find(attribute);
     if (it != m_attributes.end())
         it->second->DeselectAllValues(); // the selection points at the values about to go
@@ -148,10 +159,25 @@ void CTableSelection::OnValuesRebuilt(CAttribute* attribute)
 void CTableSelection::OnRecordsChanged(bool removed)
 {
     m_pHistory->InvalidateCheckpoints();
+    // The records a selection selects follow from its values again (records given back to the store must not
+    // stay in a cache, new ones carrying selected values are selected).
+    for (auto& entry : m_attributes)
+        entry.second->ForgetRecords();
     if (removed)
     {
         m_qualification.ForgetRecords();
         ResetCursor();
     }
+    ClearSelectionCounts();
+}
+
+void CTableSelection::OnRecordsDetached(const CSet& records)
+{
+    m_pHistory->InvalidateCheckpoints();
+    m_qualification.ForgetRecords(records);
+    for (auto& entry : m_attributes)
+        entry.second->ForgetRecords();
+    if (m_pCursorRecord && records.Find(m_pCursorRecord))
+        ResetCursor();
     ClearSelectionCounts();
 }

@@ -25,6 +25,7 @@
 
 class CAttribute;
 class CCommandHistory;
+class CKeptRecords;
 struct CRecord;
 class CSet;
 class CSetAttributeCommand;
@@ -114,6 +115,11 @@ public:
     // hidden attributes shown and the remembered view mode restored.
     void Reset(bool deselect, bool sortAgain);
 
+    // ---- records that commands keep out of the table (RecordCommands.h) ----
+    // A keeper is told (SaveValues) before an attribute's values are rebuilt while it is registered.
+    void AddKeptRecords(CKeptRecords* kept) { m_keptRecords.push_back(kept); }
+    void RemoveKeptRecords(CKeptRecords* kept);
+
     // ---- view modes and the cursor ----
     // 1 full table, 2 compressed table, 3 overview; remember: a reset restores it.
     void SetViewMode(int mode, bool remember);
@@ -136,6 +142,7 @@ private:
     void OnAttributeDeleted(CAttribute* attribute) override;
     void OnValuesRebuilt(CAttribute* attribute) override;
     void OnRecordsChanged(bool removed) override;
+    void OnRecordsDetached(const CSet& records) override;
 
     CTable& m_table;
     CQualification m_qualification;
@@ -149,5 +156,6 @@ private:
     bool m_bSortAllMode = false;                   // overview
     int m_nRememberedViewMode = 1;                 // the view mode a reset restores (1, 2 or 3)
     CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
+    std::vector<CKeptRecords*> m_keptRecords;      // keepers of records taken out, while they are out
     CAttribute* m_pCursorAttribute = nullptr;
 };

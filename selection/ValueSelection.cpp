@@ -532,3 +532,10 @@ void CTableSelection::CountSelectedRecordsIfNecessary()
             For(*attribute).CountSelectedRecordsIfNecessary();
     }
 }
+
+void CAttributeSelection::ForgetRecords()
+{
+    m_pExplicitRecords.reset();
+    m_pImplicitRecords.reset();
+    m_bSelectionDirty = true;
+}

@@ -1,8 +1,11 @@
 // Going back from a checkpoint against going back by a full reset and replay: the same sequences of zooms,
-// resets and history moves on two copies of a table, one with checkpoints and one without, must leave the same
-// qualified and shown records, the same restriction lists and the same histories after every step.
+// hiding of refused records, resets and history moves on two copies of a table, one with checkpoints and one
+// without, must leave the same qualified and shown records, the same restriction lists and the same histories
+// after every step.
 
 #include "HistoryTestSupport.h"
+
+#include "selection/RecordCommands.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +44,7 @@ std::string State(STableCopy& copy)
 // One step, the same on both copies: a zoom of some kind, a reset, or a move through the history.
 std::string Step(STableCopy& copy, std::mt19937& random)
 {
-    const int op = static_cast<int>(random() % 16);
+    const int op = static_cast<int>(random() % 18);
     CAttribute* attribute = copy.attributes[random() % 3];
     const auto value = [&](CAttribute* a) { return a->GetValue(static_cast<long>(random() % a->GetNrOfValues())); };
     CCommandHistory& history = History(copy.table);
@@ -108,6 +111,12 @@ std::string Step(STableCopy& copy, std::mt19937& random)
         if (random() % 3 == 0)
             history.Rewind();
         return "rewind";
+    case 16:
+        history.Submit(std::make_shared<CHideRecordsCommand>(&copy.table));
+        return "hide refused";
+    case 17:
+        history.Submit(std::make_shared<CToggleAutoHideRecordsCommand>(&copy.table));
+        return "auto-hide";
     default:
         history.FastForward();
         return "fast forward";

@@ -1,0 +1,306 @@
+// The record commands: hiding refused records and the auto-hide switch as steps of the query, inserting and
+// deleting records as changes that undo and redo exactly, and the pointer gestures that never enter a history.
+
+#include "HistoryTestSupport.h"
+
+#include "options/OptionSet.h"
+#include "selection/MouseCommands.h"
+#include "selection/RecordCommands.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class RecordCommands : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        city = AddColumn(table, u"City", {u"Bern", u"Basel", u"Zürich", u"Bern", u"Genf", u"Basel"});
+        kind = AddColumn(table, u"Kind", {u"a", u"b", u"a", u"c", u"b", u"a"});
+        table.AnalyzeTable();
+    }
+    std::string Lists() { return BackForward(table) + " / " + UndoRedo(table); }
+    bool AutoHide() { return Qual(table).IsAutoHideRefused(); }
+    // Selects values of attribute as the select verb does (replacing the selection of every attribute).
+    void Select(CAttribute* attribute, std::initializer_list<const char16_t*> texts)
+    {
+        Sel(table).DeselectAllValues();
+        for (const char16_t* text : texts)
+            Sel(attribute).SelectValue(attribute->FindValue(text), nullptr, true);
+    }
+
+    CTable table;
+    CAttribute* city = nullptr;
+    CAttribute* kind = nullptr;
+};
+
+const char* kOriginal = "City(1)=Bern,Basel,Zürich,Bern,Genf,Basel;Kind(2)=a,b,a,c,b,a; records=6";
+} // namespace
+
+TEST_F(RecordCommands, HidingFailsWithoutRefusedRecordsAndGoesBackByReplay)
+{
+    // Nothing refused on screen: the command fails and the history stays as it was.
+    EXPECT_FALSE(History(table).Submit(std::make_shared<CHideRecordsCommand>(&table)));
+    EXPECT_EQ(Lists(), "| / |");
+    ASSERT_TRUE(SubmitReset(table));
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CToggleAutoHideRecordsCommand>(&table)));
+    EXPECT_FALSE(AutoHide());
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
+    EXPECT_EQ(RecordStates(table), "QRRQRR");
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CHideRecordsCommand>(&table)));
+    EXPECT_EQ(RecordStates(table), "Q--Q--");
+    EXPECT_EQ(Lists(), "Reset, Automatisches Ausblenden von Objekten ausschalten, City = Bern, "
+                       "Nicht-qualifizierte Objekte ausblenden | / |");
+    EXPECT_FALSE(History(table).Submit(std::make_shared<CHideRecordsCommand>(&table)));
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_EQ(RecordStates(table), "QRRQRR");
+    ASSERT_TRUE(History(table).GoForward());
+    EXPECT_EQ(RecordStates(table), "Q--Q--");
+    ASSERT_TRUE(History(table).GoBack());
+    ASSERT_TRUE(History(table).GoBack());
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_TRUE(AutoHide());
+}
+
+TEST_F(RecordCommands, AutoHideSwitchesBothWaysAndFailsWhenTheFlagIsSoAlready)
+{
+    auto on = std::make_shared<CToggleAutoHideRecordsCommand>(&table);
+    EXPECT_TRUE(on->GetNewValue());
+    on->Prepare();
+    EXPECT_EQ(platform::ToUtf8(on->GetName()), "Automatisches Ausblenden von Objekten anschalten");
+    EXPECT_EQ(platform::ToUtf8(on->GetDisplayClassName()), "Records Auto-Hide");
+    Qual(table).SetAutoHideRefused(true); // switched on meanwhile: the command has nothing to do
+    EXPECT_FALSE(History(table).Submit(on));
+    EXPECT_EQ(Lists(), "| / |");
+    Qual(table).SetAutoHideRefused(false);
+
+    // A fresh table shows refused records; switching on hides them, going back shows them again.
+    ASSERT_TRUE(SubmitZoom(city, {u"Basel"}));
+    EXPECT_EQ(RecordStates(table), "RQRRRQ");
+    ASSERT_TRUE(History(table).Submit(std::make_shared<CToggleAutoHideRecordsCommand>(&table)));
+    EXPECT_TRUE(AutoHide());
+    EXPECT_EQ(RecordStates(table), "-Q---Q");
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_FALSE(AutoHide());
+    EXPECT_EQ(RecordStates(table), "RQRRRQ");
+    ASSERT_TRUE(History(table).GoForward());
+    EXPECT_TRUE(AutoHide());
+    EXPECT_EQ(RecordStates(table), "-Q---Q");
+
+    // Switching off keeps refused records of later zooms; going back switches on again directly.
+    auto off = std::make_shared<CToggleAutoHideRecordsCommand>(&table);
+    ASSERT_TRUE(History(table).Submit(off));
+    EXPECT_EQ(platform::ToUtf8(off->GetName()), "Automatisches Ausblenden von Objekten ausschalten");
+    EXPECT_FALSE(AutoHide());
+    ASSERT_TRUE(History(table).GoBack());
+    EXPECT_TRUE(AutoHide());
+    EXPECT_EQ(Lists(), "City = Basel, Automatisches Ausblenden von Objekten anschalten | "
+                       "Automatisches Ausblenden von Objekten ausschalten / |");
+}
+
+TEST_F(RecordCommands, InsertedEmptyRecordsGoAndComeBackAsOneChange)
+{
+    ASSERT_TRUE(History(table).Submit(CInsertRecordsCommand::Create(&table, false, 2)));
+    EXPECT_EQ(RenderTable(table), "City(1)=Bern,Basel,Zürich,Bern,Genf,Basel,,;Kind(2)=a,b,a,c,b,a,,; records=8");
+    EXPECT_EQ(Lists(), "| / 2 Objekte hinzufügen |");
+    EXPECT_TRUE(table.IsModified());
+    const auto* insert = static_cast<const CInsertRecordsCommand*>(History(table).GetUndoList().back().get());
+    const std::vector<CRecord*> made = insert->GetInsertedRecords();
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_EQ(made[0]->m_nRecordNumber, 6);
+    ASSERT_TRUE(History(table).Undo());
+    EXPECT_EQ(RenderTable(table), kOriginal);
+    ASSERT_TRUE(History(table).Redo());
+    EXPECT_EQ(table.GetRecord(7), made[1]); // the very same records
+    EXPECT_EQ(RenderTable(table), "City(1)=Bern,Basel,Zürich,Bern,Genf,Basel,,;Kind(2)=a,b,a,c,b,a,,; records=8");
+    EXPECT_TRUE(table.GetRecords().GetAll().Validate());
+}
+
+TEST_F(RecordCommands, DuplicatesFollowTheirOriginals)
+{
+    Select(city, {u"Bern"});
+    auto command = CInsertRecordsCommand::Create(&table, true);
+    ASSERT_TRUE(History(table).Submit(command));
+    EXPECT_EQ(platform::ToUtf8(command->GetName()), "Die 2 Objekte duplizieren, wo 'City = Bern'");
+    EXPECT_EQ(RenderTable(table),
+              "City(1)=Bern,Bern,Basel,Zürich,Bern,Bern,Genf,Basel;Kind(2)=a,a,b,a,c,c,b,a; records=8");
+    ASSERT_TRUE(History(table).Undo());
+    EXPECT_EQ(RenderTable(table), kOriginal);
+    ASSERT_TRUE(History(table).Redo());
+    EXPECT_EQ(RenderTable(table),
+              "City(1)=Bern,Bern,Basel,Zürich,Bern,Bern,Genf,Basel;Kind(2)=a,a,b,a,c,c,b,a; records=8");
+}
+
+TEST_F(RecordCommands, RestrictedFirstAttributeIsReplacedBeforeInserting)
+{
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Genf"}));
+    Select(kind, {u"c"});
+    ASSERT_TRUE(History(table).Submit(CInsertRecordsCommand::Create(&table, true)));
+    EXPECT_EQ(BackForward(table),
+              "City in {Bern,Genf}, Einschränkung von 'City' aufheben, City in {Bern,Genf} |");
+    // The records to duplicate are those with the first attribute's values of the selected records.
+    EXPECT_EQ(UndoRedo(table), "Die 2 Objekte duplizieren, wo 'City = Bern' |");
+    EXPECT_EQ(RecordStates(table), "QQRRQQQR");
+}
+
+TEST_F(RecordCommands, DeletedRecordsComeBackWithTheirValuesAndPlaces)
+{
+    Select(city, {u"Basel"});
+    CRecord* basel = table.GetRecord(1);
+    Sel(table).SetCursor(basel, city);
+    auto command = CDeleteRecordsCommand::Create(&table);
+    ASSERT_TRUE(History(table).Submit(command));
+    EXPECT_EQ(platform::ToUtf8(command->GetName()), "Die 2 Objekte löschen, wo 'City = Basel'");
+    EXPECT_EQ(RenderTable(table), "City(1)=Bern,Zürich,Bern,Genf;Kind(2)=a,a,c,b; records=4");
+    EXPECT_EQ(RecordStates(table), "QQQQ");
+    // Nothing keeps the deleted records: neither the selection, nor the cursor, nor the records by value.
+    CSet selected;
+    Sel(table).GetOverallSelectedRecords(selected);
+    EXPECT_EQ(selected.GetCount(), 0);
+    EXPECT_EQ(Sel(table).GetCursorRecord(), nullptr);
+    for (CRecord* record : city->GetSortedRecords())
+        EXPECT_NE(record, basel);
+
+    // The attribute's values are rebuilt while the records are out: undo brings the values back all the same.
+    kind->ClearValues();
+    for (long i = 0; i < table.GetRecordCount(); ++i)
+        kind->AddValue(table.GetRecord(i), i == 0 ? u"x" : u"y");
+    ASSERT_TRUE(History(table).Undo());
+    EXPECT_EQ(RenderTable(table), "City(1)=Bern,Basel,Zürich,Bern,Genf,Basel;Kind(2)=x,b,y,y,y,a; records=6");
+    EXPECT_EQ(table.GetRecord(1), basel);
+    EXPECT_EQ(Sel(table).CountSelectedRecords(), 2);
+    ASSERT_TRUE(History(table).Redo());
+    EXPECT_EQ(RenderTable(table), "City(1)=Bern,Zürich,Bern,Genf;Kind(2)=x,y,y,y; records=4");
+    EXPECT_EQ(Lists(), "| / Die 2 Objekte löschen, wo 'City = Basel' |");
+
+    // Nothing selected: no command; a selection without qualified records: a command that fails.
+    Sel(table).DeselectAllValues();
+    EXPECT_EQ(CDeleteRecordsCommand::Create(&table), nullptr);
+    EXPECT_FALSE(History(table).Submit(std::make_shared<CDeleteRecordsCommand>(&table)));
+    EXPECT_EQ(Lists(), "| / Die 2 Objekte löschen, wo 'City = Basel' |");
+}
+
+TEST_F(RecordCommands, GoingBackOverZoomsAfterADeletionKeepsTheRecordsOut)
+{
+    ASSERT_TRUE(SubmitReset(table));
+    ASSERT_TRUE(SubmitZoom(kind, {u"a", u"b"}));
+    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
+    EXPECT_EQ(RecordStates(table), "QQ---Q");
+    Select(city, {u"Bern"});
+    ASSERT_TRUE(History(table).Submit(CDeleteRecordsCommand::Create(&table)));
+    EXPECT_EQ(RecordStates(table), "Q---Q");
+    ASSERT_TRUE(History(table).GoBack()); // the kept state after the first zoom is stale now
+    EXPECT_EQ(RecordStates(table), "QQ-QQ");
+    ASSERT_TRUE(History(table).Undo());
+    EXPECT_EQ(RecordStates(table), "QQQ-QQ");
+    ASSERT_TRUE(History(table).GoForward());
+    EXPECT_EQ(RecordStates(table), "QQ---Q");
+}
+
+TEST_F(RecordCommands, InsertingIntoAnEmptyTable)
+{
+    CTable empty;
+    ASSERT_TRUE(History(empty).Submit(CInsertRecordsCommand::Create(&empty, true)));
+    EXPECT_EQ(empty.GetRecordCount(), 1);
+    ASSERT_TRUE(History(empty).Undo());
+    EXPECT_EQ(empty.GetRecordCount(), 0);
+
+    CTable attributesOnly;
+    attributesOnly.CreateNewAttribute(ATTR_NORMAL, false, u"Name", nullptr, 10, true);
+    ASSERT_TRUE(History(attributesOnly).Submit(CInsertRecordsCommand::Create(&attributesOnly, false, 2)));
+    EXPECT_EQ(RenderTable(attributesOnly), "Name(1)=,; records=2");
+    EXPECT_EQ(RecordStates(attributesOnly), "QQ");
+    ASSERT_TRUE(History(attributesOnly).Undo());
+    // An attribute made while the records were out gets the undefined value for them.
+    AddColumn(attributesOnly, u"Later", {});
+    ASSERT_TRUE(History(attributesOnly).Redo());
+    EXPECT_EQ(RenderTable(attributesOnly), "Name(1)=,;Later(2)=,; records=2");
+    EXPECT_TRUE(attributesOnly.GetMessageLog().empty());
+}
+
+TEST_F(RecordCommands, ValueListGesturesSelectRangesAndNeverEnterAHistory)
+{
+    const std::vector<const char16_t*> list = {city->FindValue(u"Basel"), city->FindValue(u"Bern"),
+                                               city->FindValue(u"Genf"), city->FindValue(u"Zürich")};
+    auto gesture = std::make_shared<CSelectValuesCommand>(city, list, false);
+    CCommandHistory& history = History(table);
+    const CAttributeSelection& state = Sel(city);
+    auto selected = [&] {
+        std::string out;
+        for (long i = 0; state.GetSelectedValues() && i < state.GetSelectedValues()->GetCount(); ++i)
+            out += (out.empty() ? "" : ",") + platform::ToUtf8(static_cast<const char16_t*>(state.GetSelectedValues()->GetAt(i)));
+        return out;
+    };
+    EXPECT_TRUE(history.Submit(*gesture, 0, {10, 5}, MOUSE_DOWN, 0));
+    history.Submit(*gesture, 0, {10, 25}, MOUSE_MOVE, 2);
+    history.Submit(*gesture, 0, {10, 25}, MOUSE_UP, 2);
+    EXPECT_EQ(selected(), "Basel,Bern,Genf");
+    ASSERT_TRUE(state.IsRangeSelection());
+    EXPECT_EQ(platform::ToUtf8(state.GetRangeLow()) + ".." + platform::ToUtf8(state.GetRangeHigh()), "Basel..Genf");
+    history.Submit(*gesture, MOUSE_KEY_CONTROL, {10, 35}, MOUSE_DOWN, 3); // Control adds
+    EXPECT_EQ(selected(), "Basel,Bern,Genf,Zürich");
+    EXPECT_FALSE(state.IsRangeSelection());
+    history.Submit(*gesture, MOUSE_KEY_CONTROL, {10, 15}, MOUSE_DOWN, 1); // and toggles off
+    EXPECT_EQ(selected(), "Basel,Genf,Zürich");
+    history.Submit(*gesture, MOUSE_KEY_SHIFT, {10, 35}, MOUSE_DOWN, 3); // Shift: from the anchor (Bern) on
+    EXPECT_EQ(selected(), "Bern,Genf,Zürich");
+    // As a command it does nothing and records nothing.
+    EXPECT_FALSE(history.Submit(std::static_pointer_cast<CCommand>(gesture)));
+    EXPECT_EQ(Lists(), "| / |");
+
+    // A list sorted downwards: the bounds in value order.
+    auto reverse = std::make_shared<CSelectValuesCommand>(city, std::vector<const char16_t*>(list.rbegin(), list.rend()), true);
+    history.Submit(*reverse, 0, {0, 0}, MOUSE_DOWN, 0);
+    history.Submit(*reverse, 0, {0, 0}, MOUSE_MOVE, 1);
+    EXPECT_EQ(platform::ToUtf8(state.GetRangeLow()) + ".." + platform::ToUtf8(state.GetRangeHigh()), "Genf..Zürich");
+}
+
+TEST_F(RecordCommands, TableViewClicksSelectAndZoomOnASingleClick)
+{
+    COptionSet options;
+    options.m_bSingleClickMode = true;
+    CTable clicked(&options);
+    CAttribute* name = AddColumn(clicked, u"City", {u"Bern", u"Basel", u"Bern", u"Genf"});
+    clicked.AnalyzeTable();
+    uint64_t now = 1000;
+    CSelectCommand gesture(name);
+    gesture.SetClock([&] { return now; });
+    CCommandHistory& history = History(clicked);
+
+    // Dragging over records selects their values; no zoom.
+    history.Submit(gesture, 0, {5, 5}, MOUSE_DOWN, 1);
+    history.Submit(gesture, 0, {60, 5}, MOUSE_MOVE, 3);
+    history.Submit(gesture, 0, {60, 5}, MOUSE_UP, 3);
+    EXPECT_FALSE(gesture.HasZoomed());
+    EXPECT_EQ(Sel(clicked).CountSelectedRecords(), 3); // the records passed over, not the first Bern
+    // A click within 2 pixels and the double-click time zooms on the value clicked.
+    history.Submit(gesture, 0, {5, 5}, MOUSE_DOWN, 0);
+    now += 50;
+    history.Submit(gesture, 0, {7, 4}, MOUSE_UP, 0);
+    EXPECT_TRUE(gesture.HasZoomed());
+    EXPECT_EQ(BackForward(clicked), "City = Bern |");
+    EXPECT_EQ(RecordStates(clicked), "QRQR");
+    // A slow click only selects.
+    history.Submit(gesture, 0, {5, 5}, MOUSE_DOWN, 2);
+    now += 100000;
+    history.Submit(gesture, 0, {5, 5}, MOUSE_UP, 2);
+    EXPECT_FALSE(gesture.HasZoomed());
+    EXPECT_EQ(BackForward(clicked), "City = Bern |");
+}
+
+TEST_F(RecordCommands, TheFactoryMakesTheRecordCommands)
+{
+    for (const char16_t* name : {u"CHideRecordsCommand", u"CToggleAutoHideRecordsCommand", u"CInsertRecordsCommand",
+                                 u"CDeleteRecordsCommand", u"CSelectValuesCommand"})
+    {
+        ASSERT_TRUE(IsKnownCommandClass(name));
+        std::shared_ptr<CCommand> command = CreateCommand(&table, name);
+        EXPECT_EQ(command->GetClassName(), KString(name));
+        EXPECT_FALSE(command->m_bFresh);
+        EXPECT_EQ(command->Clone(&table)->GetClassName(), KString(name));
+    }
+    // The gesture made by the factory has no list: as a command it fails and records nothing.
+    EXPECT_FALSE(History(table).Submit(CreateCommand(&table, u"CSelectValuesCommand")));
+    EXPECT_EQ(Lists(), "| / |");
+}
