@@ -303,6 +303,121 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
 
 bool SNumberFormat::Write(double value, KString& text) const
 {
+    // WritePlain's steps on buffers of the stack: the same text without a string made on the way.
+    if (!std::isfinite(value))
+        return false;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    if (result.ec != std::errc())
+        return false;
+    const char* const end = result.ptr;
+    const bool negativeValue = buffer[0] == '-';
+    const char* const e = std::find(static_cast<const char*>(buffer), end, 'e');
+    char digits[32];
+    size_t digitCount = 0;
+    for (const char* p = buffer + (negativeValue ? 1 : 0); p < e && digitCount < sizeof digits; ++p)
+    {
+        if (*p != '.')
+            digits[digitCount++] = *p;
+    }
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    if (value == 0)
+    {
+        digits[0] = '0';
+        digitCount = 1;
+        exponent = 0;
+    }
+    int decimals = nDecimals;
+    if (cDecimal && nDecimals == 0)
+        decimals = std::clamp(14 - exponent, 0, 308);
+    if (!cDecimal)
+        decimals = 0;
+
+    // The digits of |value| * 10^decimals, rounded half away from zero on the shortest digits.
+    constexpr long kRoom = 1024;
+    const long keep = static_cast<long>(exponent) + decimals + 1;
+    if (keep >= kRoom - 1 || decimals >= kRoom - 1)
+        return WritePlain(value, text);
+    char scaled[kRoom];
+    size_t size = 0;
+    if (keep <= 0)
+    {
+        scaled[size++] = (keep == 0 && digits[0] >= '5') ? '1' : '0';
+    }
+    else if (keep >= static_cast<long>(digitCount))
+    {
+        std::copy(digits, digits + digitCount, scaled);
+        std::fill(scaled + digitCount, scaled + keep, '0');
+        size = static_cast<size_t>(keep);
+    }
+    else
+    {
+        size = static_cast<size_t>(keep);
+        std::copy(digits, digits + size, scaled);
+        if (digits[size] >= '5')
+        {
+            size_t i = size;
+            while (i > 0 && scaled[i - 1] == '9')
+                scaled[--i] = '0';
+            if (i > 0)
+            {
+                ++scaled[i - 1];
+            }
+            else
+            {
+                std::copy_backward(scaled, scaled + size, scaled + size + 1);
+                scaled[0] = '1';
+                ++size;
+            }
+        }
+    }
+    const size_t fractionSize = static_cast<size_t>(decimals);
+    if (size <= fractionSize)
+    {
+        const size_t pad = fractionSize + 1 - size;
+        std::copy_backward(scaled, scaled + size, scaled + size + pad);
+        std::fill(scaled, scaled + pad, '0');
+        size += pad;
+    }
+    std::string_view integer(scaled, size - fractionSize);
+    std::string_view fraction(scaled + integer.size(), fractionSize);
+    const size_t firstNonZero = integer.find_first_not_of('0');
+    integer = firstNonZero == std::string_view::npos ? std::string_view("0") : integer.substr(firstNonZero);
+    const bool zero = integer == "0" && fraction.find_first_not_of('0') == std::string_view::npos;
+    if (!bFixed)
+    {
+        const size_t lastNonZero = fraction.find_last_not_of('0');
+        fraction = fraction.substr(0, lastNonZero == std::string_view::npos ? 0 : lastNonZero + 1);
+    }
+
+    char16_t out[2 * kRoom + 4];
+    size_t length = 0;
+    if (negativeValue && !zero)
+        out[length++] = u'-';
+    else if (bPlus && !zero)
+        out[length++] = u'+';
+    const size_t n = integer.size();
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (cThousands && i > 0 && (n - i) % 3 == 0)
+            out[length++] = cThousands;
+        out[length++] = static_cast<char16_t>(integer[i]);
+    }
+    if (!fraction.empty())
+    {
+        out[length++] = cDecimal;
+        for (char c : fraction)
+            out[length++] = static_cast<char16_t>(c);
+    }
+    if (length > kMaxWrittenNumberLength)
+        return false;
+    text.assign(out, length);
+    return true;
+}
+
+bool SNumberFormat::WritePlain(double value, KString& text) const
+{
     if (!std::isfinite(value))
         return false;
     // The shortest digits that read back as the value, and its decimal exponent.
