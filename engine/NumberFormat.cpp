@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -45,6 +46,41 @@ void AppendGrouped(KString& text, std::string_view digits, char16_t separator)
             text += separator;
         text += static_cast<char16_t>(digits[i]);
     }
+}
+// The shortest digits of a value (count of them, the decimal exponent of the first) when it has at most eight
+// decimals and fewer than 16 digits and is not 0; false for other values.
+bool ShortestDigitsOfShortDecimal(double value, char* digits, size_t& count, int& exponent)
+{
+    // A decimal of at most 15 significant digits is the only one of them that reads as its double. So when
+    // a whole number m of some decimal place (m / 10^decimals, rounded once, is the value) has at most 15
+    // digits, they are the value's shortest digits.
+    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    constexpr double kLimit = 1e15;
+    if (value == 0 || !(std::fabs(value) < kLimit))
+        return false;
+    for (int decimals = 0; decimals < static_cast<int>(std::size(kPowers)); ++decimals)
+    {
+        const double power = kPowers[decimals];
+        const double scaled = value * power;
+        if (!(std::fabs(scaled) < kLimit))
+            return false;
+        // The nearest whole number (a candidate only: the test below decides).
+        const int64_t whole = static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
+        if (whole == 0 || static_cast<double>(whole) / power != value)
+            continue;
+        char buffer[24];
+        size_t n = 0;
+        for (uint64_t rest = static_cast<uint64_t>(whole < 0 ? -whole : whole); rest > 0; rest /= 10)
+            buffer[sizeof buffer - ++n] = static_cast<char>('0' + rest % 10);
+        exponent = static_cast<int>(n) - 1 - decimals;
+        const char* first = buffer + sizeof buffer - n;
+        while (n > 1 && first[n - 1] == '0')
+            --n;
+        std::copy(first, first + n, digits);
+        count = n;
+        return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -306,22 +342,26 @@ bool SNumberFormat::Write(double value, KString& text) const
     // WritePlain's steps on buffers of the stack: the same text without a string made on the way.
     if (!std::isfinite(value))
         return false;
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    if (result.ec != std::errc())
-        return false;
-    const char* const end = result.ptr;
-    const bool negativeValue = buffer[0] == '-';
-    const char* const e = std::find(static_cast<const char*>(buffer), end, 'e');
-    char digits[32];
+    char digits[32]; // the shortest digits that read back as the value
     size_t digitCount = 0;
-    for (const char* p = buffer + (negativeValue ? 1 : 0); p < e && digitCount < sizeof digits; ++p)
+    int exponent = 0; // the decimal exponent of the first digit
+    bool negativeValue = std::signbit(value);
+    if (!ShortestDigitsOfShortDecimal(value, digits, digitCount, exponent))
     {
-        if (*p != '.')
-            digits[digitCount++] = *p;
+        char buffer[64];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+        if (result.ec != std::errc())
+            return false;
+        const char* const end = result.ptr;
+        negativeValue = buffer[0] == '-';
+        const char* const e = std::find(static_cast<const char*>(buffer), end, 'e');
+        for (const char* p = buffer + (negativeValue ? 1 : 0); p < e && digitCount < sizeof digits; ++p)
+        {
+            if (*p != '.')
+                digits[digitCount++] = *p;
+        }
+        std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
     }
-    int exponent = 0;
-    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
     if (value == 0)
     {
         digits[0] = '0';

@@ -98,6 +98,9 @@ TEST(NumberWrite, TheQuickWayWritesAsThePlainSteps)
         const double mantissa = static_cast<double>(random() % 2000000) / 1000 - 1000;
         values.push_back(mantissa * std::pow(10.0, static_cast<int>(random() % 41) - 20));
         values.push_back(static_cast<double>(static_cast<int64_t>(random() % 2000001) - 1000000) / 100);
+        // short decimals of up to ten places and up to 17 digits
+        const double whole = static_cast<double>(random() % 100000000000000000ull);
+        values.push_back(whole / std::pow(10.0, static_cast<int>(random() % 11)));
     }
     for (const char16_t* format : {u"####", u"#,###", u"####.##", u"####.00", u"####.", u"+#,###.###", u"#.###,##",
                                    u"#'###.0", u"####.0000000000000000000000000"})
