@@ -379,6 +379,42 @@ bool SNumberFormat::Write(double value, KString& text) const
     const long keep = static_cast<long>(exponent) + decimals + 1;
     if (keep >= kRoom - 1 || decimals >= kRoom - 1)
         return WritePlain(value, text);
+    char16_t out[2 * kRoom + 4];
+    size_t length = 0;
+    if (value != 0 && keep >= static_cast<long>(digitCount))
+    {
+        // Every digit kept, nothing rounded (the shortest digits end in a digit other than 0): the digits
+        // before the point (zeros after them up to it, "0" for none), the point, the digits after it up to
+        // the last one (for fixed decimals, zeros after it up to their number).
+        if (negativeValue)
+            out[length++] = u'-';
+        else if (bPlus)
+            out[length++] = u'+';
+        const long count = static_cast<long>(digitCount);
+        const long integerDigits = exponent >= 0 ? exponent + 1 : 0;
+        if (integerDigits == 0)
+            out[length++] = u'0';
+        for (long i = 0; i < integerDigits; ++i)
+        {
+            if (cThousands && i > 0 && (integerDigits - i) % 3 == 0)
+                out[length++] = cThousands;
+            out[length++] = static_cast<char16_t>(i < count ? digits[i] : '0');
+        }
+        const long fractionDigits = bFixed ? decimals : std::max<long>(0, count - 1 - exponent);
+        if (fractionDigits > 0)
+        {
+            out[length++] = cDecimal;
+            for (long place = 1; place <= fractionDigits; ++place)
+            {
+                const long i = exponent + place;
+                out[length++] = static_cast<char16_t>(i >= 0 && i < count ? digits[i] : '0');
+            }
+        }
+        if (length > kMaxWrittenNumberLength)
+            return false;
+        text.assign(out, length);
+        return true;
+    }
     char scaled[kRoom];
     size_t size = 0;
     if (keep <= 0)
@@ -431,8 +467,6 @@ bool SNumberFormat::Write(double value, KString& text) const
         fraction = fraction.substr(0, lastNonZero == std::string_view::npos ? 0 : lastNonZero + 1);
     }
 
-    char16_t out[2 * kRoom + 4];
-    size_t length = 0;
     if (negativeValue && !zero)
         out[length++] = u'-';
     else if (bPlus && !zero)
