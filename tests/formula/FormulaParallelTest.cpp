@@ -93,4 +93,27 @@ TEST(FormulaExpressionAttribute, WorkersGiveTheValuesOfOneByOne)
     }
 }
 
+TEST(FormulaExpressionAttribute, RecordsWithoutAFieldAreRepairedOnTheWay)
+{
+    // The second half of the records has no field in "late": the workers leave those to the one-by-one
+    // path, which gives each the undefined value (sorting the values anew) before it is read.
+    CFormulaTable fixture;
+    std::vector<KString> ranks;
+    for (long i = 0; i < 3000; ++i)
+        ranks.push_back(platform::ToKString(3000 - i));
+    fixture.AddAttribute(u"rank", u"####", ranks);
+    CTable& table = fixture.Table();
+    CAttribute* late = table.CreateNewAttribute(ATTR_NORMAL, false, u"late", nullptr, 16, true);
+    late->SetFormatString(u"####");
+    for (long i = 0; i < 1500; ++i)
+        late->AddValue(table.GetRecord(i), platform::ToKString(1500 - i));
+    CAttribute* computed = table.CreateNewAttribute(ATTR_EXPRESSION, false, u"computed", nullptr, 16, true);
+    ASSERT_TRUE(formula::ComputeExpressionAttribute(table, *computed, u"[late] + [rank]").IsOk());
+    CAttribute* expected = table.CreateNewAttribute(ATTR_EXPRESSION, false, u"expected", nullptr, 16, true);
+    AddOneByOne(table, *expected, u"[late] + [rank]");
+    EXPECT_EQ(Describe(*computed, table), Describe(*expected, table));
+    EXPECT_EQ(computed->GetFieldText(table.GetRecord(0)), u"4500");
+    EXPECT_EQ(computed->GetFieldText(table.GetRecord(2999)), u"");
+}
+
 } // namespace
