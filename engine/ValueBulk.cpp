@@ -4,6 +4,7 @@
 
 #include "engine/Attribute.h"
 
+#include <algorithm>
 #include <cassert>
 #include <limits>
 
@@ -26,12 +27,22 @@ void AddOneByOne(CAttribute& attribute, CRecord* const* records, const KStringVi
 void AddComputedValues(CAttribute& attribute, CRecord* const* records, const KStringView* texts,
                        const double* numbers, size_t count)
 {
-    if (attribute.IsHeader() || attribute.GetNrOfValues() > 0 || count < 2 ||
-        !attribute.AppendValues(records, texts, count))
+    const bool appendable = std::none_of(texts, texts + count,
+                                         [](KStringView text) {
+                                             return !text.empty() && (text[0] == u'|' ||
+                                                                      static_cast<long>(text.size()) > MAX_VALUE_LENGTH);
+                                         });
+    if (attribute.IsHeader() || attribute.GetNrOfValues() > 0 || count < 2 || !appendable)
     {
         AddOneByOne(attribute, records, texts, numbers, count);
         return;
     }
+    // Room for all at once (as many values as texts until the merge), so that nothing grows step by step.
+    attribute.BeginAppendingValues();
+    attribute.Reserve(static_cast<long>(count), static_cast<long>(count));
+    const bool appended = attribute.AppendValues(records, texts, count);
+    assert(appended); // neither lists nor long texts
+    (void)appended;
     attribute.MergeEqualValues();
     CValueArray& values = *attribute.GetValueArray();
     const long size = values.GetSize();
