@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -45,6 +46,41 @@ void AppendGrouped(KString& text, std::string_view digits, char16_t separator)
             text += separator;
         text += static_cast<char16_t>(digits[i]);
     }
+}
+// The shortest digits of a value (count of them, the decimal exponent of the first) when it has at most eight
+// decimals and fewer than 16 digits and is not 0; false for other values.
+bool ShortestDigitsOfShortDecimal(double value, char* digits, size_t& count, int& exponent)
+{
+    // A decimal of at most 15 significant digits is the only one of them that reads as its double. So when
+    // a whole number m of some decimal place (m / 10^decimals, rounded once, is the value) has at most 15
+    // digits, they are the value's shortest digits.
+    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    constexpr double kLimit = 1e15;
+    if (value == 0 || !(std::fabs(value) < kLimit))
+        return false;
+    for (int decimals = 0; decimals < static_cast<int>(std::size(kPowers)); ++decimals)
+    {
+        const double power = kPowers[decimals];
+        const double scaled = value * power;
+        if (!(std::fabs(scaled) < kLimit))
+            return false;
+        // The nearest whole number (a candidate only: the test below decides).
+        const int64_t whole = static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
+        if (whole == 0 || static_cast<double>(whole) / power != value)
+            continue;
+        char buffer[24];
+        size_t n = 0;
+        for (uint64_t rest = static_cast<uint64_t>(whole < 0 ? -whole : whole); rest > 0; rest /= 10)
+            buffer[sizeof buffer - ++n] = static_cast<char>('0' + rest % 10);
+        exponent = static_cast<int>(n) - 1 - decimals;
+        const char* first = buffer + sizeof buffer - n;
+        while (n > 1 && first[n - 1] == '0')
+            --n;
+        std::copy(first, first + n, digits);
+        count = n;
+        return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -302,6 +338,159 @@ bool SNumberFormat::Read(KStringView text, double& value, size_t& used) const
 }
 
 bool SNumberFormat::Write(double value, KString& text) const
+{
+    // WritePlain's steps on buffers of the stack: the same text without a string made on the way.
+    if (!std::isfinite(value))
+        return false;
+    char digits[32]; // the shortest digits that read back as the value
+    size_t digitCount = 0;
+    int exponent = 0; // the decimal exponent of the first digit
+    bool negativeValue = std::signbit(value);
+    if (!ShortestDigitsOfShortDecimal(value, digits, digitCount, exponent))
+    {
+        char buffer[64];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+        if (result.ec != std::errc())
+            return false;
+        const char* const end = result.ptr;
+        negativeValue = buffer[0] == '-';
+        const char* const e = std::find(static_cast<const char*>(buffer), end, 'e');
+        for (const char* p = buffer + (negativeValue ? 1 : 0); p < e && digitCount < sizeof digits; ++p)
+        {
+            if (*p != '.')
+                digits[digitCount++] = *p;
+        }
+        std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    }
+    if (value == 0)
+    {
+        digits[0] = '0';
+        digitCount = 1;
+        exponent = 0;
+    }
+    int decimals = nDecimals;
+    if (cDecimal && nDecimals == 0)
+        decimals = std::clamp(14 - exponent, 0, 308);
+    if (!cDecimal)
+        decimals = 0;
+
+    // The digits of |value| * 10^decimals, rounded half away from zero on the shortest digits.
+    constexpr long kRoom = 1024;
+    const long keep = static_cast<long>(exponent) + decimals + 1;
+    if (keep >= kRoom - 1 || decimals >= kRoom - 1)
+        return WritePlain(value, text);
+    char16_t out[2 * kRoom + 4];
+    size_t length = 0;
+    if (value != 0 && keep >= static_cast<long>(digitCount))
+    {
+        // Every digit kept, nothing rounded (the shortest digits end in a digit other than 0): the digits
+        // before the point (zeros after them up to it, "0" for none), the point, the digits after it up to
+        // the last one (for fixed decimals, zeros after it up to their number).
+        if (negativeValue)
+            out[length++] = u'-';
+        else if (bPlus)
+            out[length++] = u'+';
+        const long count = static_cast<long>(digitCount);
+        const long integerDigits = exponent >= 0 ? exponent + 1 : 0;
+        if (integerDigits == 0)
+            out[length++] = u'0';
+        for (long i = 0; i < integerDigits; ++i)
+        {
+            if (cThousands && i > 0 && (integerDigits - i) % 3 == 0)
+                out[length++] = cThousands;
+            out[length++] = static_cast<char16_t>(i < count ? digits[i] : '0');
+        }
+        const long fractionDigits = bFixed ? decimals : std::max<long>(0, count - 1 - exponent);
+        if (fractionDigits > 0)
+        {
+            out[length++] = cDecimal;
+            for (long place = 1; place <= fractionDigits; ++place)
+            {
+                const long i = exponent + place;
+                out[length++] = static_cast<char16_t>(i >= 0 && i < count ? digits[i] : '0');
+            }
+        }
+        if (length > kMaxWrittenNumberLength)
+            return false;
+        text.assign(out, length);
+        return true;
+    }
+    char scaled[kRoom];
+    size_t size = 0;
+    if (keep <= 0)
+    {
+        scaled[size++] = (keep == 0 && digits[0] >= '5') ? '1' : '0';
+    }
+    else if (keep >= static_cast<long>(digitCount))
+    {
+        std::copy(digits, digits + digitCount, scaled);
+        std::fill(scaled + digitCount, scaled + keep, '0');
+        size = static_cast<size_t>(keep);
+    }
+    else
+    {
+        size = static_cast<size_t>(keep);
+        std::copy(digits, digits + size, scaled);
+        if (digits[size] >= '5')
+        {
+            size_t i = size;
+            while (i > 0 && scaled[i - 1] == '9')
+                scaled[--i] = '0';
+            if (i > 0)
+            {
+                ++scaled[i - 1];
+            }
+            else
+            {
+                std::copy_backward(scaled, scaled + size, scaled + size + 1);
+                scaled[0] = '1';
+                ++size;
+            }
+        }
+    }
+    const size_t fractionSize = static_cast<size_t>(decimals);
+    if (size <= fractionSize)
+    {
+        const size_t pad = fractionSize + 1 - size;
+        std::copy_backward(scaled, scaled + size, scaled + size + pad);
+        std::fill(scaled, scaled + pad, '0');
+        size += pad;
+    }
+    std::string_view integer(scaled, size - fractionSize);
+    std::string_view fraction(scaled + integer.size(), fractionSize);
+    const size_t firstNonZero = integer.find_first_not_of('0');
+    integer = firstNonZero == std::string_view::npos ? std::string_view("0") : integer.substr(firstNonZero);
+    const bool zero = integer == "0" && fraction.find_first_not_of('0') == std::string_view::npos;
+    if (!bFixed)
+    {
+        const size_t lastNonZero = fraction.find_last_not_of('0');
+        fraction = fraction.substr(0, lastNonZero == std::string_view::npos ? 0 : lastNonZero + 1);
+    }
+
+    if (negativeValue && !zero)
+        out[length++] = u'-';
+    else if (bPlus && !zero)
+        out[length++] = u'+';
+    const size_t n = integer.size();
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (cThousands && i > 0 && (n - i) % 3 == 0)
+            out[length++] = cThousands;
+        out[length++] = static_cast<char16_t>(integer[i]);
+    }
+    if (!fraction.empty())
+    {
+        out[length++] = cDecimal;
+        for (char c : fraction)
+            out[length++] = static_cast<char16_t>(c);
+    }
+    if (length > kMaxWrittenNumberLength)
+        return false;
+    text.assign(out, length);
+    return true;
+}
+
+bool SNumberFormat::WritePlain(double value, KString& text) const
 {
     if (!std::isfinite(value))
         return false;

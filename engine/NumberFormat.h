@@ -40,6 +40,8 @@ struct SNumberFormat
     bool ReadPlainStored(platform::CPaddedString text, double& value) const;
     // Writes a finite number; false when the result would be longer than kMaxWrittenNumberLength.
     bool Write(double value, KString& text) const;
+    // Write by the plain steps, one string after the other (Write's own fallback, and its measure in tests).
+    bool WritePlain(double value, KString& text) const;
     // Writes an integer exactly (all its digits) with the thousands separator of the format.
     KString WriteInteger(int64_t value) const;
 };

@@ -7,6 +7,8 @@
 // The only place in formula/ that reads attributes and records of a table.
 //
 // Threading: the table's thread (values are read through the attributes' value arrays).
+// ComputeExpressionAttribute evaluates on several threads of its own (each with its own engine and inputs)
+// when the table's UseMulticores option allows and there are enough records.
 
 #include "formula/Parseval.h"
 
@@ -36,6 +38,14 @@ public:
     void SetRegardUndefinedAsZero(bool on) { m_bUndefinedAsZero = on; }
     // Reads the record's values into the tokens (numbers without copying their text).
     void Load(const CRecord* record);
+    // Load in two halves that only read the table (several threads may use inputs of their own bound to the
+    // same attributes): the record's value index of each input (-1 when undefined) into indices, false when
+    // a record has no field yet (Load repairs that); then the tokens from such indices.
+    [[nodiscard]] bool ReadIndices(const CRecord* record, long* indices) const;
+    void LoadIndices(const long* indices);
+    // Asks the processor to fetch what LoadIndices will read for these indices: the value entries, and the
+    // texts that are read (texts is then true; their entries should have arrived).
+    void Prefetch(const long* indices, bool texts) const;
     CParsevalToken* GetTokens() { return m_tokens.empty() ? nullptr : m_tokens.data(); }
     int GetCount() const { return static_cast<int>(m_tokens.size()); }
 
@@ -45,7 +55,11 @@ private:
         CAttribute* pAttribute; // borrowed from the table
         CValueArray* pValues;   // the attribute's distinct values; null when it has none
         bool bNumeric;          // the attribute's format is numeric
+        bool bTextRead;         // its value texts are read (text attributes, attributes with lists)
     };
+    // Fills token i from value index (-1: undefined).
+    void LoadInput(size_t i, long index);
+
     std::vector<SInput> m_inputs;         // one per name
     std::vector<CParsevalToken> m_tokens; // one per name; type and format set by Bind
     bool m_bUndefinedAsZero = false;      // RegardUndefinedAsZero

@@ -2,6 +2,7 @@
 // short texts are read through whole-number arithmetic, long ones through the library's conversion.
 
 #include "engine/FormatRegistry.h"
+#include "engine/NumberFormat.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,37 @@ TEST(NumberRead, StoredValuesReadAsTheirTexts)
             else
                 ASSERT_EQ(read, expected) << platform::ToUtf8(format) << " " << platform::ToUtf8(text);
             ASSERT_EQ(std::signbit(read), std::signbit(expected)) << platform::ToUtf8(text);
+        }
+    }
+}
+
+// Writing on the stack gives the texts of the plain steps, for every kind of number format.
+TEST(NumberWrite, TheQuickWayWritesAsThePlainSteps)
+{
+    std::mt19937_64 random(29);
+    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 0.005, 0.015, 9.995, -9.995, 999.9995, 1e15, 1e16, 99999.5,
+                                  1e300, -1e-300, 5e-324, 1.7976931348623157e308, 123456789.125, 0.49999999999999994};
+    for (int i = 0; i < 20000; ++i)
+    {
+        const double mantissa = static_cast<double>(random() % 2000000) / 1000 - 1000;
+        values.push_back(mantissa * std::pow(10.0, static_cast<int>(random() % 41) - 20));
+        values.push_back(static_cast<double>(static_cast<int64_t>(random() % 2000001) - 1000000) / 100);
+        // short decimals of up to ten places and up to 17 digits
+        const double whole = static_cast<double>(random() % 100000000000000000ull);
+        values.push_back(whole / std::pow(10.0, static_cast<int>(random() % 11)));
+    }
+    for (const char16_t* format : {u"####", u"#,###", u"####.##", u"####.00", u"####.", u"+#,###.###", u"#.###,##",
+                                   u"#'###.0", u"####.0000000000000000000000000"})
+    {
+        const std::optional<SNumberFormat> parsed = SNumberFormat::Parse(format);
+        ASSERT_TRUE(parsed) << platform::ToUtf8(format);
+        for (const double value : values)
+        {
+            KString quick = u"old", plain = u"old";
+            const bool wroteQuick = parsed->Write(value, quick);
+            const bool wrotePlain = parsed->WritePlain(value, plain);
+            ASSERT_EQ(wroteQuick, wrotePlain) << platform::ToUtf8(format) << " " << value;
+            ASSERT_EQ(platform::ToUtf8(quick), platform::ToUtf8(plain)) << platform::ToUtf8(format) << " " << value;
         }
     }
 }
