@@ -8,6 +8,7 @@
 #include "selection/HistoryCheckpoint.h"
 #include "selection/SetAttributeCommand.h"
 #include "selection/TableSelection.h"
+#include "selection/ViewCommands.h"
 
 #include <cctype>
 
@@ -180,7 +181,8 @@ bool CResetCommand::Do()
 
 namespace
 {
-const char16_t* const kKnownClasses[] = {u"CSetAttributeCommand", u"CResetCommand"};
+const char16_t* const kKnownClasses[] = {u"CSetAttributeCommand", u"CResetCommand", u"CSortCommand",
+                                         u"CModeSwitchCommand"};
 } // namespace
 
 CCommandClassError::CCommandClassError(const KString& className)
@@ -206,6 +208,10 @@ std::shared_ptr<CCommand> CreateCommand(CTable* table, KStringView className)
         command = std::make_shared<CSetAttributeCommand>(table);
     else if (className == u"CResetCommand")
         command = std::make_shared<CResetCommand>(table);
+    else if (className == u"CSortCommand")
+        command = std::make_shared<CSortCommand>(table);
+    else if (className == u"CModeSwitchCommand")
+        command = std::make_shared<CModeSwitchCommand>(table);
     else
         throw CCommandClassError(KString(className));
     command->m_bFresh = false;

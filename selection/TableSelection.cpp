@@ -24,6 +24,8 @@ CTableSelection::~CTableSelection()
 {
     // Commands hold restrictions that the attribute states hold too: the histories go first.
     m_pHistory->Clear();
+    if (m_pViewModeListener)
+        m_pViewModeListener->OnSelectionDestroyed();
 }
 
 CTableSelection& CTableSelection::Of(CTable& table)
