@@ -125,7 +125,9 @@ public:
     bool ZoomOutPossible() const;
     // The table-side reset (the effect of CResetCommand): the temporary modifications of the current query are
     // undone, selections cleared (deselect), every restriction released, every record qualified and shown,
-    // hidden attributes shown and the remembered view mode restored.
+    // hidden attributes shown and the remembered view mode restored. sortAgain: records sorted by another
+    // attribute (or by the first one descending) are sorted by the first attribute again; without it the primary
+    // sort attribute is forgotten. Either way the previous sort attributes and every direction are cleared.
     void Reset(bool deselect, bool sortAgain);
 
     // ---- view modes and the cursor ----
