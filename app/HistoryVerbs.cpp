@@ -1,5 +1,5 @@
-// The script verbs that zoom and move through the histories: zoom-in, exclude, zoom-out, reset, back,
-// forward, rewind, fast-forward, undo, redo and history. They act as the window's buttons do: a verb that
+// The script verbs that zoom, sort and move through the histories: zoom-in, exclude, zoom-out, reset, sort,
+// back, forward, rewind, fast-forward, undo, redo and history. They act as the window's buttons do: a verb that
 // is not possible now fails with the message the greyed-out button stands for.
 
 #include "app/Commands.h"
@@ -27,6 +27,9 @@ constexpr int kCannotExclude = 3910;
 constexpr int kCannotZoomOut = 3911;
 constexpr int kNotExecuted = 3912; // "Das Kommando '%1' wurde nicht ausgeführt."
 constexpr int kStepNotTaken = 3913; // "Der Schritt '%1' wurde nicht ausgeführt."
+constexpr int kSortUsage = 9080;    // "sort: ATTRIBUT [descending] erwartet"
+constexpr int kSortNoAttribute = 9081;
+constexpr int kSortDirection = 9082;
 
 [[noreturn]] void Fail(int resource, const KString& argument = {})
 {
@@ -49,8 +52,8 @@ void PrintList(std::ostream& out, const char* title, const CCommandList& done, c
 
 bool IsHistoryVerb(const std::string& verb)
 {
-    for (const char* known : {"zoom-in", "exclude", "zoom-out", "reset", "back", "forward", "rewind", "fast-forward",
-                              "undo", "redo", "history"})
+    for (const char* known : {"zoom-in", "exclude", "zoom-out", "reset", "sort", "back", "forward", "rewind",
+                              "fast-forward", "undo", "redo", "history"})
     {
         if (verb == known)
             return true;
@@ -58,9 +61,32 @@ bool IsHistoryVerb(const std::string& verb)
     return false;
 }
 
+namespace
+{
+// sort ATTRIBUTE [descending]: the records end in ascending (descending) order of the attribute. The command
+// turns the attribute's direction round first when it is the other one.
+void RunSort(CTable& table, const std::vector<std::string>& words)
+{
+    if (words.size() < 2 || words.size() > 3)
+        Fail(kSortUsage);
+    if (words.size() == 3 && words[2] != "descending")
+        Fail(kSortDirection, platform::FromUtf8(words[2]));
+    const KString name = platform::FromUtf8(words[1]);
+    CAttribute* attribute = table.FindAttribute(name, nullptr, false, true);
+    if (!attribute)
+        Fail(kSortNoAttribute, name);
+    const bool descending = words.size() == 3;
+    const KString caption = FormatResource(descending != attribute->IsReverseSort() ? 2574 : 2710, {name});
+    if (!CTableSelection::Of(table).SortRecords(attribute, descending != attribute->IsReverseSort()))
+        Fail(kNotExecuted, caption);
+}
+} // namespace
+
 void RunHistoryVerb(CTable& table, const std::vector<std::string>& words, std::ostream& out)
 {
     const std::string& verb = words[0];
+    if (verb == "sort")
+        return RunSort(table, words);
     if (words.size() > 1)
         throw std::runtime_error(verb + " takes no arguments");
     CTableSelection& selection = CTableSelection::Of(table);

@@ -6,6 +6,8 @@
 #include "display/TableLayout.h"
 #include "engine/Table.h"
 #include "exchange/TableJson.h"
+#include "platform/Resources.h"
+#include "selection/TableSelection.h"
 
 #include <cerrno>
 #include <cmath>
@@ -107,7 +109,11 @@ void CLayoutVerbs::Execute(CTable& table, const std::vector<std::string>& words,
             mode = display::VIEW_OVERVIEW;
         else
             throw std::runtime_error(Text(9046, {words[1]}));
-        layout.SetViewMode(mode, true, true);
+        // Through a CModeSwitchCommand, which the layout carries out; nothing when the table is in the mode.
+        CTableSelection& selection = CTableSelection::Of(table);
+        if (selection.GetViewMode() != mode && table.GetAttributeCount() > 0 && !selection.SwitchToViewMode(mode))
+            throw std::runtime_error(platform::ToUtf8(FormatResource(3912, {LoadResourceString(
+                mode == display::VIEW_FULL ? 2756 : (mode == display::VIEW_COMPRESSED ? 2754 : 2758))})));
     }
     else if (verb == "width-attribute")
     {

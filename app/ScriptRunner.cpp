@@ -101,8 +101,8 @@ void CScriptRunner::Read(const std::vector<std::string>& words)
     ApplyReadSettings(std::vector<std::string>(words.begin() + 2, words.end()), request);
     std::unique_ptr<CTable> table = MakeTable();
     ReadTableFile(*table, Resolve(words[1]), request);
-    m_pTable = std::move(table); // the previous table stays when the read fails
-    m_layoutVerbs.Forget();      // its layout went with it
+    m_layoutVerbs.Forget();      // the previous table's layout goes first, then the table
+    m_pTable = std::move(table); // (the previous table stays when the read fails)
 }
 
 void CScriptRunner::Export(const std::vector<std::string>& words)

@@ -1,7 +1,11 @@
 // Korvalin as a peer of the shared benchmark harness: korvalin_peer_bench DATA.csv OUTDIR prints one JSON
-// line {"peer", "version", "tasks": {"T1": s, "T2": s, "T4": s, "T7": s}, "checks": {...}} as the other peers do,
-// with "cpu": the processor seconds of each task (all threads; a loaded machine stretches the others).
+// line {"peer", "version", "tasks": {"T1": s, "T2": s, "T3": s, "T4": s, "T6": s, "T7": s}, "checks": {...}} as
+// the other peers do, with "cpu": the processor seconds of each task (all threads; a loaded machine stretches the
+// others).
 //   T1  the full read: the file decoded, its cells scanned, the values stored, the formats guessed
+//   T3  the number of records of every value of every attribute (undefined counted as a value), as the overview
+//       draws its bars: each attribute's shown records in the order of its values, counted run by run; the
+//       number of distinct values of each column is checked
 //   T2  a zoom in on the values North and East of region (through the command history); the count of the
 //       qualified records is checked
 //   T4  two expression attributes over all records, computed as `korvalin run expression` does:
@@ -9,6 +13,9 @@
 //       (to two decimals) and the count of defined d2 are checked. Both are deleted again (untimed), so that
 //       T7 writes the 12 columns of the file.
 //   T7  the qualified records written as CSV
+//   T6  all records sorted by customer (a submitted sort command, in the collation's order of values, not in
+//       byte order as the peers sort); the first customer and the last defined one are checked. It runs last, so
+//       that T7 writes the records in file order.
 // The remaining tasks of the harness need commands that later versions add. bench/compare_peers.py runs
 // this beside the peers and prints the ratios.
 
@@ -29,6 +36,8 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -61,6 +70,26 @@ CAttribute& AddExpression(CTable& table, const char16_t* name, const char16_t* f
     return *attribute;
 }
 
+// A text as a JSON string.
+std::string Json(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text)
+    {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20)
+        {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+            out += buffer;
+            continue;
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
 // The index of a record's value in the attribute's values, -1 when the record has none.
 long ValueIndex(CAttribute& attribute, const CRecord* record)
 {
@@ -90,6 +119,30 @@ int main(int argc, char** argv)
         files::ReadTable(table, data, request);
         const double t1 = Seconds(start);
         const double c1 = ProcessorSeconds(cpuStart);
+
+        start = std::chrono::steady_clock::now();
+        cpuStart = std::clock();
+        std::vector<std::pair<std::string, long>> distinct; // per column: the number of value bars
+        for (long a = 0; a < table.GetAttributeCount(); ++a)
+        {
+            CAttribute* attribute = table.FindAttributeFromIndex(a);
+            if (attribute->IsHeader())
+                continue;
+            const std::vector<CRecord*>& ordered = attribute->GetSortedShownRecords();
+            std::vector<long> counts; // records per bar, as the overview sizes them
+            long previous = -2;
+            for (const CRecord* record : ordered)
+            {
+                const long index = ValueIndex(*attribute, record);
+                if (index != previous || counts.empty())
+                    counts.push_back(0);
+                ++counts.back();
+                previous = index;
+            }
+            distinct.emplace_back(platform::ToUtf8(attribute->GetName()), static_cast<long>(counts.size()));
+        }
+        const double t3 = Seconds(start);
+        const double c3 = ProcessorSeconds(cpuStart);
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -143,12 +196,33 @@ int main(int argc, char** argv)
         const double t7 = Seconds(start);
         const double c7 = ProcessorSeconds(cpuStart);
 
+        start = std::chrono::steady_clock::now();
+        cpuStart = std::clock();
+        CAttribute* customer = table.FindAttribute(u"customer");
+        if (customer)
+            CTableSelection::Of(table).SortRecords(customer, false);
+        const double t6 = Seconds(start);
+        const double c6 = ProcessorSeconds(cpuStart);
+        std::string first;
+        std::string lastDefined;
+        if (customer && table.GetRecordCount() > 0)
+        {
+            first = platform::ToUtf8(customer->GetFieldText(table.GetRecord(0)));
+            for (long i = table.GetRecordCount() - 1; i >= 0 && lastDefined.empty(); --i)
+                lastDefined = platform::ToUtf8(customer->GetFieldText(table.GetRecord(i)));
+        }
+        std::string t3Distinct;
+        for (const auto& [name, count] : distinct)
+            t3Distinct += (t3Distinct.empty() ? "" : ", ") + Json(name) + ": " + std::to_string(count);
+
         std::printf("{\"peer\": \"korvalin\", \"version\": \"%s\", \"tasks\": {\"T1\": %.6f, \"T2\": %.6f, "
-                    "\"T4\": %.6f, \"T7\": %.6f}, \"cpu\": {\"T1\": %.6f, \"T2\": %.6f, \"T4\": %.6f, \"T7\": %.6f}, "
-                    "\"checks\": {\"rows\": %ld, \"T2_count\": %ld, \"T7_bytes\": %lld, "
-                    "\"T4_sum_d1\": %.2f, \"T4_d2_defined\": %ld}}\n",
-                    KORVALIN_VERSION_STRING, t1, t2, t4, t7, c1, c2, c4, c7, table.GetRecordCount(), qualified,
-                    static_cast<long long>(std::filesystem::file_size(out)), std::round(sumD1 * 100) / 100, definedD2);
+                    "\"T3\": %.6f, \"T4\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"cpu\": {\"T1\": %.6f, \"T2\": %.6f, "
+                    "\"T3\": %.6f, \"T4\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"checks\": {\"rows\": %ld, "
+                    "\"T2_count\": %ld, \"T3_distinct\": {%s}, \"T7_bytes\": %lld, \"T4_sum_d1\": %.2f, "
+                    "\"T4_d2_defined\": %ld, \"T6_first\": %s, \"T6_last_defined\": %s}}\n",
+                    KORVALIN_VERSION_STRING, t1, t2, t3, t4, t6, t7, c1, c2, c3, c4, c6, c7, table.GetRecordCount(),
+                    qualified, t3Distinct.c_str(), static_cast<long long>(std::filesystem::file_size(out)),
+                    std::round(sumD1 * 100) / 100, definedD2, Json(first).c_str(), Json(lastDefined).c_str());
         return 0;
     }
     catch (const std::exception& e)

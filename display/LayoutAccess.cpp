@@ -32,6 +32,43 @@ CTableSelection& SelectionOf(const CTable& table)
 }
 } // namespace
 
+uint64_t RecordOrderGeneration(const CTable& table)
+{
+    return table.GetSortState().GetOrderGeneration();
+}
+
+class CViewModeLink final : public CViewModeListener
+{
+public:
+    CViewModeLink(CTableSelection& selection, std::function<void(int, bool)> switchMode)
+        : m_pSelection(&selection), m_switchMode(std::move(switchMode))
+    {
+        m_pSelection->SetViewModeListener(this);
+    }
+    ~CViewModeLink() override
+    {
+        if (m_pSelection && m_pSelection->GetViewModeListener() == this)
+            m_pSelection->SetViewModeListener(nullptr);
+    }
+    void SwitchViewMode(int mode, bool notify) override { m_switchMode(mode, notify); }
+    void OnSelectionDestroyed() override { m_pSelection = nullptr; }
+
+private:
+    CTableSelection* m_pSelection;              // null once the table is gone
+    std::function<void(int, bool)> m_switchMode; // the layout's switch
+};
+
+std::unique_ptr<CViewModeLink, void (*)(CViewModeLink*)> FollowViewModes(CTable& table,
+                                                                         std::function<void(int, bool)> switchMode)
+{
+    return {new CViewModeLink(SelectionOf(table), std::move(switchMode)), [](CViewModeLink* link) { delete link; }};
+}
+
+void SetRememberedViewMode(CTable& table, int mode)
+{
+    SelectionOf(table).SetRememberedViewMode(mode);
+}
+
 bool IsCompressed(const CTable& table)
 {
     return SelectionOf(table).IsCompressedMode();

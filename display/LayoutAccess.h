@@ -8,6 +8,9 @@
 
 #include "platform/Text.h"
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 class CAttribute;
@@ -22,6 +25,18 @@ CRecord* const* ShownRecords(CTable& table, long* count);
 // An attribute's shown records ordered by its values, ties in table order. Borrowed; valid until the next
 // change of the shown records.
 const std::vector<CRecord*>& SortedShownRecords(CAttribute& attribute);
+
+// Grows with every reordering of the table's records (a sort), so that positions are looked up again.
+uint64_t RecordOrderGeneration(const CTable& table);
+
+// Routes the table's view-mode switches (those of commands, resets and going back) through switchMode(mode,
+// notify) for as long as the returned link lives; the latest link of a table wins. The link may outlive the
+// table (it then does nothing).
+class CViewModeLink;
+std::unique_ptr<CViewModeLink, void (*)(CViewModeLink*)> FollowViewModes(CTable& table,
+                                                                         std::function<void(int, bool)> switchMode);
+// The mode a reset restores (1, 2 or 3).
+void SetRememberedViewMode(CTable& table, int mode);
 
 bool IsCompressed(const CTable& table);
 void SetCompressedFlag(CTable& table, bool on);

@@ -37,7 +37,8 @@ void CLayoutWindow::Wait(int ms)
 }
 
 CTableLayout::CTableLayout(CTable& table, int iconWidth)
-    : m_table(table), m_nColumnWidth(3 * std::clamp(iconWidth, 1, 10000))
+    : m_table(table), m_nColumnWidth(3 * std::clamp(iconWidth, 1, 10000)),
+      m_pModeLink(access::FollowViewModes(table, [this](int mode, bool notify) { SetViewMode(mode, notify, false); }))
 {
 }
 
@@ -88,7 +89,10 @@ void CTableLayout::SetViewMode(int mode, bool notify, bool remember)
             SetSortAllMode(true, notify);
     }
     if (remember)
+    {
         m_nRememberedMode = mode;
+        access::SetRememberedViewMode(m_table, mode == VIEW_FULL || mode == VIEW_COMPRESSED ? mode : VIEW_OVERVIEW);
+    }
 }
 
 void CTableLayout::SetSortAllMode(bool on, bool notify)
@@ -177,6 +181,7 @@ CTableLayout::SSignature CTableLayout::CurrentSignature() const
     signature.m_nOpen = access::NumberOpen(m_table);
     signature.m_pWidthAttribute = ActiveWidthAttribute();
     signature.m_bSortAll = IsSortAll();
+    signature.m_nOrderGeneration = access::RecordOrderGeneration(m_table);
     return signature;
 }
 

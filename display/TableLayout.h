@@ -10,7 +10,9 @@
 // One layout belongs to one table and is held beside it by whoever holds the table (the korvalin command's
 // script runner, later the flat interface's frame and the window): the engine does not know the display.
 // The mode flags, the width attribute and the open flags live in the table; the layout changes them and
-// keeps the rest. After every change of records, flags, order, mode, data-area width or column width the
+// keeps the rest. A layout follows the table: the view-mode switches of commands, resets and going back run
+// through its SetViewMode (the latest layout of a table), and a new order of the records (a sort) is noticed
+// when the geometry is next asked for. After every change of records, flags, order, mode, data-area width or column width the
 // holder calls RecomputeGridWidth(0) (or InvalidateRecords when it cannot recompute at once); a recompute
 // with a progress above 0 (an animation frame) reuses the prefix sums of the records.
 //
@@ -32,6 +34,11 @@ struct CRecord;
 
 namespace display
 {
+
+namespace access
+{
+class CViewModeLink;
+}
 
 // The window a layout is shown in: its clock, its repaint and its scrolling. Implemented by the window
 // layer; a layout without one never animates.
@@ -211,6 +218,7 @@ private:
         long m_nOpen = -1;
         CAttribute* m_pWidthAttribute = nullptr;
         bool m_bSortAll = false;
+        uint64_t m_nOrderGeneration = 0; // the table's record order
         bool operator==(const SSignature&) const = default;
     };
     SSignature CurrentSignature() const;
@@ -247,6 +255,8 @@ private:
     bool m_bAnimationSuppressed = false;        // blocking state 2: no animation
     bool m_bAnimating = false;                  // an animation runs
     long m_nDisplayGeneration = 0;              // raised at each forward zoom animation
+    // Routes the view-mode switches of commands, resets and going back through SetViewMode; never null.
+    std::unique_ptr<access::CViewModeLink, void (*)(access::CViewModeLink*)> m_pModeLink;
 };
 
 } // namespace display

@@ -34,6 +34,7 @@
 #include <optional>
 #include <vector>
 
+class CRecordArray;
 class CTable;
 
 enum AttributeType : int32_t
@@ -320,6 +321,11 @@ public:
     void SetRegardUndefinedAsZero(bool on) { m_settings.SetRegardUndefinedAsZero(on); }
     bool IsSortByDefinitionOrder() const { return m_settings.IsSortByDefinitionOrder(); }
     void SetSortByDefinitionOrder(bool set) { m_settings.SetSortByDefinitionOrder(set); }
+    bool IsReverseSort() const { return m_settings.IsReverseSort(); }
+    void SetReverseSort(bool reverse) { m_settings.SetReverseSort(reverse); }
+    // sorting records by the values (CRecordSort, in this attribute's direction; undefinedFirst != 0: a
+    // multiple-valued attribute puts records without a value first)
+    void Sort(CRecordArray* records, int undefinedFirst);
     // ---- end of the forwards ----
 
 private:

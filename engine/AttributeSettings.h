@@ -1,8 +1,8 @@
 #pragma once
 // CAttributeSettings: how an attribute's row is shown and what may be done
 // with it: hidden, shown and suppressed, an open header, the row's height, the
-// eight permissions, whether it is a generated key, and the evaluation
-// settings of a derived attribute.
+// eight permissions, whether it is a generated key, the evaluation settings
+// of a derived attribute, and the direction records are sorted by it.
 //
 // Owned by its CAttribute, by value: plain data. Threading: the table's
 // thread; reading from parallel tasks is safe while nothing is set.
@@ -48,6 +48,12 @@ public:
     void SetRegardUndefinedAsZero(bool on) { m_bRegardUndefinedAsZero = on; }
     bool IsSortByDefinitionOrder() const { return m_bSortByDefinitionOrder; }
     void SetSortByDefinitionOrder(bool set) { m_bSortByDefinitionOrder = set; }
+    // Sorting the table's records by this attribute goes in descending order of values.
+    bool IsReverseSort() const { return m_bReverseSort; }
+    void SetReverseSort(bool reverse) { m_bReverseSort = reverse; }
+    // A derived attribute whose values must not order the records (sorting by it changes nothing).
+    bool IsNotSortable() const { return m_bNotSortable; }
+    void SetNotSortable(bool notSortable) { m_bNotSortable = notSortable; }
 
 private:
     int32_t m_nLines = 1;        // height of the row in text lines, at least 1
@@ -60,4 +66,6 @@ private:
     int32_t m_nEvalMode = 1;               // lowest recompute mode that recomputes a derived attribute, 0 ... 4
     bool m_bRegardUndefinedAsZero = false; // undefined numeric inputs of a derived attribute count as 0
     bool m_bSortByDefinitionOrder = false; // values sort in the order of their definition
+    bool m_bReverseSort = false;           // the records sort by this attribute in descending order
+    bool m_bNotSortable = false;           // derived only: sorting records by it leaves them as they are
 };

@@ -5,6 +5,7 @@
 #include "engine/Export.h"
 #include "engine/Record.h"
 
+#include <algorithm>
 #include <cassert>
 
 class CSet;
@@ -56,6 +57,8 @@ public:
     long GetCapacity() const { return m_nCapacity; }
     // The records in order, GetSize() of them; valid until the next change of the array.
     CRecord* const* GetData() const { return m_ppRecords; }
+    // Replaces the records by the same records in another order (GetSize() of them: a permutation).
+    void Reorder(CRecord* const* records) { std::copy(records, records + m_nCount, m_ppRecords); }
 
     // Makes this array a copy of other (same records, same order). Throws COutOfMemoryException with the
     // array unchanged.

@@ -75,6 +75,7 @@ void CTable::ClearTable()
     m_attributes.clear();
     m_records.Clear();
     m_keyRecordMap.clear();
+    m_sort = CTableSort();
 }
 
 void CTable::AnalyzeTable()
@@ -407,6 +408,7 @@ CAttribute* CTable::FindAttributePrefix(KStringView prefix) const
 // Drops every reference of the table's companions to an attribute that is going away.
 void CTable::ForgetAttribute(CAttribute* attribute)
 {
+    m_sort.Forget(attribute);
     NotifyCompanions([attribute](CTableCompanion& companion) { companion.OnAttributeDeleted(attribute); });
 }
 

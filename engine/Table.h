@@ -26,6 +26,7 @@
 #include "engine/TableFormats.h"
 #include "engine/TableMessages.h"
 #include "engine/TableRecords.h"
+#include "engine/TableSort.h"
 #include "options/TablePermissions.h"
 #include "platform/Text.h"
 
@@ -150,6 +151,11 @@ public:
 
     // The shown records follow the shown flags again; every attribute's records-by-value cache goes.
     void RecomputeShownRecords();
+    // Sorts the records by attribute (a header: by its shown children, the last first) in each attribute's
+    // direction, stably, and rebuilds the shown records. Mode 2 and 3 make the attribute the primary sort
+    // attribute (CTableSort); mode 1 only sorts. interactive and animate are for the display, which follows the
+    // order generation. Status text 2714 while it runs.
+    void SortColumns(CAttribute* attribute, int mode, bool interactive, bool animate);
 
     // ---- records taken out and put back, for commands that delete and insert records (RecordPlaces.cpp) ----
     // Takes the records of the set out of the table: out of the all- and shown-records arrays, their flags
@@ -188,6 +194,8 @@ public:
     const CTableFormats& GetFormats() const { return m_formats; }
     CTableMessages& GetMessages() { return m_messages; }
     const CTableMessages& GetMessages() const { return m_messages; }
+    CTableSort& GetSortState() { return m_sort; }
+    const CTableSort& GetSortState() const { return m_sort; }
 
     // ---- forwards to the parts, under the names callers know (described in the parts' headers) ----
     // formats and collation (CTableFormats)
@@ -238,6 +246,9 @@ public:
     long GetNumberShown() const { return m_records.GetShown().GetSize(); }
     long GetNumberOpen() const { return m_records.GetNumberOpen(); }
     long CountQualifiedRecords() const { return m_records.GetNumberQualified(); }
+    // the order of the records (CTableSort)
+    CAttribute* GetPrimarySortAttribute() const { return m_sort.GetPrimarySortAttribute(); }
+    std::vector<CAttribute*> GetPreviousSortAttributes() const { return m_sort.GetPreviousSortAttributes(); }
     // messages (CTableMessages)
     int ShowMessage(const SMessage& message);
     // The message of string resource id with %1, %2 ... filled from args.
@@ -273,6 +284,7 @@ private:
     CImportSettings m_importSettings;                      // import settings and data-source description
     std::vector<std::unique_ptr<CAttribute>> m_attributes; // display order; [0] is the key
     CTableRecords m_records;                               // the records and their flags
+    CTableSort m_sort;                                     // the attributes the records are sorted by
     int32_t m_nLastAttributeId = 0;                        // last id handed out
     int32_t m_nAttributeSequence = 0;                      // non-header attributes ever made
     long m_nNextImportIndex = 0;                           // next import column number handed to a clone

@@ -10,6 +10,7 @@
 #include "selection/RecordCommands.h"
 #include "selection/SetAttributeCommand.h"
 #include "selection/TableSelection.h"
+#include "selection/ViewCommands.h"
 
 #include <cctype>
 
@@ -183,8 +184,9 @@ bool CResetCommand::Do()
 namespace
 {
 const char16_t* const kKnownClasses[] = {
-    u"CSetAttributeCommand",  u"CResetCommand",          u"CHideRecordsCommand",  u"CToggleAutoHideRecordsCommand",
-    u"CInsertRecordsCommand", u"CDeleteRecordsCommand", u"CSelectValuesCommand"};
+    u"CSetAttributeCommand",  u"CResetCommand",         u"CSortCommand",         u"CModeSwitchCommand",
+    u"CHideRecordsCommand",   u"CToggleAutoHideRecordsCommand",                  u"CInsertRecordsCommand",
+    u"CDeleteRecordsCommand", u"CSelectValuesCommand"};
 } // namespace
 
 CCommandClassError::CCommandClassError(const KString& className)
@@ -220,6 +222,10 @@ std::shared_ptr<CCommand> CreateCommand(CTable* table, KStringView className)
         command = std::make_shared<CDeleteRecordsCommand>(table);
     else if (className == u"CSelectValuesCommand")
         command = std::make_shared<CSelectValuesCommand>(table);
+    else if (className == u"CSortCommand")
+        command = std::make_shared<CSortCommand>(table);
+    else if (className == u"CModeSwitchCommand")
+        command = std::make_shared<CModeSwitchCommand>(table);
     else
         throw CCommandClassError(KString(className));
     command->m_bFresh = false;

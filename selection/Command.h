@@ -66,6 +66,9 @@ public:
     std::vector<CAttribute*> MapAttributes(const std::vector<CAttribute*>& attributes) const;
     // The command defines an attribute that exists only within the current query.
     virtual bool DefinesTemporaryAttribute() const { return false; }
+    // The command changes more than the restriction lists (the record order, the view mode): a replay executes
+    // it again rather than starting from a checkpoint kept after it.
+    virtual bool ChangesMoreThanRestrictions() const { return false; }
     // Scrolls the attribute into view (the display's work; nothing without a window).
     virtual void MakeVisible() {}
     virtual bool RefersTo(const CAttribute* attribute) const;

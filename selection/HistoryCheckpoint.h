@@ -28,7 +28,7 @@ struct SHistoryCheckpoint
     // The restriction lists of the restricted attributes. Weak: the command holding the checkpoint is in them
     // itself; a restriction that went away makes the checkpoint unusable.
     std::vector<std::pair<CAttribute*, std::vector<std::weak_ptr<CSetAttributeCommand>>>> m_restrictions;
-    // The qualified records: a bit per position of the all-records array, or (when few) the records themselves.
+    // The qualified records: a bit per record number, or (when few) the records themselves.
     std::vector<uint64_t> m_qualifiedBits;
     std::vector<CRecord*> m_qualifiedRecords;
     bool m_bSparse = false;         // the records, not the bits, are kept

@@ -79,9 +79,10 @@ void CCommandHistory::ReplayForwardHead(long n)
     if (m_bFastReplay)
     {
         // A checkpoint holds restrictions and flags only: the commands it skips must be zooms and the like, so
-        // the search stops before the first modification (whose effect the reset undid).
+        // the search stops before the first modification (whose effect the reset undid) and the first command
+        // that changes more than restrictions (a sort, a mode switch).
         long limit = 0;
-        while (limit < n && !m_forward[limit]->m_bModification)
+        while (limit < n && !m_forward[limit]->m_bModification && !m_forward[limit]->ChangesMoreThanRestrictions())
             ++limit;
         for (long k = limit - 1; k >= 0; --k)
         {
@@ -156,12 +157,17 @@ void CCommandHistory::TakeCheckpoint(CCommand& command)
     }
     else
     {
-        checkpoint->m_qualifiedBits.assign(static_cast<size_t>((n + 63) / 64), 0);
+        // By record number: the order of the records may differ when the checkpoint is restored.
         CRecord* const* records = m_table.GetAllRecords().GetData();
+        int32_t largest = -1;
+        for (long i = 0; i < n; ++i)
+            largest = std::max(largest, records[i]->m_nRecordNumber);
+        checkpoint->m_qualifiedBits.assign(static_cast<size_t>((int64_t(largest) + 64) / 64), 0);
         for (long i = 0; i < n; ++i)
         {
+            const uint32_t number = static_cast<uint32_t>(records[i]->m_nRecordNumber);
             if (records[i]->m_bQualified)
-                checkpoint->m_qualifiedBits[i >> 6] |= uint64_t(1) << (i & 63);
+                checkpoint->m_qualifiedBits[number >> 6] |= uint64_t(1) << (number & 63);
         }
     }
     command.m_pCheckpoint = std::move(checkpoint);
@@ -218,8 +224,13 @@ void CCommandHistory::RestoreCheckpoint(const CCommand& command)
     }
     else
     {
+        const size_t words = checkpoint.m_qualifiedBits.size();
         for (long i = 0; i < n; ++i)
-            records[i]->m_bQualified = records[i]->m_bShown = (checkpoint.m_qualifiedBits[i >> 6] >> (i & 63)) & 1;
+        {
+            const uint32_t number = static_cast<uint32_t>(records[i]->m_nRecordNumber);
+            records[i]->m_bQualified = records[i]->m_bShown =
+                (number >> 6) < words ? (checkpoint.m_qualifiedBits[number >> 6] >> (number & 63)) & 1 : 0;
+        }
     }
     m_table.GetShownRecords().RemoveAll();
     m_table.RecomputeShownRecords();

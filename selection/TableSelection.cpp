@@ -28,6 +28,8 @@ CTableSelection::~CTableSelection()
         kept->ForgetRegistry();
     m_keptRecords.clear();
     m_pHistory->Clear();
+    if (m_pViewModeListener)
+        m_pViewModeListener->OnSelectionDestroyed();
 }
 
 CTableSelection& CTableSelection::Of(CTable& table)

@@ -31,6 +31,20 @@ class CSet;
 class CSetAttributeCommand;
 class CTable;
 
+// Carries out view-mode switches for whoever lays the table out (the display), so that it can animate and
+// lay out again; without one the selection sets the flags itself. Registered with
+// CTableSelection::SetViewModeListener.
+class CViewModeListener
+{
+public:
+    virtual ~CViewModeListener() = default;
+    // Switches the flags to mode (1 full, 2 compressed, other overview) in the order SetViewMode describes,
+    // hiding the refused records when the sort-all flag changes; notify: animate and redraw.
+    virtual void SwitchViewMode(int mode, bool notify) = 0;
+    // The selection state it is registered with goes (its table is destroyed): it must not be called again.
+    virtual void OnSelectionDestroyed() {}
+};
+
 class CTableSelection final : public CTableCompanion
 {
 public:
@@ -112,7 +126,9 @@ public:
     bool ZoomOutPossible() const;
     // The table-side reset (the effect of CResetCommand): the temporary modifications of the current query are
     // undone, selections cleared (deselect), every restriction released, every record qualified and shown,
-    // hidden attributes shown and the remembered view mode restored.
+    // hidden attributes shown and the remembered view mode restored. sortAgain: records sorted by another
+    // attribute (or by the first one descending) are sorted by the first attribute again; without it the primary
+    // sort attribute is forgotten. Either way the previous sort attributes and every direction are cleared.
     void Reset(bool deselect, bool sortAgain);
 
     // ---- records that commands keep out of the table (RecordCommands.h) ----
@@ -121,9 +137,24 @@ public:
     void RemoveKeptRecords(CKeptRecords* kept);
 
     // ---- view modes and the cursor ----
-    // 1 full table, 2 compressed table, 3 overview; remember: a reset restores it.
-    void SetViewMode(int mode, bool remember);
+    // 1 full table, 2 compressed table, any other number the overview: sort-all off then compressed off, sort-all
+    // off then compressed on, or compressed on then sort-all on (a flag already as wanted is left alone); a
+    // change of the sort-all flag hides the refused records. notify: animated and redrawn by the listener.
+    // remember: a reset restores the mode.
+    void SetViewMode(int mode, bool notify, bool remember);
     int GetViewMode() const;
+    // Submit a CModeSwitchCommand for mode 1, 2 or 3; nothing (false) when the table has no attribute or is in
+    // that mode already, or the switch was vetoed.
+    bool SwitchToFullTable() { return SwitchToViewMode(1); }
+    bool SwitchToCompressedTable() { return SwitchToViewMode(2); }
+    bool SwitchToOverview() { return SwitchToViewMode(3); }
+    bool SwitchToViewMode(int mode);
+    // Submits a CSortCommand by attribute (reverse: turn its direction first); false when it was not executed.
+    bool SortRecords(CAttribute* attribute, bool reverse);
+    // The display that carries out mode switches (borrowed; null: none). The listener must unregister (null)
+    // before it goes; GetViewModeListener tells whether it is still registered.
+    void SetViewModeListener(CViewModeListener* listener) { m_pViewModeListener = listener; }
+    CViewModeListener* GetViewModeListener() const { return m_pViewModeListener; }
     int GetRememberedViewMode() const { return m_nRememberedViewMode; }
     void SetRememberedViewMode(int mode) { m_nRememberedViewMode = mode; }
     bool IsCompressedMode() const { return m_bCompressedMode; }
@@ -155,6 +186,7 @@ private:
     bool m_bCompressedMode = false;                // compressed table or overview
     bool m_bSortAllMode = false;                   // overview
     int m_nRememberedViewMode = 1;                 // the view mode a reset restores (1, 2 or 3)
+    CViewModeListener* m_pViewModeListener = nullptr; // the display's; borrowed, may be null
     CRecord* m_pCursorRecord = nullptr;            // keyboard cursor, may be null
     std::vector<CKeptRecords*> m_keptRecords;      // keepers of records taken out, while they are out
     CAttribute* m_pCursorAttribute = nullptr;

@@ -433,7 +433,6 @@ bool CTableSelection::SubmitReset()
 
 void CTableSelection::Reset(bool deselect, bool sortAgain)
 {
-    (void)sortAgain; // sorting records by attributes does not exist yet
     if (m_table.GetAttributeCount() == 0)
         return;
     CCommandHistory& history = GetHistory();
@@ -448,21 +447,29 @@ void CTableSelection::Reset(bool deselect, bool sortAgain)
     m_table.CloseAllRecords();
     m_qualification.ShowAllRefusedRecords();
     ShowAllHiddenAttributes(false);
-    SetViewMode(m_nRememberedViewMode, false);
+    SetViewMode(m_nRememberedViewMode, false, false);
     for (auto& entry : m_attributes)
         entry.second->ClearRestrictions();
+    // The records go back to the order of the first attribute, ascending; every direction is forgotten.
+    CTableSort& sort = m_table.GetSortState();
+    if (!sortAgain)
+    {
+        sort.ClearPrimary();
+    }
+    else
+    {
+        // A table never sorted keeps the order its records were made in.
+        CAttribute* first = m_table.FindAttributeFromIndex(0);
+        CAttribute* primary = sort.GetPrimarySortAttribute();
+        if (primary && (primary != first || first->IsReverseSort()))
+        {
+            first->SetReverseSort(false);
+            m_table.SortColumns(first, 2, false, false);
+        }
+    }
+    sort.ClearPrevious();
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
+        m_table.FindAttributeFromIndex(i)->SetReverseSort(false);
+    // Coupled groups, when there are any, are marked for resorting here.
     m_qualification.ClearRestrictionsChanged();
-}
-
-void CTableSelection::SetViewMode(int mode, bool remember)
-{
-    m_bCompressedMode = mode >= 2;
-    m_bSortAllMode = mode == 3;
-    if (remember)
-        m_nRememberedViewMode = mode;
-}
-
-int CTableSelection::GetViewMode() const
-{
-    return m_bSortAllMode ? 3 : (m_bCompressedMode ? 2 : 1);
 }

@@ -5,6 +5,8 @@
 #include "options/OptionSet.h"
 #include "platform/Resources.h"
 #include "platform/System.h"
+#include "selection/CommandHistory.h"
+#include "selection/TableSelection.h"
 
 #include <limits>
 
@@ -433,4 +435,38 @@ TEST(TableLayout, TwoLinesForLongTextAttributes)
     EXPECT_EQ(twenty->GetNrOfLines(), 1);
     EXPECT_EQ(header->GetNrOfLines(), 1);
     EXPECT_EQ(three->GetNrOfLines(), 3);
+}
+
+TEST(TableLayout, FollowsModeSwitchesAndSortsMadeByCommands)
+{
+    CTable table;
+    table.GetOptions().m_nAnimated = 2;
+    AddColumn(table, u"Key", {u"1", u"2", u"3", u"4"});
+    CAttribute* kind = AddColumn(table, u"Kind", {u"b", u"a", u"b", u"a"});
+    table.AnalyzeTable();
+    CTableLayout layout(table, 32);
+    CCountingWindow window;
+    layout.SetWindow(&window);
+    layout.SetDataAreaWidth(406);
+    layout.RecomputeGridWidth(0.0);
+    CTableSelection& selection = CTableSelection::Of(table);
+
+    // A switch made by a command runs through the layout: animated, laid out anew.
+    ASSERT_TRUE(selection.SwitchToCompressedTable());
+    EXPECT_EQ(layout.GetViewMode(), VIEW_COMPRESSED);
+    EXPECT_GT(window.m_nRepaints, 2);
+    EXPECT_EQ(Widths(layout), "100.0 100.0 100.0 100.0");
+    // A sort: the positions follow the new order at once.
+    EXPECT_EQ(layout.GetLineRecord(0), table.GetRecord(0));
+    ASSERT_TRUE(selection.SortRecords(kind, false));
+    EXPECT_EQ(layout.GetLineRecord(0)->m_nRecordNumber, 1);
+    EXPECT_EQ(layout.FindRecordAt(150.0)->m_nRecordNumber, 3);
+    // Going back over both: the order of the key and the full table again.
+    ASSERT_TRUE(selection.GetHistory().GoBack());
+    EXPECT_EQ(layout.GetLineRecord(0)->m_nRecordNumber, 0);
+    EXPECT_EQ(layout.FindRecordAt(150.0)->m_nRecordNumber, 1);
+    ASSERT_TRUE(selection.GetHistory().GoBack());
+    EXPECT_EQ(layout.GetViewMode(), VIEW_FULL);
+    layout.RecomputeGridWidth(0.0);
+    EXPECT_EQ(Widths(layout), "96.0 96.0 96.0 96.0");
 }

@@ -384,7 +384,7 @@ TEST_F(CommandHistory, ZoomsThroughTheSelectionAndTheirNames)
 
 TEST_F(CommandHistory, TheFactoryMakesKnownClassesOnly)
 {
-    for (const char16_t* name : {u"CSetAttributeCommand", u"CResetCommand"})
+    for (const char16_t* name : {u"CSetAttributeCommand", u"CResetCommand", u"CSortCommand", u"CModeSwitchCommand"})
     {
         std::shared_ptr<CCommand> command = CreateCommand(&table, name);
         EXPECT_EQ(command->GetClassName(), name);
