@@ -306,16 +306,18 @@ bool CAttributeValues::AppendValues(CRecord* const* records, const KStringView* 
     if (size + static_cast<long>(count) > m_pValueArray->GetCapacity())
         m_pValueArray->SetMaxSize(size + static_cast<long>(count), true);
     // A text attribute's values, no longer in order (after the first few): only their texts are kept.
-    const bool plain = !m_format.IsNumeric() && m_pValueArray->AppendsUnsorted();
+    const bool numeric = m_format.IsNumeric();
+    const bool plain = !numeric && m_pValueArray->AppendsUnsorted();
     for (size_t i = 0; i < count; ++i)
     {
         const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(texts[i], padding));
-        const long index = plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, false, false, kNaN);
+        const long index =
+            plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, numeric, false, false, kNaN);
         m_vHashesToMerge.push_back(CValueHashTable::HashKey(platform::CPaddedText(texts[i], padding)));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     }
-    m_attribute.InvalidateStatistics();
+    m_attribute.InvalidateStatistics(); // once for all the values appended
     return true;
 }
 
@@ -356,8 +358,9 @@ long CAttributeValues::FindOrAddSingleValue(KStringView value, uint32_t hash, bo
         return index;
     m_pValueHash->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
     const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(value, padding));
-    index = AppendValueEntry(stored, computeNumber, hasNumber, number);
+    index = AppendValueEntry(stored, m_format.IsNumeric(), computeNumber, hasNumber, number);
     m_pValueHash->Store(index, hash);
+    m_attribute.InvalidateStatistics();
     return index;
 }
 
@@ -426,14 +429,14 @@ long CAttributeValues::AddListValue(KStringView listText, int parts)
     char16_t* encoded = m_pValueStore->AllocateSpace(2 + kPointerUnits * (parts + 1) + 1);
     encoded[0] = u'|';
     encoded[1] = static_cast<char16_t>(parts);
+    const bool numeric = m_format.IsNumeric();
     int part = 0;
     size_t start = 1;
     while (part < parts)
     {
         const size_t end = listText.find(u'|', start);
         const KStringView text = listText.substr(start, end - start);
-        const long partIndex =
-            FindOrAddSingleValue(text, CValueHashTable::HashKey(text), m_format.IsNumeric(), false, kNaN);
+        const long partIndex = FindOrAddSingleValue(text, CValueHashTable::HashKey(text), numeric, false, kNaN);
         WritePointer(encoded + 2 + kPointerUnits * (part + 1), m_pValueArray->GetValue(partIndex));
         start = end + 1;
         ++part;
@@ -441,8 +444,9 @@ long CAttributeValues::AddListValue(KStringView listText, int parts)
     m_pValueHash->Reserve(1);
     const char16_t* key = m_pValueStore->AllocateValue(listText);
     WritePointer(encoded + 2, key);
-    const long index = AppendValueEntry(encoded, false, true, kNaN);
+    const long index = AppendValueEntry(encoded, numeric, false, true, kNaN);
     m_pValueHash->Store(index);
+    m_attribute.InvalidateStatistics();
     m_bMultipleValues = true;
     m_format.SetUnclearFormat(false);
     return index;
@@ -521,9 +525,9 @@ double CAttributeValues::GetNumericValue(long index)
     return m_format.IsNumeric() ? ValueNumber(index) : kNaN;
 }
 
-long CAttributeValues::AppendValueEntry(const char16_t* text, bool computeNumber, bool hasNumber, double number)
+long CAttributeValues::AppendValueEntry(const char16_t* text, bool numeric, bool computeNumber, bool hasNumber,
+                                        double number)
 {
-    const bool numeric = m_format.IsNumeric();
     bool known = false;
     if (numeric && computeNumber)
     {
@@ -535,7 +539,6 @@ long CAttributeValues::AppendValueEntry(const char16_t* text, bool computeNumber
         known = true;
     }
     const long index = m_pValueArray->AddNewValue(text, numeric, known, number);
-    m_attribute.InvalidateStatistics();
     if (m_pValueArray->IsSorted() && index > 0)
     {
         if (numeric && !m_pValueArray->DoublesValid() && !known)
@@ -559,12 +562,13 @@ long CAttributeValues::RecomputeDoubleValues() const
     // Reads the numbers of [from, to); returns how many texts there read as none (a read never gives NaN).
     auto parse = [&](size_t from, size_t to)
     {
+        const CAttributeFormat& format = m_format; // once, not for every value
         long unread = 0;
         for (size_t i = from; i < to; ++i)
         {
             const char16_t* text = values[i];
             const bool list = IsEncodedList(text);
-            numbers[i] = list ? kNaN : m_format.ReadStoredNumber(CValueStore::Padded(text));
+            numbers[i] = list ? kNaN : format.ReadStoredNumber(CValueStore::Padded(text));
             unread += text[0] != 0 && !list && std::isnan(numbers[i]);
         }
         return unread;

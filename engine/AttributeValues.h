@@ -154,13 +154,14 @@ private:
     long AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
                           const uint32_t* knownHash = nullptr);
     // The index of a single (not list) value text, stored first when new (with computeNumber its number read
-    // with the format, with hasNumber the number given). hash is CValueHashTable::HashKey(value).
+    // with the format, with hasNumber the number given; the statistics go). hash is CValueHashTable::HashKey(value).
     long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number,
                               platform::CTextPadding padding = {});
     long AddListValue(KStringView listText, int parts);
     // Appends a stored text to the value array, with its number read (computeNumber) or given (hasNumber) when
-    // the attribute is numeric; the statistics go, and the array stays flagged sorted while values come in order.
-    long AppendValueEntry(const char16_t* text, bool computeNumber, bool hasNumber, double number);
+    // the attribute is numeric (numeric: the format's IsNumeric, which a bulk loop asks once); the array stays
+    // flagged sorted while values come in order. The caller invalidates the statistics (a bulk loop once for all).
+    long AppendValueEntry(const char16_t* text, bool numeric, bool computeNumber, bool hasNumber, double number);
     // The number of a value, all numbers read first when they are out of date.
     double ValueNumber(long index)
     {
