@@ -307,7 +307,7 @@ uint16_t AttributeGetUnclearFormat(CAttribute* attribute, bool* unclear)
 
 uint16_t AttributeSetUnclearFormat(CAttribute* attribute, bool unclear)
 {
-    return ChangeAttribute(attribute, [&](CAttribute& a) { a.SetUnclearFormat(unclear); });
+    return ChangeAttribute(attribute, [&](CAttribute& a) { a.GetFormat().SetUnclearFormat(unclear); });
 }
 
 uint16_t AttributeHeaderGetOpen(CAttribute* attribute, bool* open)

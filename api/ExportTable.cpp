@@ -102,7 +102,7 @@ uint16_t TableRemoveFormatWarnings(CTableFrame* frame)
                      {
                          CTable& table = live.GetTable();
                          for (long i = 0; i < table.GetAttributeCount(); ++i)
-                             table.FindAttributeFromIndex(i)->SetFormatWarning(false);
+                             table.FindAttributeFromIndex(i)->GetFormat().SetFormatWarning(false);
                      });
 }
 

@@ -123,8 +123,8 @@ void AddValuesInBulk(benchmark::State& state)
         SRecordsAndColumn made(records, distinct);
         made.attribute->Reserve(records, distinct);
         state.ResumeTiming();
-        made.attribute->AddValues(made.records.data(), cells.cells.data(), cells.cells.size(),
-                                  platform::CTextPadding(SCellBuffer::kReadable));
+        made.attribute->GetValues().AddValues(made.records.data(), cells.cells.data(), cells.cells.size(),
+                                              platform::CTextPadding(SCellBuffer::kReadable));
         benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * records));
@@ -163,7 +163,7 @@ void SortDistinctValues(benchmark::State& state)
         for (long i = 0; i < count; ++i)
             order[i] = static_cast<uint32_t>(i);
         state.ResumeTiming();
-        attribute->SortValueIndices(order, parallel);
+        attribute->GetValues().SortValueIndices(order, parallel);
         benchmark::DoNotOptimize(order.data());
     }
     state.counters["values"] = static_cast<double>(count);
@@ -244,11 +244,11 @@ void AppendValuesInBulk(benchmark::State& state)
     {
         state.PauseTiming();
         SRecordsAndColumn made(count, count);
-        made.attribute->BeginAppendingValues();
+        made.attribute->GetValues().BeginAppendingValues();
         made.attribute->Reserve(count, count);
         state.ResumeTiming();
-        made.attribute->AppendValues(made.records.data(), views.data(), views.size(),
-                                     platform::CTextPadding(SCellBuffer::kReadable));
+        made.attribute->GetValues().AppendValues(made.records.data(), views.data(), views.size(),
+                                                 platform::CTextPadding(SCellBuffer::kReadable));
         benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * count));
@@ -266,10 +266,10 @@ void MergeAppendedValues(benchmark::State& state)
     {
         state.PauseTiming();
         SRecordsAndColumn made(count, count);
-        made.attribute->BeginAppendingValues();
-        made.attribute->AppendValues(made.records.data(), views.data(), views.size());
+        made.attribute->GetValues().BeginAppendingValues();
+        made.attribute->GetValues().AppendValues(made.records.data(), views.data(), views.size());
         state.ResumeTiming();
-        made.attribute->MergeEqualValues();
+        made.attribute->GetValues().MergeEqualValues();
         benchmark::DoNotOptimize(made.attribute->GetNrOfValues());
     }
 }

@@ -8,12 +8,9 @@
 #include <algorithm>
 
 CAttribute::CAttribute(CTable* table, AttributeType type, KStringView name, long expectedValues)
-    : m_pTable(table), m_eType(type), m_names(name, platform::NewUuid())
+    : m_pTable(table), m_eType(type), m_names(name, platform::NewUuid()), m_format(*this, *table),
+      m_values(*this, m_format, *table, type == ATTR_HEADER ? 1 : std::max(expectedValues, 1L))
 {
-    CTableAllocator& allocator = table->GetAllocator();
-    m_pValueStore = std::make_unique<CValueStore>(allocator);
-    m_pValueArray = std::make_unique<CValueArray>(allocator, type == ATTR_HEADER ? 1 : std::max(expectedValues, 1L));
-    m_fieldArray.SetTable(&allocator);
 }
 
 CAttribute::~CAttribute() = default;
@@ -45,7 +42,7 @@ bool CAttribute::IsKey() const
     // Needs the values; the check itself lives with the table, which knows the records.
     CAttribute* self = const_cast<CAttribute*>(this);
     CTable& table = *m_pTable;
-    if (table.GetKeyAttribute() != this || m_eType != ATTR_NORMAL || m_bMultipleValues)
+    if (table.GetKeyAttribute() != this || m_eType != ATTR_NORMAL || HasMultipleValues())
         return false;
     const long records = table.GetRecordCount();
     if (self->GetNrOfValues() < records)
@@ -155,21 +152,4 @@ CAttribute* CAttribute::GetNext(bool skipHidden) const
 bool CAttribute::Above(const CAttribute* other) const
 {
     return m_pTable->FindAttributeIndex(this) < m_pTable->FindAttributeIndex(other);
-}
-
-// ---- format ----
-
-bool CAttribute::SetFormat(KStringView format)
-{
-    return SetFormatString(format) != 0;
-}
-
-double CAttribute::ReadNumber(KStringView text) const
-{
-    return m_pTable->GetFormatRegistry().ReadNumber(m_nFormatId, text);
-}
-
-double CAttribute::ReadStoredNumber(platform::CPaddedString text) const
-{
-    return m_pTable->GetFormatRegistry().ReadStoredNumber(m_nFormatId, text);
 }

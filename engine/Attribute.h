@@ -1,37 +1,37 @@
 #pragma once
 // CAttribute: one attribute of a table, a column of the data shown as a line.
 //
-// An attribute owns the values of its column: the distinct values (a value
-// store of texts and a CValueArray of entries), an optional hash from text to
-// value index, and a CFieldArray with the value index of every record. Beside
-// them it keeps its names (CAttributeNames), its row and evaluation settings
-// (CAttributeSettings), its cached figures (CAttributeStatistics) and its
-// records ordered by value (CRecordOrder). The attribute tree is given by
-// indents in the table's flat attribute list. Its selection and restrictions
-// are selection/'s (CAttributeSelection).
+// An attribute is its kind and its place in the tree (given by indents in the
+// table's flat attribute list) and a set of named parts, each with a header
+// that says who owns it and from which threads it may be used: its names and
+// ids (CAttributeNames), its row and evaluation settings (CAttributeSettings),
+// its format (CAttributeFormat: format string and id, reading numbers,
+// guessing and checking), its value storage (CAttributeValues: the distinct
+// values, the value hash, the value index of every record, bulk appending,
+// sorting, checkpoints), its cached figures (CAttributeStatistics) and its
+// records ordered by value (CRecordOrder). The attribute owns them all by
+// value; the format and the value storage keep a reference to it and call only
+// its public members. The names callers know stay here as one-line forwards,
+// in one marked block. Its selection and restrictions are selection/'s
+// (CAttributeSelection).
 //
 // Threading: the table's thread. Reading values and comparing value indices is
 // safe from parallel tasks while nothing is added; sorting runs its own tasks.
 
+#include "engine/AttributeFormat.h"
 #include "engine/AttributeNames.h"
 #include "engine/AttributeSettings.h"
 #include "engine/AttributeStatistics.h"
+#include "engine/AttributeValues.h"
 #include "engine/Export.h"
-#include "engine/FieldArray.h"
 #include "engine/FormatFamily.h"
-#include "engine/ValueHashTable.h"
 #include "engine/Record.h"
 #include "engine/RecordOrder.h"
-#include "engine/ValueArray.h"
-#include "engine/ValueStore.h"
 #include "platform/Text.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
-#include <mutex>
-#include <optional>
 #include <vector>
 
 class CRecordArray;
@@ -93,165 +93,10 @@ public:
     // True when this attribute stands above other in the list.
     bool Above(const CAttribute* other) const;
 
-    // ---- flags ----
-    bool HasMultipleValues() const { return m_bMultipleValues; }
-    bool HasUnclearFormat() const { return m_bUnclearFormat; }
-    void SetUnclearFormat(bool unclear) { m_bUnclearFormat = unclear; }
-    bool HasFormatWarning() const { return m_bFormatWarning; }
-    void SetFormatWarning(bool warning) { m_bFormatWarning = warning; }
-
-    // ---- format ----
-    const KString& GetFormatString() const { return m_strFormat; }
-    const KString& GetImportFormatString() const { return m_strImportFormat; }
-    int32_t GetFormatId() const { return m_nFormatId; }
-    // Sets the format string (registering it); false leaves the attribute text with its unclear-format flag set.
-    bool SetFormat(KStringView format);
-    void SetImportFormat(KStringView format) { m_strImportFormat = format; }
-    bool IsNumeric() const { return m_nFormatId > 0; }
-    // Reads the number of a text under this attribute's format; NaN when it cannot.
-    double ReadNumber(KStringView text) const;
-    // ReadNumber of one of this attribute's stored values (a text of its value store: CValueStore::Padded).
-    double ReadStoredNumber(platform::CPaddedString text) const;
-
-    // ---- value types and formats ----
-    // The value type of the format; VALUE_TEXT for text and for a format id that no family reports.
-    EValueType GetType() const;
-    bool IsNumber() const;             // integer or floating number
-    bool IsDate() const;               // a date without time
-    bool IsTime() const;               // a time of day
-    bool IsDateTime() const;           // any of date, time, date-time and time span
-    bool IsTimeSpan() const;           // a duration
-    bool IsDateOrDateTimeOnly() const; // a date or a date-time
-    bool IsDateTimeOnly() const;       // a date-time
-    // The id of the import format string; 0 for text, -1 when the registry does not know it.
-    int GetImportFormatID() const;
-    // Takes the format id from the format string again (after the registry's ids were re-sorted).
-    void RecomputeFormatID();
-    // Sets the format string and its id: "" and "String" make the attribute text. Returns 0 when no family
-    // understands the string: the attribute becomes text with its unclear-format flag set, and the first time in a
-    // table the user is told.
-    int SetFormatString(KStringView format);
-    // Sets the format under which the values were read; 0 when no family understands it (the string is kept).
-    int SetImportFormatString(KStringView format);
-    // True once the format was set or guessed from values; the table's analysis guesses only the others.
-    bool IsFormatDecided() const { return m_bFormatDecided; }
-    // Whether the table's analysis would guess the format: a stored attribute without lists whose format is
-    // neither decided nor numeric.
-    bool NeedsFormatGuess() const
-    {
-        return !IsHeader() && !IsDerived() && !m_bFormatDecided && !IsNumeric() && !m_bMultipleValues;
-    }
-    // Guesses the format from about 400 of the attribute's distinct values (or of the given texts): the best
-    // candidate reading at least half of them, else text. Not for headers or attributes with lists.
-    void GuessFormat(const std::vector<KString>* values = nullptr);
-    // The two halves of GuessFormat. ProposeFormats only reads (the attribute's values and the table's format
-    // families): the proposals of several attributes may be made side by side while nothing is added. No
-    // proposal: there was nothing to go by. ApplyFormatGuess takes the best candidate and adds its format to
-    // the table: one attribute at a time.
-    std::optional<std::vector<SFormatCandidate>> ProposeFormats(const std::vector<KString>* values = nullptr) const;
-    void ApplyFormatGuess(const std::optional<std::vector<SFormatCandidate>>& proposal);
-    // 1 when every non-empty value (or given text) reads whole with the format, else 0 and the format-warning
-    // flag is set. Headers, lists, derived and text attributes pass with the flag cleared.
-    int CheckFormat(const std::vector<KString>* values = nullptr);
-    // The number of a text with the format; used: characters read, ok: a value was read. NaN for text attributes
-    // and empty text; when reading fails the format-warning flag is set and NaN returned.
-    double ComputeNumericValue(KStringView text, size_t* used = nullptr, bool* ok = nullptr);
-    // A number written with the format ("NAN", "INF" for non-finite numbers; "" when it cannot be written).
-    KString GetAsDisplayString(double value) const;
-    int GetLanguageID() const;
-    // How many non-empty values (or given texts) do not read whole with the format; 0 for text attributes.
-    long DetermineNoOfIllegalValues(const std::vector<KString>* values = nullptr) const;
-
-    // ---- values (value storage) ----
-    // Makes text the value of the record (record may be null: only the distinct value is made). Returns the stored
-    // text (for a list its encoded entry), null for a header. Value texts hold no NUL unit (readers replace
-    // them): stored texts end at their first.
-    const char16_t* AddValue(CRecord* record, KStringView text);
-    const char16_t* AddValue(CRecord* record, KStringView text, double number);
-    const char16_t* AddValue(CRecord* record, KStringView text, bool hasNumber, double number);
-    // As AddValue(records[i], texts[i]) for i = 0 .. count-1 in order, for bulk loops: the value hash is asked
-    // for the values a few steps ahead, so that its memory arrives while the ones before are stored. padding:
-    // as for AppendValues.
-    void AddValues(CRecord* const* records, const KStringView* texts, size_t count,
-                   platform::CTextPadding padding = {});
-    // Bulk storing of a column whose values are mostly distinct (keys, amounts, times). After
-    // BeginAppendingValues, AppendValues makes every text a value of its own without looking for an equal one,
-    // so that no step waits for the memory of a hash; MergeEqualValues then makes the values distinct again.
-    // Every lookup, new hash and sort merges first: until then only the count and the indices of the values
-    // show the difference. AppendValues returns false, storing nothing, when a text is a list or longer than
-    // the limit (AddValues takes those). padding: every text may be read this many units beyond its end and
-    // holds no unit 0 (a bulk reader's cells, in a buffer with room after them), which lets texts be copied,
-    // hashed and compared in whole steps.
-    void BeginAppendingValues();
-    bool AppendValues(CRecord* const* records, const KStringView* texts, size_t count,
-                      platform::CTextPadding padding = {});
-    // Keeps the first of each kind of the values appended (so that they stay in the order they came) and
-    // renumbers the fields. Throws std::bad_alloc or COutOfMemoryException with the values and the fields
-    // as they were.
-    void MergeEqualValues();
-    bool HasUnmergedValues() const { return m_nMergedValues >= 0; }
-
-    long GetFieldValueIndex(const CRecord* record);
-    const char16_t* GetFieldValue(const CRecord* record);
-    // The text of the record's value as it is written: a list in its bar form, "" when undefined.
-    KString GetFieldText(const CRecord* record);
-    void SetFieldValue(const CRecord* record, long index);
-
-    long GetNrOfValues() const { return m_pValueArray ? m_pValueArray->GetSize() : 0; }
-    const char16_t* GetValue(long index) const { return m_pValueArray->GetValue(index); }
-    // The text of a value as written (decodes lists).
-    KString GetValueText(long index) const;
-    double GetNumericValue(long index);
-    const char16_t* FindValue(KStringView text);
-    long FindValueIndex(KStringView text);
-    CValueArray* GetValueArray() { return m_pValueArray.get(); }
-    CFieldArray& GetFieldArray() { return m_fieldArray; }
-    const CFieldArray& GetFieldArray() const { return m_fieldArray; }
-
-    void CreateValueHashTree(long size);
-    void DropValueHashTree();
-    // Makes room for `records` records and `values` distinct values (value array and hash) at once, for bulk
-    // reads that can tell: the arrays then need not grow step by step. Throws COutOfMemoryException.
-    void Reserve(long records, long values);
-
-    // Sorts the distinct values and renumbers every record's index to follow the order.
-    void RecomputeSortedValues();
-    bool AreValuesSorted() const { return m_pValueArray && m_pValueArray->IsSorted(); }
-    // -1, 0 or 1 in the order of values of this attribute.
-    int CompareValueIndices(long a, long b);
-    // Sorts value indices in the order of values, in parallel tasks or with one sequential sort.
-    void SortValueIndices(std::vector<uint32_t>& order, bool parallel);
-
-    void ClearValues();
-    void SetAllUndefined();
-    void SetAllIdentical(KStringView text, double number);
-
-    void CreateCheckpoint();
-    void RestoreCheckpoint(bool restoreFields);
-    void DeleteCheckpoint();
-
-    // ---- statistics (kept by CAttributeStatistics) ----
-    void RecomputeMultipleValueFlag();
+    // ---- figures over the qualified records ----
     // Whether the qualified records hold more than one value / some value that is not undefined.
     bool HasMoreThanOneValue();
     bool HasNonEmptyValue();
-
-    // ---- lists of values ----
-    // True for a stored entry that is a list.
-    static bool IsEncodedList(const char16_t* value) { return value != nullptr && value[0] == u'|'; }
-    static int CountEncodedMultipleValues(const char16_t* value);
-    static std::vector<const char16_t*> GetEncodedMultipleValues(const char16_t* value);
-    // The bar form of an encoded list: "|a|b|"; "|" for the empty list; other values as they are.
-    static KString DecodeMultipleValues(const char16_t* value);
-    // Normalises a text beginning with a bar: empty parts dropped, repeats dropped, at most 254 parts.
-    // Returns the number of parts (1 for a single value, 0 for empty); text becomes the bar form, the single part
-    // or empty. More than 254 parts: text becomes "|" and 0 is returned.
-    static int MakeMultipleValuesUnique(KString& text);
-
-    size_t GetAllocatedBytes() const;
-    // Raised whenever the stored values are rebuilt (cleared, rolled back), so that holders of value
-    // pointers (restrictions) know to look their values up again.
-    long GetValueGeneration() const { return m_nValueGeneration; }
 
     // ---- the parts ----
     CAttributeSettings& GetSettings() { return m_settings; }
@@ -260,6 +105,10 @@ public:
     const CAttributeNames& GetNames() const { return m_names; }
     CAttributeStatistics& GetStatistics() { return m_statistics; }
     CRecordOrder& GetRecordOrder() { return m_recordOrder; }
+    CAttributeValues& GetValues() { return m_values; }
+    const CAttributeValues& GetValues() const { return m_values; }
+    CAttributeFormat& GetFormat() { return m_format; }
+    const CAttributeFormat& GetFormat() const { return m_format; }
 
     // ---- forwards to the parts, under the names callers know (described in the parts' headers) ----
     double GetAbsoluteMinimum();
@@ -326,78 +175,72 @@ public:
     // sorting records by the values (CRecordSort, in this attribute's direction; undefinedFirst != 0: a
     // multiple-valued attribute puts records without a value first)
     void Sort(CRecordArray* records, int undefinedFirst);
+    // the value storage (CAttributeValues)
+    const char16_t* AddValue(CRecord* record, KStringView text) { return m_values.AddValue(record, text); }
+    const char16_t* AddValue(CRecord* record, KStringView text, double number)
+    {
+        return m_values.AddValue(record, text, number);
+    }
+    const char16_t* AddValue(CRecord* record, KStringView text, bool hasNumber, double number)
+    {
+        return m_values.AddValue(record, text, hasNumber, number);
+    }
+    long GetFieldValueIndex(const CRecord* record) { return m_values.GetFieldValueIndex(record); }
+    const char16_t* GetFieldValue(const CRecord* record) { return m_values.GetFieldValue(record); }
+    KString GetFieldText(const CRecord* record) { return m_values.GetFieldText(record); }
+    long GetNrOfValues() const { return m_values.GetNrOfValues(); }
+    const char16_t* GetValue(long index) const { return m_values.GetValue(index); }
+    KString GetValueText(long index) const { return m_values.GetValueText(index); }
+    double GetNumericValue(long index) { return m_values.GetNumericValue(index); }
+    const char16_t* FindValue(KStringView text) { return m_values.FindValue(text); }
+    long FindValueIndex(KStringView text) { return m_values.FindValueIndex(text); }
+    CValueArray* GetValueArray() { return m_values.GetValueArray(); }
+    CFieldArray& GetFieldArray() { return m_values.GetFieldArray(); }
+    const CFieldArray& GetFieldArray() const { return m_values.GetFieldArray(); }
+    bool HasMultipleValues() const { return m_values.HasMultipleValues(); }
+    void RecomputeMultipleValueFlag() { m_values.RecomputeMultipleValueFlag(); }
+    void Reserve(long records, long values) { m_values.Reserve(records, values); }
+    void RecomputeSortedValues() { m_values.RecomputeSortedValues(); }
+    bool AreValuesSorted() const { return m_values.AreValuesSorted(); }
+    int CompareValueIndices(long a, long b) { return m_values.CompareValueIndices(a, b); }
+    void ClearValues() { m_values.ClearValues(); }
+    void CreateCheckpoint() { m_values.CreateCheckpoint(); }
+    void RestoreCheckpoint(bool restoreFields) { m_values.RestoreCheckpoint(restoreFields); }
+    void DeleteCheckpoint() { m_values.DeleteCheckpoint(); }
+    size_t GetAllocatedBytes() const { return m_values.GetAllocatedBytes(); }
+    static bool IsEncodedList(const char16_t* value) { return CAttributeValues::IsEncodedList(value); }
+    static std::vector<const char16_t*> GetEncodedMultipleValues(const char16_t* value)
+    {
+        return CAttributeValues::GetEncodedMultipleValues(value);
+    }
+    // the format (CAttributeFormat)
+    const KString& GetFormatString() const { return m_format.GetFormatString(); }
+    int32_t GetFormatId() const { return m_format.GetFormatId(); }
+    bool IsNumeric() const { return m_format.IsNumeric(); }
+    EValueType GetType() const { return m_format.GetType(); }
+    bool SetFormat(KStringView format) { return m_format.SetFormat(format); }
+    int SetFormatString(KStringView format) { return m_format.SetFormatString(format); }
+    bool HasUnclearFormat() const { return m_format.HasUnclearFormat(); }
+    bool HasFormatWarning() const { return m_format.HasFormatWarning(); }
+    double ReadNumber(KStringView text) const { return m_format.ReadNumber(text); }
+    double ReadStoredNumber(platform::CPaddedString text) const { return m_format.ReadStoredNumber(text); }
+    void GuessFormat(const std::vector<KString>* values = nullptr) { m_format.GuessFormat(values); }
+    int CheckFormat(const std::vector<KString>* values = nullptr) { return m_format.CheckFormat(values); }
+    long DetermineNoOfIllegalValues(const std::vector<KString>* values = nullptr) const
+    {
+        return m_format.DetermineNoOfIllegalValues(values);
+    }
+    int GetLanguageID() const { return m_format.GetLanguageID(); }
     // ---- end of the forwards ----
 
 private:
-    friend class CTable;
-    // ---- value types and formats ----
-    void ApplyFormat(KStringView format, int id);
-    // Values (or given texts) that do not read whole with the format; stops at the first one when asked.
-    long CountIllegalValues(const std::vector<KString>* values, bool stopAtFirst) const;
-    // Returns the value index (-1 for a header). knownHash, when given, is CValueHashTable::HashKey(text).
-    long AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
-                          const uint32_t* knownHash = nullptr);
-    // The index of a single (not list) value text, stored first when new (with computeNumber its number read
-    // with the format, with hasNumber the number given). hash is CValueHashTable::HashKey(value).
-    long FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber, double number,
-                              platform::CTextPadding padding = {});
-    long AddListValue(KStringView listText, int parts);
-    // Appends a stored text to the value array, with its number read (computeNumber) or given (hasNumber) when
-    // the attribute is numeric; the statistics go, and the array stays flagged sorted while values come in order.
-    long AppendValueEntry(const char16_t* text, bool computeNumber, bool hasNumber, double number);
-    // Reads the number of every value from its text again (in parallel tasks for many values); returns how
-    // many texts, neither empty nor lists, read as none. Numbers of a text attribute are all NaN.
-    long RecomputeDoubleValues() const;
-    // The number of a value, all numbers read first when they are out of date.
-    double ValueNumber(long index)
-    {
-        if (!m_pValueArray->DoublesValid() || !m_pValueArray->HasDoubles())
-            RecomputeDoubleValues();
-        return m_pValueArray->GetStoredDoubleValue(index);
-    }
-    void RepairMissingValue(const CRecord* record);
-
-    CTable* m_pTable;                               // owning table, never null
-    AttributeType m_eType;                          // kind of the attribute
-    CAttributeNames m_names;                        // name, ids, import name, comment, tags
-    int32_t m_nIndent = 0;                          // tree level from 0
-    CAttributeSettings m_settings;                  // the row, permissions and evaluation settings
-    bool m_bMultipleValues = false;        // some field holds a list
-    bool m_bUnclearFormat = false;         // a format string given was not understood
-    bool m_bFormatWarning = false;         // some value could not be read with the format
-    bool m_bMissingValueReported = false;    // the missing-value message was shown once
-    bool m_bResortedSinceCheckpoint = false; // values were renumbered after the checkpoint
-
-    KString m_strFormat;           // format string, empty for text
-    KString m_strImportFormat;     // format under which the values were read
-    int32_t m_nFormatId = 0;       // id of m_strFormat in the table's registry
-    bool m_bFormatDecided = false; // the format was set or guessed (see IsFormatDecided)
-
-    std::unique_ptr<CValueStore> m_pValueStore; // texts of the distinct values
-    std::unique_ptr<CValueArray> m_pValueArray; // distinct values in index order
-    // The hash's keys: the texts of the values (of a list its bar form), whichever value array is current.
-    class CValueKeys final : public CValueHashTable::IKeySource
-    {
-    public:
-        explicit CValueKeys(const CAttribute& attribute) : m_attribute(attribute) {}
-        const char16_t* GetKey(long index) const override;
-        size_t GetReadableAfterKeys() const override { return CValueStore::s_nReadableAfterTexts; }
-
-    private:
-        const CAttribute& m_attribute;
-    };
-    CValueKeys m_valueKeys{*this};
-    std::unique_ptr<CValueHashTable> m_pValueHash; // text -> index; made on demand, dropped by a resort
-    CFieldArray m_fieldArray;               // value index + 1 per record number
-    KString m_strLastValue;                 // text of the last added value, when it is not the stored one
-    long m_nLastValueIndex = -1;            // its index, -1 when the cache is empty
-    bool m_bLastValueStored = false;        // the last added text is the stored text of that index
-    long m_nMergedValues = -1;              // while appended values wait for a merge: the (distinct) ones before
-    std::vector<uint32_t> m_vHashesToMerge; // meanwhile the hash of every value, in index order
-
+    CTable* m_pTable;                  // owning table, never null
+    AttributeType m_eType;             // kind of the attribute
+    CAttributeNames m_names;           // name, ids, import name, comment, tags
+    int32_t m_nIndent = 0;             // tree level from 0
+    CAttributeSettings m_settings;     // the row, permissions and evaluation settings
+    CAttributeFormat m_format;         // format string and id, reading numbers
+    CAttributeValues m_values;         // distinct values, value hash and fields
     CAttributeStatistics m_statistics; // cached figures of the values
-
-    long m_nValueGeneration = 0; // raised when values are rebuilt
-
-    CRecordOrder m_recordOrder; // records ordered by value
+    CRecordOrder m_recordOrder;        // records ordered by value
 };

@@ -1,5 +1,7 @@
-// Value types and formats of an attribute: setting the format, reading numbers, guessing a format from the
-// values and checking the values against it.
+// CAttributeFormat: setting the format, reading numbers, guessing a format from the values and checking the
+// values against it.
+
+#include "engine/AttributeFormat.h"
 
 #include "engine/Attribute.h"
 
@@ -23,88 +25,97 @@ constexpr size_t kGuessCandidates = 10;
 
 // ---- types ----
 
-EValueType CAttribute::GetType() const
+EValueType CAttributeFormat::GetType() const
 {
-    return m_pTable->GetFormatRegistry().GetType(m_nFormatId);
+    return m_table.GetFormatRegistry().GetType(m_nFormatId);
 }
 
-bool CAttribute::IsNumber() const
+bool CAttributeFormat::IsNumber() const
 {
     const EValueType type = GetType();
     return type == VALUE_INTEGER || type == VALUE_DOUBLE;
 }
 
-bool CAttribute::IsDate() const
+bool CAttributeFormat::IsDate() const
 {
     return GetType() == VALUE_DATE;
 }
 
-bool CAttribute::IsTime() const
+bool CAttributeFormat::IsTime() const
 {
     return GetType() == VALUE_TIME;
 }
 
-bool CAttribute::IsDateTime() const
+bool CAttributeFormat::IsDateTime() const
 {
     const EValueType type = GetType();
     return type == VALUE_DATE || type == VALUE_TIME || type == VALUE_DATETIME || type == VALUE_TIMESPAN;
 }
 
-bool CAttribute::IsTimeSpan() const
+bool CAttributeFormat::IsTimeSpan() const
 {
     return GetType() == VALUE_TIMESPAN;
 }
 
-bool CAttribute::IsDateOrDateTimeOnly() const
+bool CAttributeFormat::IsDateOrDateTimeOnly() const
 {
     const EValueType type = GetType();
     return type == VALUE_DATE || type == VALUE_DATETIME;
 }
 
-bool CAttribute::IsDateTimeOnly() const
+bool CAttributeFormat::IsDateTimeOnly() const
 {
     return GetType() == VALUE_DATETIME;
 }
 
-int CAttribute::GetLanguageID() const
+double CAttributeFormat::ReadNumber(KStringView text) const
 {
-    return m_pTable->GetLanguageID();
+    return m_table.GetFormatRegistry().ReadNumber(m_nFormatId, text);
+}
+
+double CAttributeFormat::ReadStoredNumber(platform::CPaddedString text) const
+{
+    return m_table.GetFormatRegistry().ReadStoredNumber(m_nFormatId, text);
+}
+
+int CAttributeFormat::GetLanguageID() const
+{
+    return m_table.GetLanguageID();
 }
 
 // ---- format strings and ids ----
 
-int CAttribute::GetImportFormatID() const
+int CAttributeFormat::GetImportFormatID() const
 {
-    return m_pTable->GetFormatID(m_strImportFormat);
+    return m_table.GetFormatID(m_strImportFormat);
 }
 
-void CAttribute::RecomputeFormatID()
+void CAttributeFormat::RecomputeFormatID()
 {
     if (m_strFormat.empty())
     {
         m_nFormatId = 0;
         return;
     }
-    int id = m_pTable->GetFormatID(m_strFormat);
-    if (id < 0 && m_pTable->GetFormatRegistry().AddFormatIfNew(m_strFormat))
-        id = m_pTable->GetFormatID(m_strFormat);
+    int id = m_table.GetFormatID(m_strFormat);
+    if (id < 0 && m_table.GetFormatRegistry().AddFormatIfNew(m_strFormat))
+        id = m_table.GetFormatID(m_strFormat);
     m_nFormatId = id < 0 ? 0 : id;
 }
 
-void CAttribute::ApplyFormat(KStringView format, int id)
+void CAttributeFormat::ApplyFormat(KStringView format, int id)
 {
     if (id == m_nFormatId && m_strFormat == format)
         return;
     m_strFormat = format;
     m_nFormatId = id;
     m_bFormatWarning = false;
-    m_pValueArray->InvalidateDoubleValues();
-    m_pValueArray->SetSorted(false);
-    InvalidateStatistics();
-    InvalidateSortedRecords();
+    m_attribute.GetValues().InvalidateNumbersAndOrder();
+    m_attribute.InvalidateStatistics();
+    m_attribute.InvalidateSortedRecords();
 }
 
-int CAttribute::SetFormatString(KStringView format)
+int CAttributeFormat::SetFormatString(KStringView format)
 {
     m_bFormatDecided = true;
     if (format.empty() || format == u"String")
@@ -113,29 +124,29 @@ int CAttribute::SetFormatString(KStringView format)
         m_bUnclearFormat = false;
         return 1;
     }
-    if (!m_pTable->GetFormatRegistry().AddFormatIfNew(format))
+    if (!m_table.GetFormatRegistry().AddFormatIfNew(format))
     {
         ApplyFormat(KStringView(), 0);
         m_bUnclearFormat = true;
-        m_pTable->ReportUnknownFormat(format, *this);
+        m_table.ReportUnknownFormat(format, m_attribute);
         return 0;
     }
-    ApplyFormat(format, m_pTable->GetFormatID(format));
+    ApplyFormat(format, m_table.GetFormatID(format));
     m_bUnclearFormat = false;
     return 1;
 }
 
-int CAttribute::SetImportFormatString(KStringView format)
+int CAttributeFormat::SetImportFormatString(KStringView format)
 {
     m_strImportFormat = format;
     if (format.empty() || format == u"String")
         return 1;
-    return m_pTable->GetFormatRegistry().AddFormatIfNew(format) ? 1 : 0;
+    return m_table.GetFormatRegistry().AddFormatIfNew(format) ? 1 : 0;
 }
 
 // ---- reading and writing values ----
 
-double CAttribute::ComputeNumericValue(KStringView text, size_t* used, bool* ok)
+double CAttributeFormat::ComputeNumericValue(KStringView text, size_t* used, bool* ok)
 {
     if (used)
         *used = 0;
@@ -145,7 +156,7 @@ double CAttribute::ComputeNumericValue(KStringView text, size_t* used, bool* ok)
         return kNaN;
     double value = kNaN;
     size_t read = 0;
-    const bool success = m_pTable->GetFormatRegistry().Read(m_nFormatId, text, value, read);
+    const bool success = m_table.GetFormatRegistry().Read(m_nFormatId, text, value, read);
     if (used)
         *used = read;
     if (!success)
@@ -158,9 +169,9 @@ double CAttribute::ComputeNumericValue(KStringView text, size_t* used, bool* ok)
     return value;
 }
 
-KString CAttribute::GetAsDisplayString(double value) const
+KString CAttributeFormat::GetAsDisplayString(double value) const
 {
-    const CFormatRegistry& formats = m_pTable->GetFormatRegistry();
+    const CFormatRegistry& formats = m_table.GetFormatRegistry();
     if (IsNumeric())
         return formats.WriteNumber(m_nFormatId, value);
     if (std::isnan(value))
@@ -170,24 +181,31 @@ KString CAttribute::GetAsDisplayString(double value) const
 
 // ---- guessing and checking ----
 
-void CAttribute::GuessFormat(const std::vector<KString>* values)
+bool CAttributeFormat::NeedsFormatGuess() const
 {
-    if (IsHeader() || m_bMultipleValues)
+    return !m_attribute.IsHeader() && !m_attribute.IsDerived() && !m_bFormatDecided && !IsNumeric() &&
+           !m_attribute.HasMultipleValues();
+}
+
+void CAttributeFormat::GuessFormat(const std::vector<KString>* values)
+{
+    if (m_attribute.IsHeader() || m_attribute.HasMultipleValues())
         return;
     ApplyFormatGuess(ProposeFormats(values));
 }
 
-std::optional<std::vector<SFormatCandidate>> CAttribute::ProposeFormats(const std::vector<KString>* values) const
+std::optional<std::vector<SFormatCandidate>> CAttributeFormat::ProposeFormats(const std::vector<KString>* values) const
 {
+    const CAttributeValues& stored = m_attribute.GetValues();
     // Every k-th non-empty value, k = ceil(n / 400). The distinct values hold the empty text at most once, so the
     // stride runs over them directly, stepping past the empty one.
-    const long n = values ? static_cast<long>(values->size()) : m_pValueArray->GetSize();
+    const long n = values ? static_cast<long>(values->size()) : stored.GetNrOfValues();
     auto valueAt = [&](long i) -> KStringView
     {
         if (values)
             return (*values)[static_cast<size_t>(i)];
-        const char16_t* value = m_pValueArray->GetValue(i);
-        return IsEncodedList(value) ? KStringView() : KStringView(value);
+        const char16_t* value = stored.GetValue(i);
+        return CAttributeValues::IsEncodedList(value) ? KStringView() : KStringView(value);
     };
     const long k = std::max(1L, (n + kGuessSamples - 1) / kGuessSamples);
     std::vector<KStringView> samples;
@@ -216,15 +234,15 @@ std::optional<std::vector<SFormatCandidate>> CAttribute::ProposeFormats(const st
     }
     if (samples.empty())
         return std::nullopt;
-    const CLanguage& language = m_pTable->GetFormatRegistry().GetLanguage();
+    const CLanguage& language = m_table.GetFormatRegistry().GetLanguage();
     SRecognitionHints hints;
     hints.cDecimal = language.GetDecimalSeparator();
     hints.cThousands = language.GetThousandsSeparator();
     hints.nMinReads = static_cast<int>((samples.size() + 1) / 2); // at least 50 % of the samples
-    return m_pTable->GetFormatRegistry().RecognizeFormats(samples, hints, kGuessCandidates);
+    return m_table.GetFormatRegistry().RecognizeFormats(samples, hints, kGuessCandidates);
 }
 
-void CAttribute::ApplyFormatGuess(const std::optional<std::vector<SFormatCandidate>>& proposal)
+void CAttributeFormat::ApplyFormatGuess(const std::optional<std::vector<SFormatCandidate>>& proposal)
 {
     if (!proposal)
     {
@@ -251,23 +269,24 @@ void CAttribute::ApplyFormatGuess(const std::optional<std::vector<SFormatCandida
         }
     }
     const KString& format = candidates[best].strFormat;
-    if (!m_pTable->AddFormatIfNew(format, true))
+    if (!m_table.AddFormatIfNew(format, true))
     {
         ApplyFormat(KStringView(), 0);
         return;
     }
-    ApplyFormat(format, m_pTable->GetFormatID(format));
+    ApplyFormat(format, m_table.GetFormatID(format));
     if (m_strImportFormat.empty())
         m_strImportFormat = format;
 }
 
-long CAttribute::CountIllegalValues(const std::vector<KString>* values, bool stopAtFirst) const
+long CAttributeFormat::CountIllegalValues(const std::vector<KString>* values, bool stopAtFirst) const
 {
-    if (!values && !m_pValueArray->DoublesValid())
+    const CAttributeValues& stored = m_attribute.GetValues();
+    if (!values && !stored.GetValueArray()->DoublesValid())
     {
         // The numbers must be read from the texts anyway (for sorting): read them all now, in parallel tasks
         // where allowed, counting the texts that read as none.
-        const long unread = RecomputeDoubleValues();
+        const long unread = stored.RecomputeDoubleValues();
         return stopAtFirst ? std::min(unread, 1L) : unread;
     }
     // Given texts, or numbers that may have been given with the values: read the texts.
@@ -278,15 +297,15 @@ long CAttribute::CountIllegalValues(const std::vector<KString>* values, bool sto
     }
     else
     {
-        texts.reserve(static_cast<size_t>(m_pValueArray->GetSize()));
-        for (long i = 0; i < m_pValueArray->GetSize(); ++i)
+        texts.reserve(static_cast<size_t>(stored.GetNrOfValues()));
+        for (long i = 0; i < stored.GetNrOfValues(); ++i)
         {
-            const char16_t* value = m_pValueArray->GetValue(i);
-            if (!IsEncodedList(value))
+            const char16_t* value = stored.GetValue(i);
+            if (!CAttributeValues::IsEncodedList(value))
                 texts.emplace_back(value);
         }
     }
-    const CFormatRegistry& formats = m_pTable->GetFormatRegistry();
+    const CFormatRegistry& formats = m_table.GetFormatRegistry();
     const int id = m_nFormatId;
     auto illegal = [&](KStringView text)
     {
@@ -297,7 +316,7 @@ long CAttribute::CountIllegalValues(const std::vector<KString>* values, bool sto
         return !formats.Read(id, text, value, used) || used != text.size();
     };
     const size_t n = texts.size();
-    if (n < 20000 || !m_pTable->UseMulticores() || platform::GetProcessorCount() < 2)
+    if (n < 20000 || !m_table.UseMulticores() || platform::GetProcessorCount() < 2)
     {
         long count = 0;
         for (KStringView text : texts)
@@ -322,22 +341,22 @@ long CAttribute::CountIllegalValues(const std::vector<KString>* values, bool sto
     return stopAtFirst ? std::min(count.load(), 1L) : count.load();
 }
 
-int CAttribute::CheckFormat(const std::vector<KString>* values)
+int CAttributeFormat::CheckFormat(const std::vector<KString>* values)
 {
-    if (IsHeader() || m_bMultipleValues || IsDerived() || !IsNumeric())
+    if (m_attribute.IsHeader() || m_attribute.HasMultipleValues() || m_attribute.IsDerived() || !IsNumeric())
     {
         m_bFormatWarning = false;
         return 1;
     }
-    CStatusMessageGuard status(*m_pTable, FormatResource(1298, {GetDisplayName(30)}));
+    CStatusMessageGuard status(m_table, FormatResource(1298, {m_attribute.GetDisplayName(30)}));
     const bool fails = CountIllegalValues(values, true) > 0;
     m_bFormatWarning = fails;
     return fails ? 0 : 1;
 }
 
-long CAttribute::DetermineNoOfIllegalValues(const std::vector<KString>* values) const
+long CAttributeFormat::DetermineNoOfIllegalValues(const std::vector<KString>* values) const
 {
-    if (IsHeader() || !IsNumeric())
+    if (m_attribute.IsHeader() || !IsNumeric())
         return 0;
     return CountIllegalValues(values, false);
 }

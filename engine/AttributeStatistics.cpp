@@ -48,8 +48,8 @@ void CAttributeStatistics::Compute(CAttribute& attribute, bool shownOnly)
             if (value[0] == 0)
                 continue;
             const long length = CAttribute::IsEncodedList(value)
-                                    ? static_cast<long>(CAttribute::DecodeMultipleValues(value).size())
-                                                     : static_cast<long>(platform::Length(value));
+                                    ? static_cast<long>(CAttributeValues::DecodeMultipleValues(value).size())
+                                    : static_cast<long>(platform::Length(value));
             maxLength = std::max(maxLength, length);
             if (!numeric)
                 continue;
@@ -144,26 +144,11 @@ int CAttributeStatistics::GetMaxMultipleValues(const CAttribute& attribute)
         {
             const char16_t* value = attribute.GetValue(i);
             if (CAttribute::IsEncodedList(value))
-                most = std::max(most, CAttribute::CountEncodedMultipleValues(value));
+                most = std::max(most, CAttributeValues::CountEncodedMultipleValues(value));
         }
         m_nMaxMultipleValues = most;
     }
     return m_nMaxMultipleValues;
-}
-
-void CAttribute::RecomputeMultipleValueFlag()
-{
-    m_bMultipleValues = false;
-    const long n = GetNrOfValues();
-    for (long i = 0; i < n && !IsHeader(); ++i)
-    {
-        if (IsEncodedList(m_pValueArray->GetValue(i)))
-        {
-            m_bMultipleValues = true;
-            break;
-        }
-    }
-    m_statistics.InvalidateMaxMultipleValues();
 }
 
 bool CAttribute::HasMoreThanOneValue()

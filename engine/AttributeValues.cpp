@@ -1,8 +1,10 @@
-// Value storage of an attribute: adding values, lists of values, reading
-// fields, the value hash, sorting and renumbering, checkpoints.
+// CAttributeValues: adding values, lists of values, reading fields, the
+// value hash, renumbering after a sort, clearing, checkpoints.
+
+#include "engine/AttributeValues.h"
 
 #include "engine/Attribute.h"
-
+#include "engine/AttributeFormat.h"
 #include "engine/Collation.h"
 #include "engine/Table.h"
 #include "platform/Parallel.h"
@@ -88,14 +90,37 @@ long NumberKindsOfOrderedKeys(const CValueHashTable::IKeySource& keys, long coun
 }
 } // namespace
 
+CAttributeValues::CAttributeValues(CAttribute& attribute, CAttributeFormat& format, CTable& table, long capacity)
+    : m_attribute(attribute), m_format(format), m_table(table)
+{
+    CTableAllocator& allocator = table.GetAllocator();
+    m_pValueStore = std::make_unique<CValueStore>(allocator);
+    m_pValueArray = std::make_unique<CValueArray>(allocator, capacity);
+    m_fieldArray.SetTable(&allocator);
+}
+
+CAttributeValues::~CAttributeValues() = default;
+
+// Inline, so that the read path's calls of one value keep them in line.
+inline bool CAttributeValues::IsHeader() const
+{
+    return m_attribute.IsHeader();
+}
+
+inline void CAttributeValues::InvalidateFigures()
+{
+    m_attribute.GetStatistics().InvalidateFigures();
+    m_attribute.GetRecordOrder().Invalidate();
+}
+
 // ---- lists ----
 
-int CAttribute::CountEncodedMultipleValues(const char16_t* value)
+int CAttributeValues::CountEncodedMultipleValues(const char16_t* value)
 {
     return IsEncodedList(value) ? static_cast<int>(value[1]) : 1;
 }
 
-std::vector<const char16_t*> CAttribute::GetEncodedMultipleValues(const char16_t* value)
+std::vector<const char16_t*> CAttributeValues::GetEncodedMultipleValues(const char16_t* value)
 {
     std::vector<const char16_t*> parts;
     if (!IsEncodedList(value))
@@ -109,14 +134,14 @@ std::vector<const char16_t*> CAttribute::GetEncodedMultipleValues(const char16_t
     return parts;
 }
 
-KString CAttribute::DecodeMultipleValues(const char16_t* value)
+KString CAttributeValues::DecodeMultipleValues(const char16_t* value)
 {
     if (!IsEncodedList(value))
         return value ? KString(value) : KString();
     return KString(ListKey(value));
 }
 
-int CAttribute::MakeMultipleValuesUnique(KString& text)
+int CAttributeValues::MakeMultipleValuesUnique(KString& text)
 {
     if (text.empty() || text[0] != u'|')
         return text.empty() ? 0 : 1;
@@ -161,33 +186,32 @@ int CAttribute::MakeMultipleValuesUnique(KString& text)
 
 // ---- adding values ----
 
-const char16_t* CAttribute::AddValue(CRecord* record, KStringView text)
+const char16_t* CAttributeValues::AddValue(CRecord* record, KStringView text)
 {
     const long index = AddValueInternal(record, text, false, kNaN);
     return index < 0 ? nullptr : m_pValueArray->GetValue(index);
 }
 
-const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, double number)
+const char16_t* CAttributeValues::AddValue(CRecord* record, KStringView text, double number)
 {
     const long index = AddValueInternal(record, text, true, number);
     return index < 0 ? nullptr : m_pValueArray->GetValue(index);
 }
 
-const char16_t* CAttribute::AddValue(CRecord* record, KStringView text, bool hasNumber, double number)
+const char16_t* CAttributeValues::AddValue(CRecord* record, KStringView text, bool hasNumber, double number)
 {
     const long index = AddValueInternal(record, text, hasNumber, number);
     return index < 0 ? nullptr : m_pValueArray->GetValue(index);
 }
 
-void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, size_t count,
-                           platform::CTextPadding padding)
+void CAttributeValues::AddValues(CRecord* const* records, const KStringView* texts, size_t count,
+                                 platform::CTextPadding padding)
 {
     if (IsHeader() || count == 0)
         return;
     if (!m_pValueHash)
         CreateValueHashTree(0);
-    m_statistics.InvalidateFigures();
-    m_recordOrder.Invalidate();
+    InvalidateFigures();
     // Stores value i, whose hash is known.
     auto store = [&](size_t i, const uint32_t* hash)
     {
@@ -250,7 +274,7 @@ void CAttribute::AddValues(CRecord* const* records, const KStringView* texts, si
     }
 }
 
-void CAttribute::BeginAppendingValues()
+void CAttributeValues::BeginAppendingValues()
 {
     if (IsHeader() || m_nMergedValues >= 0)
         return;
@@ -265,8 +289,8 @@ void CAttribute::BeginAppendingValues()
     DropValueHashTree(); // it would miss the values to come
 }
 
-bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts, size_t count,
-                              platform::CTextPadding padding)
+bool CAttributeValues::AppendValues(CRecord* const* records, const KStringView* texts, size_t count,
+                                    platform::CTextPadding padding)
 {
     if (IsHeader())
         return true;
@@ -276,28 +300,28 @@ bool CAttribute::AppendValues(CRecord* const* records, const KStringView* texts,
             return false;
     }
     BeginAppendingValues();
-    m_statistics.InvalidateFigures();
-    m_recordOrder.Invalidate();
+    InvalidateFigures();
     m_nLastValueIndex = -1;
     const long size = m_pValueArray->GetSize();
     if (size + static_cast<long>(count) > m_pValueArray->GetCapacity())
         m_pValueArray->SetMaxSize(size + static_cast<long>(count), true);
     // A text attribute's values, no longer in order (after the first few): only their texts are kept.
-    const bool plain = !IsNumeric() && m_pValueArray->AppendsUnsorted();
+    const bool numeric = m_format.IsNumeric();
+    const bool plain = !numeric && m_pValueArray->AppendsUnsorted();
     for (size_t i = 0; i < count; ++i)
     {
         const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(texts[i], padding));
         const long index =
-            plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, false, false, kNaN);
+            plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, numeric, false, false, kNaN);
         m_vHashesToMerge.push_back(CValueHashTable::HashKey(platform::CPaddedText(texts[i], padding)));
         if (records[i])
             m_fieldArray.SetAt(records[i], index);
     }
-    InvalidateStatistics();
+    m_attribute.InvalidateStatistics(); // once for all the values appended
     return true;
 }
 
-void CAttribute::MergeEqualValues()
+void CAttributeValues::MergeEqualValues()
 {
     if (m_nMergedValues < 0)
         return;
@@ -309,45 +333,45 @@ void CAttribute::MergeEqualValues()
         assert(m_vHashesToMerge.size() == static_cast<size_t>(n));
         kept = static_cast<long>(CValueHashTable::NumberKinds(
             m_valueKeys, m_pValueArray->GetValues(), m_vHashesToMerge.data(), m_vHashesToMerge.size(),
-            m_pTable->UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
+            m_table.UseMulticores() && platform::GetProcessorCount() > 1, newIndex.data()));
     }
     if (kept < n)
     {
         m_fieldArray.SetMaxSize(m_fieldArray.GetSize(), n, true);
         m_fieldArray.Renumber(newIndex.data(), n);
         m_pValueArray->KeepFirstOfEqualValues(newIndex.data());
-        InvalidateStatistics();
-        InvalidateSortedRecords();
-        if (m_pTable->GetKeyAttribute() == this)
-            m_pTable->InvalidateValueIndexMap();
+        m_attribute.InvalidateStatistics();
+        m_attribute.InvalidateSortedRecords();
+        if (m_table.GetKeyAttribute() == &m_attribute)
+            m_table.InvalidateValueIndexMap();
     }
     m_nMergedValues = -1;
     std::vector<uint32_t>().swap(m_vHashesToMerge);
     m_nLastValueIndex = -1;
 }
 
-long CAttribute::FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber,
-                                      double number, platform::CTextPadding padding)
+long CAttributeValues::FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber,
+                                            double number, platform::CTextPadding padding)
 {
     long index = -1;
     if (m_pValueHash->Lookup(platform::CPaddedText(value, padding), hash, &index))
         return index;
     m_pValueHash->Reserve(1); // grown before the value exists, so that a failure leaves no stray value
     const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(value, padding));
-    index = AppendValueEntry(stored, computeNumber, hasNumber, number);
+    index = AppendValueEntry(stored, m_format.IsNumeric(), computeNumber, hasNumber, number);
     m_pValueHash->Store(index, hash);
+    m_attribute.InvalidateStatistics();
     return index;
 }
 
-long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
-                                  const uint32_t* knownHash)
+long CAttributeValues::AddValueInternal(CRecord* record, KStringView text, bool hasNumber, double number,
+                                        const uint32_t* knownHash)
 {
     if (IsHeader())
         return -1;
     if (record)
     {
-        m_statistics.InvalidateFigures();
-        m_recordOrder.Invalidate();
+        InvalidateFigures();
     }
     if (m_nLastValueIndex >= 0 &&
         (m_bLastValueStored ? IsStoredText(text, m_pValueArray->GetValue(m_nLastValueIndex)) : text == m_strLastValue))
@@ -376,7 +400,7 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
     if (isList)
     {
         m_bMultipleValues = true;
-        m_bUnclearFormat = false;
+        m_format.SetUnclearFormat(false);
     }
 
     if (!m_pValueHash)
@@ -399,19 +423,20 @@ long CAttribute::AddValueInternal(CRecord* record, KStringView text, bool hasNum
     return index;
 }
 
-long CAttribute::AddListValue(KStringView listText, int parts)
+long CAttributeValues::AddListValue(KStringView listText, int parts)
 {
     // Reserve the encoded entry first, then make each part a distinct value.
     char16_t* encoded = m_pValueStore->AllocateSpace(2 + kPointerUnits * (parts + 1) + 1);
     encoded[0] = u'|';
     encoded[1] = static_cast<char16_t>(parts);
+    const bool numeric = m_format.IsNumeric();
     int part = 0;
     size_t start = 1;
     while (part < parts)
     {
         const size_t end = listText.find(u'|', start);
         const KStringView text = listText.substr(start, end - start);
-        const long partIndex = FindOrAddSingleValue(text, CValueHashTable::HashKey(text), IsNumeric(), false, kNaN);
+        const long partIndex = FindOrAddSingleValue(text, CValueHashTable::HashKey(text), numeric, false, kNaN);
         WritePointer(encoded + 2 + kPointerUnits * (part + 1), m_pValueArray->GetValue(partIndex));
         start = end + 1;
         ++part;
@@ -419,16 +444,32 @@ long CAttribute::AddListValue(KStringView listText, int parts)
     m_pValueHash->Reserve(1);
     const char16_t* key = m_pValueStore->AllocateValue(listText);
     WritePointer(encoded + 2, key);
-    const long index = AppendValueEntry(encoded, false, true, kNaN);
+    const long index = AppendValueEntry(encoded, numeric, false, true, kNaN);
     m_pValueHash->Store(index);
+    m_attribute.InvalidateStatistics();
     m_bMultipleValues = true;
-    m_bUnclearFormat = false;
+    m_format.SetUnclearFormat(false);
     return index;
+}
+
+void CAttributeValues::RecomputeMultipleValueFlag()
+{
+    m_bMultipleValues = false;
+    const long n = GetNrOfValues();
+    for (long i = 0; i < n && !IsHeader(); ++i)
+    {
+        if (IsEncodedList(m_pValueArray->GetValue(i)))
+        {
+            m_bMultipleValues = true;
+            break;
+        }
+    }
+    m_attribute.GetStatistics().InvalidateMaxMultipleValues();
 }
 
 // ---- reading and writing fields ----
 
-long CAttribute::GetFieldValueIndex(const CRecord* record)
+long CAttributeValues::GetFieldValueIndex(const CRecord* record)
 {
     if (IsHeader())
         return -1;
@@ -439,19 +480,19 @@ long CAttribute::GetFieldValueIndex(const CRecord* record)
     return m_fieldArray.GetAt(record->m_nRecordNumber);
 }
 
-void CAttribute::RepairMissingValue(const CRecord* record)
+void CAttributeValues::RepairMissingValue(const CRecord* record)
 {
     if (!m_bMissingValueReported)
     {
         m_bMissingValueReported = true;
-        m_pTable->ShowMessage(3700, {GetDisplayName(50), platform::ToKString(record->m_nRecordNumber)});
+        m_table.ShowMessage(3700, {m_attribute.GetDisplayName(50), platform::ToKString(record->m_nRecordNumber)});
     }
     AddValue(const_cast<CRecord*>(record), KStringView(), kNaN);
     if (!m_pValueArray->IsSorted())
         RecomputeSortedValues();
 }
 
-const char16_t* CAttribute::GetFieldValue(const CRecord* record)
+const char16_t* CAttributeValues::GetFieldValue(const CRecord* record)
 {
     if (IsHeader())
         return u"";
@@ -460,37 +501,37 @@ const char16_t* CAttribute::GetFieldValue(const CRecord* record)
     return m_pValueArray->GetValue(index);
 }
 
-KString CAttribute::GetFieldText(const CRecord* record)
+KString CAttributeValues::GetFieldText(const CRecord* record)
 {
     return DecodeMultipleValues(GetFieldValue(record));
 }
 
-void CAttribute::SetFieldValue(const CRecord* record, long index)
+void CAttributeValues::SetFieldValue(const CRecord* record, long index)
 {
     if (IsHeader())
         return;
     m_fieldArray.SetAt(record, index);
-    InvalidateStatistics();
-    InvalidateSortedRecords();
+    m_attribute.InvalidateStatistics();
+    m_attribute.InvalidateSortedRecords();
 }
 
-KString CAttribute::GetValueText(long index) const
+KString CAttributeValues::GetValueText(long index) const
 {
     return DecodeMultipleValues(m_pValueArray->GetValue(index));
 }
 
-double CAttribute::GetNumericValue(long index)
+double CAttributeValues::GetNumericValue(long index)
 {
-    return IsNumeric() ? ValueNumber(index) : kNaN;
+    return m_format.IsNumeric() ? ValueNumber(index) : kNaN;
 }
 
-long CAttribute::AppendValueEntry(const char16_t* text, bool computeNumber, bool hasNumber, double number)
+long CAttributeValues::AppendValueEntry(const char16_t* text, bool numeric, bool computeNumber, bool hasNumber,
+                                        double number)
 {
-    const bool numeric = IsNumeric();
     bool known = false;
     if (numeric && computeNumber)
     {
-        number = IsEncodedList(text) ? kNaN : ReadNumber(text);
+        number = IsEncodedList(text) ? kNaN : m_format.ReadNumber(text);
         known = true;
     }
     else if (numeric && hasNumber)
@@ -498,7 +539,6 @@ long CAttribute::AppendValueEntry(const char16_t* text, bool computeNumber, bool
         known = true;
     }
     const long index = m_pValueArray->AddNewValue(text, numeric, known, number);
-    InvalidateStatistics();
     if (m_pValueArray->IsSorted() && index > 0)
     {
         if (numeric && !m_pValueArray->DoublesValid() && !known)
@@ -509,9 +549,9 @@ long CAttribute::AppendValueEntry(const char16_t* text, bool computeNumber, bool
     return index;
 }
 
-long CAttribute::RecomputeDoubleValues() const
+long CAttributeValues::RecomputeDoubleValues() const
 {
-    if (!IsNumeric())
+    if (!m_format.IsNumeric())
     {
         m_pValueArray->SetDoublesValid();
         return 0;
@@ -522,18 +562,19 @@ long CAttribute::RecomputeDoubleValues() const
     // Reads the numbers of [from, to); returns how many texts there read as none (a read never gives NaN).
     auto parse = [&](size_t from, size_t to)
     {
+        const CAttributeFormat& format = m_format; // once, not for every value
         long unread = 0;
         for (size_t i = from; i < to; ++i)
         {
             const char16_t* text = values[i];
             const bool list = IsEncodedList(text);
-            numbers[i] = list ? kNaN : ReadStoredNumber(CValueStore::Padded(text));
+            numbers[i] = list ? kNaN : format.ReadStoredNumber(CValueStore::Padded(text));
             unread += text[0] != 0 && !list && std::isnan(numbers[i]);
         }
         return unread;
     };
     std::atomic<long> unread = 0;
-    if (n > 1000 && m_pTable->UseMulticores())
+    if (n > 1000 && m_table.UseMulticores())
     {
         // Runs of neighbouring values per task: tasks taking every k-th value would write the same cache lines.
         platform::ParallelFor(0, static_cast<size_t>(n), 4096,
@@ -547,7 +588,7 @@ long CAttribute::RecomputeDoubleValues() const
     return unread;
 }
 
-long CAttribute::FindValueIndex(KStringView text)
+long CAttributeValues::FindValueIndex(KStringView text)
 {
     if (IsHeader())
         return -1;
@@ -564,7 +605,7 @@ long CAttribute::FindValueIndex(KStringView text)
     return m_pValueHash->Lookup(text, &index) ? index : -1;
 }
 
-const char16_t* CAttribute::FindValue(KStringView text)
+const char16_t* CAttributeValues::FindValue(KStringView text)
 {
     const long index = FindValueIndex(text);
     return index < 0 ? nullptr : m_pValueArray->GetValue(index);
@@ -572,13 +613,13 @@ const char16_t* CAttribute::FindValue(KStringView text)
 
 // ---- the value hash ----
 
-const char16_t* CAttribute::CValueKeys::GetKey(long index) const
+const char16_t* CAttributeValues::CValueKeys::GetKey(long index) const
 {
-    const char16_t* value = m_attribute.m_pValueArray->GetValue(index);
+    const char16_t* value = m_values.m_pValueArray->GetValue(index);
     return IsEncodedList(value) ? ListKey(value) : value;
 }
 
-void CAttribute::CreateValueHashTree(long size)
+void CAttributeValues::CreateValueHashTree(long size)
 {
     if (IsHeader() || m_pValueHash)
         return;
@@ -586,14 +627,14 @@ void CAttribute::CreateValueHashTree(long size)
     const long count = m_pValueArray->GetSize();
     if (size <= 0)
         size = std::max(100L, count);
-    m_pValueHash = std::make_unique<CValueHashTable>(m_pTable->GetAllocator(), m_valueKeys, static_cast<size_t>(size));
+    m_pValueHash = std::make_unique<CValueHashTable>(m_table.GetAllocator(), m_valueKeys, static_cast<size_t>(size));
     for (long i = 0; i < count; ++i)
         m_pValueHash->Store(i);
-    if (m_pTable->GetKeyAttribute() == this)
-        m_pTable->InvalidateValueIndexMap();
+    if (m_table.GetKeyAttribute() == &m_attribute)
+        m_table.InvalidateValueIndexMap();
 }
 
-void CAttribute::Reserve(long records, long values)
+void CAttributeValues::Reserve(long records, long values)
 {
     if (IsHeader())
         return;
@@ -613,14 +654,14 @@ void CAttribute::Reserve(long records, long values)
         m_pValueHash->Reserve(static_cast<size_t>(values - m_pValueHash->GetCount()));
 }
 
-void CAttribute::DropValueHashTree()
+void CAttributeValues::DropValueHashTree()
 {
     m_pValueHash.reset();
 }
 
 // ---- order ----
 
-int CAttribute::CompareValueIndices(long a, long b)
+int CAttributeValues::CompareValueIndices(long a, long b)
 {
     if (a == b)
         return 0;
@@ -652,13 +693,13 @@ int CAttribute::CompareValueIndices(long a, long b)
             return countA < countB ? -1 : 1;
         for (int i = 0; i < countA; ++i)
         {
-            const int c = m_pTable->CompareStringValues(ListPart(va, i), ListPart(vb, i));
+            const int c = m_table.CompareStringValues(ListPart(va, i), ListPart(vb, i));
             if (c != 0)
                 return c;
         }
         return 0;
     }
-    if (IsNumeric() && !m_bMultipleValues)
+    if (m_format.IsNumeric() && !m_bMultipleValues)
     {
         const double da = ValueNumber(a);
         const double db = ValueNumber(b);
@@ -669,24 +710,24 @@ int CAttribute::CompareValueIndices(long a, long b)
         if (!nanA && da != db)
             return da < db ? -1 : 1;
     }
-    return m_pTable->CompareStringValues(va, vb);
+    return m_table.CompareStringValues(va, vb);
 }
 
-void CAttribute::RecomputeSortedValues()
+void CAttributeValues::RecomputeSortedValues()
 {
     if (IsHeader())
         return;
     MergeEqualValues();
     if (m_pValueArray->IsSorted())
         return;
-    CStatusMessageGuard status(*m_pTable, FormatResource(2716, {GetDisplayName(30)}));
+    CStatusMessageGuard status(m_table, FormatResource(2716, {m_attribute.GetDisplayName(30)}));
     m_nLastValueIndex = -1;
 
     const long n = m_pValueArray->GetSize();
     std::vector<uint32_t> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0u);
     if (n >= 2)
-        SortValueIndices(order, m_pTable->UseMulticores() && platform::GetProcessorCount() > 1);
+        SortValueIndices(order, m_table.UseMulticores() && platform::GetProcessorCount() > 1);
     if (std::is_sorted(order.begin(), order.end()))
     {
         // The values arrived in order (keys, dates, counters): every index stays, nothing to rebuild.
@@ -695,11 +736,11 @@ void CAttribute::RecomputeSortedValues()
         return;
     }
 
-    auto sorted = std::make_unique<CValueArray>(m_pTable->GetAllocator(), std::max(n, 1L));
+    auto sorted = std::make_unique<CValueArray>(m_table.GetAllocator(), std::max(n, 1L));
     std::vector<int32_t> newIndex(static_cast<size_t>(n));
     sorted->TakeInOrder(*m_pValueArray, order.data(), newIndex.data());
     {
-        CStatusMessageGuard replacing(*m_pTable, LoadResourceString(2538));
+        CStatusMessageGuard replacing(m_table, LoadResourceString(2538));
         m_fieldArray.SetMaxSize(m_fieldArray.GetSize(), n, true);
         m_fieldArray.Renumber(newIndex.data(), n);
     }
@@ -708,18 +749,18 @@ void CAttribute::RecomputeSortedValues()
     m_pValueArray = std::move(sorted);
     m_pValueArray->SetSorted(true);
     DropValueHashTree();
-    InvalidateSortedRecords();
-    if (m_pTable->GetKeyAttribute() == this)
-        m_pTable->InvalidateValueIndexMap();
+    m_attribute.InvalidateSortedRecords();
+    if (m_table.GetKeyAttribute() == &m_attribute)
+        m_table.InvalidateValueIndexMap();
 }
 
 // ---- clearing ----
 
-void CAttribute::ClearValues()
+void CAttributeValues::ClearValues()
 {
     if (IsHeader())
         return;
-    m_pTable->NotifyValuesRebuilt(this); // a selection may point at the values about to go
+    m_table.NotifyValuesRebuilt(&m_attribute); // a selection may point at the values about to go
     ++m_nValueGeneration;
     m_pValueStore->FreeMemory();
     m_pValueArray->RemoveAll();
@@ -730,39 +771,39 @@ void CAttribute::ClearValues()
     m_strLastValue.clear();
     m_fieldArray.RemoveAll();
     m_bMultipleValues = false;
-    m_statistics.InvalidateMaxMultipleValues();
-    InvalidateStatistics();
-    InvalidateSortedRecords();
+    m_attribute.GetStatistics().InvalidateMaxMultipleValues();
+    m_attribute.InvalidateStatistics();
+    m_attribute.InvalidateSortedRecords();
 }
 
-void CAttribute::SetAllUndefined()
+void CAttributeValues::SetAllUndefined()
 {
     if (IsHeader())
         return;
     ClearValues();
-    const CRecordArray& all = m_pTable->GetAllRecords();
+    const CRecordArray& all = m_table.GetAllRecords();
     const long n = all.GetSize();
     for (long i = 0; i < n; ++i)
         AddValue(all.GetRecord(i), KStringView(), kNaN);
 }
 
-void CAttribute::SetAllIdentical(KStringView text, double number)
+void CAttributeValues::SetAllIdentical(KStringView text, double number)
 {
     if (IsHeader())
         return;
     AddValue(nullptr, text, number);
     const long index = m_nLastValueIndex;
-    const CRecordArray& all = m_pTable->GetAllRecords();
+    const CRecordArray& all = m_table.GetAllRecords();
     const long n = all.GetSize();
     for (long i = 0; i < n; ++i)
         m_fieldArray.SetAt(all.GetRecord(i), index);
-    InvalidateStatistics();
-    InvalidateSortedRecords();
+    m_attribute.InvalidateStatistics();
+    m_attribute.InvalidateSortedRecords();
 }
 
 // ---- checkpoints ----
 
-void CAttribute::CreateCheckpoint()
+void CAttributeValues::CreateCheckpoint()
 {
     if (IsHeader())
         return;
@@ -772,7 +813,7 @@ void CAttribute::CreateCheckpoint()
     m_bResortedSinceCheckpoint = false;
 }
 
-void CAttribute::RestoreCheckpoint(bool restoreFields)
+void CAttributeValues::RestoreCheckpoint(bool restoreFields)
 {
     if (IsHeader())
         return;
@@ -781,7 +822,7 @@ void CAttribute::RestoreCheckpoint(bool restoreFields)
     // fields are rolled back.
     if (!m_bResortedSinceCheckpoint && m_pValueArray->GetCheckpointCount() < m_pValueArray->GetSize())
     {
-        m_pTable->NotifyValuesRebuilt(this); // a selection may point at values about to go
+        m_table.NotifyValuesRebuilt(&m_attribute); // a selection may point at values about to go
         ++m_nValueGeneration;
         m_pValueArray->RestoreCheckpoint();
         m_pValueStore->RestoreCheckpoint();
@@ -810,11 +851,11 @@ void CAttribute::RestoreCheckpoint(bool restoreFields)
     m_nLastValueIndex = -1;
     m_strLastValue.clear();
     RecomputeMultipleValueFlag();
-    InvalidateStatistics();
-    InvalidateSortedRecords();
+    m_attribute.InvalidateStatistics();
+    m_attribute.InvalidateSortedRecords();
 }
 
-void CAttribute::DeleteCheckpoint()
+void CAttributeValues::DeleteCheckpoint()
 {
     if (IsHeader())
         return;
@@ -824,7 +865,7 @@ void CAttribute::DeleteCheckpoint()
     m_bResortedSinceCheckpoint = false;
 }
 
-size_t CAttribute::GetAllocatedBytes() const
+size_t CAttributeValues::GetAllocatedBytes() const
 {
     return m_pValueStore->GetAllocatedBytes() + m_pValueArray->GetAllocatedBytes() + m_fieldArray.GetAllocatedMemory();
 }

@@ -152,7 +152,7 @@ std::vector<SRecordPlace> CTable::InsertNewRecords(const std::vector<CRecord*>& 
         {
             if (sources[i])
             {
-                attribute->SetFieldValue(made[i], attribute->GetFieldValueIndex(sources[i]));
+                attribute->GetValues().SetFieldValue(made[i], attribute->GetFieldValueIndex(sources[i]));
             }
             else
             {

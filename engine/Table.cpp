@@ -59,7 +59,7 @@ void CTable::CreateEmpty(int n)
         others[0]->AddValue(record, KString(1, static_cast<char16_t>(u'a' + i - 1)));
     }
     for (size_t i = 1; i < others.size(); ++i)
-        others[i]->SetAllUndefined();
+        others[i]->GetValues().SetAllUndefined();
     AnalyzeTable();
 }
 
@@ -116,13 +116,13 @@ void CTable::AnalyzeTable()
         eachIndex(
             [&](size_t i)
             {
-                if (attributes[i]->NeedsFormatGuess())
-                    proposals[i] = attributes[i]->ProposeFormats();
+                if (attributes[i]->GetFormat().NeedsFormatGuess())
+                    proposals[i] = attributes[i]->GetFormat().ProposeFormats();
             });
         for (size_t i = 0; i < attributes.size(); ++i)
         {
-            if (attributes[i]->NeedsFormatGuess())
-                attributes[i]->ApplyFormatGuess(proposals[i]);
+            if (attributes[i]->GetFormat().NeedsFormatGuess())
+                attributes[i]->GetFormat().ApplyFormatGuess(proposals[i]);
         }
     }
     std::optional<CStatusMessageGuard> status;
@@ -194,7 +194,7 @@ CAttribute* CTable::CreateNewAttribute(AttributeType type, bool log, KStringView
     {
         attribute->SetSequenceNumber(++m_nAttributeSequence);
         if (makeHash)
-            attribute->CreateValueHashTree(expectedValues);
+            attribute->GetValues().CreateValueHashTree(expectedValues);
     }
     if (m_pObserver)
         m_pObserver->OnAttributeAdded(attribute);
@@ -326,7 +326,7 @@ bool CTable::GenerateKeyIfNecessary(bool analyseFirst)
     const long records = GetRecordCount();
     CAttribute* key = CreateNewAttribute(ATTR_NORMAL, false, name, nullptr, std::max(records, 1L), true);
     key->SetFormat(u"####");
-    key->SetImportFormat(u"####");
+    key->GetFormat().SetImportFormat(u"####");
     MoveAttribute(key, 0);
     for (long i = 0; i < records; ++i)
         key->AddValue(GetRecord(i), platform::ToKString(i + 1), static_cast<double>(i + 1));

@@ -40,7 +40,7 @@ void CTableFormats::SortFormatsAndRecomputeIDs()
 {
     m_registry.SortByRank();
     for (long i = 0; i < m_table.GetAttributeCount(); ++i)
-        m_table.FindAttributeFromIndex(i)->RecomputeFormatID();
+        m_table.FindAttributeFromIndex(i)->GetFormat().RecomputeFormatID();
     // Recorded commands that name formats (history lists and stored queries) refresh their ids here once
     // the command layer keeps such commands.
 }
@@ -98,7 +98,7 @@ void CTableFormats::AnalyzeAttributeFormat(CAttribute& attribute, bool guess, bo
 {
     if (attribute.IsHeader() || attribute.IsDerived())
         return;
-    if (guess && attribute.NeedsFormatGuess())
+    if (guess && attribute.GetFormat().NeedsFormatGuess())
         attribute.GuessFormat();
     if (check)
         (void)attribute.CheckFormat();
@@ -158,7 +158,7 @@ bool CTableFormats::InterpretPossible(const std::vector<CAttribute*>& attributes
 void CTableFormats::RemoveFormatWarnings()
 {
     for (long i = 0; i < m_table.GetAttributeCount(); ++i)
-        m_table.FindAttributeFromIndex(i)->SetFormatWarning(false);
+        m_table.FindAttributeFromIndex(i)->GetFormat().SetFormatWarning(false);
 }
 
 // ---- order of texts ----

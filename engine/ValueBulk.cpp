@@ -38,12 +38,12 @@ void AddComputedValues(CAttribute& attribute, CRecord* const* records, const KSt
         return;
     }
     // Room for all at once (as many values as texts until the merge), so that nothing grows step by step.
-    attribute.BeginAppendingValues();
+    attribute.GetValues().BeginAppendingValues();
     attribute.Reserve(static_cast<long>(count), static_cast<long>(count));
-    const bool appended = attribute.AppendValues(records, texts, count);
+    const bool appended = attribute.GetValues().AppendValues(records, texts, count);
     assert(appended); // neither lists nor long texts
     (void)appended;
-    attribute.MergeEqualValues();
+    attribute.GetValues().MergeEqualValues();
     CValueArray& values = *attribute.GetValueArray();
     const long size = values.GetSize();
     const CFieldArray& fields = attribute.GetFieldArray();

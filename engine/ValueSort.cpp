@@ -11,8 +11,10 @@
 // The result is exactly the order of CompareValueIndices, made total by comparing the texts by
 // code units (and finally the indices) where that comparison says equal.
 
-#include "engine/Attribute.h"
+#include "engine/AttributeValues.h"
 
+#include "engine/Attribute.h"
+#include "engine/AttributeFormat.h"
 #include "engine/Collation.h"
 #include "engine/ParallelSort.h"
 #include "engine/Table.h"
@@ -88,8 +90,8 @@ uint64_t OrderedBits(double d)
 class CClassSorter
 {
 public:
-    CClassSorter(CAttribute& attribute, CValueArray& values, const CCollation* collation, bool parallel)
-        : m_attribute(attribute), m_values(values), m_pCollation(collation), m_bParallel(parallel)
+    CClassSorter(CAttributeValues& owner, CValueArray& values, const CCollation* collation, bool parallel)
+        : m_owner(owner), m_values(values), m_pCollation(collation), m_bParallel(parallel)
     {
     }
 
@@ -139,7 +141,7 @@ public:
                 uint8_t cls = 1;
                 if (text[0] == 0)
                     cls = 3;
-                else if (CAttribute::IsEncodedList(text))
+                else if (CAttributeValues::IsEncodedList(text))
                     cls = 2;
                 else if (numeric && !std::isnan(m_values.GetStoredDoubleValue(index)))
                     cls = 0;
@@ -194,7 +196,7 @@ public:
 private:
     bool Less(uint32_t a, uint32_t b) const
     {
-        const int c = m_attribute.CompareValueIndices(a, b);
+        const int c = m_owner.CompareValueIndices(a, b);
         if (c != 0)
             return c < 0;
         const int ordinal = CCollation::CompareOrdinal(m_values.GetValue(a), m_values.GetValue(b));
@@ -455,7 +457,7 @@ private:
             body(entries + at, n);
     }
 
-    CAttribute& m_attribute;        // the attribute whose values are sorted
+    CAttributeValues& m_owner;      // the values that are sorted (their comparison)
     CValueArray& m_values;          // its distinct values
     const CCollation* m_pCollation; // weights of the collation; null: code units (ordinal order)
     bool m_bParallel;               // sorts and runs may use several tasks
@@ -473,7 +475,7 @@ bool AscendingNumbers(const CValueArray& values, const std::vector<uint32_t>& or
         const char16_t* text = values.GetValue(order[i]);
         const double number = values.GetStoredDoubleValue(order[i]);
         // A text that is no number has NaN, which fails the comparison.
-        if (text[0] == 0 || CAttribute::IsEncodedList(text) || !(number > last))
+        if (text[0] == 0 || CAttributeValues::IsEncodedList(text) || !(number > last))
             return false;
         last = number;
     }
@@ -482,12 +484,12 @@ bool AscendingNumbers(const CValueArray& values, const std::vector<uint32_t>& or
 
 } // namespace
 
-void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
+void CAttributeValues::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
 {
-    if (IsNumeric() && (!m_pValueArray->DoublesValid() || !m_pValueArray->HasDoubles()))
+    if (m_format.IsNumeric() && (!m_pValueArray->DoublesValid() || !m_pValueArray->HasDoubles()))
         RecomputeDoubleValues(); // before any task reads the numbers
     const int mode = CCollation::GetSortMode();
-    if (IsSortByDefinitionOrder() || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
+    if (m_attribute.IsSortByDefinitionOrder() || (mode != SORT_COLLATION && mode != SORT_ORDINAL))
     {
         auto less = [this](uint32_t a, uint32_t b) { return CompareValueIndices(a, b) < 0; };
         if (parallel)
@@ -497,11 +499,11 @@ void CAttribute::SortValueIndices(std::vector<uint32_t>& order, bool parallel)
         return;
     }
 
-    const bool numeric = IsNumeric() && !m_bMultipleValues;
+    const bool numeric = m_format.IsNumeric() && !m_bMultipleValues;
     if (numeric && AscendingNumbers(*m_pValueArray, order))
         return; // numbers that arrived in order (keys, counters, dates): nothing to sort or to key
 
-    CClassSorter sorter(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_pTable->GetCollation() : nullptr, parallel);
+    CClassSorter sorter(*this, *m_pValueArray, mode == SORT_COLLATION ? &m_table.GetCollation() : nullptr, parallel);
     std::vector<uint32_t> numbers;
     std::vector<SSortEntry> classes[4];
     sorter.Classify(order, numeric, numbers, classes);

@@ -106,10 +106,10 @@ void CReadRun::StorePieceColumn(size_t column, const std::vector<SScannedChunk>&
             cells.push_back(chunk.GetCell(column, i));
         // The chunk's own cells lie in its column buffer, with room after them.
         const platform::CTextPadding padding(column < chunk.m_nColumns ? SScannedColumn::kReadableAfterCells : 0);
-        if (appending && !attribute->AppendValues(records + r, cells.data(), cells.size(), padding))
+        if (appending && !attribute->GetValues().AppendValues(records + r, cells.data(), cells.size(), padding))
             appending = 0; // a list or a long text: looked up from here on
         if (!appending)
-            attribute->AddValues(records + r, cells.data(), cells.size(), padding);
+            attribute->GetValues().AddValues(records + r, cells.data(), cells.size(), padding);
         r += cells.size();
     }
 }
@@ -131,7 +131,7 @@ void CReadRun::SizeValueHashes(size_t pieceRecords, double share, std::vector<ch
             if (values * 2 >= records && !attribute->HasMultipleValues())
             {
                 // Mostly distinct: every cell from here on is appended as a value, merged at the end.
-                attribute->BeginAppendingValues();
+                attribute->GetValues().BeginAppendingValues();
                 appending[column] = 1;
                 attribute->Reserve(recordsExpected, values + recordsExpected - m_table.GetRecordCount());
                 return;
@@ -231,7 +231,8 @@ void CReadRun::ReadDataLinesInBulk(long line)
         current = 1 - current;
     }
     // The values that columns appended are merged into distinct ones.
-    m_work.ForEachInOrder(m_attributes.size(), [&](size_t column) { m_attributes[column]->MergeEqualValues(); });
+    m_work.ForEachInOrder(m_attributes.size(),
+                          [&](size_t column) { m_attributes[column]->GetValues().MergeEqualValues(); });
 }
 
 } // namespace exchange

@@ -256,7 +256,7 @@ void CKeptRecords::Attach(CTable& table)
 
 void CKeptRecords::ReplaceValue(CAttribute* attribute, const char16_t* oldValue, const char16_t* newValue)
 {
-    const KString oldText = CAttribute::DecodeMultipleValues(oldValue);
+    const KString oldText = CAttributeValues::DecodeMultipleValues(oldValue);
     for (SColumn& column : m_columns)
     {
         if (column.m_pAttribute != attribute)
@@ -264,7 +264,7 @@ void CKeptRecords::ReplaceValue(CAttribute* attribute, const char16_t* oldValue,
         for (KString& text : column.m_texts)
         {
             if (text == oldText)
-                text = CAttribute::DecodeMultipleValues(newValue);
+                text = CAttributeValues::DecodeMultipleValues(newValue);
         }
     }
 }

@@ -55,8 +55,8 @@ std::shared_ptr<CSetAttributeCommand> CSetAttributeCommand::MakeValueSet(CAttrib
     restriction->m_pValues = values ? std::move(values) : std::make_unique<CSet>();
     for (long i = 0; i < restriction->m_pValues->GetCount(); ++i)
         restriction->m_valueTexts.push_back(
-            CAttribute::DecodeMultipleValues(static_cast<const char16_t*>(restriction->m_pValues->GetAt(i))));
-    restriction->m_nValueGeneration = attribute->GetValueGeneration();
+            CAttributeValues::DecodeMultipleValues(static_cast<const char16_t*>(restriction->m_pValues->GetAt(i))));
+    restriction->m_nValueGeneration = attribute->GetValues().GetValueGeneration();
     return restriction;
 }
 
@@ -115,7 +115,7 @@ void CSetAttributeCommand::Intern()
         interned->AddTail(value);
     }
     m_pValues = std::move(interned);
-    m_nValueGeneration = m_pAttribute->GetValueGeneration();
+    m_nValueGeneration = m_pAttribute->GetValues().GetValueGeneration();
 }
 
 void CSetAttributeCommand::PrepareTest()
@@ -125,7 +125,7 @@ void CSetAttributeCommand::PrepareTest()
     case RESTRICT_RELEASE:
         break;
     case RESTRICT_VALUES:
-        if (m_nValueGeneration != m_pAttribute->GetValueGeneration())
+        if (m_nValueGeneration != m_pAttribute->GetValues().GetValueGeneration())
             Intern();
         break;
     case RESTRICT_RANGE:

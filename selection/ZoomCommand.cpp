@@ -79,7 +79,7 @@ KString CSetAttributeCommand::ValueText(const char16_t* value, int form) const
 {
     if (m_nPrefixLength > 0)
         return m_pTable->GetPrefixString(value, m_nPrefixLength);
-    return Cut(CAttribute::DecodeMultipleValues(value), form == 0 ? 20 : (form == 1 ? 200 : 0));
+    return Cut(CAttributeValues::DecodeMultipleValues(value), form == 0 ? 20 : (form == 1 ? 200 : 0));
 }
 
 KString CSetAttributeCommand::GetSpecification(int form) const
@@ -333,7 +333,7 @@ int CSetAttributeCommand::ReplaceValue(CAttribute* attribute, const char16_t* ol
         return answer;
     // Answer 2 (asking the user) belongs to stored queries, which do not exist yet: the history adds silently.
     m_pValues->AddTail(newValue);
-    m_valueTexts.push_back(CAttribute::DecodeMultipleValues(newValue));
+    m_valueTexts.push_back(CAttributeValues::DecodeMultipleValues(newValue));
     ComputeName(0);
     return 0;
 }

@@ -19,7 +19,7 @@ if [ "${1:-}" = "--update" ]; then
 fi
 library=${1:?usage: CheckExports.sh [--update] LIBRARY [LIST]}
 list=${2:-$(dirname "$0")/exports.txt}
-classes='CTableFrame|CTable|CTableObserver|CAttribute|CRecordArray|CValueArray|CFieldArray|CSet'
+classes='CTableFrame|CTable|CTableObserver|CAttribute|CAttributeValues|CAttributeFormat|CRecordArray|CValueArray|CFieldArray|CSet'
 
 actual=$(mktemp)
 optional=$(mktemp)

@@ -82,7 +82,7 @@ TEST(AddValue, ListsAreNormalisedAndTheirPartsAreValues)
     a->AddValue(r2, u"|");
     a->AddValue(r3, u"||");
     EXPECT_EQ(a->GetFieldText(r0), u"|b|a|");
-    EXPECT_EQ(CAttribute::CountEncodedMultipleValues(a->GetFieldValue(r0)), 2);
+    EXPECT_EQ(CAttributeValues::CountEncodedMultipleValues(a->GetFieldValue(r0)), 2);
     EXPECT_EQ(a->GetFieldText(r1), u"a");
     EXPECT_EQ(a->GetFieldText(r2), u"");
     EXPECT_EQ(a->GetFieldText(r3), u"");
@@ -114,14 +114,14 @@ TEST(MakeMultipleValuesUnique, CountsAndForms)
     for (Case c : cases)
     {
         std::u16string text = c.in;
-        EXPECT_EQ(CAttribute::MakeMultipleValuesUnique(text), c.parts) << platform::ToUtf8(c.in);
+        EXPECT_EQ(CAttributeValues::MakeMultipleValuesUnique(text), c.parts) << platform::ToUtf8(c.in);
         EXPECT_EQ(text, c.out) << platform::ToUtf8(c.in);
     }
     // One part more makes the empty list: AddValue.LongTextsBecomeUndefinedLongListsTheEmptyList.
     std::u16string most;
     for (int i = 0; i < 254; ++i)
         most += u"|p" + platform::ToKString(i);
-    EXPECT_EQ(CAttribute::MakeMultipleValuesUnique(most), 254);
+    EXPECT_EQ(CAttributeValues::MakeMultipleValuesUnique(most), 254);
 }
 
 TEST(AddValue, LongTextsBecomeUndefinedLongListsTheEmptyList)
@@ -137,7 +137,7 @@ TEST(AddValue, LongTextsBecomeUndefinedLongListsTheEmptyList)
     EXPECT_EQ(a->GetFieldText(table.GetRecord(1)), u"");
     EXPECT_EQ(a->GetFieldText(table.GetRecord(2)), u"|");
     EXPECT_EQ(a->GetFieldText(table.GetRecord(3)), u"|");
-    EXPECT_EQ(CAttribute::CountEncodedMultipleValues(a->GetFieldValue(table.GetRecord(3))), 0);
+    EXPECT_EQ(CAttributeValues::CountEncodedMultipleValues(a->GetFieldValue(table.GetRecord(3))), 0);
 }
 
 TEST(AddValue, RunsOfEqualValuesReuseTheLastValue)
@@ -201,10 +201,10 @@ TEST(SetAll, UndefinedClearsIdenticalKeepsOldValues)
 {
     CTable table;
     CAttribute* a = AddColumn(table, u"A", {u"x", u"y", u"z"});
-    a->SetAllIdentical(u"w", std::nan(""));
+    a->GetValues().SetAllIdentical(u"w", std::nan(""));
     EXPECT_EQ(RenderTable(table), "A(1)=w,w,w; records=3");
     EXPECT_EQ(a->GetNrOfValues(), 4);
-    a->SetAllUndefined();
+    a->GetValues().SetAllUndefined();
     EXPECT_EQ(RenderTable(table), "A(1)=,,; records=3");
     EXPECT_EQ(a->GetNrOfValues(), 1);
     EXPECT_FALSE(a->HasNonEmptyValue());
@@ -251,8 +251,8 @@ TEST(Sorting, ParallelAndSequentialGiveTheSameOrder)
         for (size_t i = 0; i < sequential.size(); ++i)
             sequential[i] = static_cast<uint32_t>(i);
         std::vector<uint32_t> parallel = sequential;
-        a->SortValueIndices(sequential, false);
-        a->SortValueIndices(parallel, true);
+        a->GetValues().SortValueIndices(sequential, false);
+        a->GetValues().SortValueIndices(parallel, true);
         EXPECT_EQ(sequential, parallel);
         for (size_t i = 1; i < sequential.size(); ++i)
             ASSERT_LT(a->CompareValueIndices(sequential[i - 1], sequential[i]), 0);
@@ -465,7 +465,7 @@ TEST(Sorting, LongSharedBeginningsSortInEveryMode)
                 std::vector<uint32_t> order(static_cast<size_t>(a->GetNrOfValues()));
                 for (size_t i = 0; i < order.size(); ++i)
                     order[i] = static_cast<uint32_t>(i);
-                a->SortValueIndices(order, parallel);
+                a->GetValues().SortValueIndices(order, parallel);
                 std::vector<uint32_t> seen = order;
                 std::sort(seen.begin(), seen.end());
                 ASSERT_TRUE(std::adjacent_find(seen.begin(), seen.end()) == seen.end());
@@ -535,7 +535,8 @@ TEST(BulkValues, AddValuesStoresWhatSingleAddsStore)
     SSideBySide sides(texts);
     auto& [single, bulk, a, b, records, views] = sides;
     for (size_t first = 0; first < texts.size(); first += 7000) // pieces, as a bulk read hands them over
-        b->AddValues(records.data() + first, views.data() + first, std::min<size_t>(7000, texts.size() - first));
+        b->GetValues().AddValues(records.data() + first, views.data() + first,
+                                 std::min<size_t>(7000, texts.size() - first));
     ASSERT_EQ(a->GetNrOfValues(), b->GetNrOfValues());
     for (long r = 0; r < static_cast<long>(texts.size()); ++r)
     {
@@ -580,23 +581,23 @@ TEST(BulkValues, AppendedValuesMergeIntoWhatSingleAddsStore)
         SCOPED_TRACE(name);
         SSideBySide sides(texts);
         auto& [single, bulk, a, b, records, views] = sides;
-        b->AddValues(records.data(), views.data(), 5000);
-        b->BeginAppendingValues();
+        b->GetValues().AddValues(records.data(), views.data(), 5000);
+        b->GetValues().BeginAppendingValues();
         b->Reserve(static_cast<long>(texts.size()), static_cast<long>(texts.size()));
         for (size_t first = 5000; first < texts.size(); first += 6000)
-            ASSERT_TRUE(b->AppendValues(records.data() + first, views.data() + first,
-                                        std::min<size_t>(6000, texts.size() - first)));
+            ASSERT_TRUE(b->GetValues().AppendValues(records.data() + first, views.data() + first,
+                                                    std::min<size_t>(6000, texts.size() - first)));
         // Until merged, every appended text is a value of its own.
         const std::set<KString> firstPiece(texts.begin(), texts.begin() + 5000);
         EXPECT_EQ(b->GetNrOfValues(), static_cast<long>(firstPiece.size() + texts.size() - 5000));
         // A list cannot be appended: nothing is stored.
         const KStringView list = u"|x|y|";
         CRecord* extra = nullptr;
-        EXPECT_FALSE(b->AppendValues(&extra, &list, 1));
-        EXPECT_TRUE(b->HasUnmergedValues());
+        EXPECT_FALSE(b->GetValues().AppendValues(&extra, &list, 1));
+        EXPECT_TRUE(b->GetValues().HasUnmergedValues());
         // A lookup merges first.
         EXPECT_EQ(b->FindValueIndex(texts[4]), a->FindValueIndex(texts[4]));
-        EXPECT_FALSE(b->HasUnmergedValues());
+        EXPECT_FALSE(b->GetValues().HasUnmergedValues());
         EXPECT_EQ(b->GetNrOfValues(), static_cast<long>(std::set<KString>(texts.begin(), texts.end()).size()));
         EXPECT_EQ(ValueList(a), ValueList(b));
         EXPECT_EQ(Indices(single, a), Indices(bulk, b));
@@ -616,16 +617,16 @@ TEST(BulkValues, AppendedValuesGoWithTheCheckpoint)
     table.CreateCheckpoint();
     std::vector<CRecord*> records = {table.AddRecord(), table.AddRecord(), table.AddRecord()};
     const std::vector<KStringView> texts = {u"a", u"c", u"c"};
-    ASSERT_TRUE(attribute->AppendValues(records.data(), texts.data(), texts.size()));
+    ASSERT_TRUE(attribute->GetValues().AppendValues(records.data(), texts.data(), texts.size()));
     EXPECT_EQ(attribute->GetNrOfValues(), 5);
     table.RestoreCheckpoint();
-    EXPECT_FALSE(attribute->HasUnmergedValues());
+    EXPECT_FALSE(attribute->GetValues().HasUnmergedValues());
     EXPECT_EQ(ValueList(attribute), "b a");
     EXPECT_EQ(attribute->FindValueIndex(u"a"), 1);
     EXPECT_EQ(attribute->FindValueIndex(u"c"), -1);
     // Appended again, then merged by the sort: "a" is the one made before.
     records = {table.AddRecord(), table.AddRecord(), table.AddRecord()};
-    ASSERT_TRUE(attribute->AppendValues(records.data(), texts.data(), texts.size()));
+    ASSERT_TRUE(attribute->GetValues().AppendValues(records.data(), texts.data(), texts.size()));
     attribute->RecomputeSortedValues();
     EXPECT_EQ(ValueList(attribute), "a b c");
     EXPECT_EQ(Indices(table, attribute), "1 0 0 2 2");

@@ -45,13 +45,13 @@ TEST(AttributeFormat, ImportFormats)
 {
     STableInLanguage t(1033);
     CAttribute* a = t.table->CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
-    EXPECT_EQ(a->SetImportFormatString(u"yyyy-mm-dd"), 1);
-    EXPECT_EQ(a->GetImportFormatID(), t.table->GetFormatID(u"yyyy-mm-dd"));
-    EXPECT_EQ(a->SetImportFormatString(u"weird"), 0);
-    EXPECT_EQ(a->GetImportFormatString(), u"weird");
-    EXPECT_EQ(a->GetImportFormatID(), -1);
-    EXPECT_EQ(a->SetImportFormatString(u""), 1);
-    EXPECT_EQ(a->GetImportFormatID(), 0);
+    EXPECT_EQ(a->GetFormat().SetImportFormatString(u"yyyy-mm-dd"), 1);
+    EXPECT_EQ(a->GetFormat().GetImportFormatID(), t.table->GetFormatID(u"yyyy-mm-dd"));
+    EXPECT_EQ(a->GetFormat().SetImportFormatString(u"weird"), 0);
+    EXPECT_EQ(a->GetFormat().GetImportFormatString(), u"weird");
+    EXPECT_EQ(a->GetFormat().GetImportFormatID(), -1);
+    EXPECT_EQ(a->GetFormat().SetImportFormatString(u""), 1);
+    EXPECT_EQ(a->GetFormat().GetImportFormatID(), 0);
     EXPECT_FALSE(a->IsNumeric()); // the import format does not change the format
 }
 
@@ -61,21 +61,21 @@ TEST(AttributeFormat, ComputeNumericValueReportsWhatItRead)
     CAttribute* a = t.table->CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 10, true);
     size_t used = 99;
     bool ok = true;
-    EXPECT_TRUE(std::isnan(a->ComputeNumericValue(u"12", &used, &ok))); // text attribute
+    EXPECT_TRUE(std::isnan(a->GetFormat().ComputeNumericValue(u"12", &used, &ok))); // text attribute
     EXPECT_FALSE(ok);
     EXPECT_EQ(used, 0u);
     ASSERT_EQ(a->SetFormatString(u"####"), 1);
-    EXPECT_EQ(a->ComputeNumericValue(u"12", &used, &ok), 12);
+    EXPECT_EQ(a->GetFormat().ComputeNumericValue(u"12", &used, &ok), 12);
     EXPECT_TRUE(ok);
     EXPECT_EQ(used, 2u);
-    EXPECT_EQ(a->ComputeNumericValue(u"12abc", &used, &ok), 12); // characters may remain
+    EXPECT_EQ(a->GetFormat().ComputeNumericValue(u"12abc", &used, &ok), 12); // characters may remain
     EXPECT_TRUE(ok);
     EXPECT_EQ(used, 2u);
     EXPECT_FALSE(a->HasFormatWarning());
-    EXPECT_TRUE(std::isnan(a->ComputeNumericValue(u"abc", &used, &ok)));
+    EXPECT_TRUE(std::isnan(a->GetFormat().ComputeNumericValue(u"abc", &used, &ok)));
     EXPECT_FALSE(ok);
     EXPECT_TRUE(a->HasFormatWarning());
-    EXPECT_TRUE(std::isnan(a->ComputeNumericValue(u"", &used, &ok)));
+    EXPECT_TRUE(std::isnan(a->GetFormat().ComputeNumericValue(u"", &used, &ok)));
     EXPECT_TRUE(std::isnan(a->ReadNumber(u"12abc"))); // stored numbers need the whole text
     EXPECT_EQ(a->ReadNumber(u"12"), 12);
 }
@@ -111,7 +111,7 @@ TEST(AttributeFormat, CheckFormatPassesTextListsAndDerivedAttributes)
     CTable& table = *t.table;
     CAttribute* lists = AddColumn(table, u"L", {u"|1|x|", u"2"});
     ASSERT_EQ(lists->SetFormatString(u"####"), 1);
-    lists->SetFormatWarning(true);
+    lists->GetFormat().SetFormatWarning(true);
     EXPECT_EQ(lists->CheckFormat(), 1);
     EXPECT_FALSE(lists->HasFormatWarning());
     CAttribute* derived = AddColumn(table, u"D", {u"x"});
@@ -139,8 +139,8 @@ TEST(AttributeFormat, LargeChecksGiveTheSameResultInParallel)
         ASSERT_EQ(b->SetFormatString(u"####"), 1);
         const std::vector<KStringView> views(values.begin(), values.end());
         const std::vector<CRecord*> records(values.size(), nullptr);
-        b->AddValues(records.data(), views.data(), views.size());
-        b->AddValues(records.data(), std::vector<KStringView>{u"", u"|1|x|"}.data(), 2);
+        b->GetValues().AddValues(records.data(), views.data(), views.size());
+        b->GetValues().AddValues(records.data(), std::vector<KStringView>{u"", u"|1|x|"}.data(), 2);
         // The list itself and the empty value are not counted; its part "x", a value of its own, is.
         EXPECT_EQ(b->DetermineNoOfIllegalValues(), 4) << multicores;
         EXPECT_EQ(b->GetNumericValue(b->FindValueIndex(u"29999")), 29999) << multicores;
@@ -154,12 +154,12 @@ TEST(AttributeFormat, DatesAreWrittenFromTheirNumbers)
     ASSERT_EQ(dates->SetFormatString(u"mm/dd/yyyy"), 1); // their order, and that of spans: order.txt
     EXPECT_EQ(dates->GetNumericValue(0), -1);
     EXPECT_EQ(dates->GetNumericValue(1), 0);
-    EXPECT_EQ(dates->GetAsDisplayString(8951), u"07/04/2024");
-    EXPECT_EQ(dates->GetAsDisplayString(std::nan("")), u"NAN");
-    EXPECT_EQ(dates->GetAsDisplayString(1e9), u""); // beyond the calendar
+    EXPECT_EQ(dates->GetFormat().GetAsDisplayString(8951), u"07/04/2024");
+    EXPECT_EQ(dates->GetFormat().GetAsDisplayString(std::nan("")), u"NAN");
+    EXPECT_EQ(dates->GetFormat().GetAsDisplayString(1e9), u""); // beyond the calendar
     CAttribute* text = AddColumn(*t.table, u"T", {u"a"});
-    EXPECT_EQ(text->GetAsDisplayString(2.5), u"2.5");
-    EXPECT_EQ(text->GetAsDisplayString(std::nan("")), u"");
+    EXPECT_EQ(text->GetFormat().GetAsDisplayString(2.5), u"2.5");
+    EXPECT_EQ(text->GetFormat().GetAsDisplayString(std::nan("")), u"");
 }
 
 // Every standard format of every language writes a value so that reading it gives the value back (whole seconds,

@@ -268,13 +268,13 @@ TEST(AttributeTypeFile, ThePredicatesFollowTheFormat)
         ASSERT_EQ(c.fields.size(), 2u) << c.Where();
         ASSERT_EQ(a->SetFormatString(c.fields[0]), 1) << c.Where();
         const bool holds[] = {a->IsNumeric(),
-                              a->IsNumber(),
-                              a->IsDate(),
-                              a->IsTime(),
-                              a->IsDateTime(),
-                              a->IsTimeSpan(),
-                              a->IsDateOrDateTimeOnly(),
-                              a->IsDateTimeOnly()};
+                              a->GetFormat().IsNumber(),
+                              a->GetFormat().IsDate(),
+                              a->GetFormat().IsTime(),
+                              a->GetFormat().IsDateTime(),
+                              a->GetFormat().IsTimeSpan(),
+                              a->GetFormat().IsDateOrDateTimeOnly(),
+                              a->GetFormat().IsDateTimeOnly()};
         std::string actual = Utf8(GetValueTypeName(a->GetType()));
         for (size_t i = 0; i < std::size(names); ++i)
             actual += holds[i] ? std::string(" ") + names[i] : std::string();

@@ -36,10 +36,10 @@ std::string FirstValueNotWrittenBack(CAttribute* attribute, const std::vector<KS
     {
         size_t used = 0;
         bool ok = false;
-        const double number = attribute->ComputeNumericValue(value, &used, &ok);
+        const double number = attribute->GetFormat().ComputeNumericValue(value, &used, &ok);
         if (!ok || used != value.size())
             continue;
-        const KString written = attribute->GetAsDisplayString(number);
+        const KString written = attribute->GetFormat().GetAsDisplayString(number);
         if (written != value)
             return "\"" + platform::ToUtf8(value) + "\" written back as \"" + platform::ToUtf8(written) + "\"";
     }
@@ -96,9 +96,9 @@ TEST(GuessFormat, IntegersWithAFewTextsStayNumericWithAWarning)
     values.insert(values.end(), {u"n/a", u"unknown", u"", u"?"});
     CAttribute* a = GuessedColumn(*t.table, values);
     EXPECT_EQ(FormatOf(a), "####");
-    EXPECT_EQ(a->GetImportFormatString(), u"####");
-    EXPECT_TRUE(a->IsNumber());
-    EXPECT_TRUE(a->IsFormatDecided());
+    EXPECT_EQ(a->GetFormat().GetImportFormatString(), u"####");
+    EXPECT_TRUE(a->GetFormat().IsNumber());
+    EXPECT_TRUE(a->GetFormat().IsFormatDecided());
     EXPECT_EQ(a->CheckFormat(), 0);
     EXPECT_TRUE(a->HasFormatWarning());
     EXPECT_EQ(a->DetermineNoOfIllegalValues(), 3);
@@ -114,7 +114,7 @@ TEST(GuessFormat, TooFewNumbersMakeADecidedText)
     CAttribute* text = GuessedColumn(*t.table, {u"1", u"2", u"x", u"y", u"z"});
     EXPECT_EQ(FormatOf(text), "");
     EXPECT_EQ(text->GetType(), VALUE_TEXT);
-    EXPECT_TRUE(text->IsFormatDecided());
+    EXPECT_TRUE(text->GetFormat().IsFormatDecided());
     EXPECT_EQ(text->CheckFormat(), 1);
     EXPECT_FALSE(text->HasFormatWarning());
 }
@@ -124,7 +124,7 @@ TEST(GuessFormat, AnEmptyColumnIsGuessedLater)
     STableInLanguage english(1033);
     CAttribute* empty = GuessedColumn(*english.table, {u"", u""});
     EXPECT_EQ(FormatOf(empty), "");
-    EXPECT_FALSE(empty->IsFormatDecided());
+    EXPECT_FALSE(empty->GetFormat().IsFormatDecided());
     empty->AddValue(english.table->GetRecord(0), u"12");
     empty->AddValue(english.table->GetRecord(1), u"13");
     english.table->AnalyzeTable();
@@ -136,7 +136,7 @@ TEST(GuessFormat, ListsAndHeadersAreNotGuessedAGivenListIs)
     STableInLanguage english(1033);
     CAttribute* lists = GuessedColumn(*english.table, {u"|1|2|", u"3"});
     EXPECT_EQ(FormatOf(lists), "");
-    EXPECT_FALSE(lists->IsFormatDecided());
+    EXPECT_FALSE(lists->GetFormat().IsFormatDecided());
     EXPECT_EQ(lists->CheckFormat(), 1);
 
     CAttribute* header = english.table->CreateNewAttribute(ATTR_HEADER, false, u"H", nullptr, 1, false);
@@ -198,7 +198,7 @@ TEST(AnalyzeTable, FollowsTheOptions)
     CAttribute* n = AddColumn(*english.table, u"N", {u"10", u"9"});
     english.table->AnalyzeTable();
     EXPECT_EQ(FormatOf(n), "");
-    EXPECT_FALSE(n->IsFormatDecided());
+    EXPECT_FALSE(n->GetFormat().IsFormatDecided());
 
     english.options.m_bGuessFormatsAtImport = true;
     english.options.m_bCheckFormatsAtImport = false;
@@ -296,7 +296,7 @@ TEST(AnalyzeTable, GuessesAlikeOnOneCoreAndOnMany)
         {
             const CAttribute* attribute = table.FindAttributeFromIndex(a);
             out += platform::ToUtf8(attribute->GetName()) + "=" + FormatOf(attribute) + "#" +
-                   std::to_string(attribute->GetFormatId()) + (attribute->IsFormatDecided() ? " " : "? ");
+                   std::to_string(attribute->GetFormatId()) + (attribute->GetFormat().IsFormatDecided() ? " " : "? ");
         }
         return out + "formats " + std::to_string(table.GetFormatRegistry().GetFormatCount());
     };
