@@ -4,6 +4,7 @@
 
 #include "app/Commands.h"
 #include "display/TableLayout.h"
+#include "display/ViewModeSwitch.h"
 #include "engine/Table.h"
 #include "exchange/TableJson.h"
 
@@ -99,15 +100,9 @@ void CLayoutVerbs::Execute(CTable& table, const std::vector<std::string>& words,
         if (words.size() != 2)
             throw std::runtime_error(Text(9045));
         display::EViewMode mode;
-        if (words[1] == "full")
-            mode = display::VIEW_FULL;
-        else if (words[1] == "compressed")
-            mode = display::VIEW_COMPRESSED;
-        else if (words[1] == "overview")
-            mode = display::VIEW_OVERVIEW;
-        else
+        if (!display::ParseViewModeName(words[1], mode))
             throw std::runtime_error(Text(9046, {words[1]}));
-        layout.SetViewMode(mode, true, true);
+        display::SwitchViewMode(layout, mode);
     }
     else if (verb == "width-attribute")
     {
