@@ -14,9 +14,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QApplication>
 #include <QImage>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QUrl>
 #include <QScrollBar>
 
 #include <chrono>
@@ -224,6 +228,23 @@ TEST_F(ViewerWindow, TheZoomAnimatesThroughTheWindow)
     EXPECT_GE(elapsed, std::chrono::milliseconds(300));
     EXPECT_FALSE(Layout().IsAnimating());
     EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 3    Selected: 0");
+}
+
+TEST(ViewerDrop, ADroppedFileIsOpened)
+{
+    platform::SetResourceLanguage(ELanguage::English);
+    CMainWindow window;
+    EXPECT_FALSE(window.GetStepAction(EStep::Reset)->isEnabled()); // no table yet
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(std::string(KORVALIN_TEST_FOLDER) + "/data/towns.csv"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    ASSERT_NE(window.GetTable(), nullptr);
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin"));
+    EXPECT_EQ(window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 0");
 }
 
 TEST(ViewerText, TheWindowSpeaksTheChosenLanguage)
