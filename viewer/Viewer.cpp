@@ -25,6 +25,7 @@ namespace
 constexpr int kNoDisplay = 4221;
 constexpr int kImageWritten = 4222;
 constexpr int kImageNotWritten = 4223;
+constexpr int kDisplayUnreachable = 4225;
 
 std::string Text(int id, const std::string& argument = {})
 {
@@ -60,7 +61,7 @@ std::filesystem::path SampleTablePath()
 int RunViewer(const SViewRequest& request, std::ostream& out, std::ostream& err)
 {
     std::filesystem::path screenshot = request.m_screenshot;
-    const bool tellPath = screenshot.empty() && !HasDisplay();
+    bool tellPath = screenshot.empty() && !HasDisplay();
     if (tellPath)
     {
         out << Text(kNoDisplay) << '\n';
@@ -69,11 +70,25 @@ int RunViewer(const SViewRequest& request, std::ostream& out, std::ostream& err)
     g_bOffscreen = !screenshot.empty();
     if (g_bOffscreen)
         setenv("QT_QPA_PLATFORM", "offscreen", 1); // drawn without a display, whatever the environment names
+    else if (!std::getenv("QT_QPA_PLATFORM") || !*std::getenv("QT_QPA_PLATFORM"))
+    {
+        // A display that is named but cannot be reached falls back to the offscreen platform (Qt tries the list
+        // in order) instead of ending the process.
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        setenv("QT_QPA_PLATFORM", wayland && *wayland ? "wayland;xcb;offscreen" : "xcb;offscreen", 1);
+    }
     qInstallMessageHandler(FilterQtMessages);
     static int argc = 1;
     static char name[] = "korvalin";
     static char* argv[] = {name, nullptr};
     QApplication application(argc, argv);
+    if (screenshot.empty() && QGuiApplication::platformName() == QLatin1String("offscreen"))
+    {
+        out << Text(kDisplayUnreachable) << '\n';
+        screenshot = std::filesystem::temp_directory_path() / ("korvalin-view-" + std::to_string(getpid()) + ".png");
+        tellPath = true;
+        g_bOffscreen = true;
+    }
     CMainWindow window;
     const std::filesystem::path file = request.m_file.empty() ? SampleTablePath() : request.m_file;
     std::string error;

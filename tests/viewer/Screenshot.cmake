@@ -1,5 +1,5 @@
-# korvalin view FILE --screenshot PNG writes a real image and ends with 0; without a display and without
-# --screenshot it says so, writes the image into the temporary folder and names it.
+# korvalin view FILE --screenshot PNG writes a real image and ends with 0; without a display (or with one that
+# cannot be reached) and without --screenshot it says so, writes the image into the temporary folder and names it.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
@@ -36,6 +36,16 @@ if(NOT out MATCHES "^No display [^\n]*\nImage written: ([^\n]*korvalin-view-[0-9
 endif()
 set(temporary ${CMAKE_MATCH_1})
 check_png(${temporary} "view without a display")
+file(REMOVE ${temporary})
+
+# A display that is named but cannot be reached takes the same way instead of ending the process.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env DISPLAY=:4711 ${KORVALIN} view ${FILE}
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0 OR NOT out MATCHES "^The display cannot be reached[^\n]*\nImage written: ([^\n]*korvalin-view-[0-9]+\\.png)\n$")
+    message(FATAL_ERROR "view with an unreachable display: status ${status}: ${out} ${err}")
+endif()
+set(temporary ${CMAKE_MATCH_1})
+check_png(${temporary} "view with an unreachable display")
 file(REMOVE ${temporary})
 
 execute_process(COMMAND ${KORVALIN} view ${WORK}/missing.csv --screenshot ${WORK}/missing.png
