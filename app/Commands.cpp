@@ -19,6 +19,7 @@ constexpr int kDumpHelp = 9001;
 constexpr int kConvertHelp = 9002;
 constexpr int kRunHelp = 9003;
 constexpr int kEvalHelp = 9004;
+constexpr int kViewHelp = 9005;
 
 } // namespace
 
@@ -32,6 +33,8 @@ std::string GetCommandHelp(const std::string& command)
         return Text(kRunHelp);
     if (command == "eval")
         return Text(kEvalHelp);
+    if (command == "view")
+        return Text(kViewHelp);
     return "";
 }
 

@@ -34,6 +34,8 @@ int RunConvert(const std::vector<std::string>& args);
 int RunScript(const std::vector<std::string>& args);
 // korvalin eval FORMULA [--semicolons] [--json]: the value of a formula over a one-record table.
 int RunEval(const std::vector<std::string>& args);
+// korvalin view [FILE] [--mode M] [--screenshot PNG]: the table in the desktop viewer (ViewCommand.cpp).
+int RunView(const std::vector<std::string>& args);
 
 // ---- formulas (FormulaCommands.cpp) ----
 // Adds an expression attribute (kind 3) computed for every record. Throws with the message and the position when

@@ -8,8 +8,10 @@
 #include "platform/Resources.h"
 #include "selection/Command.h"
 #include "selection/CommandHistory.h"
+#include "selection/HistorySteps.h"
 #include "selection/TableSelection.h"
 
+#include <iterator>
 #include <ostream>
 #include <stdexcept>
 
@@ -18,16 +20,11 @@ namespace app
 
 namespace
 {
-constexpr int kCannotGoBack = 3905;
-constexpr int kCannotGoForward = 3906;
-constexpr int kCannotUndo = 3907;
-constexpr int kCannotRedo = 3908;
-constexpr int kCannotZoomIn = 3909;
-constexpr int kCannotExclude = 3910;
-constexpr int kCannotZoomOut = 3911;
+// The verbs of the steps, in the order of selection::EStep.
+constexpr const char* kStepVerbs[] = {"zoom-in", "exclude", "zoom-out", "reset", "back", "forward", "rewind",
+                                      "fast-forward", "undo", "redo"};
 constexpr int kNotExecuted = 3912; // "Das Kommando '%1' wurde nicht ausgeführt."
-constexpr int kStepNotTaken = 3913; // "Der Schritt '%1' wurde nicht ausgeführt."
-constexpr int kSortUsage = 9080;    // "sort: ATTRIBUT [descending] erwartet"
+constexpr int kSortUsage = 9080;   // "sort: ATTRIBUT [descending] erwartet"
 constexpr int kSortNoAttribute = 9081;
 constexpr int kSortDirection = 9082;
 
@@ -52,13 +49,12 @@ void PrintList(std::ostream& out, const char* title, const CCommandList& done, c
 
 bool IsHistoryVerb(const std::string& verb)
 {
-    for (const char* known : {"zoom-in", "exclude", "zoom-out", "reset", "sort", "back", "forward", "rewind",
-                              "fast-forward", "undo", "redo", "history"})
+    for (const char* known : kStepVerbs)
     {
         if (verb == known)
             return true;
     }
-    return false;
+    return verb == "sort" || verb == "history";
 }
 
 namespace
@@ -90,83 +86,21 @@ void RunHistoryVerb(CTable& table, const std::vector<std::string>& words, std::o
     if (words.size() > 1)
         throw std::runtime_error(verb + " takes no arguments");
     CTableSelection& selection = CTableSelection::Of(table);
-    CCommandHistory& history = selection.GetHistory();
-    if (verb == "zoom-in")
+    if (verb == "history")
     {
-        if (!selection.ZoomInPossible())
-            Fail(kCannotZoomIn);
-        if (!selection.ZoomIn())
-            Fail(kNotExecuted, u"Zoom-in");
-    }
-    else if (verb == "exclude")
-    {
-        if (!selection.ExcludePossible())
-            Fail(kCannotExclude);
-        if (!selection.Exclude())
-            Fail(kNotExecuted, u"Exclude");
-    }
-    else if (verb == "zoom-out")
-    {
-        if (!selection.ZoomOutPossible())
-            Fail(kCannotZoomOut);
-        if (!selection.ZoomOut())
-            Fail(kNotExecuted, u"Zoom-out");
-    }
-    else if (verb == "reset")
-    {
-        if (!selection.SubmitReset())
-            Fail(kNotExecuted, LoadResourceString(2558));
-    }
-    else if (verb == "back")
-    {
-        if (!history.GoBackPossible())
-            Fail(kCannotGoBack);
-        const KString caption = history.GetBackCaption();
-        if (!history.GoBack())
-            Fail(kStepNotTaken, caption);
-    }
-    else if (verb == "forward")
-    {
-        if (!history.GoForwardPossible())
-            Fail(kCannotGoForward);
-        const KString caption = history.GetForwardCaption();
-        if (!history.GoForward())
-            Fail(kStepNotTaken, caption);
-    }
-    else if (verb == "rewind")
-    {
-        if (!history.RewindPossible())
-            Fail(kCannotGoBack);
-        if (!history.Rewind())
-            Fail(kStepNotTaken, CCommandHistory::GetOperationCaption(CCommandHistory::OP_REWIND));
-    }
-    else if (verb == "fast-forward")
-    {
-        if (!history.FastForwardPossible())
-            Fail(kCannotGoForward);
-        if (!history.FastForward())
-            Fail(kStepNotTaken, CCommandHistory::GetOperationCaption(CCommandHistory::OP_FAST_FORWARD));
-    }
-    else if (verb == "undo")
-    {
-        if (!history.UndoPossible())
-            Fail(kCannotUndo);
-        const KString caption = history.GetUndoCaption();
-        if (!history.Undo())
-            Fail(kStepNotTaken, caption);
-    }
-    else if (verb == "redo")
-    {
-        if (!history.RedoPossible())
-            Fail(kCannotRedo);
-        const KString caption = history.GetRedoCaption();
-        if (!history.Redo())
-            Fail(kStepNotTaken, caption);
-    }
-    else if (verb == "history")
-    {
+        const CCommandHistory& history = selection.GetHistory();
         PrintList(out, "back", history.GetBackList(), history.GetForwardList());
         PrintList(out, "undo", history.GetUndoList(), history.GetRedoList());
+        return;
+    }
+    for (size_t i = 0; i < std::size(kStepVerbs); ++i)
+    {
+        if (verb != kStepVerbs[i])
+            continue;
+        const selection::SStepResult result = selection::TakeStep(selection, static_cast<selection::EStep>(i));
+        if (!result.IsTaken())
+            throw std::runtime_error(platform::ToUtf8(FormatResource(result.m_nMessage, {result.m_strArgument})));
+        return;
     }
 }
 

@@ -4,10 +4,10 @@
 
 #include "app/Commands.h"
 #include "display/TableLayout.h"
+#include "display/ViewModeSwitch.h"
 #include "engine/Table.h"
 #include "exchange/TableJson.h"
 #include "platform/Resources.h"
-#include "selection/TableSelection.h"
 
 #include <cerrno>
 #include <cmath>
@@ -101,17 +101,10 @@ void CLayoutVerbs::Execute(CTable& table, const std::vector<std::string>& words,
         if (words.size() != 2)
             throw std::runtime_error(Text(9045));
         display::EViewMode mode;
-        if (words[1] == "full")
-            mode = display::VIEW_FULL;
-        else if (words[1] == "compressed")
-            mode = display::VIEW_COMPRESSED;
-        else if (words[1] == "overview")
-            mode = display::VIEW_OVERVIEW;
-        else
+        if (!display::ParseViewModeName(words[1], mode))
             throw std::runtime_error(Text(9046, {words[1]}));
-        // Through a CModeSwitchCommand, which the layout carries out; nothing when the table is in the mode.
-        CTableSelection& selection = CTableSelection::Of(table);
-        if (selection.GetViewMode() != mode && table.GetAttributeCount() > 0 && !selection.SwitchToViewMode(mode))
+        // Through the mode-switch command, which the layout carries out; nothing when the table is in the mode.
+        if (!display::SwitchViewMode(layout, mode))
             throw std::runtime_error(platform::ToUtf8(FormatResource(3912, {LoadResourceString(
                 mode == display::VIEW_FULL ? 2756 : (mode == display::VIEW_COMPRESSED ? 2754 : 2758))})));
     }

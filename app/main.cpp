@@ -71,6 +71,8 @@ int main(int argc, char** argv)
             return app::RunScript(args);
         if (command == "eval")
             return app::RunEval(args);
+        if (command == "view")
+            return app::RunView(args);
         std::cerr << "korvalin: " << app::Text(9011, {command}) << '\n';
         return 2;
     }

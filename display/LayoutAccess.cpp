@@ -69,6 +69,11 @@ void SetRememberedViewMode(CTable& table, int mode)
     SelectionOf(table).SetRememberedViewMode(mode);
 }
 
+bool SubmitViewMode(CTable& table, int mode)
+{
+    return SelectionOf(table).SwitchToViewMode(mode);
+}
+
 bool IsCompressed(const CTable& table)
 {
     return SelectionOf(table).IsCompressedMode();

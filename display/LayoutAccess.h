@@ -37,6 +37,9 @@ std::unique_ptr<CViewModeLink, void (*)(CViewModeLink*)> FollowViewModes(CTable&
                                                                          std::function<void(int, bool)> switchMode);
 // The mode a reset restores (1, 2 or 3).
 void SetRememberedViewMode(CTable& table, int mode);
+// Submits the command that switches the table to mode (1, 2 or 3) as a step of the query; the table's layout
+// carries it out. False when nothing was submitted (no attributes, already in the mode) or the step was refused.
+bool SubmitViewMode(CTable& table, int mode);
 
 bool IsCompressed(const CTable& table);
 void SetCompressedFlag(CTable& table, bool on);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Korvalin and runs the whole test suite: in Release; again in Release
 # with the plain text scanning paths (KORVALIN_PORTABLE_SCAN: no SSE2; the tests
-# labelled slow are left out there); and again under AddressSanitizer +
+# labelled slow and the viewer, which scans no text of its own, are left out
+# there); and again under AddressSanitizer +
 # UndefinedBehaviorSanitizer; then fuzzes the readers for a bounded time
 # (KORVALIN_FUZZ_SECONDS per target, default 60; 0 skips). Installs what is
 # missing first. Exits non-zero on any failure.
@@ -33,7 +34,7 @@ if [ -x build/bin/example_host ]; then
 fi
 CTEST_ARGS=(-LE slow)
 run_suite build-portable -DCMAKE_BUILD_TYPE=Release -DKORVALIN_PORTABLE_SCAN=ON -DKORVALIN_LTO=OFF \
-    -DKORVALIN_BUILD_BENCH=OFF
+    -DKORVALIN_BUILD_BENCH=OFF -DKORVALIN_VIEWER=OFF
 CTEST_ARGS=()
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -1,0 +1,265 @@
+// The table window drawn offscreen: the pixels at the places the layout gives, the actions against the engine.
+
+#include "display/TableLayout.h"
+#include "engine/Attribute.h"
+#include "engine/Record.h"
+#include "engine/Table.h"
+#include "options/OptionSet.h"
+#include "platform/Resources.h"
+#include "selection/CommandHistory.h"
+#include "selection/TableSelection.h"
+#include "viewer/MainWindow.h"
+#include "viewer/TableView.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QScrollBar>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+
+using namespace viewer;
+using selection::EStep;
+
+namespace
+{
+
+// One application object for every test, on the offscreen platform.
+class CQtEnvironment final : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        m_pApplication = std::make_unique<QApplication>(m_argc, m_argv);
+    }
+    void TearDown() override { m_pApplication.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "viewer_tests";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_pApplication;
+};
+[[maybe_unused]] testing::Environment* const g_environment = testing::AddGlobalTestEnvironment(new CQtEnvironment);
+
+class ViewerWindow : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        platform::SetResourceLanguage(ELanguage::English);
+        std::string error;
+        ASSERT_TRUE(m_window.OpenFile(std::filesystem::path(KORVALIN_TEST_FOLDER) / "data/towns.csv", &error)) << error;
+        m_window.resize(900, 400);
+        m_window.show();
+        QApplication::processEvents();
+        Layout().SetAnimationSuppressed(true); // each test says when it wants an animation
+    }
+
+    CTableView& View() { return *m_window.GetView(); }
+    display::CTableLayout& Layout() { return *View().GetLayout(); }
+    CTable& Table() { return *m_window.GetTable(); }
+    CAttribute* Attribute(const char16_t* name) { return Table().FindAttribute(name); }
+    CRecord* Record(long index) { return Table().GetAllRecords().GetRecord(index); }
+    QImage Render() { return View().viewport()->grab().toImage(); }
+    // The colour one pixel inside the top left corner of a record's cell (clear of its text).
+    QRgb CellColour(const QImage& image, const char16_t* attribute, long record)
+    {
+        const QRect cell = View().CellRect(Attribute(attribute), Record(record));
+        EXPECT_FALSE(cell.isEmpty()) << "record " << record;
+        return image.pixel(cell.left() + 1, cell.top() + 1);
+    }
+    void Click(QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), View().viewport()->mapToGlobal(QPointF(at)),
+                          Qt::LeftButton, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(View().viewport(), &press);
+    }
+    void ClickValue(const char16_t* attribute, long record, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        Click(View().CellRect(Attribute(attribute), Record(record)).center(), modifiers);
+    }
+    bool Enabled(EStep step) { return m_window.GetStepAction(step)->isEnabled(); }
+
+    CMainWindow m_window;
+};
+
+// Records of towns.csv: 0 Bern, 1 Basel, 2 Bern, 3 Genf, 4 Zürich, 5 Bern.
+
+TEST_F(ViewerWindow, AClickedValueIsHighlightedWithTheOtherCellsOfItsRecords)
+{
+    ClickValue(u"city", 0);
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 3");
+    const QImage image = Render();
+    for (long bern : {0L, 2L, 5L})
+    {
+        EXPECT_EQ(CellColour(image, u"city", bern), kSelectedValueColour) << bern;
+        EXPECT_EQ(CellColour(image, u"kind", bern), kSelectedRecordColour) << bern;
+    }
+    EXPECT_EQ(CellColour(image, u"city", 1), kCellColour);
+    EXPECT_EQ(CellColour(image, u"size", 3), kCellColour);
+
+    // Ctrl adds a value; a plain click starts again.
+    ClickValue(u"city", 3, Qt::ControlModifier);
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 4");
+    ClickValue(u"kind", 4);
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 1");
+    EXPECT_EQ(CellColour(Render(), u"city", 0), kCellColour);
+}
+
+TEST_F(ViewerWindow, ShiftTakesTheValuesBetweenInTheirOrder)
+{
+    ClickValue(u"city", 1);                     // Basel
+    ClickValue(u"city", 3, Qt::ShiftModifier); // to Genf: Basel, Bern, Genf
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 5");
+    EXPECT_EQ(CellColour(Render(), u"city", 4), kCellColour); // Zürich is beyond
+}
+
+TEST_F(ViewerWindow, ANameClickSelectsTheAttribute)
+{
+    const QRect cell = View().CellRect(Attribute(u"kind"), Record(0));
+    Click(QPoint(View().GetNameColumnWidth() / 2, cell.center().y()));
+    EXPECT_TRUE(CTableSelection::Of(Table()).IsSelected(Attribute(u"kind")));
+    EXPECT_EQ(Render().pixel(2, cell.top() + 1), kSelectedValueColour);
+}
+
+TEST_F(ViewerWindow, ActionsFollowTheEngineAndZoomingInRefusesTheOtherRecords)
+{
+    for (EStep step : {EStep::ZoomIn, EStep::Exclude, EStep::ZoomOut, EStep::Back, EStep::Forward, EStep::Undo,
+                       EStep::Redo})
+        EXPECT_FALSE(Enabled(step)) << static_cast<int>(step);
+    EXPECT_TRUE(Enabled(EStep::Reset));
+
+    ClickValue(u"city", 0);
+    EXPECT_TRUE(Enabled(EStep::ZoomIn));
+    EXPECT_TRUE(Enabled(EStep::Exclude));
+    EXPECT_FALSE(Enabled(EStep::ZoomOut));
+    m_window.GetStepAction(EStep::ZoomIn)->trigger();
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 3    Selected: 3");
+    const QImage image = Render();
+    for (long refused : {1L, 3L, 4L})
+        EXPECT_EQ(CellColour(image, u"size", refused), kRefusedColour) << refused;
+    EXPECT_EQ(CellColour(image, u"city", 0), kSelectedValueColour);
+
+    // Back carries the history's caption; going back enables forward.
+    QAction* back = m_window.GetStepAction(EStep::Back);
+    ASSERT_TRUE(back->isEnabled());
+    EXPECT_EQ(back->text().toStdU16String(), CTableSelection::Of(Table()).GetHistory().GetBackCaption());
+    EXPECT_TRUE(back->toolTip().startsWith("Back: ")) << back->toolTip().toStdString();
+    EXPECT_TRUE(Enabled(EStep::ZoomOut));
+    back->trigger();
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 3");
+    EXPECT_FALSE(Enabled(EStep::Back));
+    EXPECT_TRUE(Enabled(EStep::Forward));
+    m_window.GetStepAction(EStep::Forward)->trigger();
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 3    Selected: 3");
+    m_window.GetStepAction(EStep::Reset)->trigger();
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 0");
+}
+
+TEST_F(ViewerWindow, OverviewBarsSpanTheirRecordsPixels)
+{
+    m_window.GetModeAction(display::VIEW_OVERVIEW)->trigger();
+    ASSERT_EQ(Layout().GetViewMode(), display::VIEW_OVERVIEW);
+    EXPECT_TRUE(m_window.GetModeAction(display::VIEW_OVERVIEW)->isChecked());
+    CAttribute* city = Attribute(u"city");
+    const QImage image = Render();
+    const int top = View().CellRect(city, Record(0)).top() + 1;
+    bool sawBern = false;
+    for (const display::SValueBar& bar : Layout().GetValueBars(*city))
+    {
+        const int left = View().GetNameColumnWidth() + static_cast<int>(bar.m_dLeft);
+        const int right = View().GetNameColumnWidth() + static_cast<int>(bar.m_dLeft + bar.m_dWidth);
+        if (bar.m_nCount == 3)
+        {
+            sawBern = true;
+            // Bern's three records of six share half of the data area.
+            EXPECT_NEAR(bar.m_dWidth, Layout().GetAvailableWidth() / 2.0, 1.0);
+        }
+        // The bar is one piece: its colour from its left edge to its border line, which ends it.
+        for (int x = left + 1; x < right - 1; x += 3)
+            ASSERT_EQ(image.pixel(x, top), kBarColour) << x;
+        EXPECT_EQ(image.pixel(right - 1, top), kGridColour);
+    }
+    EXPECT_TRUE(sawBern);
+
+    // A selected value's bar is highlighted where the layout puts it in its own line.
+    ClickValue(u"size", 1); // size 1: Basel and the last Bern
+    const QRect cell = View().CellRect(Attribute(u"size"), Record(1));
+    EXPECT_EQ(Render().pixel(cell.left() + 1, cell.top() + 1), kSelectedValueColour);
+}
+
+TEST_F(ViewerWindow, TheCompressedTableFitsTheWindowAndTheFullTableScrolls)
+{
+    m_window.GetModeAction(display::VIEW_COMPRESSED)->trigger();
+    const int dataWidth = View().viewport()->width() - View().GetNameColumnWidth();
+    EXPECT_LE(Layout().GetTotalGridWidth(), dataWidth);
+    EXPECT_EQ(View().horizontalScrollBar()->maximum(), 0);
+    m_window.GetModeAction(display::VIEW_FULL)->trigger();
+    Layout().SetColumnWidth(300);
+    View().Refresh();
+    ASSERT_GT(View().horizontalScrollBar()->maximum(), 0);
+    View().horizontalScrollBar()->setValue(600); // records 2 and 3 in view
+    const QRect third = View().CellRect(Attribute(u"city"), Record(2));
+    EXPECT_EQ(third.left(), View().GetNameColumnWidth());
+    ClickValue(u"city", 3);
+    EXPECT_EQ(CellColour(Render(), u"city", 3), kSelectedValueColour);
+    EXPECT_EQ(CTableSelection::Of(Table()).CountSelectedRecords(), 1); // Genf, the record under the click
+}
+
+TEST_F(ViewerWindow, TheZoomAnimatesThroughTheWindow)
+{
+    Table().GetOptions().m_nAnimated = 3; // fast: 300 ms
+    Layout().SetAnimationSuppressed(false);
+    ClickValue(u"city", 0);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_window.TakeStep(EStep::Exclude));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(300));
+    EXPECT_FALSE(Layout().IsAnimating());
+    EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 3    Selected: 0");
+}
+
+TEST(ViewerDrop, ADroppedFileIsOpened)
+{
+    platform::SetResourceLanguage(ELanguage::English);
+    CMainWindow window;
+    EXPECT_FALSE(window.GetStepAction(EStep::Reset)->isEnabled()); // no table yet
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(std::string(KORVALIN_TEST_FOLDER) + "/data/towns.csv"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    ASSERT_NE(window.GetTable(), nullptr);
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin"));
+    EXPECT_EQ(window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 0");
+}
+
+TEST(ViewerText, TheWindowSpeaksTheChosenLanguage)
+{
+    platform::SetResourceLanguage(ELanguage::German);
+    CMainWindow window;
+    std::string error;
+    ASSERT_TRUE(window.OpenFile(std::filesystem::path(KORVALIN_TEST_FOLDER) / "data/towns.csv", &error));
+    EXPECT_EQ(window.GetStatusText(), "Objekte: 6    Qualifiziert: 6    Selektiert: 0");
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin"));
+    EXPECT_EQ(window.GetStepAction(EStep::Undo)->text(), "&Rückgängig");
+    EXPECT_FALSE(window.OpenFile("/nonexistent/table.csv", &error));
+    EXPECT_NE(error.find("/nonexistent/table.csv"), std::string::npos);
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin")); // the shown table stays
+    platform::SetResourceLanguage(ELanguage::English);
+}
+
+} // namespace

@@ -1,0 +1,103 @@
+#pragma once
+// CTableView: the data area of a table window. One line per attribute (the names in a fixed column on the left,
+// headers with their open or closed symbol), one column per record at the left edge and width the table's
+// CTableLayout gives; in the overview each line orders the records by its own values, so that equal values form
+// bars. Refused records are grey, selected values and the other cells of selected records highlighted. A repaint
+// asks the layout only for the records under the visible pixels. Clicks select values (Ctrl adds, Shift takes
+// the range of values in order) and attributes; a click on a header's symbol opens or closes it.
+//
+// The view is the layout's window (display::CLayoutWindow): the zoom and compression animations repaint it frame
+// by frame and wait by processing the window's events other than the user's input.
+//
+// Threading: the GUI thread.
+
+#include "display/TableLayout.h"
+
+#include <QAbstractScrollArea>
+#include <QRgb>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CAttribute;
+class CTable;
+class QMenu;
+struct CRecord;
+
+namespace viewer
+{
+
+// The colours of the cells.
+constexpr QRgb kCellColour = 0xffffffff;
+constexpr QRgb kSelectedValueColour = 0xff1f6fc5;  // a cell whose value is selected
+constexpr QRgb kSelectedRecordColour = 0xffcfe3f7; // the other cells of a selected record
+constexpr QRgb kRefusedColour = 0xffc8c8c8;        // a record that is not qualified
+constexpr QRgb kBarColour = 0xffe9eef3;            // a value bar of the overview, and runs in the compressed table
+constexpr QRgb kHeaderLineColour = 0xffdde3ea;     // the line of a header attribute
+constexpr QRgb kGridColour = 0xffb4bcc6;
+
+class CTableView final : public QAbstractScrollArea, public display::CLayoutWindow
+{
+public:
+    explicit CTableView(QWidget* parent = nullptr);
+    ~CTableView() override;
+
+    // Shows table (borrowed; null shows nothing) with a new layout.
+    void SetTable(CTable* table);
+    CTable* GetTable() const { return m_pTable; }
+    display::CTableLayout* GetLayout() const { return m_pLayout.get(); }
+    // Told after every change of the selection by the user.
+    void SetSelectionChangedHandler(std::function<void()> handler) { m_onSelectionChanged = std::move(handler); }
+    // The menu shown on a right click (borrowed).
+    void SetContextMenu(QMenu* menu) { m_pContextMenu = menu; }
+    // Takes up what changed in the table (records, flags, mode, attributes): lines, widths, scroll bars, repaint.
+    void Refresh();
+
+    // ---- geometry, in viewport pixels ----
+    int GetNameColumnWidth() const { return m_nNameWidth; }
+    int GetLineHeight() const { return m_nLineHeight; }
+    // The attributes drawn as lines, in order (hidden ones and those under closed headers left out).
+    const std::vector<CAttribute*>& GetLines() const { return m_lines; }
+    // The rectangle of a record's cell in an attribute's line (empty when the line or the record is not laid out).
+    QRect CellRect(CAttribute* attribute, const CRecord* record);
+    // The attribute of the line at y, null when none.
+    CAttribute* AttributeAt(int y) const;
+
+    // ---- display::CLayoutWindow ----
+    void Wait(int ms) override;
+    void RepaintData() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void RebuildLines();
+    void UpdateGeometry();
+    // The x of the data area's pixel 0 in the layout's coordinates.
+    int ScrollX() const;
+    int LineTop(int line) const;
+    // The layout line an attribute is drawn along: its own order in the overview, the display list otherwise.
+    CAttribute* LineKey(CAttribute* attribute) const;
+    void PaintName(class QPainter& painter, CAttribute* attribute, int top);
+    void PaintValues(class QPainter& painter, CAttribute* attribute, int top);
+    bool IsRecordSelected(const CRecord* record) const;
+    void ClickValue(CAttribute* attribute, CRecord* record, Qt::KeyboardModifiers modifiers);
+    void SelectionChanged();
+
+    CTable* m_pTable = nullptr;                           // borrowed
+    std::unique_ptr<display::CTableLayout> m_pLayout;     // the layout of m_pTable; null without a table
+    std::vector<CAttribute*> m_lines;                     // the attributes drawn, top to bottom
+    int m_nNameWidth = 200;                               // the fixed column of the names
+    int m_nLineHeight = 20;
+    QMenu* m_pContextMenu = nullptr;                      // borrowed
+    std::function<void()> m_onSelectionChanged;
+    CAttribute* m_pAnchorAttribute = nullptr;             // the attribute of the last plain or Ctrl click
+    const char16_t* m_pAnchorValue = nullptr;             // and its value: Shift selects from here
+};
+
+} // namespace viewer
