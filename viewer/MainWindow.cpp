@@ -1,6 +1,7 @@
 #include "viewer/MainWindow.h"
 
 #include "display/ViewModeSwitch.h"
+#include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "files/TableOpener.h"
 #include "platform/Resources.h"
@@ -46,6 +47,8 @@ constexpr int kOpenTitle = 4218;
 constexpr int kOpenFilter = 4219;
 constexpr int kNotRead = 4220;
 constexpr int kToolbar = 4224;
+constexpr int kSortTexts[2] = {4226, 4227};
+constexpr int kSortCaptions[2] = {2710, 4228}; // "Sortieren nach '%1'", "Absteigend sortieren nach '%1'"
 
 QString Resource(int id, std::initializer_list<KStringView> args = {})
 {
@@ -134,6 +137,22 @@ void CMainWindow::CreateActions()
             context->addAction(GetStepAction(step));
             toolbar->addAction(GetStepAction(step));
         }
+    }
+
+    query->addSeparator();
+    context->addSeparator();
+    toolbar->addSeparator();
+    const QStyle::StandardPixmap sortIcons[2] = {QStyle::SP_ArrowUp, QStyle::SP_ArrowDown};
+    for (int i = 0; i < 2; ++i)
+    {
+        QAction* action = new QAction(Resource(kSortTexts[i]), this);
+        action->setIcon(style()->standardIcon(sortIcons[i]));
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | (i ? Qt::Key_Down : Qt::Key_Up)));
+        connect(action, &QAction::triggered, this, [this, descending = i == 1] { SortRecords(descending); });
+        query->addAction(action);
+        context->addAction(action);
+        toolbar->addAction(action);
+        m_sorts[static_cast<size_t>(i)] = action;
     }
 
     QMenu* view = menuBar()->addMenu(Resource(kViewMenu));
@@ -246,6 +265,21 @@ void CMainWindow::SetViewMode(display::EViewMode mode)
     TableChanged();
 }
 
+bool CMainWindow::SortRecords(bool descending)
+{
+    CAttribute* attribute = m_pView->GetCurrentAttribute();
+    display::CTableLayout* layout = m_pView->GetLayout();
+    if (!m_pTable || !attribute || (layout && layout->IsAnimating()))
+        return false;
+    // The step turns the attribute's direction round first when it points the other way.
+    const bool sorted = CTableSelection::Of(*m_pTable).SortRecords(attribute, descending != attribute->IsReverseSort());
+    if (!sorted)
+        statusBar()->showMessage(Resource(3912, {Resource(kSortCaptions[descending ? 1 : 0], {attribute->GetName()})
+                                                     .toStdU16String()}));
+    TableChanged();
+    return sorted;
+}
+
 void CMainWindow::TableChanged()
 {
     m_pView->Refresh();
@@ -275,6 +309,14 @@ void CMainWindow::UpdateActions()
         action->setEnabled(possible);
         action->setText(ToQString(caption));
         action->setToolTip(QString(ToQString(caption)).remove(QLatin1Char('&')));
+    }
+    CAttribute* current = m_pView->GetCurrentAttribute();
+    for (int i = 0; i < 2; ++i)
+    {
+        QAction* sort = m_sorts[static_cast<size_t>(i)];
+        sort->setEnabled(current != nullptr);
+        sort->setToolTip(current ? Resource(kSortCaptions[i], {current->GetName()})
+                                 : QString(Resource(kSortTexts[i])).remove(QLatin1Char('&')));
     }
     const display::CTableLayout* layout = m_pView->GetLayout();
     for (QAction* mode : m_modes)

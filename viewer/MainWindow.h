@@ -1,6 +1,6 @@
 #pragma once
-// CMainWindow: the table window. It holds one table and its CTableView, and offers the zooms, the history steps
-// and the three view modes from its menu, its toolbar, the view's context menu and keys; each is enabled only
+// CMainWindow: the table window. It holds one table and its CTableView, and offers the zooms, the history steps,
+// sorting by the attribute clicked last and the three view modes from its menu, its toolbar, the view's context menu and keys; each is enabled only
 // while the engine says it is possible, and the history steps carry their captions from the histories (menu text
 // and tooltip). The status bar counts the records, the qualified and the selected ones. A file comes in through
 // File > Open, by dropping it on the window, or from the command line. Every text is a string resource.
@@ -41,11 +41,15 @@ public:
     bool TakeStep(selection::EStep step);
     // Switches the view mode (animated when the table animates).
     void SetViewMode(display::EViewMode mode);
+    // Sorts the records by the attribute clicked last, ascending or descending (a step of the query); false
+    // when there is no such attribute or the step was not taken.
+    bool SortRecords(bool descending);
 
     CTable* GetTable() const { return m_pTable.get(); }
     CTableView* GetView() const { return m_pView; }
     QAction* GetStepAction(selection::EStep step) const { return m_steps[static_cast<size_t>(step)]; }
     QAction* GetModeAction(display::EViewMode mode) const;
+    QAction* GetSortAction(bool descending) const { return m_sorts[descending ? 1 : 0]; }
     // The counts of the status bar, as shown.
     QString GetStatusText() const;
     // Enables the actions as the engine allows and gives them their captions; updates the status bar.
@@ -67,6 +71,7 @@ private:
     QLabel* m_pCounts = nullptr;      // owned by the status bar
     std::array<QAction*, kStepCount> m_steps{}; // by selection::EStep; owned by the window
     std::array<QAction*, 3> m_modes{};          // full, compressed, overview
+    std::array<QAction*, 2> m_sorts{};          // ascending, descending
     std::filesystem::path m_file;               // the file of the table
 };
 

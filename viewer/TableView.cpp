@@ -71,6 +71,7 @@ void CTableView::SetTable(CTable* table)
     m_pTable = table;
     m_pAnchorAttribute = nullptr;
     m_pAnchorValue = nullptr;
+    m_pCurrentAttribute = nullptr;
     if (table)
     {
         m_pLayout = std::make_unique<display::CTableLayout>(*table);
@@ -89,6 +90,8 @@ void CTableView::Refresh()
         m_pAnchorAttribute = nullptr;
         m_pAnchorValue = nullptr;
     }
+    if (m_pCurrentAttribute && std::find(m_lines.begin(), m_lines.end(), m_pCurrentAttribute) == m_lines.end())
+        m_pCurrentAttribute = nullptr;
     UpdateGeometry();
     viewport()->update();
 }
@@ -342,6 +345,7 @@ void CTableView::mousePressEvent(QMouseEvent* event)
     if (!attribute)
         return;
     CTableSelection& selection = CTableSelection::Of(*m_pTable);
+    m_pCurrentAttribute = attribute;
     if (at.x() < m_nNameWidth)
     {
         const int symbol = attribute->GetIndent() * kIndentStep + kTextPadding;

@@ -63,6 +63,8 @@ public:
     QRect CellRect(CAttribute* attribute, const CRecord* record);
     // The attribute of the line at y, null when none.
     CAttribute* AttributeAt(int y) const;
+    // The attribute whose name or value was clicked last (what the sort buttons sort by); null when none.
+    CAttribute* GetCurrentAttribute() const { return m_pCurrentAttribute; }
 
     // ---- display::CLayoutWindow ----
     void Wait(int ms) override;
@@ -98,6 +100,7 @@ private:
     std::function<void()> m_onSelectionChanged;
     CAttribute* m_pAnchorAttribute = nullptr;             // the attribute of the last plain or Ctrl click
     const char16_t* m_pAnchorValue = nullptr;             // and its value: Shift selects from here
+    CAttribute* m_pCurrentAttribute = nullptr;            // the attribute clicked last, name or value
 };
 
 } // namespace viewer

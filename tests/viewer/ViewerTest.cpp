@@ -167,6 +167,34 @@ TEST_F(ViewerWindow, ActionsFollowTheEngineAndZoomingInRefusesTheOtherRecords)
     EXPECT_EQ(m_window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 0");
 }
 
+TEST_F(ViewerWindow, TheSortButtonsSortByTheAttributeClickedLastAndGoBack)
+{
+    QAction* ascending = m_window.GetSortAction(false);
+    QAction* descending = m_window.GetSortAction(true);
+    EXPECT_FALSE(ascending->isEnabled()); // nothing clicked yet
+    ClickValue(u"city", 3);
+    ASSERT_TRUE(descending->isEnabled());
+    EXPECT_EQ(descending->toolTip(), "Sort by 'city' descending");
+    descending->trigger();
+    // Zürich, Genf, Bern (three, in their earlier order), Basel: the columns left to right.
+    auto order = [this]
+    {
+        std::vector<long> records;
+        for (long i = 0; i < Layout().GetLineCount(); ++i)
+            records.push_back(Layout().GetLineRecord(i)->m_nRecordNumber);
+        return records;
+    };
+    EXPECT_EQ(order(), (std::vector<long>{4, 3, 0, 2, 5, 1}));
+    // The view draws Zürich's column first now (the table's records are in the new order too).
+    EXPECT_EQ(Record(0)->m_nRecordNumber, 4);
+    EXPECT_LT(View().CellRect(Attribute(u"city"), Record(0)).left(),
+              View().CellRect(Attribute(u"city"), Record(5)).left());
+    ascending->trigger();
+    EXPECT_EQ(order(), (std::vector<long>{1, 0, 2, 5, 3, 4}));
+    m_window.GetStepAction(EStep::Back)->trigger();
+    EXPECT_EQ(order(), (std::vector<long>{4, 3, 0, 2, 5, 1}));
+}
+
 TEST_F(ViewerWindow, OverviewBarsSpanTheirRecordsPixels)
 {
     m_window.GetModeAction(display::VIEW_OVERVIEW)->trigger();
