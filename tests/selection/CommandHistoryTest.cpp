@@ -401,9 +401,7 @@ TEST_F(CommandHistory, TheFactoryMakesKnownClassesOnly)
         EXPECT_STREQ(e.what(), "Unbekannte Kommandoklasse 'CSortCommandX'.");
     }
     EXPECT_FALSE(IsKnownCommandClass(u"CCommand"));
-    EXPECT_EQ(DisplayClassNameOf(u"CSetAttributeCommand"), u"Attribute Set");
     EXPECT_EQ(DisplayClassNameOf(u"CHideRecordsCommand"), u"Records Hide");
-    EXPECT_EQ(DisplayClassNameOf(u"CResetCommand"), u"Reset");
     EXPECT_EQ(CResetCommand(&table).GetDisplayClassName(), u"Reset");
 
     // A clone into another table maps the attribute by name and keeps the values by text.
