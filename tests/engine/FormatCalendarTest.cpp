@@ -1,4 +1,4 @@
-// Day numbers, the parts of a day and automation dates.
+// Day numbers and the parts of a day (automation dates: AutomationDateTest in tests/platform).
 
 #include "engine/Calendar.h"
 
@@ -82,21 +82,6 @@ TEST(Calendar, LeapYearsAndMonthLengths)
     EXPECT_FALSE(calendar::IsValidDate(10000, 1, 1));
     EXPECT_FALSE(calendar::IsValidDate(2023, 2, 29));
     EXPECT_TRUE(calendar::IsValidDate(2024, 2, 29));
-}
-
-TEST(Calendar, AutomationDatesAreContinuousAfterConversion)
-{
-    EXPECT_EQ(calendar::ToAutomationDate(0), 36526);
-    EXPECT_EQ(calendar::ToAutomationDate(-36526), 0);
-    EXPECT_EQ(calendar::ToAutomationDate(-36528), -2);
-    // 29 December 1899, 06:00 is -1.25 as an automation date (the time counts forward from the day).
-    EXPECT_EQ(calendar::ToAutomationDate(-36527 + 0.25), -1.25);
-    EXPECT_EQ(calendar::FromAutomationDate(-1.25), -36527 + 0.25);
-    EXPECT_EQ(calendar::FromAutomationDate(-1.75), -36526.25);
-    EXPECT_EQ(calendar::FromAutomationDate(-0.5), -36526 + 0.5); // the same moment as +0.5
-    EXPECT_EQ(calendar::FromAutomationDate(45000.5), 45000.5 - 36526);
-    for (double day = -40000.0; day < 40000.0; day += 123.125)
-        ASSERT_EQ(calendar::FromAutomationDate(calendar::ToAutomationDate(day)), day) << day;
 }
 
 TEST(Calendar, PartsOfADay)

@@ -124,47 +124,6 @@ TEST_F(StorageValueStore, TextsThatMayBeReadAheadAreCopiedInStepsAndTheRestStays
     EXPECT_TRUE(store.Validate());
 }
 
-TEST_F(StorageValueStore, StoredTextsAreMeasuredAndComparedAsTheirUnits)
-{
-    // Texts of 0 to 40 units and the same with one unit changed, cut short or made longer at every place:
-    // measured and compared a step of units at a time as unit by unit.
-    std::vector<const char16_t*> stored;
-    std::vector<KString> texts;
-    for (size_t length = 0; length <= 40; ++length)
-    {
-        KString text;
-        for (size_t i = 0; i < length; ++i)
-            text += static_cast<char16_t>(i % 5 == 4 ? 0xFFFF - i : u'a' + i % 26);
-        texts.push_back(text);
-        for (size_t at = 0; at < length; ++at)
-        {
-            KString changed = text;
-            changed[at] = static_cast<char16_t>(changed[at] + (at % 2 ? 1 : -1));
-            texts.push_back(changed);
-            texts.push_back(text.substr(0, at));
-        }
-        texts.push_back(text + u"z");
-    }
-    for (const KString& text : texts)
-        stored.push_back(store.AllocateValue(text));
-    std::mt19937 random(5);
-    for (size_t i = 0; i < stored.size(); ++i)
-    {
-        ASSERT_EQ(platform::MeasureText(CValueStore::Padded(stored[i])), texts[i].size()) << i;
-        // Each text against its neighbours (its variants) and a few others.
-        for (size_t j : {i, i + 1, i + 2, static_cast<size_t>(random() % stored.size())})
-        {
-            if (j >= stored.size())
-                continue;
-            const int expected = texts[i] < texts[j] ? -1 : texts[j] < texts[i] ? 1 : 0;
-            ASSERT_EQ(platform::CompareTexts(CValueStore::Padded(stored[i]), CValueStore::Padded(stored[j])), expected)
-                << i << " " << j;
-            ASSERT_EQ(platform::SameText(CValueStore::Padded(stored[i]), CValueStore::Padded(stored[j])), expected == 0)
-                << i << " " << j;
-        }
-    }
-}
-
 TEST_F(StorageValueStore, StartsANewBlockWhenARequestDoesNotFit)
 {
     // 999 characters and the terminator take 2000 bytes: exactly ten to a block.

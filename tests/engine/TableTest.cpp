@@ -1,7 +1,6 @@
 #include "TableTestSupport.h"
 
 #include "engine/Table.h"
-#include "options/OptionSet.h"
 
 #include <gtest/gtest.h>
 
@@ -256,16 +255,6 @@ TEST(Observer, ToldOfAttributesAddedAndDeleted)
     table.DeleteAttribute(a);
     table.ClearTable();
     EXPECT_EQ(observer.events, (std::vector<std::u16string>{u"+A", u"+B", u"-A", u"-B"}));
-}
-
-TEST(Options, TableFollowsTheSharedOptionSet)
-{
-    COptionSet options;
-    options.m_bUseMulticores = false;
-    CTable table(&options);
-    EXPECT_FALSE(table.UseMulticores());
-    options.m_bUseMulticores = true;
-    EXPECT_TRUE(table.UseMulticores());
 }
 
 TEST(StatusMessages, TasksOfAParallelStepDoNotTouchTheStackOfTheThreadThatHoldsIt)

@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <sstream>
 
 namespace
@@ -191,36 +189,13 @@ TEST(OptionSet, ResetDefaultsRestoresEverythingButTheLanguage)
 namespace
 {
 
-// LANG for one test, with LC_ALL and LC_MESSAGES removed; restored afterwards.
-class CLangForTest
+// LANG for one test, with LC_ALL and LC_MESSAGES removed.
+struct SLangForTest
 {
-public:
-    explicit CLangForTest(const char* lang)
+    explicit SLangForTest(const char* value) : all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr), lang("LANG", value)
     {
-        for (size_t i = 0; i < 3; ++i)
-        {
-            const char* before = std::getenv(kNames[i]);
-            m_before[i] = before ? std::optional<std::string>(before) : std::nullopt;
-            unsetenv(kNames[i]);
-        }
-        setenv("LANG", lang, 1);
     }
-    ~CLangForTest()
-    {
-        for (size_t i = 0; i < 3; ++i)
-        {
-            if (m_before[i])
-                setenv(kNames[i], m_before[i]->c_str(), 1);
-            else
-                unsetenv(kNames[i]);
-        }
-    }
-    CLangForTest(const CLangForTest&) = delete;
-    CLangForTest& operator=(const CLangForTest&) = delete;
-
-private:
-    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-    std::optional<std::string> m_before[3];
+    CEnvironmentOverride all, messages, lang;
 };
 
 } // namespace
@@ -247,10 +222,10 @@ TEST(OptionSet, TheLanguageIsTheProfilesOrTheLocales)
     };
     for (const SCase& c : cases)
     {
-        const CLangForTest lang(c.m_pLang);
+        const SLangForTest lang(c.m_pLang);
         EXPECT_EQ(COptionSet::ChooseLanguage(ProfileFromText(c.m_pProfile).get()), c.m_nExpected)
             << c.m_pProfile << " / " << c.m_pLang;
     }
-    const CLangForTest lang("de_DE.UTF-8");
+    const SLangForTest lang("de_DE.UTF-8");
     EXPECT_EQ(COptionSet::ChooseLanguage(nullptr), 1031);
 }

@@ -1,14 +1,17 @@
 #pragma once
-// A fresh empty folder for one test, removed with everything in it when the test ends.
+// What a test changes of the process around it, undone when the test ends: a fresh folder, an environment variable.
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
 
+// A fresh empty folder, removed with everything in it.
 class CTempFolder
 {
 public:
@@ -47,4 +50,32 @@ public:
 
 private:
     std::filesystem::path m_path; // the folder, existing while the object lives
+};
+
+// Sets (or, for null, removes) an environment variable for the life of the object and restores it afterwards.
+class CEnvironmentOverride
+{
+public:
+    CEnvironmentOverride(const char* name, const char* value) : m_strName(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_oldValue = old;
+        if (value != nullptr)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    CEnvironmentOverride(const CEnvironmentOverride&) = delete;
+    CEnvironmentOverride& operator=(const CEnvironmentOverride&) = delete;
+    ~CEnvironmentOverride()
+    {
+        if (m_oldValue)
+            ::setenv(m_strName.c_str(), m_oldValue->c_str(), 1);
+        else
+            ::unsetenv(m_strName.c_str());
+    }
+
+private:
+    std::string m_strName;                 // the variable
+    std::optional<std::string> m_oldValue; // its value before, nullopt when it was unset
 };

@@ -35,10 +35,8 @@ TEST(Text, WideRoundTrip)
     EXPECT_EQ(FromWide(ToWide(text)), text);
 }
 
-TEST(Error, StatusNamesAndLocations)
+TEST(Error, ArchiveExceptionsNameTheirLocation)
 {
-    EXPECT_STREQ(StatusName(EStatus::IllegalTableArgument), "API_ILLEGAL_TABLE_ARGUMENT");
-    EXPECT_STREQ(StatusName(EStatus::IllegalArgumentValue), "API_ILLEGAL_ARGUMENT_VALUE");
     CArchiveException e("data.csv", 12, 3, "unterminated quote");
     EXPECT_STREQ(e.what(), "data.csv:12:3: unterminated quote");
     EXPECT_EQ(e.GetStatus(), EStatus::CannotOpenFile);

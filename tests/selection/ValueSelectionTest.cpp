@@ -27,8 +27,6 @@ protected:
 
 TEST_F(ValueSelection, SelectingValuesSelectsTheirRecords)
 {
-    EXPECT_FALSE(Sel(table).HasSelectedValues(city));
-    EXPECT_EQ(Sel(city).GetSelectionPrefixLength(), -1);
     Sel(city).SelectValue(V(city, u"Bern"), nullptr, false);
     EXPECT_TRUE(Sel(table).HasSelectedValues(city));
     EXPECT_TRUE(Sel(city).IsValueSelected(V(city, u"Bern")));
