@@ -28,6 +28,7 @@ int RunDemo()
 
 int main(int argc, char** argv)
 {
+    platform::RestartWithHugePageHeap(argv);
     app::ChooseMessageLanguage();
     if (argc < 2)
     {

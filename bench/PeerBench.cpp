@@ -100,6 +100,7 @@ long ValueIndex(CAttribute& attribute, const CRecord* record)
 
 int main(int argc, char** argv)
 {
+    platform::RestartWithHugePageHeap(argv); // as the korvalin command does
     if (argc != 3)
     {
         std::fprintf(stderr, "usage: korvalin_peer_bench DATA.csv OUTDIR\n");

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <malloc.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -87,6 +88,25 @@ void TuneHeapForLargeTables()
     (void)mallopt(M_TRIM_THRESHOLD, 512 << 20);
     (void)mallopt(M_TOP_PAD, 64 << 20);
 #endif
+}
+
+void RestartWithHugePageHeap(char** argv)
+{
+    constexpr const char* kSetting = "glibc.malloc.hugetlb";
+    const char* found = std::getenv("GLIBC_TUNABLES");
+    const std::string before = found != nullptr ? found : "";
+    if (found != nullptr && before.find(kSetting) != std::string::npos)
+        return;
+    std::string value = before.empty() ? std::string() : before + ":";
+    value += std::string(kSetting) + "=1";
+    if (setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0)
+        return;
+    execv("/proc/self/exe", argv);
+    // Could not restart: go on with the heap as it is, and leave the environment as it was for child processes.
+    if (found != nullptr)
+        setenv("GLIBC_TUNABLES", before.c_str(), 1);
+    else
+        unsetenv("GLIBC_TUNABLES");
 }
 
 } // namespace platform

@@ -41,4 +41,11 @@ std::filesystem::path GetUserCacheFolder();
 // threads exist (the library leaves the heap of its host as it is).
 void TuneHeapForLargeTables();
 
+// Runs the program anew, once, with the C heap told to back its memory with huge pages (the C library takes
+// that only from the environment it starts with): a table of millions of values is then read and written with
+// a fraction of the page faults and address translations. Returns only when the process goes on as it is:
+// already restarted, the setting already chosen (an explicit glibc.malloc.hugetlb in GLIBC_TUNABLES is left as
+// it stands, so a user can also switch it off), or the restart failed. For programs to call first in main.
+void RestartWithHugePageHeap(char** argv);
+
 } // namespace platform
