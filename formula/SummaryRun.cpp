@@ -247,14 +247,18 @@ private:
             }
         }
 
-        // Per value: defined (a text that is not empty, a list with parts) and its parts.
+        // Per value: defined (a text that is not empty, a list with parts; read only by the functions that count
+        // values, as it reads every value's text) and its parts.
         const size_t valueSlots = static_cast<size_t>(m_nValues) + 1;
-        m_vDefined.assign(valueSlots, 0);
-        for (long v = 0; v < m_nValues; ++v)
+        if (CountsValues())
         {
-            const char16_t* text = m_pValueArray->GetValue(v);
-            m_vDefined[static_cast<size_t>(v)] =
-                text != nullptr && text[0] != 0 && !(CAttribute::IsEncodedList(text) && text[1] == 0);
+            m_vDefined.assign(valueSlots, 0);
+            for (long v = 0; v < m_nValues; ++v)
+            {
+                const char16_t* text = m_pValueArray->GetValue(v);
+                m_vDefined[static_cast<size_t>(v)] =
+                    text != nullptr && text[0] != 0 && !(CAttribute::IsEncodedList(text) && text[1] == 0);
+            }
         }
         if (m_bLists)
         {
@@ -282,6 +286,30 @@ private:
         }
     }
 
+    // Whether the function asks which values are defined (Defined): all but those that take only numbers.
+    bool CountsValues() const
+    {
+        switch (m_definition.nFunction)
+        {
+        case SUMMARY_SUM:
+        case SUMMARY_AVERAGE:
+        case SUMMARY_SUM_PERCENT:
+        case SUMMARY_AVERAGE_PERCENT:
+        case SUMMARY_STANDARD_DEVIATION:
+        case SUMMARY_VARIANCE:
+        case SUMMARY_MEDIAN:
+        case SUMMARY_ACCUMULATION:
+        case SUMMARY_ACCUMULATION_PERCENT:
+            return false;
+        case SUMMARY_MINIMUM:
+        case SUMMARY_MAXIMUM:
+        case SUMMARY_PERCENTILE:
+        case SUMMARY_RANKING:
+            return !m_bNumeric;
+        default:
+            return true;
+        }
+    }
     // The number of value v (NaN when it has none; 0 then with RegardUndefinedAsZero).
     double Number(int32_t v) const
     {
@@ -414,8 +442,12 @@ private:
         }
         else
         {
+            // The numbers are met in no order: each is asked for a few records ahead.
+            constexpr size_t kAhead = 32;
             for (size_t i = 0; i < m_n; ++i)
             {
+                if (m_pValueArray && i + kAhead < m_n)
+                    m_pValueArray->Prefetch(m_vValue[i + kAhead]);
                 if (!Qualified(i))
                     continue;
                 const size_t g = static_cast<size_t>(m_vGroup[i]);
@@ -668,41 +700,75 @@ private:
 
     void ComputeMedian()
     {
-        BuildBuckets();
+        // The numbers of each group one after the other (with unique values: each distinct one once per group),
+        // gathered in the table's order: a count per group, then each number to its group's next slot.
         std::vector<uint32_t> stamp(Unique() ? static_cast<size_t>(m_nValues) + 1 : 0, 0);
-        std::vector<double> numbers;
+        auto contribute = [&](size_t i, auto&& take)
+        {
+            if (!Qualified(i))
+                return;
+            const size_t g = static_cast<size_t>(m_vGroup[i]);
+            ForItems(m_vValue[i],
+                     [&](int32_t item)
+                     {
+                         const double x = Number(item);
+                         if (std::isnan(x))
+                             return;
+                         if (!stamp.empty())
+                         {
+                             uint32_t& seen = stamp[static_cast<size_t>(item)];
+                             if (seen == g + 1)
+                                 return;
+                             seen = static_cast<uint32_t>(g + 1);
+                         }
+                         take(g, x);
+                     });
+        };
+        std::vector<size_t> start(m_nGroups + 1, 0);
+        if (Unique())
+        {
+            // A value's first record decides in which group it counts: the groups in bucket order.
+            BuildBuckets();
+            for (size_t g = 0; g < m_nGroups; ++g)
+                ForGroupRecords(g, [&](size_t i) { contribute(i, [&](size_t group, double) { ++start[group + 1]; }); });
+        }
+        else
+        {
+            constexpr size_t kAhead = 32;
+            for (size_t i = 0; i < m_n; ++i)
+            {
+                if (m_pValueArray && i + kAhead < m_n)
+                    m_pValueArray->Prefetch(m_vValue[i + kAhead]);
+                contribute(i, [&](size_t group, double) { ++start[group + 1]; });
+            }
+        }
+        std::partial_sum(start.begin(), start.end(), start.begin());
+        std::vector<double> numbers(start.back());
+        std::vector<size_t> next(start.begin(), start.end() - 1);
+        std::fill(stamp.begin(), stamp.end(), 0);
+        auto put = [&](size_t group, double x) { numbers[next[group]++] = x; };
+        if (Unique())
+        {
+            for (size_t g = 0; g < m_nGroups; ++g)
+                ForGroupRecords(g, [&](size_t i) { contribute(i, put); });
+        }
+        else
+        {
+            for (size_t i = 0; i < m_n; ++i)
+                contribute(i, put);
+        }
         std::vector<uint32_t> ids(m_nGroups, 0);
         for (size_t g = 0; g < m_nGroups; ++g)
         {
-            numbers.clear();
-            ForGroupRecords(g,
-                            [&](size_t i)
-                            {
-                                if (!Qualified(i))
-                                    return;
-                                ForItems(m_vValue[i],
-                                         [&](int32_t item)
-                                         {
-                                             const double x = Number(item);
-                                             if (std::isnan(x))
-                                                 return;
-                                             if (!stamp.empty())
-                                             {
-                                                 uint32_t& seen = stamp[static_cast<size_t>(item)];
-                                                 if (seen == g + 1)
-                                                     return;
-                                                 seen = static_cast<uint32_t>(g + 1);
-                                             }
-                                             numbers.push_back(x);
-                                         });
-                            });
-            if (numbers.empty())
+            const auto first = numbers.begin() + static_cast<std::ptrdiff_t>(start[g]);
+            const size_t count = start[g + 1] - start[g];
+            if (count == 0)
                 continue;
-            const size_t half = numbers.size() / 2;
-            std::nth_element(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(half), numbers.end());
-            double median = numbers[half];
-            if (numbers.size() % 2 == 0)
-                median = (median + *std::max_element(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(half))) / 2;
+            const auto middle = first + static_cast<std::ptrdiff_t>(count / 2);
+            std::nth_element(first, middle, first + static_cast<std::ptrdiff_t>(count));
+            double median = *middle;
+            if (count % 2 == 0)
+                median = (median + *std::max_element(first, middle)) / 2;
             ids[g] = m_results.AddNumber(median);
         }
         GiveGroupResults(ids);
@@ -922,8 +988,9 @@ private:
                 order.push_back(v);
             }
         }
-        std::sort(order.begin(), order.end(),
-                  [&](int32_t a, int32_t b) { return keys[static_cast<size_t>(a)] < keys[static_cast<size_t>(b)]; });
+        auto less = [&](int32_t a, int32_t b) { return keys[static_cast<size_t>(a)] < keys[static_cast<size_t>(b)]; };
+        if (!std::is_sorted(order.begin(), order.end(), less)) // sorted values: in order already
+            std::sort(order.begin(), order.end(), less);
     }
 
     // Per qualified record with a value: 100 x (qualified values at or below its own) / (qualified values);
