@@ -698,8 +698,74 @@ private:
         GiveGroupResults(ids);
     }
 
+    // With numbers that ascend with the value index (sorted values, undefined and illegal ones last), the
+    // end of the values with numbers; else -1.
+    long OrderedNumbersEnd() const
+    {
+        if (!m_bNumeric || m_bLists || m_bZero || !m_pValueArray || !m_summarised.AreValuesSorted())
+            return -1;
+        long end = 0;
+        double previous = -std::numeric_limits<double>::infinity();
+        for (; end < m_nValues; ++end)
+        {
+            const double x = m_pValueArray->GetStoredDoubleValue(end);
+            if (std::isnan(x))
+                break;
+            if (x < previous)
+                return -1;
+            previous = x;
+        }
+        for (long v = end; v < m_nValues; ++v)
+        {
+            if (!std::isnan(m_pValueArray->GetStoredDoubleValue(v)))
+                return -1;
+        }
+        return end;
+    }
+
+    // The median of each group by value indices alone (numbers ordered like their indices): the indices of
+    // each group gathered, the middle found among them, and only its number read.
+    bool ComputeMedianByIndex()
+    {
+        const long end = OrderedNumbersEnd();
+        if (end < 0 || Unique())
+            return false;
+        std::vector<uint32_t> start(m_nGroups + 1, 0);
+        for (size_t i = 0; i < m_n; ++i)
+        {
+            if (m_vValue[i] < end && Qualified(i))
+                ++start[static_cast<size_t>(m_vGroup[i]) + 1];
+        }
+        std::partial_sum(start.begin(), start.end(), start.begin());
+        std::vector<int32_t> indices(start.back());
+        std::vector<uint32_t> next(start.begin(), start.end() - 1);
+        for (size_t i = 0; i < m_n; ++i)
+        {
+            if (m_vValue[i] < end && Qualified(i))
+                indices[next[static_cast<size_t>(m_vGroup[i])]++] = m_vValue[i];
+        }
+        std::vector<uint32_t> ids(m_nGroups, 0);
+        for (size_t g = 0; g < m_nGroups; ++g)
+        {
+            const auto first = indices.begin() + static_cast<std::ptrdiff_t>(start[g]);
+            const size_t count = start[g + 1] - start[g];
+            if (count == 0)
+                continue;
+            const auto middle = first + static_cast<std::ptrdiff_t>(count / 2);
+            std::nth_element(first, middle, first + static_cast<std::ptrdiff_t>(count));
+            double median = Number(*middle);
+            if (count % 2 == 0)
+                median = (median + Number(*std::max_element(first, middle))) / 2;
+            ids[g] = m_results.AddNumber(median);
+        }
+        GiveGroupResults(ids);
+        return true;
+    }
+
     void ComputeMedian()
     {
+        if (ComputeMedianByIndex())
+            return;
         // The numbers of each group one after the other (with unique values: each distinct one once per group),
         // gathered in the table's order: a count per group, then each number to its group's next slot.
         std::vector<uint32_t> stamp(Unique() ? static_cast<size_t>(m_nValues) + 1 : 0, 0);
