@@ -982,6 +982,7 @@ private:
     void ComputeAccumulation(bool percent)
     {
         const bool down = m_definition.bDown;
+        constexpr size_t kAhead = 32; // numbers are asked for this many records ahead (met in no order)
         std::vector<double> total(m_nGroups, 0.0);
         std::vector<uint8_t> started(m_nGroups, 0);
         std::vector<double> groupTotal;
@@ -1005,6 +1006,8 @@ private:
             groupTotal.assign(m_nGroups, 0.0);
             for (size_t i = 0; i < m_n; ++i)
             {
+                if (m_pValueArray && i + kAhead < m_n)
+                    m_pValueArray->Prefetch(m_vValue[i + kAhead]);
                 bool any = false;
                 if (Qualified(i))
                     groupTotal[static_cast<size_t>(m_vGroup[i])] += recordSum(i, any);
@@ -1013,6 +1016,8 @@ private:
         for (size_t step = 0; step < m_n; ++step)
         {
             const size_t i = down ? m_n - 1 - step : step;
+            if (m_pValueArray && step + kAhead < m_n)
+                m_pValueArray->Prefetch(m_vValue[down ? i - kAhead : i + kAhead]);
             if (!Qualified(i))
                 continue;
             const size_t g = static_cast<size_t>(m_vGroup[i]);
