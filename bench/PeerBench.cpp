@@ -276,8 +276,8 @@ int main(int argc, char** argv)
         std::printf("{\"peer\": \"korvalin\", \"version\": \"%s\", \"tasks\": {\"T1\": %.6f, \"T2\": %.6f, "
                     "\"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"cpu\": {\"T1\": %.6f, "
                     "\"T2\": %.6f, \"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"checks\": "
-                    "{\"rows\": %ld, \"T2_count\": %ld, \"T3_distinct\": {%s}, \"T7_bytes\": %lld, \"T4_sum_d1\": %.2f, "
-                    "\"T4_d2_defined\": %ld, \"T5_groups\": %ld, \"T5_sum_defined\": %.2f, "
+                    "{\"rows\": %ld, \"T2_count\": %ld, \"T3_distinct\": {%s}, \"T7_bytes\": %lld, "
+                    "\"T4_sum_d1\": %.2f, \"T4_d2_defined\": %ld, \"T5_groups\": %ld, \"T5_sum_defined\": %.2f, "
                     "\"T5_median_Books_Basic\": %.2f, \"T6_first\": %s, \"T6_last_defined\": %s}}\n",
                     KORVALIN_VERSION_STRING, t1, t2, t3, t4, t5, t6, t7, c1, c2, c3, c4, c5, c6, c7,
                     table.GetRecordCount(), qualified, t3Distinct.c_str(),

@@ -71,9 +71,8 @@ void RecomputeSummaryOfAmountByCategory(benchmark::State& state)
     for (auto _ : state)
         formula::RecomputeSummary(t.table, *summary, definition);
     t.table.DeleteAttribute(summary);
-    state.counters["ns/record"] = benchmark::Counter(static_cast<double>(kRecords),
-                                                     benchmark::Counter::kIsIterationInvariantRate |
-                                                         benchmark::Counter::kInvert);
+    state.counters["ns/record"] = benchmark::Counter(
+        static_cast<double>(kRecords), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(RecomputeSummaryOfAmountByCategory)
     ->Arg(formula::SUMMARY_SUM)

@@ -13,12 +13,12 @@ namespace formula
 
 namespace
 {
-constexpr int kSummaryNameMessageId = 2336;       // "(%1) per %2"
-constexpr int kSameAttributeMessageId = 4350;     // summarised by itself
-constexpr int kNeedsNumbersMessageId = 4351;      // a text attribute where numbers are needed
-constexpr int kPointsInTimeMessageId = 4352;      // dates and times added up
-constexpr int kUnknownFunctionMessageId = 4353;   // unknown code
-constexpr int kHeaderMessageId = 4354;            // a header summarised
+constexpr int kSummaryNameMessageId = 2336;     // "(%1) per %2"
+constexpr int kSameAttributeMessageId = 4350;   // summarised by itself
+constexpr int kNeedsNumbersMessageId = 4351;    // a text attribute where numbers are needed
+constexpr int kPointsInTimeMessageId = 4352;    // dates and times added up
+constexpr int kUnknownFunctionMessageId = 4353; // unknown code
+constexpr int kHeaderMessageId = 4354;          // a header summarised
 
 struct SFunctionInfo
 {
@@ -28,28 +28,17 @@ struct SFunctionInfo
 
 // Indexed by code - 1.
 constexpr std::array<SFunctionInfo, SUMMARY_FREQUENCY> kFunctions = {{
-    {"count", 1370},
-    {"list", 2040},
-    {"sum", 2738},
-    {"minimum", 2056},
-    {"maximum", 2052},
-    {"average", 1054},
-    {"share-percent", 2338},
-    {"shown-percent", 2340},
-    {"previous", 2362},
-    {"repetitions", 1142},
-    {"number", 1830},
-    {"next", 2142},
-    {"median", 2947},
-    {"standard-deviation", 2949},
-    {"variance", 2951},
-    {"mode", 2957},
-    {"sum-percent", 2339},
-    {"average-percent", 2341},
-    {"accumulation", 2739},
-    {"percentile", 2343},
-    {"ranking", 2737},
-    {"accumulation-percent", 2741},
+    {"count", 1370},         {"list", 2040},
+    {"sum", 2738},           {"minimum", 2056},
+    {"maximum", 2052},       {"average", 1054},
+    {"share-percent", 2338}, {"shown-percent", 2340},
+    {"previous", 2362},      {"repetitions", 1142},
+    {"number", 1830},        {"next", 2142},
+    {"median", 2947},        {"standard-deviation", 2949},
+    {"variance", 2951},      {"mode", 2957},
+    {"sum-percent", 2339},   {"average-percent", 2341},
+    {"accumulation", 2739},  {"percentile", 2343},
+    {"ranking", 2737},       {"accumulation-percent", 2741},
     {"frequency", 1371},
 }};
 
@@ -67,8 +56,8 @@ bool GivesWholeNumbers(int32_t function)
 
 bool GivesPercentages(int32_t function)
 {
-    return function == SUMMARY_SHARE_PERCENT || function == SUMMARY_SHOWN_PERCENT ||
-           function == SUMMARY_SUM_PERCENT || function == SUMMARY_AVERAGE_PERCENT || function == SUMMARY_PERCENTILE ||
+    return function == SUMMARY_SHARE_PERCENT || function == SUMMARY_SHOWN_PERCENT || function == SUMMARY_SUM_PERCENT ||
+           function == SUMMARY_AVERAGE_PERCENT || function == SUMMARY_PERCENTILE ||
            function == SUMMARY_ACCUMULATION_PERCENT;
 }
 

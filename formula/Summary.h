@@ -25,29 +25,29 @@ namespace formula
 // current sort); those that need an order of values use the summarised attribute's value order.
 enum ESummaryFunction : int32_t
 {
-    SUMMARY_COUNT = 1,          // records (key attribute) or distinct values per group
-    SUMMARY_LIST,               // "|a|b|": the group's distinct values in value order ("|" beyond 254)
+    SUMMARY_COUNT = 1, // records (key attribute) or distinct values per group
+    SUMMARY_LIST,      // "|a|b|": the group's distinct values in value order ("|" beyond 254)
     SUMMARY_SUM,
-    SUMMARY_MINIMUM,            // numbers; for a text attribute the first value in value order
+    SUMMARY_MINIMUM, // numbers; for a text attribute the first value in value order
     SUMMARY_MAXIMUM,
     SUMMARY_AVERAGE,
-    SUMMARY_SHARE_PERCENT,      // the group's records (or distinct values) as % of all qualified ones
-    SUMMARY_SHOWN_PERCENT,      // the group's distinct values among qualified records as % of all its values
-    SUMMARY_PREVIOUS,           // per record: the next smaller value among the group's qualified values
-    SUMMARY_REPETITIONS,        // per record: length of its run of equal values in record order
-    SUMMARY_NUMBER,             // per record: its value's number, values numbered by first appearance
-    SUMMARY_NEXT,               // per record: the next larger value among the group's qualified values
+    SUMMARY_SHARE_PERCENT, // the group's records (or distinct values) as % of all qualified ones
+    SUMMARY_SHOWN_PERCENT, // the group's distinct values among qualified records as % of all its values
+    SUMMARY_PREVIOUS,      // per record: the next smaller value among the group's qualified values
+    SUMMARY_REPETITIONS,   // per record: length of its run of equal values in record order
+    SUMMARY_NUMBER,        // per record: its value's number, values numbered by first appearance
+    SUMMARY_NEXT,          // per record: the next larger value among the group's qualified values
     SUMMARY_MEDIAN,
     SUMMARY_STANDARD_DEVIATION, // population (divided by n)
     SUMMARY_VARIANCE,
-    SUMMARY_MODE,               // the strictly most frequent value, undefined on a tie
-    SUMMARY_SUM_PERCENT,        // group sum as % of the qualified sum
-    SUMMARY_AVERAGE_PERCENT,    // group average as % of the qualified average
-    SUMMARY_ACCUMULATION,       // per record: running total in record order (bDown: from the end)
-    SUMMARY_PERCENTILE,         // per record: % of qualified values at or below (bDown: at or above) its own
-    SUMMARY_RANKING,            // per record: rank from the highest value (bDown: from the lowest)
+    SUMMARY_MODE,                 // the strictly most frequent value, undefined on a tie
+    SUMMARY_SUM_PERCENT,          // group sum as % of the qualified sum
+    SUMMARY_AVERAGE_PERCENT,      // group average as % of the qualified average
+    SUMMARY_ACCUMULATION,         // per record: running total in record order (bDown: from the end)
+    SUMMARY_PERCENTILE,           // per record: % of qualified values at or below (bDown: at or above) its own
+    SUMMARY_RANKING,              // per record: rank from the highest value (bDown: from the lowest)
     SUMMARY_ACCUMULATION_PERCENT, // per record: running total as % of the group total
-    SUMMARY_FREQUENCY,          // per record: how many qualified records of its group hold its value
+    SUMMARY_FREQUENCY,            // per record: how many qualified records of its group hold its value
 };
 
 // What a summary computes. The attributes are borrowed from the table.

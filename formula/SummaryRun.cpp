@@ -119,13 +119,13 @@ private:
     }
 
     const CFormatRegistry& m_formats;
-    int m_nFormat;                    // the summary's format id (0: text)
-    std::vector<uint32_t> m_vIds;     // per record (position in the table's order): its result
-    KString m_strTexts;               // the texts one after the other
-    std::vector<size_t> m_vEnds;      // end of result k's text in m_strTexts
-    std::vector<double> m_vNumbers;   // number of result k, NaN for texts
+    int m_nFormat;                     // the summary's format id (0: text)
+    std::vector<uint32_t> m_vIds;      // per record (position in the table's order): its result
+    KString m_strTexts;                // the texts one after the other
+    std::vector<size_t> m_vEnds;       // end of result k's text in m_strTexts
+    std::vector<double> m_vNumbers;    // number of result k, NaN for texts
     std::vector<uint32_t> m_vCountIds; // result of each whole number written so far, kNone when not yet
-    KString m_strScratch;             // the last number written
+    KString m_strScratch;              // the last number written
 };
 
 // One recompute of one summary.
@@ -320,8 +320,7 @@ private:
     bool IsList(int32_t v) const { return v < m_nValues && CAttribute::IsEncodedList(m_pValueArray->GetValue(v)); }
     bool Qualified(size_t i) const { return m_records[i]->m_bQualified != 0; }
     // Calls f(item) for the items a value contributes: itself, or each part of a list.
-    template <class F>
-    void ForItems(int32_t v, F&& f) const
+    template <class F> void ForItems(int32_t v, F&& f) const
     {
         if (!m_bLists)
         {
@@ -347,8 +346,7 @@ private:
         for (size_t i = 0; i < m_n; ++i)
             m_vBucket[next[static_cast<size_t>(m_vGroup[i])]++] = static_cast<uint32_t>(i);
     }
-    template <class F>
-    void ForGroupRecords(size_t g, F&& f) const
+    template <class F> void ForGroupRecords(size_t g, F&& f) const
     {
         for (uint32_t k = m_vBucketStart[g]; k < m_vBucketStart[g + 1]; ++k)
             f(static_cast<size_t>(m_vBucket[k]));
@@ -382,9 +380,8 @@ private:
         const int32_t function = m_definition.nFunction;
         std::vector<int64_t> count(m_nGroups, 0);
         std::vector<double> sum(m_nGroups, 0.0);
-        std::vector<double> extreme(m_nGroups, function == SUMMARY_MINIMUM
-                                                   ? std::numeric_limits<double>::infinity()
-                                                   : -std::numeric_limits<double>::infinity());
+        std::vector<double> extreme(m_nGroups, function == SUMMARY_MINIMUM ? std::numeric_limits<double>::infinity()
+                                                                           : -std::numeric_limits<double>::infinity());
         std::vector<double> mean;
         std::vector<double> squares;
         const bool spread = function == SUMMARY_STANDARD_DEVIATION || function == SUMMARY_VARIANCE;
@@ -1097,7 +1094,8 @@ private:
             const double key = keys[static_cast<size_t>(order[k])];
             while (end < order.size() && keys[static_cast<size_t>(order[end])] == key)
                 seen += count[static_cast<size_t>(order[end++])];
-            const uint32_t id = m_results.AddNumber(100.0 * static_cast<double>(seen) / static_cast<double>(total), true);
+            const uint32_t id =
+                m_results.AddNumber(100.0 * static_cast<double>(seen) / static_cast<double>(total), true);
             for (; k < end; ++k)
                 ids[static_cast<size_t>(order[k])] = id;
         }
@@ -1231,27 +1229,27 @@ private:
     CAttribute& m_summary;
     SSummaryDefinition& m_definition;
     CAttribute& m_summarised;
-    CAttribute* m_pGrouping;          // may be null
-    CRecord* const* m_records;        // the table's records in its order
-    size_t m_n;                       // their number
-    CResultPool m_results;            // per record its result
+    CAttribute* m_pGrouping;   // may be null
+    CRecord* const* m_records; // the table's records in its order
+    size_t m_n;                // their number
+    CResultPool m_results;     // per record its result
 
-    long m_nValues = 0;               // distinct values of the summarised attribute; index m_nValues: undefined
+    long m_nValues = 0;                   // distinct values of the summarised attribute; index m_nValues: undefined
     CValueArray* m_pValueArray = nullptr; // its values; null when it has none
-    bool m_bNumeric = false;          // it has a numeric format
-    bool m_bZero = false;             // undefined numbers count as 0
-    bool m_bKey = false;              // it is the table's key attribute
-    bool m_bLists = false;            // some value is a list
-    size_t m_nGroups = 1;             // groups: the grouping attribute's values, and one for records without
-    std::vector<int32_t> m_vValue;    // per record: its value index (m_nValues when undefined or missing)
-    std::vector<int32_t> m_vGroup;    // per record: its group
-    std::vector<uint8_t> m_vDefined;  // per value: a text that is not empty (a list with parts)
-    std::vector<uint32_t> m_vPartBegin; // with lists, per value: its items m_vParts[begin[v] .. begin[v + 1])
-    std::vector<int32_t> m_vParts;    // the items: a value itself, or the parts of a list
-    std::vector<int32_t> m_vRank;     // per value: its place in value order (made on demand)
-    std::vector<uint32_t> m_vBucket;  // record positions by group (made on demand)
+    bool m_bNumeric = false;              // it has a numeric format
+    bool m_bZero = false;                 // undefined numbers count as 0
+    bool m_bKey = false;                  // it is the table's key attribute
+    bool m_bLists = false;                // some value is a list
+    size_t m_nGroups = 1;                 // groups: the grouping attribute's values, and one for records without
+    std::vector<int32_t> m_vValue;        // per record: its value index (m_nValues when undefined or missing)
+    std::vector<int32_t> m_vGroup;        // per record: its group
+    std::vector<uint8_t> m_vDefined;      // per value: a text that is not empty (a list with parts)
+    std::vector<uint32_t> m_vPartBegin;   // with lists, per value: its items m_vParts[begin[v] .. begin[v + 1])
+    std::vector<int32_t> m_vParts;        // the items: a value itself, or the parts of a list
+    std::vector<int32_t> m_vRank;         // per value: its place in value order (made on demand)
+    std::vector<uint32_t> m_vBucket;      // record positions by group (made on demand)
     std::vector<uint32_t> m_vBucketStart; // per group: where its positions begin in m_vBucket
-    std::vector<uint32_t> m_vValueIds; // per value: its result as a value (ValueResult), kNone when not yet
+    std::vector<uint32_t> m_vValueIds;    // per value: its result as a value (ValueResult), kNone when not yet
 };
 
 } // namespace

@@ -28,7 +28,7 @@ namespace
 {
 using platform::FromUtf8;
 using platform::ToUtf8;
-}
+} // namespace
 
 namespace
 {
