@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <numeric>
+#include <random>
 
 namespace
 {
@@ -135,6 +139,78 @@ TEST(Summary, LegalityDependsOnTheSummarisedType)
     EXPECT_EQ(CheckIfLegalSummary(*t.value, nullptr, 0), 4353);
     for (int id : {4350, 4351, 4352, 4353, 4354})
         EXPECT_NE(FormatResource(id, {u"a"}).find(u"a"), KString::npos) << id;
+}
+
+} // namespace
+
+namespace
+{
+
+// The group figures of random tables, the run's way against a plain one: a map of each group's numbers.
+// Values are left unsorted once and sorted once (the median then goes by value indices alone).
+TEST(Summary, GroupFiguresAgreeWithAPlainComputation)
+{
+    for (const bool sorted : {false, true})
+    {
+        SSummaryTable t;
+        t.value->SetFormatString(u"####.");
+        std::mt19937 random(sorted ? 7 : 11);
+        for (int i = 0; i < 3000; ++i)
+        {
+            const bool undefined = random() % 10 == 0;
+            t.Add(undefined ? KString() : platform::ToKString(static_cast<long long>(random() % 400) - 100),
+                  random() % 20 == 0 ? KString() : u"g" + platform::ToKString(random() % 13));
+            t.table.GetRecord(i)->m_bQualified = random() % 4 != 0;
+        }
+        if (sorted)
+        {
+            t.value->RecomputeSortedValues();
+            t.group->RecomputeSortedValues();
+        }
+        std::map<KString, std::vector<double>> groups;
+        for (long i = 0; i < t.table.GetRecordCount(); ++i)
+        {
+            const CRecord* record = t.table.GetRecord(i);
+            const KString text = t.value->GetFieldText(record);
+            if (record->m_bQualified && !text.empty())
+                groups[t.group->GetFieldText(record)].push_back(std::stod(platform::ToUtf8(text)));
+        }
+        for (const int32_t function :
+             {SUMMARY_SUM, SUMMARY_AVERAGE, SUMMARY_MINIMUM, SUMMARY_MAXIMUM, SUMMARY_MEDIAN, SUMMARY_VARIANCE})
+        {
+            SSummaryDefinition definition{t.value, t.group, function};
+            RecomputeSummary(t.table, *t.summary, definition);
+            for (long i = 0; i < t.table.GetRecordCount(); ++i)
+            {
+                std::vector<double> xs = groups[t.group->GetFieldText(t.table.GetRecord(i))];
+                const long index = t.summary->GetFieldValueIndex(t.table.GetRecord(i));
+                if (xs.empty())
+                {
+                    ASSERT_EQ(t.Text(i), u"") << function << " record " << i;
+                    continue;
+                }
+                std::sort(xs.begin(), xs.end());
+                const double n = static_cast<double>(xs.size());
+                const double mean = std::accumulate(xs.begin(), xs.end(), 0.0) / n;
+                const size_t half = xs.size() / 2;
+                double expected = xs.size() % 2 ? xs[half] : (xs[half - 1] + xs[half]) / 2; // the median
+                if (function == SUMMARY_SUM)
+                    expected = mean * n;
+                else if (function == SUMMARY_AVERAGE)
+                    expected = mean;
+                else if (function == SUMMARY_MINIMUM)
+                    expected = xs.front();
+                else if (function == SUMMARY_MAXIMUM)
+                    expected = xs.back();
+                else if (function == SUMMARY_VARIANCE)
+                    expected = std::accumulate(xs.begin(), xs.end(), 0.0,
+                                               [&](double a, double x) { return a + (x - mean) * (x - mean); }) /
+                               n;
+                ASSERT_NEAR(t.summary->GetNumericValue(index), expected, 1e-9)
+                    << function << " record " << i << (sorted ? " sorted" : " unsorted");
+            }
+        }
+    }
 }
 
 } // namespace
