@@ -15,23 +15,38 @@ namespace formula::summary_internal
 void CResultPool::Store(CAttribute& attribute, CRecord* const* records, bool numeric) const
 {
     const size_t n = m_vIds.size();
-    if (GetCount() * 2 >= n && n >= 2)
+    CFieldArray& fields = attribute.GetFieldArray();
+    if (GetCount() >= kBulkResults)
     {
-        // Mostly distinct: appended in one step, equal ones merged afterwards.
-        std::vector<KStringView> texts(n);
-        std::vector<double> numbers(numeric ? n : 0);
+        // Many: the first record of each result, in record order, gets it in one step (appended, equal texts
+        // merged afterwards); the other records take the value index of their result's first record.
+        std::vector<uint32_t> first(GetCount(), kNone);
+        std::vector<CRecord*> firstRecords;
+        std::vector<KStringView> texts;
+        std::vector<double> numbers;
         for (size_t i = 0; i < n; ++i)
         {
-            texts[i] = Text(m_vIds[i]);
+            uint32_t& f = first[m_vIds[i]];
+            if (f != kNone)
+                continue;
+            f = static_cast<uint32_t>(i);
+            firstRecords.push_back(records[i]);
+            texts.push_back(Text(m_vIds[i]));
             if (numeric)
-                numbers[i] = m_vNumbers[m_vIds[i]];
+                numbers.push_back(m_vNumbers[m_vIds[i]]);
         }
-        AddComputedValues(attribute, records, texts.data(), numeric ? numbers.data() : nullptr, n);
+        AddComputedValues(attribute, firstRecords.data(), texts.data(), numeric ? numbers.data() : nullptr,
+                          firstRecords.size());
+        for (size_t i = 0; i < n; ++i)
+        {
+            const uint32_t f = first[m_vIds[i]];
+            if (f != i)
+                fields.SetAt(records[i], fields.GetAt(records[f]->m_nRecordNumber));
+        }
         return;
     }
     // Few: each result stored once, the other records of it take its value index.
     std::vector<long> indices(GetCount(), -1);
-    CFieldArray& fields = attribute.GetFieldArray();
     for (size_t i = 0; i < n; ++i)
     {
         long& index = indices[m_vIds[i]];

@@ -27,6 +27,8 @@ namespace formula::summary_internal
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr uint32_t kNone = UINT32_MAX;
+// From this many distinct results they are stored in one step (engine/ValueBulk.h), else one by one.
+constexpr size_t kBulkResults = 4096;
 
 // The distinct results of a run and, per record, which one it got (0: the undefined value).
 class CResultPool

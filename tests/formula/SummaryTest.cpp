@@ -82,14 +82,14 @@ TEST(Summary, ManyDistinctResultsTakeTheBulkPath)
 {
     SSummaryTable t;
     t.value->SetFormatString(u"####");
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 6000; ++i)
         t.Add(platform::ToKString(i % 7 == 3 ? -1 : i), i % 2 ? u"odd" : u"even");
     SSummaryDefinition definition{t.value, t.group, SUMMARY_ACCUMULATION};
     t.summary->SetFormatString(ProposeSummaryFormat(definition));
     RecomputeSummary(t.table, *t.summary, definition);
     double even = 0;
     double odd = 0;
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 6000; ++i)
     {
         double& total = i % 2 ? odd : even;
         total += i % 7 == 3 ? -1 : i;
@@ -97,6 +97,16 @@ TEST(Summary, ManyDistinctResultsTakeTheBulkPath)
         ASSERT_EQ(t.summary->GetNumericValue(index), total) << i;
         ASSERT_EQ(t.Text(i), platform::ToKString(static_cast<long long>(total))) << i;
     }
+    // Results shared by records: each stored once, the others take its value index.
+    SSummaryTable pairs;
+    pairs.value->SetFormatString(u"####");
+    for (int i = 0; i < 10000; ++i)
+        pairs.Add(platform::ToKString(i / 2), u"g");
+    SSummaryDefinition ranking{pairs.value, nullptr, SUMMARY_RANKING, true};
+    RecomputeSummary(pairs.table, *pairs.summary, ranking);
+    EXPECT_EQ(pairs.summary->GetNrOfValues(), 5000);
+    for (int i = 0; i < 10000; ++i)
+        ASSERT_EQ(pairs.Text(i), platform::ToKString(i / 2 + 1)) << i;
 }
 
 TEST(Summary, NamesVerbsAndClasses)
