@@ -1,11 +1,15 @@
 // Korvalin as a peer of the shared benchmark harness: korvalin_peer_bench DATA.csv OUTDIR prints one JSON
-// line {"peer", "version", "tasks": {"T1": s, "T2": s, "T3": s, "T4": s, "T6": s, "T7": s}, "checks": {...}} as
+// line {"peer", "version", "tasks": {"T1": s, ..., "T7": s}, "checks": {...}} as
 // the other peers do, with "cpu": the processor seconds of each task (all threads; a loaded machine stretches the
 // others).
 //   T1  the full read: the file decoded, its cells scanned, the values stored, the formats guessed
 //   T3  the number of records of every value of every attribute (undefined counted as a value), as the overview
 //       draws its bars: each attribute's shown records in the order of its values, counted run by run; the
 //       number of distinct values of each column is checked
+//   T5  three summary attributes of float1 grouped by category: sum, average and median, each written into
+//       every record (the peers make one row per group); the number of groups, the sum over the defined
+//       categories and the median of "Books Basic" are checked. They are deleted again (untimed). It runs
+//       before T2, while every record is qualified, as the peers aggregate over all records.
 //   T2  a zoom in on the values North and East of region (through the command history); the count of the
 //       qualified records is checked
 //   T4  two expression attributes over all records, computed as `korvalin run expression` does:
@@ -24,6 +28,7 @@
 #include "exchange/TextExporter.h"
 #include "files/TableOpener.h"
 #include "formula/ExpressionAttribute.h"
+#include "formula/Summary.h"
 #include "korvalin/TableExport.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -67,6 +72,17 @@ CAttribute& AddExpression(CTable& table, const char16_t* name, const char16_t* f
         table.DeleteAttribute(attribute);
         throw std::runtime_error("T4 formula does not compile: " + platform::ToUtf8(status.strMessage));
     }
+    return *attribute;
+}
+
+// A summary attribute named name of function over summarised grouped by grouping, computed.
+CAttribute& AddSummary(CTable& table, const char16_t* name, int32_t function, CAttribute& summarised,
+                       CAttribute& grouping)
+{
+    CAttribute* attribute = table.CreateNewAttribute(ATTR_SUMMARY, false, name, nullptr, 64, true);
+    formula::SSummaryDefinition definition{&summarised, &grouping, function};
+    attribute->SetFormatString(formula::ProposeSummaryFormat(definition));
+    formula::RecomputeSummary(table, *attribute, definition);
     return *attribute;
 }
 
@@ -147,6 +163,48 @@ int main(int argc, char** argv)
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
+        CAttribute* float1 = table.FindAttribute(u"float1");
+        CAttribute* category = table.FindAttribute(u"category");
+        if (!float1 || !category)
+            throw std::runtime_error("T5 needs float1 and category");
+        CAttribute& sum = AddSummary(table, u"s", formula::SUMMARY_SUM, *float1, *category);
+        CAttribute& average = AddSummary(table, u"a", formula::SUMMARY_AVERAGE, *float1, *category);
+        CAttribute& median = AddSummary(table, u"m", formula::SUMMARY_MEDIAN, *float1, *category);
+        const double t5 = Seconds(start);
+        const double c5 = ProcessorSeconds(cpuStart);
+        // One record of each group gives the group's results.
+        std::vector<const CRecord*> groupRecord(static_cast<size_t>(category->GetNrOfValues()) + 1, nullptr);
+        for (long i = 0; i < table.GetRecordCount(); ++i)
+        {
+            const CRecord* record = table.GetRecord(i);
+            const long g = ValueIndex(*category, record);
+            const CRecord*& first = groupRecord[g < 0 ? groupRecord.size() - 1 : static_cast<size_t>(g)];
+            if (!first)
+                first = record;
+        }
+        long groups = 0;
+        double sumDefined = 0;
+        double medianBooksBasic = std::nan("");
+        for (size_t g = 0; g < groupRecord.size(); ++g)
+        {
+            const CRecord* record = groupRecord[g];
+            if (!record)
+                continue;
+            ++groups;
+            const long k = ValueIndex(sum, record);
+            const bool defined = !category->GetFieldText(record).empty();
+            if (defined && k >= 0 && !std::isnan(sum.GetNumericValue(k)))
+                sumDefined += sum.GetNumericValue(k);
+            const long m = ValueIndex(median, record);
+            if (category->GetFieldText(record) == u"Books Basic" && m >= 0)
+                medianBooksBasic = median.GetNumericValue(m);
+        }
+        table.DeleteAttribute(&sum);
+        table.DeleteAttribute(&average);
+        table.DeleteAttribute(&median);
+
+        start = std::chrono::steady_clock::now();
+        cpuStart = std::clock();
         // As a user does it: select the two values of region and zoom in (a submitted command, evaluated).
         CAttribute* region = table.FindAttribute(u"region");
         long qualified = 0;
@@ -217,13 +275,16 @@ int main(int argc, char** argv)
             t3Distinct += (t3Distinct.empty() ? "" : ", ") + Json(name) + ": " + std::to_string(count);
 
         std::printf("{\"peer\": \"korvalin\", \"version\": \"%s\", \"tasks\": {\"T1\": %.6f, \"T2\": %.6f, "
-                    "\"T3\": %.6f, \"T4\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"cpu\": {\"T1\": %.6f, \"T2\": %.6f, "
-                    "\"T3\": %.6f, \"T4\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"checks\": {\"rows\": %ld, "
-                    "\"T2_count\": %ld, \"T3_distinct\": {%s}, \"T7_bytes\": %lld, \"T4_sum_d1\": %.2f, "
-                    "\"T4_d2_defined\": %ld, \"T6_first\": %s, \"T6_last_defined\": %s}}\n",
-                    KORVALIN_VERSION_STRING, t1, t2, t3, t4, t6, t7, c1, c2, c3, c4, c6, c7, table.GetRecordCount(),
-                    qualified, t3Distinct.c_str(), static_cast<long long>(std::filesystem::file_size(out)),
-                    std::round(sumD1 * 100) / 100, definedD2, Json(first).c_str(), Json(lastDefined).c_str());
+                    "\"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"cpu\": {\"T1\": %.6f, "
+                    "\"T2\": %.6f, \"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"checks\": "
+                    "{\"rows\": %ld, \"T2_count\": %ld, \"T3_distinct\": {%s}, \"T7_bytes\": %lld, "
+                    "\"T4_sum_d1\": %.2f, \"T4_d2_defined\": %ld, \"T5_groups\": %ld, \"T5_sum_defined\": %.2f, "
+                    "\"T5_median_Books_Basic\": %.2f, \"T6_first\": %s, \"T6_last_defined\": %s}}\n",
+                    KORVALIN_VERSION_STRING, t1, t2, t3, t4, t5, t6, t7, c1, c2, c3, c4, c5, c6, c7,
+                    table.GetRecordCount(), qualified, t3Distinct.c_str(),
+                    static_cast<long long>(std::filesystem::file_size(out)), std::round(sumD1 * 100) / 100, definedD2,
+                    groups, std::round(sumDefined * 100) / 100, medianBooksBasic, Json(first).c_str(),
+                    Json(lastDefined).c_str());
         return 0;
     }
     catch (const std::exception& e)

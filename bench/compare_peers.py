@@ -8,10 +8,11 @@ Usage (from the repository root, after a Release build with the benchmarks):
 It copies ../shared/bench to /tmp/peer-bench (once), generates the data file when it is missing, adds
 Korvalin (build/bin/korvalin_peer_bench) to the copy's peer list, runs the peers that are installed and
 Korvalin interleaved under the harness's run_bench.py, and prints min / median seconds of the tasks that
-Korvalin does (T1 full read, T3 value counts of every column, T4 two derived columns over all records, T6 sort by
-customer, T7 CSV export of the T2 records) with each peer's ratio to Korvalin (above 1: Korvalin is faster) and
-the cross-checks (rows, T2 count, T3 distinct counts, sum(d1) and defined d2 of T4, T6 first and last customer,
-T7 bytes). Korvalin's T6 orders by the collation, the peers by bytes: the T6 checks may differ. --baseline adds
+Korvalin does (T1 full read, T3 value counts of every column, T4 two derived columns over all records, T5 sum,
+average and median of float1 by category, T6 sort by customer, T7 CSV export of the T2 records) with each peer's ratio to Korvalin (above 1: Korvalin is faster) and
+the cross-checks (rows, T2 count, T3 distinct counts, sum(d1) and defined d2 of T4, T5 groups, sum over the
+defined categories and median of Books Basic, T6 first and last customer, T7 bytes). Korvalin's T5 writes the three
+results into every record as summary attributes; the peers make one row per group (their own T5). Korvalin's T6 orders by the collation, the peers by bytes: the T6 checks may differ. --baseline adds
 the korvalin_peer_bench of another build (an earlier commit) as the peer "korvalin_before", interleaved with the
 rest, for before-and-after figures in one run. --install installs the peers as the harness's README says (Debian
 packages and the
@@ -113,6 +114,7 @@ def main():
     for task, name in (("T1", "T1 load CSV (Korvalin: full read, formats guessed)"),
                        ("T3", "T3 value counts of all columns (Korvalin: the overview's bars)"),
                        ("T4", "T4 d1 = float1*2 + int1, d2 = region-category (expression attributes)"),
+                       ("T5", "T5 sum, average, median of float1 by category (Korvalin: summary attributes)"),
                        ("T6", "T6 sort all records by customer (Korvalin: collation order)"),
                        ("T7", "T7 write the T2 records as CSV")):
         own = stats("korvalin", task)
@@ -131,7 +133,8 @@ def main():
     print()
     print("Checks: " + "; ".join("%s %s" % (p, json.dumps({k: v for k, v in records[p][0].get("checks", {}).items()
                                                          if k in ("rows", "T2_count", "T3_distinct", "T4_sum_d1",
-                                                                  "T4_d2_defined", "T6_first", "T6_last_defined",
+                                                                  "T4_d2_defined", "T5_groups", "T5_sum_defined",
+                                                                  "T5_median_Books_Basic", "T6_first", "T6_last_defined",
                                                                   "T7_bytes")}))
                                  for p in order))
     if missing:
