@@ -389,10 +389,10 @@ uint64_t CDerivedAttributes::QualifiedFingerprint() const
     return hash ^ static_cast<uint64_t>(all.GetSize());
 }
 
-int CDerivedAttributes::ReevaluateAndRecomputeIfNecessary()
+int CDerivedAttributes::ReevaluateAndRecomputeIfNecessary(bool followQualification)
 {
     const std::vector<CAttribute*> derived = DerivedAttributes();
-    if (std::any_of(derived.begin(), derived.end(),
+    if (followQualification && std::any_of(derived.begin(), derived.end(),
                     [](const CAttribute* attribute) { return attribute->GetDefinition()->FollowsQualification(); }))
     {
         const uint64_t fingerprint = QualifiedFingerprint();

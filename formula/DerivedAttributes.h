@@ -44,9 +44,10 @@ public:
     // The user's recompute: the derived attributes among selected, and (without all) those they depend on;
     // with all everything is forced (all summaries and expressions when selected holds no derived one).
     int RecomputeDerivedAttributesManually(bool all, const std::vector<CAttribute*>& selected = {});
-    // After data or the qualified records changed: summaries follow the qualified records, and the automatic
+    // After data or the qualified records changed: summaries follow the qualified records (unless
+    // followQualification is false: in the middle of a replay, whose end comes here again), and the automatic
     // recompute runs. Returns non-zero when something was recomputed.
-    int ReevaluateAndRecomputeIfNecessary();
+    int ReevaluateAndRecomputeIfNecessary(bool followQualification = true);
     // Whether attribute would be recomputed in mode now.
     bool IsRecomputable(const CAttribute& attribute, int mode) const;
 

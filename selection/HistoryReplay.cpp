@@ -33,7 +33,7 @@ void CCommandHistory::ReevaluateAndRecomputeIfNecessary()
                 const CAttributeSelection* state = m_owner.Find(attribute);
                 return state && state->IsRestricted();
             });
-        derived->ReevaluateAndRecomputeIfNecessary();
+        derived->ReevaluateAndRecomputeIfNecessary(!IsReplaying()); // a replay's end comes here again
         derived->SetRestrictedTest({});
     }
 }
