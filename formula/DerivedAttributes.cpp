@@ -343,7 +343,7 @@ void CDerivedAttributes::Finish(CAttribute& attribute, bool done)
     {
         if (state.m_bGuessFormat)
         {
-            m_table.AnalyzeAttributeFormat(attribute, true, false);
+            attribute.GuessFormat();
             state.m_bGuessFormat = false;
         }
         state.m_bOutdated = false;

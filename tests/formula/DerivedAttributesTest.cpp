@@ -113,6 +113,18 @@ TEST(DerivedAttributes, EachKindGivesItsValues)
     EXPECT_EQ(Values(*t.Insert(u"kind", std::make_unique<formula::CCaseDefinition>(std::move(cases)))),
               "x|x|high|high|zed");
 
+    // Classes named by numbers become a numeric attribute when the format is guessed after the recompute.
+    std::vector<formula::CValueRange> numbered;
+    numbered.emplace_back(&table, score, formula::RANGE_BELOW, u"12", u"1");
+    numbered.emplace_back(&table, score, formula::RANGE_ALWAYS, u"", u"2");
+    CAttribute* number = table.CreateNewAttribute(ATTR_CLASSIFICATION, false, u"number", nullptr, 16, true);
+    number->SetDefinition(std::make_unique<formula::CClassificationDefinition>(score, numbered));
+    number->GetDerivedState().m_bMustRecompute = number->GetDerivedState().m_bGuessFormat = true;
+    t.Derived().RecomputeDerivedAttributes(1, true, true);
+    EXPECT_EQ(Values(*number), "1|1|2|2|2");
+    EXPECT_TRUE(number->IsNumeric());
+    EXPECT_FALSE(number->GetDerivedState().m_bGuessFormat);
+
     EXPECT_EQ(Values(*t.Insert(u"link", std::make_unique<formula::CLinkDefinition>(score))), "5|10|19.5|20|");
     EXPECT_EQ(Values(*t.Insert(u"none", std::make_unique<formula::CLinkDefinition>(nullptr))), "||||");
 }
@@ -249,6 +261,11 @@ TEST(DerivedAttributes, EvalModesDecideWhichRecomputeTakesAnAttribute)
     EXPECT_EQ(Values(*once), "20|40|78|80|"); // only the forced recompute takes it
     t.Derived().RecomputeDerivedAttributesManually(true);
     EXPECT_EQ(Values(*once), "4|4|4|4|4");
+    // The manual recompute refreshes what reads the clock, and only that when nothing else is outdated.
+    CAttribute* today = t.Expression(u"today", u"TODAY()");
+    t.Derived().RecomputeDerivedAttributesManually(false);
+    EXPECT_EQ(t.LastRecomputed(), "today");
+    EXPECT_FALSE(today->GetDerivedState().m_bOutdated);
     // Without automatic evaluation nothing recomputes after a change.
     t.Derived().SetAutomaticEvaluation(false);
     CAttribute* automatic = t.Expression(u"auto", u"[score] + 1");
