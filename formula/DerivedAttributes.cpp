@@ -317,6 +317,13 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
             ++recomputed;
         }
     }
+    // What follows the qualified records or their order was computed for these now.
+    if (std::any_of(m_lastRecomputed.begin(), m_lastRecomputed.end(), [](const CAttribute* attribute)
+                    { return attribute->GetDefinition()->FollowsQualification(); }))
+        m_nQualifiedFingerprint = QualifiedFingerprint();
+    if (std::any_of(m_lastRecomputed.begin(), m_lastRecomputed.end(),
+                    [](const CAttribute* attribute) { return attribute->GetDefinition()->IsSortDependent(); }))
+        m_nOrderFingerprint = OrderFingerprint();
     return recomputed > 0 ? 1 : 0;
 }
 
@@ -389,6 +396,16 @@ uint64_t CDerivedAttributes::QualifiedFingerprint() const
     return hash ^ static_cast<uint64_t>(all.GetSize());
 }
 
+uint64_t CDerivedAttributes::OrderFingerprint() const
+{
+    uint64_t hash = 0x84222325CBF29CE4ull;
+    CRecordArray& shown = m_table.GetShownRecords();
+    for (long i = 0; i < shown.GetSize(); ++i)
+        hash = (hash ^ static_cast<uint64_t>(static_cast<uint32_t>(shown.GetRecord(i)->m_nRecordNumber))) *
+               0x100000001B3ull;
+    return hash;
+}
+
 int CDerivedAttributes::ReevaluateAndRecomputeIfNecessary(bool followQualification)
 {
     const std::vector<CAttribute*> derived = DerivedAttributes();
@@ -400,6 +417,17 @@ int CDerivedAttributes::ReevaluateAndRecomputeIfNecessary(bool followQualificati
         {
             InvalidateSummaries();
             m_nQualifiedFingerprint = fingerprint;
+        }
+    }
+    if (followQualification &&
+        std::any_of(derived.begin(), derived.end(),
+                    [](const CAttribute* attribute) { return attribute->GetDefinition()->IsSortDependent(); }))
+    {
+        const uint64_t fingerprint = OrderFingerprint();
+        if (fingerprint != m_nOrderFingerprint)
+        {
+            InvalidateSortDependentSummaries();
+            m_nOrderFingerprint = fingerprint;
         }
     }
     if (m_bDataRefreshed)

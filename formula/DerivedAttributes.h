@@ -44,7 +44,8 @@ public:
     // The user's recompute: the derived attributes among selected, and (without all) those they depend on;
     // with all everything is forced (all summaries and expressions when selected holds no derived one).
     int RecomputeDerivedAttributesManually(bool all, const std::vector<CAttribute*>& selected = {});
-    // After data or the qualified records changed: summaries follow the qualified records (unless
+    // After data, the qualified records or their order changed: summaries follow the qualified records, the
+    // sort-dependent ones also their order (unless
     // followQualification is false: in the middle of a replay, whose end comes here again), and the automatic
     // recompute runs. Returns non-zero when something was recomputed.
     int ReevaluateAndRecomputeIfNecessary(bool followQualification = true);
@@ -99,6 +100,8 @@ private:
     void Finish(CAttribute& attribute, bool done);
     // A fingerprint of the qualified records.
     uint64_t QualifiedFingerprint() const;
+    // A fingerprint of the order of the shown records.
+    uint64_t OrderFingerprint() const;
 
     CTable& m_table;
     bool m_bAutomaticEvaluation = true;          // HasAutomaticEvaluation
@@ -106,6 +109,7 @@ private:
     bool m_bParallelAllowed = true;              // waves may run on parallel tasks
     CAttribute* m_pCycleAttribute = nullptr;     // first attribute held back by the last recompute; borrowed
     uint64_t m_nQualifiedFingerprint = 0;        // of the qualified records the summaries were computed for
+    uint64_t m_nOrderFingerprint = 0;            // of the record order the sort-dependent ones were computed for
     std::function<bool(const CAttribute&)> m_restricted; // whether an attribute has restrictions; may be empty
     std::vector<CAttribute*> m_lastRecomputed;   // recomputed by the last RecomputeDerivedAttributes
 };

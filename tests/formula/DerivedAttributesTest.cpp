@@ -278,10 +278,16 @@ TEST(DerivedAttributes, EvalModesDecideWhichRecomputeTakesAnAttribute)
 class CQualifiedCount final : public CAttributeDefinition
 {
 public:
-    explicit CQualifiedCount(int& recomputes) : m_recomputes(recomputes) {}
+    explicit CQualifiedCount(int& recomputes, bool sortDependent = false)
+        : m_recomputes(recomputes), m_bSortDependent(sortDependent)
+    {
+    }
     int32_t GetKind() const override { return ATTR_SUMMARY; }
     void GetReferencedAttributes(std::vector<CAttribute*>&) const override {}
-    std::unique_ptr<CAttributeDefinition> Clone() const override { return std::make_unique<CQualifiedCount>(m_recomputes); }
+    std::unique_ptr<CAttributeDefinition> Clone() const override
+    {
+        return std::make_unique<CQualifiedCount>(m_recomputes, m_bSortDependent);
+    }
     void ReplaceAttributePointers(const std::function<CAttribute*(CAttribute*)>&) override {}
     void PrepareRecompute(CTable&, CAttribute& attribute) override { attribute.SetFormatString(u"####"); }
     bool Recompute(CTable& table, CAttribute& attribute) override
@@ -293,11 +299,13 @@ public:
         return true;
     }
     bool FollowsQualification() const override { return true; }
+    bool IsSortDependent() const override { return m_bSortDependent; }
     double EstimatedSteps(long records) const override { return records; }
     KString GetDescription() const override { return u"count"; }
 
 private:
     int& m_recomputes;
+    bool m_bSortDependent;
 };
 
 TEST(DerivedAttributes, KindsThatFollowTheQualifiedRecordsRecomputeWhenTheyChange)
@@ -318,6 +326,26 @@ TEST(DerivedAttributes, KindsThatFollowTheQualifiedRecordsRecomputeWhenTheyChang
     EXPECT_EQ(recomputes, before + 1);
     EXPECT_EQ(Values(*count), "3|3|3|3|3");
     EXPECT_EQ(Values(*doubled), "6|6|6|6|6"); // and what is computed from it
+}
+
+TEST(DerivedAttributes, SortDependentKindsAreOutdatedByTheOrderAndRecomputeAfterARefresh)
+{
+    CDerivedTable t;
+    CTable& table = t.Table();
+    int recomputes = 0;
+    CAttribute* count = t.Insert(u"count", std::make_unique<CQualifiedCount>(recomputes, true));
+    t.Derived().ReevaluateAndRecomputeIfNecessary();
+    EXPECT_FALSE(count->GetDerivedState().m_bOutdated);
+    t.Attribute(u"score")->SetReverseSort(true);
+    table.SortColumns(t.Attribute(u"score"), 1, false, false); // descending: another order
+    const int before = recomputes;
+    t.Derived().ReevaluateAndRecomputeIfNecessary();
+    EXPECT_TRUE(count->GetDerivedState().m_bOutdated); // not by the automatic recompute
+    EXPECT_EQ(recomputes, before);
+    t.Derived().SetDataRefreshed();
+    t.Derived().ReevaluateAndRecomputeIfNecessary();
+    EXPECT_EQ(recomputes, before + 1);
+    EXPECT_FALSE(count->GetDerivedState().m_bOutdated);
 }
 
 } // namespace
