@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace
@@ -40,10 +41,14 @@ CTable* BenchTable()
         CTable& t = *read;
         auto define = [&t](const char16_t* name, std::unique_ptr<CAttributeDefinition> definition)
         {
+            if (!definition)
+                throw std::runtime_error("a formula does not compile: " + platform::ToUtf8(name));
             CAttribute* attribute = t.CreateNewAttribute(static_cast<AttributeType>(definition->GetKind()), false,
                                                          name, nullptr, 16, true);
             attribute->SetDefinition(std::move(definition));
             attribute->GetDerivedState().m_bMustRecompute = true;
+            // Computed at once, as the insert command does: the next formula is checked against its format.
+            formula::CDerivedAttributes::Of(t).RecomputeDerivedAttributes(1, false, false);
         };
         formula::SFormulaStatus status;
         define(u"e1", formula::CExpressionDefinition::Create(t, u"[float1] * 2 + [int1]", status));
@@ -52,6 +57,8 @@ CTable* BenchTable()
         define(u"e4", formula::CExpressionDefinition::Create(t, u"ROUND([e3], 1)", status));
         define(u"e5", formula::CExpressionDefinition::Create(t, u"[e4] - [float1]", status));
         CAttribute* float1 = t.FindAttribute(u"float1");
+        if (!float1 || !t.FindAttribute(u"int1"))
+            throw std::runtime_error("the file has no columns int1 and float1");
         std::vector<formula::CValueRange> classes;
         double low = float1->GetAbsoluteMinimum(), high = float1->GetAbsoluteMaximum();
         for (int k = 1; k < 10; ++k)
@@ -61,7 +68,6 @@ CTable* BenchTable()
         }
         classes.emplace_back(&t, float1, formula::RANGE_ALWAYS, u"", u"class 10");
         define(u"classes", std::make_unique<formula::CClassificationDefinition>(float1, std::move(classes)));
-        formula::CDerivedAttributes::Of(t).RecomputeDerivedAttributes(1, false, false);
         return read;
     }();
     return table.get();
