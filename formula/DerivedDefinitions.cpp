@@ -45,6 +45,8 @@ public:
             m_target.AddValue(record, text);
         m_known[Slot(input)] = m_fields.GetAt(record->m_nRecordNumber);
     }
+    // Keeps result (a value index of the target) for input index.
+    void Keep(long input, long result) { m_known[Slot(input)] = result; }
 
 private:
     size_t Slot(long input) const
@@ -237,6 +239,21 @@ bool CClassificationDefinition::Recompute(CTable& table, CAttribute& attribute)
     CAttribute& classified = *m_pClassified;
     const bool zero = attribute.IsRegardUndefinedAsZero() && classified.IsNumeric();
     CResultsByIndex results(attribute, classified.GetNrOfValues());
+    // The value index of each class's name once it is stored ([size]: no class), so that a new input value
+    // falling into a known class is not looked up again.
+    CFieldArray& fields = attribute.GetFieldArray();
+    std::vector<long> classIndex(m_classes.size() + 1, -1);
+    auto storeClass = [&](CRecord* record, long index, size_t k, KStringView text)
+    {
+        if (classIndex[k] >= 0)
+        {
+            fields.SetAt(record, classIndex[k]);
+            results.Keep(index, classIndex[k]);
+            return;
+        }
+        results.Store(record, index, text, false, 0);
+        classIndex[k] = fields.GetAt(record->m_nRecordNumber);
+    };
     VisitRecords(table, &classified,
                  [&](CRecord* record)
                  {
@@ -249,16 +266,18 @@ bool CClassificationDefinition::Recompute(CTable& table, CAttribute& attribute)
                                          : std::numeric_limits<double>::quiet_NaN();
                      if (zero && std::isnan(number))
                          number = 0;
-                     for (const CValueRange& range : m_classes)
+                     for (size_t k = 0; k < m_classes.size(); ++k)
                      {
-                         if (range.Contains(text, number))
-                         {
-                             results.Store(record, index, range.IsKeepValue() ? text : KStringView(range.GetName()),
-                                           false, 0);
-                             return;
-                         }
+                         const CValueRange& range = m_classes[k];
+                         if (!range.Contains(text, number))
+                             continue;
+                         if (range.IsKeepValue())
+                             results.Store(record, index, text, false, 0);
+                         else
+                             storeClass(record, index, k, range.GetName());
+                         return;
                      }
-                     results.Store(record, index, KStringView(), false, 0);
+                     storeClass(record, index, m_classes.size(), KStringView());
                  });
     return true;
 }
