@@ -83,15 +83,16 @@ void VisitRecords(CTable& table, CAttribute* attribute, Visit visit)
         visit(all.GetRecord(i));
 }
 
-// Brings the caches of an input up to date on the table's thread (numbers, records in value order), so that
-// recomputes running at once only read them.
-void PrepareInput(CAttribute* attribute)
+// Brings the caches of an input up to date on the table's thread (numbers, and records in value order when
+// sorted), so that recomputes running at once only read them.
+void PrepareInput(CAttribute* attribute, bool sorted = true)
 {
     if (!attribute || attribute->IsHeader())
         return;
     if (attribute->IsNumeric() && attribute->GetNrOfValues() > 0)
         attribute->GetNumericValue(0);
-    attribute->GetSortedRecords();
+    if (sorted)
+        attribute->GetSortedRecords();
 }
 
 // The value index of record in attribute without repairing anything (-1: none).
@@ -218,7 +219,7 @@ void CClassificationDefinition::ReplaceAttributePointers(const std::function<CAt
 
 void CClassificationDefinition::PrepareRecompute(CTable&, CAttribute& attribute)
 {
-    PrepareInput(m_pClassified);
+    PrepareInput(m_pClassified, false);
     for (CValueRange& range : m_classes)
     {
         range.SetAttribute(m_pClassified);
@@ -238,6 +239,8 @@ bool CClassificationDefinition::Recompute(CTable& table, CAttribute& attribute)
     }
     CAttribute& classified = *m_pClassified;
     const bool zero = attribute.IsRegardUndefinedAsZero() && classified.IsNumeric();
+    // In table order (the fields are read and written in sequence); the results kept by the input's value index
+    // serve every later record with that value, wherever it stands.
     CResultsByIndex results(attribute, classified.GetNrOfValues());
     // The value index of each class's name once it is stored ([size]: no class), so that a new input value
     // falling into a known class is not looked up again.
@@ -254,7 +257,7 @@ bool CClassificationDefinition::Recompute(CTable& table, CAttribute& attribute)
         results.Store(record, index, text, false, 0);
         classIndex[k] = fields.GetAt(record->m_nRecordNumber);
     };
-    VisitRecords(table, &classified,
+    VisitRecords(table, nullptr,
                  [&](CRecord* record)
                  {
                      const long index = IndexOf(classified, record);
@@ -481,7 +484,7 @@ void CLinkDefinition::PrepareRecompute(CTable&, CAttribute& attribute)
     state.m_bSyntaxError = !m_pTarget || m_pTarget->IsHeader();
     if (state.m_bSyntaxError)
         return;
-    PrepareInput(m_pTarget);
+    PrepareInput(m_pTarget, false);
     // The link shows the target's values in the target's format.
     attribute.SetFormatString(m_pTarget->GetFormatString());
     state.m_bTextResult = !m_pTarget->IsNumeric();
@@ -497,7 +500,7 @@ bool CLinkDefinition::Recompute(CTable& table, CAttribute& attribute)
     CAttribute& target = *m_pTarget;
     const bool numeric = target.IsNumeric() && attribute.IsNumeric();
     CResultsByIndex results(attribute, target.GetNrOfValues());
-    VisitRecords(table, &target,
+    VisitRecords(table, nullptr,
                  [&](CRecord* record)
                  {
                      const long index = IndexOf(target, record);
