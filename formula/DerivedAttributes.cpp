@@ -9,6 +9,7 @@
 #include "platform/Resources.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_set>
 
 namespace formula
@@ -166,6 +167,17 @@ bool CDerivedAttributes::IsRecomputable(const CAttribute& attribute, int mode) c
     if (attribute.GetDefinition()->IsSortDependent() && mode == 1 && !m_bDataRefreshed)
         return false;
     return mode >= attribute.GetEvalMode();
+}
+
+double CDerivedAttributes::EstimatedRecomputationSteps(const CAttribute& attribute, int mode) const
+{
+    return IsRecomputable(attribute, mode) ? attribute.GetDefinition()->EstimatedSteps(m_table.GetRecordCount()) : 0;
+}
+
+double CDerivedAttributes::EstimatedSortingSteps(const CAttribute& attribute)
+{
+    const double values = static_cast<double>(attribute.GetNrOfValues());
+    return values > 0 ? std::max(1.0, values * std::log(values)) : 1;
 }
 
 int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, bool waitCursor, const CSet* restrictTo)

@@ -51,6 +51,10 @@ public:
     int ReevaluateAndRecomputeIfNecessary(bool followQualification = true);
     // Whether attribute would be recomputed in mode now.
     bool IsRecomputable(const CAttribute& attribute, int mode) const;
+    // Work units of recomputing attribute in mode (0 when it would not be), for progress.
+    double EstimatedRecomputationSteps(const CAttribute& attribute, int mode) const;
+    // Work units of sorting attribute's values again: v ln v for v values (1 when there are none).
+    static double EstimatedSortingSteps(const CAttribute& attribute);
 
     // ---- outdating ----
     // Marks outdated every derived attribute computed from changed (and changed itself when includeItself).
