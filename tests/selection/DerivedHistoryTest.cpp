@@ -133,6 +133,18 @@ TEST_F(DerivedHistory, EveryStepLeavesTheDerivedValuesOfItsPoint)
     EXPECT_EQ(Derived(), "label=Baselb,Züricha,Genfb,;count=1,1,1,1;");
 }
 
+TEST_F(DerivedHistory, ARestrictedDerivedAttributeKeepsItsValuesUntilReleased)
+{
+    CAttribute* mark = InsertExpression(u"mark", u"[Kind] + \"!\"");
+    ASSERT_TRUE(SubmitZoom(mark, {u"a!", u"c!"}));
+    ASSERT_TRUE(History(table).Submit(CInsertRecordsCommand::Create(&table, false, 1)));
+    EXPECT_TRUE(mark->GetDerivedState().m_bOutdated);
+    EXPECT_EQ(Derived(), "mark=a!,b!,a!,c!,b!,;"); // the new record has no value yet
+    ASSERT_TRUE(SubmitZoomOut(mark));
+    EXPECT_FALSE(mark->GetDerivedState().m_bOutdated);
+    EXPECT_EQ(Derived(), "mark=a!,b!,a!,c!,b!,!;");
+}
+
 TEST_F(DerivedHistory, RedefiningIntoACycleIsRefusedAndLeavesTheTable)
 {
     CAttribute* a = InsertExpression(u"a", u"[City] + \"1\"");
