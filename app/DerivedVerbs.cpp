@@ -121,8 +121,9 @@ void CheckBounds(CTable& table, CAttribute& classified, const std::vector<formul
                 {
                     order = table.CompareStringValues(lastComparison->GetThreshold().c_str(), threshold.c_str());
                 }
-                const bool ascending = order < 0 || (order == 0 && lastComparison->GetRangeType() == formula::RANGE_BELOW &&
-                                                     range.GetRangeType() == formula::RANGE_AT_MOST);
+                const bool ascending =
+                    order < 0 || (order == 0 && lastComparison->GetRangeType() == formula::RANGE_BELOW &&
+                                  range.GetRangeType() == formula::RANGE_AT_MOST);
                 bad = bad || !ascending;
             }
             lastComparison = &range;
@@ -171,13 +172,13 @@ void AddCaseDiscrimination(CTable& table, const std::vector<std::string>& words)
         auto entry = std::make_unique<formula::CCase>(&table, condition, platform::FromUtf8(value), valueAttribute);
         const formula::SFormulaStatus status = entry->CompileCondition();
         if (!status.IsOk())
-            throw std::runtime_error(Text(kCaseCondition, {words[i], std::to_string(status.nPosition + 1),
-                                                             platform::ToUtf8(status.strMessage)}));
+            throw std::runtime_error(Text(
+                kCaseCondition, {words[i], std::to_string(status.nPosition + 1), platform::ToUtf8(status.strMessage)}));
         cases.push_back(std::move(entry));
     }
-    SubmitDefinition(table, std::make_shared<CInsertAttributeCommand>(
-                                &table, platform::FromUtf8(words[1]),
-                                std::make_unique<formula::CCaseDefinition>(std::move(cases))));
+    SubmitDefinition(
+        table, std::make_shared<CInsertAttributeCommand>(&table, platform::FromUtf8(words[1]),
+                                                         std::make_unique<formula::CCaseDefinition>(std::move(cases))));
 }
 
 void AddLink(CTable& table, const std::vector<std::string>& words)
@@ -186,8 +187,9 @@ void AddLink(CTable& table, const std::vector<std::string>& words)
         throw std::runtime_error(Text(kLinkUsage));
     CheckNewName(table, "link", words[1]);
     CAttribute* target = FindInput(table, "link", words[2]);
-    SubmitDefinition(table, std::make_shared<CInsertAttributeCommand>(&table, platform::FromUtf8(words[1]),
-                                                                      std::make_unique<formula::CLinkDefinition>(target)));
+    SubmitDefinition(table,
+                     std::make_shared<CInsertAttributeCommand>(&table, platform::FromUtf8(words[1]),
+                                                               std::make_unique<formula::CLinkDefinition>(target)));
 }
 
 void RedefineExpression(CTable& table, const std::vector<std::string>& words)

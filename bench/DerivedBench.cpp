@@ -43,8 +43,8 @@ CTable* BenchTable()
         {
             if (!definition)
                 throw std::runtime_error("a formula does not compile: " + platform::ToUtf8(name));
-            CAttribute* attribute = t.CreateNewAttribute(static_cast<AttributeType>(definition->GetKind()), false,
-                                                         name, nullptr, 16, true);
+            CAttribute* attribute =
+                t.CreateNewAttribute(static_cast<AttributeType>(definition->GetKind()), false, name, nullptr, 16, true);
             attribute->SetDefinition(std::move(definition));
             attribute->GetDerivedState().m_bMustRecompute = true;
             // Computed at once, as the insert command does: the next formula is checked against its format.
@@ -108,10 +108,6 @@ void RecomputeDerived(benchmark::State& state)
     }
 }
 
-BENCHMARK(RecomputeDerived)
-    ->ArgsProduct({{0, 1}, {0, 1}})
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->UseRealTime();
+BENCHMARK(RecomputeDerived)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 } // namespace

@@ -58,16 +58,16 @@ public:
     bool Equals(const CCase& other) const;
 
 private:
-    CTable* m_pTable;                        // owning table; borrowed
-    KString m_strCondition;                  // the condition as written
-    KString m_strValue;                      // the value written for records that meet it
-    CAttribute* m_pValueAttribute;           // when set, the record's value of it is written; borrowed
-    CInternalRepresentation m_parsed;        // the parsed condition (names in order)
-    std::vector<CAttribute*> m_attributes;   // one per name of m_parsed; null when gone
-    std::unique_ptr<CParseval> m_pEngine;    // compiled by PrepareCondition; null before
-    CAttributeInputs m_inputs;               // bound by PrepareCondition
-    bool m_bSyntaxError = false;             // the condition did not parse, or names a missing attribute
-    bool m_bTypeError = false;               // the condition did not type-check or gives no truth value
+    CTable* m_pTable;                      // owning table; borrowed
+    KString m_strCondition;                // the condition as written
+    KString m_strValue;                    // the value written for records that meet it
+    CAttribute* m_pValueAttribute;         // when set, the record's value of it is written; borrowed
+    CInternalRepresentation m_parsed;      // the parsed condition (names in order)
+    std::vector<CAttribute*> m_attributes; // one per name of m_parsed; null when gone
+    std::unique_ptr<CParseval> m_pEngine;  // compiled by PrepareCondition; null before
+    CAttributeInputs m_inputs;             // bound by PrepareCondition
+    bool m_bSyntaxError = false;           // the condition did not parse, or names a missing attribute
+    bool m_bTypeError = false;             // the condition did not type-check or gives no truth value
 };
 
 } // namespace formula

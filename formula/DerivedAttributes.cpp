@@ -20,9 +20,9 @@ namespace
 // The key under which the table keeps its CDerivedAttributes.
 const char kCompanionKey = 0;
 
-constexpr int kCycleMessage = 1420;      // "Achtung: Zyklische Abhängigkeit! ..."
+constexpr int kCycleMessage = 1420;       // "Achtung: Zyklische Abhängigkeit! ..."
 constexpr int kComputingAttribute = 2430; // "Attribut '%1' wird berechnet"
-constexpr int kRecomputing = 2432;       // "Abgeleitete Attribute werden neu berechnet"
+constexpr int kRecomputing = 2432;        // "Abgeleitete Attribute werden neu berechnet"
 
 bool ContainsAttribute(const std::vector<CAttribute*>& list, const CAttribute* attribute)
 {
@@ -65,7 +65,8 @@ void CDerivedAttributes::InvalidateDerivedAttributes(CAttribute* changed, bool i
         changed->GetDerivedState().m_bOutdated = true;
     for (CAttribute* attribute : DerivedAttributes())
     {
-        if (!attribute->GetDerivedState().m_bOutdated && ContainsAttribute(attribute->GetReferencedAttributes(), changed))
+        if (!attribute->GetDerivedState().m_bOutdated &&
+            ContainsAttribute(attribute->GetReferencedAttributes(), changed))
             attribute->GetDerivedState().m_bOutdated = true;
     }
 }
@@ -276,8 +277,8 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
                     order.end());
     CStatusMessageGuard status(m_table, LoadResourceString(kRecomputing));
     int recomputed = 0;
-    const bool parallel = m_bParallelAllowed && m_table.UseMulticores() && platform::GetProcessorCount() >= 2 &&
-                          order.size() >= 2;
+    const bool parallel =
+        m_bParallelAllowed && m_table.UseMulticores() && platform::GetProcessorCount() >= 2 && order.size() >= 2;
     if (parallel)
     {
         // 6. Waves: every attribute none of whose inputs is still to come, all at once.
@@ -322,7 +323,8 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
         {
             if (!IsRecomputable(*attribute, mode))
                 continue;
-            CStatusMessageGuard computing(m_table, FormatResource(kComputingAttribute, {attribute->GetDisplayName(50)}));
+            CStatusMessageGuard computing(m_table,
+                                          FormatResource(kComputingAttribute, {attribute->GetDisplayName(50)}));
             Prepare(*attribute);
             m_lastRecomputed.push_back(attribute);
             Finish(*attribute, RecomputeOne(*attribute));
@@ -330,8 +332,8 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
         }
     }
     // What follows the qualified records or their order was computed for these now.
-    if (std::any_of(m_lastRecomputed.begin(), m_lastRecomputed.end(), [](const CAttribute* attribute)
-                    { return attribute->GetDefinition()->FollowsQualification(); }))
+    if (std::any_of(m_lastRecomputed.begin(), m_lastRecomputed.end(),
+                    [](const CAttribute* attribute) { return attribute->GetDefinition()->FollowsQualification(); }))
         m_nQualifiedFingerprint = QualifiedFingerprint();
     if (std::any_of(m_lastRecomputed.begin(), m_lastRecomputed.end(),
                     [](const CAttribute* attribute) { return attribute->GetDefinition()->IsSortDependent(); }))
@@ -392,7 +394,7 @@ int CDerivedAttributes::RecomputeDerivedAttributesManually(bool all, const std::
         InvalidateSummaries();
         InvalidateExpressions();
     }
-    return RecomputeDerivedAttributes(all ? 4 : 3, true, true, &restrict);
+    return RecomputeDerivedAttributes(all ? 4 : 3, true, true, & restrict);
 }
 
 uint64_t CDerivedAttributes::QualifiedFingerprint() const
@@ -421,7 +423,8 @@ uint64_t CDerivedAttributes::OrderFingerprint() const
 int CDerivedAttributes::ReevaluateAndRecomputeIfNecessary(bool followQualification)
 {
     const std::vector<CAttribute*> derived = DerivedAttributes();
-    if (followQualification && std::any_of(derived.begin(), derived.end(),
+    if (followQualification &&
+        std::any_of(derived.begin(), derived.end(),
                     [](const CAttribute* attribute) { return attribute->GetDefinition()->FollowsQualification(); }))
     {
         const uint64_t fingerprint = QualifiedFingerprint();
@@ -467,8 +470,8 @@ void CDerivedAttributes::OnAttributeDeleted(CAttribute* attribute)
     {
         if (derived == attribute || !ContainsAttribute(derived->GetReferencedAttributes(), attribute))
             continue;
-        derived->GetDefinition()->ReplaceAttributePointers(
-            [attribute](CAttribute* input) { return input == attribute ? nullptr : input; });
+        derived->GetDefinition()->ReplaceAttributePointers([attribute](CAttribute* input)
+                                                           { return input == attribute ? nullptr : input; });
         derived->GetDerivedState().m_bOutdated = true;
     }
 }

@@ -108,14 +108,14 @@ private:
     uint64_t OrderFingerprint() const;
 
     CTable& m_table;
-    bool m_bAutomaticEvaluation = true;          // HasAutomaticEvaluation
-    bool m_bDataRefreshed = false;               // set by SetDataRefreshed until the next reevaluation
-    bool m_bParallelAllowed = true;              // waves may run on parallel tasks
-    CAttribute* m_pCycleAttribute = nullptr;     // first attribute held back by the last recompute; borrowed
-    uint64_t m_nQualifiedFingerprint = 0;        // of the qualified records the summaries were computed for
-    uint64_t m_nOrderFingerprint = 0;            // of the record order the sort-dependent ones were computed for
+    bool m_bAutomaticEvaluation = true;      // HasAutomaticEvaluation
+    bool m_bDataRefreshed = false;           // set by SetDataRefreshed until the next reevaluation
+    bool m_bParallelAllowed = true;          // waves may run on parallel tasks
+    CAttribute* m_pCycleAttribute = nullptr; // first attribute held back by the last recompute; borrowed
+    uint64_t m_nQualifiedFingerprint = 0;    // of the qualified records the summaries were computed for
+    uint64_t m_nOrderFingerprint = 0;        // of the record order the sort-dependent ones were computed for
     std::function<bool(const CAttribute&)> m_restricted; // whether an attribute has restrictions; may be empty
-    std::vector<CAttribute*> m_lastRecomputed;   // recomputed by the last RecomputeDerivedAttributes
+    std::vector<CAttribute*> m_lastRecomputed;           // recomputed by the last RecomputeDerivedAttributes
 };
 
 } // namespace formula

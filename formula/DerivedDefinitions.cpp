@@ -69,8 +69,7 @@ const std::vector<CRecord*>* SortedRecordsOf(CTable& table, CAttribute* attribut
 }
 
 // Calls visit for every record of the table, in the order of attribute's values when it has one.
-template <class Visit>
-void VisitRecords(CTable& table, CAttribute* attribute, Visit visit)
+template <class Visit> void VisitRecords(CTable& table, CAttribute* attribute, Visit visit)
 {
     if (const std::vector<CRecord*>* sorted = SortedRecordsOf(table, attribute))
     {
@@ -119,7 +118,7 @@ CAttribute* Mapped(const std::function<CAttribute*(CAttribute*)>& map, CAttribut
 // ---- expressions ----
 
 std::unique_ptr<CExpressionDefinition> CExpressionDefinition::Create(CTable& table, KStringView formula,
-                                                                    SFormulaStatus& status)
+                                                                     SFormulaStatus& status)
 {
     CParseval engine(table.GetFormatRegistry());
     DefineBuiltinFunctions(engine);
@@ -264,9 +263,8 @@ bool CClassificationDefinition::Recompute(CTable& table, CAttribute& attribute)
                      if (results.StoreKnown(record, index))
                          return;
                      const KStringView text = index >= 0 ? KStringView(classified.GetValue(index)) : KStringView();
-                     double number = index >= 0 && classified.IsNumeric()
-                                         ? classified.GetNumericValue(index)
-                                         : std::numeric_limits<double>::quiet_NaN();
+                     double number = index >= 0 && classified.IsNumeric() ? classified.GetNumericValue(index)
+                                                                          : std::numeric_limits<double>::quiet_NaN();
                      if (zero && std::isnan(number))
                          number = 0;
                      for (size_t k = 0; k < m_classes.size(); ++k)
@@ -416,7 +414,8 @@ bool CCaseDefinition::Recompute(CTable& table, CAttribute& attribute)
                      }
                      else
                      {
-                         attribute.AddValue(record, decider < 0 ? KStringView() : KStringView(m_cases[slot]->GetValueString()));
+                         attribute.AddValue(record,
+                                            decider < 0 ? KStringView() : KStringView(m_cases[slot]->GetValueString()));
                          resultOfCase[slot] = fields.GetAt(record->m_nRecordNumber);
                      }
                      previousResult = fields.GetAt(record->m_nRecordNumber);
@@ -439,7 +438,8 @@ bool CCaseDefinition::Recompute(CTable& table, CAttribute& attribute)
 
 bool CCaseDefinition::DependsOnTime(int32_t timeDependency) const
 {
-    return std::any_of(m_cases.begin(), m_cases.end(), [&](const auto& entry)
+    return std::any_of(m_cases.begin(), m_cases.end(),
+                       [&](const auto& entry)
                        { return static_cast<int32_t>(entry->GetTimeDependency()) == timeDependency; });
 }
 
@@ -512,8 +512,8 @@ bool CLinkDefinition::Recompute(CTable& table, CAttribute& attribute)
                          return;
                      }
                      const double number = numeric ? target.GetNumericValue(index) : 0;
-                     results.Store(record, index, KStringView(target.GetValue(index)),
-                                   numeric && !std::isnan(number), number);
+                     results.Store(record, index, KStringView(target.GetValue(index)), numeric && !std::isnan(number),
+                                   number);
                  });
     return true;
 }

@@ -42,9 +42,9 @@ public:
     const KString& GetFormula() const { return m_strFormula; }
 
 private:
-    KString m_strFormula;                  // the formula as written
-    CInternalRepresentation m_parsed;      // parsed once; names in order of first appearance
-    std::vector<CAttribute*> m_attributes; // one per name of m_parsed; null when gone
+    KString m_strFormula;                   // the formula as written
+    CInternalRepresentation m_parsed;       // parsed once; names in order of first appearance
+    std::vector<CAttribute*> m_attributes;  // one per name of m_parsed; null when gone
     std::unique_ptr<CExpressionJob> m_pJob; // between PrepareRecompute and Recompute
 };
 
@@ -69,7 +69,7 @@ public:
     const std::vector<CValueRange>& GetClasses() const { return m_classes; }
 
 private:
-    CAttribute* m_pClassified;         // the attribute whose values are classified; null when gone
+    CAttribute* m_pClassified;          // the attribute whose values are classified; null when gone
     std::vector<CValueRange> m_classes; // tested in order; the first that contains the value wins
 };
 
@@ -98,9 +98,7 @@ private:
 class CLinkDefinition final : public CAttributeDefinition
 {
 public:
-    explicit CLinkDefinition(CAttribute* target, bool drillDown = false) : m_pTarget(target), m_bDrillDown(drillDown)
-    {
-    }
+    explicit CLinkDefinition(CAttribute* target, bool drillDown = false) : m_pTarget(target), m_bDrillDown(drillDown) {}
 
     int32_t GetKind() const override;
     void GetReferencedAttributes(std::vector<CAttribute*>& out) const override;

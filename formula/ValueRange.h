@@ -56,7 +56,11 @@ public:
 
     CTable* GetTable() const { return m_pTable; }
     CAttribute* GetAttribute() const { return m_pAttribute; }
-    void SetAttribute(CAttribute* attribute) { m_pAttribute = attribute; m_bInterned = false; }
+    void SetAttribute(CAttribute* attribute)
+    {
+        m_pAttribute = attribute;
+        m_bInterned = false;
+    }
     int32_t GetRangeType() const { return m_nType; }
     const KString& GetThreshold() const { return m_strThreshold; }
     double GetThresholdNumber() const { return m_dThreshold; }
@@ -64,15 +68,15 @@ public:
     bool IsKeepValue() const { return m_bKeepValue; }
 
 private:
-    CTable* m_pTable = nullptr;         // owning table; borrowed
-    CAttribute* m_pAttribute = nullptr; // attribute whose values are tested; borrowed, may be null
-    int32_t m_nType = RANGE_ALWAYS;     // ERangeType (7 and above: always)
-    KString m_strThreshold;             // threshold as written
-    double m_dThreshold = 0;            // threshold read with the attribute's format; NaN when it is no number
-    KString m_strName;                  // the value written for contained records
-    bool m_bKeepValue = false;          // write the record's own value instead of the name
-    bool m_bNumeric = false;            // the attribute was numeric when interned
-    bool m_bInterned = false;           // m_dThreshold and m_valueSet are up to date
+    CTable* m_pTable = nullptr;             // owning table; borrowed
+    CAttribute* m_pAttribute = nullptr;     // attribute whose values are tested; borrowed, may be null
+    int32_t m_nType = RANGE_ALWAYS;         // ERangeType (7 and above: always)
+    KString m_strThreshold;                 // threshold as written
+    double m_dThreshold = 0;                // threshold read with the attribute's format; NaN when it is no number
+    KString m_strName;                      // the value written for contained records
+    bool m_bKeepValue = false;              // write the record's own value instead of the name
+    bool m_bNumeric = false;                // the attribute was numeric when interned
+    bool m_bInterned = false;               // m_dThreshold and m_valueSet are up to date
     std::unordered_set<KString> m_valueSet; // parts of the threshold (type 3)
 };
 

@@ -93,9 +93,9 @@ TEST(DerivedAttributes, EachKindGivesItsValues)
               "small|small|medium||");
     // The undefined value counts as 0 when asked; an 'undefined' class and a value set.
     classes.emplace_back(&table, score, formula::RANGE_UNDEFINED, u"", u"none");
-    EXPECT_EQ(Values(*t.Insert(u"size0", std::make_unique<formula::CClassificationDefinition>(score, classes), 1,
-                               true)),
-              "small|small|medium||small");
+    EXPECT_EQ(
+        Values(*t.Insert(u"size0", std::make_unique<formula::CClassificationDefinition>(score, classes), 1, true)),
+        "small|small|medium||small");
     EXPECT_EQ(Values(*t.Insert(u"size1", std::make_unique<formula::CClassificationDefinition>(score, classes))),
               "small|small|medium||none");
     CAttribute* group = t.Attribute(u"group");
@@ -148,7 +148,7 @@ TEST(DerivedAttributes, ChainsAndDiamondsRecomputeEachOnceInOrder)
     CSet restrict;
     restrict.AddTail(d);
     restrict.AddTail(t.Attribute(u"b"));
-    t.Derived().RecomputeDerivedAttributes(1, true, true, &restrict);
+    t.Derived().RecomputeDerivedAttributes(1, true, true, & restrict);
     EXPECT_EQ(t.LastRecomputed(), "b,d");
     // a and c stayed outdated and take their dependents along; then nothing is left to do.
     EXPECT_EQ(t.Derived().RecomputeDerivedAttributes(1, true, true), 1);
@@ -200,8 +200,8 @@ TEST(DerivedAttributes, ParallelWavesGiveTheSequentialValues)
     std::vector<CAttribute*> derived;
     auto insert = [&](const char16_t* name, std::unique_ptr<CAttributeDefinition> definition)
     {
-        CAttribute* attribute = table.CreateNewAttribute(static_cast<AttributeType>(definition->GetKind()), false,
-                                                         name, nullptr, 16, true);
+        CAttribute* attribute =
+            table.CreateNewAttribute(static_cast<AttributeType>(definition->GetKind()), false, name, nullptr, 16, true);
         attribute->SetDefinition(std::move(definition));
         derived.push_back(attribute);
     };
