@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+class CAttributeDefinition;
 class CTable;
 
 namespace app
@@ -53,6 +54,14 @@ void RunHistoryVerb(CTable& table, const std::vector<std::string>& words, std::o
 // delete-selected. A verb that cannot act now throws with a message.
 bool IsRecordVerb(const std::string& verb);
 void RunRecordVerb(CTable& table, const std::vector<std::string>& words);
+
+// The script verbs about derived attributes (DerivedVerbs.cpp): classify NAME ATTRIBUTE BOUND..., case NAME
+// CONDITION VALUE ... [else VALUE], link NAME TARGET, redefine NAME FORMULA, recompute [all]. Each definition is
+// an undoable command; bad input throws with a message and leaves the table as it was.
+bool IsDerivedVerb(const std::string& verb);
+void RunDerivedVerb(CTable& table, const std::vector<std::string>& words);
+// Submits the insertion of an expression attribute with its definition (throws when it is not executed).
+void SubmitExpressionAttribute(CTable& table, const KString& name, std::unique_ptr<CAttributeDefinition> definition);
 
 // The help text of a subcommand ("" for an unknown one).
 std::string GetCommandHelp(const std::string& command);

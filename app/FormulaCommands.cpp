@@ -5,6 +5,7 @@
 #include "engine/Table.h"
 #include "exchange/TableJson.h"
 #include "formula/Builtins.h"
+#include "formula/DerivedDefinitions.h"
 #include "formula/ExpressionAttribute.h"
 #include "platform/Error.h"
 
@@ -95,15 +96,12 @@ void AddExpressionAttribute(CTable& table, const std::string& name, const std::s
     const KString attributeName = platform::FromUtf8(name);
     if (table.FindAttribute(attributeName, nullptr, true, true))
         throw std::runtime_error(Text(9042, {name}));
-    CAttribute* attribute = table.CreateNewAttribute(ATTR_EXPRESSION, false, attributeName, nullptr, 16, true);
-    const formula::SFormulaStatus status =
-        formula::ComputeExpressionAttribute(table, *attribute, platform::FromUtf8(formula));
-    if (!status.IsOk())
-    {
-        table.DeleteAttribute(attribute);
+    formula::SFormulaStatus status;
+    std::unique_ptr<formula::CExpressionDefinition> definition =
+        formula::CExpressionDefinition::Create(table, platform::FromUtf8(formula), status);
+    if (!definition)
         throw FormulaError("expression: ", status);
-    }
-    table.SetModified(true);
+    SubmitExpressionAttribute(table, attributeName, std::move(definition));
 }
 
 void PrintFormulaValues(CTable& table, const std::string& formula, std::ostream& out)

@@ -183,6 +183,8 @@ void CScriptRunner::Execute(const std::vector<std::string>& words)
     }
     else if (CLayoutVerbs::Handles(verb))
         m_layoutVerbs.Execute(Table(), words, std::cout);
+    else if (IsDerivedVerb(verb))
+        RunDerivedVerb(Table(), words); // classify, case, link, redefine, recompute
     else if (IsRecordVerb(verb))
         RunRecordVerb(Table(), words); // hide-refused, auto-hide, insert-records, delete-selected
     else if (IsHistoryVerb(verb))

@@ -15,6 +15,19 @@ CAttribute::CAttribute(CTable* table, AttributeType type, KStringView name, long
 
 CAttribute::~CAttribute() = default;
 
+void CAttribute::SetDefinition(std::unique_ptr<CAttributeDefinition> definition)
+{
+    m_pDefinition = std::move(definition);
+}
+
+std::vector<CAttribute*> CAttribute::GetReferencedAttributes() const
+{
+    std::vector<CAttribute*> referenced;
+    if (m_pDefinition)
+        m_pDefinition->GetReferencedAttributes(referenced);
+    return referenced;
+}
+
 KString CAttribute::GetDisplayName(int maxLength, bool replaceControls) const
 {
     if (GetName().empty())

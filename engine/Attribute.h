@@ -18,6 +18,7 @@
 // Threading: the table's thread. Reading values and comparing value indices is
 // safe from parallel tasks while nothing is added; sorting runs its own tasks.
 
+#include "engine/AttributeDefinition.h"
 #include "engine/AttributeFormat.h"
 #include "engine/AttributeNames.h"
 #include "engine/AttributeSettings.h"
@@ -32,6 +33,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class CRecordArray;
@@ -109,6 +111,15 @@ public:
     const CAttributeValues& GetValues() const { return m_values; }
     CAttributeFormat& GetFormat() { return m_format; }
     const CAttributeFormat& GetFormat() const { return m_format; }
+    // The recompute state of a derived attribute (plain flags, kept by formula/'s recompute).
+    CDerivedState& GetDerivedState() { return m_derived; }
+    const CDerivedState& GetDerivedState() const { return m_derived; }
+    // The definition of a derived attribute; null for other attributes (and derived ones without one).
+    CAttributeDefinition* GetDefinition() const { return m_pDefinition.get(); }
+    // Takes over definition (may be null); the old one is destroyed.
+    void SetDefinition(std::unique_ptr<CAttributeDefinition> definition);
+    // The attributes the definition reads, each once (empty without a definition).
+    std::vector<CAttribute*> GetReferencedAttributes() const;
 
     // ---- forwards to the parts, under the names callers know (described in the parts' headers) ----
     double GetAbsoluteMinimum();
@@ -243,4 +254,6 @@ private:
     CAttributeValues m_values;         // distinct values, value hash and fields
     CAttributeStatistics m_statistics; // cached figures of the values
     CRecordOrder m_recordOrder;        // records ordered by value
+    CDerivedState m_derived;           // recompute flags of a derived attribute
+    std::unique_ptr<CAttributeDefinition> m_pDefinition; // how a derived attribute computes; may be null
 };

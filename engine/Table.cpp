@@ -264,6 +264,34 @@ void CTable::DeleteAttribute(CAttribute* attribute)
     m_attributes.erase(m_attributes.begin() + index);
 }
 
+std::unique_ptr<CAttribute> CTable::DetachAttribute(CAttribute* attribute, long& index)
+{
+    index = FindAttributeIndex(attribute);
+    if (index < 0)
+        return nullptr;
+    if (m_pObserver)
+        m_pObserver->OnAttributeDeleted(attribute);
+    if (index == 0)
+        m_keyRecordMap.clear();
+    ForgetAttribute(attribute);
+    std::unique_ptr<CAttribute> owned = std::move(m_attributes[static_cast<size_t>(index)]);
+    m_attributes.erase(m_attributes.begin() + index);
+    return owned;
+}
+
+CAttribute* CTable::AttachAttribute(std::unique_ptr<CAttribute> attribute, long index)
+{
+    CAttribute* attached = attribute.get();
+    index = std::clamp(index, 0L, GetAttributeCount());
+    m_attributes.insert(m_attributes.begin() + index, std::move(attribute));
+    if (index == 0)
+        m_keyRecordMap.clear();
+    attached->InvalidateSortedRecords();
+    if (m_pObserver)
+        m_pObserver->OnAttributeAdded(attached);
+    return attached;
+}
+
 void CTable::SetUniqueAttributeNames()
 {
     std::vector<std::pair<CAttribute*, long>> occurrences;

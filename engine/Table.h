@@ -120,6 +120,12 @@ public:
     void MoveAttribute(CAttribute* attribute, long newIndex);
     // Removes and destroys an attribute; tells the observer.
     void DeleteAttribute(CAttribute* attribute);
+    // Takes an attribute out of the list without destroying it, as DeleteAttribute tells everyone (for a
+    // command that undoes the attribute's definition). Returns it with its values (the caller owns it) and
+    // its position in index; null when it is not in the list.
+    std::unique_ptr<CAttribute> DetachAttribute(CAttribute* attribute, long& index);
+    // Puts a detached attribute back at index (clamped to the list); tells the observer. Returns it.
+    CAttribute* AttachAttribute(std::unique_ptr<CAttribute> attribute, long index);
     CAttribute* GetKeyAttribute() const { return m_attributes.empty() ? nullptr : m_attributes.front().get(); }
     void SetUniqueAttributeNames();
     // Makes a generated key attribute when the first attribute is not a key. Returns true when one was made.

@@ -314,7 +314,7 @@ private:
             worker.ownInputs = std::make_unique<CAttributeInputs>();
             worker.ownInputs->SetRegardUndefinedAsZero(undefinedAsZero);
             CParsevalToken result;
-            if (worker.ownInputs->Bind(m_table, worker.ownEngine->GetNames()) >= 0 ||
+            if (worker.ownInputs->Bind(m_workers[0].pInputs->GetAttributes()) >= 0 ||
                 worker.ownEngine->TypeCheck(worker.ownInputs->GetTokens(), worker.ownInputs->GetCount(), result) !=
                     PARSEVAL_OK)
                 return; // as the first compiled: not expected
@@ -354,15 +354,27 @@ private:
     std::vector<uint8_t> m_vPieceWorker; // per piece: the worker that evaluated it
 };
 
+void StoreRun(CTable& table, CAttribute& attribute, const CExpressionRun& run, bool evaluated, CRecord* const* records,
+              size_t count, const std::vector<KString>& texts, const std::vector<double>& numbers, bool numeric);
+
 } // namespace
 
 int CAttributeInputs::Bind(CTable& table, const std::vector<KString>& names)
 {
+    std::vector<CAttribute*> attributes;
+    attributes.reserve(names.size());
+    for (const KString& name : names)
+        attributes.push_back(table.FindAttribute(name, nullptr, true));
+    return Bind(attributes);
+}
+
+int CAttributeInputs::Bind(const std::vector<CAttribute*>& attributes)
+{
     m_inputs.clear();
-    m_tokens.assign(names.size(), CParsevalToken());
-    for (size_t i = 0; i < names.size(); ++i)
+    m_tokens.assign(attributes.size(), CParsevalToken());
+    for (size_t i = 0; i < attributes.size(); ++i)
     {
-        CAttribute* attribute = table.FindAttribute(names[i], nullptr, true);
+        CAttribute* attribute = attributes[i];
         if (!attribute || attribute->IsHeader())
         {
             m_inputs.clear();
@@ -378,6 +390,15 @@ int CAttributeInputs::Bind(CTable& table, const std::vector<KString>& names)
         m_tokens[i].SetTokenType(TokenTypeOfValueType(attribute->GetType()));
     }
     return -1;
+}
+
+std::vector<CAttribute*> CAttributeInputs::GetAttributes() const
+{
+    std::vector<CAttribute*> attributes;
+    attributes.reserve(m_inputs.size());
+    for (const SInput& input : m_inputs)
+        attributes.push_back(input.pAttribute);
+    return attributes;
 }
 
 void CAttributeInputs::Load(const CRecord* record)
@@ -559,6 +580,16 @@ SFormulaStatus ComputeExpressionAttribute(CTable& table, CAttribute& attribute, 
     // Everything computed: only now are the old values replaced.
     attribute.SetFormatString(numeric ? table.GetFormat(compiled.GetFormatId()) : KString());
     attribute.ClearValues();
+    StoreRun(table, attribute, run, evaluated, records, count, texts, numbers, numeric);
+    return status;
+}
+
+namespace
+{
+void StoreRun(CTable& table, CAttribute& attribute, const CExpressionRun& run, bool evaluated, CRecord* const* records,
+              size_t count, const std::vector<KString>& texts, const std::vector<double>& numbers, bool numeric)
+{
+    (void)table;
     if (evaluated)
     {
         run.Store(attribute, records, count);
@@ -575,7 +606,81 @@ SFormulaStatus ComputeExpressionAttribute(CTable& table, CAttribute& attribute, 
     }
     attribute.InvalidateStatistics();
     attribute.InvalidateSortedRecords();
+}
+} // namespace
+
+CExpressionJob::CExpressionJob(CTable& table, CAttribute& attribute)
+    : m_table(table), m_attribute(attribute), m_pEngine(std::make_unique<CParseval>(table.GetFormatRegistry()))
+{
+    DefineBuiltinFunctions(*m_pEngine);
+}
+
+CExpressionJob::~CExpressionJob() = default;
+
+SFormulaStatus CExpressionJob::Compile(const CInternalRepresentation& parsed, const std::vector<CAttribute*>& inputs)
+{
+    SFormulaStatus status;
+    m_bCompiled = false;
+    m_pEngine->SetRepresentation(parsed);
+    m_inputs.SetRegardUndefinedAsZero(m_attribute.IsRegardUndefinedAsZero());
+    const int missing = m_inputs.Bind(inputs);
+    if (missing >= 0)
+    {
+        status.nStatus = PARSEVAL_ILLEGAL_TYPE;
+        const KString name = static_cast<size_t>(missing) < parsed.names.size() ? parsed.names[missing] : KString();
+        status.strMessage = FormatResource(kUnknownAttributeMessageId, {name});
+        return status;
+    }
+    CCurrentTableScope scope(&m_table);
+    status.nStatus = m_pEngine->TypeCheck(m_inputs.GetTokens(), m_inputs.GetCount(), m_compiled);
+    if (status.nStatus != PARSEVAL_OK)
+    {
+        status.nPosition = m_pEngine->GetErrorPosition();
+        status.strMessage = CParseval::GetStatusMessage(status.nStatus);
+        return status;
+    }
+    m_bCompiled = true;
+    m_bNumeric = IsNumericType(m_compiled.GetValueType()) && m_compiled.GetFormatId() > 0;
+    m_attribute.SetFormatString(m_bNumeric ? m_table.GetFormat(m_compiled.GetFormatId()) : KString());
     return status;
+}
+
+void CExpressionJob::Run()
+{
+    const CRecordArray& all = m_table.GetAllRecords();
+    CRecord* const* records = all.GetData();
+    const size_t count = static_cast<size_t>(all.GetSize());
+    if (!m_bCompiled)
+    {
+        for (size_t k = 0; k < count; ++k)
+            m_attribute.AddValue(records[k], KStringView());
+        m_attribute.InvalidateStatistics();
+        m_attribute.InvalidateSortedRecords();
+        return;
+    }
+    CExpressionRun run(m_table, *m_pEngine, m_inputs, m_compiled, m_bNumeric);
+    const bool evaluated = run.Evaluate(records, count, m_attribute.IsRegardUndefinedAsZero());
+    std::vector<KString> texts;
+    std::vector<double> numbers;
+    if (!evaluated)
+    {
+        texts.resize(count);
+        numbers.assign(m_bNumeric ? count : 0, std::numeric_limits<double>::quiet_NaN());
+        size_t i = 0;
+        EvaluateFormulaOverRecords(m_table, *m_pEngine, m_inputs, std::vector<CRecord*>(records, records + count),
+                                   m_compiled,
+                                   [&](const CRecord*, const CParsevalToken& value)
+                                   {
+                                       if (!value.IsUndefined())
+                                       {
+                                           texts[i] = value.Render(m_table.GetFormatRegistry());
+                                           if (m_bNumeric)
+                                               numbers[i] = value.GetNumber();
+                                       }
+                                       ++i;
+                                   });
+    }
+    StoreRun(m_table, m_attribute, run, evaluated, records, count, texts, numbers, m_bNumeric);
 }
 
 } // namespace formula

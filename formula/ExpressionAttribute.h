@@ -13,6 +13,7 @@
 #include "formula/Parseval.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CAttribute;
@@ -34,6 +35,11 @@ public:
     // Binds each name to the table's attribute of that name (headers excluded). Returns the index of the
     // first name without an attribute, or -1 when all were found. The tokens then carry type and format.
     int Bind(CTable& table, const std::vector<KString>& names);
+    // Binds one input to each attribute (the names' attributes, found by the caller). Returns the index of the
+    // first that is null or a header, or -1.
+    int Bind(const std::vector<CAttribute*>& attributes);
+    // The bound attributes, one per input.
+    std::vector<CAttribute*> GetAttributes() const;
     // With the flag, undefined numeric inputs enter as the defined number 0.
     void SetRegardUndefinedAsZero(bool on) { m_bUndefinedAsZero = on; }
     // Reads the record's values into the tokens (numbers without copying their text).
@@ -89,5 +95,34 @@ void EvaluateFormulaOverRecords(CTable& table, CParseval& engine, CAttributeInpu
 // sets the attribute's format to the result's, and stores the value of every record. The attribute's flag
 // RegardUndefinedAsZero is honoured. On failure the attribute's values are left as they were.
 SFormulaStatus ComputeExpressionAttribute(CTable& table, CAttribute& attribute, KStringView formula);
+
+// One computation of an expression attribute in two steps, for the recompute of derived attributes: Compile on
+// the table's thread (binds the inputs, type-checks, sets the attribute's format), then Run, which writes only
+// the attribute, so that jobs of different attributes may run at once.
+class CExpressionJob
+{
+public:
+    CExpressionJob(CTable& table, CAttribute& attribute);
+    ~CExpressionJob();
+    CExpressionJob(const CExpressionJob&) = delete;
+    CExpressionJob& operator=(const CExpressionJob&) = delete;
+
+    // Compiles parsed (a parsed form, names in order) with one input per attribute of inputs (in the order of
+    // the names). On failure Run gives every record the undefined value.
+    SFormulaStatus Compile(const CInternalRepresentation& parsed, const std::vector<CAttribute*>& inputs);
+    // The compiled result's type and format (valid after a successful Compile).
+    const CParsevalToken& GetResult() const { return m_compiled; }
+    // Evaluates every record and stores its value; the attribute must hold no values.
+    void Run();
+
+private:
+    CTable& m_table;
+    CAttribute& m_attribute;
+    std::unique_ptr<CParseval> m_pEngine; // with the built-ins and the compiled formula
+    CAttributeInputs m_inputs;            // bound to the attributes of the names
+    CParsevalToken m_compiled;            // the result's type and format
+    bool m_bCompiled = false;             // Compile succeeded
+    bool m_bNumeric = false;              // results carry numbers
+};
 
 } // namespace formula

@@ -67,6 +67,9 @@ struct SSummaryDefinition
 // results: ProposeSummaryFormat) and stored with their numbers. Undefined numbers of the summarised attribute
 // count as 0 when the summary's RegardUndefinedAsZero is set. Without a summarised attribute nothing happens.
 void RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition);
+// Gives the summary a format its results can be written with (ProposeSummaryFormat) unless its format already
+// fits; RecomputeSummary does it first. Changes the table's formats: the table's thread only.
+void FitSummaryFormat(CAttribute& summary, const SSummaryDefinition& definition);
 
 // Whether the function's results depend on the order of the records (repetitions, number, accumulations).
 bool IsSortDependentSummary(int32_t function);

@@ -124,7 +124,8 @@ void CSummaryRun::Run()
     default:
         break; // unknown: every record undefined
     }
-    m_summary.ClearValues();
+    if (m_summary.GetNrOfValues() > 0) // the recompute of derived attributes has cleared them on the table's thread
+        m_summary.ClearValues();
     m_results.Store(m_summary, m_records, m_summary.IsNumeric());
     m_summary.InvalidateStatistics();
     m_summary.InvalidateSortedRecords();
@@ -267,11 +268,10 @@ void CSummaryRun::BuildRanks()
 namespace formula
 {
 
-void RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition)
+void FitSummaryFormat(CAttribute& summary, const SSummaryDefinition& definition)
 {
     if (!definition.pSummarised || summary.IsHeader())
         return;
-    // A format the results can be written with (kept when it fits).
     const bool text = IsTextSummaryResult(definition);
     if (text && summary.IsNumeric())
         summary.SetFormatString(KString());
@@ -279,6 +279,13 @@ void RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& de
         summary.SetFormatString(ProposeSummaryFormat(definition));
     if (!text && !summary.IsNumeric())
         summary.SetFormatString(u"####.");
+}
+
+void RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition)
+{
+    if (!definition.pSummarised || summary.IsHeader())
+        return;
+    FitSummaryFormat(summary, definition);
     summary_internal::CSummaryRun run(table, summary, definition);
     run.Run();
 }

@@ -4,6 +4,7 @@
 #include "selection/CommandHistory.h"
 
 #include "engine/Table.h"
+#include "formula/DerivedAttributes.h"
 #include "platform/Resources.h"
 #include "platform/System.h"
 #include "selection/Command.h"
@@ -23,7 +24,18 @@ void CCommandHistory::ReevaluateAndRecomputeIfNecessary()
     CQualification& qualification = m_owner.GetQualification();
     if (qualification.AreRestrictionsChanged())
         qualification.Reevaluate(false);
-    // Derived attributes that follow the qualified records (summaries) would be recomputed here; none exist yet.
+    // Derived attributes: those that follow the qualified records when these changed, and every outdated one.
+    if (formula::CDerivedAttributes* derived = formula::CDerivedAttributes::Find(m_table))
+    {
+        derived->SetRestrictedTest(
+            [this](const CAttribute& attribute)
+            {
+                const CAttributeSelection* state = m_owner.Find(attribute);
+                return state && state->IsRestricted();
+            });
+        derived->ReevaluateAndRecomputeIfNecessary(!IsReplaying()); // a replay's end comes here again
+        derived->SetRestrictedTest({});
+    }
 }
 
 void CCommandHistory::Refresh()

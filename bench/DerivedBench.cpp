@@ -1,0 +1,113 @@
+// Benchmarks of the recompute of derived attributes over a table read from a CSV file: a chain of five
+// expressions (each computed from the one before) and a classification of float1 into ten classes, recomputed
+// through formula::CDerivedAttributes as a change of their input would recompute them; reported in
+// milliseconds per recompute, with the table's UseMulticores option off and on.
+//
+//   KORVALIN_BENCH_CSV=/work/shared/bench/rows_1000000.csv build/bin/derived_bench
+//
+// The file needs the columns int1 and float1 of the peer benchmark's data; without KORVALIN_BENCH_CSV every
+// benchmark stops with an error.
+
+#include "engine/Attribute.h"
+#include "engine/Table.h"
+#include "files/TableOpener.h"
+#include "formula/DerivedAttributes.h"
+#include "formula/DerivedDefinitions.h"
+#include "options/OptionSet.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace
+{
+
+// The table of KORVALIN_BENCH_CSV with the derived attributes defined, read once; null without the variable.
+CTable* BenchTable()
+{
+    static const std::unique_ptr<CTable> table = []
+    {
+        const char* path = std::getenv("KORVALIN_BENCH_CSV");
+        if (!path)
+            return std::unique_ptr<CTable>();
+        auto read = std::make_unique<CTable>();
+        files::SOpenRequest request;
+        request.m_bExplicitImport = true;
+        files::ReadTable(*read, path, request);
+        CTable& t = *read;
+        auto define = [&t](const char16_t* name, std::unique_ptr<CAttributeDefinition> definition)
+        {
+            if (!definition)
+                throw std::runtime_error("a formula does not compile: " + platform::ToUtf8(name));
+            CAttribute* attribute =
+                t.CreateNewAttribute(static_cast<AttributeType>(definition->GetKind()), false, name, nullptr, 16, true);
+            attribute->SetDefinition(std::move(definition));
+            attribute->GetDerivedState().m_bMustRecompute = true;
+            // Computed at once, as the insert command does: the next formula is checked against its format.
+            formula::CDerivedAttributes::Of(t).RecomputeDerivedAttributes(1, false, false);
+        };
+        formula::SFormulaStatus status;
+        define(u"e1", formula::CExpressionDefinition::Create(t, u"[float1] * 2 + [int1]", status));
+        define(u"e2", formula::CExpressionDefinition::Create(t, u"[e1] + 1", status));
+        define(u"e3", formula::CExpressionDefinition::Create(t, u"[e2] / 3", status));
+        define(u"e4", formula::CExpressionDefinition::Create(t, u"ROUND([e3], 1)", status));
+        define(u"e5", formula::CExpressionDefinition::Create(t, u"[e4] - [float1]", status));
+        CAttribute* float1 = t.FindAttribute(u"float1");
+        if (!float1 || !t.FindAttribute(u"int1"))
+            throw std::runtime_error("the file has no columns int1 and float1");
+        std::vector<formula::CValueRange> classes;
+        double low = float1->GetAbsoluteMinimum(), high = float1->GetAbsoluteMaximum();
+        for (int k = 1; k < 10; ++k)
+        {
+            const KString bound = platform::FromUtf8(std::to_string(low + (high - low) * k / 10));
+            classes.emplace_back(&t, float1, formula::RANGE_BELOW, bound, u"class " + platform::ToKString(k));
+        }
+        classes.emplace_back(&t, float1, formula::RANGE_ALWAYS, u"", u"class 10");
+        define(u"classes", std::make_unique<formula::CClassificationDefinition>(float1, std::move(classes)));
+        return read;
+    }();
+    return table.get();
+}
+
+// Arguments: what to recompute (0 the chain of expressions, 1 the classification), the multicore option.
+void RecomputeDerived(benchmark::State& state)
+{
+    CTable* table = nullptr;
+    try
+    {
+        table = BenchTable();
+    }
+    catch (const std::exception& e)
+    {
+        state.SkipWithError((std::string("KORVALIN_BENCH_CSV cannot be read: ") + e.what()).c_str());
+        return;
+    }
+    if (!table)
+    {
+        state.SkipWithError("KORVALIN_BENCH_CSV is not set (the CSV file to recompute over)");
+        return;
+    }
+    table->GetOptions().m_bUseMulticores = state.range(1) != 0;
+    const bool chain = state.range(0) == 0;
+    state.SetLabel(std::string(chain ? "chain of 5 expressions" : "classification into 10") +
+                   (state.range(1) ? ", multicore" : ", one core"));
+    formula::CDerivedAttributes& derived = formula::CDerivedAttributes::Of(*table);
+    CAttribute* changed = table->FindAttribute(chain ? u"int1" : u"float1");
+    for (auto _ : state)
+    {
+        if (chain)
+            derived.InvalidateDerivedAttributes(changed, false);
+        else
+            table->FindAttribute(u"classes")->GetDerivedState().m_bOutdated = true;
+        if (!derived.RecomputeDerivedAttributes(1, false, false))
+            state.SkipWithError("nothing was recomputed");
+    }
+}
+
+BENCHMARK(RecomputeDerived)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+} // namespace
