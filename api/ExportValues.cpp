@@ -222,7 +222,7 @@ uint16_t TableDeleteRecord(CTableFrame* frame, CRecord* record)
             CTableFrame& live = CheckFrame(frame);
             const CRecord& checked = CheckRecord(live, record);
             live.MarkRecordForDeletion(&checked);
-            live.GetTable().InvalidateValueIndexMap();
+            live.GetTable().GetRecords().InvalidateValueIndexMap();
             live.MarkChanged();
         });
 }
@@ -237,7 +237,7 @@ uint16_t TableDeleteAllRecords(CTableFrame* frame)
             CTableSelection::Of(table).DeselectAllValues();
             table.GetAllRecords().RemoveAll();
             table.GetShownRecords().RemoveAll();
-            table.InvalidateValueIndexMap();
+            table.GetRecords().InvalidateValueIndexMap();
             table.InvalidateSortedRecords();
             live.ClearRecordsToDelete();
             live.MarkChanged();
@@ -257,7 +257,7 @@ uint16_t TableGetRecordByKeyValue(CTableFrame* frame, const wchar_t* text, CReco
             if (!key || !key->IsKey())
                 Fail(EStatus::AttributeIsNotAKey);
             const long index = key->FindValueIndex(FromHost(text));
-            CRecord* found = index < 0 ? nullptr : table.FindRecordByKeyIndex(index);
+            CRecord* found = index < 0 ? nullptr : table.GetRecords().FindRecordByKeyIndex(index);
             if (!found)
                 Fail(EStatus::ValueNotFound);
             out = found;

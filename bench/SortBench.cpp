@@ -104,7 +104,7 @@ void SortRecords(benchmark::State& state)
 }
 BENCHMARK(SortRecords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(6);
 
-// The sort alone (CTable::SortColumns), without the command's submission and refresh around it.
+// The sort alone (CTableSort::SortColumns), without the command's submission and refresh around it.
 void SortColumns(benchmark::State& state)
 {
     CTable* table = TableOrSkip(state);
@@ -121,7 +121,7 @@ void SortColumns(benchmark::State& state)
     for (auto _ : state)
     {
         attribute->SetReverseSort(!attribute->IsReverseSort());
-        table->SortColumns(attribute, 2, false, false);
+        table->GetSortState().SortColumns(attribute, 2, false, false);
     }
 }
 BENCHMARK(SortColumns)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(6);

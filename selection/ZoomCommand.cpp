@@ -464,7 +464,7 @@ void CTableSelection::Reset(bool deselect, bool sortAgain)
         if (primary && (primary != first || first->IsReverseSort()))
         {
             first->SetReverseSort(false);
-            m_table.SortColumns(first, 2, false, false);
+            m_table.GetSortState().SortColumns(first, 2, false, false);
         }
     }
     sort.ClearPrevious();
