@@ -446,7 +446,7 @@ void CTableSelection::Reset(bool deselect, bool sortAgain)
     m_qualification.SetAutoHideRefused(true);
     m_table.CloseAllRecords();
     m_qualification.ShowAllRefusedRecords();
-    ShowAllHiddenAttributes(false);
+    m_rows.ShowAllHiddenAttributes(false);
     SetViewMode(m_nRememberedViewMode, false, false);
     for (auto& entry : m_attributes)
         entry.second->ClearRestrictions();

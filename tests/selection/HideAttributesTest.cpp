@@ -40,22 +40,22 @@ protected:
 
 TEST_F(HideAttributes, IdenticalHidesAttributesWithOneValue)
 {
-    Sel(table).HideIdenticalAttributes(false);
+    Sel(table).GetAttributeRows().HideIdenticalAttributes(false);
     EXPECT_EQ(Rows(table), "Group [Same] [Empty] Full Gaps");
-    Sel(table).ShowAllHiddenAttributes(false);
+    Sel(table).GetAttributeRows().ShowAllHiddenAttributes(false);
     EXPECT_EQ(Rows(table), "Group Same Empty Full Gaps");
 }
 
 TEST_F(HideAttributes, EmptyOnlyHidesAttributesWithoutValues)
 {
-    Sel(table).HideIdenticalAttributes(true);
+    Sel(table).GetAttributeRows().HideIdenticalAttributes(true);
     EXPECT_EQ(Rows(table), "Group Same [Empty] Full Gaps");
 }
 
 TEST_F(HideAttributes, OnlyTheQualifiedRecordsCount)
 {
     Restrict(gaps, {u"a", u"c"}); // record 1 refused
-    Sel(table).HideCompleteAttributes();
+    Sel(table).GetAttributeRows().HideCompleteAttributes();
     // Gaps is restricted and stays; the others hold a value in every qualified record, but Empty does not.
     EXPECT_EQ(Rows(table), "Group [Same] Empty [Full] Gaps");
 }
@@ -64,28 +64,28 @@ TEST_F(HideAttributes, RestrictedAttributesStayAndHeadersFollowTheirChildren)
 {
     Restrict(same, {u"x"});
     full->SetShown(false);
-    Sel(table).HideIdenticalAttributes(false);
+    Sel(table).GetAttributeRows().HideIdenticalAttributes(false);
     EXPECT_EQ(Rows(table), "Group Same [Empty] [Full] Gaps");
     Sel(same).ReleaseRestrictions();
     Qual(table).Reevaluate();
-    Sel(table).HideIdenticalAttributes(false);
+    Sel(table).GetAttributeRows().HideIdenticalAttributes(false);
     EXPECT_EQ(Rows(table), "[Group] [Same] [Empty] [Full] Gaps"); // no shown child: the header goes too
 }
 
 TEST_F(HideAttributes, EmptyHeadersAreSuppressedAndStayHidden)
 {
     same->SetShown(false), empty->SetShown(false), full->SetShown(false);
-    Sel(table).HideEmptyHeaders();
+    Sel(table).GetAttributeRows().HideEmptyHeaders();
     CAttribute* group = table.FindAttributeFromIndex(0);
     EXPECT_TRUE(group->IsSuppressed());
-    Sel(table).ShowAllHiddenAttributes(true);
+    Sel(table).GetAttributeRows().ShowAllHiddenAttributes(true);
     EXPECT_EQ(Rows(table), "[Group] Same Empty Full Gaps");
-    EXPECT_EQ(Sel(table).GetAttributeSelection(), (std::vector<CAttribute*>{same, empty, full}));
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetAttributeSelection(), (std::vector<CAttribute*>{same, empty, full}));
 }
 
 TEST_F(HideAttributes, HidingClearsTheSelections)
 {
     Sel(full).SelectValue(full->FindValue(u"1"), nullptr, false);
-    Sel(table).HideIdenticalAttributes(false);
+    Sel(table).GetAttributeRows().HideIdenticalAttributes(false);
     EXPECT_TRUE(Sel(table).GetValueSelectionList().empty());
 }

@@ -146,15 +146,15 @@ TEST_F(ValueSelection, RowAndValueSelectionExcludeEachOther)
     Sel(city).SelectValue(V(city, u"Bern"), nullptr, false);
     Sel(table).SelectAttribute(tags, false);
     EXPECT_TRUE(Sel(table).GetValueSelectionList().empty());
-    EXPECT_EQ(Sel(table).GetLeadAttribute(), tags);
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetLeadAttribute(), tags);
     Sel(table).SelectAttribute(city, true);
-    EXPECT_EQ(Sel(table).GetAttributeSelection(), (std::vector<CAttribute*>{tags, city}));
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetAttributeSelection(), (std::vector<CAttribute*>{tags, city}));
     Sel(table).DeselectAttribute(tags);
-    EXPECT_EQ(Sel(table).GetLeadAttribute(), city);
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetLeadAttribute(), city);
     Sel(city).SelectValue(V(city, u"Chur"), nullptr, false);
-    EXPECT_EQ(Sel(table).GetLeadAttribute(), nullptr);
-    Sel(table).SelectAllAttributes();
-    EXPECT_EQ(Sel(table).GetAttributeSelection().size(), 2u);
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetLeadAttribute(), nullptr);
+    Sel(table).GetAttributeRows().SelectAllAttributes();
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetAttributeSelection().size(), 2u);
     EXPECT_TRUE(Sel(table).GetValueSelectionList().empty());
 }
 

@@ -42,7 +42,7 @@ TEST_F(ViewCommands, SortsAreStepsOfTheQueryAndGoingBackReplaysThem)
     ASSERT_TRUE(SubmitReset(table)); // refused records are hidden from now on
     Sel(table).SelectAttribute(city, false);
     ASSERT_TRUE(Sel(table).SortRecords(city, false));
-    EXPECT_TRUE(Sel(table).GetAttributeSelection().empty()); // the row selection goes with the click
+    EXPECT_TRUE(Sel(table).GetAttributeRows().GetAttributeSelection().empty()); // the row selection goes with the click
     EXPECT_EQ(Shown(), "261453");                            // undefined last, ties in table order
     ASSERT_TRUE(Sel(table).SortRecords(city, true));
     EXPECT_EQ(Shown(), "351426"); // descending: undefined first, ties still in their order
