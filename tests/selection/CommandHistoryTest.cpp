@@ -84,55 +84,6 @@ public:
 };
 } // namespace
 
-TEST_F(CommandHistory, ZoomsGoToTheBackListAndBackAndForwardReplayThem)
-{
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
-    EXPECT_EQ(RecordStates(table), "QQRQRQ");
-    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
-    EXPECT_EQ(RecordStates(table), "QRRRRQ");
-    ASSERT_TRUE(SubmitZoom(amount, {u"1"}, true));
-    EXPECT_EQ(RecordStates(table), "RRRRRQ");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Amount ¬= 1 |");
-    EXPECT_EQ(UndoRedo(table), "|");
-    EXPECT_EQ(platform::ToUtf8(History(table).GetBackCaption()), "Zurück: Amount ¬= 1");
-
-    // Going back resets (refused records are hidden from then on) and replays the rest of the query.
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_EQ(RecordStates(table), "Q----Q");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Amount ¬= 1");
-    EXPECT_EQ(platform::ToUtf8(History(table).GetForwardCaption()), "Vor: Amount ¬= 1");
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_EQ(RecordStates(table), "QQ-Q-Q");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel} | Kind = a, Amount ¬= 1");
-    ASSERT_TRUE(History(table).GoForward());
-    EXPECT_EQ(RecordStates(table), "Q----Q");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Amount ¬= 1");
-    ASSERT_TRUE(History(table).GoBack());
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_EQ(BackForward(table), "| City in {Bern,Basel}, Kind = a, Amount ¬= 1");
-    EXPECT_FALSE(History(table).GoBackPossible());
-    EXPECT_FALSE(History(table).GoBack()); // at the start: nothing happens
-    EXPECT_EQ(RenderRestrictions(table), "City[]Kind[]Amount[]");
-
-    ASSERT_TRUE(History(table).FastForward());
-    EXPECT_EQ(RecordStates(table), "-----Q");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Amount ¬= 1 |");
-    EXPECT_EQ(RenderRestrictions(table), "City[City in {Bern,Basel};]Kind[Kind = a;]Amount[Amount ¬= 1;]");
-    EXPECT_FALSE(History(table).GoForward());
-    ASSERT_TRUE(History(table).Rewind());
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_EQ(BackForward(table), "| City in {Bern,Basel}, Kind = a, Amount ¬= 1");
-    ASSERT_TRUE(History(table).JumpForward(2));
-    EXPECT_EQ(RecordStates(table), "Q----Q");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Amount ¬= 1");
-    ASSERT_TRUE(History(table).GoForward());
-    ASSERT_TRUE(History(table).JumpBack(2));
-    EXPECT_EQ(RecordStates(table), "QQ-Q-Q");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel} | Kind = a, Amount ¬= 1");
-    EXPECT_EQ(Messages(), "");
-}
-
 TEST_F(CommandHistory, EventsAnnounceEveryStepAndAVetoChangesNothing)
 {
     ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
@@ -252,113 +203,20 @@ TEST_F(CommandHistory, ModificationsUndoThemselvesAndANewOneDropsTheRedoList)
     EXPECT_FALSE(History(table).UndoPossible());
 }
 
-TEST_F(CommandHistory, BackAcrossAResetReplaysThePreviousQuery)
+// What the list states are is in cases/back_and_forward.test; here: nothing else holds the dropped commands.
+TEST_F(CommandHistory, ANewCommandAfterGoingBackReleasesTheDroppedOnes)
 {
     ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
     ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
-    ASSERT_TRUE(SubmitReset(table));
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_EQ(RenderRestrictions(table), "City[]Kind[]Amount[]");
-    ASSERT_TRUE(SubmitZoom(amount, {u"5", u"6"}));
-    EXPECT_EQ(RecordStates(table), "----QQ");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Reset, Amount in {5,6} |");
-    EXPECT_EQ(History(table).CountCurrentQuery(), 1);
-    EXPECT_EQ(History(table).GetBackwardCommandNames().size(), 1u);
-
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_TRUE(History(table).GetBackwardCommandNames().empty()); // the back list ends with a reset
-    ASSERT_TRUE(History(table).GoBackPossible());
-    ASSERT_TRUE(History(table).GoBack()); // over the reset: the query before it comes back
-    EXPECT_EQ(RecordStates(table), "Q----Q");
-    EXPECT_EQ(RenderRestrictions(table), "City[City in {Bern,Basel};]Kind[Kind = a;]Amount[]");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Reset, Amount in {5,6}");
-    EXPECT_EQ(History(table).GetForwardCommandNames(), std::vector<KString>{});
-
-    ASSERT_TRUE(History(table).FastForwardNext()); // the reset and the query after it
-    EXPECT_EQ(RecordStates(table), "----QQ");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Reset, Amount in {5,6} |");
-    ASSERT_TRUE(History(table).PreviousQueryPossible());
-    ASSERT_TRUE(History(table).PreviousQuery());
-    EXPECT_EQ(RecordStates(table), "Q----Q");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Reset, Amount in {5,6}");
-    EXPECT_FALSE(History(table).PreviousQueryPossible());
-
-    // Rewinding at the end of a query stops at its start; a second rewind goes to the previous one.
-    ASSERT_TRUE(History(table).FastForward()); // stops before nothing: the reset is the first taken
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Reset, Amount in {5,6} |");
-    ASSERT_TRUE(History(table).Rewind());
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Reset | Amount in {5,6}");
-    ASSERT_TRUE(History(table).Rewind());
-    EXPECT_EQ(BackForward(table), "| City in {Bern,Basel}, Kind = a, Reset, Amount in {5,6}");
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    ASSERT_TRUE(History(table).FastForward()); // the first query, stopping before the reset
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a | Reset, Amount in {5,6}");
-    EXPECT_EQ(RecordStates(table), "Q----Q");
-    EXPECT_EQ(Messages(), "");
-}
-
-TEST_F(CommandHistory, ANewCommandAfterGoingBackDropsTheForwardPart)
-{
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
-    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
-    ASSERT_TRUE(SubmitZoom(amount, {u"6"}));
-    ASSERT_TRUE(History(table).GoBack());
     ASSERT_TRUE(History(table).GoBack());
     std::weak_ptr<CCommand> dropped = History(table).GetForwardList().front();
     ASSERT_TRUE(SubmitZoom(kind, {u"b"}));
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = b |");
-    EXPECT_TRUE(dropped.expired()); // nothing else holds the dropped commands
-    EXPECT_EQ(RecordStates(table), "-Q----"); // refused records are hidden since the reset of going back
-    EXPECT_FALSE(History(table).GoForwardPossible());
+    EXPECT_TRUE(dropped.expired());
 }
 
-TEST_F(CommandHistory, ZoomsThroughTheSelectionAndTheirNames)
+// The zooms made from the selection are in cases/zooms.test.
+TEST_F(CommandHistory, LongNamesAndCutLists)
 {
-    // Zoom in on two attributes' selections: one disjunction restricting both.
-    Sel(city).SelectValue(city->FindValue(u"Genf"), nullptr, true);
-    Sel(kind).SelectValue(kind->FindValue(u"c"), nullptr, true);
-    ASSERT_TRUE(Sel(table).ZoomInPossible());
-    EXPECT_FALSE(Sel(table).ExcludePossible());
-    ASSERT_TRUE(Sel(table).ZoomIn());
-    EXPECT_EQ(BackForward(table), "City = Genf oder Kind = c |");
-    EXPECT_EQ(RecordStates(table), "RRRQQR");
-    EXPECT_EQ(RenderRestrictions(table), "City[City = Genf oder Kind = c;]Kind[City = Genf oder Kind = c;]Amount[]");
-    EXPECT_EQ(History(table).GetBackList().back()->GetDisplayClassName(), u"ZoomIn");
-
-    // Zoom out of one member releases the disjunction from both.
-    Sel(table).DeselectAllValues();
-    Sel(kind).SelectValue(kind->FindValue(u"c"), nullptr, true);
-    ASSERT_TRUE(Sel(table).ZoomOutPossible());
-    ASSERT_TRUE(Sel(table).ZoomOut());
-    EXPECT_EQ(BackForward(table), "City = Genf oder Kind = c, Einschränkung von 'Kind' aufheben |");
-    EXPECT_EQ(History(table).GetBackList().back()->GetDisplayClassName(), u"ZoomOut");
-    EXPECT_EQ(RenderRestrictions(table), "City[]Kind[]Amount[]");
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_TRUE(Sel(table).HasSelectedValues(kind)); // the values zoomed out of appear selected
-    EXPECT_FALSE(Sel(table).ZoomOutPossible());
-    EXPECT_FALSE(Sel(table).ZoomOut()); // nothing restricted: nothing submitted
-
-    // Exclude twice: both stay, and the excluded values are selected again when going back.
-    ASSERT_TRUE(SelectAndZoom(city, {u"Bern", u"Zürich", u"Genf"}, true));
-    ASSERT_TRUE(SelectAndZoom(city, {u"Basel"}, true));
-    EXPECT_EQ(RenderRestrictions(table),
-              "City[City nicht in {Bern,Zürich,Genf};City ¬= Basel (alle angezeigten Werte);]Kind[]Amount[]");
-    EXPECT_EQ(History(table).GetBackList().back()->GetDisplayClassName(), u"ZoomExclude");
-    EXPECT_EQ(RecordStates(table), "RRRRRR");
-    Sel(table).DeselectAllValues();
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_EQ(RecordStates(table), "-Q---Q");
-    ASSERT_TRUE(Sel(table).HasSelectedValues(city));
-    EXPECT_TRUE(Sel(city).IsValueSelected(city->FindValue(u"Basel")));
-    EXPECT_EQ(Sel(city).GetSelectedValues()->GetCount(), 1);
-
-    // A plain value set replaces the earlier restrictions of its attribute.
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Genf"}));
-    EXPECT_EQ(RenderRestrictions(table), "City[City in {Bern,Genf};]Kind[]Amount[]");
-    EXPECT_EQ(RecordStates(table), "Q--QQ-");
-
-    // Long names and cut lists.
     auto many = CSetAttributeCommand::MakeValueSet(amount, ValuesOf(amount, {u"1", u"2", u"3", u"4"}));
     auto notAbove = CSetAttributeCommand::MakeRange(amount, std::nullopt, KString(u"4"), true);
     const std::pair<std::shared_ptr<CSetAttributeCommand>, const char16_t*> names[] = {
@@ -417,30 +275,6 @@ TEST_F(CommandHistory, TheFactoryMakesKnownClassesOnly)
     EXPECT_FALSE(copy->AcceptsRecord(other.GetRecord(0)));
     ASSERT_TRUE(History(other).Submit(copy));
     EXPECT_EQ(RecordStates(other), "RQ");
-}
-
-TEST_F(CommandHistory, ACommandOnADeletedAttributeIsSkippedWithAMessage)
-{
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
-    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
-    ASSERT_TRUE(SubmitZoom(amount, {u"1"}, true));
-    table.DeleteAttribute(kind);
-    // Going back replays the query; the zoom on the deleted attribute is skipped silently.
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_EQ(RecordStates(table), "QQ-Q-Q");
-    EXPECT_EQ(Messages(), "");
-    // Going back over it names it.
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_EQ(Messages(), "Dieses Kommando ist nicht ausführbar und wird übersprungen:\n\n - Zurück: Kind = a\n\n"
-                          "Möglicherweise existiert das betroffene Attribut nicht mehr.\n");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel} | Kind = a, Amount ¬= 1");
-    EXPECT_EQ(RecordStates(table), "QQ-Q-Q");
-    ASSERT_TRUE(History(table).GoForward());
-    EXPECT_NE(Messages().find("übersprungen:\n\n - Kind = a"), std::string::npos);
-    ASSERT_TRUE(History(table).GoForward());
-    EXPECT_EQ(RecordStates(table), "-Q-Q-Q");
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel}, Kind = a, Amount ¬= 1 |");
-    EXPECT_EQ(RenderRestrictions(table), "City[City in {Bern,Basel};]Amount[Amount ¬= 1;]");
 }
 
 TEST_F(CommandHistory, AResetTrimsOldQueriesAndALongQueryWarnsOnce)

@@ -17,16 +17,6 @@ inline CCommandHistory& History(CTable& table)
     return CTableSelection::Of(table).GetHistory();
 }
 
-// Selects the values of attribute (replacing its selection) and zooms in on the whole selection (or excludes).
-inline bool SelectAndZoom(CAttribute* attribute, std::initializer_list<const char16_t*> texts, bool exclude = false)
-{
-    CTableSelection& selection = Sel(*attribute->GetTable());
-    selection.DeselectAllValues();
-    for (const char16_t* text : texts)
-        Sel(attribute).SelectValue(attribute->FindValue(text), nullptr, true);
-    return exclude ? selection.Exclude() : selection.ZoomIn();
-}
-
 // Submits a restriction of attribute to these values.
 inline bool SubmitZoom(CAttribute* attribute, std::initializer_list<const char16_t*> texts, bool exclude = false)
 {
