@@ -257,15 +257,19 @@ TEXT_FUNCTION(Length, 1, 1, NONE, NONE, VALUE_INTEGER, -1)
     return PARSEVAL_OK;
 }
 
+// The text with each code unit mapped by map (surrogates kept as they are).
+void MapCodeUnits(KString& out, const KString& text, UChar32 (*map)(UChar32))
+{
+    out.resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        out[i] = (text[i] >= 0xD800 && text[i] <= 0xDFFF) ? text[i] : static_cast<char16_t>(map(text[i]));
+}
+
 TEXT_FUNCTION(Lower, 1, 1, NONE, NONE, VALUE_TEXT, 0)
 {
     if (a[0]->IsUndefined())
         return r.SetUndefined(), PARSEVAL_OK;
-    const KString& text = TextOf(*a[0], formats, Scratch(0));
-    KString& out = r.Text();
-    out.resize(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        out[i] = (text[i] >= 0xD800 && text[i] <= 0xDFFF) ? text[i] : static_cast<char16_t>(u_tolower(text[i]));
+    MapCodeUnits(r.Text(), TextOf(*a[0], formats, Scratch(0)), u_tolower);
     return PARSEVAL_OK;
 }
 
@@ -273,11 +277,7 @@ TEXT_FUNCTION(Upper, 1, 1, NONE, NONE, VALUE_TEXT, 0)
 {
     if (a[0]->IsUndefined())
         return r.SetUndefined(), PARSEVAL_OK;
-    const KString& text = TextOf(*a[0], formats, Scratch(0));
-    KString& out = r.Text();
-    out.resize(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        out[i] = (text[i] >= 0xD800 && text[i] <= 0xDFFF) ? text[i] : static_cast<char16_t>(u_toupper(text[i]));
+    MapCodeUnits(r.Text(), TextOf(*a[0], formats, Scratch(0)), u_toupper);
     return PARSEVAL_OK;
 }
 
