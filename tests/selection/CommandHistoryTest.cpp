@@ -39,28 +39,6 @@ protected:
     CAttribute* amount = nullptr;
 };
 
-// A modification for the undo list: renames the table, and undoes itself directly.
-class CRetitleCommand : public CCommand
-{
-public:
-    CRetitleCommand(CTable* table, KString title) : CCommand(table, u"CRetitleCommand"), m_strTitle(std::move(title))
-    {
-        m_bModification = true;
-        m_bQueryCommand = false;
-    }
-    void Prepare() override { m_strName = u"Title " + m_strTitle; }
-    bool IsValid() const override { return true; }
-    bool Do() override
-    {
-        m_strPrevious = m_pTable->GetTitle();
-        m_pTable->SetTitle(m_strTitle);
-        return true;
-    }
-    void Undo() override { m_pTable->SetTitle(m_strPrevious); }
-    KString m_strTitle;
-    KString m_strPrevious;
-};
-
 // A command that edits the restriction lists half-way and then fails with a fault.
 class CFaultyCommand : public CCommand
 {
@@ -84,56 +62,17 @@ public:
 };
 } // namespace
 
-TEST_F(CommandHistory, EventsAnnounceEveryStepAndAVetoChangesNothing)
+// Events and vetoes of every step are in cases/events.test.
+TEST_F(CommandHistory, AQuietCommandFailsWithoutTellingTheHost)
 {
     ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
-    EXPECT_EQ(host.m_events, (std::vector<std::string>{"before Command CSetAttributeCommand City = Bern",
-                                                       "after Command CSetAttributeCommand City = Bern"}));
-    host.m_events.clear();
     host.m_veto = {"Command"};
-    EXPECT_FALSE(SubmitZoom(kind, {u"a"}));
-    EXPECT_EQ(host.m_events, (std::vector<std::string>{"before Command CSetAttributeCommand Kind = a",
-                                                       "after CommandNotSubmitted CSetAttributeCommand Kind = a"}));
-    EXPECT_EQ(RecordStates(table), "QRRQRR");
-    EXPECT_EQ(BackForward(table), "City = Bern |");
-    EXPECT_EQ(RenderRestrictions(table), "City[City = Bern;]Kind[]Amount[]");
-
     // A quiet command fails without telling the host.
     auto quiet = CSetAttributeCommand::MakeValueSet(kind, ValuesOf(kind, {u"a"}));
     quiet->m_bQuiet = true;
     host.m_events.clear();
     EXPECT_FALSE(History(table).Submit(quiet));
     EXPECT_EQ(host.m_events, (std::vector<std::string>{"before Command CSetAttributeCommand Kind = a"}));
-
-    host.m_veto = {"GoBack"};
-    host.m_events.clear();
-    EXPECT_FALSE(History(table).GoBack());
-    EXPECT_EQ(host.m_events, (std::vector<std::string>{"before GoBack CSetAttributeCommand City = Bern"}));
-    EXPECT_EQ(RecordStates(table), "QRRQRR");
-    EXPECT_EQ(BackForward(table), "City = Bern |");
-
-    host.m_veto.clear();
-    host.m_events.clear();
-    ASSERT_TRUE(History(table).GoBack());
-    ASSERT_TRUE(History(table).GoForward());
-    ASSERT_TRUE(History(table).Rewind());
-    ASSERT_TRUE(History(table).FastForward());
-    EXPECT_EQ(host.m_events, (std::vector<std::string>{
-                                 "before GoBack CSetAttributeCommand City = Bern",
-                                 "after GoBack CSetAttributeCommand City = Bern",
-                                 "before GoForward CSetAttributeCommand City = Bern",
-                                 "after GoForward CSetAttributeCommand City = Bern",
-                                 "before Rewind",
-                                 "after Rewind",
-                                 "before FastForward",
-                                 "after FastForward",
-                             }));
-    host.m_veto = {"FastForward", "Rewind", "GoForward", "JumpBack"};
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_FALSE(History(table).GoForward());
-    EXPECT_FALSE(History(table).FastForward());
-    EXPECT_EQ(BackForward(table), "| City = Bern");
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
 }
 
 TEST_F(CommandHistory, AFailingCommandLeavesTableAndHistoriesAsTheyWere)
@@ -167,43 +106,15 @@ TEST_F(CommandHistory, AFailingCommandLeavesTableAndHistoriesAsTheyWere)
     EXPECT_EQ(RecordStates(table), "Q----Q");
 }
 
-TEST_F(CommandHistory, ModificationsUndoThemselvesAndANewOneDropsTheRedoList)
+// Undo and redo of modifications are in cases/modifications.test.
+TEST_F(CommandHistory, ABlockedUndoIsNotPossible)
 {
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
-    table.SetModified(false);
     ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T1")));
-    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T2")));
-    EXPECT_TRUE(table.IsModified());
-    EXPECT_EQ(UndoRedo(table), "Title T1, Title T2 |");
-    EXPECT_EQ(BackForward(table), "City = Bern |"); // the zoom stays where it is
-    EXPECT_EQ(platform::ToUtf8(History(table).GetUndoCaption()), "Rückgängig: Title T2");
-    EXPECT_EQ(platform::ToUtf8(History(table).GetUndoCommandName()), "Title T2");
-
-    host.m_veto = {"Undo"};
-    EXPECT_FALSE(History(table).Undo());
-    EXPECT_EQ(UndoRedo(table), "Title T1, Title T2 |");
-    host.m_veto.clear();
-
-    ASSERT_TRUE(History(table).Undo());
-    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "T1");
-    EXPECT_EQ(UndoRedo(table), "Title T1 | Title T2");
-    EXPECT_EQ(RecordStates(table), "QRRQRR"); // a direct undo does not replay the query
-    ASSERT_TRUE(History(table).Undo());
-    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "");
-    EXPECT_FALSE(History(table).UndoPossible());
-    EXPECT_FALSE(History(table).Undo());
-    EXPECT_EQ(platform::ToUtf8(History(table).GetRedoCaption()), "Wiederholen: Title T1");
-    ASSERT_TRUE(History(table).Redo());
-    EXPECT_EQ(platform::ToUtf8(table.GetTitle()), "T1");
-    EXPECT_EQ(UndoRedo(table), "Title T1 | Title T2");
-    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T3")));
-    EXPECT_EQ(UndoRedo(table), "Title T1, Title T3 |");
-    EXPECT_FALSE(History(table).Redo());
+    ASSERT_TRUE(History(table).UndoPossible());
     History(table).SetUndoBlocked(true);
     EXPECT_FALSE(History(table).UndoPossible());
 }
 
-// What the list states are is in cases/back_and_forward.test; here: nothing else holds the dropped commands.
 TEST_F(CommandHistory, ANewCommandAfterGoingBackReleasesTheDroppedOnes)
 {
     ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
@@ -400,35 +311,23 @@ TEST_F(CommandHistory, ValuesRenamedInTheAttributeAreFollowedByTheZoomsOfTheHist
     EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind in {a,b}");
 }
 
-TEST_F(CommandHistory, CaptionsExistInGermanAndEnglish)
+// The captions of the lists are in cases/captions.test; here those of the operations.
+TEST_F(CommandHistory, OperationCaptionsExistInGermanAndEnglish)
 {
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
-    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T")));
-    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
-    ASSERT_TRUE(History(table).GoBack());
-    ASSERT_TRUE(History(table).Undo());
     auto captions = [&] {
         std::string out;
-        for (const KString& caption : {History(table).GetBackCaption(), History(table).GetForwardCaption(),
-                                       History(table).GetUndoCaption(), History(table).GetRedoCaption()})
-            out += platform::ToUtf8(caption) + "|";
         for (auto operation : {CCommandHistory::OP_REWIND, CCommandHistory::OP_FAST_FORWARD,
                                CCommandHistory::OP_NEXT_QUERY, CCommandHistory::OP_PREVIOUS_QUERY,
                                CCommandHistory::OP_JUMP_BACK, CCommandHistory::OP_JUMP_FORWARD})
             out += platform::ToUtf8(CCommandHistory::GetOperationCaption(operation)) + "|";
         return out;
     };
-    EXPECT_EQ(captions(), "Zurück: City = Bern|Vor: Kind = a||Wiederholen: Title T|Zum Anfang der Anfrage|"
-                          "Zum Ende der Anfrage|Zur nächsten Anfrage gehen|Zur vorherigen Anfrage gehen|Zurück|Vor|");
+    EXPECT_EQ(captions(), "Zum Anfang der Anfrage|Zum Ende der Anfrage|Zur nächsten Anfrage gehen|"
+                          "Zur vorherigen Anfrage gehen|Zurück|Vor|");
     platform::SetResourceLanguage(ELanguage::English);
-    EXPECT_EQ(captions(), "Back: City = Bern|Forward: Kind = a||Redo: Title T|To the start of the query|"
-                          "To the end of the query|Go to the next query|Go to the previous query|Back|Forward|");
+    EXPECT_EQ(captions(), "To the start of the query|To the end of the query|Go to the next query|"
+                          "Go to the previous query|Back|Forward|");
     platform::SetResourceLanguage(ELanguage::German);
-
-    // A vetoed jump changes nothing.
-    host.m_veto = {"JumpBack"};
-    EXPECT_FALSE(History(table).JumpBack(1));
-    EXPECT_EQ(BackForward(table), "City = Bern | Kind = a");
 }
 
 TEST_F(CommandHistory, AResetUndoesTheModificationsOfTheQueryItEnds)

@@ -9,7 +9,8 @@
 // Steps: analyze, zoom NAME V,..., zoom-exclude NAME V,..., select NAME V,... (replacing every selection),
 // select-more NAME V,... (keeping the others), deselect, zoom-in, exclude, zoom-out, reset, back, forward, rewind, fast-forward, fast-forward-next,
 // previous-query, jump-back N, jump-forward N, undo, redo, sort NAME, sort-reverse NAME, mode N, hide, auto-hide,
-// insert N, duplicate, delete, delete-attribute NAME. Queries: states, lists, undo-lists, restrictions, table,
+// insert N, duplicate, delete, delete-attribute NAME, saved, retitle TITLE (a modification), veto EVENT,... (- for none),
+// language en|de. Queries: events (since the last "events"), title, captions (back|forward|undo|redo|undo name), states, lists, undo-lists, restrictions, table,
 // shown (record numbers in display order), messages, view-mode, auto-hiding, reversed NAME, sorted-by, possible STEP...,
 // selected NAME, last (class and log name of the newest back-list command), query (its counts). Messages are those shown since the
 // last "messages", newlines written as |. Failures are reported at the line of the step.
@@ -17,6 +18,7 @@
 #include "HistoryTestSupport.h"
 #include "../CaseFiles.h"
 
+#include "platform/Resources.h"
 #include "selection/RecordCommands.h"
 
 #include <algorithm>
@@ -44,6 +46,13 @@ std::vector<std::u16string> SplitValues(const std::string& list)
 class CSteps
 {
 public:
+    CSteps() { m_table.SetObserver(&m_host); }
+    ~CSteps()
+    {
+        m_table.SetObserver(nullptr);
+        platform::SetResourceLanguage(ELanguage::German);
+    }
+
     // Runs one line; returns what it gives.
     std::string Run(const std::vector<std::string>& w)
     {
@@ -89,6 +98,19 @@ public:
             return selection.DeselectAllValues(), "true";
         if (verb == "delete-attribute")
             return m_table.DeleteAttribute(attribute(1)), "true";
+        if (verb == "saved")
+            return m_table.SetModified(false), "true";
+        if (verb == "retitle")
+            return done(history.Submit(std::make_shared<CRetitleCommand>(&m_table, platform::FromUtf8(arg(1)))));
+        if (verb == "veto")
+        {
+            m_host.m_veto.clear();
+            for (const std::u16string& event : SplitValues(arg(1) == "-" ? "" : arg(1)))
+                m_host.m_veto.insert(platform::ToUtf8(event));
+            return "true";
+        }
+        if (verb == "language")
+            return platform::SetResourceLanguage(arg(1) == "en" ? ELanguage::English : ELanguage::German), "true";
         static const std::map<std::string, std::function<bool(CTable&, CCommandHistory&, CTableSelection&)>> steps = {
             {"zoom-in", [](CTable&, CCommandHistory&, CTableSelection& s) { return s.ZoomIn(); }},
             {"exclude", [](CTable&, CCommandHistory&, CTableSelection& s) { return s.Exclude(); }},
@@ -161,6 +183,20 @@ private:
             std::replace(out.begin(), out.end(), '\n', '|');
             return out;
         }
+        if (verb == "events")
+        {
+            std::string out;
+            for (const std::string& event : m_host.m_events)
+                out += (out.empty() ? "" : "; ") + event;
+            m_host.m_events.clear();
+            return out;
+        }
+        if (verb == "title")
+            return platform::ToUtf8(m_table.GetTitle()) + (m_table.IsModified() ? " (modified)" : "");
+        if (verb == "captions")
+            return platform::ToUtf8(history.GetBackCaption()) + "|" + platform::ToUtf8(history.GetForwardCaption()) +
+                   "|" + platform::ToUtf8(history.GetUndoCaption()) + "|" + platform::ToUtf8(history.GetRedoCaption()) +
+                   "|" + platform::ToUtf8(history.GetUndoCommandName());
         if (verb == "view-mode")
             return std::to_string(selection.GetViewMode()) + " remembered " +
                    std::to_string(selection.GetRememberedViewMode());
@@ -216,6 +252,7 @@ private:
     }
 
     CTable m_table;
+    CEventRecorder m_host;      // records the events and vetoes those named by "veto"
     size_t m_nMessagesSeen = 0; // messages of the log already given by "messages"
 };
 

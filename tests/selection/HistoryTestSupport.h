@@ -77,6 +77,28 @@ inline std::string RenderRestrictions(CTable& table)
     return out;
 }
 
+// A modification for the undo list: renames the table, and undoes itself directly.
+class CRetitleCommand : public CCommand
+{
+public:
+    CRetitleCommand(CTable* table, KString title) : CCommand(table, u"CRetitleCommand"), m_strTitle(std::move(title))
+    {
+        m_bModification = true;
+        m_bQueryCommand = false;
+    }
+    void Prepare() override { m_strName = u"Title " + m_strTitle; }
+    bool IsValid() const override { return true; }
+    bool Do() override
+    {
+        m_strPrevious = m_pTable->GetTitle();
+        m_pTable->SetTitle(m_strTitle);
+        return true;
+    }
+    void Undo() override { m_pTable->SetTitle(m_strPrevious); }
+    KString m_strTitle;
+    KString m_strPrevious;
+};
+
 // A host that records the events ("before Command CSetAttributeCommand City = Bern") and vetoes the events
 // named in m_veto (by event name, before the action).
 class CEventRecorder : public CTableObserver
