@@ -10,7 +10,8 @@
 // select-more NAME V,... (keeping the others), deselect, zoom-in, exclude, zoom-out, reset, back, forward, rewind, fast-forward, fast-forward-next,
 // previous-query, jump-back N, jump-forward N, undo, redo, sort NAME, sort-reverse NAME, mode N, hide, auto-hide,
 // insert N, duplicate, delete, delete-attribute NAME, saved, retitle TITLE (a modification), veto EVENT,... (- for none),
-// language en|de. Queries: events (since the last "events"), title, captions (back|forward|undo|redo|undo name), states, lists, undo-lists, restrictions, table,
+// language en|de. Queries: events (since the last "events"), replayed (commands replayed since the last
+// "replayed"), title, captions (back|forward|undo|redo|undo name), states, lists, undo-lists, restrictions, table,
 // shown (record numbers in display order), messages, view-mode, auto-hiding, reversed NAME, sorted-by, possible STEP...,
 // selected NAME, last (class and log name of the newest back-list command), query (its counts). Messages are those shown since the
 // last "messages", newlines written as |. Failures are reported at the line of the step.
@@ -191,6 +192,12 @@ private:
             m_host.m_events.clear();
             return out;
         }
+        if (verb == "replayed")
+        {
+            const long since = history.GetReplayedCount() - m_nReplayedSeen;
+            m_nReplayedSeen = history.GetReplayedCount();
+            return std::to_string(since);
+        }
         if (verb == "title")
             return platform::ToUtf8(m_table.GetTitle()) + (m_table.IsModified() ? " (modified)" : "");
         if (verb == "captions")
@@ -254,6 +261,7 @@ private:
     CTable m_table;
     CEventRecorder m_host;      // records the events and vetoes those named by "veto"
     size_t m_nMessagesSeen = 0; // messages of the log already given by "messages"
+    long m_nReplayedSeen = 0;   // commands replayed up to the last "replayed"
 };
 
 class HistoryCases : public testing::TestWithParam<std::string>
