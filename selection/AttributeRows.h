@@ -49,6 +49,6 @@ public:
     void ShowAllHiddenAttributes(bool selectThem);
 
 private:
-    CTableSelection& m_owner;            // the owner
+    CTableSelection& m_owner;             // the owner
     std::vector<CAttribute*> m_selection; // rows selected as objects; [0] is the lead; no repeats
 };

@@ -7,14 +7,15 @@
 //   QUERY ARG ... => EXPECTED    the state: states, lists, undo-lists, restrictions, shown, table, messages ...
 //
 // Steps: analyze, zoom NAME V,..., zoom-exclude NAME V,..., select NAME V,... (replacing every selection),
-// select-more NAME V,... (keeping the others), deselect, zoom-in, exclude, zoom-out, reset, back, forward, rewind, fast-forward, fast-forward-next,
-// previous-query, jump-back N, jump-forward N, undo, redo, sort NAME, sort-reverse NAME, mode N, hide, auto-hide,
-// insert N, duplicate, delete, delete-attribute NAME, saved, retitle TITLE (a modification), veto EVENT,... (- for none),
-// language en|de. Queries: events (since the last "events"), replayed (commands replayed since the last
-// "replayed"), title, captions (back|forward|undo|redo|undo name), states, lists, undo-lists, restrictions, table,
-// shown (record numbers in display order), messages, view-mode, auto-hiding, reversed NAME, sorted-by, possible STEP...,
-// selected NAME, last (class and log name of the newest back-list command), query (its counts). Messages are those shown since the
-// last "messages", newlines written as |. Failures are reported at the line of the step.
+// select-more NAME V,... (keeping the others), deselect, zoom-in, exclude, zoom-out, reset, back, forward, rewind,
+// fast-forward, fast-forward-next, previous-query, jump-back N, jump-forward N, undo, redo, sort NAME, sort-reverse
+// NAME, mode N, hide, auto-hide, insert N, duplicate, delete, delete-attribute NAME, saved, retitle TITLE (a
+// modification), veto EVENT,... (- for none), language en|de. Queries: events (since the last "events"), replayed
+// (commands replayed since the last "replayed"), title, captions (back|forward|undo|redo|undo name), states, lists,
+// undo-lists, restrictions, table, shown (record numbers in display order), messages, view-mode, auto-hiding, reversed
+// NAME, sorted-by, possible STEP..., selected NAME, last (class and log name of the newest back-list command), query
+// (its counts). Messages are those shown since the last "messages", newlines written as |. Failures are reported at the
+// line of the step.
 
 #include "HistoryTestSupport.h"
 #include "../CaseFiles.h"
@@ -57,18 +58,21 @@ public:
     // Runs one line; returns what it gives.
     std::string Run(const std::vector<std::string>& w)
     {
-        auto arg = [&](size_t i) -> const std::string& {
+        auto arg = [&](size_t i) -> const std::string&
+        {
             if (i >= w.size())
                 throw std::runtime_error("missing argument");
             return w[i];
         };
-        auto attribute = [&](size_t i) {
+        auto attribute = [&](size_t i)
+        {
             CAttribute* found = m_table.FindAttribute(platform::FromUtf8(arg(i)));
             if (!found)
                 throw std::runtime_error("no attribute " + arg(i));
             return found;
         };
-        auto select = [&](size_t i, bool more) {
+        auto select = [&](size_t i, bool more)
+        {
             CAttribute* a = attribute(i);
             if (!more)
                 Sel(m_table).DeselectAllValues();
@@ -131,7 +135,8 @@ public:
              { return h.Submit(std::make_shared<CToggleAutoHideRecordsCommand>(&t)); }},
             {"duplicate", [](CTable& t, CCommandHistory& h, CTableSelection&)
              { return h.Submit(CInsertRecordsCommand::Create(&t, true)); }},
-            {"delete", [](CTable& t, CCommandHistory& h, CTableSelection&)
+            {"delete",
+             [](CTable& t, CCommandHistory& h, CTableSelection&)
              {
                  auto command = CDeleteRecordsCommand::Create(&t);
                  return command && h.Submit(command);
@@ -140,7 +145,8 @@ public:
         if (const auto it = steps.find(verb); it != steps.end())
             return done(it->second(m_table, history, selection));
         if (verb == "jump-back" || verb == "jump-forward")
-            return done(verb == "jump-back" ? history.JumpBack(std::stoi(arg(1))) : history.JumpForward(std::stoi(arg(1))));
+            return done(verb == "jump-back" ? history.JumpBack(std::stoi(arg(1)))
+                                            : history.JumpForward(std::stoi(arg(1))));
         if (verb == "sort" || verb == "sort-reverse")
             return done(selection.SortRecords(attribute(1), verb == "sort-reverse"));
         if (verb == "mode")
@@ -276,7 +282,8 @@ TEST_P(HistoryCases, EveryStepGivesItsResult)
     for (const auto& [number, line] : ReadCaseLines(file))
     {
         const size_t arrow = line.ends_with(" =>") ? line.size() - 3 : line.find(" => ");
-        const std::string expected = arrow == std::string::npos ? "true" : line.substr(std::min(arrow + 4, line.size()));
+        const std::string expected =
+            arrow == std::string::npos ? "true" : line.substr(std::min(arrow + 4, line.size()));
         std::vector<std::string> words;
         std::istringstream in(line.substr(0, arrow));
         for (std::string word; in >> word;)
