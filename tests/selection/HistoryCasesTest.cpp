@@ -2,7 +2,8 @@
 // takes steps on it, one a line, checking the state rendered as a string after any of them:
 //
 //   # a comment
-//   column NAME V1,V2,...        an attribute with a value per record ("" for an empty one); format NAME FORMAT
+//   column NAME V1,V2,...        an attribute with a value per record ("" for an empty one, none: no values);
+//                                format NAME FORMAT
 //   STEP ARG ... [=> EXPECTED]   a step; without => it must succeed ("true"), => false: it must fail
 //   QUERY ARG ... => EXPECTED    the state: states, lists, undo-lists, restrictions, shown, table, messages ...
 //
@@ -84,7 +85,7 @@ public:
         CTableSelection& selection = Sel(m_table);
         const std::string& verb = w[0];
         if (verb == "column")
-            return AddColumn(m_table, platform::FromUtf8(arg(1)), SplitValues(arg(2))), "true";
+            return AddColumn(m_table, platform::FromUtf8(arg(1)), SplitValues(w.size() > 2 ? w[2] : "")), "true";
         if (verb == "format")
             return done(attribute(1)->SetFormat(platform::FromUtf8(arg(2))));
         if (verb == "analyze")

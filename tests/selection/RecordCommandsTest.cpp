@@ -106,27 +106,7 @@ TEST_F(RecordCommands, DeletedRecordsComeBackWithTheirValuesAndPlaces)
     EXPECT_EQ(Lists(), "| / Die 2 Objekte löschen, wo 'City = Basel' |");
 }
 
-TEST_F(RecordCommands, InsertingIntoAnEmptyTable)
-{
-    CTable empty;
-    ASSERT_TRUE(History(empty).Submit(CInsertRecordsCommand::Create(&empty, true)));
-    EXPECT_EQ(empty.GetRecordCount(), 1);
-    ASSERT_TRUE(History(empty).Undo());
-    EXPECT_EQ(empty.GetRecordCount(), 0);
-
-    CTable attributesOnly;
-    attributesOnly.CreateNewAttribute(ATTR_NORMAL, false, u"Name", nullptr, 10, true);
-    ASSERT_TRUE(History(attributesOnly).Submit(CInsertRecordsCommand::Create(&attributesOnly, false, 2)));
-    EXPECT_EQ(RenderTable(attributesOnly), "Name(1)=,; records=2");
-    EXPECT_EQ(RecordStates(attributesOnly), "QQ");
-    ASSERT_TRUE(History(attributesOnly).Undo());
-    // An attribute made while the records were out gets the undefined value for them.
-    AddColumn(attributesOnly, u"Later", {});
-    ASSERT_TRUE(History(attributesOnly).Redo());
-    EXPECT_EQ(RenderTable(attributesOnly), "Name(1)=,;Later(2)=,; records=2");
-    EXPECT_TRUE(attributesOnly.GetMessageLog().empty());
-}
-
+// Inserting into an empty table: cases/record_insertion.test.
 TEST_F(RecordCommands, ValueListGesturesSelectRangesAndNeverEnterAHistory)
 {
     const std::vector<const char16_t*> list = {city->FindValue(u"Basel"), city->FindValue(u"Bern"),
