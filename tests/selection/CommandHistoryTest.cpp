@@ -39,27 +39,6 @@ protected:
     CAttribute* amount = nullptr;
 };
 
-// A command that edits the restriction lists half-way and then fails with a fault.
-class CFaultyCommand : public CCommand
-{
-public:
-    CFaultyCommand(CTable* table, CAttribute* attribute, bool plainFailure)
-        : CCommand(table, u"CFaultyCommand"), m_bPlainFailure(plainFailure)
-    {
-        m_pAttribute = attribute;
-    }
-    void Prepare() override { m_strName = u"Faulty"; }
-    bool Do() override
-    {
-        if (m_bPlainFailure)
-            return false;
-        Selection().For(*m_pAttribute).ReleaseRestrictions();
-        Selection().For(*m_pAttribute).AddRestriction(
-            CSetAttributeCommand::MakeValueSet(m_pAttribute, ValuesOf(m_pAttribute, {u"Genf"})));
-        throw std::runtime_error("disk on fire");
-    }
-    bool m_bPlainFailure;
-};
 } // namespace
 
 // Events and vetoes of every step are in cases/events.test.
@@ -75,36 +54,7 @@ TEST_F(CommandHistory, AQuietCommandFailsWithoutTellingTheHost)
     EXPECT_EQ(host.m_events, (std::vector<std::string>{"before Command CSetAttributeCommand Kind = a"}));
 }
 
-TEST_F(CommandHistory, AFailingCommandLeavesTableAndHistoriesAsTheyWere)
-{
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
-    ASSERT_TRUE(History(table).Submit(std::make_shared<CRetitleCommand>(&table, u"T1")));
-    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
-    ASSERT_TRUE(History(table).GoBack());
-    const std::string states = RecordStates(table);
-    const std::string restrictions = RenderRestrictions(table);
-    const std::string lists = BackForward(table) + " / " + UndoRedo(table);
-    EXPECT_EQ(lists, "City in {Bern,Basel} | Kind = a / Title T1 |");
-
-    // A fault half-way through: the restriction lists it touched are restored and the failure is reported.
-    host.m_events.clear();
-    EXPECT_FALSE(History(table).Submit(std::make_shared<CFaultyCommand>(&table, city, false)));
-    EXPECT_EQ(RecordStates(table), states);
-    EXPECT_EQ(RenderRestrictions(table), restrictions);
-    EXPECT_EQ(BackForward(table) + " / " + UndoRedo(table), lists);
-    EXPECT_EQ(Messages(), "Dieses Kommando konnte nicht ausgeführt werden:\nFaulty\n\nGrund: disk on fire\n");
-    EXPECT_EQ(host.m_events.back(), "after CommandNotSubmitted CFaultyCommand Faulty");
-    EXPECT_FALSE(table.HasCheckpoint());
-
-    // A plain failure: nothing recorded, the forward list stays.
-    EXPECT_FALSE(History(table).Submit(std::make_shared<CFaultyCommand>(&table, city, true)));
-    EXPECT_EQ(RecordStates(table), states);
-    EXPECT_EQ(BackForward(table) + " / " + UndoRedo(table), lists);
-
-    // The histories still work afterwards.
-    ASSERT_TRUE(History(table).GoForward());
-    EXPECT_EQ(RecordStates(table), "Q----Q");
-}
+// A failing command leaves table and histories as they were: cases/failing.test.
 
 // Undo and redo of modifications are in cases/modifications.test.
 TEST_F(CommandHistory, ABlockedUndoIsNotPossible)
@@ -297,19 +247,7 @@ TEST_F(CommandHistory, ASaveAsksAboutModificationsAndIsMadeInTheResetState)
     EXPECT_EQ(lists, "City in {Bern,Basel}, Reset, Kind = a | Amount ¬= 1");
 }
 
-TEST_F(CommandHistory, ValuesRenamedInTheAttributeAreFollowedByTheZoomsOfTheHistory)
-{
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
-    ASSERT_TRUE(SubmitZoom(kind, {u"a"}));
-    ASSERT_TRUE(History(table).GoBack());
-    const char16_t* zurich = city->FindValue(u"Zürich");
-    History(table).TransformCommands(city, city->FindValue(u"Bern"), zurich, true);
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind = a");
-    History(table).TransformCommands(kind, kind->FindValue(u"a"), kind->FindValue(u"b"), true);
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind = a"); // the forward list is left
-    History(table).TransformCommands(kind, kind->FindValue(u"a"), kind->FindValue(u"b"), false);
-    EXPECT_EQ(BackForward(table), "City in {Bern,Basel,Zürich} | Kind in {a,b}");
-}
+// Values renamed in an attribute are followed by the zooms of the history: cases/renamed_values.test.
 
 // The captions of the lists are in cases/captions.test; here those of the operations.
 TEST_F(CommandHistory, OperationCaptionsExistInGermanAndEnglish)

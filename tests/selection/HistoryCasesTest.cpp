@@ -10,13 +10,13 @@
 // Steps: analyze, zoom NAME V,..., zoom-exclude NAME V,..., select NAME V,... (replacing every selection),
 // select-more NAME V,... (keeping the others), deselect, zoom-in, exclude, zoom-out, reset, back, forward, rewind,
 // fast-forward, fast-forward-next, previous-query, jump-back N, jump-forward N, undo, redo, sort NAME, sort-reverse
-// NAME, mode N, hide, auto-hide, insert N, duplicate, delete, delete-attribute NAME, saved, retitle TITLE (a
-// modification), veto EVENT,... (- for none), language en|de. Queries: events (since the last "events"), replayed
-// (commands replayed since the last "replayed"), title, captions (back|forward|undo|redo|undo name), states, lists,
-// undo-lists, restrictions, table, shown (record numbers in display order), messages, view-mode, auto-hiding, reversed
-// NAME, sorted-by, possible STEP..., selected NAME, last (class and log name of the newest back-list command), query
-// (its counts). Messages are those shown since the last "messages", newlines written as |. Failures are reported at the
-// line of the step.
+// NAME, mode N, hide, auto-hide, insert N, duplicate, delete, delete-attribute NAME, faulty NAME (a fault half-way),
+// failing NAME, rename-value NAME OLD NEW query|all, saved, retitle TITLE (a modification), veto EVENT,... (- for
+// none), language en|de. Queries: checkpoint, events (since the last "events"), replayed (commands replayed since the
+// last "replayed"), title, captions (back|forward|undo|redo|undo name), states, lists, undo-lists, restrictions, table,
+// shown (record numbers in display order), messages, view-mode, auto-hiding, reversed NAME, sorted-by, possible
+// STEP..., selected NAME, last (class and log name of the newest back-list command), query (its counts). Messages are
+// those shown since the last "messages", newlines written as |. Failures are reported at the line of the step.
 
 #include "HistoryTestSupport.h"
 #include "../CaseFiles.h"
@@ -104,6 +104,15 @@ public:
             return selection.DeselectAllValues(), "true";
         if (verb == "delete-attribute")
             return m_table.DeleteAttribute(attribute(1)), "true";
+        if (verb == "faulty" || verb == "failing")
+            return done(history.Submit(std::make_shared<CFaultyCommand>(&m_table, attribute(1), verb == "failing")));
+        if (verb == "rename-value")
+        {
+            CAttribute* a = attribute(1);
+            const std::u16string from = platform::FromUtf8(arg(2));
+            const std::u16string to = platform::FromUtf8(arg(3));
+            return history.TransformCommands(a, a->FindValue(from), a->FindValue(to), arg(4) == "query"), "true";
+        }
         if (verb == "saved")
             return m_table.SetModified(false), "true";
         if (verb == "retitle")
@@ -205,6 +214,8 @@ private:
             m_nReplayedSeen = history.GetReplayedCount();
             return std::to_string(since);
         }
+        if (verb == "checkpoint")
+            return yes(m_table.HasCheckpoint());
         if (verb == "title")
             return platform::ToUtf8(m_table.GetTitle()) + (m_table.IsModified() ? " (modified)" : "");
         if (verb == "captions")

@@ -9,6 +9,7 @@
 #include "selection/CommandHistory.h"
 
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,27 @@ public:
     KString m_strPrevious;
 };
 
+// A command that edits the restriction lists half-way and then fails with a fault.
+class CFaultyCommand : public CCommand
+{
+public:
+    CFaultyCommand(CTable* table, CAttribute* attribute, bool plainFailure)
+        : CCommand(table, u"CFaultyCommand"), m_bPlainFailure(plainFailure)
+    {
+        m_pAttribute = attribute;
+    }
+    void Prepare() override { m_strName = u"Faulty"; }
+    bool Do() override
+    {
+        if (m_bPlainFailure)
+            return false;
+        Selection().For(*m_pAttribute).ReleaseRestrictions();
+        Selection().For(*m_pAttribute).AddRestriction(
+            CSetAttributeCommand::MakeValueSet(m_pAttribute, ValuesOf(m_pAttribute, {u"Genf"})));
+        throw std::runtime_error("disk on fire");
+    }
+    bool m_bPlainFailure;
+};
 // A host that records the events ("before Command CSetAttributeCommand City = Bern") and vetoes the events
 // named in m_veto (by event name, before the action).
 class CEventRecorder : public CTableObserver
