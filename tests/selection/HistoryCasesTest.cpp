@@ -10,13 +10,16 @@
 // Steps: analyze, zoom NAME V,..., zoom-exclude NAME V,..., select NAME V,... (replacing every selection),
 // select-more NAME V,... (keeping the others), deselect, zoom-in, exclude, zoom-out, reset, back, forward, rewind,
 // fast-forward, fast-forward-next, previous-query, jump-back N, jump-forward N, undo, redo, sort NAME, sort-reverse
-// NAME, mode N, hide, auto-hide, insert N, duplicate, delete, delete-attribute NAME, faulty NAME (a fault half-way),
-// failing NAME, rename-value NAME OLD NEW query|all, saved, retitle TITLE (a modification), veto EVENT,... (- for
-// none), language en|de. Queries: checkpoint, events (since the last "events"), replayed (commands replayed since the
-// last "replayed"), title, captions (back|forward|undo|redo|undo name), states, lists, undo-lists, restrictions, table,
-// shown (record numbers in display order), messages, view-mode, auto-hiding, reversed NAME, sorted-by, possible
-// STEP..., selected NAME, last (class and log name of the newest back-list command), query (its counts). Messages are
-// those shown since the last "messages", newlines written as |. Failures are reported at the line of the step.
+// NAME, mode N, hide, auto-hide, insert N, duplicate, delete, delete-attribute NAME, restrict NAME V,... [PREFIX],
+// restrict-exclude NAME V,... [PREFIX], release NAME (no evaluation), reevaluate, hide-refused, show-refused,
+// auto-hide-on, sort-all-on, open RECORD, faulty NAME (a fault half-way), failing NAME, rename-value NAME OLD NEW
+// query|all, saved, retitle TITLE (a modification), veto EVENT,... (- for none), language en|de. Queries: counts
+// (qualified, shown, open, forced records), restricted NAME, checkpoint, events (since the last "events"), replayed
+// (commands replayed since the last "replayed"), title, captions (back|forward|undo|redo|undo name), states, lists,
+// undo-lists, restrictions, table, shown (record numbers in display order), messages, view-mode, auto-hiding, reversed
+// NAME, sorted-by, possible STEP..., selected NAME, last (class and log name of the newest back-list command), query
+// (its counts). Messages are those shown since the last "messages", newlines written as |. Failures are reported at the
+// line of the step.
 
 #include "HistoryTestSupport.h"
 #include "../CaseFiles.h"
@@ -90,14 +93,23 @@ public:
             return done(attribute(1)->SetFormat(platform::FromUtf8(arg(2))));
         if (verb == "analyze")
             return m_table.AnalyzeTable(), "true";
-        if (verb == "zoom" || verb == "zoom-exclude")
+        auto valueSet = [&](bool exclude, int prefix)
         {
             CAttribute* a = attribute(1);
             auto values = std::make_unique<CSet>();
             for (const std::u16string& value : SplitValues(arg(2)))
                 values->AddTail(a->FindValue(value));
-            return done(history.Submit(CSetAttributeCommand::MakeValueSet(a, std::move(values), verb != "zoom")));
+            return CSetAttributeCommand::MakeValueSet(a, std::move(values), exclude, prefix);
+        };
+        if (verb == "zoom" || verb == "zoom-exclude")
+            return done(history.Submit(valueSet(verb != "zoom", 0)));
+        if (verb == "restrict" || verb == "restrict-exclude")
+        {
+            Sel(attribute(1)).AddRestriction(valueSet(verb != "restrict", w.size() > 3 ? std::stoi(w[3]) : 0));
+            return Qual(m_table).Reevaluate(), "true";
         }
+        if (verb == "release")
+            return Sel(attribute(1)).ReleaseRestrictions(), "true";
         if (verb == "select" || verb == "select-more")
             return select(1, verb == "select-more"), "true";
         if (verb == "deselect")
@@ -113,6 +125,17 @@ public:
             const std::u16string to = platform::FromUtf8(arg(3));
             return history.TransformCommands(a, a->FindValue(from), a->FindValue(to), arg(4) == "query"), "true";
         }
+        static const std::map<std::string, std::function<void(CTable&, CQualification&)>> qualification = {
+            {"reevaluate", [](CTable&, CQualification& q) { q.Reevaluate(); }},
+            {"hide-refused", [](CTable&, CQualification& q) { q.HideRefusedRecords(); }},
+            {"show-refused", [](CTable&, CQualification& q) { q.ShowAllRefusedRecords(); }},
+            {"auto-hide-on", [](CTable&, CQualification& q) { q.SetAutoHideRefused(true); }},
+            {"sort-all-on", [](CTable& t, CQualification&) { Sel(t).SetSortAllMode(true); }},
+        };
+        if (const auto it = qualification.find(verb); it != qualification.end())
+            return it->second(m_table, Qual(m_table)), "true";
+        if (verb == "open")
+            return m_table.SetRecordOpen(m_table.GetRecord(std::stol(arg(1))), true), "true";
         if (verb == "saved")
             return m_table.SetModified(false), "true";
         if (verb == "retitle")
@@ -214,6 +237,17 @@ private:
             m_nReplayedSeen = history.GetReplayedCount();
             return std::to_string(since);
         }
+        if (verb == "counts")
+        {
+            const long qualified = m_table.GetNumberQualified();
+            EXPECT_EQ(m_table.CountQualRecords(), qualified); // the kept count agrees with the flags
+            return "qualified " + std::to_string(qualified) + " shown " + std::to_string(m_table.GetNumberShown()) +
+                   " open " + std::to_string(m_table.GetNumberOpen()) + " forced " +
+                   std::to_string(Qual(m_table).GetForcedRecords().size());
+        }
+        if (verb == "restricted")
+            return yes(Sel(attribute(1)).IsRestricted()) + " changed " + yes(Qual(m_table).AreRestrictionsChanged()) +
+                   " released " + yes(Qual(m_table).AreRestrictionsReleased());
         if (verb == "checkpoint")
             return yes(m_table.HasCheckpoint());
         if (verb == "title")
