@@ -7,19 +7,22 @@
 //   STEP ARG ... [=> EXPECTED]   a step; without => it must succeed ("true"), => false: it must fail
 //   QUERY ARG ... => EXPECTED    the state: states, lists, undo-lists, restrictions, shown, table, messages ...
 //
-// Steps: analyze, zoom NAME V,..., zoom-exclude NAME V,..., select NAME V,... (replacing every selection),
-// select-more NAME V,... (keeping the others), deselect, zoom-in, exclude, zoom-out, reset, back, forward, rewind,
-// fast-forward, fast-forward-next, previous-query, jump-back N, jump-forward N, undo, redo, sort NAME, sort-reverse
-// NAME, mode N, hide, auto-hide, insert N, duplicate, delete, delete-attribute NAME, restrict NAME V,... [PREFIX],
-// restrict-exclude NAME V,... [PREFIX], release NAME (no evaluation), reevaluate, hide-refused, show-refused,
-// auto-hide-on, sort-all-on, open RECORD, faulty NAME (a fault half-way), failing NAME, rename-value NAME OLD NEW
-// query|all, saved, retitle TITLE (a modification), veto EVENT,... (- for none), language en|de. Queries: counts
-// (qualified, shown, open, forced records), restricted NAME, checkpoint, events (since the last "events"), replayed
-// (commands replayed since the last "replayed"), title, captions (back|forward|undo|redo|undo name), states, lists,
-// undo-lists, restrictions, table, shown (record numbers in display order), messages, view-mode, auto-hiding, reversed
-// NAME, sorted-by, possible STEP..., selected NAME, last (class and log name of the newest back-list command), query
-// (its counts). Messages are those shown since the last "messages", newlines written as |. Failures are reported at the
-// line of the step.
+// Steps of the histories: zoom NAME V,..., zoom-exclude NAME V,..., zoom-in, exclude, zoom-out, reset, back,
+// forward, rewind, fast-forward, fast-forward-next, previous-query, jump-back N, jump-forward N, undo, redo,
+// sort NAME, sort-reverse NAME, mode N, hide, auto-hide, insert N, duplicate, delete, retitle TITLE (a
+// modification), faulty NAME (a fault half-way), failing NAME, veto EVENT,... (- for none).
+// Other steps: analyze, delete-attribute NAME, select NAME V,... (replacing every selection), select-more NAME
+// V,..., deselect, pick NAME V, pick-more NAME V, unpick NAME V, pick-record NAME RECORD, unpick-record NAME V
+// RECORD, compressed-on, restrict NAME V,... [PREFIX], restrict-exclude NAME V,... [PREFIX], release NAME (no
+// evaluation), reevaluate, hide-refused, show-refused, auto-hide-on, sort-all-on, open RECORD, rename-value NAME
+// OLD NEW query|all, saved, language en|de.
+// Queries: states, lists, undo-lists, restrictions, table, shown (record numbers in display order), messages
+// (since the last "messages", newlines as |), events (since the last "events"), replayed (since the last
+// "replayed"), title, captions (back|forward|undo|redo|undo name), view-mode, auto-hiding, reversed NAME,
+// sorted-by, possible STEP..., selected NAME, value-selected NAME V, selection-list NAME (and NAME's prefix
+// length), selected-records (numbers from 0, count), by-values, counts (qualified, shown, open, forced),
+// restricted NAME, checkpoint, last (class and log name of the newest back-list command), query (its counts).
+// Failures are reported at the line of the step.
 
 #include "HistoryTestSupport.h"
 #include "../CaseFiles.h"
@@ -75,6 +78,8 @@ public:
                 throw std::runtime_error("no attribute " + arg(i));
             return found;
         };
+        auto value = [&](size_t name, size_t text)
+        { return attribute(name)->FindValue(platform::FromUtf8(arg(text))); };
         auto select = [&](size_t i, bool more)
         {
             CAttribute* a = attribute(i);
@@ -134,6 +139,16 @@ public:
         };
         if (const auto it = qualification.find(verb); it != qualification.end())
             return it->second(m_table, Qual(m_table)), "true";
+        if (verb == "pick" || verb == "pick-more")
+            return Sel(attribute(1)).SelectValue(value(1, 2), nullptr, verb == "pick-more"), "true";
+        if (verb == "unpick")
+            return Sel(attribute(1)).DeselectValue(value(1, 2), nullptr), "true";
+        if (verb == "pick-record")
+            return Sel(attribute(1)).SelectValue(nullptr, m_table.GetRecord(std::stol(arg(2))), true), "true";
+        if (verb == "unpick-record")
+            return Sel(attribute(1)).DeselectValue(value(1, 2), m_table.GetRecord(std::stol(arg(3)))), "true";
+        if (verb == "compressed-on")
+            return selection.SetCompressedMode(true), selection.ClearSelectionCounts(), "true";
         if (verb == "open")
             return m_table.SetRecordOpen(m_table.GetRecord(std::stol(arg(1))), true), "true";
         if (verb == "saved")
@@ -236,6 +251,25 @@ private:
             const long since = history.GetReplayedCount() - m_nReplayedSeen;
             m_nReplayedSeen = history.GetReplayedCount();
             return std::to_string(since);
+        }
+        if (verb == "selected-records" || verb == "by-values")
+        {
+            CSet records;
+            if (verb == "by-values")
+                selection.ComputeSelectedRecordsFromSelectedValues(records);
+            else
+                selection.GetOverallSelectedRecords(records);
+            return RecordNumbers(records) +
+                   (verb == "by-values" ? "" : " count " + std::to_string(selection.CountSelectedRecords()));
+        }
+        if (verb == "value-selected")
+            return yes(Sel(attribute(1)).IsValueSelected(attribute(1)->FindValue(platform::FromUtf8(w.at(2)))));
+        if (verb == "selection-list")
+        {
+            std::string out;
+            for (CAttribute* a : selection.GetValueSelectionList())
+                out += (out.empty() ? "" : " ") + platform::ToUtf8(a->GetName());
+            return out + " prefix " + std::to_string(Sel(attribute(1)).GetSelectionPrefixLength());
         }
         if (verb == "counts")
         {
