@@ -14,15 +14,16 @@
 // Other steps: analyze, delete-attribute NAME, select NAME V,... (replacing every selection), select-more NAME
 // V,..., deselect, pick NAME V, pick-more NAME V, unpick NAME V, pick-record NAME RECORD, unpick-record NAME V
 // RECORD, compressed-on, restrict NAME V,... [PREFIX], restrict-exclude NAME V,... [PREFIX], release NAME (no
-// evaluation), reevaluate, hide-refused, show-refused, auto-hide-on, sort-all-on, open RECORD, rename-value NAME
-// OLD NEW query|all, saved, language en|de.
-// Queries: states, lists, undo-lists, restrictions, table, shown (record numbers in display order), messages
-// (since the last "messages", newlines as |), events (since the last "events"), replayed (since the last
-// "replayed"), title, captions (back|forward|undo|redo|undo name), view-mode, auto-hiding, reversed NAME,
-// sorted-by, possible STEP..., selected NAME, value-selected NAME V, selection-list NAME (and NAME's prefix
-// length), selected-records (numbers from 0, count), by-values, counts (qualified, shown, open, forced),
-// restricted NAME, checkpoint, last (class and log name of the newest back-list command), query (its counts).
-// Failures are reported at the line of the step.
+// evaluation), reevaluate, hide-refused, show-refused, auto-hide-on, sort-all-on, open RECORD, header NAME, indent NAME
+// N, set-hidden NAME, hide-identical, hide-empty, hide-complete, hide-empty-headers, show-hidden, show-hidden-selected,
+// rename-value NAME OLD NEW query|all, saved, language en|de. Queries: states, lists, undo-lists, restrictions, table,
+// shown (record numbers in display order), messages (since the last "messages", newlines as |), events (since the last
+// "events"), replayed (since the last "replayed"), title, captions (back|forward|undo|redo|undo name), view-mode,
+// auto-hiding, reversed NAME, sorted-by, possible STEP..., selected NAME, value-selected NAME V, selection-list NAME
+// (and NAME's prefix length), selected-records (numbers from 0, count), rows (the attributes, hidden ones in brackets,
+// ! suppressed; then / and the rows selected), by-values, counts (qualified, shown, open, forced), restricted NAME,
+// checkpoint, last (class and log name of the newest back-list command), query (its counts). Failures are reported at
+// the line of the step.
 
 #include "HistoryTestSupport.h"
 #include "../CaseFiles.h"
@@ -149,6 +150,25 @@ public:
             return Sel(attribute(1)).DeselectValue(value(1, 2), m_table.GetRecord(std::stol(arg(3)))), "true";
         if (verb == "compressed-on")
             return selection.SetCompressedMode(true), selection.ClearSelectionCounts(), "true";
+        if (verb == "header")
+        {
+            long indent = 0;
+            m_table.CreateNewAttribute(ATTR_FROM_NAME, false, u">" + platform::FromUtf8(arg(1)), &indent, 1, false);
+            return "true";
+        }
+        if (verb == "indent")
+            return attribute(1)->SetIndent(std::stoi(arg(2))), "true";
+        if (verb == "set-hidden")
+            return attribute(1)->SetShown(false), "true";
+        CAttributeRows& rows = selection.GetAttributeRows();
+        if (verb == "hide-identical" || verb == "hide-empty")
+            return rows.HideIdenticalAttributes(verb == "hide-empty"), "true";
+        if (verb == "hide-complete")
+            return rows.HideCompleteAttributes(), "true";
+        if (verb == "hide-empty-headers")
+            return rows.HideEmptyHeaders(), "true";
+        if (verb == "show-hidden" || verb == "show-hidden-selected")
+            return rows.ShowAllHiddenAttributes(verb != "show-hidden"), "true";
         if (verb == "open")
             return m_table.SetRecordOpen(m_table.GetRecord(std::stol(arg(1))), true), "true";
         if (verb == "saved")
@@ -270,6 +290,20 @@ private:
             for (CAttribute* a : selection.GetValueSelectionList())
                 out += (out.empty() ? "" : " ") + platform::ToUtf8(a->GetName());
             return out + " prefix " + std::to_string(Sel(attribute(1)).GetSelectionPrefixLength());
+        }
+        if (verb == "rows")
+        {
+            std::string out;
+            for (long i = 0; i < m_table.GetAttributeCount(); ++i)
+            {
+                const CAttribute* a = m_table.FindAttributeFromIndex(i);
+                const std::string name = platform::ToUtf8(a->GetName());
+                out += (i ? " " : "") + (a->IsShown() ? name : "[" + name + "]") + (a->IsSuppressed() ? "!" : "");
+            }
+            for (CAttribute* a : selection.GetAttributeRows().GetAttributeSelection())
+                out += (a == selection.GetAttributeRows().GetLeadAttribute() ? " / " : ",") +
+                       platform::ToUtf8(a->GetName());
+            return out;
         }
         if (verb == "counts")
         {
