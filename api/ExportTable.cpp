@@ -189,7 +189,7 @@ uint16_t TableGetAttribute(CTableFrame* frame, int32_t index, CAttribute** attri
 
 uint16_t TableGetSelectedAttribute(CTableFrame* frame, CAttribute** attribute)
 {
-    return GetFromFrame(frame, attribute, [](CTableFrame& live) { return CTableSelection::Of(live.GetTable()).GetLeadAttribute(); });
+    return GetFromFrame(frame, attribute, [](CTableFrame& live) { return CTableSelection::Of(live.GetTable()).GetAttributeRows().GetLeadAttribute(); });
 }
 
 uint16_t TableGetKeyAttribute(CTableFrame* frame, CAttribute** attribute)

@@ -120,6 +120,14 @@ SDateTimeParts SplitDateTime(double number)
     return SDateTimeParts{*date, rest};
 }
 
+// The date of the parts into the results of a getter (checked before).
+void WriteDate(const SDateTimeParts& parts, int32_t& year, int32_t& month, int32_t& day)
+{
+    year = parts.m_date.nYear;
+    month = parts.m_date.nMonth;
+    day = parts.m_date.nDay;
+}
+
 // The day number of a date; nullopt when the date does not exist.
 std::optional<double> DayOf(int32_t year, int32_t month, int32_t day)
 {
@@ -222,7 +230,7 @@ uint16_t TableDeleteRecord(CTableFrame* frame, CRecord* record)
             CTableFrame& live = CheckFrame(frame);
             const CRecord& checked = CheckRecord(live, record);
             live.MarkRecordForDeletion(&checked);
-            live.GetTable().InvalidateValueIndexMap();
+            live.GetTable().GetRecords().InvalidateValueIndexMap();
             live.MarkChanged();
         });
 }
@@ -237,7 +245,7 @@ uint16_t TableDeleteAllRecords(CTableFrame* frame)
             CTableSelection::Of(table).DeselectAllValues();
             table.GetAllRecords().RemoveAll();
             table.GetShownRecords().RemoveAll();
-            table.InvalidateValueIndexMap();
+            table.GetRecords().InvalidateValueIndexMap();
             table.InvalidateSortedRecords();
             live.ClearRecordsToDelete();
             live.MarkChanged();
@@ -257,7 +265,7 @@ uint16_t TableGetRecordByKeyValue(CTableFrame* frame, const wchar_t* text, CReco
             if (!key || !key->IsKey())
                 Fail(EStatus::AttributeIsNotAKey);
             const long index = key->FindValueIndex(FromHost(text));
-            CRecord* found = index < 0 ? nullptr : table.FindRecordByKeyIndex(index);
+            CRecord* found = index < 0 ? nullptr : table.GetRecords().FindRecordByKeyIndex(index);
             if (!found)
                 Fail(EStatus::ValueNotFound);
             out = found;
@@ -417,9 +425,7 @@ uint16_t TableGetDateTimeValue(CTableFrame* frame, CAttribute* attribute, CRecor
             int32_t& mi = CheckResult(minute);
             int32_t& s = CheckResult(second);
             const SDateTimeParts parts = SplitDateTime(StoredNumber(field));
-            y = parts.m_date.nYear;
-            mo = parts.m_date.nMonth;
-            d = parts.m_date.nDay;
+            WriteDate(parts, y, mo, d);
             h = static_cast<int32_t>(parts.m_nSecondOfDay / 3600);
             mi = static_cast<int32_t>(parts.m_nSecondOfDay / 60 % 60);
             s = static_cast<int32_t>(parts.m_nSecondOfDay % 60);
@@ -436,10 +442,7 @@ uint16_t TableGetDateValue(CTableFrame* frame, CAttribute* attribute, CRecord* r
             int32_t& y = CheckResult(year);
             int32_t& mo = CheckResult(month);
             int32_t& d = CheckResult(day);
-            const SDateTimeParts parts = SplitDateTime(StoredNumber(field));
-            y = parts.m_date.nYear;
-            mo = parts.m_date.nMonth;
-            d = parts.m_date.nDay;
+            WriteDate(SplitDateTime(StoredNumber(field)), y, mo, d);
         });
 }
 

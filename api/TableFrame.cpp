@@ -82,7 +82,7 @@ void CTableFrame::Refresh()
         table.GetAllRecords().Remove(m_recordsToDelete);
         table.GetShownRecords().Remove(m_recordsToDelete);
         m_recordsToDelete.RemoveAll();
-        table.InvalidateValueIndexMap();
+        table.GetRecords().InvalidateValueIndexMap();
         table.InvalidateSortedRecords();
         m_bChanged = true;
     }

@@ -78,19 +78,27 @@ CTable* TableOrSkip(benchmark::State& state)
 
 const char* const kSortAttributes[] = {"city", "customer"};
 
-void SortRecords(benchmark::State& state)
+// The attribute of the run's argument (labelled with its name); null, the run skipped, without table or column.
+CAttribute* SortAttributeOrSkip(benchmark::State& state)
 {
     CTable* table = TableOrSkip(state);
     if (!table)
-        return;
+        return nullptr;
     const char* name = kSortAttributes[state.range(0)];
     CAttribute* attribute = table->FindAttribute(platform::FromUtf8(name));
     if (!attribute)
-    {
         state.SkipWithError("the file has no such column");
+    else
+        state.SetLabel(name);
+    return attribute;
+}
+
+void SortRecords(benchmark::State& state)
+{
+    CAttribute* attribute = SortAttributeOrSkip(state);
+    if (!attribute)
         return;
-    }
-    state.SetLabel(name);
+    CTable* table = attribute->GetTable();
     CTableSelection& selection = CTableSelection::Of(*table);
     bool reverse = false;
     for (auto _ : state)
@@ -104,24 +112,17 @@ void SortRecords(benchmark::State& state)
 }
 BENCHMARK(SortRecords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(6);
 
-// The sort alone (CTable::SortColumns), without the command's submission and refresh around it.
+// The sort alone (CTableSort::SortColumns), without the command's submission and refresh around it.
 void SortColumns(benchmark::State& state)
 {
-    CTable* table = TableOrSkip(state);
-    if (!table)
-        return;
-    const char* name = kSortAttributes[state.range(0)];
-    CAttribute* attribute = table->FindAttribute(platform::FromUtf8(name));
+    CAttribute* attribute = SortAttributeOrSkip(state);
     if (!attribute)
-    {
-        state.SkipWithError("the file has no such column");
         return;
-    }
-    state.SetLabel(name);
+    CTable* table = attribute->GetTable();
     for (auto _ : state)
     {
         attribute->SetReverseSort(!attribute->IsReverseSort());
-        table->SortColumns(attribute, 2, false, false);
+        table->GetSortState().SortColumns(attribute, 2, false, false);
     }
 }
 BENCHMARK(SortColumns)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(6);

@@ -343,7 +343,7 @@ void CAttributeValues::MergeEqualValues()
         m_attribute.InvalidateStatistics();
         m_attribute.InvalidateSortedRecords();
         if (m_table.GetKeyAttribute() == &m_attribute)
-            m_table.InvalidateValueIndexMap();
+            m_table.GetRecords().InvalidateValueIndexMap();
     }
     m_nMergedValues = -1;
     std::vector<uint32_t>().swap(m_vHashesToMerge);
@@ -631,7 +631,7 @@ void CAttributeValues::CreateValueHashTree(long size)
     for (long i = 0; i < count; ++i)
         m_pValueHash->Store(i);
     if (m_table.GetKeyAttribute() == &m_attribute)
-        m_table.InvalidateValueIndexMap();
+        m_table.GetRecords().InvalidateValueIndexMap();
 }
 
 void CAttributeValues::Reserve(long records, long values)
@@ -751,7 +751,7 @@ void CAttributeValues::RecomputeSortedValues()
     DropValueHashTree();
     m_attribute.InvalidateSortedRecords();
     if (m_table.GetKeyAttribute() == &m_attribute)
-        m_table.InvalidateValueIndexMap();
+        m_table.GetRecords().InvalidateValueIndexMap();
 }
 
 // ---- clearing ----

@@ -101,25 +101,26 @@ void CTableRecords::MakeDetachedRecords(size_t count, std::vector<CRecord*>& out
     m_nNextRecordNumber += static_cast<int32_t>(count);
 }
 
-// ---- CTable ----
+// ---- with the table's attributes and companions ----
 
-std::vector<SRecordPlace> CTable::DetachRecords(const CSet& records)
+std::vector<SRecordPlace> CTableRecords::DetachRecords(const CSet& records)
 {
-    std::vector<SRecordPlace> places = m_records.Detach(records);
+    std::vector<SRecordPlace> places = Detach(records);
     if (places.empty())
         return places;
-    NotifyCompanions([&records](CTableCompanion& companion) { companion.OnRecordsDetached(records); });
-    ForgetRecordDerivedState();
+    m_table.NotifyCompanions([&records](CTableCompanion& companion) { companion.OnRecordsDetached(records); });
+    ForgetDerivedState();
     return places;
 }
 
-void CTable::AttachRecords(const std::vector<SRecordPlace>& places)
+void CTableRecords::AttachRecords(const std::vector<SRecordPlace>& places)
 {
     if (places.empty())
         return;
     // Attributes made while the records were out have no value for them: the undefined one.
-    for (auto& attribute : m_attributes)
+    for (long a = 0; a < m_table.GetAttributeCount(); ++a)
     {
+        CAttribute* attribute = m_table.FindAttributeFromIndex(a);
         if (attribute->IsHeader())
             continue;
         bool added = false;
@@ -134,17 +135,18 @@ void CTable::AttachRecords(const std::vector<SRecordPlace>& places)
         if (added && !attribute->AreValuesSorted())
             attribute->RecomputeSortedValues();
     }
-    m_records.Attach(places);
-    ForgetRecordDerivedState();
+    Attach(places);
+    ForgetDerivedState();
 }
 
-std::vector<SRecordPlace> CTable::InsertNewRecords(const std::vector<CRecord*>& sources,
-                                                   const std::vector<long>& positions)
+std::vector<SRecordPlace> CTableRecords::InsertNewRecords(const std::vector<CRecord*>& sources,
+                                                          const std::vector<long>& positions)
 {
     std::vector<CRecord*> made;
-    m_records.MakeDetachedRecords(sources.size(), made);
-    for (auto& attribute : m_attributes)
+    MakeDetachedRecords(sources.size(), made);
+    for (long a = 0; a < m_table.GetAttributeCount(); ++a)
     {
+        CAttribute* attribute = m_table.FindAttributeFromIndex(a);
         if (attribute->IsHeader())
             continue;
         bool added = false;

@@ -16,7 +16,7 @@ struct CTable::SCheckpoint
     int32_t attributeSequence = 0;
 };
 
-CTable::CTable(COptionSet* options) : m_pOptions(options), m_records(m_allocator)
+CTable::CTable(COptionSet* options) : m_pOptions(options)
 {
     if (!m_pOptions)
     {
@@ -74,8 +74,7 @@ void CTable::ClearTable()
     NotifyCompanions([](CTableCompanion& companion) { companion.OnTableCleared(); });
     m_attributes.clear();
     m_records.Clear();
-    m_keyRecordMap.clear();
-    m_sort = CTableSort();
+    m_sort.Clear();
 }
 
 void CTable::AnalyzeTable()
@@ -246,7 +245,7 @@ void CTable::MoveAttribute(CAttribute* attribute, long newIndex)
     auto owned = std::move(m_attributes[from]);
     m_attributes.erase(m_attributes.begin() + from);
     m_attributes.insert(m_attributes.begin() + newIndex, std::move(owned));
-    m_keyRecordMap.clear();
+    m_records.InvalidateValueIndexMap();
     if (m_pObserver && newIndex != from)
         m_pObserver->OnAttributeMoved(attribute, FindAttributeFromIndex(newIndex - 1));
 }
@@ -259,7 +258,7 @@ void CTable::DeleteAttribute(CAttribute* attribute)
     if (m_pObserver)
         m_pObserver->OnAttributeDeleted(attribute);
     if (index == 0)
-        m_keyRecordMap.clear();
+        m_records.InvalidateValueIndexMap();
     ForgetAttribute(attribute);
     m_attributes.erase(m_attributes.begin() + index);
 }
@@ -272,7 +271,7 @@ std::unique_ptr<CAttribute> CTable::DetachAttribute(CAttribute* attribute, long&
     if (m_pObserver)
         m_pObserver->OnAttributeDeleted(attribute);
     if (index == 0)
-        m_keyRecordMap.clear();
+        m_records.InvalidateValueIndexMap();
     ForgetAttribute(attribute);
     std::unique_ptr<CAttribute> owned = std::move(m_attributes[static_cast<size_t>(index)]);
     m_attributes.erase(m_attributes.begin() + index);
@@ -285,7 +284,7 @@ CAttribute* CTable::AttachAttribute(std::unique_ptr<CAttribute> attribute, long 
     index = std::clamp(index, 0L, GetAttributeCount());
     m_attributes.insert(m_attributes.begin() + index, std::move(attribute));
     if (index == 0)
-        m_keyRecordMap.clear();
+        m_records.InvalidateValueIndexMap();
     attached->InvalidateSortedRecords();
     if (m_pObserver)
         m_pObserver->OnAttributeAdded(attached);
@@ -440,77 +439,6 @@ void CTable::ForgetAttribute(CAttribute* attribute)
     NotifyCompanions([attribute](CTableCompanion& companion) { companion.OnAttributeDeleted(attribute); });
 }
 
-// ---- records ----
-
-CRecord* CTable::AddRecord()
-{
-    CRecord* record = m_records.AddRecord();
-    ForgetRecordDerivedState();
-    return record;
-}
-
-void CTable::AddRecords(size_t count, CRecord** out)
-{
-    try
-    {
-        m_records.AddRecords(count, out);
-    }
-    catch (...)
-    {
-        ForgetRecordDerivedState(); // of the records made before the failure
-        throw;
-    }
-    ForgetRecordDerivedState();
-}
-
-void CTable::RecomputeShownRecords()
-{
-    m_records.RecomputeShown();
-    InvalidateSortedRecords();
-}
-
-void CTable::ForgetRecordDerivedState()
-{
-    NotifyCompanions([](CTableCompanion& companion) { companion.OnRecordsChanged(false); });
-    m_keyRecordMap.clear();
-    InvalidateSortedRecords();
-}
-
-KString CTable::GetRecordName(const CRecord* record) const
-{
-    CAttribute* key = GetKeyAttribute();
-    if (!key || !record)
-        return KString();
-    return key->GetFieldText(record);
-}
-
-CRecord* CTable::FindRecordByKeyIndex(long index)
-{
-    CAttribute* key = GetKeyAttribute();
-    if (!key || key->IsHeader() || index < 0 || index >= key->GetNrOfValues())
-        return nullptr;
-    if (m_keyRecordMap.empty())
-    {
-        m_keyRecordMap.assign(static_cast<size_t>(key->GetNrOfValues()), nullptr);
-        const CRecordArray& all = m_records.GetAll();
-        const long n = all.GetSize();
-        for (long i = 0; i < n; ++i)
-        {
-            CRecord* record = all.GetRecord(i);
-            const long valueIndex = key->GetFieldValueIndex(record);
-            if (static_cast<size_t>(valueIndex) < m_keyRecordMap.size() && !m_keyRecordMap[valueIndex])
-                m_keyRecordMap[valueIndex] = record;
-        }
-    }
-    return static_cast<size_t>(index) < m_keyRecordMap.size() ? m_keyRecordMap[index] : nullptr;
-}
-
-void CTable::InvalidateSortedRecords()
-{
-    for (auto& attribute : m_attributes)
-        attribute->InvalidateSortedRecords();
-}
-
 // ---- checkpoints ----
 
 void CTable::CreateCheckpoint()
@@ -554,7 +482,7 @@ void CTable::RestoreCheckpoint()
         attribute->RestoreCheckpoint(recordsRestored);
     m_nLastAttributeId = m_pCheckpoint->lastAttributeId;
     m_nAttributeSequence = m_pCheckpoint->attributeSequence;
-    m_keyRecordMap.clear();
+    m_records.InvalidateValueIndexMap();
     NotifyCompanions([recordsRestored](CTableCompanion& companion) { companion.OnRecordsChanged(recordsRestored); });
     m_allocator.RefillReserve();
     ClearStatusMessages();

@@ -141,42 +141,6 @@ public:
     CAttribute* FindAttributeOrHeader(KStringView name) const;
     CAttribute* FindAttributePrefix(KStringView prefix) const;
 
-    // ---- records (kept by CTableRecords) ----
-    // Takes a new record from the store, numbers it and appends it to all and shown records.
-    CRecord* AddRecord();
-    // The same for count records at once (a bulk read), written to out in order. On failure the records
-    // added so far stay and the exception is passed on.
-    void AddRecords(size_t count, CRecord** out);
-    // The display text of the record's value in the key attribute.
-    KString GetRecordName(const CRecord* record) const;
-    // The record whose key value has this index, null when none (uses a map made on demand).
-    CRecord* FindRecordByKeyIndex(long index);
-    void InvalidateValueIndexMap() { m_keyRecordMap.clear(); }
-    // Drops every attribute's records-by-value cache.
-    void InvalidateSortedRecords();
-
-    // The shown records follow the shown flags again; every attribute's records-by-value cache goes.
-    void RecomputeShownRecords();
-    // Sorts the records by attribute (a header: by its shown children, the last first) in each attribute's
-    // direction, stably, and rebuilds the shown records. Mode 2 and 3 make the attribute the primary sort
-    // attribute (CTableSort); mode 1 only sorts. interactive and animate are for the display, which follows the
-    // order generation. Status text 2714 while it runs.
-    void SortColumns(CAttribute* attribute, int mode, bool interactive, bool animate);
-
-    // ---- records taken out and put back, for commands that delete and insert records (RecordPlaces.cpp) ----
-    // Takes the records of the set out of the table: out of the all- and shown-records arrays, their flags
-    // cleared, the companions told (OnRecordsDetached) and what was worked out from the records forgotten.
-    // The store keeps them with their values, so AttachRecords can put them back. Returns their places.
-    std::vector<SRecordPlace> DetachRecords(const CSet& records);
-    // Puts detached records back at their places with their flags. An attribute that has no value for one of
-    // them (made while it was out) gets the undefined value. Throws COutOfMemoryException, the table unchanged.
-    void AttachRecords(const std::vector<SRecordPlace>& places);
-    // Makes one new record for each entry of sources: a copy of the source record's values (the source must be
-    // a record of this table), or every value undefined for null. positions[i] is where the i-th new record
-    // stands in the all-records array afterwards (ascending). Returns their places (to detach and attach them
-    // again). On failure the exception is passed on; the records made stay out of the table.
-    std::vector<SRecordPlace> InsertNewRecords(const std::vector<CRecord*>& sources, const std::vector<long>& positions);
-
     // ---- companions (state other folders keep per table; see TableCompanion.h) ----
     // The companion attached under key, null when none.
     CTableCompanion* FindCompanion(const void* key) const;
@@ -194,12 +158,14 @@ public:
     bool HasCheckpoint() const { return m_pCheckpoint != nullptr; }
 
     // ---- the parts ----
+    // The records, their flags, the key map, and taking records out and putting them back.
     CTableRecords& GetRecords() { return m_records; }
     const CTableRecords& GetRecords() const { return m_records; }
     CTableFormats& GetFormats() { return m_formats; }
     const CTableFormats& GetFormats() const { return m_formats; }
     CTableMessages& GetMessages() { return m_messages; }
     const CTableMessages& GetMessages() const { return m_messages; }
+    // The order of the records and the sorting by attributes.
     CTableSort& GetSortState() { return m_sort; }
     const CTableSort& GetSortState() const { return m_sort; }
 
@@ -236,6 +202,10 @@ public:
     static int ComboBoxIndexToCharSet(int index);
     int GetCodePage() const { return m_formats.GetCodePage(); }
     // records and their flags (CTableRecords)
+    CRecord* AddRecord();
+    void AddRecords(size_t count, CRecord** out);
+    void InvalidateSortedRecords();
+    void RecomputeShownRecords();
     long GetRecordCount() const { return m_records.GetCount(); }
     CRecord* GetRecord(long position) const { return m_records.GetRecord(position); }
     CRecordArray& GetAllRecords() { return m_records.GetAll(); }
@@ -271,10 +241,9 @@ public:
     // ---- end of the forwards ----
 
 private:
+    friend class CTableRecords; // tells the companions of record changes
     struct SCheckpoint;
     void ForgetAttribute(CAttribute* attribute);
-    // Forgets what was worked out from the records (selection counts, key map, sorted records).
-    void ForgetRecordDerivedState();
     // Tells the companions about a change.
     template <class Notice>
     void NotifyCompanions(const Notice& notice)
@@ -289,8 +258,8 @@ private:
     CTableFormats m_formats{*this};                        // formats and collation
     CImportSettings m_importSettings;                      // import settings and data-source description
     std::vector<std::unique_ptr<CAttribute>> m_attributes; // display order; [0] is the key
-    CTableRecords m_records;                               // the records and their flags
-    CTableSort m_sort;                                     // the attributes the records are sorted by
+    CTableRecords m_records{*this, m_allocator};           // the records and their flags
+    CTableSort m_sort{*this};                              // the attributes the records are sorted by
     int32_t m_nLastAttributeId = 0;                        // last id handed out
     int32_t m_nAttributeSequence = 0;                      // non-header attributes ever made
     long m_nNextImportIndex = 0;                           // next import column number handed to a clone
@@ -301,7 +270,6 @@ private:
     bool m_bWriteVendrathFormat = false;                   // write the table file in partner form
     KString m_strParentQtxFileName;                        // table file this one was derived from; may be empty
     CTableObserver* m_pObserver = nullptr;                 // borrowed; may be null
-    std::vector<CRecord*> m_keyRecordMap;                  // key value index -> record; empty when invalid
     std::unique_ptr<SCheckpoint> m_pCheckpoint;            // sizes at the checkpoint
     CTableMessages m_messages;                             // messages and status messages
     // Last, so that they go before the attributes and records they point at.

@@ -26,7 +26,7 @@ public:
     virtual void OnValuesRebuilt(CAttribute* attribute) {}
     // Records were added (removed: records were taken away, so pointers to records may be stale).
     virtual void OnRecordsChanged(bool removed) {}
-    // The records of the set were taken out of the table (CTable::DetachRecords): they stay in the store and
+    // The records of the set were taken out of the table (CTableRecords::DetachRecords): they stay in the store and
     // may come back, but nothing may keep them as records of the table meanwhile.
     virtual void OnRecordsDetached(const CSet& records) {}
 };

@@ -4,11 +4,12 @@
 #include "engine/TableRecords.h"
 
 #include "engine/Allocator.h"
+#include "engine/Attribute.h"
 #include "engine/Table.h"
 
 #include <algorithm>
 
-CTableRecords::CTableRecords(CTableAllocator& allocator) : m_recordStore(allocator)
+CTableRecords::CTableRecords(CTable& table, CTableAllocator& allocator) : m_table(table), m_recordStore(allocator)
 {
     m_allRecords.SetTable(&allocator);
     m_shownRecords.SetTable(&allocator);
@@ -30,6 +31,7 @@ CRecord* CTableRecords::AddRecord()
     }
     ++m_nNextRecordNumber;
     ++m_nQualified;
+    ForgetDerivedState();
     return record;
 }
 
@@ -59,9 +61,54 @@ void CTableRecords::AddRecords(size_t count, CRecord** out)
     catch (...)
     {
         enlist();
+        ForgetDerivedState(); // of the records made before the failure
         throw;
     }
     enlist();
+    ForgetDerivedState();
+}
+
+void CTableRecords::ForgetDerivedState()
+{
+    m_table.NotifyCompanions([](CTableCompanion& companion) { companion.OnRecordsChanged(false); });
+    m_keyRecordMap.clear();
+    InvalidateSortedRecords();
+}
+
+void CTableRecords::InvalidateSortedRecords()
+{
+    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
+        m_table.FindAttributeFromIndex(i)->InvalidateSortedRecords();
+}
+
+// ---- the key ----
+
+KString CTableRecords::GetRecordName(const CRecord* record) const
+{
+    CAttribute* key = m_table.GetKeyAttribute();
+    if (!key || !record)
+        return KString();
+    return key->GetFieldText(record);
+}
+
+CRecord* CTableRecords::FindRecordByKeyIndex(long index)
+{
+    CAttribute* key = m_table.GetKeyAttribute();
+    if (!key || key->IsHeader() || index < 0 || index >= key->GetNrOfValues())
+        return nullptr;
+    if (m_keyRecordMap.empty())
+    {
+        m_keyRecordMap.assign(static_cast<size_t>(key->GetNrOfValues()), nullptr);
+        const long n = m_allRecords.GetSize();
+        for (long i = 0; i < n; ++i)
+        {
+            CRecord* record = m_allRecords.GetRecord(i);
+            const long valueIndex = key->GetFieldValueIndex(record);
+            if (static_cast<size_t>(valueIndex) < m_keyRecordMap.size() && !m_keyRecordMap[valueIndex])
+                m_keyRecordMap[valueIndex] = record;
+        }
+    }
+    return static_cast<size_t>(index) < m_keyRecordMap.size() ? m_keyRecordMap[index] : nullptr;
 }
 
 // ---- flags ----
@@ -122,6 +169,7 @@ void CTableRecords::RecomputeShown()
                 m_shownRecords.AddRecord(records[i]);
         }
     }
+    InvalidateSortedRecords();
 }
 
 // ---- clearing and checkpoints ----
@@ -132,6 +180,7 @@ void CTableRecords::Clear()
     m_shownRecords.RemoveAll();
     m_recordStore.RemoveAll();
     m_nQualified = m_nOpen = 0;
+    m_keyRecordMap.clear();
 }
 
 void CTableRecords::CreateCheckpoint()
@@ -163,6 +212,26 @@ void CTableRecords::DeleteCheckpoint()
 }
 
 // ---- the table's forwards ----
+
+CRecord* CTable::AddRecord()
+{
+    return m_records.AddRecord();
+}
+
+void CTable::AddRecords(size_t count, CRecord** out)
+{
+    m_records.AddRecords(count, out);
+}
+
+void CTable::InvalidateSortedRecords()
+{
+    m_records.InvalidateSortedRecords();
+}
+
+void CTable::RecomputeShownRecords()
+{
+    m_records.RecomputeShown();
+}
 
 long CTable::CountQualRecords()
 {

@@ -50,6 +50,14 @@ void CTableSort::MakePrimary(CAttribute* attribute, bool isKey)
     m_pPrimary = attribute;
 }
 
+void CTableSort::Clear()
+{
+    m_pPrimary = nullptr;
+    m_apPrevious.fill(nullptr);
+    m_bSortChanged = false;
+    ++m_nOrderGeneration; // never back to a number a holder of positions may have kept
+}
+
 void CTableSort::Forget(const CAttribute* attribute)
 {
     if (m_pPrimary == attribute)
@@ -58,16 +66,16 @@ void CTableSort::Forget(const CAttribute* attribute)
     std::fill(end, m_apPrevious.end(), nullptr);
 }
 
-// ---- the table's sort ----
+// ---- sorting the table's records ----
 
-void CTable::SortColumns(CAttribute* attribute, int mode, bool interactive, bool animate)
+void CTableSort::SortColumns(CAttribute* attribute, int mode, bool interactive, bool animate)
 {
     (void)interactive; // the animation of the new order is the display's: it follows the order generation
     (void)animate;
-    if (!attribute || FindAttributeIndex(attribute) < 0)
+    if (!attribute || m_table.FindAttributeIndex(attribute) < 0)
         return;
-    CStatusMessageGuard status(*this, FormatResource(kSortingBy, {attribute->GetDisplayName(30)}));
-    m_sort.SetSortChanged(true);
+    CStatusMessageGuard status(m_table, FormatResource(kSortingBy, {attribute->GetDisplayName(30)}));
+    SetSortChanged(true);
     // A header sorts by its shown children from the last to the first, so that its first child ends up as the
     // primary key and the others order its ties.
     std::vector<CAttribute*> sortList;
@@ -90,14 +98,14 @@ void CTable::SortColumns(CAttribute* attribute, int mode, bool interactive, bool
         // Mode 1 names the sorter of a coupled group; without coupled groups it only sorts. Modes 2 and 3 make
         // the attribute the primary sort attribute.
         if (mode != 1)
-            m_sort.MakePrimary(key, key == GetKeyAttribute());
+            MakePrimary(key, key == m_table.GetKeyAttribute());
         // The children of a header follow the header's direction.
         const bool reverse = attribute->IsHeader() ? attribute->IsReverseSort() : key->IsReverseSort();
-        reordered |= CRecordSort::Sort(*key, GetAllRecords(), reverse, false);
+        reordered |= CRecordSort::Sort(*key, m_table.GetAllRecords(), reverse, false);
     }
     if (reordered)
     {
-        m_sort.NextOrderGeneration();
-        RecomputeShownRecords(); // the shown records follow the new order
+        NextOrderGeneration();
+        m_table.RecomputeShownRecords(); // the shown records follow the new order
     }
 }

@@ -6,19 +6,33 @@
 // (CAttributeSettings). The order generation grows with every sort, so that holders of positions (the
 // display's prefix sums) know to look again.
 //
-// Owned by its CTable, by value; borrowed attribute pointers of that table only, dropped when the attribute
-// is deleted (Forget). Threading: the table's thread.
+// It also sorts the table's records (SortColumns), in place in the all-records array.
+//
+// Owned by its CTable, by value, and bound to it for life; borrowed attribute pointers of that table only,
+// dropped when the attribute is deleted (Forget). Not copyable. Threading: the table's thread.
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
 class CAttribute;
+class CTable;
 
 class CTableSort
 {
 public:
     static constexpr int s_nPreviousSortAttributes = 3;
+
+    // table: the owner, which outlives the part.
+    explicit CTableSort(CTable& table) : m_table(table) {}
+    CTableSort(const CTableSort&) = delete;
+    CTableSort& operator=(const CTableSort&) = delete;
+
+    // Sorts the records by attribute (a header: by its shown children, the last first) in each attribute's
+    // direction, stably, and rebuilds the shown records. Mode 2 and 3 make the attribute the primary sort
+    // attribute; mode 1 only sorts. interactive and animate are for the display, which follows the order
+    // generation. Nothing for an attribute not in the table. Status text 2714 while it runs.
+    void SortColumns(CAttribute* attribute, int mode, bool interactive, bool animate);
 
     // The attribute the records were last sorted by as the primary key; null when none.
     CAttribute* GetPrimarySortAttribute() const { return m_pPrimary; }
@@ -30,6 +44,8 @@ public:
     void MakePrimary(CAttribute* attribute, bool isKey);
     void ClearPrimary() { m_pPrimary = nullptr; }
     void ClearPrevious() { m_apPrevious.fill(nullptr); }
+    // The table is cleared: no sort attributes, no pending change; the order generation grows (the records went).
+    void Clear();
     // The attribute is deleted: it leaves the sort state.
     void Forget(const CAttribute* attribute);
 
@@ -41,6 +57,7 @@ public:
     void NextOrderGeneration() { ++m_nOrderGeneration; }
 
 private:
+    CTable& m_table;                                                    // the owner
     CAttribute* m_pPrimary = nullptr;                                   // last primary sort attribute; may be null
     std::array<CAttribute*, s_nPreviousSortAttributes> m_apPrevious{}; // most recent first; nulls at the end
     bool m_bSortChanged = false;                                        // records were sorted since last cleared

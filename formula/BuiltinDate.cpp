@@ -16,6 +16,11 @@ namespace formula
 namespace
 {
 
+// The argument checks of the functions of one date, time or number.
+constexpr SOneArgument kDateToInteger{IsDateType, VALUE_INTEGER, VALUE_INTEGER, nullptr};
+constexpr SOneArgument kTimeToInteger{IsTimeOfDayType, VALUE_INTEGER, VALUE_INTEGER, nullptr};
+constexpr SOneArgument kNumberToDateTime{IsNumericType, VALUE_DATETIME, VALUE_DATETIME, nullptr};
+
 // The date of a day number (its whole day); nothing outside the calendar.
 std::optional<calendar::SDate> DateOf(double day)
 {
@@ -33,16 +38,8 @@ int Weekday(double day)
 template <double (*f)(double)>
 int OfDate(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 {
-    r.Text().clear();
-    if (n != 1)
-        return PARSEVAL_ARGUMENT_COUNT;
-    if (!IsDateType(a[0]->GetValueType()))
-        return Reject(check, r, VALUE_INTEGER);
-    r.SetType(VALUE_INTEGER, -1);
-    if (check)
-        return PARSEVAL_OK;
-    if (!a[0]->IsDefinedAndValid())
-        return r.SetUndefined(), PARSEVAL_OK;
+    if (const std::optional<int> status = StartOneArgument(kDateToInteger, a, n, r, check))
+        return *status;
     SetNumberResult(r, f(a[0]->GetNumber()));
     return PARSEVAL_OK;
 }
@@ -123,16 +120,8 @@ double CalendarWeekIso(double x)
 template <int part>
 int OfTime(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 {
-    r.Text().clear();
-    if (n != 1)
-        return PARSEVAL_ARGUMENT_COUNT;
-    if (!IsTimeOfDayType(a[0]->GetValueType()))
-        return Reject(check, r, VALUE_INTEGER);
-    r.SetType(VALUE_INTEGER, -1);
-    if (check)
-        return PARSEVAL_OK;
-    if (!a[0]->IsDefinedAndValid())
-        return r.SetUndefined(), PARSEVAL_OK;
+    if (const std::optional<int> status = StartOneArgument(kTimeToInteger, a, n, r, check))
+        return *status;
     const double x = a[0]->GetNumber();
     int64_t seconds = static_cast<int64_t>(std::floor((x - std::floor(x)) * 86400 + 0.5)) % 86400;
     const int value = part == 0 ? static_cast<int>(seconds / 3600)
@@ -254,16 +243,8 @@ int WeekdayName(Args a, int n, CParsevalToken& r, bool check, const CFormatRegis
 
 int JdeJulian(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 {
-    r.Text().clear();
-    if (n != 1)
-        return PARSEVAL_ARGUMENT_COUNT;
-    if (!IsNumericType(a[0]->GetValueType()))
-        return Reject(check, r, VALUE_DATETIME);
-    r.SetType(VALUE_DATETIME, -1);
-    if (check)
-        return PARSEVAL_OK;
-    if (!a[0]->IsDefinedAndValid())
-        return r.SetUndefined(), PARSEVAL_OK;
+    if (const std::optional<int> status = StartOneArgument(kNumberToDateTime, a, n, r, check))
+        return *status;
     const double x = a[0]->GetNumber();
     const double whole = std::trunc(x);
     if (std::fabs(whole) > 1e12)

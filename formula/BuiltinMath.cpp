@@ -20,20 +20,30 @@ int FloatFormat(const CParsevalToken& a)
     return a.GetValueType() == VALUE_DOUBLE ? a.GetFormatId() : -1;
 }
 
+// The argument checks of the functions of one number.
+bool IsSignedType(EValueType t)
+{
+    return t == VALUE_INTEGER || t == VALUE_DOUBLE || t == VALUE_TIMESPAN;
+}
+int OwnFormat(const CParsevalToken& a)
+{
+    return a.GetFormatId();
+}
+int IntegerFormat(const CParsevalToken& a)
+{
+    return a.GetValueType() == VALUE_INTEGER ? a.GetFormatId() : -1;
+}
+constexpr SOneArgument kNumberToDouble{IsNumberType, VALUE_DOUBLE, VALUE_DOUBLE, FloatFormat};
+constexpr SOneArgument kNumberToInteger{IsNumberType, VALUE_INTEGER, VALUE_INTEGER, nullptr};
+constexpr SOneArgument kNumberToWhole{IsNumberType, VALUE_INTEGER, VALUE_INTEGER, IntegerFormat};
+constexpr SOneArgument kSignedToItself{IsSignedType, VALUE_INTEGER, VALUE_UNKNOWN, OwnFormat};
+
 // A function of one number giving a floating number; NaN or infinity from f make the result undefined.
 template <double (*f)(double)>
 int Unary(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 {
-    r.Text().clear();
-    if (n != 1)
-        return PARSEVAL_ARGUMENT_COUNT;
-    if (!IsNumberType(a[0]->GetValueType()))
-        return Reject(check, r, VALUE_DOUBLE);
-    r.SetType(VALUE_DOUBLE, FloatFormat(*a[0]));
-    if (check)
-        return PARSEVAL_OK;
-    if (!a[0]->IsDefinedAndValid())
-        return r.SetUndefined(), PARSEVAL_OK;
+    if (const std::optional<int> status = StartOneArgument(kNumberToDouble, a, n, r, check))
+        return *status;
     SetNumberResult(r, f(a[0]->GetNumber()));
     return PARSEVAL_OK;
 }
@@ -94,17 +104,8 @@ double Fract(double x)
 
 int Abs(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 {
-    r.Text().clear();
-    if (n != 1)
-        return PARSEVAL_ARGUMENT_COUNT;
-    const EValueType t = a[0]->GetValueType();
-    if (t != VALUE_INTEGER && t != VALUE_DOUBLE && t != VALUE_TIMESPAN)
-        return Reject(check, r, VALUE_INTEGER);
-    r.SetType(t, a[0]->GetFormatId());
-    if (check)
-        return PARSEVAL_OK;
-    if (!a[0]->IsDefinedAndValid())
-        return r.SetUndefined(), PARSEVAL_OK;
+    if (const std::optional<int> status = StartOneArgument(kSignedToItself, a, n, r, check))
+        return *status;
     r.SetNumber(std::fabs(a[0]->GetNumber()));
     return PARSEVAL_OK;
 }
@@ -158,15 +159,9 @@ int Combin(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 
 int Fact(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 {
-    r.Text().clear();
-    if (n != 1)
-        return PARSEVAL_ARGUMENT_COUNT;
-    if (!IsNumberType(a[0]->GetValueType()))
-        return Reject(check, r, VALUE_INTEGER);
-    r.SetType(VALUE_INTEGER, -1);
-    if (check)
-        return PARSEVAL_OK;
-    if (!a[0]->IsDefinedAndValid() || a[0]->GetNumber() < 0)
+    if (const std::optional<int> status = StartOneArgument(kNumberToInteger, a, n, r, check))
+        return *status;
+    if (a[0]->GetNumber() < 0)
         return r.SetUndefined(), PARSEVAL_OK;
     const double m = std::trunc(a[0]->GetNumber());
     double product = 1;
@@ -194,16 +189,8 @@ int Mod(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 
 int Trunc(Args a, int n, CParsevalToken& r, bool check, const CFormatRegistry&)
 {
-    r.Text().clear();
-    if (n != 1)
-        return PARSEVAL_ARGUMENT_COUNT;
-    if (!IsNumberType(a[0]->GetValueType()))
-        return Reject(check, r, VALUE_INTEGER);
-    r.SetType(VALUE_INTEGER, a[0]->GetValueType() == VALUE_INTEGER ? a[0]->GetFormatId() : -1);
-    if (check)
-        return PARSEVAL_OK;
-    if (!a[0]->IsDefinedAndValid())
-        return r.SetUndefined(), PARSEVAL_OK;
+    if (const std::optional<int> status = StartOneArgument(kNumberToWhole, a, n, r, check))
+        return *status;
     const double t = std::trunc(a[0]->GetNumber());
     SetNumberResult(r, t == 0 ? 0.0 : t);
     return PARSEVAL_OK;

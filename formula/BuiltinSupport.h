@@ -11,6 +11,7 @@
 #include "engine/FormatRegistry.h"
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 class CTable;
@@ -64,6 +65,37 @@ inline int Reject(bool check, CParsevalToken& r, EValueType defaultType)
     r.SetType(defaultType, -1);
     r.SetUndefined();
     return PARSEVAL_OK;
+}
+
+// The argument check of a function of one argument: the types it takes, the type of its (undefined) result
+// for an argument of another type, and the type and format of its result.
+struct SOneArgument
+{
+    bool (*m_pAccepts)(EValueType argument);         // the argument types it takes
+    EValueType m_eRejected;                          // result type for an argument of another type
+    EValueType m_eResult;                            // result type; VALUE_UNKNOWN: the argument's own
+    int (*m_pFormat)(const CParsevalToken& argument); // result format; null: the default (-1)
+};
+
+// The start every function of one argument shares, as shape says: the result text cleared, the count checked,
+// an argument of another type rejected (Reject), the result's type and format set. Returns nothing when the
+// function goes on to compute from a defined and valid argument, else the status to return at once (the result
+// undefined for an undefined or invalid argument, PARSEVAL_OK when only checking).
+inline std::optional<int> StartOneArgument(const SOneArgument& shape, Args a, int n, CParsevalToken& r, bool check)
+{
+    r.Text().clear();
+    if (n != 1)
+        return PARSEVAL_ARGUMENT_COUNT;
+    const EValueType type = a[0]->GetValueType();
+    if (!shape.m_pAccepts(type))
+        return Reject(check, r, shape.m_eRejected);
+    r.SetType(shape.m_eResult == VALUE_UNKNOWN ? type : shape.m_eResult,
+              shape.m_pFormat ? shape.m_pFormat(*a[0]) : -1);
+    if (check)
+        return PARSEVAL_OK;
+    if (!a[0]->IsDefinedAndValid())
+        return r.SetUndefined(), PARSEVAL_OK;
+    return std::nullopt;
 }
 
 // The text rendering of a value (Part of the language: undefined empty, texts as they are, numbers in their

@@ -224,28 +224,33 @@ TEXT_FUNCTION(Find, 2, 4, IDX(2, 3), NONE, VALUE_INTEGER, (n > 2 ? a[2]->GetForm
     return PARSEVAL_OK;
 }
 
+// LEFT and RIGHT: the text and how many of its characters to take (the second argument, 1 without one, at most
+// all). False, the result undefined, for an undefined argument or a negative count.
+bool TextAndCount(Args a, int n, CParsevalToken& r, const CFormatRegistry& formats, KStringView& text, size_t& k)
+{
+    const double count = n > 1 ? a[1]->GetNumber() : 1;
+    if (a[0]->IsUndefined() || AnyUndefined(a, n, {1}) || count < 0)
+        return r.SetUndefined(), false;
+    text = TextOf(*a[0], formats, Scratch(0));
+    k = static_cast<size_t>(std::min<double>(count, text.size()));
+    return true;
+}
+
 TEXT_FUNCTION(Left, 1, 2, IDX(1), NONE, VALUE_TEXT, 0)
 {
-    if (a[0]->IsUndefined() || AnyUndefined(a, n, {1}))
-        return r.SetUndefined(), PARSEVAL_OK;
-    const double count = n > 1 ? a[1]->GetNumber() : 1;
-    if (count < 0)
-        return r.SetUndefined(), PARSEVAL_OK;
-    const KString& text = TextOf(*a[0], formats, Scratch(0));
-    SetTextResult(r, KStringView(text).substr(0, static_cast<size_t>(std::min<double>(count, text.size()))));
+    KStringView text;
+    size_t k = 0;
+    if (TextAndCount(a, n, r, formats, text, k))
+        SetTextResult(r, text.substr(0, k));
     return PARSEVAL_OK;
 }
 
 TEXT_FUNCTION(Right, 1, 2, IDX(1), NONE, VALUE_TEXT, 0)
 {
-    if (a[0]->IsUndefined() || AnyUndefined(a, n, {1}))
-        return r.SetUndefined(), PARSEVAL_OK;
-    const double count = n > 1 ? a[1]->GetNumber() : 1;
-    if (count < 0)
-        return r.SetUndefined(), PARSEVAL_OK;
-    const KString& text = TextOf(*a[0], formats, Scratch(0));
-    const size_t k = static_cast<size_t>(std::min<double>(count, text.size()));
-    SetTextResult(r, KStringView(text).substr(text.size() - k));
+    KStringView text;
+    size_t k = 0;
+    if (TextAndCount(a, n, r, formats, text, k))
+        SetTextResult(r, text.substr(text.size() - k));
     return PARSEVAL_OK;
 }
 
@@ -257,15 +262,19 @@ TEXT_FUNCTION(Length, 1, 1, NONE, NONE, VALUE_INTEGER, -1)
     return PARSEVAL_OK;
 }
 
+// The text with each code unit mapped by map (surrogates kept as they are).
+void MapCodeUnits(KString& out, const KString& text, UChar32 (*map)(UChar32))
+{
+    out.resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        out[i] = (text[i] >= 0xD800 && text[i] <= 0xDFFF) ? text[i] : static_cast<char16_t>(map(text[i]));
+}
+
 TEXT_FUNCTION(Lower, 1, 1, NONE, NONE, VALUE_TEXT, 0)
 {
     if (a[0]->IsUndefined())
         return r.SetUndefined(), PARSEVAL_OK;
-    const KString& text = TextOf(*a[0], formats, Scratch(0));
-    KString& out = r.Text();
-    out.resize(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        out[i] = (text[i] >= 0xD800 && text[i] <= 0xDFFF) ? text[i] : static_cast<char16_t>(u_tolower(text[i]));
+    MapCodeUnits(r.Text(), TextOf(*a[0], formats, Scratch(0)), u_tolower);
     return PARSEVAL_OK;
 }
 
@@ -273,11 +282,7 @@ TEXT_FUNCTION(Upper, 1, 1, NONE, NONE, VALUE_TEXT, 0)
 {
     if (a[0]->IsUndefined())
         return r.SetUndefined(), PARSEVAL_OK;
-    const KString& text = TextOf(*a[0], formats, Scratch(0));
-    KString& out = r.Text();
-    out.resize(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        out[i] = (text[i] >= 0xD800 && text[i] <= 0xDFFF) ? text[i] : static_cast<char16_t>(u_toupper(text[i]));
+    MapCodeUnits(r.Text(), TextOf(*a[0], formats, Scratch(0)), u_toupper);
     return PARSEVAL_OK;
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/FormatRegistry.h"
 #include "engine/TextFold.h"
+#include "platform/HexDigit.h"
 #include "platform/Resources.h"
 
 #include <charconv>
@@ -32,17 +33,6 @@ bool IsIdentifierStart(char16_t c)
 bool IsIdentifierPart(char16_t c)
 {
     return IsIdentifierStart(c) || IsDigit(c);
-}
-
-int HexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
 }
 
 // Resource ids of the status messages (1 .. 13, then the type error).
@@ -180,7 +170,7 @@ int CParseval::Lex(KStringView text, bool commaSeparated, std::vector<CParsevalT
                         bool ok = true;
                         for (size_t k = j + 2; k < j + 6; ++k)
                         {
-                            const int h = HexValue(text[k]);
+                            const int h = platform::HexDigitValue(text[k]);
                             if (h < 0)
                                 ok = false;
                             code = code * 16 + (h < 0 ? 0 : h);

@@ -3,6 +3,7 @@
 #include "Error.h"
 #include "FileSystem.h"
 #include "System.h"
+#include "HexDigit.h"
 
 #include <charconv>
 #include <iterator>
@@ -42,17 +43,6 @@ bool SameName(std::string_view a, std::string_view b)
     return true;
 }
 
-int HexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 // The value of the n hexadecimal digits at text[pos], or -1 when they are not all there.
 int ReadHex(KStringView text, size_t pos, size_t n)
 {
@@ -61,7 +51,7 @@ int ReadHex(KStringView text, size_t pos, size_t n)
     int value = 0;
     for (size_t i = 0; i < n; ++i)
     {
-        const int digit = HexDigit(text[pos + i]);
+        const int digit = platform::HexDigitValue(text[pos + i]);
         if (digit < 0)
             return -1;
         value = value * 16 + digit;

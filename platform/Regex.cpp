@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform
@@ -185,38 +186,18 @@ private:
     // An abbreviation \x outside a class as a PCRE2 item; false when x is not one.
     bool AppendAbbreviation(char16_t letter)
     {
-        switch (letter)
+        static constexpr std::pair<char16_t, const char*> kAbbreviations[] = {
+            {u'a', "[\\p{L}0-9]"}, {u'b', "[ \\t]"},       {u'c', "\\p{L}"},
+            {u'd', "[0-9]"},       {u'h', "[0-9a-fA-F]"},  {u'n', "(?:\\r\\n?|\\n)"},
+            {u'q', "(?:\"[^\"]*\"|'[^']*')"},          {u'w', "(?:\\p{L}+)"},
+            {u'z', "(?:[0-9]+)"},
+        };
+        for (const auto& [abbreviation, item] : kAbbreviations)
         {
-        case u'a':
-            AppendAscii("[\\p{L}0-9]");
-            return true;
-        case u'b':
-            AppendAscii("[ \\t]");
-            return true;
-        case u'c':
-            AppendAscii("\\p{L}");
-            return true;
-        case u'd':
-            AppendAscii("[0-9]");
-            return true;
-        case u'h':
-            AppendAscii("[0-9a-fA-F]");
-            return true;
-        case u'n':
-            AppendAscii("(?:\\r\\n?|\\n)");
-            return true;
-        case u'q':
-            AppendAscii("(?:\"[^\"]*\"|'[^']*')");
-            return true;
-        case u'w':
-            AppendAscii("(?:\\p{L}+)");
-            return true;
-        case u'z':
-            AppendAscii("(?:[0-9]+)");
-            return true;
-        default:
-            return false;
+            if (abbreviation == letter)
+                return AppendAscii(item), true;
         }
+        return false;
     }
 
     void Escape()

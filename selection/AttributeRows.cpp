@@ -1,37 +1,52 @@
 // Attributes selected as rows, and hiding attributes by their content.
 
+#include "selection/AttributeRows.h"
+
 #include "engine/Table.h"
 #include "selection/TableSelection.h"
 
-void CTableSelection::SelectAttribute(CAttribute* attribute, bool keep)
+#include <algorithm>
+
+bool CAttributeRows::IsSelected(const CAttribute* attribute) const
+{
+    return std::find(m_selection.begin(), m_selection.end(), attribute) != m_selection.end();
+}
+
+void CAttributeRows::DeselectAttribute(CAttribute* attribute)
+{
+    m_selection.erase(std::remove(m_selection.begin(), m_selection.end(), attribute), m_selection.end());
+}
+
+void CAttributeRows::SelectAttribute(CAttribute* attribute, bool keep)
 {
     if (!attribute)
         return;
-    if (!m_valueSelectionList.empty())
-        DeselectAllValues();
+    if (!m_owner.GetValueSelectionList().empty())
+        m_owner.DeselectAllValues();
     if (!keep)
-        m_attributeSelection.clear();
+        m_selection.clear();
     if (!IsSelected(attribute))
-        m_attributeSelection.push_back(attribute);
+        m_selection.push_back(attribute);
 }
 
-void CTableSelection::SelectAttributes(const std::vector<CAttribute*>& attributes)
+void CAttributeRows::SelectAttributes(const std::vector<CAttribute*>& attributes)
 {
-    DeselectAllValues();
-    m_attributeSelection.clear();
+    m_owner.DeselectAllValues();
+    m_selection.clear();
     for (CAttribute* attribute : attributes)
         SelectAttribute(attribute, true);
 }
 
-void CTableSelection::SelectAllAttributes()
+void CAttributeRows::SelectAllAttributes()
 {
-    DeselectAllValues();
-    m_attributeSelection.clear();
-    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
+    m_owner.DeselectAllValues();
+    m_selection.clear();
+    CTable& table = m_owner.GetTable();
+    for (long i = 0; i < table.GetAttributeCount(); ++i)
     {
-        CAttribute* attribute = m_table.FindAttributeFromIndex(i);
+        CAttribute* attribute = table.FindAttributeFromIndex(i);
         if (attribute->IsShown() && !attribute->IsSuppressed())
-            m_attributeSelection.push_back(attribute);
+            m_selection.push_back(attribute);
     }
 }
 
@@ -77,8 +92,8 @@ static void HideAttributesBy(CTableSelection& selection, const Hide& hide)
             continue;
         if (selection.HasSelectedValues(attribute))
             selection.DeselectAllValues();
-        if (selection.IsSelected(attribute))
-            selection.DeselectAllAttributes();
+        if (selection.GetAttributeRows().IsSelected(attribute))
+            selection.GetAttributeRows().DeselectAllAttributes();
         const CAttributeSelection* state = selection.Find(*attribute);
         if (!(state && state->IsRestricted()) && hide(attribute))
             attribute->SetShown(false);
@@ -86,19 +101,19 @@ static void HideAttributesBy(CTableSelection& selection, const Hide& hide)
     HideHeadersWithoutShownChildren(table, false);
 }
 
-void CTableSelection::HideIdenticalAttributes(bool emptyOnly)
+void CAttributeRows::HideIdenticalAttributes(bool emptyOnly)
 {
-    HideAttributesBy(*this, [emptyOnly](CAttribute* attribute) {
+    HideAttributesBy(m_owner, [emptyOnly](CAttribute* attribute) {
         return emptyOnly ? !attribute->HasNonEmptyValue() : !attribute->HasMoreThanOneValue();
     });
 }
 
-void CTableSelection::HideCompleteAttributes()
+void CAttributeRows::HideCompleteAttributes()
 {
-    HideAttributesBy(*this, [this](CAttribute* attribute) {
+    HideAttributesBy(m_owner, [this](CAttribute* attribute) {
         // Complete: there are qualified records and none of them lacks a value.
         bool any = false;
-        const CRecordArray& all = m_table.GetAllRecords();
+        const CRecordArray& all = m_owner.GetTable().GetAllRecords();
         for (long i = 0; i < all.GetSize(); ++i)
         {
             const CRecord* record = all.GetRecord(i);
@@ -112,25 +127,26 @@ void CTableSelection::HideCompleteAttributes()
     });
 }
 
-void CTableSelection::HideEmptyHeaders()
+void CAttributeRows::HideEmptyHeaders()
 {
-    HideHeadersWithoutShownChildren(m_table, true);
+    HideHeadersWithoutShownChildren(m_owner.GetTable(), true);
 }
 
-void CTableSelection::ShowAllHiddenAttributes(bool selectThem)
+void CAttributeRows::ShowAllHiddenAttributes(bool selectThem)
 {
     if (selectThem)
     {
-        DeselectAllValues();
-        m_attributeSelection.clear();
+        m_owner.DeselectAllValues();
+        m_selection.clear();
     }
-    for (long i = 0; i < m_table.GetAttributeCount(); ++i)
+    CTable& table = m_owner.GetTable();
+    for (long i = 0; i < table.GetAttributeCount(); ++i)
     {
-        CAttribute* attribute = m_table.FindAttributeFromIndex(i);
+        CAttribute* attribute = table.FindAttributeFromIndex(i);
         if (attribute->IsSuppressed() || attribute->IsShown())
             continue;
         attribute->SetShown(true);
         if (selectThem)
-            m_attributeSelection.push_back(attribute);
+            m_selection.push_back(attribute);
     }
 }

@@ -204,7 +204,7 @@ void CKeptRecords::Unregister()
 
 void CKeptRecords::Detach(CTable& table)
 {
-    m_places = table.DetachRecords(SetOf(m_records));
+    m_places = table.GetRecords().DetachRecords(SetOf(m_records));
     m_records.clear();
     for (const SRecordPlace& place : m_places)
         m_records.push_back(place.m_pRecord);
@@ -239,7 +239,7 @@ void CKeptRecords::SaveValues(CAttribute& attribute)
 
 void CKeptRecords::Attach(CTable& table)
 {
-    table.AttachRecords(m_places);
+    table.GetRecords().AttachRecords(m_places);
     for (SColumn& column : m_columns)
     {
         CAttribute* attribute = column.m_pAttribute;
@@ -361,7 +361,7 @@ bool CInsertRecordsCommand::Do()
         }
     }
     std::vector<CRecord*> made;
-    for (const SRecordPlace& place : m_pTable->InsertNewRecords(sources, positions))
+    for (const SRecordPlace& place : m_pTable->GetRecords().InsertNewRecords(sources, positions))
         made.push_back(place.m_pRecord);
     m_kept.SetRecords(std::move(made));
     m_bDone = true;

@@ -98,29 +98,13 @@ void CTableSelection::RemoveFromValueSelectionList(CAttribute* attribute)
                                m_valueSelectionList.end());
 }
 
-bool CTableSelection::IsSelected(const CAttribute* attribute) const
-{
-    return std::find(m_attributeSelection.begin(), m_attributeSelection.end(), attribute) != m_attributeSelection.end();
-}
-
-void CTableSelection::DeselectAttribute(CAttribute* attribute)
-{
-    m_attributeSelection.erase(std::remove(m_attributeSelection.begin(), m_attributeSelection.end(), attribute),
-                               m_attributeSelection.end());
-}
-
-void CTableSelection::DeselectAllAttributes()
-{
-    m_attributeSelection.clear();
-}
-
 // ---- the table's notices ----
 
 void CTableSelection::OnTableCleared()
 {
     m_pHistory->Clear();
     m_valueSelectionList.clear();
-    m_attributeSelection.clear();
+    m_rows.DeselectAllAttributes();
     m_attributes.clear();
     m_qualification.Clear();
     ResetCursor();
@@ -135,7 +119,7 @@ void CTableSelection::OnAttributeDeleted(CAttribute* attribute)
         state->ReleaseRestrictions();
     m_pHistory->ForgetAttribute(attribute);
     RemoveFromValueSelectionList(attribute);
-    DeselectAttribute(attribute);
+    m_rows.DeselectAttribute(attribute);
     m_qualification.ForgetAttribute(attribute);
     if (m_pCursorAttribute == attribute)
         ResetCursor();

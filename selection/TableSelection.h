@@ -1,7 +1,8 @@
 #pragma once
 // CTableSelection: everything the user has selected and restricted in one
 // table, and the operations on it: the attributes with selected values (in the
-// order they got them), the attributes selected as rows, the keyboard cursor,
+// order they got them), the attributes selected as rows and hiding attributes
+// by content (CAttributeRows), the keyboard cursor,
 // the view modes selecting follows, each attribute's CAttributeSelection
 // (selected values and restrictions), the CQualification that evaluates the
 // restrictions and the CCommandHistory that submits commands and keeps the
@@ -16,6 +17,7 @@
 // Threading: the table's thread.
 
 #include "engine/TableCompanion.h"
+#include "selection/AttributeRows.h"
 #include "selection/AttributeSelection.h"
 #include "selection/Qualification.h"
 
@@ -92,21 +94,9 @@ public:
     // Drops the cached selection counts of the table.
     void ClearSelectionCounts() { m_nSelectedRecords = -1; }
 
-    // ---- attributes selected as rows ----
-    bool IsSelected(const CAttribute* attribute) const;
-    void SelectAttribute(CAttribute* attribute, bool keep);
-    void SelectAttributes(const std::vector<CAttribute*>& attributes);
-    void SelectAllAttributes();
-    void DeselectAttribute(CAttribute* attribute);
-    void DeselectAllAttributes();
-    const std::vector<CAttribute*>& GetAttributeSelection() const { return m_attributeSelection; }
-    CAttribute* GetLeadAttribute() const { return m_attributeSelection.empty() ? nullptr : m_attributeSelection[0]; }
-
-    // ---- hiding attributes by content ----
-    void HideIdenticalAttributes(bool emptyOnly);
-    void HideCompleteAttributes();
-    void HideEmptyHeaders();
-    void ShowAllHiddenAttributes(bool selectThem);
+    // ---- attributes selected as rows and hiding attributes by content ----
+    CAttributeRows& GetAttributeRows() { return m_rows; }
+    const CAttributeRows& GetAttributeRows() const { return m_rows; }
 
     // ---- commands and zooms ----
     // The command histories and the submitting of commands.
@@ -167,6 +157,14 @@ public:
     void SetCursor(CRecord* record, CAttribute* attribute) { m_pCursorRecord = record, m_pCursorAttribute = attribute; }
     void ResetCursor() { SetCursor(nullptr, nullptr); }
 
+    // ---- forwards to the parts, under the names callers know (described in the parts' headers) ----
+    // attributes selected as rows (CAttributeRows)
+    bool IsSelected(const CAttribute* attribute) const { return m_rows.IsSelected(attribute); }
+    void SelectAttribute(CAttribute* attribute, bool keep) { m_rows.SelectAttribute(attribute, keep); }
+    void DeselectAttribute(CAttribute* attribute) { m_rows.DeselectAttribute(attribute); }
+    void DeselectAllAttributes() { m_rows.DeselectAllAttributes(); }
+    // ---- end of the forwards ----
+
 private:
     // CTableCompanion
     void OnTableCleared() override;
@@ -181,7 +179,7 @@ private:
     // Per attribute that was asked for; an entry goes with its attribute.
     std::unordered_map<const CAttribute*, std::unique_ptr<CAttributeSelection>> m_attributes;
     std::vector<CAttribute*> m_valueSelectionList; // attributes with a selected-value set, no repeats
-    std::vector<CAttribute*> m_attributeSelection; // rows selected as objects; [0] is the lead
+    CAttributeRows m_rows{*this};                  // attributes selected as rows
     long m_nSelectedRecords = -1;                  // cached overall selected count, -1 when unknown
     bool m_bCompressedMode = false;                // compressed table or overview
     bool m_bSortAllMode = false;                   // overview

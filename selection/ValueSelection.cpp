@@ -77,7 +77,7 @@ void CAttributeSelection::SelectValue(const char16_t* value, CRecord* record, bo
     (void)refreshValueList; // the value list window belongs to the display
     if (m_attribute.IsHeader())
         return;
-    if (!extend && m_owner.GetLeadAttribute())
+    if (!extend && m_owner.GetAttributeRows().GetLeadAttribute())
         m_owner.DeselectAllAttributes();
     m_owner.ResetCursor();
     const bool byRecord = record && !m_owner.IsCompressedMode() && extend;

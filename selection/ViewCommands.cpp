@@ -67,7 +67,7 @@ bool CSortCommand::Do()
         return false;
     if (m_bReverse)
         m_pAttribute->SetReverseSort(!m_pAttribute->IsReverseSort());
-    m_pTable->SortColumns(m_pAttribute, 3, m_bInteractive, m_bAnimating);
+    m_pTable->GetSortState().SortColumns(m_pAttribute, 3, m_bInteractive, m_bAnimating);
     History().SetHistoryChanged();
     m_pTable->GetSortState().SetSortChanged(true);
     return true;

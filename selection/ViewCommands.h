@@ -25,7 +25,7 @@ public:
     void ComputeName(int form) override;
     void Prepare() override { ComputeName(0); }
     bool ChangesMoreThanRestrictions() const override { return true; }
-    // Turns the direction when reversing, then sorts (CTable::SortColumns with mode 3).
+    // Turns the direction when reversing, then sorts (CTableSort::SortColumns with mode 3).
     bool Do() override;
     void Undo() override;
 

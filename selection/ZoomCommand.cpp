@@ -446,7 +446,7 @@ void CTableSelection::Reset(bool deselect, bool sortAgain)
     m_qualification.SetAutoHideRefused(true);
     m_table.CloseAllRecords();
     m_qualification.ShowAllRefusedRecords();
-    ShowAllHiddenAttributes(false);
+    m_rows.ShowAllHiddenAttributes(false);
     SetViewMode(m_nRememberedViewMode, false, false);
     for (auto& entry : m_attributes)
         entry.second->ClearRestrictions();
@@ -464,7 +464,7 @@ void CTableSelection::Reset(bool deselect, bool sortAgain)
         if (primary && (primary != first || first->IsReverseSort()))
         {
             first->SetReverseSort(false);
-            m_table.SortColumns(first, 2, false, false);
+            m_table.GetSortState().SortColumns(first, 2, false, false);
         }
     }
     sort.ClearPrevious();

@@ -183,18 +183,18 @@ TEST(TableSortTest, PrimaryAndPreviousSortAttributes)
         return out;
     };
     for (CAttribute* attribute : {b, c, d, e})
-        table.SortColumns(attribute, 2, false, false);
+        table.GetSortState().SortColumns(attribute, 2, false, false);
     EXPECT_EQ(names(), "E: D C B");
-    table.SortColumns(c, 3, false, false); // moved to the front, not repeated
+    table.GetSortState().SortColumns(c, 3, false, false); // moved to the front, not repeated
     EXPECT_EQ(names(), "C: E D B");
-    table.SortColumns(b, 1, false, false); // mode 1 only sorts
+    table.GetSortState().SortColumns(b, 1, false, false); // mode 1 only sorts
     EXPECT_EQ(names(), "C: E D B");
     const uint64_t generation = table.GetSortState().GetOrderGeneration();
-    table.SortColumns(key, 2, false, false);
+    table.GetSortState().SortColumns(key, 2, false, false);
     EXPECT_EQ(names(), "Key:");
     EXPECT_EQ(AllOrder(table), "1 2 0 3");
     EXPECT_GT(table.GetSortState().GetOrderGeneration(), generation);
-    table.SortColumns(d, 2, false, false);
+    table.GetSortState().SortColumns(d, 2, false, false);
     table.DeleteAttribute(key);
     table.DeleteAttribute(d);
     EXPECT_EQ(names(), "-:");
@@ -212,7 +212,7 @@ TEST(TableSortTest, HeaderSortsByItsShownChildrenFirstChildFirst)
         child->SetIndent(1);
     hidden->SetShown(false);
     table.AnalyzeTable();
-    table.SortColumns(header, 2, false, false);
+    table.GetSortState().SortColumns(header, 2, false, false);
     EXPECT_EQ(AllOrder(table), "3 4 1 2 0");
     EXPECT_EQ(table.GetPrimarySortAttribute(), first);
     ASSERT_EQ(table.GetPreviousSortAttributes().size(), 1u);

@@ -155,7 +155,7 @@ TEST(Finders, ByNameUuidPositionAndPrefix)
     EXPECT_EQ(table.FindSimpleAttributeFromIndex(0), city);
     EXPECT_EQ(table.FindSimpleAttributeFromIndex(3), tags);
     EXPECT_EQ(table.FindSimpleAttributeFromIndex(4), nullptr);
-    EXPECT_EQ(table.GetRecordName(table.GetRecord(1)), u""); // the key is a header: no values
+    EXPECT_EQ(table.GetRecords().GetRecordName(table.GetRecord(1)), u""); // the key is a header: no values
 }
 
 TEST(KeyAttribute, RulesOfTheKey)
@@ -216,11 +216,11 @@ TEST(KeyAttribute, RecordByKeyValueFollowsNewRecords)
 {
     CTable table;
     CAttribute* id = AddColumn(table, u"Id", {u"a", u"b"});
-    EXPECT_EQ(table.FindRecordByKeyIndex(id->FindValueIndex(u"b")), table.GetRecord(1));
+    EXPECT_EQ(table.GetRecords().FindRecordByKeyIndex(id->FindValueIndex(u"b")), table.GetRecord(1));
     CRecord* added = table.AddRecord();
     id->AddValue(added, u"c");
-    EXPECT_EQ(table.FindRecordByKeyIndex(id->FindValueIndex(u"c")), added);
-    EXPECT_EQ(table.FindRecordByKeyIndex(99), nullptr);
+    EXPECT_EQ(table.GetRecords().FindRecordByKeyIndex(id->FindValueIndex(u"c")), added);
+    EXPECT_EQ(table.GetRecords().FindRecordByKeyIndex(99), nullptr);
 }
 
 TEST(Records, NumberedInOrderOfCreationAndShown)

@@ -337,7 +337,7 @@ TEST(DerivedAttributes, SortDependentKindsAreOutdatedByTheOrderAndRecomputeAfter
     t.Derived().ReevaluateAndRecomputeIfNecessary();
     EXPECT_FALSE(count->GetDerivedState().m_bOutdated);
     t.Attribute(u"score")->SetReverseSort(true);
-    table.SortColumns(t.Attribute(u"score"), 1, false, false); // descending: another order
+    table.GetSortState().SortColumns(t.Attribute(u"score"), 1, false, false); // descending: another order
     const int before = recomputes;
     t.Derived().ReevaluateAndRecomputeIfNecessary();
     EXPECT_TRUE(count->GetDerivedState().m_bOutdated); // not by the automatic recompute

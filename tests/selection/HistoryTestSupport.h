@@ -9,22 +9,13 @@
 #include "selection/CommandHistory.h"
 
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 inline CCommandHistory& History(CTable& table)
 {
     return CTableSelection::Of(table).GetHistory();
-}
-
-// Selects the values of attribute (replacing its selection) and zooms in on the whole selection (or excludes).
-inline bool SelectAndZoom(CAttribute* attribute, std::initializer_list<const char16_t*> texts, bool exclude = false)
-{
-    CTableSelection& selection = Sel(*attribute->GetTable());
-    selection.DeselectAllValues();
-    for (const char16_t* text : texts)
-        Sel(attribute).SelectValue(attribute->FindValue(text), nullptr, true);
-    return exclude ? selection.Exclude() : selection.ZoomIn();
 }
 
 // Submits a restriction of attribute to these values.
@@ -87,6 +78,49 @@ inline std::string RenderRestrictions(CTable& table)
     return out;
 }
 
+// A modification for the undo list: renames the table, and undoes itself directly.
+class CRetitleCommand : public CCommand
+{
+public:
+    CRetitleCommand(CTable* table, KString title) : CCommand(table, u"CRetitleCommand"), m_strTitle(std::move(title))
+    {
+        m_bModification = true;
+        m_bQueryCommand = false;
+    }
+    void Prepare() override { m_strName = u"Title " + m_strTitle; }
+    bool IsValid() const override { return true; }
+    bool Do() override
+    {
+        m_strPrevious = m_pTable->GetTitle();
+        m_pTable->SetTitle(m_strTitle);
+        return true;
+    }
+    void Undo() override { m_pTable->SetTitle(m_strPrevious); }
+    KString m_strTitle;
+    KString m_strPrevious;
+};
+
+// A command that edits the restriction lists half-way and then fails with a fault.
+class CFaultyCommand : public CCommand
+{
+public:
+    CFaultyCommand(CTable* table, CAttribute* attribute, bool plainFailure)
+        : CCommand(table, u"CFaultyCommand"), m_bPlainFailure(plainFailure)
+    {
+        m_pAttribute = attribute;
+    }
+    void Prepare() override { m_strName = u"Faulty"; }
+    bool Do() override
+    {
+        if (m_bPlainFailure)
+            return false;
+        Selection().For(*m_pAttribute).ReleaseRestrictions();
+        Selection().For(*m_pAttribute).AddRestriction(
+            CSetAttributeCommand::MakeValueSet(m_pAttribute, ValuesOf(m_pAttribute, {u"Genf"})));
+        throw std::runtime_error("disk on fire");
+    }
+    bool m_bPlainFailure;
+};
 // A host that records the events ("before Command CSetAttributeCommand City = Bern") and vetoes the events
 // named in m_veto (by event name, before the action).
 class CEventRecorder : public CTableObserver

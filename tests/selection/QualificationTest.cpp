@@ -19,13 +19,6 @@ protected:
         tags = AddColumn(table, u"Tags", {u"|a|b|", u"a", u"b", u"|b|c|", u"", u"c"});
         table.AnalyzeTable();
     }
-    std::string Counts()
-    {
-        // The kept counts must agree with the flags.
-        const long qualified = table.GetNumberQualified();
-        EXPECT_EQ(table.CountQualRecords(), qualified);
-        return "qualified " + std::to_string(qualified) + " shown " + std::to_string(table.GetNumberShown());
-    }
     CTable table;
     CAttribute* city = nullptr;
     CAttribute* amount = nullptr;
@@ -33,48 +26,7 @@ protected:
 };
 } // namespace
 
-TEST_F(Qualification, ValueSetRefusesOtherRecordsAndReleaseBringsThemBack)
-{
-    EXPECT_EQ(RecordStates(table), "QQQQQQ"); // a new table has everything qualified and shown
-    EXPECT_EQ(Counts(), "qualified 6 shown 6");
-    Restrict(city, {u"Basel", u"Bonn"});
-    EXPECT_EQ(RecordStates(table), "RQRQQR");
-    EXPECT_EQ(Counts(), "qualified 3 shown 6");
-    EXPECT_TRUE(Sel(city).IsRestricted());
-    EXPECT_FALSE(Qual(table).AreRestrictionsChanged());
-
-    Qual(table).HideRefusedRecords();
-    EXPECT_EQ(RecordStates(table), "-Q-QQ-");
-    EXPECT_EQ(Counts(), "qualified 3 shown 3");
-
-    // A second restriction runs over the shown records only and narrows further.
-    Restrict(city, {u"Basel"});
-    EXPECT_EQ(RecordStates(table), "-Q-RQ-");
-
-    Sel(city).ReleaseRestrictions();
-    EXPECT_TRUE(Qual(table).AreRestrictionsReleased());
-    Qual(table).Reevaluate();
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_EQ(Counts(), "qualified 6 shown 6");
-    EXPECT_FALSE(Qual(table).AreRestrictionsReleased());
-}
-
-TEST_F(Qualification, ExcludeAndPrefixRestrictions)
-{
-    auto statesWith = [&](CAttribute* attribute, const char16_t* value, bool exclude, int prefix)
-    {
-        Restrict(attribute, {value}, exclude, prefix);
-        const std::string states = RecordStates(table);
-        Sel(attribute).ReleaseRestrictions();
-        Qual(table).Reevaluate();
-        return states;
-    };
-    EXPECT_EQ(statesWith(tags, u"a", true, 0), "RRQQQQ");       // |a|b| has the excluded part a; "" passes
-    EXPECT_EQ(statesWith(tags, u"a", false, 0), "QQRRRR");      // a list passes when any part is a
-    EXPECT_EQ(statesWith(city, u"Berlin", false, 3), "QRQRRR"); // Bern and Berlin share "Ber"; Bonn does not
-    EXPECT_EQ(statesWith(city, u"Berlin", true, 2), "RQRQQQ");  // everything but Be...
-}
-
+// Value sets, exclusions, prefixes, open records and hiding refused records: cases/qualification*.test.
 TEST_F(Qualification, RangeOnNumbersAndTexts)
 {
     auto low = CSetAttributeCommand::MakeRange(amount, KString(u"9"), std::nullopt);
@@ -95,14 +47,6 @@ TEST_F(Qualification, RangeOnNumbersAndTexts)
     EXPECT_EQ(RecordStates(table), "QQQRQR"); // Basel, Berlin, Bern lie within; Bonn and undefined after
 }
 
-TEST_F(Qualification, RestrictionsOfSeveralAttributesCombineByAnd)
-{
-    Restrict(city, {u"Basel", u"Bern", u"Bonn"});
-    Restrict(tags, {u"b"});
-    EXPECT_EQ(RecordStates(table), "QRRQRR");
-    EXPECT_EQ(table.GetNumberQualified(), 2);
-}
-
 TEST_F(Qualification, DisjunctionAcceptsARecordThatPassesAnyMember)
 {
     auto onCity = CSetAttributeCommand::MakeValueSet(city, ValuesOf(city, {u"Bern"}));
@@ -117,43 +61,6 @@ TEST_F(Qualification, DisjunctionAcceptsARecordThatPassesAnyMember)
     EXPECT_FALSE(Sel(tags).IsRestricted());
     Qual(table).Reevaluate();
     EXPECT_EQ(RecordStates(table), "QQQQQQ");
-}
-
-TEST_F(Qualification, OpenRecordsStayQualifiedExceptInSortAllMode)
-{
-    table.SetRecordOpen(table.GetRecord(1), true);
-    Restrict(city, {u"Bern"});
-    EXPECT_EQ(RecordStates(table), "QQoRRRR");
-    EXPECT_EQ(Qual(table).GetForcedRecords().size(), 1u);
-    // In sort-all mode an open record is not kept, and refused records are hidden (and closed).
-    Sel(table).SetSortAllMode(true);
-    Qual(table).Reevaluate();
-    EXPECT_EQ(RecordStates(table), "Q-----");
-    EXPECT_EQ(table.GetNumberOpen(), 0);
-    EXPECT_TRUE(Qual(table).GetForcedRecords().empty());
-}
-
-TEST_F(Qualification, HidingRefusedRecordsClosesThemAndIsIdempotent)
-{
-    Restrict(city, {u"Basel"});
-    table.SetRecordOpen(table.GetRecord(0), true); // a refused record opened after evaluation
-    EXPECT_EQ(table.GetNumberOpen(), 1);
-    Qual(table).HideRefusedRecords();
-    EXPECT_EQ(RecordStates(table), "-Q--Q-");
-    EXPECT_EQ(table.GetNumberOpen(), 0);
-    Qual(table).HideRefusedRecords();
-    EXPECT_EQ(RecordStates(table), "-Q--Q-");
-    Qual(table).ShowAllRefusedRecords();
-    EXPECT_EQ(RecordStates(table), "QQQQQQ");
-    EXPECT_TRUE(Sel(city).IsRestricted()); // restrictions are untouched
-}
-
-TEST_F(Qualification, AutoHideHidesAfterEveryEvaluation)
-{
-    Qual(table).SetAutoHideRefused(true);
-    Restrict(tags, {u"c"});
-    EXPECT_EQ(RecordStates(table), "---Q-Q");
-    EXPECT_EQ(table.GetNumberShown(), 2);
 }
 
 TEST_F(Qualification, RestrictionsSurviveAValueRebuild)

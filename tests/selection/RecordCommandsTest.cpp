@@ -38,31 +38,6 @@ protected:
 const char* kOriginal = "City(1)=Bern,Basel,Zürich,Bern,Genf,Basel;Kind(2)=a,b,a,c,b,a; records=6";
 } // namespace
 
-TEST_F(RecordCommands, HidingFailsWithoutRefusedRecordsAndGoesBackByReplay)
-{
-    // Nothing refused on screen: the command fails and the history stays as it was.
-    EXPECT_FALSE(History(table).Submit(std::make_shared<CHideRecordsCommand>(&table)));
-    EXPECT_EQ(Lists(), "| / |");
-    ASSERT_TRUE(SubmitReset(table));
-    ASSERT_TRUE(History(table).Submit(std::make_shared<CToggleAutoHideRecordsCommand>(&table)));
-    EXPECT_FALSE(AutoHide());
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern"}));
-    EXPECT_EQ(RecordStates(table), "QRRQRR");
-    ASSERT_TRUE(History(table).Submit(std::make_shared<CHideRecordsCommand>(&table)));
-    EXPECT_EQ(RecordStates(table), "Q--Q--");
-    EXPECT_EQ(Lists(), "Reset, Automatisches Ausblenden von Objekten ausschalten, City = Bern, "
-                       "Nicht-qualifizierte Objekte ausblenden | / |");
-    EXPECT_FALSE(History(table).Submit(std::make_shared<CHideRecordsCommand>(&table)));
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_EQ(RecordStates(table), "QRRQRR");
-    ASSERT_TRUE(History(table).GoForward());
-    EXPECT_EQ(RecordStates(table), "Q--Q--");
-    ASSERT_TRUE(History(table).GoBack());
-    ASSERT_TRUE(History(table).GoBack());
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_TRUE(AutoHide());
-}
-
 TEST_F(RecordCommands, AutoHideSwitchesBothWaysAndFailsWhenTheFlagIsSoAlready)
 {
     auto on = std::make_shared<CToggleAutoHideRecordsCommand>(&table);
@@ -73,30 +48,7 @@ TEST_F(RecordCommands, AutoHideSwitchesBothWaysAndFailsWhenTheFlagIsSoAlready)
     Qual(table).SetAutoHideRefused(true); // switched on meanwhile: the command has nothing to do
     EXPECT_FALSE(History(table).Submit(on));
     EXPECT_EQ(Lists(), "| / |");
-    Qual(table).SetAutoHideRefused(false);
-
-    // A fresh table shows refused records; switching on hides them, going back shows them again.
-    ASSERT_TRUE(SubmitZoom(city, {u"Basel"}));
-    EXPECT_EQ(RecordStates(table), "RQRRRQ");
-    ASSERT_TRUE(History(table).Submit(std::make_shared<CToggleAutoHideRecordsCommand>(&table)));
-    EXPECT_TRUE(AutoHide());
-    EXPECT_EQ(RecordStates(table), "-Q---Q");
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_FALSE(AutoHide());
-    EXPECT_EQ(RecordStates(table), "RQRRRQ");
-    ASSERT_TRUE(History(table).GoForward());
-    EXPECT_TRUE(AutoHide());
-    EXPECT_EQ(RecordStates(table), "-Q---Q");
-
-    // Switching off keeps refused records of later zooms; going back switches on again directly.
-    auto off = std::make_shared<CToggleAutoHideRecordsCommand>(&table);
-    ASSERT_TRUE(History(table).Submit(off));
-    EXPECT_EQ(platform::ToUtf8(off->GetName()), "Automatisches Ausblenden von Objekten ausschalten");
-    EXPECT_FALSE(AutoHide());
-    ASSERT_TRUE(History(table).GoBack());
-    EXPECT_TRUE(AutoHide());
-    EXPECT_EQ(Lists(), "City = Basel, Automatisches Ausblenden von Objekten anschalten | "
-                       "Automatisches Ausblenden von Objekten ausschalten / |");
+    // Switching both ways as steps of the query: cases/record_commands*.test.
 }
 
 TEST_F(RecordCommands, InsertedEmptyRecordsGoAndComeBackAsOneChange)
@@ -115,33 +67,6 @@ TEST_F(RecordCommands, InsertedEmptyRecordsGoAndComeBackAsOneChange)
     EXPECT_EQ(table.GetRecord(7), made[1]); // the very same records
     EXPECT_EQ(RenderTable(table), "City(1)=Bern,Basel,Zürich,Bern,Genf,Basel,,;Kind(2)=a,b,a,c,b,a,,; records=8");
     EXPECT_TRUE(table.GetRecords().GetAll().Validate());
-}
-
-TEST_F(RecordCommands, DuplicatesFollowTheirOriginals)
-{
-    Select(city, {u"Bern"});
-    auto command = CInsertRecordsCommand::Create(&table, true);
-    ASSERT_TRUE(History(table).Submit(command));
-    EXPECT_EQ(platform::ToUtf8(command->GetName()), "Die 2 Objekte duplizieren, wo 'City = Bern'");
-    EXPECT_EQ(RenderTable(table),
-              "City(1)=Bern,Bern,Basel,Zürich,Bern,Bern,Genf,Basel;Kind(2)=a,a,b,a,c,c,b,a; records=8");
-    ASSERT_TRUE(History(table).Undo());
-    EXPECT_EQ(RenderTable(table), kOriginal);
-    ASSERT_TRUE(History(table).Redo());
-    EXPECT_EQ(RenderTable(table),
-              "City(1)=Bern,Bern,Basel,Zürich,Bern,Bern,Genf,Basel;Kind(2)=a,a,b,a,c,c,b,a; records=8");
-}
-
-TEST_F(RecordCommands, RestrictedFirstAttributeIsReplacedBeforeInserting)
-{
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Genf"}));
-    Select(kind, {u"c"});
-    ASSERT_TRUE(History(table).Submit(CInsertRecordsCommand::Create(&table, true)));
-    EXPECT_EQ(BackForward(table),
-              "City in {Bern,Genf}, Einschränkung von 'City' aufheben, City in {Bern,Genf} |");
-    // The records to duplicate are those with the first attribute's values of the selected records.
-    EXPECT_EQ(UndoRedo(table), "Die 2 Objekte duplizieren, wo 'City = Bern' |");
-    EXPECT_EQ(RecordStates(table), "QQRRQQQR");
 }
 
 TEST_F(RecordCommands, DeletedRecordsComeBackWithTheirValuesAndPlaces)
@@ -181,44 +106,7 @@ TEST_F(RecordCommands, DeletedRecordsComeBackWithTheirValuesAndPlaces)
     EXPECT_EQ(Lists(), "| / Die 2 Objekte löschen, wo 'City = Basel' |");
 }
 
-TEST_F(RecordCommands, GoingBackOverZoomsAfterADeletionKeepsTheRecordsOut)
-{
-    ASSERT_TRUE(SubmitReset(table));
-    ASSERT_TRUE(SubmitZoom(kind, {u"a", u"b"}));
-    ASSERT_TRUE(SubmitZoom(city, {u"Bern", u"Basel"}));
-    EXPECT_EQ(RecordStates(table), "QQ---Q");
-    Select(city, {u"Bern"});
-    ASSERT_TRUE(History(table).Submit(CDeleteRecordsCommand::Create(&table)));
-    EXPECT_EQ(RecordStates(table), "Q---Q");
-    ASSERT_TRUE(History(table).GoBack()); // the kept state after the first zoom is stale now
-    EXPECT_EQ(RecordStates(table), "QQ-QQ");
-    ASSERT_TRUE(History(table).Undo());
-    EXPECT_EQ(RecordStates(table), "QQQ-QQ");
-    ASSERT_TRUE(History(table).GoForward());
-    EXPECT_EQ(RecordStates(table), "QQ---Q");
-}
-
-TEST_F(RecordCommands, InsertingIntoAnEmptyTable)
-{
-    CTable empty;
-    ASSERT_TRUE(History(empty).Submit(CInsertRecordsCommand::Create(&empty, true)));
-    EXPECT_EQ(empty.GetRecordCount(), 1);
-    ASSERT_TRUE(History(empty).Undo());
-    EXPECT_EQ(empty.GetRecordCount(), 0);
-
-    CTable attributesOnly;
-    attributesOnly.CreateNewAttribute(ATTR_NORMAL, false, u"Name", nullptr, 10, true);
-    ASSERT_TRUE(History(attributesOnly).Submit(CInsertRecordsCommand::Create(&attributesOnly, false, 2)));
-    EXPECT_EQ(RenderTable(attributesOnly), "Name(1)=,; records=2");
-    EXPECT_EQ(RecordStates(attributesOnly), "QQ");
-    ASSERT_TRUE(History(attributesOnly).Undo());
-    // An attribute made while the records were out gets the undefined value for them.
-    AddColumn(attributesOnly, u"Later", {});
-    ASSERT_TRUE(History(attributesOnly).Redo());
-    EXPECT_EQ(RenderTable(attributesOnly), "Name(1)=,;Later(2)=,; records=2");
-    EXPECT_TRUE(attributesOnly.GetMessageLog().empty());
-}
-
+// Inserting into an empty table: cases/record_insertion.test.
 TEST_F(RecordCommands, ValueListGesturesSelectRangesAndNeverEnterAHistory)
 {
     const std::vector<const char16_t*> list = {city->FindValue(u"Basel"), city->FindValue(u"Bern"),

@@ -78,7 +78,7 @@ TEST_F(TableSelection, ClearingTheTableForgetsTheSelection)
     EXPECT_TRUE(Qual(table).AreRestrictionsChanged());
     table.ClearTable();
     EXPECT_TRUE(Sel(table).GetValueSelectionList().empty());
-    EXPECT_TRUE(Sel(table).GetAttributeSelection().empty());
+    EXPECT_TRUE(Sel(table).GetAttributeRows().GetAttributeSelection().empty());
     EXPECT_FALSE(Qual(table).AreRestrictionsChanged());
     EXPECT_EQ(Sel(table).CountSelectedRecords(), 0);
     // A new column of the cleared table starts without a selection.

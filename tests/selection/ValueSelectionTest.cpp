@@ -25,77 +25,18 @@ protected:
 };
 } // namespace
 
-TEST_F(ValueSelection, SelectingValuesSelectsTheirRecords)
+// Selecting and deselecting values and records, step by step: cases/value_selection.test, record_selection.test.
+TEST_F(ValueSelection, TheLastValueDeselectedLeavesNoSetAndAllValuesCountAtOnce)
 {
-    Sel(city).SelectValue(V(city, u"Bern"), nullptr, false);
-    EXPECT_TRUE(Sel(table).HasSelectedValues(city));
-    EXPECT_TRUE(Sel(city).IsValueSelected(V(city, u"Bern")));
-    EXPECT_FALSE(Sel(city).IsValueSelected(V(city, u"Basel")));
-    EXPECT_EQ(Sel(city).GetSelectionPrefixLength(), 0);
-    EXPECT_EQ(Selected(), "0 2");
-    EXPECT_EQ(Sel(table).CountSelectedRecords(), 2);
-
-    Sel(city).SelectValue(V(city, u"Chur"), nullptr, true); // extend
-    EXPECT_EQ(Selected(), "0 2 3");
-    Sel(city).SelectValue(V(city, u"Genf"), nullptr, false); // replaces this attribute's selection
-    EXPECT_EQ(Selected(), "5");
-    EXPECT_EQ(Sel(table).CountSelectedRecords(), 1);
-}
-
-TEST_F(ValueSelection, AttributesCombineByOrAndKeepTheirOwnSelections)
-{
-    Sel(city).SelectValue(V(city, u"Genf"), nullptr, false);
-    Sel(tags).SelectValue(V(tags, u"c"), nullptr, false);
-    EXPECT_EQ(Sel(table).GetValueSelectionList(), (std::vector<CAttribute*>{city, tags}));
-    // Genf (5) in City; c alone (5) or as a part of |b|c| (3) in Tags.
-    EXPECT_EQ(Selected(), "5 3");
-    CSet byValues;
-    Sel(table).ComputeSelectedRecordsFromSelectedValues(byValues);
-    EXPECT_EQ(RecordNumbers(byValues), "3 5");
-    Sel(tags).SelectValue(V(tags, u"a"), nullptr, false); // replaces c; City keeps Genf
-    EXPECT_TRUE(Sel(city).IsValueSelected(V(city, u"Genf")));
-    EXPECT_TRUE(Sel(tags).IsValueSelected(V(tags, u"|a|b|"))); // a list is selected when a part is
-    EXPECT_FALSE(Sel(tags).IsValueSelected(V(tags, u"|b|c|")));
-    EXPECT_EQ(Selected(), "5 0 1");
-}
-
-TEST_F(ValueSelection, DeselectingTheLastValueLeavesTheList)
-{
-    Sel(city).SelectValue(V(city, u"Bern"), nullptr, false);
-    Sel(city).SelectValue(V(city, u"Chur"), nullptr, true);
-    Sel(city).SelectValue(V(city, u"Bern"), nullptr, false); // already selected: the others stay
-    EXPECT_TRUE(Sel(city).IsValueSelected(V(city, u"Chur")));
-    EXPECT_EQ(Selected(), "0 2 3");
-    Sel(city).DeselectValue(V(city, u"Bern"), nullptr);
-    EXPECT_TRUE(Sel(table).HasSelectedValues(city));
-    EXPECT_EQ(Selected(), "3");
+    Sel(city).SelectValue(V(city, u"Chur"), nullptr, false);
     Sel(city).DeselectValue(V(city, u"Chur"), nullptr);
-    EXPECT_FALSE(Sel(table).HasSelectedValues(city));
     EXPECT_EQ(Sel(city).GetSelectedValues(), nullptr);
-    EXPECT_EQ(Sel(city).GetSelectionPrefixLength(), -1);
-    EXPECT_EQ(Selected(), "");
     EXPECT_EQ(Sel(table).GetFirstSelectedRecord(false), nullptr);
     Sel(city).SelectAllValues(); // counts the shown records at once
     EXPECT_TRUE(Sel(city).IsWholeSelection());
     EXPECT_EQ(Sel(city).GetSelectedRecordCount(), 6);
     EXPECT_FALSE(Sel(city).IsSelectionDirty());
     EXPECT_EQ(Sel(city).GetSelectedValues()->GetCount(), 4);
-}
-
-TEST_F(ValueSelection, RecordsCanBeDeselectedOneByOne)
-{
-    // Full-table mode: the explicit records decide; in compressed mode the values decide.
-    Sel(city).SelectValue(V(city, u"Bern"), nullptr, false);
-    Sel(city).DeselectValue(V(city, u"Bern"), table.GetRecord(2));
-    EXPECT_EQ(Selected(), "0");
-    EXPECT_TRUE(Sel(city).IsValueSelected(V(city, u"Bern"))); // record 0 still carries it
-    Sel(city).SelectValue(nullptr, table.GetRecord(4), true); // add record 4 alone
-    EXPECT_EQ(Selected(), "0 4");
-    EXPECT_TRUE(Sel(city).IsValueSelected(V(city, u"Basel")));
-    Sel(table).SetCompressedMode(true);
-    Sel(table).ClearSelectionCounts();
-    EXPECT_EQ(Selected(), "0 1 2 4"); // every record carrying Bern or Basel
-    EXPECT_EQ(Sel(table).CountSelectedRecords(), 4);
 }
 
 TEST_F(ValueSelection, SelectValuesReplacesAndEmptySetDeselects)
@@ -146,15 +87,15 @@ TEST_F(ValueSelection, RowAndValueSelectionExcludeEachOther)
     Sel(city).SelectValue(V(city, u"Bern"), nullptr, false);
     Sel(table).SelectAttribute(tags, false);
     EXPECT_TRUE(Sel(table).GetValueSelectionList().empty());
-    EXPECT_EQ(Sel(table).GetLeadAttribute(), tags);
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetLeadAttribute(), tags);
     Sel(table).SelectAttribute(city, true);
-    EXPECT_EQ(Sel(table).GetAttributeSelection(), (std::vector<CAttribute*>{tags, city}));
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetAttributeSelection(), (std::vector<CAttribute*>{tags, city}));
     Sel(table).DeselectAttribute(tags);
-    EXPECT_EQ(Sel(table).GetLeadAttribute(), city);
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetLeadAttribute(), city);
     Sel(city).SelectValue(V(city, u"Chur"), nullptr, false);
-    EXPECT_EQ(Sel(table).GetLeadAttribute(), nullptr);
-    Sel(table).SelectAllAttributes();
-    EXPECT_EQ(Sel(table).GetAttributeSelection().size(), 2u);
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetLeadAttribute(), nullptr);
+    Sel(table).GetAttributeRows().SelectAllAttributes();
+    EXPECT_EQ(Sel(table).GetAttributeRows().GetAttributeSelection().size(), 2u);
     EXPECT_TRUE(Sel(table).GetValueSelectionList().empty());
 }
 
