@@ -10,6 +10,7 @@ packages=(
     libicu-dev libtbb-dev uuid-dev libpcre2-dev
     clang libclang-rt-14-dev
     qt6-base-dev
+    xvfb xdotool
 )
 
 missing=()
