@@ -89,6 +89,7 @@ CMainWindow::CMainWindow()
     setAcceptDrops(true);
     CreateActions();
     m_pView->SetSelectionChangedHandler([this] { UpdateActions(); });
+    m_pView->SetStepHandler([this](selection::EStep step) { TakeStep(step); });
     resize(1100, 700);
     m_recent = LoadRecentFiles();
     Retranslate();

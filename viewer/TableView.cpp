@@ -8,6 +8,7 @@
 #include "selection/TableSelection.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QPainter>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace viewer
 {
@@ -72,6 +74,8 @@ void CTableView::SetTable(CTable* table)
     m_pAnchorAttribute = nullptr;
     m_pAnchorValue = nullptr;
     m_pCurrentAttribute = nullptr;
+    m_pCursorAttribute = nullptr;
+    m_nCursorPosition = 0;
     if (table)
     {
         m_pLayout = std::make_unique<display::CTableLayout>(*table);
@@ -92,6 +96,8 @@ void CTableView::Refresh()
     }
     if (m_pCurrentAttribute && std::find(m_lines.begin(), m_lines.end(), m_pCurrentAttribute) == m_lines.end())
         m_pCurrentAttribute = nullptr;
+    if (m_pCursorAttribute && std::find(m_lines.begin(), m_lines.end(), m_pCursorAttribute) == m_lines.end())
+        m_pCursorAttribute = nullptr;
     UpdateGeometry();
     viewport()->update();
 }
@@ -184,6 +190,7 @@ void CTableView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), QColor(kCellColour));
+    m_bFrameSamplesValid = false;
     if (!m_pTable)
         return;
     const int height = viewport()->height();
@@ -198,6 +205,20 @@ void CTableView::paintEvent(QPaintEvent*)
     }
     painter.setPen(QColor(kGridColour));
     painter.drawLine(m_nNameWidth - 1, 0, m_nNameWidth - 1, height);
+    // The keyboard cursor: a frame round its cell (round the name of a header).
+    if (m_pCursorAttribute && hasFocus())
+    {
+        CRecord* record = GetCursorRecord();
+        QRect cell = record ? CellRect(m_pCursorAttribute, record)
+                            : QRect(0, LineTop(CursorLine()), m_nNameWidth - 1, m_nLineHeight);
+        if (!cell.isEmpty())
+        {
+            painter.setClipping(false);
+            painter.setPen(QPen(QColor(kCursorColour), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(cell.adjusted(1, 1, -1, -1));
+        }
+    }
 }
 
 void CTableView::PaintName(QPainter& painter, CAttribute* attribute, int top)
@@ -260,27 +281,76 @@ void CTableView::PaintValues(QPainter& painter, CAttribute* attribute, int top)
     const int scroll = ScrollX();
     const std::pair<long, long> range = m_pLayout->FindPositionsIn(scroll, scroll + dataWidth, key);
     const QFontMetrics metrics = painter.fontMetrics();
+    // The records to look at: every record in the full table; elsewhere the record under each pixel, so that a
+    // frame costs the visible pixels, not the records (the compressed table and the overview squeeze all of them
+    // into the window, many to a pixel).
+    // The display list's samples serve every line of the full and compressed table: made once per frame.
+    std::vector<long> ownSamples;
+    if (!full && key)
+        ownSamples = SamplePositions(key, scroll, dataWidth);
+    else if (!full && !m_bFrameSamplesValid)
+    {
+        m_frameSamples = SamplePositions(nullptr, scroll, dataWidth);
+        m_bFrameSamplesValid = true;
+    }
+    const std::vector<long>& samples = key ? ownSamples : m_frameSamples;
+    size_t sample = 0;
+    const auto nextPosition = [&](long p) -> long
+    {
+        while (sample < samples.size() && samples[sample] <= p)
+            ++sample;
+        return sample < samples.size() ? samples[sample] : range.second;
+    };
     // Runs of neighbouring records with the same value and the same state are drawn as one cell (one bar in the
     // overview); in the full table every record is a cell of its own.
-    long position = range.first;
+    // What a cell shows of a record; each record is looked at once (the one that ends a run starts the next).
+    struct SLook
+    {
+        long m_nPosition = -1;
+        CRecord* m_pRecord = nullptr;
+        const char16_t* m_pValue = nullptr;
+        bool m_bRefused = false;
+        bool m_bValueSelected = false;
+        bool m_bRecordSelected = false; // and its value not
+        bool SameCell(const SLook& other) const
+        {
+            return m_pValue == other.m_pValue && m_bRefused == other.m_bRefused &&
+                   m_bRecordSelected == other.m_bRecordSelected;
+        }
+    };
+    SLook next;
+    const auto look = [&](long p)
+    {
+        if (next.m_nPosition == p)
+            return next;
+        SLook result;
+        result.m_nPosition = p;
+        result.m_pRecord = m_pLayout->GetLineRecord(p, key);
+        result.m_pValue = attribute->GetFieldValue(result.m_pRecord);
+        result.m_bRefused = !result.m_pRecord->m_bQualified;
+        result.m_bValueSelected =
+            !result.m_bRefused && state && result.m_pValue && state->IsValueSelected(result.m_pValue);
+        result.m_bRecordSelected = !result.m_bRefused && !result.m_bValueSelected && IsRecordSelected(result.m_pRecord);
+        return result;
+    };
+    long position = full ? range.first : (samples.empty() ? range.second : samples.front());
     while (position < range.second)
     {
-        CRecord* record = m_pLayout->GetLineRecord(position, key);
-        const char16_t* value = attribute->GetFieldValue(record);
-        const bool refused = !record->m_bQualified;
-        const bool valueSelected = !refused && state && value && state->IsValueSelected(value);
-        const bool recordSelected = !valueSelected && IsRecordSelected(record);
-        long end = position + 1;
+        const SLook head = look(position);
+        CRecord* record = head.m_pRecord;
+        const char16_t* value = head.m_pValue;
+        const bool refused = head.m_bRefused;
+        const bool valueSelected = head.m_bValueSelected;
+        const bool recordSelected = head.m_bRecordSelected;
+        long end = full ? position + 1 : nextPosition(position);
         if (!full)
         {
             while (end < range.second)
             {
-                CRecord* next = m_pLayout->GetLineRecord(end, key);
-                if (attribute->GetFieldValue(next) != value || !next->m_bQualified != refused)
+                next = look(end);
+                if (!next.SameCell(head))
                     break;
-                if (!refused && !valueSelected && IsRecordSelected(next) != recordSelected)
-                    break;
-                ++end;
+                end = nextPosition(end);
             }
         }
         const double left = m_pLayout->GetLineLeft(position, key);
@@ -318,6 +388,66 @@ void CTableView::PaintValues(QPainter& painter, CAttribute* attribute, int top)
     painter.setPen(QColor(kGridColour));
     painter.drawLine(m_nNameWidth, top + m_nLineHeight - 1, m_nNameWidth + dataWidth, top + m_nLineHeight - 1);
     painter.restore();
+}
+
+std::vector<long> CTableView::SamplePositions(CAttribute* key, int scroll, int width)
+{
+    std::vector<long> samples;
+    const long n = m_pLayout->GetLineCount(key);
+    // The first position whose right edge lies beyond x, searched from the last one found plus the last advance
+    // (exact while the widths are even) by galloping: the probes stay near each other and few.
+    long found = 0;
+    long advance = 1;
+    const auto right = [&](long position) { return m_pLayout->GetLineLeft(position + 1, key); };
+    for (int pixel = 0; pixel < width && found < n; ++pixel)
+    {
+        const double x = scroll + pixel;
+        if (right(found) <= x)
+        {
+            long low = found; // right(low) <= x
+            long high = std::min(n, found + advance);
+            if (high < n && right(high) > x)
+            {
+                // Back from the guess towards low.
+                long step = 1;
+                while (high - step > low && right(high - step) > x)
+                {
+                    high -= step;
+                    step *= 2;
+                }
+                low = std::max(low, high - step);
+            }
+            else if (high < n)
+            {
+                // On from the guess.
+                low = high;
+                long step = 1;
+                high = low + 1;
+                while (high < n && right(high) <= x)
+                {
+                    low = high;
+                    step *= 2;
+                    high = low + step;
+                }
+                high = std::min(high, n);
+            }
+            while (high - low > 1) // right(low) <= x < right(high), high == n counting as beyond
+            {
+                const long middle = low + (high - low) / 2;
+                if (right(middle) <= x)
+                    low = middle;
+                else
+                    high = middle;
+            }
+            advance = std::max(1L, high - found);
+            found = high;
+            if (found >= n)
+                break;
+        }
+        if (samples.empty() || samples.back() != found)
+            samples.push_back(found);
+    }
+    return samples;
 }
 
 // ---- events ----
@@ -433,6 +563,114 @@ void CTableView::SelectionChanged()
     viewport()->update();
     if (m_onSelectionChanged)
         m_onSelectionChanged();
+}
+
+// ---- the keyboard ----
+
+int CTableView::CursorLine() const
+{
+    const auto it = std::find(m_lines.begin(), m_lines.end(), m_pCursorAttribute);
+    return it == m_lines.end() ? 0 : static_cast<int>(it - m_lines.begin());
+}
+
+CRecord* CTableView::GetCursorRecord()
+{
+    if (!m_pLayout || !m_pCursorAttribute || m_pCursorAttribute->IsHeader())
+        return nullptr;
+    CAttribute* key = LineKey(m_pCursorAttribute);
+    const long count = m_pLayout->GetLineCount(key);
+    return count > 0 ? m_pLayout->GetLineRecord(std::clamp(m_nCursorPosition, 0L, count - 1), key) : nullptr;
+}
+
+void CTableView::MoveCursor(int line, long position)
+{
+    if (m_lines.empty() || !m_pLayout)
+        return;
+    line = std::clamp(line, 0, static_cast<int>(m_lines.size()) - 1);
+    m_pCursorAttribute = m_lines[static_cast<size_t>(line)];
+    const long count = m_pLayout->GetLineCount(LineKey(m_pCursorAttribute));
+    m_nCursorPosition = std::clamp(position, 0L, std::max(0L, count - 1));
+    // Into view: the line vertically, the cell horizontally.
+    QScrollBar* vertical = verticalScrollBar();
+    const int visibleLines = std::max(1, viewport()->height() / m_nLineHeight);
+    if (line < vertical->value())
+        vertical->setValue(line);
+    else if (line >= vertical->value() + visibleLines)
+        vertical->setValue(line - visibleLines + 1);
+    if (!m_pCursorAttribute->IsHeader() && count > 0)
+    {
+        CAttribute* key = LineKey(m_pCursorAttribute);
+        const int left = static_cast<int>(m_pLayout->GetLineLeft(m_nCursorPosition, key));
+        const int right = static_cast<int>(m_pLayout->GetLineLeft(m_nCursorPosition + 1, key));
+        const int dataWidth = std::max(1, viewport()->width() - m_nNameWidth);
+        QScrollBar* horizontal = horizontalScrollBar();
+        if (left < horizontal->value())
+            horizontal->setValue(left);
+        else if (right > horizontal->value() + dataWidth)
+            horizontal->setValue(right - dataWidth);
+    }
+    viewport()->update();
+}
+
+void CTableView::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_pTable || m_lines.empty() || (m_pLayout && m_pLayout->IsAnimating()))
+    {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    const bool started = m_pCursorAttribute != nullptr;
+    const int line = CursorLine();
+    switch (event->key())
+    {
+    case Qt::Key_Left:
+        MoveCursor(line, started ? m_nCursorPosition - 1 : 0);
+        break;
+    case Qt::Key_Right:
+        MoveCursor(line, started ? m_nCursorPosition + 1 : 0);
+        break;
+    case Qt::Key_Up:
+        MoveCursor(started ? line - 1 : 0, m_nCursorPosition);
+        break;
+    case Qt::Key_Down:
+        MoveCursor(started ? line + 1 : 0, m_nCursorPosition);
+        break;
+    case Qt::Key_Home:
+        MoveCursor(line, 0);
+        break;
+    case Qt::Key_End:
+        MoveCursor(line, std::numeric_limits<long>::max());
+        break;
+    case Qt::Key_Space:
+        if (!started)
+            MoveCursor(0, 0);
+        else if (m_pCursorAttribute->IsHeader())
+        {
+            m_pCursorAttribute->SetHeaderOpen(!m_pCursorAttribute->IsHeaderOpen());
+            Refresh();
+        }
+        else if (CRecord* record = GetCursorRecord())
+        {
+            m_pCurrentAttribute = m_pCursorAttribute;
+            ClickValue(m_pCursorAttribute, record, event->modifiers() & Qt::ControlModifier);
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_onStep)
+            m_onStep(selection::EStep::ZoomIn);
+        else if (selection::TakeStep(CTableSelection::Of(*m_pTable), selection::EStep::ZoomIn).IsTaken())
+        {
+            m_pLayout->AnimateQuery(false);
+            Refresh();
+            SelectionChanged();
+        }
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 void CTableView::contextMenuEvent(QContextMenuEvent* event)
