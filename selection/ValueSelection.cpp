@@ -238,7 +238,9 @@ void CAttributeSelection::SelectAllValues()
 // The shown records whose value in attribute is selected.
 static std::unique_ptr<CSet> CollectSelectedShownRecords(const CAttributeSelection& selection, CTable& table)
 {
-    auto records = std::make_unique<CSet>(static_cast<size_t>(table.GetRecordCount()));
+    // Grown as records are found: a set sized for every record of a large table costs more to clear than the
+    // scan (32 bytes a record), and a click builds it.
+    auto records = std::make_unique<CSet>();
     const CRecordArray& shown = table.GetShownRecords();
     CAttribute& attribute = selection.GetAttribute();
     if (selection.HasSelection())
@@ -454,7 +456,7 @@ long CTableSelection::CountSelectedRecords()
         m_nSelectedRecords = 0; // without a set sized for every record
     if (m_nSelectedRecords < 0)
     {
-        CSet records(static_cast<size_t>(m_table.GetRecordCount()));
+        CSet records; // grown as needed, as in CollectSelectedShownRecords
         GetOverallSelectedRecords(records);
         m_nSelectedRecords = records.GetCount();
     }
