@@ -50,7 +50,37 @@ void PaintHeaderSymbol(QPainter& painter, int left, int top, int size, bool open
     painter.setBrush(Qt::NoBrush);
 }
 
+// text cut into at most lines lines of width pixels (broken at blanks where it can be), the last one elided.
+QString WrappedText(const QFontMetrics& metrics, const QString& text, int width, int lines)
+{
+    QStringList out;
+    QString rest = text;
+    while (!rest.isEmpty() && static_cast<int>(out.size()) < lines - 1 && metrics.horizontalAdvance(rest) > width)
+    {
+        int fits = 1;
+        while (fits < rest.size() && metrics.horizontalAdvance(rest.left(fits + 1)) <= width)
+            ++fits;
+        const int blank = rest.left(fits + 1).lastIndexOf(QLatin1Char(' '));
+        const int cut = blank > 0 ? blank : fits;
+        out << rest.left(cut);
+        rest = rest.mid(cut).trimmed();
+    }
+    if (!rest.isEmpty())
+        out << metrics.elidedText(rest, Qt::ElideRight, width);
+    return out.join(QLatin1Char('\n'));
+}
+
 } // namespace
+
+int CTableView::TextLines(const CAttribute* attribute) const
+{
+    return attribute->IsHeader() ? 1 : std::clamp(static_cast<int>(attribute->GetNrOfLines()), 1, kMaxTextLines);
+}
+
+int CTableView::LineHeight(const CAttribute* attribute) const
+{
+    return m_nLineHeight + (TextLines(attribute) - 1) * fontMetrics().lineSpacing();
+}
 
 CTableView::CTableView(QWidget* parent) : QAbstractScrollArea(parent)
 {
@@ -105,6 +135,7 @@ void CTableView::Refresh()
 void CTableView::RebuildLines()
 {
     m_lines.clear();
+    m_lineTops.assign(1, 0);
     if (!m_pTable)
         return;
     // A closed header hides the attributes below it that are indented deeper.
@@ -121,6 +152,8 @@ void CTableView::RebuildLines()
         if (attribute->IsHeader() && !attribute->IsHeaderOpen())
             closedIndent = attribute->GetIndent();
     }
+    for (CAttribute* attribute : m_lines)
+        m_lineTops.push_back(m_lineTops.back() + LineHeight(attribute));
     int widest = 0;
     const QFontMetrics metrics = fontMetrics();
     for (CAttribute* attribute : m_lines)
@@ -132,7 +165,6 @@ void CTableView::RebuildLines()
 void CTableView::UpdateGeometry()
 {
     const int dataWidth = std::max(0, viewport()->width() - m_nNameWidth);
-    const int visibleLines = std::max(1, viewport()->height() / m_nLineHeight);
     if (m_pLayout && !m_pLayout->IsAnimating())
     {
         m_pLayout->SetDataAreaWidth(dataWidth);
@@ -142,8 +174,15 @@ void CTableView::UpdateGeometry()
     horizontalScrollBar()->setRange(0, std::max(0, grid - dataWidth));
     horizontalScrollBar()->setPageStep(std::max(1, dataWidth));
     horizontalScrollBar()->setSingleStep(m_pLayout ? std::max(1, m_pLayout->GetColumnWidth() / 4) : 20);
-    verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(m_lines.size()) - visibleLines));
-    verticalScrollBar()->setPageStep(visibleLines);
+    // The last lines that fit the window together: the scroll range ends where they show.
+    int fitting = 0;
+    const int lineCount = static_cast<int>(m_lines.size());
+    while (fitting < lineCount && m_lineTops[static_cast<size_t>(lineCount)] -
+                                          m_lineTops[static_cast<size_t>(lineCount - fitting - 1)] <=
+                                      viewport()->height())
+        ++fitting;
+    verticalScrollBar()->setRange(0, std::max(0, lineCount - fitting));
+    verticalScrollBar()->setPageStep(std::max(1, fitting));
     verticalScrollBar()->setSingleStep(1);
 }
 
@@ -154,7 +193,9 @@ int CTableView::ScrollX() const
 
 int CTableView::LineTop(int line) const
 {
-    return (line - verticalScrollBar()->value()) * m_nLineHeight;
+    const auto at = [this](int i)
+    { return m_lineTops[static_cast<size_t>(std::clamp(i, 0, static_cast<int>(m_lines.size())))]; };
+    return at(line) - at(verticalScrollBar()->value());
 }
 
 CAttribute* CTableView::LineKey(CAttribute* attribute) const
@@ -166,7 +207,10 @@ CAttribute* CTableView::AttributeAt(int y) const
 {
     if (y < 0)
         return nullptr;
-    const size_t line = static_cast<size_t>(y / m_nLineHeight + verticalScrollBar()->value());
+    const int scrolled = y - LineTop(0);
+    // The last line whose top is at or above the point.
+    const auto it = std::upper_bound(m_lineTops.begin(), m_lineTops.end(), scrolled);
+    const size_t line = static_cast<size_t>(it - m_lineTops.begin()) - 1;
     return line < m_lines.size() ? m_lines[line] : nullptr;
 }
 
@@ -181,7 +225,7 @@ QRect CTableView::CellRect(CAttribute* attribute, const CRecord* record)
     const double width = m_pLayout->GetWidth(record);
     const int x0 = m_nNameWidth + static_cast<int>(std::floor(left)) - ScrollX();
     const int x1 = m_nNameWidth + static_cast<int>(std::floor(left + width)) - ScrollX();
-    return QRect(x0, LineTop(static_cast<int>(it - m_lines.begin())), std::max(0, x1 - x0), m_nLineHeight);
+    return QRect(x0, LineTop(static_cast<int>(it - m_lines.begin())), std::max(0, x1 - x0), LineHeight(attribute));
 }
 
 // ---- drawing ----
@@ -210,7 +254,7 @@ void CTableView::paintEvent(QPaintEvent*)
     {
         CRecord* record = GetCursorRecord();
         QRect cell = record ? CellRect(m_pCursorAttribute, record)
-                            : QRect(0, LineTop(CursorLine()), m_nNameWidth - 1, m_nLineHeight);
+                            : QRect(0, LineTop(CursorLine()), m_nNameWidth - 1, LineHeight(m_pCursorAttribute));
         if (!cell.isEmpty())
         {
             painter.setClipping(false);
@@ -223,15 +267,16 @@ void CTableView::paintEvent(QPaintEvent*)
 
 void CTableView::PaintName(QPainter& painter, CAttribute* attribute, int top)
 {
-    const QRect cell(0, top, m_nNameWidth - 1, m_nLineHeight);
+    const int height = LineHeight(attribute);
+    const QRect cell(0, top, m_nNameWidth - 1, height);
     const bool selected = CTableSelection::Of(*m_pTable).IsSelected(attribute);
     painter.fillRect(cell, QColor(selected ? kSelectedValueColour : (attribute->IsHeader() ? kHeaderLineColour
                                                                                             : 0xfff4f6f8)));
     const int indent = attribute->GetIndent() * kIndentStep + kTextPadding;
     if (attribute->IsHeader())
-        PaintHeaderSymbol(painter, indent, top + (m_nLineHeight - kSymbolWidth) / 2, kSymbolWidth,
+        PaintHeaderSymbol(painter, indent, top + (height - kSymbolWidth) / 2, kSymbolWidth,
                           attribute->IsHeaderOpen());
-    const QRect text(indent + kSymbolWidth, top, m_nNameWidth - indent - kSymbolWidth - kTextPadding, m_nLineHeight);
+    const QRect text(indent + kSymbolWidth, top, m_nNameWidth - indent - kSymbolWidth - kTextPadding, height);
     QFont font = painter.font();
     font.setBold(attribute->IsHeader());
     painter.setFont(font);
@@ -242,7 +287,7 @@ void CTableView::PaintName(QPainter& painter, CAttribute* attribute, int top)
     font.setBold(false);
     painter.setFont(font);
     painter.setPen(QColor(kGridColour));
-    painter.drawLine(0, top + m_nLineHeight - 1, m_nNameWidth - 1, top + m_nLineHeight - 1);
+    painter.drawLine(0, top + height - 1, m_nNameWidth - 1, top + height - 1);
 }
 
 bool CTableView::IsRecordSelected(const CRecord* record) const
@@ -267,10 +312,12 @@ void CTableView::PaintValues(QPainter& painter, CAttribute* attribute, int top)
     if (dataWidth <= 0)
         return;
     painter.save();
-    painter.setClipRect(m_nNameWidth, top, dataWidth, m_nLineHeight);
+    const int height = LineHeight(attribute);
+    const int textLines = TextLines(attribute);
+    painter.setClipRect(m_nNameWidth, top, dataWidth, height);
     if (attribute->IsHeader())
     {
-        painter.fillRect(m_nNameWidth, top, dataWidth, m_nLineHeight, QColor(kHeaderLineColour));
+        painter.fillRect(m_nNameWidth, top, dataWidth, height, QColor(kHeaderLineColour));
         painter.restore();
         return;
     }
@@ -357,7 +404,7 @@ void CTableView::PaintValues(QPainter& painter, CAttribute* attribute, int top)
         const double right = m_pLayout->GetLineLeft(end, key);
         const int x0 = m_nNameWidth + static_cast<int>(std::floor(left)) - scroll;
         const int x1 = std::max(x0 + 1, m_nNameWidth + static_cast<int>(std::floor(right)) - scroll);
-        const QRect cell(x0, top, x1 - x0, m_nLineHeight - 1);
+        const QRect cell(x0, top, x1 - x0, height - 1);
         QRgb fill = full ? kCellColour : kBarColour;
         if (refused)
             fill = kRefusedColour;
@@ -369,24 +416,29 @@ void CTableView::PaintValues(QPainter& painter, CAttribute* attribute, int top)
         if (cell.width() >= 3)
         {
             painter.setPen(QColor(kGridColour));
-            painter.drawLine(x1 - 1, top, x1 - 1, top + m_nLineHeight - 1);
+            painter.drawLine(x1 - 1, top, x1 - 1, top + height - 1);
         }
         if (value && cell.width() > 2 * kTextPadding + 4)
         {
             const QString text = ToQString(attribute->GetFieldText(record));
             const QRect inner = cell.adjusted(kTextPadding, 0, -kTextPadding - 1, 0);
-            // A bar shows its value only where the value fits; a cell of the full table cuts it.
+            // A bar shows its value only where the value fits; a cell of the full table cuts it, after wrapping
+            // it onto the attribute's lines.
             if (full || metrics.horizontalAdvance(text) <= inner.width())
             {
                 painter.setPen(valueSelected ? Qt::white : (refused ? QColor(110, 110, 110) : Qt::black));
-                painter.drawText(inner, Qt::AlignVCenter | (full ? Qt::AlignLeft : Qt::AlignHCenter),
-                                 metrics.elidedText(text, Qt::ElideRight, inner.width()));
+                if (full && textLines > 1)
+                    painter.drawText(inner, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWrapAnywhere,
+                                     WrappedText(metrics, text, inner.width(), textLines));
+                else
+                    painter.drawText(inner, Qt::AlignVCenter | (full ? Qt::AlignLeft : Qt::AlignHCenter),
+                                     metrics.elidedText(text, Qt::ElideRight, inner.width()));
             }
         }
         position = end;
     }
     painter.setPen(QColor(kGridColour));
-    painter.drawLine(m_nNameWidth, top + m_nLineHeight - 1, m_nNameWidth + dataWidth, top + m_nLineHeight - 1);
+    painter.drawLine(m_nNameWidth, top + height - 1, m_nNameWidth + dataWidth, top + height - 1);
     painter.restore();
 }
 
@@ -592,11 +644,10 @@ void CTableView::MoveCursor(int line, long position)
     m_nCursorPosition = std::clamp(position, 0L, std::max(0L, count - 1));
     // Into view: the line vertically, the cell horizontally.
     QScrollBar* vertical = verticalScrollBar();
-    const int visibleLines = std::max(1, viewport()->height() / m_nLineHeight);
     if (line < vertical->value())
         vertical->setValue(line);
-    else if (line >= vertical->value() + visibleLines)
-        vertical->setValue(line - visibleLines + 1);
+    while (vertical->value() < line && LineTop(line + 1) > viewport()->height())
+        vertical->setValue(vertical->value() + 1);
     if (!m_pCursorAttribute->IsHeader() && count > 0)
     {
         CAttribute* key = LineKey(m_pCursorAttribute);

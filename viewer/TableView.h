@@ -64,7 +64,11 @@ public:
 
     // ---- geometry, in viewport pixels ----
     int GetNameColumnWidth() const { return m_nNameWidth; }
+    // The height of a line of one text line; an attribute of more text lines (CAttribute::GetNrOfLines, at most
+    // kMaxTextLines) has a higher line, its values wrapped onto them in the full table.
     int GetLineHeight() const { return m_nLineHeight; }
+    int LineHeight(const CAttribute* attribute) const;
+    static constexpr int kMaxTextLines = 4;
     // The attributes drawn as lines, in order (hidden ones and those under closed headers left out).
     const std::vector<CAttribute*>& GetLines() const { return m_lines; }
     // The rectangle of a record's cell in an attribute's line (empty when the line or the record is not laid out).
@@ -95,6 +99,7 @@ private:
     // The x of the data area's pixel 0 in the layout's coordinates.
     int ScrollX() const;
     int LineTop(int line) const;
+    int TextLines(const CAttribute* attribute) const;
     // The layout line an attribute is drawn along: its own order in the overview, the display list otherwise.
     CAttribute* LineKey(CAttribute* attribute) const;
     void PaintName(class QPainter& painter, CAttribute* attribute, int top);
@@ -111,6 +116,7 @@ private:
     CTable* m_pTable = nullptr;                           // borrowed
     std::unique_ptr<display::CTableLayout> m_pLayout;     // the layout of m_pTable; null without a table
     std::vector<CAttribute*> m_lines;                     // the attributes drawn, top to bottom
+    std::vector<int> m_lineTops{0};                       // the top of each line unscrolled, and the bottom: size+1
     int m_nNameWidth = 200;                               // the fixed column of the names
     int m_nLineHeight = 20;
     QMenu* m_pContextMenu = nullptr;                      // borrowed

@@ -6,6 +6,7 @@
 #include "engine/Table.h"
 #include "options/OptionSet.h"
 #include "platform/Resources.h"
+#include "selection/AttributeSelection.h"
 #include "selection/CommandHistory.h"
 #include "selection/TableSelection.h"
 #include "viewer/MainWindow.h"
@@ -425,6 +426,44 @@ TEST_F(ViewerOpen, TheRecentFilesAreKeptMostRecentFirstAndOpenFromTheMenu)
     next.GetRecentMenu()->actions()[1]->trigger();
     ASSERT_NE(next.GetTable(), nullptr);
     EXPECT_EQ(next.GetTable()->GetRecordCount(), 1);
+}
+
+} // namespace
+
+namespace
+{
+
+// Whether a dark (text) pixel lies in the rows from..to of the rectangle's columns.
+bool HasText(const QImage& image, const QRect& cell, int from, int to)
+{
+    for (int y = from; y <= to; ++y)
+        for (int x = cell.left() + 2; x < cell.right() - 2; ++x)
+            if (qGray(image.pixel(x, y)) < 100)
+                return true;
+    return false;
+}
+
+TEST_F(ViewerOpen, AnAttributeOfTwoLinesHasItsLinesAndItsValuesWrapOntoThem)
+{
+    std::string error;
+    ASSERT_TRUE(m_window.OpenFile(Scratch("long.csv", "name,kind\nAlpha Beta Gamma Delta Epsilon Zeta,x\n"), &error));
+    CAttribute* name = Table().FindAttribute(u"name");
+    CAttribute* kind = Table().FindAttribute(u"kind");
+    const QRect single = View().CellRect(name, Record(0));
+    EXPECT_EQ(single.height(), View().GetLineHeight());
+
+    name->SetNrOfLines(2);
+    View().Refresh();
+    const QRect cell = View().CellRect(name, Record(0));
+    EXPECT_EQ(cell.height(), View().GetLineHeight() + View().fontMetrics().lineSpacing());
+    EXPECT_EQ(View().CellRect(kind, Record(0)).top(), cell.bottom() + 1);
+    const QImage image = Render();
+    // Text in the top and the bottom quarter: two lines (one line would sit in the middle, clear of both).
+    EXPECT_TRUE(HasText(image, cell, cell.top() + 2, cell.top() + cell.height() / 4));
+    EXPECT_TRUE(HasText(image, cell, cell.bottom() - cell.height() / 4, cell.bottom() - 2));
+    // A click on the lower part of the line still hits its value.
+    Click(QPoint(cell.center().x(), cell.bottom() - 2));
+    EXPECT_TRUE(CAttributeSelection::Of(name).IsValueSelected(name->GetFieldValue(Record(0))));
 }
 
 } // namespace
