@@ -8,6 +8,7 @@
 
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace
 {
@@ -245,10 +246,17 @@ static std::unique_ptr<CSet> CollectSelectedShownRecords(const CAttributeSelecti
     CAttribute& attribute = selection.GetAttribute();
     if (selection.HasSelection())
     {
+        // Whether each value is selected, asked once per value instead of once per record.
+        const long values = attribute.GetNrOfValues();
+        std::vector<char> selected(static_cast<size_t>(values), 0);
+        for (long v = 0; v < values; ++v)
+            selected[static_cast<size_t>(v)] = selection.IsValueSelected(attribute.GetValue(v)) ? 1 : 0;
         for (long i = 0; i < shown.GetSize(); ++i)
         {
             CRecord* record = shown.GetRecord(i);
-            if (selection.IsValueSelected(attribute.GetFieldValue(record)))
+            const long index = attribute.GetFieldValueIndex(record);
+            if (index >= 0 && index < values ? selected[static_cast<size_t>(index)]
+                                             : selection.IsValueSelected(attribute.GetFieldValue(record)))
                 records->AddTail(record);
         }
     }

@@ -464,7 +464,7 @@ void CMainWindow::UpdateActions()
         return;
     }
     const KString records = platform::FromUtf8(std::to_string(m_pTable->GetRecordCount()));
-    const KString qualified = platform::FromUtf8(std::to_string(m_pTable->CountQualRecords()));
+    const KString qualified = platform::FromUtf8(std::to_string(m_pTable->GetNumberQualified()));
     const KString selected = platform::FromUtf8(std::to_string(selection->CountSelectedRecords()));
     m_pCounts->setText(Resource(kCounts, {records, qualified, selected}));
     setWindowTitle(Resource(kTitleWithCounts,
