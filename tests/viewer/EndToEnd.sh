@@ -50,7 +50,7 @@ while [ $y -gt 30 ]; do
     xdotool mousemove --window "$window" $x $y click 1 sleep 0.03
     set -- $(counts)
     if [ "${3:-0}" -gt 0 ]; then selected=$3; break; fi
-    y=$((y - 8)) # a line is higher than 8 pixels
+    y=$((y - 16)) # a line is higher than 16 pixels (a text line and 6)
 done
 [ "$selected" -gt 0 ] || fail "no click selected a value: $(title)"
 # No value of the table is in every record, so the zoom refuses some.
