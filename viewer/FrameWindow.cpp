@@ -60,8 +60,10 @@ QApplication* EnsureApplication()
     static int argc = 1;
     static char name[] = "korvalin";
     static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return &application;
+    // Never destroyed: frames the host did not destroy outlive every static of the library, and a widget must not
+    // outlive its application object.
+    static QApplication* application = new QApplication(argc, argv);
+    return application;
 }
 
 // The frame: the table's view filling it, 4 pixels smaller in each direction; the keys of the view go to the host
