@@ -3,10 +3,14 @@
 #include "viewer/TableView.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <utility>
@@ -64,6 +68,23 @@ QApplication* EnsureApplication()
     // outlive its application object.
     static QApplication* application = new QApplication(argc, argv);
     return application;
+}
+
+// Whether id names a window of the X server (Qt takes any number for a foreign window); other window systems are
+// taken at their word.
+bool IsNativeWindow(WId id)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return true;
+    xcb_connection_t* connection = x11->connection();
+    xcb_get_geometry_reply_t* reply =
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, static_cast<xcb_drawable_t>(id)), nullptr);
+    const bool exists = reply != nullptr;
+    std::free(reply);
+    return exists;
 }
 
 // The frame: the table's view filling it, 4 pixels smaller in each direction; the keys of the view go to the host
@@ -172,6 +193,11 @@ std::unique_ptr<CHostWindow> MakeHostWindow(const SHostWindowRequest& request)
     // A window of this process (a host that uses Qt itself), else a native window of the window system.
     QWidget* parent = QWidget::find(static_cast<WId>(request.m_nParent));
     QWindow* foreign = parent ? nullptr : QWindow::fromWinId(static_cast<WId>(request.m_nParent));
+    if (foreign && !IsNativeWindow(static_cast<WId>(request.m_nParent)))
+    {
+        delete foreign;
+        foreign = nullptr;
+    }
     if (!parent && !foreign)
         return nullptr;
     QWidget* view = request.m_nView ? QWidget::find(static_cast<WId>(request.m_nView)) : nullptr;

@@ -2,11 +2,13 @@
 # korvalin view in a real X server: open a table, click a value, press the zoom key, close the window; the counts
 # are read from the window title, which repeats the status bar. Needs Xvfb and xdotool (scripts/install-deps.sh);
 # ends with 77 (skipped) without them.
-#   EndToEnd.sh KORVALIN TABLE WORKDIR
+# A host without Qt (NATIVE-HOST) then puts a table frame into the window through the flat interface.
+#   EndToEnd.sh KORVALIN TABLE WORKDIR NATIVE-HOST
 set -u
 korvalin=$1
 table=$2
 work=$3
+host=$4
 command -v Xvfb >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1 || { echo "Xvfb or xdotool missing"; exit 77; }
 rm -rf "$work" && mkdir -p "$work"
 
@@ -58,6 +60,11 @@ done
 
 xdotool windowfocus "$window"; xdotool key ctrl+plus
 wait_counts "6 $selected $selected" || fail "after the zoom key (expected 6 $selected $selected): $(title)"
+
+# CreateNewTable with the window as the parent: a frame (0, then TableDestroy 0); with a number that names no
+# window: 2.
+[ "$("$host" "$window" 2>/dev/null)" = "0 0" ] || fail "a frame in the window: $("$host" "$window" 2>&1)"
+[ "$("$host" 1 2>/dev/null)" = "2" ] || fail "a frame in no window: $("$host" 1 2>&1)"
 
 xdotool windowfocus "$window"; xdotool key ctrl+q
 for _ in $(seq 50); do kill -0 "$viewer_pid" 2>/dev/null || break; sleep 0.1; done
