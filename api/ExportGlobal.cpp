@@ -4,6 +4,7 @@
 #include "api/FlatObjects.h"
 #include "api/Module.h"
 #include "api/TableFrame.h"
+#include "api/WindowFactory.h"
 #include "korvalin/TableExport.h"
 #include "options/OptionSet.h"
 #include "platform/Automation.h"
@@ -55,8 +56,14 @@ uint16_t InitKorvalinRegularDll()
 
 uint16_t MainMessageLoop()
 {
-    // No table of this build has a window, so there are no messages to wait for.
-    return Guard([&] { InitializeModule(); });
+    return Guard(
+        [&]
+        {
+            InitializeModule();
+            // Without a window factory no table has a window, and there are no messages to wait for.
+            if (api::CWindowFactory* factory = api::GetWindowFactory())
+                factory->RunMessageLoop();
+        });
 }
 
 uint16_t SetLanguage(int32_t languageId, const wchar_t* resourceLibrary, bool pageSetup)
@@ -99,7 +106,8 @@ uint16_t CreateNewTable(CTableFrame** frame, void* parentWindow, void* viewWindo
         {
             CTableFrame*& result = CheckResult(frame);
             result = nullptr;
-            if (parentWindow)
+            api::CWindowFactory* factory = api::GetWindowFactory();
+            if (parentWindow && !factory)
                 Fail(EStatus::CannotCreateTable); // no window system: neither frame window nor view can be made
             CTableFrame& made = CreateFrame();
             try
@@ -108,6 +116,14 @@ uint16_t CreateNewTable(CTableFrame** frame, void* parentWindow, void* viewWindo
                 {
                     made.GetTable().GetAllRecords().SetMaxSize(recordCapacity);
                     made.GetTable().GetShownRecords().SetMaxSize(recordCapacity);
+                }
+                if (parentWindow)
+                {
+                    std::unique_ptr<api::CFrameWindow> window =
+                        factory->MakeFrameWindow(made, parentWindow, viewWindow, width, height, windowStyle);
+                    if (!window)
+                        Fail(EStatus::CannotCreateTable);
+                    made.SetWindow(std::move(window));
                 }
             }
             catch (...)

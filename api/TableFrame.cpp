@@ -1,5 +1,7 @@
 #include "api/TableFrame.h"
 
+#include "api/WindowFactory.h"
+
 #include "api/FlatObjects.h"
 #include "api/Module.h"
 #include "options/OptionSet.h"
@@ -40,6 +42,7 @@ CTableFrame::CTableFrame(COptionSet& options, KStringView title)
 
 CTableFrame::~CTableFrame()
 {
+    m_pWindow.reset(); // the window shows the table
     // The table drops its attributes without telling anyone: forget them here, and tell the host nothing more.
     m_pCallback = nullptr;
     for (long i = 0; i < m_pTable->GetAttributeCount(); ++i)
@@ -121,6 +124,8 @@ void CTableFrame::Refresh()
         m_bReinitialize = false;
         table.AnalyzeTable();
     }
+    if (m_pWindow)
+        m_pWindow->Refresh();
 }
 
 // ---- making attributes ----
@@ -254,6 +259,11 @@ int CTableFrame::KeyPress(int charCode)
     TableExport::CKeyPressEvent event(charCode);
     CallHost([&](TableExport::TableCallback& host) { host.KeyPress(this, &event); });
     return event.m_nCharCode;
+}
+
+void CTableFrame::SetWindow(std::unique_ptr<api::CFrameWindow> window)
+{
+    m_pWindow = std::move(window);
 }
 
 void CTableFrame::ReportProgress(int percent)

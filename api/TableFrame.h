@@ -5,8 +5,9 @@
 // protocol of the interface (the changed flag, the records marked for deletion, TableRefresh) and the interface's
 // own settings (import and export settings, application name, working directory).
 //
-// This build has no window system, so a frame never has a window; the window layer enters through KeyDown,
-// KeyUp, KeyPress and ReportProgress. Threading: the table's thread only.
+// A frame made with a parent window holds its window (api/WindowFactory.h), which shows the table and enters
+// through KeyDown, KeyUp, KeyPress and ReportProgress; without a window factory frames have no window.
+// Threading: the table's thread only.
 
 #include "engine/Export.h"
 #include "engine/ImportSettings.h"
@@ -17,6 +18,10 @@
 #include <memory>
 
 class COptionSet;
+namespace api
+{
+class CFrameWindow;
+}
 
 // The frame's settings for text export (their meaning: the text export).
 struct SExportSettings
@@ -39,8 +44,10 @@ public:
 
     // The table, owned by the frame; never null while the frame lives.
     CTable& GetTable() const { return *m_pTable; }
-    // Always false in this build: tables are made without windows.
-    bool HasWindow() const { return false; }
+    // Whether the frame has a window (made by CreateNewTable with a parent window).
+    bool HasWindow() const { return m_pWindow != nullptr; }
+    // Gives the frame its window (owned; destroyed before the table).
+    void SetWindow(std::unique_ptr<api::CFrameWindow> window);
 
     // ---- the host's callback object ----
     TableExport::TableCallback* GetCallback() const { return m_pCallback; }
@@ -115,4 +122,5 @@ private:
     SExportSettings m_exportSettings;                  // settings for the interface's export calls
     KString m_strApplicationName;                      // the host's name for itself; may be empty
     KString m_strWorkingDirectory;                     // the host's working directory; may be empty
+    std::unique_ptr<api::CFrameWindow> m_pWindow;      // shows m_pTable; null without a window; goes first
 };

@@ -9,7 +9,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libicu-dev libtbb-dev uuid-dev libpcre2-dev
     clang libclang-rt-14-dev
-    qt6-base-dev
+    qt6-base-dev libxcb1-dev
+    xvfb xdotool
 )
 
 missing=()

@@ -8,6 +8,7 @@
 
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace
 {
@@ -238,15 +239,24 @@ void CAttributeSelection::SelectAllValues()
 // The shown records whose value in attribute is selected.
 static std::unique_ptr<CSet> CollectSelectedShownRecords(const CAttributeSelection& selection, CTable& table)
 {
-    auto records = std::make_unique<CSet>(static_cast<size_t>(table.GetRecordCount()));
+    // Grown as records are found: a set sized for every record of a large table costs more to clear than the
+    // scan (32 bytes a record), and a click builds it.
+    auto records = std::make_unique<CSet>();
     const CRecordArray& shown = table.GetShownRecords();
     CAttribute& attribute = selection.GetAttribute();
     if (selection.HasSelection())
     {
+        // Whether each value is selected, asked once per value instead of once per record.
+        const long values = attribute.GetNrOfValues();
+        std::vector<char> selected(static_cast<size_t>(values), 0);
+        for (long v = 0; v < values; ++v)
+            selected[static_cast<size_t>(v)] = selection.IsValueSelected(attribute.GetValue(v)) ? 1 : 0;
         for (long i = 0; i < shown.GetSize(); ++i)
         {
             CRecord* record = shown.GetRecord(i);
-            if (selection.IsValueSelected(attribute.GetFieldValue(record)))
+            const long index = attribute.GetFieldValueIndex(record);
+            if (index >= 0 && index < values ? selected[static_cast<size_t>(index)]
+                                             : selection.IsValueSelected(attribute.GetFieldValue(record)))
                 records->AddTail(record);
         }
     }
@@ -454,7 +464,7 @@ long CTableSelection::CountSelectedRecords()
         m_nSelectedRecords = 0; // without a set sized for every record
     if (m_nSelectedRecords < 0)
     {
-        CSet records(static_cast<size_t>(m_table.GetRecordCount()));
+        CSet records; // grown as needed, as in CollectSelectedShownRecords
         GetOverallSelectedRecords(records);
         m_nSelectedRecords = records.GetCount();
     }

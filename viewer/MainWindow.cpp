@@ -4,14 +4,18 @@
 #include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "files/TableOpener.h"
+#include "options/OptionSet.h"
+#include "platform/Error.h"
 #include "platform/Resources.h"
 #include "selection/CommandHistory.h"
 #include "selection/TableSelection.h"
 #include "viewer/TableView.h"
+#include "viewer/WindowProfile.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QDragEnterEvent>
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QKeySequence>
@@ -20,10 +24,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -34,7 +40,6 @@ namespace
 {
 
 // The window's texts (string resources).
-constexpr int kTitle = 4200;
 constexpr int kFileMenu = 4201;
 constexpr int kOpen = 4202;
 constexpr int kQuit = 4203;
@@ -49,6 +54,18 @@ constexpr int kNotRead = 4220;
 constexpr int kToolbar = 4224;
 constexpr int kSortTexts[2] = {4226, 4227};
 constexpr int kSortCaptions[2] = {2710, 4228}; // "Sortieren nach '%1'", "Absteigend sortieren nach '%1'"
+constexpr int kTitleWithCounts = 4230;
+constexpr int kRecentMenu = 4231;
+constexpr int kNoRecentFiles = 4232;
+constexpr int kLanguageMenu = 4233;
+constexpr int kLanguageNames[2] = {4234, 4235}; // Deutsch, English
+constexpr int kReading = 4236;
+constexpr int kCancel = 4237;
+constexpr int kReadCancelled = 4238;
+constexpr int kDialogLabels[4] = {4239, 4240, 4241, 4242}; // the file dialog: look in, file name, type, open
+constexpr ELanguage kLanguages[2] = {ELanguage::German, ELanguage::English};
+// A read shows its progress dialog when it takes longer than this.
+constexpr int kProgressDelayMs = 400;
 
 QString Resource(int id, std::initializer_list<KStringView> args = {})
 {
@@ -72,8 +89,10 @@ CMainWindow::CMainWindow()
     setAcceptDrops(true);
     CreateActions();
     m_pView->SetSelectionChangedHandler([this] { UpdateActions(); });
+    m_pView->SetStepHandler([this](selection::EStep step) { TakeStep(step); });
     resize(1100, 700);
-    UpdateActions();
+    m_recent = LoadRecentFiles();
+    Retranslate();
 }
 
 CMainWindow::~CMainWindow()
@@ -84,12 +103,13 @@ CMainWindow::~CMainWindow()
 void CMainWindow::CreateActions()
 {
     using selection::EStep;
-    QMenu* file = menuBar()->addMenu(Resource(kFileMenu));
-    QAction* open = file->addAction(Resource(kOpen), this, [this] { OpenWithDialog(); });
-    open->setShortcut(QKeySequence::Open);
-    file->addSeparator();
-    QAction* quit = file->addAction(Resource(kQuit), this, [this] { close(); });
-    quit->setShortcut(QKeySequence::Quit);
+    m_pFileMenu = menuBar()->addMenu(QString());
+    m_pOpen = m_pFileMenu->addAction(QString(), this, [this] { OpenWithDialog(); });
+    m_pOpen->setShortcut(QKeySequence::Open);
+    m_pRecentMenu = m_pFileMenu->addMenu(QString());
+    m_pFileMenu->addSeparator();
+    m_pQuit = m_pFileMenu->addAction(QString(), this, [this] { close(); });
+    m_pQuit->setShortcut(QKeySequence::Quit);
 
     const std::vector<std::pair<EStep, QKeySequence>> keys = {
         {EStep::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Plus)},    {EStep::Exclude, QKeySequence(Qt::Key_Delete)},
@@ -115,9 +135,9 @@ void CMainWindow::CreateActions()
         connect(action, &QAction::triggered, this, [this, step = step] { TakeStep(step); });
         m_steps[static_cast<size_t>(step)] = action;
     }
-    QMenu* query = menuBar()->addMenu(Resource(kQueryMenu));
+    QMenu* query = m_pQueryMenu = menuBar()->addMenu(QString());
     QMenu* context = new QMenu(this);
-    QToolBar* toolbar = addToolBar(Resource(kToolbar));
+    QToolBar* toolbar = m_pToolbar = addToolBar(QString());
     toolbar->setObjectName("toolbar");
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     for (EStep step : {EStep::ZoomIn, EStep::Exclude, EStep::ZoomOut, EStep::Reset})
@@ -145,7 +165,7 @@ void CMainWindow::CreateActions()
     const QStyle::StandardPixmap sortIcons[2] = {QStyle::SP_ArrowUp, QStyle::SP_ArrowDown};
     for (int i = 0; i < 2; ++i)
     {
-        QAction* action = new QAction(Resource(kSortTexts[i]), this);
+        QAction* action = new QAction(this);
         action->setIcon(style()->standardIcon(sortIcons[i]));
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | (i ? Qt::Key_Down : Qt::Key_Up)));
         connect(action, &QAction::triggered, this, [this, descending = i == 1] { SortRecords(descending); });
@@ -155,14 +175,14 @@ void CMainWindow::CreateActions()
         m_sorts[static_cast<size_t>(i)] = action;
     }
 
-    QMenu* view = menuBar()->addMenu(Resource(kViewMenu));
+    QMenu* view = m_pViewMenu = menuBar()->addMenu(QString());
     QActionGroup* group = new QActionGroup(this);
     context->addSeparator();
     toolbar->addSeparator();
     const display::EViewMode modes[3] = {display::VIEW_FULL, display::VIEW_COMPRESSED, display::VIEW_OVERVIEW};
     for (int i = 0; i < 3; ++i)
     {
-        QAction* action = group->addAction(Resource(kModeTexts[i]));
+        QAction* action = group->addAction(QString());
         action->setCheckable(true);
         action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + i)));
         connect(action, &QAction::triggered, this, [this, mode = modes[i]] { SetViewMode(mode); });
@@ -172,6 +192,68 @@ void CMainWindow::CreateActions()
         m_modes[static_cast<size_t>(i)] = action;
     }
     m_pView->SetContextMenu(context);
+
+    m_pLanguageMenu = menuBar()->addMenu(QString());
+    QActionGroup* languages = new QActionGroup(this);
+    for (int i = 0; i < 2; ++i)
+    {
+        QAction* action = languages->addAction(QString());
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, language = kLanguages[i]] { SetLanguage(language); });
+        m_pLanguageMenu->addAction(action);
+        m_languages[static_cast<size_t>(i)] = action;
+    }
+}
+
+void CMainWindow::Retranslate()
+{
+    m_pFileMenu->setTitle(Resource(kFileMenu));
+    m_pOpen->setText(Resource(kOpen));
+    m_pRecentMenu->setTitle(Resource(kRecentMenu));
+    m_pQuit->setText(Resource(kQuit));
+    m_pQueryMenu->setTitle(Resource(kQueryMenu));
+    m_pViewMenu->setTitle(Resource(kViewMenu));
+    m_pLanguageMenu->setTitle(Resource(kLanguageMenu));
+    m_pToolbar->setWindowTitle(Resource(kToolbar));
+    for (int i = 0; i < 2; ++i)
+        m_sorts[static_cast<size_t>(i)]->setText(Resource(kSortTexts[i]));
+    for (int i = 0; i < 3; ++i)
+        m_modes[static_cast<size_t>(i)]->setText(Resource(kModeTexts[i]));
+    for (int i = 0; i < 2; ++i)
+    {
+        m_languages[static_cast<size_t>(i)]->setText(Resource(kLanguageNames[i]));
+        m_languages[static_cast<size_t>(i)]->setChecked(platform::GetResourceLanguage() == kLanguages[i]);
+    }
+    FillRecentMenu();
+    UpdateActions(); // the step captions, the tooltips, the counts and the title
+}
+
+void CMainWindow::SetLanguage(ELanguage language)
+{
+    platform::SetResourceLanguage(language);
+    if (m_pTable)
+        m_pTable->GetOptions().m_nLanguage = static_cast<int>(language);
+    SaveWindowLanguage(language); // a profile that cannot be written keeps the choice for this window only
+    Retranslate();
+}
+
+void CMainWindow::FillRecentMenu()
+{
+    m_pRecentMenu->clear();
+    if (m_recent.empty())
+    {
+        m_pRecentMenu->addAction(Resource(kNoRecentFiles))->setEnabled(false);
+        return;
+    }
+    for (size_t i = 0; i < m_recent.size(); ++i)
+    {
+        const std::filesystem::path file = m_recent[i];
+        // The first nine carry their number as the access key.
+        const QString number = i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
+        QString name = QString::fromStdString(file.string());
+        name.replace(QLatin1Char('&'), QLatin1String("&&"));
+        m_pRecentMenu->addAction(number + name, this, [this, file] { OpenReporting(file); });
+    }
 }
 
 QAction* CMainWindow::GetModeAction(display::EViewMode mode) const
@@ -182,19 +264,48 @@ QAction* CMainWindow::GetModeAction(display::EViewMode mode) const
 
 bool CMainWindow::OpenFile(const std::filesystem::path& path, std::string* error)
 {
+    m_bLastReadCancelled = false;
     auto table = std::make_unique<CTable>();
+    table->GetOptions().m_nLanguage = static_cast<int>(platform::GetResourceLanguage());
+    const KString fileName = platform::FromUtf8(path.string());
+    // The dialog shows itself when the read takes longer than a moment; its Cancel ends the read (the read's
+    // question whether to keep the records read so far is answered No: the table shown stays as it was).
+    QProgressDialog progress(Resource(kReading, {fileName}), Resource(kCancel), 0, 1000, this);
+    progress.setWindowTitle(Resource(kOpenTitle));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setValue(0);
     std::vector<KString> notes;
     table->SetMessageHandler(
-        [&notes](const KString& text, int answer)
+        [&notes, &progress](const KString& text, int answer)
         {
+            if (progress.wasCanceled())
+                return static_cast<int>(ANSWER_NO);
             notes.push_back(text);
             return answer;
         });
     files::SOpenRequest request;
     request.m_bExplicitImport = true; // as korvalin dump reads it
+    request.m_read.m_progress = [&progress](double fraction, long)
+    {
+        progress.setValue(static_cast<int>(fraction * 1000));
+        // Input reaches only the dialog once it shows (it is modal); before, the window takes none.
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled();
+    };
     try
     {
         files::ReadTable(*table, path, request);
+    }
+    catch (const CUserException&)
+    {
+        m_bLastReadCancelled = true;
+        if (error)
+            *error = platform::ToUtf8(FormatResource(kReadCancelled, {fileName}));
+        return false;
     }
     catch (const std::exception& e)
     {
@@ -202,6 +313,7 @@ bool CMainWindow::OpenFile(const std::filesystem::path& path, std::string* error
             *error = e.what(); // names the file, as korvalin dump says it
         return false;
     }
+    progress.close();
     // Later messages of the table (the layout's, the commands') go to the status bar: the window never blocks.
     table->SetMessageHandler(
         [this](const KString& text, int answer)
@@ -213,7 +325,8 @@ bool CMainWindow::OpenFile(const std::filesystem::path& path, std::string* error
     m_pTable = std::move(table);
     m_file = path;
     m_pView->SetTable(m_pTable.get());
-    setWindowTitle(Resource(kTitle, {platform::FromUtf8(path.filename().string())}));
+    m_recent = RememberRecentFile(path);
+    FillRecentMenu();
     if (!notes.empty())
         statusBar()->showMessage(ToQString(notes.front()), 10000);
     UpdateActions();
@@ -222,18 +335,39 @@ bool CMainWindow::OpenFile(const std::filesystem::path& path, std::string* error
 
 void CMainWindow::OpenWithDialog()
 {
-    const QString file = QFileDialog::getOpenFileName(this, Resource(kOpenTitle), QString(), Resource(kOpenFilter));
-    if (file.isEmpty())
+    // Qt's own dialog, so that its labels speak the window's language too.
+    QFileDialog dialog(this, Resource(kOpenTitle), QString(), Resource(kOpenFilter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QFileDialog::DialogLabel labels[4] = {QFileDialog::LookIn, QFileDialog::FileName, QFileDialog::FileType,
+                                                QFileDialog::Accept};
+    for (int i = 0; i < 4; ++i)
+        dialog.setLabelText(labels[i], Resource(kDialogLabels[i]));
+    dialog.setLabelText(QFileDialog::Reject, Resource(kCancel));
+    if (!m_file.empty())
+        dialog.setDirectory(QString::fromStdString(m_file.parent_path().string()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    OpenReporting(std::filesystem::path(file.toStdString()));
+    OpenReporting(std::filesystem::path(dialog.selectedFiles().front().toStdString()));
 }
 
 void CMainWindow::OpenReporting(const std::filesystem::path& path)
 {
     std::string error;
-    if (!OpenFile(path, &error))
-        QMessageBox::warning(this, Resource(kOpenTitle),
-                             Resource(kNotRead, {platform::FromUtf8(path.string()), platform::FromUtf8(error)}));
+    if (OpenFile(path, &error))
+        return;
+    if (m_bLastReadCancelled)
+    {
+        statusBar()->showMessage(QString::fromStdString(error), 10000);
+        return;
+    }
+    // Window-modal without waiting: the window stays as it was behind it.
+    auto* box = new QMessageBox(QMessageBox::Warning, Resource(kOpenTitle),
+                                Resource(kNotRead, {platform::FromUtf8(path.string()), platform::FromUtf8(error)}),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("openError"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 bool CMainWindow::TakeStep(selection::EStep step)
@@ -326,14 +460,15 @@ void CMainWindow::UpdateActions()
     if (!m_pTable)
     {
         m_pCounts->clear();
+        setWindowTitle(QStringLiteral("Korvalin"));
         return;
     }
-    const long records = m_pTable->GetRecordCount();
-    const long qualified = m_pTable->CountQualRecords();
-    const long selected = selection->CountSelectedRecords();
-    m_pCounts->setText(Resource(kCounts, {platform::FromUtf8(std::to_string(records)),
-                                         platform::FromUtf8(std::to_string(qualified)),
-                                         platform::FromUtf8(std::to_string(selected))}));
+    const KString records = platform::FromUtf8(std::to_string(m_pTable->GetRecordCount()));
+    const KString qualified = platform::FromUtf8(std::to_string(m_pTable->GetNumberQualified()));
+    const KString selected = platform::FromUtf8(std::to_string(selection->CountSelectedRecords()));
+    m_pCounts->setText(Resource(kCounts, {records, qualified, selected}));
+    setWindowTitle(Resource(kTitleWithCounts,
+                            {platform::FromUtf8(m_file.filename().string()), records, qualified, selected}));
 }
 
 void CMainWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -2,12 +2,16 @@
 // CMainWindow: the table window. It holds one table and its CTableView, and offers the zooms, the history steps,
 // sorting by the attribute clicked last and the three view modes from its menu, its toolbar, the view's context menu and keys; each is enabled only
 // while the engine says it is possible, and the history steps carry their captions from the histories (menu text
-// and tooltip). The status bar counts the records, the qualified and the selected ones. A file comes in through
-// File > Open, by dropping it on the window, or from the command line. Every text is a string resource.
+// and tooltip). The status bar counts the records, the qualified and the selected ones, and the title repeats the
+// counts (so that scripts driving the window can read them). A file comes in through File > Open, the recent files,
+// by dropping it on the window, or from the command line; a long read shows a progress dialog whose Cancel keeps
+// the table shown. Every text is a string resource in the language chosen from the Language menu (kept in the
+// profile with the recent files), and switching it retranslates the window at once.
 //
 // Threading: the GUI thread.
 
 #include "display/TableLayout.h"
+#include "platform/Resources.h"
 #include "selection/HistorySteps.h"
 
 #include <QMainWindow>
@@ -16,10 +20,13 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CTable;
 class QAction;
 class QLabel;
+class QMenu;
+class QToolBar;
 
 namespace viewer
 {
@@ -34,8 +41,14 @@ public:
     CMainWindow();
     ~CMainWindow() override;
 
-    // Reads path into a new table and shows it; on failure the shown table stays and error gets the message.
+    // Reads path into a new table and shows it, with a progress dialog for long reads; on failure or when the
+    // read is cancelled the shown table stays and error gets the message (WasLastReadCancelled tells which).
     bool OpenFile(const std::filesystem::path& path, std::string* error);
+    bool WasLastReadCancelled() const { return m_bLastReadCancelled; }
+    // OpenFile, telling a failure in a message box (window-modal, not waiting) and a cancel in the status bar.
+    void OpenReporting(const std::filesystem::path& path);
+    // Switches every text of the window to language at once and keeps the choice in the profile.
+    void SetLanguage(ELanguage language);
     // Takes a step as its button does (a zoom in or exclude animates); false when it was not taken (the reason
     // shows in the status bar).
     bool TakeStep(selection::EStep step);
@@ -50,6 +63,8 @@ public:
     QAction* GetStepAction(selection::EStep step) const { return m_steps[static_cast<size_t>(step)]; }
     QAction* GetModeAction(display::EViewMode mode) const;
     QAction* GetSortAction(bool descending) const { return m_sorts[descending ? 1 : 0]; }
+    QAction* GetLanguageAction(ELanguage language) const { return m_languages[language == ELanguage::German ? 0 : 1]; }
+    QMenu* GetRecentMenu() const { return m_pRecentMenu; }
     // The counts of the status bar, as shown.
     QString GetStatusText() const;
     // Enables the actions as the engine allows and gives them their captions; updates the status bar.
@@ -62,9 +77,11 @@ protected:
 private:
     void CreateActions();
     void OpenWithDialog();
-    // OpenFile, telling a failure in a message box.
-    void OpenReporting(const std::filesystem::path& path);
     void TableChanged();
+    // Gives every menu, action and bar its text in the current language.
+    void Retranslate();
+    void FillRecentMenu();
+    void UpdateTitle();
 
     std::unique_ptr<CTable> m_pTable; // the table shown; null before the first file
     CTableView* m_pView = nullptr;    // owned by the window as its central widget
@@ -72,7 +89,18 @@ private:
     std::array<QAction*, kStepCount> m_steps{}; // by selection::EStep; owned by the window
     std::array<QAction*, 3> m_modes{};          // full, compressed, overview
     std::array<QAction*, 2> m_sorts{};          // ascending, descending
+    std::array<QAction*, 2> m_languages{};      // German, English
+    QAction* m_pOpen = nullptr;                 // owned by the window, as are the menus and the toolbar
+    QAction* m_pQuit = nullptr;
+    QMenu* m_pFileMenu = nullptr;
+    QMenu* m_pRecentMenu = nullptr;
+    QMenu* m_pQueryMenu = nullptr;
+    QMenu* m_pViewMenu = nullptr;
+    QMenu* m_pLanguageMenu = nullptr;
+    QToolBar* m_pToolbar = nullptr;
+    std::vector<std::filesystem::path> m_recent; // the recent files as the menu shows them, most recent first
     std::filesystem::path m_file;               // the file of the table
+    bool m_bLastReadCancelled = false;          // the last OpenFile ended by the user's cancel
 };
 
 } // namespace viewer

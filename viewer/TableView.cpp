@@ -8,6 +8,7 @@
 #include "selection/TableSelection.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QPainter>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace viewer
 {
@@ -48,7 +50,37 @@ void PaintHeaderSymbol(QPainter& painter, int left, int top, int size, bool open
     painter.setBrush(Qt::NoBrush);
 }
 
+// text cut into at most lines lines of width pixels (broken at blanks where it can be), the last one elided.
+QString WrappedText(const QFontMetrics& metrics, const QString& text, int width, int lines)
+{
+    QStringList out;
+    QString rest = text;
+    while (!rest.isEmpty() && static_cast<int>(out.size()) < lines - 1 && metrics.horizontalAdvance(rest) > width)
+    {
+        int fits = 1;
+        while (fits < rest.size() && metrics.horizontalAdvance(rest.left(fits + 1)) <= width)
+            ++fits;
+        const int blank = rest.left(fits + 1).lastIndexOf(QLatin1Char(' '));
+        const int cut = blank > 0 ? blank : fits;
+        out << rest.left(cut);
+        rest = rest.mid(cut).trimmed();
+    }
+    if (!rest.isEmpty())
+        out << metrics.elidedText(rest, Qt::ElideRight, width);
+    return out.join(QLatin1Char('\n'));
+}
+
 } // namespace
+
+int CTableView::TextLines(const CAttribute* attribute) const
+{
+    return attribute->IsHeader() ? 1 : std::clamp(static_cast<int>(attribute->GetNrOfLines()), 1, kMaxTextLines);
+}
+
+int CTableView::LineHeight(const CAttribute* attribute) const
+{
+    return m_nLineHeight + (TextLines(attribute) - 1) * fontMetrics().lineSpacing();
+}
 
 CTableView::CTableView(QWidget* parent) : QAbstractScrollArea(parent)
 {
@@ -72,6 +104,8 @@ void CTableView::SetTable(CTable* table)
     m_pAnchorAttribute = nullptr;
     m_pAnchorValue = nullptr;
     m_pCurrentAttribute = nullptr;
+    m_pCursorAttribute = nullptr;
+    m_nCursorPosition = 0;
     if (table)
     {
         m_pLayout = std::make_unique<display::CTableLayout>(*table);
@@ -92,6 +126,8 @@ void CTableView::Refresh()
     }
     if (m_pCurrentAttribute && std::find(m_lines.begin(), m_lines.end(), m_pCurrentAttribute) == m_lines.end())
         m_pCurrentAttribute = nullptr;
+    if (m_pCursorAttribute && std::find(m_lines.begin(), m_lines.end(), m_pCursorAttribute) == m_lines.end())
+        m_pCursorAttribute = nullptr;
     UpdateGeometry();
     viewport()->update();
 }
@@ -99,6 +135,7 @@ void CTableView::Refresh()
 void CTableView::RebuildLines()
 {
     m_lines.clear();
+    m_lineTops.assign(1, 0);
     if (!m_pTable)
         return;
     // A closed header hides the attributes below it that are indented deeper.
@@ -115,6 +152,8 @@ void CTableView::RebuildLines()
         if (attribute->IsHeader() && !attribute->IsHeaderOpen())
             closedIndent = attribute->GetIndent();
     }
+    for (CAttribute* attribute : m_lines)
+        m_lineTops.push_back(m_lineTops.back() + LineHeight(attribute));
     int widest = 0;
     const QFontMetrics metrics = fontMetrics();
     for (CAttribute* attribute : m_lines)
@@ -126,7 +165,6 @@ void CTableView::RebuildLines()
 void CTableView::UpdateGeometry()
 {
     const int dataWidth = std::max(0, viewport()->width() - m_nNameWidth);
-    const int visibleLines = std::max(1, viewport()->height() / m_nLineHeight);
     if (m_pLayout && !m_pLayout->IsAnimating())
     {
         m_pLayout->SetDataAreaWidth(dataWidth);
@@ -136,8 +174,15 @@ void CTableView::UpdateGeometry()
     horizontalScrollBar()->setRange(0, std::max(0, grid - dataWidth));
     horizontalScrollBar()->setPageStep(std::max(1, dataWidth));
     horizontalScrollBar()->setSingleStep(m_pLayout ? std::max(1, m_pLayout->GetColumnWidth() / 4) : 20);
-    verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(m_lines.size()) - visibleLines));
-    verticalScrollBar()->setPageStep(visibleLines);
+    // The last lines that fit the window together: the scroll range ends where they show.
+    int fitting = 0;
+    const int lineCount = static_cast<int>(m_lines.size());
+    while (fitting < lineCount && m_lineTops[static_cast<size_t>(lineCount)] -
+                                          m_lineTops[static_cast<size_t>(lineCount - fitting - 1)] <=
+                                      viewport()->height())
+        ++fitting;
+    verticalScrollBar()->setRange(0, std::max(0, lineCount - fitting));
+    verticalScrollBar()->setPageStep(std::max(1, fitting));
     verticalScrollBar()->setSingleStep(1);
 }
 
@@ -148,7 +193,9 @@ int CTableView::ScrollX() const
 
 int CTableView::LineTop(int line) const
 {
-    return (line - verticalScrollBar()->value()) * m_nLineHeight;
+    const auto at = [this](int i)
+    { return m_lineTops[static_cast<size_t>(std::clamp(i, 0, static_cast<int>(m_lines.size())))]; };
+    return at(line) - at(verticalScrollBar()->value());
 }
 
 CAttribute* CTableView::LineKey(CAttribute* attribute) const
@@ -160,7 +207,10 @@ CAttribute* CTableView::AttributeAt(int y) const
 {
     if (y < 0)
         return nullptr;
-    const size_t line = static_cast<size_t>(y / m_nLineHeight + verticalScrollBar()->value());
+    const int scrolled = y - LineTop(0);
+    // The last line whose top is at or above the point.
+    const auto it = std::upper_bound(m_lineTops.begin(), m_lineTops.end(), scrolled);
+    const size_t line = static_cast<size_t>(it - m_lineTops.begin()) - 1;
     return line < m_lines.size() ? m_lines[line] : nullptr;
 }
 
@@ -175,7 +225,7 @@ QRect CTableView::CellRect(CAttribute* attribute, const CRecord* record)
     const double width = m_pLayout->GetWidth(record);
     const int x0 = m_nNameWidth + static_cast<int>(std::floor(left)) - ScrollX();
     const int x1 = m_nNameWidth + static_cast<int>(std::floor(left + width)) - ScrollX();
-    return QRect(x0, LineTop(static_cast<int>(it - m_lines.begin())), std::max(0, x1 - x0), m_nLineHeight);
+    return QRect(x0, LineTop(static_cast<int>(it - m_lines.begin())), std::max(0, x1 - x0), LineHeight(attribute));
 }
 
 // ---- drawing ----
@@ -184,6 +234,7 @@ void CTableView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), QColor(kCellColour));
+    m_bFrameSamplesValid = false;
     if (!m_pTable)
         return;
     const int height = viewport()->height();
@@ -198,19 +249,34 @@ void CTableView::paintEvent(QPaintEvent*)
     }
     painter.setPen(QColor(kGridColour));
     painter.drawLine(m_nNameWidth - 1, 0, m_nNameWidth - 1, height);
+    // The keyboard cursor: a frame round its cell (round the name of a header).
+    if (m_pCursorAttribute && hasFocus())
+    {
+        CRecord* record = GetCursorRecord();
+        QRect cell = record ? CellRect(m_pCursorAttribute, record)
+                            : QRect(0, LineTop(CursorLine()), m_nNameWidth - 1, LineHeight(m_pCursorAttribute));
+        if (!cell.isEmpty())
+        {
+            painter.setClipping(false);
+            painter.setPen(QPen(QColor(kCursorColour), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(cell.adjusted(1, 1, -1, -1));
+        }
+    }
 }
 
 void CTableView::PaintName(QPainter& painter, CAttribute* attribute, int top)
 {
-    const QRect cell(0, top, m_nNameWidth - 1, m_nLineHeight);
+    const int height = LineHeight(attribute);
+    const QRect cell(0, top, m_nNameWidth - 1, height);
     const bool selected = CTableSelection::Of(*m_pTable).IsSelected(attribute);
     painter.fillRect(cell, QColor(selected ? kSelectedValueColour : (attribute->IsHeader() ? kHeaderLineColour
                                                                                             : 0xfff4f6f8)));
     const int indent = attribute->GetIndent() * kIndentStep + kTextPadding;
     if (attribute->IsHeader())
-        PaintHeaderSymbol(painter, indent, top + (m_nLineHeight - kSymbolWidth) / 2, kSymbolWidth,
+        PaintHeaderSymbol(painter, indent, top + (height - kSymbolWidth) / 2, kSymbolWidth,
                           attribute->IsHeaderOpen());
-    const QRect text(indent + kSymbolWidth, top, m_nNameWidth - indent - kSymbolWidth - kTextPadding, m_nLineHeight);
+    const QRect text(indent + kSymbolWidth, top, m_nNameWidth - indent - kSymbolWidth - kTextPadding, height);
     QFont font = painter.font();
     font.setBold(attribute->IsHeader());
     painter.setFont(font);
@@ -221,7 +287,7 @@ void CTableView::PaintName(QPainter& painter, CAttribute* attribute, int top)
     font.setBold(false);
     painter.setFont(font);
     painter.setPen(QColor(kGridColour));
-    painter.drawLine(0, top + m_nLineHeight - 1, m_nNameWidth - 1, top + m_nLineHeight - 1);
+    painter.drawLine(0, top + height - 1, m_nNameWidth - 1, top + height - 1);
 }
 
 bool CTableView::IsRecordSelected(const CRecord* record) const
@@ -246,10 +312,12 @@ void CTableView::PaintValues(QPainter& painter, CAttribute* attribute, int top)
     if (dataWidth <= 0)
         return;
     painter.save();
-    painter.setClipRect(m_nNameWidth, top, dataWidth, m_nLineHeight);
+    const int height = LineHeight(attribute);
+    const int textLines = TextLines(attribute);
+    painter.setClipRect(m_nNameWidth, top, dataWidth, height);
     if (attribute->IsHeader())
     {
-        painter.fillRect(m_nNameWidth, top, dataWidth, m_nLineHeight, QColor(kHeaderLineColour));
+        painter.fillRect(m_nNameWidth, top, dataWidth, height, QColor(kHeaderLineColour));
         painter.restore();
         return;
     }
@@ -260,34 +328,83 @@ void CTableView::PaintValues(QPainter& painter, CAttribute* attribute, int top)
     const int scroll = ScrollX();
     const std::pair<long, long> range = m_pLayout->FindPositionsIn(scroll, scroll + dataWidth, key);
     const QFontMetrics metrics = painter.fontMetrics();
+    // The records to look at: every record in the full table; elsewhere the record under each pixel, so that a
+    // frame costs the visible pixels, not the records (the compressed table and the overview squeeze all of them
+    // into the window, many to a pixel).
+    // The display list's samples serve every line of the full and compressed table: made once per frame.
+    std::vector<long> ownSamples;
+    if (!full && key)
+        ownSamples = SamplePositions(key, scroll, dataWidth);
+    else if (!full && !m_bFrameSamplesValid)
+    {
+        m_frameSamples = SamplePositions(nullptr, scroll, dataWidth);
+        m_bFrameSamplesValid = true;
+    }
+    const std::vector<long>& samples = key ? ownSamples : m_frameSamples;
+    size_t sample = 0;
+    const auto nextPosition = [&](long p) -> long
+    {
+        while (sample < samples.size() && samples[sample] <= p)
+            ++sample;
+        return sample < samples.size() ? samples[sample] : range.second;
+    };
     // Runs of neighbouring records with the same value and the same state are drawn as one cell (one bar in the
     // overview); in the full table every record is a cell of its own.
-    long position = range.first;
+    // What a cell shows of a record; each record is looked at once (the one that ends a run starts the next).
+    struct SLook
+    {
+        long m_nPosition = -1;
+        CRecord* m_pRecord = nullptr;
+        const char16_t* m_pValue = nullptr;
+        bool m_bRefused = false;
+        bool m_bValueSelected = false;
+        bool m_bRecordSelected = false; // and its value not
+        bool SameCell(const SLook& other) const
+        {
+            return m_pValue == other.m_pValue && m_bRefused == other.m_bRefused &&
+                   m_bRecordSelected == other.m_bRecordSelected;
+        }
+    };
+    SLook next;
+    const auto look = [&](long p)
+    {
+        if (next.m_nPosition == p)
+            return next;
+        SLook result;
+        result.m_nPosition = p;
+        result.m_pRecord = m_pLayout->GetLineRecord(p, key);
+        result.m_pValue = attribute->GetFieldValue(result.m_pRecord);
+        result.m_bRefused = !result.m_pRecord->m_bQualified;
+        result.m_bValueSelected =
+            !result.m_bRefused && state && result.m_pValue && state->IsValueSelected(result.m_pValue);
+        result.m_bRecordSelected = !result.m_bRefused && !result.m_bValueSelected && IsRecordSelected(result.m_pRecord);
+        return result;
+    };
+    long position = full ? range.first : (samples.empty() ? range.second : samples.front());
     while (position < range.second)
     {
-        CRecord* record = m_pLayout->GetLineRecord(position, key);
-        const char16_t* value = attribute->GetFieldValue(record);
-        const bool refused = !record->m_bQualified;
-        const bool valueSelected = !refused && state && value && state->IsValueSelected(value);
-        const bool recordSelected = !valueSelected && IsRecordSelected(record);
-        long end = position + 1;
+        const SLook head = look(position);
+        CRecord* record = head.m_pRecord;
+        const char16_t* value = head.m_pValue;
+        const bool refused = head.m_bRefused;
+        const bool valueSelected = head.m_bValueSelected;
+        const bool recordSelected = head.m_bRecordSelected;
+        long end = full ? position + 1 : nextPosition(position);
         if (!full)
         {
             while (end < range.second)
             {
-                CRecord* next = m_pLayout->GetLineRecord(end, key);
-                if (attribute->GetFieldValue(next) != value || !next->m_bQualified != refused)
+                next = look(end);
+                if (!next.SameCell(head))
                     break;
-                if (!refused && !valueSelected && IsRecordSelected(next) != recordSelected)
-                    break;
-                ++end;
+                end = nextPosition(end);
             }
         }
         const double left = m_pLayout->GetLineLeft(position, key);
         const double right = m_pLayout->GetLineLeft(end, key);
         const int x0 = m_nNameWidth + static_cast<int>(std::floor(left)) - scroll;
         const int x1 = std::max(x0 + 1, m_nNameWidth + static_cast<int>(std::floor(right)) - scroll);
-        const QRect cell(x0, top, x1 - x0, m_nLineHeight - 1);
+        const QRect cell(x0, top, x1 - x0, height - 1);
         QRgb fill = full ? kCellColour : kBarColour;
         if (refused)
             fill = kRefusedColour;
@@ -299,25 +416,90 @@ void CTableView::PaintValues(QPainter& painter, CAttribute* attribute, int top)
         if (cell.width() >= 3)
         {
             painter.setPen(QColor(kGridColour));
-            painter.drawLine(x1 - 1, top, x1 - 1, top + m_nLineHeight - 1);
+            painter.drawLine(x1 - 1, top, x1 - 1, top + height - 1);
         }
         if (value && cell.width() > 2 * kTextPadding + 4)
         {
             const QString text = ToQString(attribute->GetFieldText(record));
             const QRect inner = cell.adjusted(kTextPadding, 0, -kTextPadding - 1, 0);
-            // A bar shows its value only where the value fits; a cell of the full table cuts it.
+            // A bar shows its value only where the value fits; a cell of the full table cuts it, after wrapping
+            // it onto the attribute's lines.
             if (full || metrics.horizontalAdvance(text) <= inner.width())
             {
                 painter.setPen(valueSelected ? Qt::white : (refused ? QColor(110, 110, 110) : Qt::black));
-                painter.drawText(inner, Qt::AlignVCenter | (full ? Qt::AlignLeft : Qt::AlignHCenter),
-                                 metrics.elidedText(text, Qt::ElideRight, inner.width()));
+                if (full && textLines > 1)
+                    painter.drawText(inner, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWrapAnywhere,
+                                     WrappedText(metrics, text, inner.width(), textLines));
+                else
+                    painter.drawText(inner, Qt::AlignVCenter | (full ? Qt::AlignLeft : Qt::AlignHCenter),
+                                     metrics.elidedText(text, Qt::ElideRight, inner.width()));
             }
         }
         position = end;
     }
     painter.setPen(QColor(kGridColour));
-    painter.drawLine(m_nNameWidth, top + m_nLineHeight - 1, m_nNameWidth + dataWidth, top + m_nLineHeight - 1);
+    painter.drawLine(m_nNameWidth, top + height - 1, m_nNameWidth + dataWidth, top + height - 1);
     painter.restore();
+}
+
+std::vector<long> CTableView::SamplePositions(CAttribute* key, int scroll, int width)
+{
+    std::vector<long> samples;
+    const long n = m_pLayout->GetLineCount(key);
+    // The first position whose right edge lies beyond x, searched from the last one found plus the last advance
+    // (exact while the widths are even) by galloping: the probes stay near each other and few.
+    long found = 0;
+    long advance = 1;
+    const auto right = [&](long position) { return m_pLayout->GetLineLeft(position + 1, key); };
+    for (int pixel = 0; pixel < width && found < n; ++pixel)
+    {
+        const double x = scroll + pixel;
+        if (right(found) <= x)
+        {
+            long low = found; // right(low) <= x
+            long high = std::min(n, found + advance);
+            if (high < n && right(high) > x)
+            {
+                // Back from the guess towards low.
+                long step = 1;
+                while (high - step > low && right(high - step) > x)
+                {
+                    high -= step;
+                    step *= 2;
+                }
+                low = std::max(low, high - step);
+            }
+            else if (high < n)
+            {
+                // On from the guess.
+                low = high;
+                long step = 1;
+                high = low + 1;
+                while (high < n && right(high) <= x)
+                {
+                    low = high;
+                    step *= 2;
+                    high = low + step;
+                }
+                high = std::min(high, n);
+            }
+            while (high - low > 1) // right(low) <= x < right(high), high == n counting as beyond
+            {
+                const long middle = low + (high - low) / 2;
+                if (right(middle) <= x)
+                    low = middle;
+                else
+                    high = middle;
+            }
+            advance = std::max(1L, high - found);
+            found = high;
+            if (found >= n)
+                break;
+        }
+        if (samples.empty() || samples.back() != found)
+            samples.push_back(found);
+    }
+    return samples;
 }
 
 // ---- events ----
@@ -433,6 +615,113 @@ void CTableView::SelectionChanged()
     viewport()->update();
     if (m_onSelectionChanged)
         m_onSelectionChanged();
+}
+
+// ---- the keyboard ----
+
+int CTableView::CursorLine() const
+{
+    const auto it = std::find(m_lines.begin(), m_lines.end(), m_pCursorAttribute);
+    return it == m_lines.end() ? 0 : static_cast<int>(it - m_lines.begin());
+}
+
+CRecord* CTableView::GetCursorRecord()
+{
+    if (!m_pLayout || !m_pCursorAttribute || m_pCursorAttribute->IsHeader())
+        return nullptr;
+    CAttribute* key = LineKey(m_pCursorAttribute);
+    const long count = m_pLayout->GetLineCount(key);
+    return count > 0 ? m_pLayout->GetLineRecord(std::clamp(m_nCursorPosition, 0L, count - 1), key) : nullptr;
+}
+
+void CTableView::MoveCursor(int line, long position)
+{
+    if (m_lines.empty() || !m_pLayout)
+        return;
+    line = std::clamp(line, 0, static_cast<int>(m_lines.size()) - 1);
+    m_pCursorAttribute = m_lines[static_cast<size_t>(line)];
+    const long count = m_pLayout->GetLineCount(LineKey(m_pCursorAttribute));
+    m_nCursorPosition = std::clamp(position, 0L, std::max(0L, count - 1));
+    // Into view: the line vertically, the cell horizontally.
+    QScrollBar* vertical = verticalScrollBar();
+    if (line < vertical->value())
+        vertical->setValue(line);
+    while (vertical->value() < line && LineTop(line + 1) > viewport()->height())
+        vertical->setValue(vertical->value() + 1);
+    if (!m_pCursorAttribute->IsHeader() && count > 0)
+    {
+        CAttribute* key = LineKey(m_pCursorAttribute);
+        const int left = static_cast<int>(m_pLayout->GetLineLeft(m_nCursorPosition, key));
+        const int right = static_cast<int>(m_pLayout->GetLineLeft(m_nCursorPosition + 1, key));
+        const int dataWidth = std::max(1, viewport()->width() - m_nNameWidth);
+        QScrollBar* horizontal = horizontalScrollBar();
+        if (left < horizontal->value())
+            horizontal->setValue(left);
+        else if (right > horizontal->value() + dataWidth)
+            horizontal->setValue(right - dataWidth);
+    }
+    viewport()->update();
+}
+
+void CTableView::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_pTable || m_lines.empty() || (m_pLayout && m_pLayout->IsAnimating()))
+    {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    const bool started = m_pCursorAttribute != nullptr;
+    const int line = CursorLine();
+    switch (event->key())
+    {
+    case Qt::Key_Left:
+        MoveCursor(line, started ? m_nCursorPosition - 1 : 0);
+        break;
+    case Qt::Key_Right:
+        MoveCursor(line, started ? m_nCursorPosition + 1 : 0);
+        break;
+    case Qt::Key_Up:
+        MoveCursor(started ? line - 1 : 0, m_nCursorPosition);
+        break;
+    case Qt::Key_Down:
+        MoveCursor(started ? line + 1 : 0, m_nCursorPosition);
+        break;
+    case Qt::Key_Home:
+        MoveCursor(line, 0);
+        break;
+    case Qt::Key_End:
+        MoveCursor(line, std::numeric_limits<long>::max());
+        break;
+    case Qt::Key_Space:
+        if (!started)
+            MoveCursor(0, 0);
+        else if (m_pCursorAttribute->IsHeader())
+        {
+            m_pCursorAttribute->SetHeaderOpen(!m_pCursorAttribute->IsHeaderOpen());
+            Refresh();
+        }
+        else if (CRecord* record = GetCursorRecord())
+        {
+            m_pCurrentAttribute = m_pCursorAttribute;
+            ClickValue(m_pCursorAttribute, record, event->modifiers() & Qt::ControlModifier);
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_onStep)
+            m_onStep(selection::EStep::ZoomIn);
+        else if (selection::TakeStep(CTableSelection::Of(*m_pTable), selection::EStep::ZoomIn).IsTaken())
+        {
+            m_pLayout->AnimateQuery(false);
+            Refresh();
+            SelectionChanged();
+        }
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 void CTableView::contextMenuEvent(QContextMenuEvent* event)

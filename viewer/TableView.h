@@ -6,12 +6,17 @@
 // asks the layout only for the records under the visible pixels. Clicks select values (Ctrl adds, Shift takes
 // the range of values in order) and attributes; a click on a header's symbol opens or closes it.
 //
+// The keyboard moves a cursor over the values (the arrow keys along a line and between lines, Home and End to the
+// line's ends): Space selects the value under it as a click does (with Ctrl it adds), or opens or closes a header;
+// Enter zooms in on the selected values through the step handler.
+//
 // The view is the layout's window (display::CLayoutWindow): the zoom and compression animations repaint it frame
 // by frame and wait by processing the window's events other than the user's input.
 //
 // Threading: the GUI thread.
 
 #include "display/TableLayout.h"
+#include "selection/HistorySteps.h"
 
 #include <QAbstractScrollArea>
 #include <QRgb>
@@ -36,6 +41,7 @@ constexpr QRgb kRefusedColour = 0xffc8c8c8;        // a record that is not quali
 constexpr QRgb kBarColour = 0xffe9eef3;            // a value bar of the overview, and runs in the compressed table
 constexpr QRgb kHeaderLineColour = 0xffdde3ea;     // the line of a header attribute
 constexpr QRgb kGridColour = 0xffb4bcc6;
+constexpr QRgb kCursorColour = 0xffe07b00;         // the frame of the keyboard cursor
 
 class CTableView final : public QAbstractScrollArea, public display::CLayoutWindow
 {
@@ -49,6 +55,8 @@ public:
     display::CTableLayout* GetLayout() const { return m_pLayout.get(); }
     // Told after every change of the selection by the user.
     void SetSelectionChangedHandler(std::function<void()> handler) { m_onSelectionChanged = std::move(handler); }
+    // Takes a step asked for by a key (Enter: zoom in); without one the view takes it itself.
+    void SetStepHandler(std::function<void(selection::EStep)> handler) { m_onStep = std::move(handler); }
     // The menu shown on a right click (borrowed).
     void SetContextMenu(QMenu* menu) { m_pContextMenu = menu; }
     // Takes up what changed in the table (records, flags, mode, attributes): lines, widths, scroll bars, repaint.
@@ -56,7 +64,11 @@ public:
 
     // ---- geometry, in viewport pixels ----
     int GetNameColumnWidth() const { return m_nNameWidth; }
+    // The height of a line of one text line; an attribute of more text lines (CAttribute::GetNrOfLines, at most
+    // kMaxTextLines) has a higher line, its values wrapped onto them in the full table.
     int GetLineHeight() const { return m_nLineHeight; }
+    int LineHeight(const CAttribute* attribute) const;
+    static constexpr int kMaxTextLines = 4;
     // The attributes drawn as lines, in order (hidden ones and those under closed headers left out).
     const std::vector<CAttribute*>& GetLines() const { return m_lines; }
     // The rectangle of a record's cell in an attribute's line (empty when the line or the record is not laid out).
@@ -65,6 +77,9 @@ public:
     CAttribute* AttributeAt(int y) const;
     // The attribute whose name or value was clicked last (what the sort buttons sort by); null when none.
     CAttribute* GetCurrentAttribute() const { return m_pCurrentAttribute; }
+    // The keyboard cursor: its line's attribute (null before the first key) and its record (null on a header).
+    CAttribute* GetCursorAttribute() const { return m_pCursorAttribute; }
+    CRecord* GetCursorRecord();
 
     // ---- display::CLayoutWindow ----
     void Wait(int ms) override;
@@ -75,6 +90,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
@@ -83,17 +99,24 @@ private:
     // The x of the data area's pixel 0 in the layout's coordinates.
     int ScrollX() const;
     int LineTop(int line) const;
+    int TextLines(const CAttribute* attribute) const;
     // The layout line an attribute is drawn along: its own order in the overview, the display list otherwise.
     CAttribute* LineKey(CAttribute* attribute) const;
     void PaintName(class QPainter& painter, CAttribute* attribute, int top);
     void PaintValues(class QPainter& painter, CAttribute* attribute, int top);
+    // The positions of the records under the pixels scroll .. scroll + width of a line, each once, in order.
+    std::vector<long> SamplePositions(CAttribute* key, int scroll, int width);
     bool IsRecordSelected(const CRecord* record) const;
     void ClickValue(CAttribute* attribute, CRecord* record, Qt::KeyboardModifiers modifiers);
     void SelectionChanged();
+    // Moves the cursor to line (clamped) and position (clamped to the line's records) and scrolls it into view.
+    void MoveCursor(int line, long position);
+    int CursorLine() const;
 
     CTable* m_pTable = nullptr;                           // borrowed
     std::unique_ptr<display::CTableLayout> m_pLayout;     // the layout of m_pTable; null without a table
     std::vector<CAttribute*> m_lines;                     // the attributes drawn, top to bottom
+    std::vector<int> m_lineTops{0};                       // the top of each line unscrolled, and the bottom: size+1
     int m_nNameWidth = 200;                               // the fixed column of the names
     int m_nLineHeight = 20;
     QMenu* m_pContextMenu = nullptr;                      // borrowed
@@ -101,6 +124,11 @@ private:
     CAttribute* m_pAnchorAttribute = nullptr;             // the attribute of the last plain or Ctrl click
     const char16_t* m_pAnchorValue = nullptr;             // and its value: Shift selects from here
     CAttribute* m_pCurrentAttribute = nullptr;            // the attribute clicked last, name or value
+    std::function<void(selection::EStep)> m_onStep;
+    std::vector<long> m_frameSamples;                     // SamplePositions of the display list in this frame
+    bool m_bFrameSamplesValid = false;                    // made in the paint running now
+    CAttribute* m_pCursorAttribute = nullptr;             // the keyboard cursor's line; null: none yet
+    long m_nCursorPosition = 0;                           // its position along the line (LineKey order)
 };
 
 } // namespace viewer

@@ -6,10 +6,12 @@
 #include "engine/Table.h"
 #include "options/OptionSet.h"
 #include "platform/Resources.h"
+#include "selection/AttributeSelection.h"
 #include "selection/CommandHistory.h"
 #include "selection/TableSelection.h"
 #include "viewer/MainWindow.h"
 #include "viewer/TableView.h"
+#include "viewer/WindowProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +20,20 @@
 #include <QDropEvent>
 #include <QApplication>
 #include <QImage>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QToolBar>
 #include <QMouseEvent>
 #include <QUrl>
 #include <QScrollBar>
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <unistd.h>
 #include <memory>
 
 using namespace viewer;
@@ -40,6 +49,11 @@ public:
     void SetUp() override
     {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // The window keeps its recent files and language in the profile: one of the test's own.
+        const std::filesystem::path profile =
+            std::filesystem::temp_directory_path() / ("korvalin-viewer-tests-" + std::to_string(getpid()));
+        std::filesystem::remove_all(profile);
+        setenv("XDG_CONFIG_HOME", profile.c_str(), 1);
         m_pApplication = std::make_unique<QApplication>(m_argc, m_argv);
     }
     void TearDown() override { m_pApplication.reset(); }
@@ -271,7 +285,7 @@ TEST(ViewerDrop, ADroppedFileIsOpened)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &drop);
     ASSERT_NE(window.GetTable(), nullptr);
-    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin"));
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin – 6 records, 6 qualified, 0 selected"));
     EXPECT_EQ(window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 0");
 }
 
@@ -282,12 +296,174 @@ TEST(ViewerText, TheWindowSpeaksTheChosenLanguage)
     std::string error;
     ASSERT_TRUE(window.OpenFile(std::filesystem::path(KORVALIN_TEST_FOLDER) / "data/towns.csv", &error));
     EXPECT_EQ(window.GetStatusText(), "Objekte: 6    Qualifiziert: 6    Selektiert: 0");
-    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin"));
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin – 6 Objekte, 6 qualifiziert, 0 selektiert"));
     EXPECT_EQ(window.GetStepAction(EStep::Undo)->text(), "&Rückgängig");
-    EXPECT_FALSE(window.OpenFile("/nonexistent/table.csv", &error));
-    EXPECT_NE(error.find("/nonexistent/table.csv"), std::string::npos);
-    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin")); // the shown table stays
     platform::SetResourceLanguage(ELanguage::English);
+}
+
+// Every text of a window: the title, the status bar, the menus and every action's text and tooltip.
+QStringList WindowTexts(CMainWindow& window)
+{
+    QStringList texts{window.windowTitle(), window.GetStatusText()};
+    for (QMenu* menu : window.findChildren<QMenu*>())
+        texts << menu->title();
+    for (QToolBar* bar : window.findChildren<QToolBar*>())
+        texts << bar->windowTitle();
+    for (QAction* action : window.findChildren<QAction*>())
+        texts << action->text() << action->toolTip();
+    return texts;
+}
+
+TEST(ViewerText, SwitchingTheLanguageRetranslatesEveryTextAtOnceAndIsKept)
+{
+    const std::filesystem::path towns = std::filesystem::path(KORVALIN_TEST_FOLDER) / "data/towns.csv";
+    std::string error;
+    QStringList started[2]; // German, English: the texts of windows that started in the language
+    for (ELanguage language : {ELanguage::German, ELanguage::English})
+    {
+        platform::SetResourceLanguage(language);
+        CMainWindow window;
+        ASSERT_TRUE(window.OpenFile(towns, &error)) << error;
+        started[language == ELanguage::English] = WindowTexts(window);
+    }
+    ASSERT_NE(started[0], started[1]);
+
+    CMainWindow window; // English, as the language was left
+    ASSERT_TRUE(window.OpenFile(towns, &error)) << error;
+    window.GetLanguageAction(ELanguage::German)->trigger();
+    EXPECT_EQ(WindowTexts(window), started[0]);
+    EXPECT_TRUE(window.GetLanguageAction(ELanguage::German)->isChecked());
+    // The choice is kept: the next window (and the korvalin command) starts in it.
+    EXPECT_EQ(ChooseWindowLanguage(), ELanguage::German);
+    window.GetLanguageAction(ELanguage::English)->trigger();
+    EXPECT_EQ(WindowTexts(window), started[1]);
+    EXPECT_EQ(ChooseWindowLanguage(), ELanguage::English);
+}
+
+// Files that cannot be read, the part of the reason the message names.
+class ViewerOpen : public ViewerWindow
+{
+protected:
+    std::filesystem::path Scratch(const std::string& name, const std::string& content)
+    {
+        const std::filesystem::path path = std::filesystem::temp_directory_path() / ("korvalin-viewer-" + name);
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+    // The table's state as a string: the table, its records, the qualified and selected ones, the title.
+    std::string State()
+    {
+        return std::to_string(reinterpret_cast<uintptr_t>(m_window.GetTable())) + " " +
+               m_window.GetStatusText().toStdString() + " " + m_window.windowTitle().toStdString();
+    }
+};
+
+TEST_F(ViewerOpen, AFileThatCannotBeReadShowsOneMessageNamingItAndTheTableStays)
+{
+    ClickValue(u"city", 0);
+    const std::string before = State();
+    const std::pair<std::filesystem::path, std::string> cases[] = {
+        {std::filesystem::temp_directory_path() / "korvalin-viewer-missing.csv", "not found"},
+        {Scratch("broken.qtc", ""), "No fields"}, // a legacy table without even a names line
+        {std::filesystem::temp_directory_path(), ""}, // a folder
+    };
+    for (const auto& [path, reason] : cases)
+    {
+        m_window.OpenReporting(path);
+        QMessageBox* box = m_window.findChild<QMessageBox*>("openError");
+        ASSERT_NE(box, nullptr) << path;
+        const std::string text = box->text().toStdString();
+        EXPECT_NE(text.find(path.string()), std::string::npos) << text;
+        EXPECT_NE(text.find(reason), std::string::npos) << text;
+        EXPECT_GT(text.size(), text.find('\n') + 3) << "no reason: " << text;
+        EXPECT_EQ(m_window.findChildren<QMessageBox*>().size(), 1);
+        delete box;
+        EXPECT_EQ(State(), before) << path;
+        EXPECT_FALSE(m_window.WasLastReadCancelled());
+    }
+}
+
+TEST_F(ViewerOpen, ACancelledReadLeavesTheTableShownAndTheSameReadUncancelledOpens)
+{
+    std::string rows = "id,name\n";
+    for (int i = 0; i < 5000; ++i)
+        rows += std::to_string(i) + ",n" + std::to_string(i % 7) + "\n";
+    const std::filesystem::path large = Scratch("large.csv", rows);
+    ClickValue(u"city", 0);
+    const std::string before = State();
+    // The Cancel button of the progress dialog, pressed while the read runs.
+    QTimer::singleShot(0, &m_window, [this] { m_window.findChild<QProgressDialog*>()->cancel(); });
+    std::string error;
+    EXPECT_FALSE(m_window.OpenFile(large, &error));
+    EXPECT_TRUE(m_window.WasLastReadCancelled());
+    EXPECT_NE(error.find("large.csv"), std::string::npos) << error;
+    EXPECT_EQ(State(), before);
+    EXPECT_EQ(m_window.findChild<QProgressDialog*>(), nullptr);
+
+    ASSERT_TRUE(m_window.OpenFile(large, &error)) << error;
+    EXPECT_EQ(m_window.GetTable()->GetRecordCount(), 5000);
+}
+
+TEST_F(ViewerOpen, TheRecentFilesAreKeptMostRecentFirstAndOpenFromTheMenu)
+{
+    const std::filesystem::path towns = std::filesystem::path(KORVALIN_TEST_FOLDER) / "data/towns.csv";
+    const std::filesystem::path other = Scratch("other.csv", "a,b\n1,2\n");
+    std::string error;
+    ASSERT_TRUE(m_window.OpenFile(other, &error)) << error;
+    ASSERT_TRUE(m_window.OpenFile(towns, &error)) << error; // again: it moves to the top
+    auto entries = [](CMainWindow& window)
+    {
+        QStringList texts;
+        for (QAction* action : window.GetRecentMenu()->actions())
+            texts << action->text();
+        return texts.mid(0, 2);
+    };
+    const QStringList expected{"&1 " + QString::fromStdString(towns.lexically_normal().string()),
+                               "&2 " + QString::fromStdString(other.string())};
+    EXPECT_EQ(entries(m_window), expected);
+    CMainWindow next; // reads the profile
+    EXPECT_EQ(entries(next), expected);
+    next.GetRecentMenu()->actions()[1]->trigger();
+    ASSERT_NE(next.GetTable(), nullptr);
+    EXPECT_EQ(next.GetTable()->GetRecordCount(), 1);
+}
+
+} // namespace
+
+namespace
+{
+
+// Whether a dark (text) pixel lies in the rows from..to of the rectangle's columns.
+bool HasText(const QImage& image, const QRect& cell, int from, int to)
+{
+    for (int y = from; y <= to; ++y)
+        for (int x = cell.left() + 2; x < cell.right() - 2; ++x)
+            if (qGray(image.pixel(x, y)) < 100)
+                return true;
+    return false;
+}
+
+TEST_F(ViewerOpen, AnAttributeOfTwoLinesHasItsLinesAndItsValuesWrapOntoThem)
+{
+    std::string error;
+    ASSERT_TRUE(m_window.OpenFile(Scratch("long.csv", "name,kind\nAlpha Beta Gamma Delta Epsilon Zeta,x\n"), &error));
+    CAttribute* name = Table().FindAttribute(u"name");
+    CAttribute* kind = Table().FindAttribute(u"kind");
+    const QRect single = View().CellRect(name, Record(0));
+    EXPECT_EQ(single.height(), View().GetLineHeight());
+
+    name->SetNrOfLines(2);
+    View().Refresh();
+    const QRect cell = View().CellRect(name, Record(0));
+    EXPECT_EQ(cell.height(), View().GetLineHeight() + View().fontMetrics().lineSpacing());
+    EXPECT_EQ(View().CellRect(kind, Record(0)).top(), cell.bottom() + 1);
+    const QImage image = Render();
+    // Text in the top and the bottom quarter: two lines (one line would sit in the middle, clear of both).
+    EXPECT_TRUE(HasText(image, cell, cell.top() + 2, cell.top() + cell.height() / 4));
+    EXPECT_TRUE(HasText(image, cell, cell.bottom() - cell.height() / 4, cell.bottom() - 2));
+    // A click on the lower part of the line still hits its value.
+    Click(QPoint(cell.center().x(), cell.bottom() - 2));
+    EXPECT_TRUE(CAttributeSelection::Of(name).IsValueSelected(name->GetFieldValue(Record(0))));
 }
 
 } // namespace
