@@ -576,7 +576,7 @@ TEST_F(ViewerDefinitions, ADerivedAttributesNameShowsItsKindAndDefinitionAsToolt
         return View().ToolTipAt(QPoint(5, line.center().y())).toStdString();
     };
     EXPECT_EQ(tipOf(u"total"), "Summary: Sum of [size] per [city], downwards");
-    EXPECT_EQ(tipOf(u"class"), "Case discrimination: [size] > 3 -> large; 1 = 1 -> [kind]");
+    EXPECT_EQ(tipOf(u"class"), "Case discrimination: [size] > 3 -> large; else -> [kind]");
     EXPECT_EQ(tipOf(u"size"), ""); // an attribute of the file has none
     m_window.GetLanguageAction(ELanguage::German)->trigger();
     EXPECT_EQ(tipOf(u"total"), "Zusammenfassung: Summe von [size] je [city], abwärts");
