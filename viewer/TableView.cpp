@@ -728,9 +728,15 @@ void CTableView::keyPressEvent(QKeyEvent* event)
 
 void CTableView::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu* menu = m_pNameContextMenu && event->pos().x() < m_nNameWidth ? m_pNameContextMenu : m_pContextMenu;
-    if (m_pNameContextMenu && event->pos().x() < m_nNameWidth)
+    const bool onName = m_pNameContextMenu && event->pos().x() < m_nNameWidth;
+    QMenu* menu = onName ? m_pNameContextMenu : m_pContextMenu;
+    if (onName && AttributeAt(event->pos().y()))
+    {
+        // The name's menu sorts by the attribute under it.
         m_pCurrentAttribute = AttributeAt(event->pos().y());
+        if (m_onSelectionChanged)
+            m_onSelectionChanged();
+    }
     if (menu)
         menu->exec(event->globalPos());
 }
