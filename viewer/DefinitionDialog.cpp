@@ -134,7 +134,10 @@ CDefinitionDialog::CDefinitionDialog(CTable& table, EDefinitionKind kind, QWidge
         m_pDown = new QCheckBox(Resource(kDown), this);
         form->addRow(QString(), m_pDown);
         m_pUnique = new QCheckBox(Resource(kUnique), this);
+        m_pUnique->setEnabled(false); // only with a grouping attribute
         form->addRow(QString(), m_pUnique);
+        connect(m_pGrouping, &QComboBox::currentIndexChanged, this,
+                [this](int index) { m_pUnique->setEnabled(index > 0); });
         break;
     case EDefinitionKind::Classification:
     case EDefinitionKind::Case:
@@ -194,7 +197,7 @@ bool CDefinitionDialog::Define()
         if (m_pGrouping->currentIndex() > 0)
             request.strGrouping = m_pGrouping->currentText().toStdString();
         request.bDown = m_pDown->isChecked();
-        request.bUniquePerGroup = m_pUnique->isChecked();
+        request.bUniquePerGroup = m_pUnique->isEnabled() && m_pUnique->isChecked();
         definition = selection::RequestSummary(m_table, nameText, request, error);
         break;
     }
