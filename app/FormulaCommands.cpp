@@ -8,6 +8,7 @@
 #include "formula/DerivedDefinitions.h"
 #include "formula/ExpressionAttribute.h"
 #include "platform/Error.h"
+#include "selection/DefinitionRequests.h"
 
 #include <cmath>
 #include <iostream>
@@ -93,15 +94,11 @@ int RunEval(const std::vector<std::string>& args)
 
 void AddExpressionAttribute(CTable& table, const std::string& name, const std::string& formula)
 {
-    const KString attributeName = platform::FromUtf8(name);
-    if (table.FindAttribute(attributeName, nullptr, true, true))
-        throw std::runtime_error(Text(9042, {name}));
-    formula::SFormulaStatus status;
-    std::unique_ptr<formula::CExpressionDefinition> definition =
-        formula::CExpressionDefinition::Create(table, platform::FromUtf8(formula), status);
+    KString error;
+    std::unique_ptr<CAttributeDefinition> definition = selection::RequestExpression(table, name, formula, error);
     if (!definition)
-        throw FormulaError("expression: ", status);
-    SubmitExpressionAttribute(table, attributeName, std::move(definition));
+        throw std::runtime_error(platform::ToUtf8(error));
+    SubmitExpressionAttribute(table, platform::FromUtf8(name), std::move(definition));
 }
 
 void PrintFormulaValues(CTable& table, const std::string& formula, std::ostream& out)

@@ -450,7 +450,11 @@ KString CCaseDefinition::GetDescription() const
     {
         if (!text.empty())
             text += u"; ";
-        text += entry->GetListItemString();
+        // The last case that always holds reads as it was written: "else -> VALUE".
+        if (&entry == &m_cases.back() && entry->GetConditionString() == u"1 = 1")
+            text += u"else" + entry->GetListItemString().substr(entry->GetConditionString().size());
+        else
+            text += entry->GetListItemString();
     }
     return text;
 }

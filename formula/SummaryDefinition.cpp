@@ -4,6 +4,7 @@
 
 #include "engine/Attribute.h"
 #include "engine/Table.h"
+#include "platform/Resources.h"
 
 #include <algorithm>
 
@@ -62,6 +63,29 @@ bool CSummaryDefinition::Recompute(CTable& table, CAttribute& attribute)
     }
     RecomputeSummary(table, attribute, m_definition);
     return true;
+}
+
+} // namespace formula
+
+namespace formula
+{
+
+KString CSummaryDefinition::GetDescription() const
+{
+    constexpr int kOf = 4272;          // "%1 of [%2]"
+    constexpr int kOfPer = 4273;       // "%1 of [%2] per [%3]"
+    constexpr int kDown = 4274;        // "downwards"
+    constexpr int kUnique = 4275;      // "each value once per group"
+    const KString function = GetSummaryFunctionName(m_definition.nFunction);
+    const KString summarised = m_definition.pSummarised ? m_definition.pSummarised->GetName() : KString();
+    KString text = m_definition.pGrouping
+                       ? FormatResource(kOfPer, {function, summarised, m_definition.pGrouping->GetName()})
+                       : FormatResource(kOf, {function, summarised});
+    if (m_definition.bDown)
+        text += u", " + LoadResourceString(kDown);
+    if (m_definition.bUniquePerGroup && m_definition.pGrouping)
+        text += u", " + LoadResourceString(kUnique);
+    return text;
 }
 
 } // namespace formula

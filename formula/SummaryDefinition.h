@@ -28,7 +28,8 @@ public:
     bool FollowsQualification() const override { return true; }
     // n x 2 (summaries are rebuilt completely at each recompute).
     double EstimatedSteps(long records) const override { return 2.0 * records; }
-    KString GetDescription() const override { return GetSummaryName(m_definition); }
+    // "Sum of [a] per [b], downwards" in the current language.
+    KString GetDescription() const override;
 
     const SSummaryDefinition& GetDefinition() const { return m_definition; }
 

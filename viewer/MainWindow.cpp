@@ -4,6 +4,7 @@
 #include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "files/TableOpener.h"
+#include "formula/DerivedAttributes.h"
 #include "options/OptionSet.h"
 #include "platform/Error.h"
 #include "platform/Resources.h"
@@ -63,6 +64,8 @@ constexpr int kReading = 4236;
 constexpr int kCancel = 4237;
 constexpr int kReadCancelled = 4238;
 constexpr int kDialogLabels[4] = {4239, 4240, 4241, 4242}; // the file dialog: look in, file name, type, open
+constexpr int kAttributeMenu = 4243;
+constexpr int kRecomputeTexts[2] = {4249, 4250}; // the outdated ones, all
 constexpr ELanguage kLanguages[2] = {ELanguage::German, ELanguage::English};
 // A read shows its progress dialog when it takes longer than this.
 constexpr int kProgressDelayMs = 400;
@@ -193,6 +196,13 @@ void CMainWindow::CreateActions()
     }
     m_pView->SetContextMenu(context);
 
+    QMenu* nameContext = new QMenu(this);
+    CreateAttributeActions(nameContext);
+    nameContext->addSeparator();
+    for (QAction* sort : m_sorts)
+        nameContext->addAction(sort);
+    m_pView->SetNameContextMenu(nameContext);
+
     m_pLanguageMenu = menuBar()->addMenu(QString());
     QActionGroup* languages = new QActionGroup(this);
     for (int i = 0; i < 2; ++i)
@@ -205,8 +215,67 @@ void CMainWindow::CreateActions()
     }
 }
 
+void CMainWindow::CreateAttributeActions(QMenu* nameContext)
+{
+    m_pAttributeMenu = menuBar()->addMenu(QString());
+    const EDefinitionKind kinds[5] = {EDefinitionKind::Expression, EDefinitionKind::Summary,
+                                      EDefinitionKind::Classification, EDefinitionKind::Case, EDefinitionKind::Link};
+    for (EDefinitionKind kind : kinds)
+    {
+        QAction* action = new QAction(this);
+        connect(action, &QAction::triggered, this, [this, kind] { ShowDefinitionDialog(kind); });
+        m_pAttributeMenu->addAction(action);
+        nameContext->addAction(action);
+        m_definitions[static_cast<size_t>(kind)] = action;
+    }
+    m_pAttributeMenu->addSeparator();
+    nameContext->addSeparator();
+    for (int i = 0; i < 2; ++i)
+    {
+        QAction* action = new QAction(this);
+        if (i == 0)
+            action->setShortcut(QKeySequence(Qt::Key_F9));
+        connect(action, &QAction::triggered, this, [this, all = i == 1] { Recompute(all); });
+        m_pAttributeMenu->addAction(action);
+        nameContext->addAction(action);
+        m_recomputes[static_cast<size_t>(i)] = action;
+    }
+}
+
+std::unique_ptr<CDefinitionDialog> CMainWindow::CreateDefinitionDialog(EDefinitionKind kind)
+{
+    if (!m_pTable)
+        return nullptr;
+    auto dialog = std::make_unique<CDefinitionDialog>(*m_pTable, kind, this);
+    connect(dialog.get(), &QDialog::accepted, this, [this] { TableChanged(); });
+    return dialog;
+}
+
+void CMainWindow::ShowDefinitionDialog(EDefinitionKind kind)
+{
+    const display::CTableLayout* layout = m_pView->GetLayout();
+    if (layout && layout->IsAnimating())
+        return;
+    if (std::unique_ptr<CDefinitionDialog> dialog = CreateDefinitionDialog(kind))
+        dialog->exec();
+}
+
+void CMainWindow::Recompute(bool all)
+{
+    const display::CTableLayout* layout = m_pView->GetLayout();
+    if (!m_pTable || (layout && layout->IsAnimating()))
+        return;
+    formula::CDerivedAttributes::Of(*m_pTable).RecomputeDerivedAttributesManually(all);
+    TableChanged();
+}
+
 void CMainWindow::Retranslate()
 {
+    m_pAttributeMenu->setTitle(Resource(kAttributeMenu));
+    for (size_t i = 0; i < m_definitions.size(); ++i)
+        m_definitions[i]->setText(DefinitionCaption(static_cast<EDefinitionKind>(i)));
+    for (int i = 0; i < 2; ++i)
+        m_recomputes[static_cast<size_t>(i)]->setText(Resource(kRecomputeTexts[i]));
     m_pFileMenu->setTitle(Resource(kFileMenu));
     m_pOpen->setText(Resource(kOpen));
     m_pRecentMenu->setTitle(Resource(kRecentMenu));
@@ -455,6 +524,10 @@ void CMainWindow::UpdateActions()
     const display::CTableLayout* layout = m_pView->GetLayout();
     for (QAction* mode : m_modes)
         mode->setEnabled(layout != nullptr);
+    for (QAction* action : m_definitions)
+        action->setEnabled(m_pTable != nullptr);
+    for (QAction* action : m_recomputes)
+        action->setEnabled(m_pTable != nullptr);
     if (layout)
         m_modes[static_cast<size_t>(layout->GetViewMode() - 1)]->setChecked(true);
     if (!m_pTable)

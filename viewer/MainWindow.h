@@ -11,6 +11,7 @@
 // Threading: the GUI thread.
 
 #include "display/TableLayout.h"
+#include "viewer/DefinitionDialog.h"
 #include "platform/Resources.h"
 #include "selection/HistorySteps.h"
 
@@ -58,12 +59,21 @@ public:
     // when there is no such attribute or the step was not taken.
     bool SortRecords(bool descending);
 
+    // A dialog defining a derived attribute of kind for the shown table (null without one; the caller owns it):
+    // the Attribute menu shows it, and the window takes up the new attribute when it is accepted.
+    std::unique_ptr<CDefinitionDialog> CreateDefinitionDialog(EDefinitionKind kind);
+    // Recomputes the outdated derived attributes (all of them with all), the manual ones too.
+    void Recompute(bool all);
+
     CTable* GetTable() const { return m_pTable.get(); }
     CTableView* GetView() const { return m_pView; }
     QAction* GetStepAction(selection::EStep step) const { return m_steps[static_cast<size_t>(step)]; }
     QAction* GetModeAction(display::EViewMode mode) const;
     QAction* GetSortAction(bool descending) const { return m_sorts[descending ? 1 : 0]; }
     QAction* GetLanguageAction(ELanguage language) const { return m_languages[language == ELanguage::German ? 0 : 1]; }
+    QAction* GetDefinitionAction(EDefinitionKind kind) const { return m_definitions[static_cast<size_t>(kind)]; }
+    QAction* GetRecomputeAction(bool all) const { return m_recomputes[all ? 1 : 0]; }
+    QMenu* GetAttributeMenu() const { return m_pAttributeMenu; }
     QMenu* GetRecentMenu() const { return m_pRecentMenu; }
     // The counts of the status bar, as shown.
     QString GetStatusText() const;
@@ -76,6 +86,8 @@ protected:
 
 private:
     void CreateActions();
+    void CreateAttributeActions(QMenu* nameContext);
+    void ShowDefinitionDialog(EDefinitionKind kind);
     void OpenWithDialog();
     void TableChanged();
     // Gives every menu, action and bar its text in the current language.
@@ -90,12 +102,15 @@ private:
     std::array<QAction*, 3> m_modes{};          // full, compressed, overview
     std::array<QAction*, 2> m_sorts{};          // ascending, descending
     std::array<QAction*, 2> m_languages{};      // German, English
+    std::array<QAction*, 5> m_definitions{};    // by EDefinitionKind
+    std::array<QAction*, 2> m_recomputes{};     // the outdated ones, all
     QAction* m_pOpen = nullptr;                 // owned by the window, as are the menus and the toolbar
     QAction* m_pQuit = nullptr;
     QMenu* m_pFileMenu = nullptr;
     QMenu* m_pRecentMenu = nullptr;
     QMenu* m_pQueryMenu = nullptr;
     QMenu* m_pViewMenu = nullptr;
+    QMenu* m_pAttributeMenu = nullptr;
     QMenu* m_pLanguageMenu = nullptr;
     QToolBar* m_pToolbar = nullptr;
     std::vector<std::filesystem::path> m_recent; // the recent files as the menu shows them, most recent first

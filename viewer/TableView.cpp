@@ -6,6 +6,7 @@
 #include "engine/Table.h"
 #include "selection/AttributeSelection.h"
 #include "selection/TableSelection.h"
+#include "viewer/DefinitionDialog.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QThread>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -726,8 +728,41 @@ void CTableView::keyPressEvent(QKeyEvent* event)
 
 void CTableView::contextMenuEvent(QContextMenuEvent* event)
 {
-    if (m_pContextMenu)
-        m_pContextMenu->exec(event->globalPos());
+    const bool onName = m_pNameContextMenu && event->pos().x() < m_nNameWidth;
+    QMenu* menu = onName ? m_pNameContextMenu : m_pContextMenu;
+    if (onName && AttributeAt(event->pos().y()))
+    {
+        // The name's menu sorts by the attribute under it.
+        m_pCurrentAttribute = AttributeAt(event->pos().y());
+        if (m_onSelectionChanged)
+            m_onSelectionChanged();
+    }
+    if (menu)
+        menu->exec(event->globalPos());
+}
+
+QString CTableView::ToolTipAt(const QPoint& at) const
+{
+    const CAttribute* attribute = at.x() >= 0 && at.x() < m_nNameWidth ? AttributeAt(at.y()) : nullptr;
+    return attribute ? DefinitionToolTip(*attribute) : QString();
+}
+
+bool CTableView::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QAbstractScrollArea::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = ToolTipAt(help->pos());
+    if (text.isEmpty())
+    {
+        QToolTip::hideText();
+        event->ignore();
+    }
+    else
+    {
+        QToolTip::showText(help->globalPos(), text, viewport());
+    }
+    return true;
 }
 
 // ---- display::CLayoutWindow ----

@@ -59,6 +59,10 @@ public:
     void SetStepHandler(std::function<void(selection::EStep)> handler) { m_onStep = std::move(handler); }
     // The menu shown on a right click (borrowed).
     void SetContextMenu(QMenu* menu) { m_pContextMenu = menu; }
+    // The menu shown on a right click into the name column (borrowed; null: the context menu).
+    void SetNameContextMenu(QMenu* menu) { m_pNameContextMenu = menu; }
+    // The tooltip at a point of the viewport: a derived attribute's kind and definition over its name, else empty.
+    QString ToolTipAt(const QPoint& at) const;
     // Takes up what changed in the table (records, flags, mode, attributes): lines, widths, scroll bars, repaint.
     void Refresh();
 
@@ -92,6 +96,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void RebuildLines();
@@ -120,6 +125,7 @@ private:
     int m_nNameWidth = 200;                               // the fixed column of the names
     int m_nLineHeight = 20;
     QMenu* m_pContextMenu = nullptr;                      // borrowed
+    QMenu* m_pNameContextMenu = nullptr;                  // borrowed
     std::function<void()> m_onSelectionChanged;
     CAttribute* m_pAnchorAttribute = nullptr;             // the attribute of the last plain or Ctrl click
     const char16_t* m_pAnchorValue = nullptr;             // and its value: Shift selects from here

@@ -9,6 +9,7 @@
 #include "selection/AttributeSelection.h"
 #include "selection/CommandHistory.h"
 #include "selection/TableSelection.h"
+#include "viewer/DefinitionDialog.h"
 #include "viewer/MainWindow.h"
 #include "viewer/TableView.h"
 #include "viewer/WindowProfile.h"
@@ -16,6 +17,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QApplication>
@@ -35,6 +40,7 @@
 #include <fstream>
 #include <unistd.h>
 #include <memory>
+#include <algorithm>
 
 using namespace viewer;
 using selection::EStep;
@@ -467,3 +473,127 @@ TEST_F(ViewerOpen, AnAttributeOfTwoLinesHasItsLinesAndItsValuesWrapOntoThem)
 }
 
 } // namespace
+
+// ---- derived attributes from the Attribute menu ----
+
+class ViewerDefinitions : public ViewerWindow
+{
+protected:
+    // The attribute's values over all records, joined by ','; "(none)" when there is no such attribute.
+    std::string Values(const char16_t* name)
+    {
+        CAttribute* attribute = Attribute(name);
+        if (!attribute)
+            return "(none)";
+        std::string text;
+        for (long i = 0; i < Table().GetRecordCount(); ++i)
+        {
+            const char16_t* value = attribute->GetFieldValue(Record(i));
+            text += (i ? "," : "") + (value ? platform::ToUtf8(value) : std::string());
+        }
+        return text;
+    }
+    std::unique_ptr<CDefinitionDialog> Dialog(EDefinitionKind kind, const char* name)
+    {
+        std::unique_ptr<CDefinitionDialog> dialog = m_window.CreateDefinitionDialog(kind);
+        EXPECT_NE(dialog, nullptr);
+        dialog->GetNameEdit()->setText(QString::fromUtf8(name));
+        return dialog;
+    }
+    static void Choose(QComboBox* box, const QString& text)
+    {
+        const int index = box->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        box->setCurrentIndex(index);
+    }
+};
+
+TEST_F(ViewerDefinitions, AnExpressionAndASummaryAreDefinedThroughTheirDialogsAndUndoTakesThemBack)
+{
+    const long before = Table().GetAttributeCount();
+    auto expression = Dialog(EDefinitionKind::Expression, "double");
+    expression->GetFormulaEdit()->setText("[size] * 2");
+    expression->accept();
+    EXPECT_EQ(expression->result(), QDialog::Accepted);
+    EXPECT_EQ(Values(u"double"), "6,2,4,10,8,2");
+
+    auto summary = Dialog(EDefinitionKind::Summary, "total");
+    Choose(summary->GetFunctionBox(), "Sum");
+    Choose(summary->GetAttributeBox(), "size");
+    Choose(summary->GetGroupingBox(), "city");
+    summary->accept();
+    EXPECT_EQ(summary->result(), QDialog::Accepted);
+    EXPECT_EQ(Values(u"total"), "6,1,6,5,4,6");
+    EXPECT_EQ(Table().GetAttributeCount(), before + 2);
+    EXPECT_NE(std::find(View().GetLines().begin(), View().GetLines().end(), Attribute(u"total")),
+              View().GetLines().end()); // the window shows the new line
+
+    ASSERT_TRUE(m_window.GetStepAction(EStep::Undo)->isEnabled());
+    m_window.GetStepAction(EStep::Undo)->trigger();
+    EXPECT_EQ(Values(u"total"), "(none)");
+    EXPECT_EQ(Table().GetAttributeCount(), before + 1);
+}
+
+TEST_F(ViewerDefinitions, ARefusedDefinitionShowsOneMessageAndLeavesTheTable)
+{
+    const long before = Table().GetAttributeCount();
+    auto classify = Dialog(EDefinitionKind::Classification, "band");
+    Choose(classify->GetAttributeBox(), "size");
+    classify->GetLinesEdit()->setPlainText("<=3:small\n<2:tiny\nelse:big");
+    classify->accept();
+    EXPECT_NE(classify->result(), QDialog::Accepted);
+    EXPECT_EQ(Table().GetAttributeCount(), before);
+    const QList<QMessageBox*> boxes = classify->findChildren<QMessageBox*>("definitionRefused");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.front()->text(), "classify: the bound '<2:tiny' is not ascending or overlaps an earlier class");
+    delete boxes.front();
+
+    // Mended, the same dialog defines it.
+    classify->GetLinesEdit()->setPlainText("<2:tiny\n<=3:small\nelse:big");
+    classify->accept();
+    EXPECT_EQ(classify->result(), QDialog::Accepted);
+    EXPECT_EQ(Values(u"band"), "small,tiny,small,big,big,tiny");
+    EXPECT_TRUE(classify->findChildren<QMessageBox*>().isEmpty());
+}
+
+TEST_F(ViewerDefinitions, ADerivedAttributesNameShowsItsKindAndDefinitionAsTooltip)
+{
+    auto summary = Dialog(EDefinitionKind::Summary, "total");
+    Choose(summary->GetFunctionBox(), "Sum");
+    Choose(summary->GetAttributeBox(), "size");
+    Choose(summary->GetGroupingBox(), "city");
+    summary->GetDownBox()->setChecked(true);
+    summary->accept();
+    auto cases = Dialog(EDefinitionKind::Case, "class");
+    cases->GetLinesEdit()->setPlainText("[size] > 3 -> large\nelse -> [kind]");
+    cases->accept();
+    ASSERT_EQ(cases->result(), QDialog::Accepted);
+    EXPECT_EQ(Values(u"class"), "A,B,B,large,large,A");
+
+    auto tipOf = [&](const char16_t* name)
+    {
+        const QRect line = View().CellRect(Attribute(name), Record(0));
+        return View().ToolTipAt(QPoint(5, line.center().y())).toStdString();
+    };
+    EXPECT_EQ(tipOf(u"total"), "Summary: Sum of [size] per [city], downwards");
+    EXPECT_EQ(tipOf(u"class"), "Case discrimination: [size] > 3 -> large; else -> [kind]");
+    EXPECT_EQ(tipOf(u"size"), ""); // an attribute of the file has none
+    m_window.GetLanguageAction(ELanguage::German)->trigger();
+    EXPECT_EQ(tipOf(u"total"), "Zusammenfassung: Summe von [size] je [city], abwärts");
+    EXPECT_EQ(m_window.GetAttributeMenu()->title(), "&Attribut");
+    m_window.GetLanguageAction(ELanguage::English)->trigger();
+}
+
+TEST_F(ViewerDefinitions, ASummaryFollowsAZoomInFromTheWindow)
+{
+    auto summary = Dialog(EDefinitionKind::Summary, "total");
+    Choose(summary->GetFunctionBox(), "Sum");
+    Choose(summary->GetAttributeBox(), "size");
+    summary->accept();
+    ASSERT_EQ(Values(u"total"), "16,16,16,16,16,16");
+    ClickValue(u"city", 0);
+    m_window.GetStepAction(EStep::ZoomIn)->trigger();
+    EXPECT_EQ(Values(u"total"), "6,6,6,6,6,6");
+    m_window.GetRecomputeAction(true)->trigger(); // recompute all keeps what the query gives
+    EXPECT_EQ(Values(u"total"), "6,6,6,6,6,6");
+}
