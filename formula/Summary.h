@@ -66,7 +66,9 @@ struct SSummaryDefinition
 // numbers are written with the summary's format (given a fitting one first when its format cannot hold the
 // results: ProposeSummaryFormat) and stored with their numbers. Undefined numbers of the summarised attribute
 // count as 0 when the summary's RegardUndefinedAsZero is set. Without a summarised attribute nothing happens.
-void RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition);
+// Advances the table's progress by two units per record; returns false when that was cancelled (the values
+// are then incomplete: the caller makes them undefined), else true.
+bool RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition);
 // Gives the summary a format its results can be written with (ProposeSummaryFormat) unless its format already
 // fits; RecomputeSummary does it first. Changes the table's formats: the table's thread only.
 void FitSummaryFormat(CAttribute& summary, const SSummaryDefinition& definition);
