@@ -227,6 +227,9 @@ void AddSummary(CTable& table, const std::vector<std::string>& words)
         anyQualified = all.GetRecord(i)->m_bQualified;
     if (!anyQualified)
         throw std::runtime_error(Text(kSummaryNothing, {words[3]}));
+    // A summary over a summary: the warning is a note; the question whether each value should count once per
+    // group is answered by its default (No: "unique" asks for it).
+    (void)formula::CheckSummaryBaseTypes(table, definition);
     SubmitDefinition(table,
                      std::make_shared<CInsertAttributeCommand>(&table, platform::FromUtf8(words[1]),
                                                                std::make_unique<formula::CSummaryDefinition>(definition)));
