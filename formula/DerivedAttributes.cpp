@@ -336,6 +336,27 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
             ++recomputed;
         }
     }
+    // 8. The values sorted again, once every attribute is computed: attributes computed from others read their
+    // inputs' values in the order they were added, one after the other, where sorting first would have scattered
+    // those reads over the values; the sorts of different attributes run side by side when allowed.
+    std::vector<CAttribute*> unsorted;
+    for (CAttribute* attribute : m_lastRecomputed)
+    {
+        if (!attribute->AreValuesSorted())
+            unsorted.push_back(attribute);
+    }
+    std::stable_sort(unsorted.begin(), unsorted.end(),
+                     [](const CAttribute* a, const CAttribute* b) { return a->GetNrOfValues() > b->GetNrOfValues(); });
+    auto sortValues = [&](size_t i)
+    {
+        unsorted[i]->RecomputeSortedValues();
+        unsorted[i]->InvalidateSortedRecords();
+    };
+    if (m_bParallelAllowed && m_table.UseMulticores() && unsorted.size() >= 2)
+        platform::ParallelInOrder(unsorted.size(), sortValues);
+    else
+        for (size_t i = 0; i < unsorted.size(); ++i)
+            sortValues(i);
     // What follows the qualified records or their order was computed for these now.
     if (std::any_of(m_lastRecomputed.begin(), m_lastRecomputed.end(),
                     [](const CAttribute* attribute) { return attribute->GetDefinition()->FollowsQualification(); }))
@@ -355,10 +376,7 @@ void CDerivedAttributes::Prepare(CAttribute& attribute)
 
 bool CDerivedAttributes::RecomputeOne(CAttribute& attribute)
 {
-    const bool done = attribute.GetDefinition()->Recompute(m_table, attribute);
-    if (done && !attribute.AreValuesSorted())
-        attribute.RecomputeSortedValues();
-    return done;
+    return attribute.GetDefinition()->Recompute(m_table, attribute);
 }
 
 void CDerivedAttributes::SetAllUndefined(CAttribute& attribute)

@@ -101,7 +101,8 @@ public:
 private:
     // The derived attributes in table order.
     std::vector<CAttribute*> DerivedAttributes() const;
-    // Recomputes one attribute whose values were cleared and whose definition was prepared.
+    // Recomputes one attribute whose values were cleared and whose definition was prepared; false when cancelled.
+    // Its values are sorted at the end of the recompute, after every attribute computed from it.
     bool RecomputeOne(CAttribute& attribute);
     // Clears the values and prepares the definition (the table's thread).
     void Prepare(CAttribute& attribute);

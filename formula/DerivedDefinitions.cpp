@@ -172,8 +172,10 @@ void CExpressionDefinition::ReplaceAttributePointers(const std::function<CAttrib
 
 void CExpressionDefinition::PrepareRecompute(CTable& table, CAttribute& attribute)
 {
+    // The job reads the records in the table's order (repeated inputs are found by its memo): the inputs' records
+    // in value order are not needed.
     for (CAttribute* input : m_attributes)
-        PrepareInput(input);
+        PrepareInput(input, false);
     m_pJob = std::make_unique<CExpressionJob>(table, attribute);
     CDerivedState& state = attribute.GetDerivedState();
     state.m_bSyntaxError = std::find(m_attributes.begin(), m_attributes.end(), nullptr) != m_attributes.end();

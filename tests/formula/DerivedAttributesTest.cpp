@@ -455,6 +455,7 @@ TEST(DerivedAttributes, ACancelledRecomputeLeavesUndefinedOutdatedValuesForTheNe
         EXPECT_EQ(Values(*y), linked);
         EXPECT_FALSE(x->GetDerivedState().m_bOutdated);
         EXPECT_FALSE(y->GetDerivedState().m_bOutdated);
+        EXPECT_TRUE(x->AreValuesSorted() && y->AreValuesSorted()); // sorted once both are computed
     }
 }
 
