@@ -166,7 +166,7 @@ void SummaryAfterZoom(benchmark::State& state)
         selection.GetHistory().Submit(std::make_shared<CResetCommand>(&table));
         selection.DeselectAllValues();
         for (const char16_t* name : {u"North", u"East"})
-            CAttributeSelection::Of(region).SelectValue(name, nullptr, true);
+            CAttributeSelection::Of(*region).SelectValue(region->FindValue(name), nullptr, true);
         std::clock_t start = std::clock();
         selection.ZoomIn();
         zoom = Milliseconds(start);
