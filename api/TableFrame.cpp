@@ -38,6 +38,18 @@ CTableFrame::CTableFrame(COptionSet& options, KStringView title)
     m_pTable->SetMessageHandler(
         [this](const SMessage& message)
         { return ReportMessage(message.m_strText, message.m_nType, message.m_nCode, message.m_nDefaultAnswer); });
+    // Long work of the engine (recomputes) reaches the host as percentages; the host cannot cancel it.
+    m_pTable->GetMessages().SetProgressHandler(
+        [this](const KString&, double fraction)
+        {
+            const int percent = static_cast<int>(fraction * 100);
+            if (percent != m_nLastPercent)
+            {
+                m_nLastPercent = percent;
+                ReportProgress(percent);
+            }
+            return true;
+        });
 }
 
 CTableFrame::~CTableFrame()
@@ -49,6 +61,7 @@ CTableFrame::~CTableFrame()
         api::ForgetAttribute(m_pTable->FindAttributeFromIndex(i));
     m_pTable->SetObserver(nullptr);
     m_pTable->SetMessageHandler(std::function<int(const SMessage&)>());
+    m_pTable->GetMessages().SetProgressHandler(nullptr);
 }
 
 template <class F> bool CTableFrame::CallHost(F&& call)

@@ -122,5 +122,6 @@ private:
     SExportSettings m_exportSettings;                  // settings for the interface's export calls
     KString m_strApplicationName;                      // the host's name for itself; may be empty
     KString m_strWorkingDirectory;                     // the host's working directory; may be empty
+    int m_nLastPercent = -1;                           // the last progress told to the host (repeats are not)
     std::unique_ptr<api::CFrameWindow> m_pWindow;      // shows m_pTable; null without a window; goes first
 };

@@ -4,6 +4,7 @@
 // milliseconds per recompute, with the table's UseMulticores option off and on.
 //
 //   KORVALIN_BENCH_CSV=/work/shared/bench/rows_1000000.csv build/bin/derived_bench
+//   KORVALIN_ZOOM_CSV=rows_10000000.csv build/bin/derived_bench --benchmark_filter=SummaryAfterZoom
 //
 // The file needs the columns int1 and float1 of the peer benchmark's data; without KORVALIN_BENCH_CSV every
 // benchmark stops with an error.
@@ -13,11 +14,16 @@
 #include "files/TableOpener.h"
 #include "formula/DerivedAttributes.h"
 #include "formula/DerivedDefinitions.h"
+#include "formula/SummaryDefinition.h"
+#include "selection/CommandHistory.h"
+#include "selection/SetAttributeCommand.h"
+#include "selection/TableSelection.h"
 #include "options/OptionSet.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <stdexcept>
@@ -109,5 +115,71 @@ void RecomputeDerived(benchmark::State& state)
 }
 
 BENCHMARK(RecomputeDerived)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Milliseconds of processor time of the process since a std::clock() reading (the machine may be shared).
+double Milliseconds(std::clock_t since)
+{
+    return 1000.0 * static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC;
+}
+
+// A summary after a zoom: the table of KORVALIN_ZOOM_CSV (read once; it needs region, category and float1) with
+// the sum of float1 by category; North and East of region are zoomed in on through the history, which
+// recomputes the summary over the records left. Reported: the zoom with its recompute, and the recompute of the
+// summary alone over the zoomed records, in milliseconds of processor time (one core).
+void SummaryAfterZoom(benchmark::State& state)
+{
+    const char* path = std::getenv("KORVALIN_ZOOM_CSV");
+    if (!path)
+    {
+        state.SkipWithError("KORVALIN_ZOOM_CSV is not set (rows_10000000.csv of the peer benchmark)");
+        return;
+    }
+    static COptionSet options;
+    static CTable table(&options);
+    static bool read = false;
+    options.m_bUseMulticores = false;
+    options.m_bWarnLongHistory = false;
+    if (!read)
+    {
+        files::SOpenRequest request;
+        request.m_bExplicitImport = true;
+        files::ReadTable(table, path, request);
+        read = true;
+        formula::SSummaryDefinition definition{table.FindAttribute(u"float1"), table.FindAttribute(u"category"),
+                                               formula::SUMMARY_SUM};
+        if (!definition.pSummarised || !definition.pGrouping || !table.FindAttribute(u"region"))
+        {
+            state.SkipWithError("the file has no region, category and float1 columns");
+            return;
+        }
+        CAttribute* summary = table.CreateNewAttribute(ATTR_SUMMARY, false, u"sum", nullptr, 64, true);
+        summary->SetDefinition(std::make_unique<formula::CSummaryDefinition>(definition));
+        summary->GetDerivedState().m_bMustRecompute = true;
+        formula::CDerivedAttributes::Of(table).RecomputeDerivedAttributes(1, false, false);
+    }
+    CTableSelection& selection = CTableSelection::Of(table);
+    CAttribute* region = table.FindAttribute(u"region");
+    formula::CDerivedAttributes& derived = formula::CDerivedAttributes::Of(table);
+    double zoom = 0, recompute = 0;
+    for (auto _ : state)
+    {
+        selection.GetHistory().Submit(std::make_shared<CResetCommand>(&table));
+        selection.DeselectAllValues();
+        for (const char16_t* name : {u"North", u"East"})
+            CAttributeSelection::Of(*region).SelectValue(region->FindValue(name), nullptr, true);
+        std::clock_t start = std::clock();
+        selection.ZoomIn();
+        zoom = Milliseconds(start);
+        derived.InvalidateSummaries();
+        start = std::clock();
+        derived.RecomputeDerivedAttributes(1, false, false);
+        recompute = Milliseconds(start);
+    }
+    state.counters["zoom_with_recompute_ms"] = zoom;
+    state.counters["summary_recompute_ms"] = recompute;
+    state.counters["records_left"] = static_cast<double>(table.GetShownRecords().GetSize());
+}
+
+BENCHMARK(SummaryAfterZoom)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 } // namespace

@@ -288,3 +288,19 @@ public:
 private:
     CTable& m_table;
 };
+
+// Keeps a progress of the table's messages open while long work runs (CTableMessages::BeginProgress).
+class CProgressGuard
+{
+public:
+    CProgressGuard(CTable& table, const KString& text, double totalSteps) : m_messages(table.GetMessages())
+    {
+        m_messages.BeginProgress(text, totalSteps);
+    }
+    ~CProgressGuard() { m_messages.EndProgress(); }
+    CProgressGuard(const CProgressGuard&) = delete;
+    CProgressGuard& operator=(const CProgressGuard&) = delete;
+
+private:
+    CTableMessages& m_messages;
+};

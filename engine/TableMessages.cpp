@@ -5,6 +5,8 @@
 #include "engine/Table.h"
 #include "platform/Resources.h"
 
+#include <algorithm>
+
 int CTableMessages::ShowMessage(const SMessage& message)
 {
     m_messageLog.push_back(message.m_strText);
@@ -62,6 +64,49 @@ void CTableMessages::ClearStatusMessages()
     const std::lock_guard<std::mutex> guard(m_statusLock);
     m_statusMessages.clear();
     m_statusOwner = std::thread::id();
+}
+
+// ---- progress ----
+
+void CTableMessages::BeginProgress(const KString& text, double totalSteps)
+{
+    if (m_nProgressDepth++ > 0)
+        return;
+    m_progressOwner = std::this_thread::get_id();
+    m_strProgressText = text;
+    m_dProgressTotal = totalSteps > 0 ? totalSteps : 1;
+    m_dProgressDone.store(0);
+    m_nProgressShown = -1;
+    m_bProgressCancelled.store(false);
+    (void)AdvanceProgress(0);
+}
+
+void CTableMessages::EndProgress()
+{
+    if (m_nProgressDepth == 0 || --m_nProgressDepth > 0)
+        return;
+    // The handler learns that the work is over (the estimate of its units may have been too high).
+    if (m_progressHandler && !m_bProgressCancelled.load() && m_nProgressShown != 1000)
+        (void)m_progressHandler(m_strProgressText, 1.0);
+    m_progressOwner = std::thread::id();
+}
+
+bool CTableMessages::AdvanceProgress(double steps)
+{
+    if (m_nProgressDepth == 0 || !m_progressHandler)
+        return true;
+    const double done = m_dProgressDone.fetch_add(steps, std::memory_order_relaxed) + steps;
+    if (std::this_thread::get_id() == m_progressOwner && !m_bProgressCancelled.load(std::memory_order_relaxed))
+    {
+        const int thousandths = static_cast<int>(std::min(1.0, done / m_dProgressTotal) * 1000);
+        if (thousandths != m_nProgressShown)
+        {
+            m_nProgressShown = thousandths;
+            if (!m_progressHandler(m_strProgressText, thousandths / 1000.0))
+                m_bProgressCancelled.store(true);
+        }
+    }
+    return !m_bProgressCancelled.load(std::memory_order_relaxed);
 }
 
 // ---- the table's forwards ----

@@ -255,11 +255,7 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
             CDerivedState& state = attribute->GetDerivedState();
             if (state.m_bMustRecompute)
             {
-                attribute->ClearValues();
-                const CRecordArray& all = m_table.GetAllRecords();
-                for (long i = 0; i < all.GetSize(); ++i)
-                    attribute->AddValue(all.GetRecord(i), KStringView());
-                attribute->InvalidateStatistics();
+                SetAllUndefined(*attribute);
                 state.m_bMustRecompute = false;
             }
             if (!m_pCycleAttribute)
@@ -275,7 +271,14 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
         order.erase(std::remove_if(order.begin(), order.end(),
                                    [&](const CAttribute* attribute) { return !restrictTo->Find(attribute); }),
                     order.end());
+    // 5. Progress over the work units of all; the host may cancel (the attribute then running is left undefined
+    // and outdated, those not yet begun keep their values and stay outdated).
+    double steps = 1.0;
+    for (const CAttribute* attribute : order)
+        steps += EstimatedRecomputationSteps(*attribute, mode);
     CStatusMessageGuard status(m_table, LoadResourceString(kRecomputing));
+    CProgressGuard progress(m_table, LoadResourceString(kRecomputing), steps);
+    CTableMessages& messages = m_table.GetMessages();
     int recomputed = 0;
     const bool parallel =
         m_bParallelAllowed && m_table.UseMulticores() && platform::GetProcessorCount() >= 2 && order.size() >= 2;
@@ -283,7 +286,7 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
     {
         // 6. Waves: every attribute none of whose inputs is still to come, all at once.
         std::vector<CAttribute*> rest = order;
-        while (!rest.empty())
+        while (!rest.empty() && !messages.IsProgressCancelled())
         {
             // The order has no cycle: some member of rest has no input left in rest.
             std::vector<CAttribute*> ready, wave;
@@ -321,6 +324,8 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
         // 7. One after the other, in order.
         for (CAttribute* attribute : order)
         {
+            if (messages.IsProgressCancelled())
+                break;
             if (!IsRecomputable(*attribute, mode))
                 continue;
             CStatusMessageGuard computing(m_table,
@@ -331,6 +336,27 @@ int CDerivedAttributes::RecomputeDerivedAttributes(int mode, bool reportCycles, 
             ++recomputed;
         }
     }
+    // 8. The values sorted again, once every attribute is computed: attributes computed from others read their
+    // inputs' values in the order they were added, one after the other, where sorting first would have scattered
+    // those reads over the values; the sorts of different attributes run side by side when allowed.
+    std::vector<CAttribute*> unsorted;
+    for (CAttribute* attribute : m_lastRecomputed)
+    {
+        if (!attribute->AreValuesSorted())
+            unsorted.push_back(attribute);
+    }
+    std::stable_sort(unsorted.begin(), unsorted.end(),
+                     [](const CAttribute* a, const CAttribute* b) { return a->GetNrOfValues() > b->GetNrOfValues(); });
+    auto sortValues = [&](size_t i)
+    {
+        unsorted[i]->RecomputeSortedValues();
+        unsorted[i]->InvalidateSortedRecords();
+    };
+    if (m_bParallelAllowed && m_table.UseMulticores() && unsorted.size() >= 2)
+        platform::ParallelInOrder(unsorted.size(), sortValues);
+    else
+        for (size_t i = 0; i < unsorted.size(); ++i)
+            sortValues(i);
     // What follows the qualified records or their order was computed for these now.
     if (std::any_of(m_lastRecomputed.begin(), m_lastRecomputed.end(),
                     [](const CAttribute* attribute) { return attribute->GetDefinition()->FollowsQualification(); }))
@@ -350,16 +376,24 @@ void CDerivedAttributes::Prepare(CAttribute& attribute)
 
 bool CDerivedAttributes::RecomputeOne(CAttribute& attribute)
 {
-    const bool done = attribute.GetDefinition()->Recompute(m_table, attribute);
-    if (done && !attribute.AreValuesSorted())
-        attribute.RecomputeSortedValues();
-    return done;
+    return attribute.GetDefinition()->Recompute(m_table, attribute);
+}
+
+void CDerivedAttributes::SetAllUndefined(CAttribute& attribute)
+{
+    attribute.ClearValues();
+    const CRecordArray& all = m_table.GetAllRecords();
+    for (long i = 0; i < all.GetSize(); ++i)
+        attribute.AddValue(all.GetRecord(i), KStringView());
+    attribute.InvalidateStatistics();
 }
 
 void CDerivedAttributes::Finish(CAttribute& attribute, bool done)
 {
     CDerivedState& state = attribute.GetDerivedState();
     state.m_bInRecompute = false;
+    if (!done)
+        SetAllUndefined(attribute); // cancelled: whatever was stored goes; the flags stay as they were
     if (done)
     {
         if (state.m_bGuessFormat)

@@ -9,6 +9,11 @@
 // FollowsQualification makes it recomputed whenever the qualified records change, IsSortDependent puts it
 // under InvalidateSortDependentSummaries.
 //
+// Progress and cancel: a recompute opens a progress of the table's messages ("Abgeleitete Attribute werden neu
+// berechnet") over the EstimatedRecomputationSteps of its attributes, which the definitions advance; when the
+// host's progress handler cancels, the attribute being computed gets undefined values and stays outdated, the
+// attributes not yet begun keep theirs and stay outdated, and a later recompute computes them.
+//
 // Recompute modes: 1 automatic (after a change), 2 after loading data, 3 manual (outdated ones), 4 forced.
 // Threading: the table's thread. RecomputeDerivedAttributes runs independent attributes on parallel tasks
 // (waves of attributes whose inputs are all computed) when the table's UseMulticores allows it.
@@ -96,11 +101,15 @@ public:
 private:
     // The derived attributes in table order.
     std::vector<CAttribute*> DerivedAttributes() const;
-    // Recomputes one attribute whose values were cleared and whose definition was prepared.
+    // Recomputes one attribute whose values were cleared and whose definition was prepared; false when cancelled.
+    // Its values are sorted at the end of the recompute, after every attribute computed from it.
     bool RecomputeOne(CAttribute& attribute);
     // Clears the values and prepares the definition (the table's thread).
     void Prepare(CAttribute& attribute);
-    // After the values are in: format, sorting, flags.
+    // Gives every record the undefined value (the old values go).
+    void SetAllUndefined(CAttribute& attribute);
+    // After the values are in: format, sorting, flags; when not done (cancelled) every value undefined and the
+    // attribute still outdated.
     void Finish(CAttribute& attribute, bool done);
     // A fingerprint of the qualified records.
     uint64_t QualifiedFingerprint() const;

@@ -68,18 +68,25 @@ const std::vector<CRecord*>* SortedRecordsOf(CTable& table, CAttribute* attribut
     return static_cast<long>(sorted.size()) == table.GetRecordCount() ? &sorted : nullptr;
 }
 
-// Calls visit for every record of the table, in the order of attribute's values when it has one.
-template <class Visit> void VisitRecords(CTable& table, CAttribute* attribute, Visit visit)
+// Records between two advances of the table's progress.
+constexpr long kProgressRecords = 20000;
+
+// Calls visit for every record of the table, in the order of attribute's values when it has one, advancing the
+// table's progress by stepsPerRecord per record. Returns false when the progress was cancelled (some records
+// are then not visited).
+template <class Visit> bool VisitRecords(CTable& table, CAttribute* attribute, double stepsPerRecord, Visit visit)
 {
-    if (const std::vector<CRecord*>* sorted = SortedRecordsOf(table, attribute))
-    {
-        for (CRecord* record : *sorted)
-            visit(record);
-        return;
-    }
+    CTableMessages& messages = table.GetMessages();
+    const std::vector<CRecord*>* sorted = SortedRecordsOf(table, attribute);
     const CRecordArray& all = table.GetAllRecords();
-    for (long i = 0; i < all.GetSize(); ++i)
-        visit(all.GetRecord(i));
+    const long count = sorted ? static_cast<long>(sorted->size()) : all.GetSize();
+    for (long i = 0; i < count; ++i)
+    {
+        if (i > 0 && i % kProgressRecords == 0 && !messages.AdvanceProgress(stepsPerRecord * kProgressRecords))
+            return false;
+        visit(sorted ? (*sorted)[static_cast<size_t>(i)] : all.GetRecord(i));
+    }
+    return true;
 }
 
 // Brings the caches of an input up to date on the table's thread (numbers, and records in value order when
@@ -165,8 +172,10 @@ void CExpressionDefinition::ReplaceAttributePointers(const std::function<CAttrib
 
 void CExpressionDefinition::PrepareRecompute(CTable& table, CAttribute& attribute)
 {
+    // The job reads the records in the table's order (repeated inputs are found by its memo): the inputs' records
+    // in value order are not needed.
     for (CAttribute* input : m_attributes)
-        PrepareInput(input);
+        PrepareInput(input, false);
     m_pJob = std::make_unique<CExpressionJob>(table, attribute);
     CDerivedState& state = attribute.GetDerivedState();
     state.m_bSyntaxError = std::find(m_attributes.begin(), m_attributes.end(), nullptr) != m_attributes.end();
@@ -181,9 +190,9 @@ bool CExpressionDefinition::Recompute(CTable& table, CAttribute& attribute)
 {
     if (!m_pJob)
         PrepareRecompute(table, attribute);
-    m_pJob->Run();
+    const bool done = m_pJob->Run(EstimatedSteps(1));
     m_pJob.reset();
-    return true;
+    return done;
 }
 
 bool CExpressionDefinition::DependsOnTime(int32_t timeDependency) const
@@ -256,7 +265,7 @@ bool CClassificationDefinition::Recompute(CTable& table, CAttribute& attribute)
         results.Store(record, index, text, false, 0);
         classIndex[k] = fields.GetAt(record->m_nRecordNumber);
     };
-    VisitRecords(table, nullptr,
+    return VisitRecords(table, nullptr, EstimatedSteps(1),
                  [&](CRecord* record)
                  {
                      const long index = IndexOf(classified, record);
@@ -280,7 +289,6 @@ bool CClassificationDefinition::Recompute(CTable& table, CAttribute& attribute)
                      }
                      storeClass(record, index, m_classes.size(), KStringView());
                  });
-    return true;
 }
 
 KString CClassificationDefinition::GetDescription() const
@@ -371,7 +379,7 @@ bool CCaseDefinition::Recompute(CTable& table, CAttribute& attribute)
             break;
         }
     }
-    VisitRecords(table, first,
+    return VisitRecords(table, first, EstimatedSteps(1),
                  [&](CRecord* record)
                  {
                      bool same = reuse && previousDecider >= -1;
@@ -433,7 +441,6 @@ bool CCaseDefinition::Recompute(CTable& table, CAttribute& attribute)
                          }
                      }
                  });
-    return true;
 }
 
 bool CCaseDefinition::DependsOnTime(int32_t timeDependency) const
@@ -504,7 +511,7 @@ bool CLinkDefinition::Recompute(CTable& table, CAttribute& attribute)
     CAttribute& target = *m_pTarget;
     const bool numeric = target.IsNumeric() && attribute.IsNumeric();
     CResultsByIndex results(attribute, target.GetNrOfValues());
-    VisitRecords(table, nullptr,
+    return VisitRecords(table, nullptr, EstimatedSteps(1),
                  [&](CRecord* record)
                  {
                      const long index = IndexOf(target, record);
@@ -519,7 +526,6 @@ bool CLinkDefinition::Recompute(CTable& table, CAttribute& attribute)
                      results.Store(record, index, KStringView(target.GetValue(index)), numeric && !std::isnan(number),
                                    number);
                  });
-    return true;
 }
 
 KString CLinkDefinition::GetDescription() const

@@ -35,6 +35,8 @@ constexpr int kMaxWorkers = 4;
 constexpr size_t kPieceRecords = 16384;
 // Records a worker looks up in its memo of results before it judges whether the memo pays.
 constexpr size_t kMemoTrial = 4096;
+// A worker advances the table's progress (and learns of a cancel) every this many records.
+constexpr size_t kProgressRecords = 10000;
 
 // The results one worker computed: their texts one after the other and, for numeric formulas, their numbers.
 struct SResultPool
@@ -148,9 +150,13 @@ public:
         m_workers[0].pInputs = &inputs;
     }
 
-    // Evaluates every record; false (nothing kept) when a record has no field in an input yet.
-    bool Evaluate(CRecord* const* records, size_t count, bool undefinedAsZero)
+    // Evaluates every record; false (nothing kept) when a record has no field in an input yet, or when the
+    // table's progress was cancelled (IsCancelled then). Each worker advances the table's progress by
+    // stepsPerRecord per record evaluated, every kProgressRecords records.
+    bool Evaluate(CRecord* const* records, size_t count, bool undefinedAsZero, double stepsPerRecord = 0)
     {
+        CTableMessages& messages = m_table.GetMessages();
+        std::atomic<bool> cancelled = false;
         MakeWorkers(count, undefinedAsZero);
         const size_t workers = m_workers.size();
         m_nPieceRecords = workers == 1 ? std::max<size_t>(count, 1)
@@ -181,7 +187,8 @@ public:
             static_assert(kAhead < kRing);
             std::vector<long> ring(kRing * inputCount + 1);
             auto slot = [&](size_t record) { return ring.data() + (record % kRing) * inputCount; };
-            for (size_t piece = nextPiece++; piece < pieces && !missing; piece = nextPiece++)
+            size_t sinceProgress = 0; // records evaluated since the progress was last advanced
+            for (size_t piece = nextPiece++; piece < pieces && !missing && !cancelled; piece = nextPiece++)
             {
                 m_vPieceWorker[piece] = static_cast<uint8_t>(k);
                 const size_t begin = piece * m_nPieceRecords;
@@ -202,6 +209,15 @@ public:
                     if (step < begin + kAhead)
                         continue;
                     const size_t i = step - kAhead;
+                    if (++sinceProgress == kProgressRecords)
+                    {
+                        sinceProgress = 0;
+                        if (cancelled || !messages.AdvanceProgress(stepsPerRecord * kProgressRecords))
+                        {
+                            cancelled = true;
+                            return;
+                        }
+                    }
                     const long* indices = slot(i);
                     if (remember)
                     {
@@ -238,8 +254,10 @@ public:
             work(0);
         else
             platform::ParallelStrands(static_cast<int>(workers), work);
-        return !missing;
+        m_bCancelled = cancelled;
+        return !missing && !cancelled;
     }
+    bool IsCancelled() const { return m_bCancelled; }
 
     // Stores the result of every record as the attribute's value (the attribute has none), as adding them
     // one by one in record order would.
@@ -350,6 +368,7 @@ private:
     bool m_bNumeric;                  // results carry numbers (a numeric type with a numeric format)
     std::vector<SWorker> m_workers;   // at least one
     size_t m_nPieceRecords = 1;       // records per piece
+    bool m_bCancelled = false;        // the last Evaluate stopped because the table's progress was cancelled
     std::vector<uint32_t> m_vIds;     // per record: its result in the pool of the worker of its piece
     std::vector<uint8_t> m_vPieceWorker; // per piece: the worker that evaluated it
 };
@@ -645,7 +664,7 @@ SFormulaStatus CExpressionJob::Compile(const CInternalRepresentation& parsed, co
     return status;
 }
 
-void CExpressionJob::Run()
+bool CExpressionJob::Run(double stepsPerRecord)
 {
     const CRecordArray& all = m_table.GetAllRecords();
     CRecord* const* records = all.GetData();
@@ -656,10 +675,12 @@ void CExpressionJob::Run()
             m_attribute.AddValue(records[k], KStringView());
         m_attribute.InvalidateStatistics();
         m_attribute.InvalidateSortedRecords();
-        return;
+        return true;
     }
     CExpressionRun run(m_table, *m_pEngine, m_inputs, m_compiled, m_bNumeric);
-    const bool evaluated = run.Evaluate(records, count, m_attribute.IsRegardUndefinedAsZero());
+    const bool evaluated = run.Evaluate(records, count, m_attribute.IsRegardUndefinedAsZero(), stepsPerRecord);
+    if (run.IsCancelled())
+        return false;
     std::vector<KString> texts;
     std::vector<double> numbers;
     if (!evaluated)
@@ -681,6 +702,7 @@ void CExpressionJob::Run()
                                    });
     }
     StoreRun(m_table, m_attribute, run, evaluated, records, count, texts, numbers, m_bNumeric);
+    return true;
 }
 
 } // namespace formula

@@ -112,8 +112,9 @@ public:
     SFormulaStatus Compile(const CInternalRepresentation& parsed, const std::vector<CAttribute*>& inputs);
     // The compiled result's type and format (valid after a successful Compile).
     const CParsevalToken& GetResult() const { return m_compiled; }
-    // Evaluates every record and stores its value; the attribute must hold no values.
-    void Run();
+    // Evaluates every record and stores its value; the attribute must hold no values. Advances the table's
+    // progress by stepsPerRecord per record; returns false, with nothing stored, when it was cancelled.
+    [[nodiscard]] bool Run(double stepsPerRecord = 0);
 
 private:
     CTable& m_table;

@@ -2,6 +2,8 @@
 
 #include "formula/Summary.h"
 
+#include "formula/SummaryDefinition.h"
+
 #include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "platform/Resources.h"
@@ -19,6 +21,8 @@ constexpr int kNeedsNumbersMessageId = 4351;    // a text attribute where number
 constexpr int kPointsInTimeMessageId = 4352;    // dates and times added up
 constexpr int kUnknownFunctionMessageId = 4353; // unknown code
 constexpr int kHeaderMessageId = 4354;          // a header summarised
+constexpr int kNestedSummaryMessageId = 2740;   // "the attribute '%1' is a summary itself ..."
+constexpr int kNestedSummaryQuestionId = 2743;  // "... should each value of '%1' be counted only once per group?"
 
 struct SFunctionInfo
 {
@@ -78,6 +82,26 @@ bool NeedsNumbers(int32_t function)
         return true;
     default:
         return false;
+    }
+}
+
+// Functions that give every record of a group the same result.
+bool GivesGroupResult(int32_t function)
+{
+    switch (function)
+    {
+    case SUMMARY_PREVIOUS:
+    case SUMMARY_REPETITIONS:
+    case SUMMARY_NUMBER:
+    case SUMMARY_NEXT:
+    case SUMMARY_ACCUMULATION:
+    case SUMMARY_PERCENTILE:
+    case SUMMARY_RANKING:
+    case SUMMARY_ACCUMULATION_PERCENT:
+    case SUMMARY_FREQUENCY:
+        return false;
+    default:
+        return true;
     }
 }
 
@@ -185,6 +209,53 @@ int CheckIfLegalSummary(const CAttribute& summarised, const CAttribute* grouping
         if (type == VALUE_DATE || type == VALUE_TIME || type == VALUE_DATETIME)
             return kPointsInTimeMessageId;
     }
+    return 0;
+}
+
+bool CountsEachRecord(int32_t function)
+{
+    switch (function)
+    {
+    case SUMMARY_SUM:
+    case SUMMARY_AVERAGE:
+    case SUMMARY_SUM_PERCENT:
+    case SUMMARY_AVERAGE_PERCENT:
+    case SUMMARY_MEDIAN:
+    case SUMMARY_STANDARD_DEVIATION:
+    case SUMMARY_VARIANCE:
+    case SUMMARY_MODE:
+    case SUMMARY_ACCUMULATION:
+    case SUMMARY_ACCUMULATION_PERCENT:
+    case SUMMARY_PERCENTILE:
+    case SUMMARY_FREQUENCY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int CheckSummaryBaseTypes(CTable& table, SSummaryDefinition& definition)
+{
+    if (!definition.pSummarised)
+        return kUnknownFunctionMessageId;
+    const CAttribute& summarised = *definition.pSummarised;
+    if (const int refusal = CheckIfLegalSummary(summarised, definition.pGrouping, definition.nFunction))
+        return refusal;
+    if (summarised.GetAttributeType() != ATTR_SUMMARY || !CountsEachRecord(definition.nFunction) ||
+        (definition.bUniquePerGroup && definition.pGrouping))
+        return 0;
+    // Only an inner summary with one result per group repeats its values (results per record do not).
+    const auto* inner = dynamic_cast<const CSummaryDefinition*>(summarised.GetDefinition());
+    if (inner && !GivesGroupResult(inner->GetDefinition().nFunction))
+        return 0;
+    const KString name = summarised.GetDisplayName(50);
+    if (!definition.pGrouping)
+    {
+        table.ShowMessage(kNestedSummaryMessageId, {name});
+        return 0;
+    }
+    if (table.ShowMessage(kNestedSummaryQuestionId, {name}, MESSAGE_YES_NO, ANSWER_NO) == ANSWER_YES)
+        definition.bUniquePerGroup = true;
     return 0;
 }
 

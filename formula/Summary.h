@@ -66,7 +66,9 @@ struct SSummaryDefinition
 // numbers are written with the summary's format (given a fitting one first when its format cannot hold the
 // results: ProposeSummaryFormat) and stored with their numbers. Undefined numbers of the summarised attribute
 // count as 0 when the summary's RegardUndefinedAsZero is set. Without a summarised attribute nothing happens.
-void RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition);
+// Advances the table's progress by two units per record; returns false when that was cancelled (the values
+// are then incomplete: the caller makes them undefined), else true.
+bool RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition);
 // Gives the summary a format its results can be written with (ProposeSummaryFormat) unless its format already
 // fits; RecomputeSummary does it first. Changes the table's formats: the table's thread only.
 void FitSummaryFormat(CAttribute& summary, const SSummaryDefinition& definition);
@@ -97,5 +99,15 @@ std::string_view GetSummaryFunctionVerb(int32_t function);
 // Whether the summarised attribute's type allows the function; 0 when legal, else the resource id of the
 // message that says why (its %1 is the summarised attribute's name).
 int CheckIfLegalSummary(const CAttribute& summarised, const CAttribute* grouping, int32_t function);
+// Whether the function's results change when a value enters once per record instead of once (sums, averages,
+// spreads, medians, modes, percentiles, accumulations, frequencies).
+bool CountsEachRecord(int32_t function);
+// The checks made when a summary is defined: CheckIfLegalSummary (its refusal returned, nothing shown), then the
+// warning about nested summaries: when the summarised attribute is itself a summary with one result per group,
+// its values enter once per record of its groups. With a grouping attribute the table asks (message 2743, Yes
+// and No, default No) whether each value should count once per group, and Yes sets definition.bUniquePerGroup;
+// without one it only warns (message 2740). The messages go through the table's message handler, so scripts
+// and hosts see them. Returns 0 when the summary may be defined.
+int CheckSummaryBaseTypes(CTable& table, SSummaryDefinition& definition);
 
 } // namespace formula

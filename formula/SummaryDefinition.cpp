@@ -61,8 +61,7 @@ bool CSummaryDefinition::Recompute(CTable& table, CAttribute& attribute)
             attribute.AddValue(all.GetRecord(i), KStringView());
         return true;
     }
-    RecomputeSummary(table, attribute, m_definition);
-    return true;
+    return RecomputeSummary(table, attribute, m_definition);
 }
 
 } // namespace formula

@@ -60,9 +60,15 @@ void CResultPool::Store(CAttribute& attribute, CRecord* const* records, bool num
     }
 }
 
-void CSummaryRun::Run()
+bool CSummaryRun::Run()
 {
+    // The table's progress: a run takes two units per record (CSummaryDefinition::EstimatedSteps), half of
+    // them for the inputs and the storing each; it is cancelled between its phases.
+    CTableMessages& messages = m_table.GetMessages();
+    const double half = static_cast<double>(m_n) / 2;
     ReadInputs();
+    if (!messages.AdvanceProgress(half))
+        return false;
     switch (m_definition.nFunction)
     {
     case SUMMARY_COUNT:
@@ -124,11 +130,14 @@ void CSummaryRun::Run()
     default:
         break; // unknown: every record undefined
     }
+    if (!messages.AdvanceProgress(half))
+        return false;
     if (m_summary.GetNrOfValues() > 0) // the recompute of derived attributes has cleared them on the table's thread
         m_summary.ClearValues();
     m_results.Store(m_summary, m_records, m_summary.IsNumeric());
     m_summary.InvalidateStatistics();
     m_summary.InvalidateSortedRecords();
+    return messages.AdvanceProgress(static_cast<double>(m_n));
 }
 
 // ---- inputs ----
@@ -281,13 +290,13 @@ void FitSummaryFormat(CAttribute& summary, const SSummaryDefinition& definition)
         summary.SetFormatString(u"####.");
 }
 
-void RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition)
+bool RecomputeSummary(CTable& table, CAttribute& summary, SSummaryDefinition& definition)
 {
     if (!definition.pSummarised || summary.IsHeader())
-        return;
+        return true;
     FitSummaryFormat(summary, definition);
     summary_internal::CSummaryRun run(table, summary, definition);
-    run.Run();
+    return run.Run();
 }
 
 } // namespace formula

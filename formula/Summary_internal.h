@@ -111,7 +111,9 @@ public:
     {
     }
 
-    void Run();
+    // Computes and stores the results; false when the table's progress was cancelled (the values are then
+    // partly stored or not at all).
+    bool Run();
 
 private:
     // ---- inputs ----

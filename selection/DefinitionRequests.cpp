@@ -256,6 +256,9 @@ std::unique_ptr<CAttributeDefinition> RequestSummary(CTable& table, const std::s
                            anyQualified = all.GetRecord(i)->m_bQualified;
                        if (!anyQualified)
                            throw Refusal(kSummaryNothing, {request.strSummarised});
+                       // A summary over a summary: a warning, or the question whether each value should count
+                       // once per group (its default, No, keeps what was asked for; "unique" asks for it).
+                       (void)formula::CheckSummaryBaseTypes(table, definition);
                        return std::make_unique<formula::CSummaryDefinition>(definition);
                    });
 }

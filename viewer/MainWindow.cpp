@@ -390,6 +390,8 @@ bool CMainWindow::OpenFile(const std::filesystem::path& path, std::string* error
             statusBar()->showMessage(ToQString(text), 10000);
             return answer;
         });
+    table->GetMessages().SetProgressHandler([this](const KString& text, double fraction)
+                                            { return ShowWorkProgress(ToQString(text), fraction); });
     m_pView->SetTable(nullptr);
     m_pTable = std::move(table);
     m_file = path;
@@ -400,6 +402,27 @@ bool CMainWindow::OpenFile(const std::filesystem::path& path, std::string* error
         statusBar()->showMessage(ToQString(notes.front()), 10000);
     UpdateActions();
     return true;
+}
+
+bool CMainWindow::ShowWorkProgress(const QString& text, double fraction)
+{
+    if (!m_pWorkProgress)
+    {
+        m_pWorkProgress = std::make_unique<QProgressDialog>(text, Resource(kCancel), 0, 1000, this);
+        m_pWorkProgress->setWindowModality(Qt::WindowModal);
+        m_pWorkProgress->setMinimumDuration(kProgressDelayMs);
+        m_pWorkProgress->setAutoReset(false);
+        m_pWorkProgress->setAutoClose(false);
+    }
+    m_pWorkProgress->setLabelText(text);
+    m_pWorkProgress->setValue(static_cast<int>(fraction * 1000));
+    // As while reading: input reaches only the dialog once it shows.
+    QCoreApplication::processEvents(m_pWorkProgress->isVisible() ? QEventLoop::AllEvents
+                                                                 : QEventLoop::ExcludeUserInputEvents);
+    const bool go = !m_pWorkProgress->wasCanceled();
+    if (!go || fraction >= 1.0)
+        m_pWorkProgress.reset();
+    return go;
 }
 
 void CMainWindow::OpenWithDialog()

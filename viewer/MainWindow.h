@@ -27,6 +27,7 @@ class CTable;
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressDialog;
 class QToolBar;
 
 namespace viewer
@@ -94,7 +95,11 @@ private:
     void Retranslate();
     void FillRecentMenu();
     void UpdateTitle();
+    // The table's progress handler: long work of the engine (recomputes) in a progress dialog that shows itself
+    // after a moment and whose Cancel cancels the work; closed when fraction reaches 1. False: cancelled.
+    bool ShowWorkProgress(const QString& text, double fraction);
 
+    std::unique_ptr<QProgressDialog> m_pWorkProgress; // while the engine's work runs; null otherwise
     std::unique_ptr<CTable> m_pTable; // the table shown; null before the first file
     CTableView* m_pView = nullptr;    // owned by the window as its central widget
     QLabel* m_pCounts = nullptr;      // owned by the status bar

@@ -6,8 +6,13 @@
 
 #include "formula/DerivedAttributes.h"
 #include "formula/DerivedDefinitions.h"
+#include "formula/SummaryDefinition.h"
 
 #include "engine/Set.h"
+#include "options/OptionSet.h"
+#include "platform/Resources.h"
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -346,6 +351,112 @@ TEST(DerivedAttributes, SortDependentKindsAreOutdatedByTheOrderAndRecomputeAfter
     t.Derived().ReevaluateAndRecomputeIfNecessary();
     EXPECT_EQ(recomputes, before + 1);
     EXPECT_FALSE(count->GetDerivedState().m_bOutdated);
+}
+
+// A cancelled recompute: the attribute being computed gets undefined values and stays outdated, the ones after
+// it keep their values and stay outdated, and the next recompute computes both. Every kind, on enough records
+// that each advances the progress while it runs; the handler cancels at its first report after the start.
+TEST(DerivedAttributes, ACancelledRecomputeLeavesUndefinedOutdatedValuesForTheNextOne)
+{
+    constexpr long kRecords = 25000;
+    std::vector<KString> numbers, groups;
+    for (long i = 0; i < kRecords; ++i)
+    {
+        numbers.push_back(platform::FromUtf8(std::to_string(i % 97)));
+        groups.push_back(i % 2 ? u"odd" : u"even");
+    }
+    using Make = std::function<std::unique_ptr<CAttributeDefinition>(CTable&, CAttribute*, CAttribute*)>;
+    const std::vector<std::pair<const char*, Make>> kinds = {
+        {"expression",
+         [](CTable& table, CAttribute*, CAttribute*)
+         {
+             formula::SFormulaStatus status;
+             return std::unique_ptr<CAttributeDefinition>(
+                 formula::CExpressionDefinition::Create(table, u"[n] * 2", status));
+         }},
+        {"summary",
+         [](CTable&, CAttribute* n, CAttribute* group)
+         {
+             return std::make_unique<formula::CSummaryDefinition>(
+                 formula::SSummaryDefinition{n, group, formula::SUMMARY_SUM});
+         }},
+        {"classification",
+         [](CTable& table, CAttribute* n, CAttribute*)
+         {
+             std::vector<formula::CValueRange> classes;
+             classes.emplace_back(&table, n, formula::RANGE_BELOW, u"50", u"low");
+             return std::make_unique<formula::CClassificationDefinition>(n, classes);
+         }},
+        {"link", [](CTable&, CAttribute* n, CAttribute*) { return std::make_unique<formula::CLinkDefinition>(n); }},
+        {"case",
+         [](CTable& table, CAttribute*, CAttribute*)
+         {
+             std::vector<std::unique_ptr<formula::CCase>> cases;
+             cases.push_back(Case(table, u"[n] > 10", u"big"));
+             return std::make_unique<formula::CCaseDefinition>(std::move(cases));
+         }},
+    };
+    COptionSet options;
+    options.m_bUseMulticores = false; // the handler is asked on the thread that runs the recompute
+    for (const auto& [kind, make] : kinds)
+    {
+        SCOPED_TRACE(kind);
+        CTable table(&options);
+        for (long i = 0; i < kRecords; ++i)
+            table.AddRecord();
+        CAttribute* n = table.CreateNewAttribute(ATTR_NORMAL, false, u"n", nullptr, 16, true);
+        n->SetFormatString(u"####");
+        CAttribute* group = table.CreateNewAttribute(ATTR_NORMAL, false, u"group", nullptr, 16, true);
+        for (long i = 0; i < kRecords; ++i)
+        {
+            n->AddValue(table.GetRecord(i), numbers[static_cast<size_t>(i)]);
+            group->AddValue(table.GetRecord(i), groups[static_cast<size_t>(i)]);
+        }
+        table.AnalyzeTable();
+        CDerivedAttributes& derived = CDerivedAttributes::Of(table);
+        auto insert = [&](const char16_t* name, std::unique_ptr<CAttributeDefinition> definition)
+        {
+            CAttribute* attribute = table.CreateNewAttribute(static_cast<AttributeType>(definition->GetKind()), false,
+                                                             name, nullptr, 16, true);
+            attribute->SetDefinition(std::move(definition));
+            attribute->GetDerivedState().m_bMustRecompute = true;
+            derived.RecomputeDerivedAttributes(1, true, true);
+            return attribute;
+        };
+        CAttribute* x = insert(u"x", make(table, n, group));
+        CAttribute* y = insert(u"y", std::make_unique<formula::CLinkDefinition>(x));
+        const std::string computed = Values(*x), linked = Values(*y);
+        ASSERT_NE(computed.find_first_not_of('|'), std::string::npos);
+
+        derived.InvalidateDerivedAttributes(n, false);
+        std::vector<double> fractions;
+        KString text;
+        table.GetMessages().SetProgressHandler(
+            [&](const KString& shown, double fraction)
+            {
+                text = shown;
+                fractions.push_back(fraction);
+                return fractions.size() < 2;
+            });
+        EXPECT_EQ(derived.RecomputeDerivedAttributes(1, true, true), 1);
+        EXPECT_EQ(platform::ToUtf8(text), platform::ToUtf8(LoadResourceString(2432)));
+        ASSERT_EQ(fractions.size(), 2u);
+        EXPECT_EQ(fractions[0], 0.0);
+        EXPECT_GT(fractions[1], 0.0);
+        EXPECT_EQ(Values(*x), std::string(kRecords - 1, '|'));
+        EXPECT_TRUE(x->GetDerivedState().m_bOutdated);
+        EXPECT_FALSE(x->GetDerivedState().m_bInRecompute);
+        EXPECT_TRUE(y->GetDerivedState().m_bOutdated);
+        EXPECT_EQ(Values(*y), linked);
+
+        table.GetMessages().SetProgressHandler(nullptr);
+        derived.RecomputeDerivedAttributes(1, true, true);
+        EXPECT_EQ(Values(*x), computed);
+        EXPECT_EQ(Values(*y), linked);
+        EXPECT_FALSE(x->GetDerivedState().m_bOutdated);
+        EXPECT_FALSE(y->GetDerivedState().m_bOutdated);
+        EXPECT_TRUE(x->AreValuesSorted() && y->AreValuesSorted()); // sorted once both are computed
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // names and legality).
 
 #include "formula/Summary.h"
+#include "formula/SummaryDefinition.h"
 
 #include "engine/Attribute.h"
 #include "engine/Table.h"
@@ -149,6 +150,55 @@ TEST(Summary, LegalityDependsOnTheSummarisedType)
     EXPECT_EQ(CheckIfLegalSummary(*t.value, nullptr, 0), 4353);
     for (int id : {4350, 4351, 4352, 4353, 4354})
         EXPECT_NE(FormatResource(id, {u"a"}).find(u"a"), KString::npos) << id;
+}
+
+// A summary over a summary with one result per group: asked (2743) with a grouping attribute, Yes setting the
+// unique-value-per-group flag; warned (2740) without one; quiet for functions that count each value once, for
+// inner results per record and when the flag is set; an illegal summary is refused before anything is asked.
+TEST(Summary, NestedSummariesAreWarnedAboutAndTheRemedyOffered)
+{
+    struct SCase
+    {
+        int32_t nInner;      // the inner summary's function
+        int32_t nOuter;      // the outer one's
+        bool bGrouped;       // the outer one has a grouping attribute
+        bool bUnique;        // and the unique flag already
+        int nAnswer;         // the handler's answer
+        int nExpectedCode;   // the message shown (0: none)
+        bool bExpectedUnique; // the flag afterwards
+        int nExpectedResult; // what the check returns
+    };
+    const SCase cases[] = {
+        {SUMMARY_SUM, SUMMARY_SUM, true, false, ANSWER_YES, 2743, true, 0},
+        {SUMMARY_SUM, SUMMARY_AVERAGE, true, false, ANSWER_NO, 2743, false, 0},
+        {SUMMARY_AVERAGE, SUMMARY_MEDIAN, false, false, ANSWER_YES, 2740, false, 0},
+        {SUMMARY_SUM, SUMMARY_SUM, true, true, ANSWER_YES, 0, true, 0},
+        {SUMMARY_SUM, SUMMARY_MAXIMUM, true, false, ANSWER_YES, 0, false, 0},
+        {SUMMARY_RANKING, SUMMARY_SUM, true, false, ANSWER_YES, 0, false, 0},
+        {SUMMARY_SUM, 99, true, false, ANSWER_YES, 0, false, 4353},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.nInner) + " " + std::to_string(c.nOuter));
+        SSummaryTable t;
+        t.value->SetFormatString(u"####");
+        t.Add(u"1", u"a");
+        t.Add(u"2", u"b");
+        t.summary->SetFormatString(u"####");
+        t.summary->SetDefinition(std::make_unique<CSummaryDefinition>(SSummaryDefinition{t.value, t.group, c.nInner}));
+        std::vector<int> codes;
+        t.table.SetMessageHandler(
+            [&](const SMessage& message)
+            {
+                codes.push_back(message.m_nCode);
+                EXPECT_NE(message.m_strText.find(u"summary"), KString::npos);
+                return c.nAnswer;
+            });
+        SSummaryDefinition outer{t.summary, c.bGrouped ? t.key : nullptr, c.nOuter, false, c.bUnique};
+        EXPECT_EQ(CheckSummaryBaseTypes(t.table, outer), c.nExpectedResult);
+        EXPECT_EQ(codes, c.nExpectedCode ? std::vector<int>{c.nExpectedCode} : std::vector<int>{});
+        EXPECT_EQ(outer.bUniquePerGroup, c.bExpectedUnique);
+    }
 }
 
 } // namespace
