@@ -196,7 +196,17 @@ public:
     {
         return m_values.AddValue(record, text, hasNumber, number);
     }
-    long GetFieldValueIndex(const CRecord* record) { return m_values.GetFieldValueIndex(record); }
+    long GetFieldValueIndex(const CRecord* record)
+    {
+        // Inline for the common case: a stored index; the values repair a missing one.
+        if (!IsHeader())
+        {
+            const long index = m_values.GetFieldArray().GetAt(record->m_nRecordNumber);
+            if (index >= 0)
+                return index;
+        }
+        return m_values.GetFieldValueIndex(record);
+    }
     const char16_t* GetFieldValue(const CRecord* record) { return m_values.GetFieldValue(record); }
     KString GetFieldText(const CRecord* record) { return m_values.GetFieldText(record); }
     long GetNrOfValues() const { return m_values.GetNrOfValues(); }

@@ -6,22 +6,33 @@
 
 #include "engine/Table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace
 {
-// How many of the given records carry each value index.
+// How many of the given records carry each value index, decoded a block of records at a time.
 std::vector<long> CountValueIndices(CAttribute& attribute, const CRecordArray& records)
 {
+    constexpr size_t kBlock = 4096;
+    uint32_t indices[kBlock];
+    const size_t n = static_cast<size_t>(records.GetSize());
     std::vector<long> counts(static_cast<size_t>(attribute.GetNrOfValues()), 0);
-    const long n = records.GetSize();
-    for (long i = 0; i < n; ++i)
+    for (size_t start = 0; start < n;)
     {
-        const long index = attribute.GetFieldValueIndex(records.GetRecord(i));
-        if (static_cast<size_t>(index) >= counts.size())
-            counts.resize(static_cast<size_t>(attribute.GetNrOfValues()), 0);
-        ++counts[index];
+        const size_t m = std::min(kBlock, n - start);
+        if (attribute.GetValues().GetFieldValueIndices(records.GetData() + start, m, indices) && start > 0)
+        {
+            // A repaired record added a value and may have renumbered them: count again from the start.
+            counts.assign(static_cast<size_t>(attribute.GetNrOfValues()), 0);
+            start = 0;
+            continue;
+        }
+        counts.resize(std::max(counts.size(), static_cast<size_t>(attribute.GetNrOfValues())), 0);
+        for (size_t i = 0; i < m; ++i)
+            ++counts[indices[i]];
+        start += m;
     }
     return counts;
 }
@@ -201,21 +212,20 @@ void CRecordOrder::Build(CAttribute& attribute, bool shownOnly)
         return;
     }
     attribute.RecomputeSortedValues();
-    // Value indices follow the order of values: a counting sort keeps ties in table order.
-    std::vector<long> start = CountValueIndices(attribute, records);
-    long offset = 0;
-    for (long& count : start)
-    {
-        const long c = count;
-        count = offset;
-        offset += c;
-    }
+    // Value indices follow the order of values: a counting sort keeps ties in table order. The indices are
+    // decoded once, in bulk, and the offsets are 32 bits wide (record numbers are), which keeps the table of
+    // offsets of a column with millions of values half as large for the scatter's random writes.
+    std::vector<uint32_t> indices(static_cast<size_t>(n));
+    attribute.GetValues().GetFieldValueIndices(records.GetData(), static_cast<size_t>(n), indices.data());
+    std::vector<uint32_t> start(static_cast<size_t>(attribute.GetNrOfValues()) + 1, 0);
+    for (const uint32_t index : indices)
+        ++start[index + 1];
+    for (size_t v = 1; v < start.size(); ++v)
+        start[v] += start[v - 1];
     sorted.resize(static_cast<size_t>(n));
+    CRecord* const* data = records.GetData();
     for (long i = 0; i < n; ++i)
-    {
-        CRecord* record = records.GetRecord(i);
-        sorted[start[attribute.GetFieldValueIndex(record)]++] = record;
-    }
+        sorted[start[indices[static_cast<size_t>(i)]]++] = data[i];
 }
 
 const std::vector<CRecord*>& CRecordOrder::GetSortedRecords(CAttribute& attribute)

@@ -480,6 +480,23 @@ long CAttributeValues::GetFieldValueIndex(const CRecord* record)
     return m_fieldArray.GetAt(record->m_nRecordNumber);
 }
 
+bool CAttributeValues::GetFieldValueIndices(const CRecord* const* records, size_t n, uint32_t* indices)
+{
+    assert(!IsHeader());
+    bool repaired = false;
+    // A repair stores the record's field, so each round has fewer missing; it may renumber, so gather again.
+    while (m_fieldArray.GetAtBulk(records, n, indices) != 0)
+    {
+        for (size_t i = 0; i < n; ++i)
+        {
+            if (indices[i] == CFieldArray::s_nNoIndex)
+                RepairMissingValue(records[i]);
+        }
+        repaired = true;
+    }
+    return repaired;
+}
+
 void CAttributeValues::RepairMissingValue(const CRecord* record)
 {
     if (!m_bMissingValueReported)

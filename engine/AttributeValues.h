@@ -76,6 +76,10 @@ public:
 
     // ---- fields and values ----
     long GetFieldValueIndex(const CRecord* record);
+    // GetFieldValueIndex of each of records[0 .. n-1] into indices, decoded in bulk; not for a header. Records
+    // without a value index are repaired as GetFieldValueIndex does; returns true when that happened, which
+    // may have renumbered the values (indices always follow the final numbering).
+    bool GetFieldValueIndices(const CRecord* const* records, size_t n, uint32_t* indices);
     const char16_t* GetFieldValue(const CRecord* record);
     // The text of the record's value as it is written: a list in its bar form, "" when undefined.
     KString GetFieldText(const CRecord* record);

@@ -127,6 +127,60 @@ int CFieldArray::PlaneCount(int widthCode)
     }
 }
 
+namespace
+{
+// indices[i] = read(record number of records[i]) - 1 (stored 0 wraps to CFieldArray::s_nNoIndex); beyond the
+// size s_nNoIndex. Returns the number of s_nNoIndex results.
+template <typename Read>
+size_t GatherStored(const CRecord* const* records, size_t n, uint32_t* indices, uint64_t size, Read read)
+{
+    size_t none = 0;
+    for (size_t i = 0; i < n; ++i)
+    {
+        const uint64_t r = static_cast<uint64_t>(static_cast<int64_t>(records[i]->m_nRecordNumber));
+        const uint32_t index = r < size ? read(r) - 1u : CFieldArray::s_nNoIndex;
+        indices[i] = index;
+        none += index == CFieldArray::s_nNoIndex;
+    }
+    return none;
+}
+} // namespace
+
+size_t CFieldArray::GetAtBulk(const CRecord* const* records, size_t n, uint32_t* indices) const
+{
+    const uint8_t* p0 = m_apPlanes[0];
+    const uint8_t* p1 = m_apPlanes[1];
+    const uint8_t* p2 = m_apPlanes[2];
+    const uint8_t* p3 = m_apPlanes[3];
+    const uint64_t size = static_cast<uint64_t>(m_nSize);
+    switch (m_nWidthCode)
+    {
+    case -2:
+        return GatherStored(records, n, indices, size,
+                            [p0](uint64_t r) -> uint32_t { return (p0[r >> 2] >> (6 - ((r & 3) << 1))) & 3u; });
+    case -1:
+        return GatherStored(records, n, indices, size,
+                            [p0](uint64_t r) -> uint32_t { return (p0[r >> 1] >> ((~r & 1) << 2)) & 15u; });
+    case 1:
+        return GatherStored(records, n, indices, size, [p0](uint64_t r) -> uint32_t { return p0[r]; });
+    case 2:
+        return GatherStored(records, n, indices, size,
+                            [p0, p1](uint64_t r) -> uint32_t { return p0[r] | static_cast<uint32_t>(p1[r]) << 8; });
+    case 3:
+        return GatherStored(records, n, indices, size, [p0, p1, p2](uint64_t r) -> uint32_t {
+            return p0[r] | static_cast<uint32_t>(p1[r]) << 8 | static_cast<uint32_t>(p2[r]) << 16;
+        });
+    case 4:
+        return GatherStored(records, n, indices, size, [p0, p1, p2, p3](uint64_t r) -> uint32_t {
+            return p0[r] | static_cast<uint32_t>(p1[r]) << 8 | static_cast<uint32_t>(p2[r]) << 16 |
+                   static_cast<uint32_t>(p3[r]) << 24;
+        });
+    default:
+        std::fill(indices, indices + n, s_nNoIndex);
+        return n;
+    }
+}
+
 size_t CFieldArray::GetAllocatedMemory() const
 {
     return m_anPlaneBytes[0] + m_anPlaneBytes[1] + m_anPlaneBytes[2] + m_anPlaneBytes[3];

@@ -45,6 +45,12 @@ public:
         return static_cast<long>(ReadStored(recordNumber)) - 1;
     }
 
+    // The value index of each of records[0 .. n-1] into indices, as GetAt(records[i]->m_nRecordNumber) gives it
+    // but unsigned (none: s_nNoIndex), decoded in one loop per width rather than one call per record. Returns
+    // how many records have none. Safe from parallel readers as GetAt.
+    static constexpr uint32_t s_nNoIndex = 0xFFFFFFFFu;
+    size_t GetAtBulk(const CRecord* const* records, size_t n, uint32_t* indices) const;
+
     // Stores index (-1: none) for the record, first growing the capacity or widening when needed. Throws
     // COutOfMemoryException with the array unchanged.
     void SetAt(const CRecord* record, long index)

@@ -197,6 +197,21 @@ TEST(MissingValue, ReportedOnceAndRepairedToUndefined)
     EXPECT_EQ(a->GetFieldText(table.GetRecord(1)), u"a");
 }
 
+// The bulk readers of the order by value and of the statistics repair missing values as the single reader does.
+TEST(MissingValue, RepairedWhenTheRecordsAreOrderedByValue)
+{
+    CTable table;
+    CAttribute* a = AddColumn(table, u"Amount", {u"bb", u"a"});
+    table.AddRecord();
+    table.AddRecord();
+    std::string order;
+    for (const CRecord* record : a->GetSortedRecords())
+        order += platform::ToUtf8(a->GetFieldText(record)) + std::to_string(record->m_nRecordNumber) + ",";
+    EXPECT_EQ(order, "a1,bb0,2,3,"); // undefined last
+    EXPECT_EQ(table.GetMessageLog().size(), 1u);
+    EXPECT_EQ(a->GetAbsoluteMaxValueLength(), 2);
+}
+
 TEST(SetAll, UndefinedClearsIdenticalKeepsOldValues)
 {
     CTable table;

@@ -38,6 +38,26 @@ public:
             const long nExpected = static_cast<size_t>(r) < m_vShadow.size() ? m_vShadow[static_cast<size_t>(r)] : -1;
             ASSERT_EQ(m_array.GetAt(r), nExpected) << "record " << r;
         }
+        // The bulk read gives the same, for the records out of order (odd ones first, then even ones backwards).
+        std::vector<CRecord> records;
+        for (long r = 1; r < m_array.GetSize() + 10; r += 2)
+            records.push_back(MakeRecord(static_cast<int32_t>(r)));
+        for (long r = (m_array.GetSize() + 9) / 2 * 2; r >= 0; r -= 2)
+            records.push_back(MakeRecord(static_cast<int32_t>(r)));
+        std::vector<const CRecord*> pointers;
+        for (const CRecord& record : records)
+            pointers.push_back(&record);
+        std::vector<uint32_t> indices(records.size());
+        const size_t none = m_array.GetAtBulk(pointers.data(), pointers.size(), indices.data());
+        size_t expectedNone = 0;
+        for (size_t i = 0; i < records.size(); ++i)
+        {
+            const long expected = m_array.GetAt(records[i].m_nRecordNumber);
+            expectedNone += expected < 0;
+            ASSERT_EQ(indices[i], expected < 0 ? CFieldArray::s_nNoIndex : static_cast<uint32_t>(expected))
+                << "record " << records[i].m_nRecordNumber;
+        }
+        EXPECT_EQ(none, expectedNone);
     }
 
     CFieldArray m_array;
