@@ -65,6 +65,7 @@ constexpr int kCancel = 4237;
 constexpr int kReadCancelled = 4238;
 constexpr int kDialogLabels[4] = {4239, 4240, 4241, 4242}; // the file dialog: look in, file name, type, open
 constexpr int kAttributeMenu = 4243;
+constexpr int kSeveralDropped = 4276;
 constexpr int kRecomputeTexts[2] = {4249, 4250}; // the outdated ones, all
 constexpr ELanguage kLanguages[2] = {ELanguage::German, ELanguage::English};
 // A read shows its progress dialog when it takes longer than this.
@@ -580,6 +581,17 @@ void CMainWindow::dropEvent(QDropEvent* event)
     if (urls.isEmpty() || !urls.front().isLocalFile())
         return;
     event->acceptProposedAction();
+    if (urls.size() > 1)
+    {
+        // One table a window: which of several files was meant is the user's to say, so none is opened.
+        auto* box = new QMessageBox(QMessageBox::Information, Resource(kOpenTitle),
+                                    Resource(kSeveralDropped, {platform::FromUtf8(std::to_string(urls.size()))}),
+                                    QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("dropError"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
     OpenReporting(std::filesystem::path(urls.front().toLocalFile().toStdString()));
 }
 

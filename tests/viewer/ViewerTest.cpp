@@ -293,6 +293,23 @@ TEST(ViewerDrop, ADroppedFileIsOpened)
     ASSERT_NE(window.GetTable(), nullptr);
     EXPECT_EQ(window.windowTitle(), QString::fromUtf8("towns.csv – Korvalin – 6 records, 6 qualified, 0 selected"));
     EXPECT_EQ(window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 0");
+
+    // Several files at once are answered with one message, and the table shown stays.
+    const QString towns = QString::fromStdString(std::string(KORVALIN_TEST_FOLDER) + "/data/towns.csv");
+    data.setUrls({QUrl::fromLocalFile(towns), QUrl::fromLocalFile(towns + "x")});
+    QDragEnterEvent enterSeveral(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enterSeveral);
+    EXPECT_TRUE(enterSeveral.isAccepted());
+    QDropEvent several(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    const CTable* shown = window.GetTable();
+    QApplication::sendEvent(&window, &several);
+    QMessageBox* box = window.findChild<QMessageBox*>("dropError");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text().toStdString(), "2 files were dropped, but a window shows one table: please drop a single "
+                                         "file. Nothing was opened.");
+    EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1);
+    EXPECT_EQ(window.GetTable(), shown);
+    EXPECT_EQ(window.GetStatusText(), "Records: 6    Qualified: 6    Selected: 0");
 }
 
 TEST(ViewerText, TheWindowSpeaksTheChosenLanguage)
