@@ -9,6 +9,7 @@
 // The file needs the columns int1 and float1 of the peer benchmark's data; without KORVALIN_BENCH_CSV every
 // benchmark stops with an error.
 
+#include "bench/BenchTable.h"
 #include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "files/TableOpener.h"
@@ -82,21 +83,9 @@ CTable* BenchTable()
 // Arguments: what to recompute (0 the chain of expressions, 1 the classification), the multicore option.
 void RecomputeDerived(benchmark::State& state)
 {
-    CTable* table = nullptr;
-    try
-    {
-        table = BenchTable();
-    }
-    catch (const std::exception& e)
-    {
-        state.SkipWithError((std::string("KORVALIN_BENCH_CSV cannot be read: ") + e.what()).c_str());
-        return;
-    }
+    CTable* table = bench::TableOrSkip(state, BenchTable, "the CSV file to recompute over");
     if (!table)
-    {
-        state.SkipWithError("KORVALIN_BENCH_CSV is not set (the CSV file to recompute over)");
         return;
-    }
     table->GetOptions().m_bUseMulticores = state.range(1) != 0;
     const bool chain = state.range(0) == 0;
     state.SetLabel(std::string(chain ? "chain of 5 expressions" : "classification into 10") +

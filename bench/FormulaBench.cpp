@@ -7,6 +7,7 @@
 // The file needs the columns of the peer benchmark's data (region, category, city, customer, int1, float1);
 // without KORVALIN_BENCH_CSV every benchmark stops with an error.
 
+#include "bench/BenchTable.h"
 #include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "files/TableOpener.h"
@@ -54,21 +55,9 @@ CTable* BenchTable()
 // Arguments: the formula's index, the multicore option (0 off, 1 on).
 void ExpressionAttribute(benchmark::State& state)
 {
-    CTable* table = nullptr;
-    try
-    {
-        table = BenchTable();
-    }
-    catch (const std::exception& e)
-    {
-        state.SkipWithError((std::string("KORVALIN_BENCH_CSV cannot be read: ") + e.what()).c_str());
-        return;
-    }
+    CTable* table = bench::TableOrSkip(state, BenchTable, "the CSV file to compute the formulas over");
     if (!table)
-    {
-        state.SkipWithError("KORVALIN_BENCH_CSV is not set (the CSV file to compute the formulas over)");
         return;
-    }
     const auto which = static_cast<size_t>(state.range(0));
     table->GetOptions().m_bUseMulticores = state.range(1) != 0;
     state.SetLabel(std::string(kLabels[which]) + (state.range(1) ? ", multicore" : ", one core"));
