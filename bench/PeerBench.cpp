@@ -20,6 +20,7 @@
 //   T6  all records sorted by customer (a submitted sort command, in the collation's order of values, not in
 //       byte order as the peers sort); the first customer and the last defined one are checked. It runs last, so
 //       that T7 writes the records in file order.
+// "peak_mib" gives the process's peak resident memory after each task (the high-water mark so far, in MiB).
 // The remaining tasks of the harness need commands that later versions add. bench/compare_peers.py runs
 // this beside the peers and prints the ratios.
 
@@ -33,6 +34,8 @@
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "selection/TableSelection.h"
+
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cmath>
@@ -86,6 +89,14 @@ CAttribute& AddSummary(CTable& table, const char16_t* name, int32_t function, CA
     return *attribute;
 }
 
+// The process's peak resident memory so far, in MiB.
+double PeakMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
 // A text as a JSON string.
 std::string Json(const std::string& text)
 {
@@ -136,6 +147,7 @@ int main(int argc, char** argv)
         files::ReadTable(table, data, request);
         const double t1 = Seconds(start);
         const double c1 = ProcessorSeconds(cpuStart);
+        const double m1 = PeakMiB();
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -160,6 +172,7 @@ int main(int argc, char** argv)
         }
         const double t3 = Seconds(start);
         const double c3 = ProcessorSeconds(cpuStart);
+        const double m3 = PeakMiB();
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -172,6 +185,7 @@ int main(int argc, char** argv)
         CAttribute& median = AddSummary(table, u"m", formula::SUMMARY_MEDIAN, *float1, *category);
         const double t5 = Seconds(start);
         const double c5 = ProcessorSeconds(cpuStart);
+        const double m5 = PeakMiB();
         // One record of each group gives the group's results.
         std::vector<const CRecord*> groupRecord(static_cast<size_t>(category->GetNrOfValues()) + 1, nullptr);
         for (long i = 0; i < table.GetRecordCount(); ++i)
@@ -221,6 +235,7 @@ int main(int argc, char** argv)
         }
         const double t2 = Seconds(start);
         const double c2 = ProcessorSeconds(cpuStart);
+        const double m2 = PeakMiB();
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -228,6 +243,7 @@ int main(int argc, char** argv)
         CAttribute& d2 = AddExpression(table, u"d2", kD2);
         const double t4 = Seconds(start);
         const double c4 = ProcessorSeconds(cpuStart);
+        const double m4 = PeakMiB();
         double sumD1 = 0;
         long definedD2 = 0;
         const CRecordArray& all = table.GetAllRecords();
@@ -254,6 +270,7 @@ int main(int argc, char** argv)
         exchange::WriteExportFile(table, out, options);
         const double t7 = Seconds(start);
         const double c7 = ProcessorSeconds(cpuStart);
+        const double m7 = PeakMiB();
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -262,6 +279,7 @@ int main(int argc, char** argv)
             CTableSelection::Of(table).SortRecords(customer, false);
         const double t6 = Seconds(start);
         const double c6 = ProcessorSeconds(cpuStart);
+        const double m6 = PeakMiB();
         std::string first;
         std::string lastDefined;
         if (customer && table.GetRecordCount() > 0)
@@ -276,11 +294,14 @@ int main(int argc, char** argv)
 
         std::printf("{\"peer\": \"korvalin\", \"version\": \"%s\", \"tasks\": {\"T1\": %.6f, \"T2\": %.6f, "
                     "\"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"cpu\": {\"T1\": %.6f, "
-                    "\"T2\": %.6f, \"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"checks\": "
+                    "\"T2\": %.6f, \"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"peak_mib\": "
+                    "{\"T1\": %.0f, \"T2\": %.0f, \"T3\": %.0f, \"T4\": %.0f, \"T5\": %.0f, \"T6\": %.0f, "
+                    "\"T7\": %.0f}, \"checks\": "
                     "{\"rows\": %ld, \"T2_count\": %ld, \"T3_distinct\": {%s}, \"T7_bytes\": %lld, "
                     "\"T4_sum_d1\": %.2f, \"T4_d2_defined\": %ld, \"T5_groups\": %ld, \"T5_sum_defined\": %.2f, "
                     "\"T5_median_Books_Basic\": %.2f, \"T6_first\": %s, \"T6_last_defined\": %s}}\n",
-                    KORVALIN_VERSION_STRING, t1, t2, t3, t4, t5, t6, t7, c1, c2, c3, c4, c5, c6, c7,
+                    KORVALIN_VERSION_STRING, t1, t2, t3, t4, t5, t6, t7, c1, c2, c3, c4, c5, c6, c7, m1, m2, m3, m4,
+                    m5, m6, m7,
                     table.GetRecordCount(), qualified, t3Distinct.c_str(),
                     static_cast<long long>(std::filesystem::file_size(out)), std::round(sumD1 * 100) / 100, definedD2,
                     groups, std::round(sumDefined * 100) / 100, medianBooksBasic, Json(first).c_str(),

@@ -7,6 +7,7 @@
 #include "engine/AttributeFormat.h"
 #include "engine/Collation.h"
 #include "engine/Table.h"
+#include "platform/Error.h"
 #include "platform/Parallel.h"
 #include "platform/Resources.h"
 
@@ -276,6 +277,12 @@ void CAttributeValues::AddValues(CRecord* const* records, const KStringView* tex
 
 void CAttributeValues::BeginAppendingValues()
 {
+    m_bAppendsRefused = false;
+    StartAppending();
+}
+
+void CAttributeValues::StartAppending()
+{
     if (IsHeader() || m_nMergedValues >= 0)
         return;
     m_nMergedValues = m_pValueArray->GetSize();
@@ -286,7 +293,47 @@ void CAttributeValues::BeginAppendingValues()
         const char16_t* key = m_valueKeys.GetKey(i);
         m_vHashesToMerge[static_cast<size_t>(i)] = CValueHashTable::HashKey(CValueStore::PaddedView(key));
     }
+    m_appendedKinds.Clear();
+    m_nKindsCounted = 0;
     DropValueHashTree(); // it would miss the values to come
+}
+
+bool CAttributeValues::AppendedValuesRepeat()
+{
+    const long n = m_pValueArray->GetSize();
+    if (n - m_nKindsCounted < kKindsCheckStep)
+        return false;
+    for (long i = m_nKindsCounted; i < n; ++i)
+        m_appendedKinds.Add(m_vHashesToMerge[static_cast<size_t>(i)]);
+    m_nKindsCounted = n;
+    return m_appendedKinds.Estimate() * 2 < static_cast<double>(n);
+}
+
+void CAttributeValues::CompactValueStore()
+{
+    if (IsHeader() || m_bMultipleValues) // a list's entry points at its parts' texts
+        return;
+    const long n = m_pValueArray->GetSize();
+    // Texts before the checkpoint go first, so that the new store's checkpoint keeps exactly them.
+    const long checkpoint =
+        m_pValueStore->HasCheckpoint() ? std::clamp(m_pValueArray->GetCheckpointCount(), 0L, n) : -1;
+    auto store = std::make_unique<CValueStore>(m_table.GetAllocator());
+    std::vector<const char16_t*> texts(static_cast<size_t>(n));
+    for (long i = 0; i < n; ++i)
+    {
+        if (i == checkpoint)
+            store->CreateCheckpoint();
+        texts[static_cast<size_t>(i)] = store->AllocateValue(CValueStore::PaddedView(m_pValueArray->GetValue(i)));
+    }
+    if (checkpoint == n)
+        store->CreateCheckpoint();
+    // Nothing can fail from here on.
+    m_table.NotifyValuesRebuilt(&m_attribute); // a selection may point at the texts about to go
+    ++m_nValueGeneration;
+    for (long i = 0; i < n; ++i)
+        m_pValueArray->ReplaceText(i, texts[static_cast<size_t>(i)]);
+    m_pValueStore = std::move(store);
+    m_nLastValueIndex = -1;
 }
 
 bool CAttributeValues::AppendValues(CRecord* const* records, const KStringView* texts, size_t count,
@@ -294,12 +341,14 @@ bool CAttributeValues::AppendValues(CRecord* const* records, const KStringView* 
 {
     if (IsHeader())
         return true;
+    if (m_bAppendsRefused)
+        return false;
     for (size_t i = 0; i < count; ++i)
     {
         if (!texts[i].empty() && (texts[i][0] == u'|' || static_cast<long>(texts[i].size()) > MAX_VALUE_LENGTH))
             return false;
     }
-    BeginAppendingValues();
+    StartAppending();
     InvalidateFigures();
     m_nLastValueIndex = -1;
     const long size = m_pValueArray->GetSize();
@@ -308,14 +357,28 @@ bool CAttributeValues::AppendValues(CRecord* const* records, const KStringView* 
     // A text attribute's values, no longer in order (after the first few): only their texts are kept.
     const bool numeric = m_format.IsNumeric();
     const bool plain = !numeric && m_pValueArray->AppendsUnsorted();
-    for (size_t i = 0; i < count; ++i)
+    for (size_t done = 0; done < count;)
     {
-        const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(texts[i], padding));
-        const long index =
-            plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, numeric, false, false, kNaN);
-        m_vHashesToMerge.push_back(CValueHashTable::HashKey(platform::CPaddedText(texts[i], padding)));
-        if (records[i])
-            m_fieldArray.SetAt(records[i], index);
+        const size_t end = std::min(count, done + static_cast<size_t>(kKindsCheckStep));
+        for (size_t i = done; i < end; ++i)
+        {
+            const char16_t* stored = m_pValueStore->AllocateValue(platform::CPaddedText(texts[i], padding));
+            const long index =
+                plain ? m_pValueArray->AppendUnsorted(stored) : AppendValueEntry(stored, numeric, false, false, kNaN);
+            m_vHashesToMerge.push_back(CValueHashTable::HashKey(platform::CPaddedText(texts[i], padding)));
+            if (records[i])
+                m_fieldArray.SetAt(records[i], index);
+        }
+        done = end;
+        if (!AppendedValuesRepeat())
+            continue;
+        // Most values came before: every copy kept would cost more than looking the rest up. The copies go, and
+        // the rest is looked up, now and in the calls to come.
+        MergeEqualValues();
+        m_bAppendsRefused = true;
+        CreateValueHashTree(m_pValueArray->GetSize() * 3 / 2);
+        AddValues(records + done, texts + done, count - done, padding);
+        break;
     }
     m_attribute.InvalidateStatistics(); // once for all the values appended
     return true;
@@ -347,7 +410,24 @@ void CAttributeValues::MergeEqualValues()
     }
     m_nMergedValues = -1;
     std::vector<uint32_t>().swap(m_vHashesToMerge);
+    std::vector<int32_t>().swap(newIndex);
     m_nLastValueIndex = -1;
+    // The texts of the copies dropped stay in the store until it is copied without them: worth it when they
+    // were many.
+    if ((n - kept) * 4 >= n)
+    {
+        try
+        {
+            CompactValueStore();
+        }
+        catch (const COutOfMemoryException&) // the values stay as they are, with the copies' texts beside
+        {
+            m_table.GetAllocator().RefillReserve();
+        }
+        catch (const std::bad_alloc&)
+        {
+        }
+    }
 }
 
 long CAttributeValues::FindOrAddSingleValue(KStringView value, uint32_t hash, bool computeNumber, bool hasNumber,

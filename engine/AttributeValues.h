@@ -17,6 +17,7 @@
 // own tasks. The bulk paths (AddValues, AppendValues) and the readers of one
 // value are the read path's core: what they call per value stays inline.
 
+#include "engine/DistinctEstimate.h"
 #include "engine/Export.h"
 #include "engine/FieldArray.h"
 #include "engine/Record.h"
@@ -59,15 +60,19 @@ public:
     // so that no step waits for the memory of a hash; MergeEqualValues then makes the values distinct again.
     // Every lookup, new hash and sort merges first: until then only the count and the indices of the values
     // show the difference. AppendValues returns false, storing nothing, when a text is a list or longer than
-    // the limit (AddValues takes those). padding: every text may be read this many units beyond its end and
-    // holds no unit 0 (a bulk reader's cells, in a buffer with room after them), which lets texts be copied,
-    // hashed and compared in whole steps.
+    // the limit (AddValues takes those). It watches how many distinct values the appended ones hold: once
+    // more than half of all values repeat an earlier one, it merges them, stores the rest of its texts as
+    // AddValues does, and returns false from then on, until the next BeginAppendingValues (AddValues takes
+    // those too). padding: every text may be read this many units beyond its end and holds no unit 0 (a bulk
+    // reader's cells, in a buffer with room after them), which lets texts be copied, hashed and compared in
+    // whole steps.
     void BeginAppendingValues();
     bool AppendValues(CRecord* const* records, const KStringView* texts, size_t count,
                       platform::CTextPadding padding = {});
     // Keeps the first of each kind of the values appended (so that they stay in the order they came) and
-    // renumbers the fields. Throws std::bad_alloc or COutOfMemoryException with the values and the fields
-    // as they were.
+    // renumbers the fields. When a quarter or more of the values went, their texts are dropped from the value
+    // store too (the stored texts of the values move: holders of value pointers are told). Throws std::bad_alloc
+    // or COutOfMemoryException with the values and the fields as they were.
     void MergeEqualValues();
     bool HasUnmergedValues() const { return m_nMergedValues >= 0; }
     // Makes room for `records` records and `values` distinct values (value array and hash) at once, for bulk
@@ -174,6 +179,16 @@ private:
         return m_pValueArray->GetStoredDoubleValue(index);
     }
     void RepairMissingValue(const CRecord* record);
+    // BeginAppendingValues without clearing a refusal.
+    void StartAppending();
+    // Counts the hashes of the values appended since the last look, every kKindsCheckStep values: true when
+    // more than half of all the values repeat an earlier one.
+    bool AppendedValuesRepeat();
+    static constexpr long kKindsCheckStep = 1L << 16;
+    // Copies the texts of the values into a new store and frees the old one, with the texts no value holds any
+    // more (after a merge). Not for lists, whose entries point at their parts. Throws COutOfMemoryException
+    // with everything as it was.
+    void CompactValueStore();
     // The statistics and the records ordered by value are out of date.
     inline void InvalidateFigures();
 
@@ -205,5 +220,8 @@ private:
     bool m_bResortedSinceCheckpoint = false;       // values were renumbered after the checkpoint
     long m_nMergedValues = -1;                     // while appended values wait for a merge: the (distinct) ones before
     std::vector<uint32_t> m_vHashesToMerge;        // meanwhile the hash of every value, in index order
+    CDistinctEstimate m_appendedKinds;             // the distinct ones among the first m_nKindsCounted of them
+    long m_nKindsCounted = 0;
+    bool m_bAppendsRefused = false;                // the appended values repeated: AppendValues refuses
     long m_nValueGeneration = 0;                   // raised when values are rebuilt
 };

@@ -80,6 +80,8 @@ public:
     bool IsSorted() const { return m_bSorted; }
     void SetSorted(bool sorted) { m_bSorted = sorted; }
 
+    // Points value index at text, an equal copy of its text elsewhere (the owner moved its texts).
+    void ReplaceText(long index, const char16_t* text) { m_pValues[index] = text; }
     // Drops the values that equal an earlier one, after they were stored as values of their own: newIndex[i]
     // is the new index of value i, and a value is kept when its new index is the next one in turn (the first
     // of each kind, whose index earlier ones never take). The kept ones stay in order.

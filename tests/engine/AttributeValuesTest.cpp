@@ -2,6 +2,7 @@
 
 #include "engine/Allocator.h"
 #include "engine/Collation.h"
+#include "engine/DistinctEstimate.h"
 #include "engine/ValueHashTable.h"
 #include "options/OptionSet.h"
 #include "platform/Error.h"
@@ -711,4 +712,123 @@ TEST(Sorting, ValuesThatArrivedInOrderKeepTheirIndices)
     EXPECT_EQ(KString(a->GetValue(0)), u"1");
     EXPECT_EQ(KString(a->GetValue(1)), u"10");
     EXPECT_EQ(a->GetFieldText(table.GetRecord(9)), u"10");
+}
+
+TEST(DistinctEstimate, CountsEachKeyOnceWithinAFewPerCent)
+{
+    for (const long distinct : {10L, 1000L, 100000L, 2000000L})
+    {
+        CDistinctEstimate estimate;
+        for (int round = 0; round < 3; ++round) // every key three times
+        {
+            for (long i = 0; i < distinct; ++i)
+                estimate.Add(CValueHashTable::HashKey(platform::ToKString(i)));
+        }
+        EXPECT_NEAR(estimate.Estimate(), static_cast<double>(distinct), static_cast<double>(distinct) * 0.05 + 1)
+            << distinct;
+    }
+    CDistinctEstimate none;
+    EXPECT_EQ(none.Estimate(), 0.0);
+}
+
+TEST(BulkValues, AppendedValuesThatRepeatAreLookedUpFromThenOn)
+{
+    // 400,000 texts of 30,000 kinds (as a column of amounts with two decimals), each kind first met in the
+    // first hundred thousand: the appends stop once most values repeat, and the copies' texts go.
+    std::mt19937 random(11);
+    std::vector<KString> texts;
+    for (int i = 0; i < 400000; ++i)
+        texts.push_back(platform::ToKString(static_cast<long>(random() % 30000)) + u".25");
+    SSideBySide sides(texts);
+    auto& [single, bulk, a, b, records, views] = sides;
+    b->GetValues().AddValues(records.data(), views.data(), 1000);
+    b->GetValues().BeginAppendingValues();
+    int appended = 0;
+    bool appending = true;
+    for (size_t first = 1000; first < texts.size(); first += 50000) // as a bulk read hands the pieces over
+    {
+        const size_t count = std::min<size_t>(50000, texts.size() - first);
+        if (appending && !b->GetValues().AppendValues(records.data() + first, views.data() + first, count))
+            appending = false;
+        else if (appending)
+            ++appended;
+        if (!appending)
+            b->GetValues().AddValues(records.data() + first, views.data() + first, count);
+    }
+    EXPECT_GE(appended, 1);
+    EXPECT_LE(appended, 3) << "still appended after most values repeated";
+    EXPECT_FALSE(appending);
+    b->GetValues().MergeEqualValues();
+    EXPECT_EQ(ValueList(a), ValueList(b));
+    EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+    // The texts of 30,000 values of about 8 units, not of 100,000 or more appended copies.
+    EXPECT_LT(b->GetAllocatedBytes() - b->GetFieldArray().GetAllocatedMemory() -
+                  b->GetValueArray()->GetAllocatedBytes(),
+              1000000u);
+    // A new bulk store may append again.
+    b->GetValues().BeginAppendingValues();
+    CRecord* record = bulk.AddRecord();
+    const KStringView fresh = u"fresh";
+    EXPECT_TRUE(b->GetValues().AppendValues(&record, &fresh, 1));
+    EXPECT_EQ(b->FindValueIndex(u"fresh"), 30000);
+}
+
+TEST(BulkValues, OneLargeAppendOfRepeatingValuesSwitchesOnTheWay)
+{
+    // As a computed column is stored: all its texts in one call.
+    std::vector<KString> texts;
+    for (int i = 0; i < 300000; ++i)
+        texts.push_back(u"group" + platform::ToKString(i * 7919L % 251));
+    SSideBySide sides(texts);
+    auto& [single, bulk, a, b, records, views] = sides;
+    b->GetValues().BeginAppendingValues();
+    ASSERT_TRUE(b->GetValues().AppendValues(records.data(), views.data(), views.size()));
+    EXPECT_FALSE(b->GetValues().HasUnmergedValues());
+    EXPECT_EQ(b->GetNrOfValues(), 251);
+    EXPECT_EQ(ValueList(a), ValueList(b));
+    EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+}
+
+TEST(BulkValues, DistinctAppendsStayAppendedAndKeepTheirTexts)
+{
+    std::vector<KString> texts;
+    for (int i = 0; i < 200000; ++i)
+        texts.push_back(u"key" + platform::ToKString(i));
+    SSideBySide sides(texts);
+    auto& [single, bulk, a, b, records, views] = sides;
+    b->GetValues().BeginAppendingValues();
+    for (size_t first = 0; first < texts.size(); first += 40000)
+        ASSERT_TRUE(b->GetValues().AppendValues(records.data() + first, views.data() + first, 40000));
+    const char16_t* stored = b->GetValue(123);
+    b->GetValues().MergeEqualValues();
+    EXPECT_EQ(b->GetValue(123), stored); // nothing merged, nothing moved
+    EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+}
+
+TEST(BulkValues, CompactedTextsGoWithTheCheckpoint)
+{
+    // Values before a checkpoint, then many repeats appended and merged (the store is copied without the
+    // copies), then the checkpoint restored: the values of before stay, readable and findable.
+    CTable table;
+    CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+    attribute->AddValue(table.AddRecord(), u"before1");
+    attribute->AddValue(table.AddRecord(), u"before2");
+    table.CreateCheckpoint();
+    std::vector<KString> texts;
+    for (int i = 0; i < 200000; ++i)
+        texts.push_back(i % 3 == 0 ? KString(u"before2") : u"after" + platform::ToKString(i % 500));
+    const std::vector<KStringView> views(texts.begin(), texts.end());
+    std::vector<CRecord*> records(texts.size());
+    table.AddRecords(records.size(), records.data());
+    attribute->GetValues().BeginAppendingValues();
+    ASSERT_TRUE(attribute->GetValues().AppendValues(records.data(), views.data(), views.size()));
+    EXPECT_EQ(attribute->GetNrOfValues(), 502);
+    EXPECT_EQ(attribute->GetFieldText(records[3]), u"before2");
+    EXPECT_EQ(attribute->GetFieldText(records[4]), u"after4");
+    table.RestoreCheckpoint();
+    EXPECT_EQ(ValueList(attribute), "before1 before2");
+    EXPECT_EQ(Indices(table, attribute), "0 1");
+    EXPECT_EQ(attribute->FindValueIndex(u"before2"), 1);
+    attribute->AddValue(table.AddRecord(), u"later");
+    EXPECT_EQ(ValueList(attribute), "before1 before2 later");
 }
