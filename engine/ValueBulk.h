@@ -7,6 +7,7 @@
 #include "platform/Text.h"
 
 #include <cstddef>
+#include <functional>
 
 class CAttribute;
 struct CRecord;
@@ -18,3 +19,13 @@ struct CRecord;
 // the length limit, or an attribute that has values, take the one-by-one path.
 void AddComputedValues(CAttribute& attribute, CRecord* const* records, const KStringView* texts,
                        const double* numbers, size_t count);
+
+// The values of records [from, to) of a computed column: their texts into texts[0 .. to - from), and, when
+// numbers is not null, their numbers into numbers[0 .. to - from). The texts must stay valid until the store
+// is done. Asked for each piece more than once.
+using FComputedPiece = std::function<void(size_t from, size_t to, KStringView* texts, double* numbers)>;
+
+// AddComputedValues for a column handed over a piece at a time, so that no array of all its texts and
+// numbers is needed beside the values stored. withNumbers: the values carry numbers.
+void AddComputedValues(CAttribute& attribute, CRecord* const* records, size_t count, bool withNumbers,
+                       const FComputedPiece& piece);

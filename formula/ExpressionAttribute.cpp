@@ -60,6 +60,15 @@ struct SResultPool
         return KStringView(texts.data() + begin, ends[k] - begin);
     }
     size_t GetCount() const { return ends.size(); }
+    // Room for results (of about unitsEach units) without growing step by step: growing copies the pool and
+    // leaves the old one behind as memory touched and freed. What is not used is never touched.
+    void Reserve(size_t results, size_t unitsEach, bool numeric)
+    {
+        ends.reserve(results);
+        if (numeric)
+            numbers.reserve(results);
+        texts.reserve(results * unitsEach);
+    }
 };
 
 // The results of one worker by the value indices of the inputs, for formulas whose result depends on nothing
@@ -164,6 +173,10 @@ public:
         const size_t pieces = (count + m_nPieceRecords - 1) / m_nPieceRecords;
         m_vIds.resize(count);
         m_vPieceWorker.assign(pieces, 0);
+        // Any worker may take most of the pieces.
+        constexpr size_t kUnitsEach = 12;
+        for (SWorker& worker : m_workers)
+            worker.pool.Reserve(count, kUnitsEach, m_bNumeric);
         std::atomic<size_t> nextPiece = 0;
         std::atomic<bool> missing = false;
         const bool memoize = m_workers[0].pEngine->GetTimeDependency() == TIME_INDEPENDENT;
@@ -265,20 +278,18 @@ public:
     {
         if (MostlyDistinct(count))
         {
-            std::vector<KStringView> texts(count);
-            std::vector<double> numbers(m_bNumeric ? count : 0);
-            platform::ParallelFor(0, count, 65536,
-                                  [&](size_t from, size_t to)
+            // Handed over a piece at a time: no array of every record's text beside the results and the values.
+            AddComputedValues(attribute, records, count, m_bNumeric,
+                              [&](size_t from, size_t to, KStringView* texts, double* numbers)
+                              {
+                                  for (size_t i = from; i < to; ++i)
                                   {
-                                      for (size_t i = from; i < to; ++i)
-                                      {
-                                          const SResultPool& pool = PoolOf(i);
-                                          texts[i] = pool.Text(m_vIds[i]);
-                                          if (m_bNumeric)
-                                              numbers[i] = pool.numbers[m_vIds[i]];
-                                      }
-                                  });
-            AddComputedValues(attribute, records, texts.data(), m_bNumeric ? numbers.data() : nullptr, count);
+                                      const SResultPool& pool = PoolOf(i);
+                                      texts[i - from] = pool.Text(m_vIds[i]);
+                                      if (numbers)
+                                          numbers[i - from] = pool.numbers[m_vIds[i]];
+                                  }
+                              });
             return;
         }
         // Few results: each is looked up once, the records after that get its value index.

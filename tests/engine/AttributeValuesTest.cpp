@@ -3,6 +3,7 @@
 #include "engine/Allocator.h"
 #include "engine/Collation.h"
 #include "engine/DistinctEstimate.h"
+#include "engine/ValueBulk.h"
 #include "engine/ValueHashTable.h"
 #include "options/OptionSet.h"
 #include "platform/Error.h"
@@ -831,4 +832,63 @@ TEST(BulkValues, CompactedTextsGoWithTheCheckpoint)
     EXPECT_EQ(attribute->FindValueIndex(u"before2"), 1);
     attribute->AddValue(table.AddRecord(), u"later");
     EXPECT_EQ(ValueList(attribute), "before1 before2 later");
+}
+
+TEST(ComputedValues, StoredInPiecesAsOneByOne)
+{
+    // Over several pieces: mostly distinct numbers with repeats (also of the first piece), then a column whose
+    // values repeat from the start (the appends stop on the way), and one with a list (the one-by-one path).
+    std::mt19937 random(3);
+    std::vector<KString> distinct, repeating, withList;
+    std::vector<double> numbers;
+    for (int i = 0; i < 150000; ++i)
+    {
+        const long n = static_cast<long>(random() % 120000);
+        distinct.push_back(platform::ToKString(n));
+        numbers.push_back(static_cast<double>(n));
+        repeating.push_back(u"r" + platform::ToKString(n % 300));
+        withList.push_back(i == 140000 ? KString(u"|a|b|") : u"w" + platform::ToKString(n % 50));
+    }
+    const std::pair<const char*, const std::vector<KString>&> cases[] = {
+        {"distinct", distinct}, {"repeating", repeating}, {"with a list", withList}};
+    for (const auto& [name, texts] : cases)
+    {
+        SCOPED_TRACE(name);
+        const bool numeric = &texts == &distinct;
+        CTable single;
+        CTable bulk;
+        CAttribute* a = single.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+        CAttribute* b = bulk.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+        if (numeric)
+        {
+            ASSERT_EQ(a->SetFormatString(u"####"), 1);
+            ASSERT_EQ(b->SetFormatString(u"####"), 1);
+        }
+        std::vector<CRecord*> records;
+        for (size_t i = 0; i < texts.size(); ++i)
+        {
+            a->AddValue(single.AddRecord(), texts[i], numeric, numeric ? numbers[i] : std::nan(""));
+            records.push_back(bulk.AddRecord());
+        }
+        int asked = 0;
+        AddComputedValues(*b, records.data(), texts.size(), numeric,
+                          [&](size_t from, size_t to, KStringView* pieceTexts, double* pieceNumbers)
+                          {
+                              ++asked;
+                              EXPECT_LE(to - from, size_t{1} << 16);
+                              for (size_t i = from; i < to; ++i)
+                              {
+                                  pieceTexts[i - from] = texts[i];
+                                  if (pieceNumbers)
+                                      pieceNumbers[i - from] = numbers[i];
+                              }
+                          });
+        EXPECT_GE(asked, 3);
+        ASSERT_EQ(ValueList(a), ValueList(b));
+        EXPECT_EQ(Indices(single, a), Indices(bulk, b));
+        EXPECT_EQ(a->AreValuesSorted(), b->AreValuesSorted());
+        if (numeric)
+            for (long k = 0; k < b->GetNrOfValues(); ++k)
+                ASSERT_EQ(b->GetNumericValue(k), a->GetNumericValue(k)) << k;
+    }
 }
