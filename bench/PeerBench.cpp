@@ -20,7 +20,8 @@
 //   T6  all records sorted by customer (a submitted sort command, in the collation's order of values, not in
 //       byte order as the peers sort); the first customer and the last defined one are checked. It runs last, so
 //       that T7 writes the records in file order.
-// "peak_mib" gives the process's peak resident memory after each task (the high-water mark so far, in MiB).
+// "peak_mib" gives the process's peak resident memory after each task (the high-water mark so far, in MiB),
+// "resident_mib" its resident memory right after it.
 // The remaining tasks of the harness need commands that later versions add. bench/compare_peers.py runs
 // this beside the peers and prints the ratios.
 
@@ -36,6 +37,7 @@
 #include "selection/TableSelection.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -87,6 +89,21 @@ CAttribute& AddSummary(CTable& table, const char16_t* name, int32_t function, CA
     attribute->SetFormatString(formula::ProposeSummaryFormat(definition));
     formula::RecomputeSummary(table, *attribute, definition);
     return *attribute;
+}
+
+// The process's resident memory now, in MiB.
+double ResidentMiB()
+{
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    long pages = 0;
+    long resident = 0;
+    if (statm)
+    {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
 // The process's peak resident memory so far, in MiB.
@@ -148,6 +165,7 @@ int main(int argc, char** argv)
         const double t1 = Seconds(start);
         const double c1 = ProcessorSeconds(cpuStart);
         const double m1 = PeakMiB();
+        const double r1 = ResidentMiB();
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -173,6 +191,7 @@ int main(int argc, char** argv)
         const double t3 = Seconds(start);
         const double c3 = ProcessorSeconds(cpuStart);
         const double m3 = PeakMiB();
+        const double r3 = ResidentMiB();
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -186,6 +205,7 @@ int main(int argc, char** argv)
         const double t5 = Seconds(start);
         const double c5 = ProcessorSeconds(cpuStart);
         const double m5 = PeakMiB();
+        const double r5 = ResidentMiB();
         // One record of each group gives the group's results.
         std::vector<const CRecord*> groupRecord(static_cast<size_t>(category->GetNrOfValues()) + 1, nullptr);
         for (long i = 0; i < table.GetRecordCount(); ++i)
@@ -236,6 +256,7 @@ int main(int argc, char** argv)
         const double t2 = Seconds(start);
         const double c2 = ProcessorSeconds(cpuStart);
         const double m2 = PeakMiB();
+        const double r2 = ResidentMiB();
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -244,6 +265,7 @@ int main(int argc, char** argv)
         const double t4 = Seconds(start);
         const double c4 = ProcessorSeconds(cpuStart);
         const double m4 = PeakMiB();
+        const double r4 = ResidentMiB();
         double sumD1 = 0;
         long definedD2 = 0;
         const CRecordArray& all = table.GetAllRecords();
@@ -271,6 +293,7 @@ int main(int argc, char** argv)
         const double t7 = Seconds(start);
         const double c7 = ProcessorSeconds(cpuStart);
         const double m7 = PeakMiB();
+        const double r7 = ResidentMiB();
 
         start = std::chrono::steady_clock::now();
         cpuStart = std::clock();
@@ -280,6 +303,7 @@ int main(int argc, char** argv)
         const double t6 = Seconds(start);
         const double c6 = ProcessorSeconds(cpuStart);
         const double m6 = PeakMiB();
+        const double r6 = ResidentMiB();
         std::string first;
         std::string lastDefined;
         if (customer && table.GetRecordCount() > 0)
@@ -296,12 +320,13 @@ int main(int argc, char** argv)
                     "\"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"cpu\": {\"T1\": %.6f, "
                     "\"T2\": %.6f, \"T3\": %.6f, \"T4\": %.6f, \"T5\": %.6f, \"T6\": %.6f, \"T7\": %.6f}, \"peak_mib\": "
                     "{\"T1\": %.0f, \"T2\": %.0f, \"T3\": %.0f, \"T4\": %.0f, \"T5\": %.0f, \"T6\": %.0f, "
-                    "\"T7\": %.0f}, \"checks\": "
+                    "\"T7\": %.0f}, \"resident_mib\": {\"T1\": %.0f, \"T2\": %.0f, \"T3\": %.0f, \"T4\": %.0f, "
+                    "\"T5\": %.0f, \"T6\": %.0f, \"T7\": %.0f}, \"checks\": "
                     "{\"rows\": %ld, \"T2_count\": %ld, \"T3_distinct\": {%s}, \"T7_bytes\": %lld, "
                     "\"T4_sum_d1\": %.2f, \"T4_d2_defined\": %ld, \"T5_groups\": %ld, \"T5_sum_defined\": %.2f, "
                     "\"T5_median_Books_Basic\": %.2f, \"T6_first\": %s, \"T6_last_defined\": %s}}\n",
                     KORVALIN_VERSION_STRING, t1, t2, t3, t4, t5, t6, t7, c1, c2, c3, c4, c5, c6, c7, m1, m2, m3, m4,
-                    m5, m6, m7,
+                    m5, m6, m7, r1, r2, r3, r4, r5, r6, r7,
                     table.GetRecordCount(), qualified, t3Distinct.c_str(),
                     static_cast<long long>(std::filesystem::file_size(out)), std::round(sumD1 * 100) / 100, definedD2,
                     groups, std::round(sumDefined * 100) / 100, medianBooksBasic, Json(first).c_str(),

@@ -8,6 +8,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Resources.h"
+#include "platform/System.h"
 
 #include <algorithm>
 #include <functional>
@@ -178,6 +179,9 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
         m_table.AnalyzeTable();
         m_table.GetImportSettings() = used;
         m_table.DeleteCheckpoint();
+        // The read's passing memory (decoding, merging, sorting) goes back to the system: the table keeps
+        // only what it holds.
+        platform::ReleaseFreeHeap();
     }
     catch (...)
     {

@@ -90,6 +90,11 @@ void TuneHeapForLargeTables()
 #endif
 }
 
+void ReleaseFreeHeap()
+{
+    (void)malloc_trim(0);
+}
+
 void RestartWithHugePageHeap(char** argv)
 {
     constexpr const char* kSetting = "glibc.malloc.hugetlb";

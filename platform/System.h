@@ -41,6 +41,11 @@ std::filesystem::path GetUserCacheFolder();
 // threads exist (the library leaves the heap of its host as it is).
 void TuneHeapForLargeTables();
 
+// Gives the free memory of the C heap back to the system (all of it, not only what lies at the heap's end),
+// after work that needed much memory for a while: what comes next then grows from the memory it touches itself
+// instead of keeping all that the work left behind. Takes some milliseconds.
+void ReleaseFreeHeap();
+
 // Runs the program anew, once, with the C heap told to back its memory with huge pages (the C library takes
 // that only from the environment it starts with): a table of millions of values is then read and written with
 // a fraction of the page faults and address translations. Returns only when the process goes on as it is:
