@@ -88,7 +88,8 @@ template <typename TRelease> void* AllocateWithRetry(size_t bytes, TRelease rele
 }
 
 // Resizes p (not null, newBytes > 0); returns the new block and sets *pOldBytes to the old payload size.
-template <typename TRelease> void* ReallocateWithRetry(void* p, size_t newBytes, size_t* pOldBytes, TRelease release)
+template <typename TRelease>
+void* ReallocateWithRetry(void* p, size_t newBytes, size_t* pOldBytes, bool clearGrown, TRelease release)
 {
     const size_t nOld = HeaderOf(p)->m_nBytes;
     *pOldBytes = nOld;
@@ -110,7 +111,8 @@ template <typename TRelease> void* ReallocateWithRetry(void* p, size_t newBytes,
     }
     if (q == nullptr)
         throw COutOfMemoryException(newBytes);
-    std::memset(static_cast<char*>(q) + nOld, 0, newBytes - nOld);
+    if (clearGrown)
+        std::memset(static_cast<char*>(q) + nOld, 0, newBytes - nOld);
     return q;
 }
 
@@ -133,7 +135,7 @@ void* CTableAllocator::AllocateMemory(size_t bytes)
     return p;
 }
 
-void* CTableAllocator::ReallocateMemory(void* p, size_t oldBytes, size_t newBytes)
+void* CTableAllocator::ReallocateMemory(void* p, size_t oldBytes, size_t newBytes, bool clearGrown)
 {
     if (newBytes == 0)
     {
@@ -143,7 +145,7 @@ void* CTableAllocator::ReallocateMemory(void* p, size_t oldBytes, size_t newByte
     if (p == nullptr)
         return AllocateMemory(newBytes);
     size_t nOld = 0;
-    void* q = ReallocateWithRetry(p, newBytes, &nOld, [this] { ReleaseReserve(); });
+    void* q = ReallocateWithRetry(p, newBytes, &nOld, clearGrown, [this] { ReleaseReserve(); });
     m_nAllocatedBytes += HeaderOf(q)->m_nBytes;
     m_nAllocatedBytes -= nOld;
     return q;
@@ -182,7 +184,7 @@ void* CTableAllocator::AllocateDetached(size_t bytes)
     return AllocateWithRetry(bytes, [] {});
 }
 
-void* CTableAllocator::ReallocateDetached(void* p, size_t newBytes)
+void* CTableAllocator::ReallocateDetached(void* p, size_t newBytes, bool clearGrown)
 {
     if (newBytes == 0)
     {
@@ -192,7 +194,7 @@ void* CTableAllocator::ReallocateDetached(void* p, size_t newBytes)
     if (p == nullptr)
         return AllocateDetached(newBytes);
     size_t nOld = 0;
-    return ReallocateWithRetry(p, newBytes, &nOld, [] {});
+    return ReallocateWithRetry(p, newBytes, &nOld, clearGrown, [] {});
 }
 
 void CTableAllocator::FreeDetached(void* p)

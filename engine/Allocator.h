@@ -26,10 +26,11 @@ public:
     // pointer too. Throws COutOfMemoryException.
     void* AllocateMemory(size_t bytes);
 
-    // Resizes a block from AllocateMemory (p null: allocates). The grown part is zero-filled; newBytes 0 frees
-    // the block and returns nullptr. oldBytes is advisory: the allocator knows each block's size. Shrinking
-    // never fails. Throws COutOfMemoryException, leaving p untouched.
-    void* ReallocateMemory(void* p, size_t oldBytes, size_t newBytes);
+    // Resizes a block from AllocateMemory (p null: allocates). The grown part is zero-filled, unless clearGrown
+    // is false (arrays that write every slot before they read it: a large reservation then costs no memory
+    // until it is used); newBytes 0 frees the block and returns nullptr. oldBytes is advisory: the allocator
+    // knows each block's size. Shrinking never fails. Throws COutOfMemoryException, leaving p untouched.
+    void* ReallocateMemory(void* p, size_t oldBytes, size_t newBytes, bool clearGrown = true);
 
     // Frees a block from AllocateMemory or ReallocateMemory; null is ignored.
     void FreeMemory(void* p);
@@ -50,7 +51,7 @@ public:
     // Memory of a structure that belongs to no table (a temporary record array, say): the process heap with
     // the same rules (zero-filled, header-tracked, failure seam, COutOfMemoryException) but no reserve.
     static void* AllocateDetached(size_t bytes);
-    static void* ReallocateDetached(void* p, size_t newBytes);
+    static void* ReallocateDetached(void* p, size_t newBytes, bool clearGrown = true);
     static void FreeDetached(void* p);
 
 private:
@@ -68,9 +69,10 @@ inline void* AllocateFrom(CTableAllocator* a, size_t bytes)
     return a != nullptr ? a->AllocateMemory(bytes) : CTableAllocator::AllocateDetached(bytes);
 }
 
-inline void* ReallocateFrom(CTableAllocator* a, void* p, size_t oldBytes, size_t newBytes)
+inline void* ReallocateFrom(CTableAllocator* a, void* p, size_t oldBytes, size_t newBytes, bool clearGrown = true)
 {
-    return a != nullptr ? a->ReallocateMemory(p, oldBytes, newBytes) : CTableAllocator::ReallocateDetached(p, newBytes);
+    return a != nullptr ? a->ReallocateMemory(p, oldBytes, newBytes, clearGrown)
+                        : CTableAllocator::ReallocateDetached(p, newBytes, clearGrown);
 }
 
 inline void FreeFrom(CTableAllocator* a, void* p)

@@ -58,8 +58,9 @@ void CRecordArray::SetTable(CTableAllocator* allocator)
 
 void CRecordArray::Reallocate(long capacity)
 {
-    m_ppRecords = static_cast<CRecord**>(
-        ReallocateFrom(m_pAllocator, m_ppRecords, sizeof(CRecord*) * m_nCapacity, sizeof(CRecord*) * capacity));
+    // Slots beyond the count are written before they are read: the room is not cleared.
+    m_ppRecords = static_cast<CRecord**>(ReallocateFrom(m_pAllocator, m_ppRecords, sizeof(CRecord*) * m_nCapacity,
+                                                        sizeof(CRecord*) * capacity, false));
     m_nCapacity = capacity;
 }
 

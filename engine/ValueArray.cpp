@@ -34,14 +34,16 @@ void CValueArray::SetMaxSize(long size, bool grow)
     if (size <= m_nCapacity)
         return;
     const long capacity = grow ? GrownCapacity(std::max(m_nCapacity, 1L), size) : size;
-    // Allocate both arrays before installing either, so a failure leaves the array as it was.
-    auto* values = static_cast<const char16_t**>(
-        m_allocator.ReallocateMemory(m_pValues, m_nCapacity * sizeof(char16_t*), capacity * sizeof(char16_t*)));
+    // Allocate both arrays before installing either, so a failure leaves the array as it was. A slot beyond
+    // the count is written before it is read: the room need not be cleared (a reservation for millions of
+    // values that turn out to be few touches no memory).
+    auto* values = static_cast<const char16_t**>(m_allocator.ReallocateMemory(
+        m_pValues, m_nCapacity * sizeof(char16_t*), capacity * sizeof(char16_t*), false));
     m_pValues = values;
     if (m_pDoubles)
     {
         m_pDoubles = static_cast<double*>(
-            m_allocator.ReallocateMemory(m_pDoubles, m_nCapacity * sizeof(double), capacity * sizeof(double)));
+            m_allocator.ReallocateMemory(m_pDoubles, m_nCapacity * sizeof(double), capacity * sizeof(double), false));
     }
     m_nCapacity = capacity;
 }

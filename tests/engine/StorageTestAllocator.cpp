@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+
+#include <unistd.h>
 
 namespace
 {
@@ -140,4 +143,47 @@ TEST(StoragePrimeSizes, FirstListedPrimeAtLeastNPlusATenth)
         ASSERT_GE(nSize, nPrevious);
         nPrevious = nSize;
     }
+}
+
+namespace
+{
+// The resident memory of this process, in bytes.
+size_t ResidentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    size_t resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+} // namespace
+
+TEST(StorageAllocator, RoomThatNeedNotBeClearedCostsNoMemoryUntilUsed)
+{
+    // A reservation of 256 MB for an array that writes its slots before reading them: the old content moves,
+    // the rest stays untouched. The same growth cleared touches all of it, and reads as zeros.
+    CTableAllocator allocator;
+    constexpr size_t kOld = 1 << 20;
+    constexpr size_t kNew = size_t{256} << 20;
+    auto grow = [&](bool clear, size_t* grown)
+    {
+        auto* p = static_cast<unsigned char*>(allocator.AllocateMemory(kOld));
+        std::memset(p, 7, kOld);
+        const size_t before = ResidentBytes();
+        p = static_cast<unsigned char*>(allocator.ReallocateMemory(p, kOld, kNew, clear));
+        *grown = ResidentBytes() - std::min(before, ResidentBytes());
+        EXPECT_EQ(p[0], 7);
+        EXPECT_EQ(p[kOld - 1], 7);
+        EXPECT_EQ(allocator.GetAllocatedBytes(), kNew);
+        return p;
+    };
+    size_t uncleared = 0;
+    unsigned char* p = grow(false, &uncleared);
+    allocator.FreeMemory(p);
+    size_t cleared = 0;
+    p = grow(true, &cleared);
+    EXPECT_TRUE(AllZero(p + kOld, kNew - kOld));
+    allocator.FreeMemory(p);
+    EXPECT_GE(cleared, kNew / 2);
+    EXPECT_LT(uncleared, cleared / 4);
 }
