@@ -327,8 +327,9 @@ void CAttributeValues::CompactValueStore()
     }
     if (checkpoint == n)
         store->CreateCheckpoint();
-    // Nothing can fail from here on.
-    m_table.NotifyValuesRebuilt(&m_attribute); // a selection may point at the texts about to go
+    // Nothing can fail from here on. Only a bulk store compacts, on values it stored itself, which nobody has
+    // looked up yet (a lookup merges first): no selection points at them, and the table is not told (the
+    // columns of a read are merged side by side). Holders that check the generation look up again.
     ++m_nValueGeneration;
     for (long i = 0; i < n; ++i)
         m_pValueArray->ReplaceText(i, texts[static_cast<size_t>(i)]);

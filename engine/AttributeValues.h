@@ -71,8 +71,9 @@ public:
                       platform::CTextPadding padding = {});
     // Keeps the first of each kind of the values appended (so that they stay in the order they came) and
     // renumbers the fields. When a quarter or more of the values went, their texts are dropped from the value
-    // store too (the stored texts of the values move: holders of value pointers are told). Throws std::bad_alloc
-    // or COutOfMemoryException with the values and the fields as they were.
+    // store too (the stored texts of the values move, and the value generation goes up). Throws std::bad_alloc
+    // or COutOfMemoryException with the values and the fields as they were. May run for several attributes
+    // side by side: it tells the table nothing.
     void MergeEqualValues();
     bool HasUnmergedValues() const { return m_nMergedValues >= 0; }
     // Makes room for `records` records and `values` distinct values (value array and hash) at once, for bulk
