@@ -230,9 +230,11 @@ void CReadRun::ReadDataLinesInBulk(long line)
             scanNext();
         current = 1 - current;
     }
+    m_clock.Done("lines");
     // The values that columns appended are merged into distinct ones.
     m_work.ForEachInOrder(m_attributes.size(),
                           [&](size_t column) { m_attributes[column]->GetValues().MergeEqualValues(); });
+    m_clock.Done("merge");
 }
 
 } // namespace exchange

@@ -15,6 +15,7 @@
 #include "exchange/TextStream.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -22,6 +23,25 @@ namespace exchange
 {
 
 // The state of one read: the reader, the attributes made by it, the records, the counters and messages.
+// Tells the options' listener how long each phase of a read took, if it listens.
+class CPhaseClock
+{
+public:
+    explicit CPhaseClock(const SReadOptions& options) : m_options(options) {}
+    void Done(const char* phase)
+    {
+        if (!m_options.m_phaseDone)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        m_options.m_phaseDone(phase, std::chrono::duration<double>(now - m_start).count());
+        m_start = now;
+    }
+
+private:
+    const SReadOptions& m_options;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
 class CReadRun
 {
 public:
@@ -44,6 +64,8 @@ public:
     void ReadAttributePerLine();
     // Messages and the description after a successful read.
     void Finish();
+    // The clock of the read's phases, started with the run.
+    CPhaseClock& GetPhaseClock() { return m_clock; }
     // The physical line at which reading stands (for errors).
     long GetCurrentLine() const { return m_nBulkLine > 0 ? m_nBulkLine : m_reader.GetPhysicalLine(m_nRecordStart); }
 
@@ -123,6 +145,7 @@ private:
     const KString& m_strFileName; // the file, for messages and the description
     CImportSettings& m_settings;  // settings in force (stored into the table on success)
     const SReadOptions& m_options;
+    CPhaseClock m_clock{m_options};
     CTextReader m_reader;                  // the decoded file (or its head) and its cell state
     CUtf8FileStream* m_pStream;            // decodes the rest of the file, when it is read as it is decoded
     CParallelWork m_work;                  // serial or parallel work (the table's options)

@@ -11,6 +11,7 @@
 #include "platform/System.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <new>
 
@@ -58,6 +59,7 @@ void CTextImporter::ReadFile(const std::filesystem::path& path, const CImportSet
     ReadFile(OpenInputFile(m_table, path), platform::FromUtf8(path.string()), settings, options);
 }
 
+
 void CTextImporter::ReadFile(const platform::CInputFile& file, const KString& fileName, const CImportSettings& settings,
                              const SReadOptions& options)
 {
@@ -97,7 +99,9 @@ bool CTextImporter::ReadStreamed(const platform::CInputFile& file, const KString
     const bool parallel = work.IsParallel();
     bool valid = false;
     const size_t block = std::min<size_t>(WindowBytes(options) * 2, 1u << 20); // copied and checked in the cache
+    CPhaseClock clock(options);
     BesideCollation(m_table, work, [&] { valid = IsValidUtf8File(file, first, block, parallel); });
+    clock.Done("check");
     if (!valid)
         return false;
     CUtf8FileStream stream(file, first, parallel);
@@ -164,24 +168,29 @@ void CTextImporter::Read(std::string_view bytes, std::string* owner, CUtf8FileSt
     };
     CReadRun run(m_table, fileName, used, options, text.View(), stream, more);
     bool textReleased = false;
+    CPhaseClock& clock = run.GetPhaseClock();
     try
     {
         if (used.m_bTransposed)
             run.ReadRecordPerLine();
         else
             run.ReadAttributePerLine();
+        clock.Done("lines");
         run.Finish();
         // Every value is stored by now: the decoded text (twice the file's size) goes before the analysis
         // needs memory of its own. The run must not look at its text from here on.
         text = CUtf16Buffer();
         textReleased = true;
+        clock.Done("finish");
         m_table.QualAllRecords();
         m_table.AnalyzeTable();
         m_table.GetImportSettings() = used;
         m_table.DeleteCheckpoint();
+        clock.Done("analyse");
         // The read's passing memory (decoding, merging, sorting) goes back to the system: the table keeps
         // only what it holds.
         platform::ReleaseFreeHeap();
+        clock.Done("release");
     }
     catch (...)
     {

@@ -291,3 +291,32 @@ TEST(BulkRead, ChunksRescanWhenACutFallsInsideQuotes)
 }
 
 } // namespace
+
+// A listener hears the phases of a read in their order, each once ("lines" comes before and after the merge of
+// appended values).
+TEST(BulkRead, PhasesAreToldInOrder)
+{
+    CTempFolder folder;
+    const std::filesystem::path path = folder / "phases.csv";
+    std::ofstream(path, std::ios::binary) << AwkwardCsv(1u << 16, 5);
+    CImportSettings settings;
+    settings.m_cDelimiter = u',';
+    SReadOptions options;
+    options.m_nStreamBytes = 1;
+    std::vector<std::string> phases;
+    options.m_phaseDone = [&](const char* phase, double seconds)
+    {
+        EXPECT_GE(seconds, 0.0);
+        if (phases.empty() || phases.back() != phase)
+            phases.emplace_back(phase);
+    };
+    CTable table;
+    CTextImporter(table).ReadFile(path, settings, options);
+    EXPECT_GT(table.GetRecordCount(), 0);
+    const std::vector<std::string> expected = {"check", "lines", "merge", "lines", "finish", "analyse", "release"};
+    EXPECT_EQ(phases, expected);
+    // Without a listener nothing is asked.
+    CTable other;
+    CTextImporter(other).ReadFile(path, settings, SReadOptions{});
+    EXPECT_EQ(other.GetRecordCount(), table.GetRecordCount());
+}
