@@ -7,6 +7,7 @@
 // memory (after the read, and the peak of the read itself). The first line gives the seconds of the read's
 // phases.
 
+#include "bench/ProcessMemory.h"
 #include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "files/TableOpener.h"
@@ -14,41 +15,18 @@
 #include "platform/Text.h"
 
 #include <malloc.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace
-{
-double MiB(double bytes)
-{
-    return bytes / (1024.0 * 1024.0);
-}
-
-// The resident memory of the process now, in bytes.
-size_t ResidentBytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    size_t pages = 0;
-    size_t resident = 0;
-    statm >> pages >> resident;
-    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
-}
-
-size_t PeakResidentBytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<size_t>(usage.ru_maxrss) * 1024;
-}
-} // namespace
+using bench::MiB;
+using bench::PeakResidentBytes;
+using bench::ResidentBytes;
 
 int main(int argc, char** argv)
 {

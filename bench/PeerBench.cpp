@@ -25,6 +25,7 @@
 // The remaining tasks of the harness need commands that later versions add. bench/compare_peers.py runs
 // this beside the peers and prints the ratios.
 
+#include "bench/ProcessMemory.h"
 #include "engine/Attribute.h"
 #include "engine/Table.h"
 #include "exchange/TextExporter.h"
@@ -35,9 +36,6 @@
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "selection/TableSelection.h"
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -91,27 +89,15 @@ CAttribute& AddSummary(CTable& table, const char16_t* name, int32_t function, CA
     return *attribute;
 }
 
-// The process's resident memory now, in MiB.
+// The process's resident memory now, and its peak so far, in MiB.
 double ResidentMiB()
 {
-    std::FILE* statm = std::fopen("/proc/self/statm", "r");
-    long pages = 0;
-    long resident = 0;
-    if (statm)
-    {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    return bench::MiB(static_cast<double>(bench::ResidentBytes()));
 }
 
-// The process's peak resident memory so far, in MiB.
 double PeakMiB()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return bench::MiB(static_cast<double>(bench::PeakResidentBytes()));
 }
 
 // A text as a JSON string.
