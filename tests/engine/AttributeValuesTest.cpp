@@ -888,7 +888,9 @@ TEST(ComputedValues, StoredInPiecesAsOneByOne)
         EXPECT_EQ(Indices(single, a), Indices(bulk, b));
         EXPECT_EQ(a->AreValuesSorted(), b->AreValuesSorted());
         if (numeric)
+        {
             for (long k = 0; k < b->GetNrOfValues(); ++k)
                 ASSERT_EQ(b->GetNumericValue(k), a->GetNumericValue(k)) << k;
+        }
     }
 }
