@@ -943,6 +943,9 @@ void CAttributeValues::RestoreCheckpoint(bool restoreFields)
     else if (m_nMergedValues >= 0)
     {
         m_vHashesToMerge.resize(static_cast<size_t>(m_pValueArray->GetSize()));
+        // The count of distinct values saw some that are gone: it starts again from the values that stay.
+        m_appendedKinds.Clear();
+        m_nKindsCounted = 0;
     }
     DeleteCheckpoint();
     DropValueHashTree();

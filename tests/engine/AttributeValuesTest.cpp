@@ -894,3 +894,36 @@ TEST(ComputedValues, StoredInPiecesAsOneByOne)
         }
     }
 }
+
+TEST(BulkValues, AppendsRolledBackAreNotCountedAsDistinctAfterwards)
+{
+    // Distinct values appended on both sides of a checkpoint, the later ones rolled back, then values that
+    // repeat: the count of distinct values must forget the rolled-back ones, or the appends never stop.
+    CTable table;
+    CAttribute* attribute = table.CreateNewAttribute(ATTR_NORMAL, false, u"A", nullptr, 0, true);
+    auto append = [&](const std::vector<KString>& texts)
+    {
+        const std::vector<KStringView> views(texts.begin(), texts.end());
+        std::vector<CRecord*> records(texts.size());
+        table.AddRecords(records.size(), records.data());
+        return attribute->GetValues().AppendValues(records.data(), views.data(), views.size());
+    };
+    auto numbered = [](const char16_t* prefix, int count, int kinds)
+    {
+        std::vector<KString> texts;
+        for (int i = 0; i < count; ++i)
+            texts.push_back(prefix + platform::ToKString(i % kinds));
+        return texts;
+    };
+    attribute->GetValues().BeginAppendingValues();
+    ASSERT_TRUE(append(numbered(u"d", 70000, 70000)));
+    table.CreateCheckpoint();
+    ASSERT_TRUE(append(numbered(u"e", 70000, 70000)));
+    table.RestoreCheckpoint();
+    ASSERT_EQ(attribute->GetNrOfValues(), 70000);
+    bool refused = false;
+    for (int piece = 0; piece < 7 && !refused; ++piece)
+        refused = !append(numbered(u"r", 20000, 1000));
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(attribute->GetNrOfValues(), 71000);
+}
