@@ -1,6 +1,7 @@
 #include "viewer/FrameWindow.h"
 
 #include "viewer/TableView.h"
+#include "viewer/Viewer.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -35,17 +36,6 @@ int ShiftState(Qt::KeyboardModifiers modifiers)
 {
     return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
            (modifiers & Qt::AltModifier ? 4 : 0);
-}
-
-bool HasDisplay()
-{
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
-    {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
 }
 
 // The application object: the host's, or one made here when the host has none. Null when there is no window

@@ -41,6 +41,8 @@ void FilterQtMessages(QtMsgType type, const QMessageLogContext&, const QString& 
         std::fprintf(stderr, "korvalin: %s\n", message.toLocal8Bit().constData());
 }
 
+} // namespace
+
 bool HasDisplay()
 {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
@@ -51,7 +53,6 @@ bool HasDisplay()
     }
     return false;
 }
-} // namespace
 
 std::filesystem::path SampleTablePath()
 {

@@ -24,4 +24,7 @@ int RunViewer(const SViewRequest& request, std::ostream& out, std::ostream& err)
 // The sample table: a public data set of aircraft (viewer/sample/planes.csv).
 std::filesystem::path SampleTablePath();
 
+// True when the environment names a display (X or Wayland) for windows to be shown on.
+bool HasDisplay();
+
 } // namespace viewer
